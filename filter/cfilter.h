@@ -1,0 +1,56 @@
+// The filter record, its storage as a named filter in the settings, and the
+// process-wide list of filters.
+#ifndef CFILTER_H
+#define CFILTER_H
+
+#include <QDateTime>
+#include <QList>
+#include <QSharedPointer>
+#include <QString>
+#include <QStringList>
+
+#include "cmatcher.h"
+
+class CFilter
+{
+public:
+    explicit CFilter(const QString &name);
+
+    // The six criterion lists in pattern form (none at all after reset()).
+    const QList<QStringList> &lists() const;
+    // Replaces the lists with a copy of `lists`.
+    void setLists(const QList<QStringList> &lists);
+    // The compiled lists; compiled on first use after the lists changed.
+    const CMatcher &matcher() const;
+
+    // Stores the record under `key` in the settings group "filter".
+    void save(const QString &key) const;
+    // Fills the record from the value stored under `name`; a missing or
+    // malformed value leaves it unchanged.
+    void load();
+    // Deletes the stored value of `name`, then reset().
+    void remove();
+    // period 0, null time, no lists at all (matches every record).
+    void reset();
+    // The stored text of the lists: entries joined by "##", lists by ";;".
+    QString listsText() const;
+
+    qint32 period = 0; // seconds counted back from `time`; 0 or negative
+    QDateTime time;    // end of the range; null = the log's last record
+    QString name;
+
+private:
+    QList<QStringList> m_lists;
+    mutable QSharedPointer<const CMatcher> m_matcher;
+};
+
+using CFilterPtr = QSharedPointer<CFilter>;
+
+// The filter list of the application: entry 0 is the default filter, the
+// others are the saved filters. Tabs and models share the records, so a
+// filter removed from the list lives on while a tab still shows it.
+QList<CFilterPtr> &filterList();
+// Index of the current filter in filterList().
+int &currentFilterIndex();
+
+#endif

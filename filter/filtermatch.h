@@ -1,0 +1,48 @@
+// Conversions of a filter's criteria between display and pattern form, and
+// the matching of record texts.
+#ifndef FILTERMATCH_H
+#define FILTERMATCH_H
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class CFilter;
+class CMatcher;
+
+// The ten regular-expression fragments the pattern form is built from.
+const QStringList &fragments();
+// The six status labels of the display form, translated in "QObject".
+const QStringList &statusLabels();
+// Status label `index`, or "" for an index outside the list.
+QString statusLabel(int index);
+// The four source labels ("user [u]" ... "custom [c]").
+const QStringList &sourceLabels();
+
+// The filter's six lists in pattern form (no lists when it has fewer than six).
+QList<QStringList> toPatternForm(const CFilter &filter);
+QList<QStringList> toPatternForm(const QList<QStringList> &lists);
+// The filter's six lists in display form (no lists when it has fewer than six).
+QList<QStringList> toDisplayForm(const CFilter &filter);
+QList<QStringList> toDisplayForm(const QList<QStringList> &lists);
+
+enum class FormDirection { ToDisplay, ToPattern };
+// One user entry converted in `direction`; unknown names and ids stay as typed.
+QString userToPattern(const QString &entry, FormDirection direction);
+// One group entry converted in `direction`; unknown names and ids stay as typed.
+QString groupToPattern(const QString &entry, FormDirection direction);
+
+// True when `text` satisfies every non-empty list of `lists` (compiles them:
+// use the CMatcher overloads for many texts).
+bool matches(const QList<QStringList> &lists, const QString &text);
+bool matches(const CMatcher &matcher, const QString &text);
+// Number of `texts` that match.
+int countMatches(const CMatcher &matcher, const QStringList &texts);
+int countMatches(const QList<QStringList> &lists, const QStringList &texts);
+// The matching texts, in order, as result rows: user name, tab, text.
+QStringList filterRows(const CMatcher &matcher, const QStringList &texts);
+QStringList filterRows(const QList<QStringList> &lists, const QStringList &texts);
+// User name of the record's user id ("" when unknown); cached per id.
+QString userNameOf(const QString &text);
+
+#endif

@@ -1,0 +1,89 @@
+// The reader of one audit log at a time: its time index, the scan that
+// builds it, the index file that keeps it between runs, and the record
+// texts of each time block.
+#ifndef CLOG_H
+#define CLOG_H
+
+#include <QDateTime>
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+class QDataStream;
+
+class CLog : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CLog(QObject *parent = nullptr);
+
+    // --- Record reading -------------------------------------------------
+    // Reads one record at the stream's position: (text, payload length), or
+    // ("", -1) when the record is cut short, unreadable or not compilable.
+    static QPair<QString, int> readRecord(QDataStream &in);
+    // Texts of the records from offset `start` on, as far as `end`; the
+    // record at `start` is always read. Empty texts are dropped; a record
+    // that fails ends the range.
+    QStringList readRange(qint64 start, qint64 end) const;
+    // Texts of time block `block` (0 to blockCount()-1), in file order; the
+    // last block reads up to the log's current size. Empty for any other
+    // number.
+    QStringList readBlock(int block) const;
+    // Number of the first block whose time is not earlier than `date`, or
+    // blockCount() if there is none.
+    int blockForDate(const QDateTime &date) const;
+    // Number of time blocks (entries of the time index).
+    int blockCount() const;
+    // Time of the first / last time block in local time; invalid when empty.
+    QDateTime firstDate() const;
+    QDateTime lastDate() const;
+
+    // --- State ----------------------------------------------------------
+    QString logPath() const;                       // log last given to readLog
+    int recordCount() const;                       // records counted by the scans
+    QDateTime indexTime() const;                   // log's mtime when the index was built
+    const QMap<quint32, qint64> &timeIndex() const; // time -> offset of its block
+    bool isCancelled() const;
+
+    // --- Scanning -------------------------------------------------------
+    // Makes `path` the current log and brings the time index and its index
+    // file up to date (incrementally when the log has only grown). Returns
+    // when the scan has ended or been cancelled.
+    void readLog(const QString &path);
+    // True when the log's modification time differs from indexTime().
+    bool isChanged(const QString &path) const;
+
+    // --- Functions on any log file; they do not touch a CLog -------------
+    // Path of the index file kept for the log at `logPath`.
+    static QString indexFilePath(const QString &logPath);
+    // True when the 4 bytes at `offset` are the record magic.
+    static bool isRecordStart(qint64 offset, const QString &path);
+    // Local time of the record at `offset`; invalid when unreadable.
+    static QDateTime recordDate(qint64 offset, const QString &path);
+    // Local time of the first / last record of the log; invalid when none.
+    static QDateTime firstRecordDate(const QString &path);
+    static QDateTime lastRecordDate(const QString &path);
+
+public slots:
+    // Stops a scan under way after the record it is at.
+    void canselReadLog();
+
+signals:
+    void valueChanged(int value);
+    void valueMaximum(int maximum);
+
+private:
+    void scanLog(quint32 lastTime, qint64 start);
+    bool loadIndex();
+    void writeIndex();
+
+    int m_recordCount = 0;
+    QString m_logPath;
+    QDateTime m_indexTime;
+    QMap<quint32, qint64> m_timeIndex;
+    bool m_cancelled = false;
+};
+
+#endif

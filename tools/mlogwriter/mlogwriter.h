@@ -1,0 +1,40 @@
+// Writing audit log records: the encoder of one record and a generator of
+// realistic logs, shared by the mloggen tool, the tests and the benchmarks.
+#ifndef MLOGWRITER_H
+#define MLOGWRITER_H
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QtGlobal>
+
+struct MlogRecord
+{
+    quint32 time = 0;                  // seconds since 1970 UTC
+    quint32 subject[5] = {0, 0, 0, 0, 0}; // pid, ppid, uid, gid, session
+    quint16 kind = 0;                  // 0 user, 1 process, 2 file, 3 custom
+    quint16 event = 0;                 // index into the kind's event list
+    quint32 status = 0;                // 0 success, else refusal
+    QByteArray payload;                // UTF-8 parameters
+};
+
+// The record's bytes: 40-byte header and payload (payload cut to 65535 bytes).
+QByteArray encodeRecord(const MlogRecord &record);
+
+struct MlogGeneratorOptions
+{
+    qint64 records = 1000;        // number of records; ignored when targetSize > 0
+    qint64 targetSize = 0;        // stop once the log reaches this many bytes
+    QDateTime start;              // time of the first record (invalid: now - span)
+    double recordsPerSecond = 50; // mean rate inside bursts
+    quint64 seed = 1;             // same seed, same log
+    double garbageRate = 0.0;     // chance of garbage bytes before a record
+    bool truncateLast = false;    // cut the last record short
+    bool append = false;          // append to an existing log, going on from its last time
+};
+
+// Writes a log at `path` as `options` say. Returns false (with `error`)
+// when the file cannot be written.
+bool generateLog(const QString &path, const MlogGeneratorOptions &options, QString *error = nullptr);
+
+#endif
