@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QDataStream;
 
 class CLog : public QObject
@@ -31,6 +33,11 @@ public:
     // last block reads up to the log's current size. Empty for any other
     // number.
     QStringList readBlock(int block) const;
+    // Calls `visit(block, texts)` for the blocks `first` to `last` in order,
+    // with the texts readBlock would give, opening the log once and reading
+    // it in large pieces; stops early when `visit` returns false.
+    void forEachBlock(int first, int last,
+                      const std::function<bool(int block, const QStringList &texts)> &visit) const;
     // Number of the first block whose time is not earlier than `date`, or
     // blockCount() if there is none.
     int blockForDate(const QDateTime &date) const;
