@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class QDataStream;
 
@@ -82,14 +83,31 @@ signals:
     void valueMaximum(int maximum);
 
 private:
+    // One time-index entry; kept in a sorted vector so that block numbers
+    // map to offsets in O(1) and dates to blocks in O(log n).
+    struct Entry
+    {
+        quint32 key;
+        qint64 offset;
+    };
+
     void scanLog(quint32 lastTime, qint64 start);
     bool loadIndex();
     void writeIndex();
 
+    void clearIndex();
+    void addEntry(quint32 key, qint64 offset);
+    void settleEntries();
+    bool indexFitsLog() const;
+    qint64 blockEnd(int block, qint64 fileSize) const;
+
     int m_recordCount = 0;
     QString m_logPath;
     QDateTime m_indexTime;
-    QMap<quint32, qint64> m_timeIndex;
+    std::vector<Entry> m_entries;            // ascending keys once settled
+    bool m_entriesSorted = true;              // false while a scan appended out of order
+    mutable QMap<quint32, qint64> m_timeIndex; // built from m_entries on demand
+    mutable bool m_timeIndexValid = true;
     bool m_cancelled = false;
 };
 

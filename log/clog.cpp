@@ -1,0 +1,557 @@
+#include "clog.h"
+
+#include "chunkreader.h"
+
+#include <mlog.h>
+
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 kHeaderSize = 40;
+const char kMagicBytes[4] = {'\x80', '\x19', '\x12', '\x10'};
+
+// Large enough that a scan runs at the speed of read(), small enough to stay
+// far below the memory budget of a scan.
+constexpr qint64 kScanChunk = 4 << 20;
+constexpr qint64 kRangeChunkMin = 64 << 10;
+constexpr qint64 kRangeChunkMax = 4 << 20;
+
+// The event loop runs on a time slice, not per record: a call costs more
+// than the rest of the work done for a record.
+constexpr qint64 kEventSliceMs = 30;
+
+inline quint32 le32(const char *p)
+{
+    const auto *u = reinterpret_cast<const uchar *>(p);
+    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
+}
+
+inline quint16 le16(const char *p)
+{
+    const auto *u = reinterpret_cast<const uchar *>(p);
+    return quint16(u[0] | u[1] << 8);
+}
+
+inline bool isMagic(const char *p)
+{
+    return std::memcmp(p, kMagicBytes, 4) == 0;
+}
+
+QDateTime localFromSecs(quint32 secs)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(secs), Qt::UTC).toLocalTime();
+}
+
+// Text of one whole record (header and payload), or ok = false when the
+// library cannot compile it. The library's out-slots are freed on every path.
+QString compileRecord(const char *record, qint64 length, bool *ok)
+{
+    void *compiled = nullptr;
+    if (mlog_compile(&compiled, record, length) == -1) {
+        free(compiled);
+        *ok = false;
+        return QString();
+    }
+    char *text = mlog_txt_malloc(compiled);
+    QString result = text ? QString::fromUtf8(text) : QString();
+    free(text);
+    free(compiled);
+    *ok = true;
+    return result;
+}
+
+// Reads the records from `pos` on until one ends at or beyond `end`, one
+// fails to compile, or the data ends. Returns the offset reached.
+qint64 readRecords(ChunkReader &reader, qint64 pos, qint64 end, QStringList *texts)
+{
+    for (;;) {
+        const char *header = reader.span(pos, kHeaderSize);
+        if (!header)
+            break;
+        const qint64 length = kHeaderSize + le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+        const char *record = reader.span(pos, length);
+        if (!record)
+            break;
+        bool ok = false;
+        const QString text = compileRecord(record, length, &ok);
+        if (!ok)
+            break;
+        if (!text.isEmpty())
+            texts->append(text);
+        pos += length;
+        if (pos >= end)
+            break;
+    }
+    mlog_done();
+    return pos;
+}
+
+// Progress goes out as an int; logs of 2 GiB and more are reported in
+// units of 2^shift bytes, the smallest unit their size fits in.
+int progressShift(qint64 size)
+{
+    int shift = 0;
+    while ((size >> shift) > INT_MAX)
+        ++shift;
+    return shift;
+}
+
+} // namespace
+
+CLog::CLog(QObject *parent) : QObject(parent)
+{
+}
+
+// --- Record reading ---------------------------------------------------------
+
+QPair<QString, int> CLog::readRecord(QDataStream &in)
+{
+    char header[kHeaderSize];
+    if (in.readRawData(header, int(kHeaderSize)) != int(kHeaderSize))
+        return qMakePair(QString(), -1);
+    const int payload = le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+    QByteArray record(int(kHeaderSize) + payload, Qt::Uninitialized);
+    std::memcpy(record.data(), header, size_t(kHeaderSize));
+    if (payload > 0 && in.readRawData(record.data() + kHeaderSize, payload) != payload)
+        return qMakePair(QString(), -1);
+    bool ok = false;
+    const QString text = compileRecord(record.constData(), record.size(), &ok);
+    if (!ok)
+        return qMakePair(QString(), -1);
+    return qMakePair(text, payload);
+}
+
+QStringList CLog::readRange(qint64 start, qint64 end) const
+{
+    QStringList texts;
+    QFile file(m_logPath);
+    if (start < 0 || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return texts;
+    // One read covers a usual block whole; a record reaching past `end` or a
+    // block larger than the cap costs further reads.
+    const qint64 chunk = qBound(kRangeChunkMin, end - start, kRangeChunkMax);
+    ChunkReader reader(file, chunk);
+    readRecords(reader, start, end, &texts);
+    return texts;
+}
+
+qint64 CLog::blockEnd(int block, qint64 fileSize) const
+{
+    return block + 1 < int(m_entries.size()) ? m_entries[size_t(block) + 1].offset : fileSize;
+}
+
+QStringList CLog::readBlock(int block) const
+{
+    if (block < 0 || block >= blockCount())
+        return QStringList();
+    const qint64 end = block + 1 < blockCount() ? blockEnd(block, 0)
+                                                : QFileInfo(m_logPath).size();
+    return readRange(m_entries[size_t(block)].offset, end);
+}
+
+void CLog::forEachBlock(int first, int last,
+                        const std::function<bool(int, const QStringList &)> &visit) const
+{
+    first = std::max(first, 0);
+    last = std::min(last, blockCount() - 1);
+    if (first > last)
+        return;
+    QFile file(m_logPath);
+    const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    ChunkReader reader(file, kScanChunk);
+    for (int block = first; block <= last; ++block) {
+        QStringList texts;
+        if (opened) {
+            const qint64 end = block + 1 < blockCount() ? blockEnd(block, 0) : file.size();
+            readRecords(reader, m_entries[size_t(block)].offset, end, &texts);
+        }
+        if (!visit(block, texts))
+            return;
+    }
+}
+
+int CLog::blockForDate(const QDateTime &date) const
+{
+    const quint32 secs = quint32(date.toSecsSinceEpoch());
+    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), secs,
+                                     [](const Entry &e, quint32 s) { return e.key < s; });
+    return int(it - m_entries.begin());
+}
+
+int CLog::blockCount() const
+{
+    return int(m_entries.size());
+}
+
+QDateTime CLog::firstDate() const
+{
+    return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.front().key);
+}
+
+QDateTime CLog::lastDate() const
+{
+    return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.back().key);
+}
+
+// --- State ------------------------------------------------------------------
+
+QString CLog::logPath() const
+{
+    return m_logPath;
+}
+
+int CLog::recordCount() const
+{
+    return m_recordCount;
+}
+
+QDateTime CLog::indexTime() const
+{
+    return m_indexTime;
+}
+
+const QMap<quint32, qint64> &CLog::timeIndex() const
+{
+    // Built only when asked for: the map costs several times the memory of
+    // the vector, and block access never needs it.
+    if (!m_timeIndexValid) {
+        m_timeIndex.clear();
+        for (const Entry &e : m_entries)
+            m_timeIndex.insert(m_timeIndex.cend(), e.key, e.offset);
+        m_timeIndexValid = true;
+    }
+    return m_timeIndex;
+}
+
+bool CLog::isCancelled() const
+{
+    return m_cancelled;
+}
+
+void CLog::canselReadLog()
+{
+    m_cancelled = true;
+}
+
+// --- Time index -------------------------------------------------------------
+
+void CLog::clearIndex()
+{
+    m_entries.clear();
+    m_entries.shrink_to_fit();
+    m_entriesSorted = true;
+    m_timeIndex.clear();
+    m_timeIndexValid = true;
+}
+
+void CLog::addEntry(quint32 key, qint64 offset)
+{
+    if (!m_entries.empty() && key <= m_entries.back().key)
+        m_entriesSorted = false;
+    m_entries.push_back(Entry{key, offset});
+    m_timeIndexValid = false;
+}
+
+void CLog::settleEntries()
+{
+    // A time that comes back later in the log keeps its later offset: after
+    // a stable sort the last of equal keys is the one found last.
+    if (!m_entriesSorted) {
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+                         [](const Entry &a, const Entry &b) { return a.key < b.key; });
+        std::vector<Entry> settled;
+        settled.reserve(m_entries.size());
+        for (const Entry &e : m_entries) {
+            if (!settled.empty() && settled.back().key == e.key)
+                settled.back() = e;
+            else
+                settled.push_back(e);
+        }
+        m_entries.swap(settled);
+        m_entriesSorted = true;
+    }
+    m_timeIndexValid = false;
+}
+
+// --- Scanning ---------------------------------------------------------------
+
+void CLog::readLog(const QString &path)
+{
+    m_logPath = path;
+    loadIndex();
+    const QDateTime modified = QFileInfo(m_logPath).lastModified();
+    if (m_indexTime < modified && !m_entries.empty() && indexFitsLog()) {
+        const Entry last = m_entries.back();
+        scanLog(last.key, last.offset);
+    } else {
+        scanLog(0, 0);
+    }
+}
+
+bool CLog::isChanged(const QString &path) const
+{
+    return QFileInfo(path).lastModified() != m_indexTime;
+}
+
+bool CLog::indexFitsLog() const
+{
+    // The index file is shared by logs of one name in different folders and
+    // outlives rotation, so its ends must still be this log's record starts
+    // with the times they are filed under.
+    const Entry &first = m_entries.front();
+    const Entry &last = m_entries.back();
+    for (const Entry &e : {first, last}) {
+        if (!isRecordStart(e.offset, m_logPath))
+            return false;
+        const QDateTime date = recordDate(e.offset, m_logPath);
+        if (!date.isValid() || quint32(date.toSecsSinceEpoch()) != e.key)
+            return false;
+    }
+    return true;
+}
+
+bool CLog::loadIndex()
+{
+    // Whatever the outcome, nothing of the previous log's index may survive:
+    // offsets of two files must never mix.
+    clearIndex();
+    m_recordCount = 0;
+    m_indexTime = QDateTime::currentDateTime();
+
+    QFile file(indexFilePath(m_logPath));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 logSize = QFileInfo(m_logPath).size();
+    QDataStream in(&file);
+    QDateTime indexTime;
+    qint32 count = 0;
+    in >> indexTime >> count;
+    std::vector<Entry> entries;
+    bool sound = in.status() == QDataStream::Ok && count >= 0;
+    while (sound && !in.atEnd()) {
+        qint32 key = 0;
+        qint64 offset = 0;
+        in >> key >> offset;
+        sound = in.status() == QDataStream::Ok && offset >= 0 && offset < logSize
+                && (entries.empty() || entries.back().key < quint32(key));
+        if (sound)
+            entries.push_back(Entry{quint32(key), offset});
+    }
+    if (!sound)
+        return false;
+    m_indexTime = indexTime;
+    m_recordCount = count;
+    m_entries.swap(entries);
+    m_timeIndexValid = false;
+    return true;
+}
+
+void CLog::writeIndex()
+{
+    if (m_entries.empty())
+        return;
+    QSaveFile file(indexFilePath(m_logPath));
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    QDataStream out(&file);
+    out << m_indexTime << qint32(m_recordCount);
+    for (const Entry &e : m_entries)
+        out << qint32(e.key) << qint64(e.offset);
+    // A full disk only shows in the stream's status; commit() would still
+    // replace the old file with a cut-off one.
+    if (out.status() != QDataStream::Ok) {
+        file.cancelWriting();
+        return;
+    }
+    file.commit();
+}
+
+void CLog::scanLog(quint32 lastTime, qint64 start)
+{
+    m_cancelled = false;
+    QFile file(m_logPath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        writeIndex();
+        return;
+    }
+    if (start == 0 && lastTime == 0) {
+        clearIndex();
+        m_recordCount = 0;
+    }
+    m_indexTime = QFileInfo(m_logPath).lastModified();
+    const qint64 size = file.size();
+    const int shift = progressShift(size);
+    // About a hundred steps over the part actually scanned, starting at its
+    // start, so an incremental scan neither floods nor starves the bar.
+    const qint64 step = (size - start) / 100 + 1;
+    qint64 threshold = start;
+    emit valueMaximum(int(size >> shift));
+
+    QElapsedTimer slice;
+    slice.start();
+    const auto serveEvents = [&slice]() {
+        QCoreApplication::processEvents();
+        slice.restart();
+    };
+
+    ChunkReader reader(file, kScanChunk, size);
+    qint64 pos = start;
+    qint64 n = 0;
+    bool dataEnded = false;
+    while (!dataEnded && pos + 3 < size && !m_cancelled) {
+        // Find the next magic at or after pos, exactly where a byte-by-byte
+        // search would: memchr for its first byte, then compare the rest.
+        bool found = false;
+        while (pos + 3 < size) {
+            qint64 available = 0;
+            const char *p = reader.span(pos, 4, &available);
+            if (!p) {
+                dataEnded = true;
+                break;
+            }
+            const qint64 candidates = available - 3;
+            const void *hit = std::memchr(p, kMagicBytes[0], size_t(candidates));
+            if (!hit) {
+                pos += candidates;
+                if (slice.elapsed() >= kEventSliceMs) {
+                    serveEvents();
+                    if (m_cancelled)
+                        break;
+                }
+                continue;
+            }
+            pos += static_cast<const char *>(hit) - p;
+            if (isMagic(static_cast<const char *>(hit))) {
+                found = true;
+                break;
+            }
+            ++pos;
+        }
+        if (!found)
+            break;
+
+        // A record start whose header does not fit before the end ends the
+        // scan without an entry.
+        const char *header = reader.span(pos, kHeaderSize);
+        if (!header)
+            break;
+        const quint32 t = le32(header + MLOG_OFF_TIME);
+        const qint64 payload = le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+        if (t != lastTime)
+            addEntry(t, pos);
+        ++n;
+        if (pos >= threshold) {
+            threshold += ((pos - threshold) / step + 1) * step;
+            emit valueChanged(int(pos >> shift));
+            serveEvents();
+        } else if ((n & 1023) == 0 && slice.elapsed() >= kEventSliceMs) {
+            serveEvents();
+        }
+        pos += kHeaderSize + payload;
+        lastTime = t;
+    }
+
+    settleEntries();
+    m_recordCount += int(std::min<qint64>(n, INT_MAX - qint64(m_recordCount)));
+    file.close();
+    writeIndex();
+}
+
+// --- Functions on any log file ----------------------------------------------
+
+QString CLog::indexFilePath(const QString &logPath)
+{
+    const QFileInfo info(logPath);
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+           + QDir::separator() + QCoreApplication::applicationName() + QDir::separator()
+           + info.baseName() + QLatin1Char('-') + info.completeSuffix()
+           + QLatin1String(".index");
+}
+
+bool CLog::isRecordStart(qint64 offset, const QString &path)
+{
+    QFile file(path);
+    if (offset < 0 || !file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        return false;
+    char bytes[4];
+    return file.read(bytes, 4) == 4 && isMagic(bytes);
+}
+
+QDateTime CLog::recordDate(qint64 offset, const QString &path)
+{
+    QFile file(path);
+    if (offset < 0 || !file.open(QIODevice::ReadOnly) || !file.seek(offset + 4))
+        return QDateTime();
+    char bytes[4];
+    if (file.read(bytes, 4) != 4)
+        return QDateTime();
+    return localFromSecs(le32(bytes));
+}
+
+QDateTime CLog::firstRecordDate(const QString &path)
+{
+    // A record start counts only with its whole header inside the file.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return QDateTime();
+    const qint64 size = file.size();
+    ChunkReader reader(file, 64 << 10, size);
+    qint64 pos = 0;
+    while (pos + kHeaderSize <= size) {
+        qint64 available = 0;
+        const char *p = reader.span(pos, kHeaderSize, &available);
+        if (!p)
+            return QDateTime();
+        const qint64 candidates = available - kHeaderSize + 1;
+        for (qint64 i = 0; i < candidates; ++i) {
+            if (isMagic(p + i))
+                return localFromSecs(le32(p + i + MLOG_OFF_TIME));
+        }
+        pos += candidates;
+    }
+    return QDateTime();
+}
+
+QDateTime CLog::lastRecordDate(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return QDateTime();
+    const qint64 size = file.size();
+    if (size < kHeaderSize)
+        return QDateTime();
+    // Backwards in pieces: the candidates of a piece are the offsets whose
+    // header lies whole in it; pieces overlap by one header.
+    constexpr qint64 piece = 64 << 10;
+    QByteArray buffer;
+    qint64 top = size - kHeaderSize; // highest candidate still to look at
+    while (top >= 0) {
+        const qint64 low = std::max<qint64>(0, top - piece + 1);
+        const qint64 length = top - low + kHeaderSize;
+        if (!file.seek(low))
+            return QDateTime();
+        buffer = file.read(length);
+        if (buffer.size() != length)
+            return QDateTime();
+        for (qint64 i = top - low; i >= 0; --i) {
+            const char *p = buffer.constData() + i;
+            if (isMagic(p))
+                return localFromSecs(le32(p + MLOG_OFF_TIME));
+        }
+        top = low - 1;
+    }
+    return QDateTime();
+}
