@@ -18,8 +18,10 @@
  *         The record text as a malloc()ed NUL-terminated UTF-8 string (the
  *         caller free()s it); null stands for an empty text.
  *   int   mlog_done(void);
- *         Ends an mlog_init() or a batch of mlog_compile() calls.
- *   mlog_compile() needs no mlog_init() before it.
+ *         Ends an mlog_init() or a batch of mlog_compile() calls (and lets
+ *         the next batch see a changed time zone).
+ *   mlog_compile() needs no mlog_init() before it. Null pointers and
+ *   negative or short lengths are failures, never crashes.
  *
  * Record layout
  * -------------
@@ -50,10 +52,20 @@
  * Record text
  * -----------
  *   <kind> <s1,s2,s3,s4,s5> <status> <event> <yyyy-MM-dd hh:mm:ss>[ <params>]
- * where <kind> is "[u]", "[p]", "[f]" or "[c]", <status> is "[s]" (success)
- * or "[f]" (refusal), the date is the record time in local time and
- * <params> is the payload with control characters turned into blanks, e.g.
+ * with exactly one blank between the parts, where <kind> is "[u]", "[p]",
+ * "[f]" or "[c]", s1 to s5 are the subject numbers in unsigned decimal,
+ * <status> is "[s]" (success) or "[f]" (refusal), the date is the record
+ * time in local time, and " <params>" is present only for a non-empty
+ * payload: the payload with every control character (C0, DEL, C1) turned
+ * into a blank and every byte that is not part of well-formed UTF-8 turned
+ * into U+FFFD, so the text is always valid UTF-8 on one line, e.g.
  *   [f] <4212,4100,1000,1000,0> [f] unlink 2026-12-06 09:20:27 /home/alice/report.txt
+ *
+ * Event lists
+ * -----------
+ * Four lists (0 user, 1 user process, 2 file, 3 custom). A name may stand in
+ * more than one list ("kill", "chmod") and may be a prefix of another
+ * ("open", "openat"); an event is told by its kind and its whole name.
  */
 #ifndef MLOG_H
 #define MLOG_H
