@@ -6,10 +6,14 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QStringList>
+#include <QVector>
+
+#include <memory>
 
 #include "cfilter.h"
 
 class CLog;
+class CMatcher;
 
 class CStringListModel : public QAbstractListModel
 {
@@ -19,13 +23,15 @@ public:
     CStringListModel(CLog *log, const CFilterPtr &filter, QObject *parent = nullptr);
     ~CStringListModel() override;
 
+    // The rows announced so far (all matches of the counted blocks).
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     // Display: the result row when it is in the window, else invalid.
     // Background: translucent red for refused records.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     // Turns the filter's time range into blocks, loads the first window and
-    // counts the matches of every block, with progress and cancel.
+    // counts the matches of every block, with progress and cancel. The range
+    // ends with the last block not later than the range's end.
     void runFilter();
 
     // Reads block `block`, keeps its matching rows and appends them to the window.
@@ -38,7 +44,7 @@ public:
     int blockForRow(int row) const;
     // Number of rows before the first row of block `block`.
     int rowsBefore(int block) const;
-    // Tells the views that rows `first` to `last` changed.
+    // Tells the views that rows `first` to `last` changed (clipped to the rows shown).
     void announceRows(int first, int last);
 
     CLog *log() const;
@@ -46,6 +52,13 @@ public:
     int firstBlock() const;
     int lastBlock() const;
     bool isCancelled() const;
+    // Matching records of each counted block, from firstBlock() on.
+    const QList<qint32> &blockCounts() const;
+    // Row number of the window's first row.
+    int windowFirstRow() const;
+    // First block in the window, and the block after its last one.
+    int windowStartBlock() const;
+    int windowEndBlock() const;
 
 public slots:
     // Moves the window to follow the top visible row `value`.
@@ -58,10 +71,17 @@ signals:
     void valueMaximum(int maximum);
 
 private:
-    // Implementation data; see the .cpp for what each field means.
+    const CMatcher &matcher();
+    void clearWindow();
+    void addBlockCount(qint32 count);
+    void publishCountedRows();
+    const QString *windowRow(int row) const;
+
     CLog *m_log;
     CFilterPtr m_filter;
+    // One list of result rows per block, windowStartBlock to windowEndBlock - 1.
     QList<QStringList> m_window;
+    // Matches per block of the range, from firstBlock on, as far as counted.
     QList<qint32> m_blockCounts;
     qint32 m_rowTotal = 0;
     qint32 m_windowFirstRow = 0;
@@ -71,6 +91,18 @@ private:
     qint32 m_windowStartBlock = 0;
     bool m_cancelled = false;
     const qint32 m_pageRows = 500;
+
+    // m_rowsBefore[i]: rows before block firstBlock + i; one entry more than
+    // m_blockCounts, so row and block look-ups are binary searches.
+    QVector<qint32> m_rowsBefore;
+    // Rows held in m_window, and the window position of each block list's
+    // first row (rebuilt on demand after a prepend).
+    qint32 m_windowRowCount = 0;
+    mutable QVector<qint32> m_windowOffsets;
+    mutable bool m_windowOffsetsValid = true;
+    // Criteria compiled once per run, so rows and counts always agree even
+    // if the shared filter is edited while the tab shows them.
+    std::unique_ptr<const CMatcher> m_matcher;
 };
 
 #endif

@@ -1,0 +1,350 @@
+#include "cstringlistmodel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include <algorithm>
+
+#include "clog.h"
+#include "cmatcher.h"
+#include "filtermatch.h"
+
+namespace {
+
+// The top visible row last seen by any results model: one value for the
+// whole process, so the first scroll in another tab is measured against it.
+int lastScrollValue = 0;
+
+// How long the filter run works between two turns of the event loop.
+constexpr qint64 sliceMs = 30;
+// Growing the row count makes a list view lay out all its rows again, which
+// costs time in proportion to the rows: announce counted rows at this pace.
+constexpr qint64 publishMs = 500;
+
+// The refusal mark ">\s\[f\]" of the record text, tested without a regular
+// expression: the view asks for it on every paint of every row. isSpace()
+// is what \s means to QRegExp.
+bool isRefusal(const QString &row)
+{
+    const int size = row.size();
+    for (int i = row.indexOf(QLatin1Char('>')); i >= 0 && i + 4 < size;
+         i = row.indexOf(QLatin1Char('>'), i + 1)) {
+        if (row.at(i + 1).isSpace() && row.at(i + 2) == QLatin1Char('[')
+            && row.at(i + 3) == QLatin1Char('f') && row.at(i + 4) == QLatin1Char(']'))
+            return true;
+    }
+    return false;
+}
+
+// Block numbers for dates, with dates outside the 32-bit seconds of the
+// time index kept at the ends instead of wrapping around.
+int firstBlockFrom(const CLog &log, const QDateTime &start)
+{
+    const qint64 secs = start.toSecsSinceEpoch();
+    if (secs <= 0)
+        return 0;
+    if (secs > 0xFFFFFFFFLL)
+        return log.blockCount();
+    return log.blockForDate(start);
+}
+
+// The last block whose time is not later than `end`: the blocks earlier
+// than the next whole second.
+int lastBlockUntil(const CLog &log, const QDateTime &end)
+{
+    const qint64 secs = end.toSecsSinceEpoch();
+    if (secs < 0)
+        return -1;
+    if (secs >= 0xFFFFFFFFLL)
+        return log.blockCount() - 1;
+    return log.blockForDate(QDateTime::fromSecsSinceEpoch(secs + 1, Qt::UTC)) - 1;
+}
+
+} // namespace
+
+CStringListModel::CStringListModel(CLog *log, const CFilterPtr &filter, QObject *parent)
+    : QAbstractListModel(parent), m_log(log), m_filter(filter)
+{
+    m_rowsBefore.append(0);
+}
+
+CStringListModel::~CStringListModel() = default;
+
+int CStringListModel::rowCount(const QModelIndex &parent) const
+{
+    Q_UNUSED(parent)
+    return m_rowTotal;
+}
+
+QVariant CStringListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.column() != 0 || index.row() >= m_rowTotal)
+        return QVariant();
+    if (role != Qt::DisplayRole && role != Qt::BackgroundRole)
+        return QVariant();
+    const QString *row = windowRow(index.row());
+    if (!row)
+        return QVariant();
+    if (role == Qt::DisplayRole)
+        return *row;
+    if (isRefusal(*row))
+        return QBrush(QColor(255, 0, 0, 128));
+    return QVariant();
+}
+
+const QString *CStringListModel::windowRow(int row) const
+{
+    const int pos = row - m_windowFirstRow;
+    if (pos < 0 || pos >= m_windowRowCount)
+        return nullptr;
+    if (!m_windowOffsetsValid) {
+        m_windowOffsets.clear();
+        m_windowOffsets.reserve(m_window.size());
+        qint32 offset = 0;
+        for (const QStringList &rows : m_window) {
+            m_windowOffsets.append(offset);
+            offset += rows.size();
+        }
+        m_windowOffsetsValid = true;
+    }
+    // The last block list starting at or before pos holds it (empty lists
+    // share their offset with the next one, so take the last such).
+    const auto it = std::upper_bound(m_windowOffsets.cbegin(), m_windowOffsets.cend(), pos);
+    const int list = int(it - m_windowOffsets.cbegin()) - 1;
+    return &m_window.at(list).at(pos - m_windowOffsets.at(list));
+}
+
+const CMatcher &CStringListModel::matcher()
+{
+    if (!m_matcher)
+        m_matcher.reset(new CMatcher(m_filter ? m_filter->lists() : QList<QStringList>()));
+    return *m_matcher;
+}
+
+void CStringListModel::clearWindow()
+{
+    m_window.clear();
+    m_windowOffsets.clear();
+    m_windowOffsetsValid = true;
+    m_windowRowCount = 0;
+}
+
+void CStringListModel::addBlockCount(qint32 count)
+{
+    m_blockCounts.append(count);
+    m_rowsBefore.append(m_rowsBefore.last() + count);
+}
+
+void CStringListModel::publishCountedRows()
+{
+    const qint32 counted = m_rowsBefore.last();
+    if (counted <= m_rowTotal)
+        return;
+    // Rows are only ever added at the end, so views keep the rows they show.
+    beginInsertRows(QModelIndex(), m_rowTotal, counted - 1);
+    m_rowTotal = counted;
+    endInsertRows();
+}
+
+void CStringListModel::runFilter()
+{
+    m_cancelled = false;
+    if (m_rowTotal > 0) {
+        // A second run on the same model starts from nothing.
+        beginResetModel();
+        m_rowTotal = 0;
+        endResetModel();
+    }
+    clearWindow();
+    m_blockCounts.clear();
+    m_rowsBefore.clear();
+    m_rowsBefore.append(0);
+    m_windowFirstRow = 0;
+    // Compile the criteria as they are now; scrolling reuses them.
+    m_matcher.reset();
+
+    m_firstBlock = 0;
+    m_lastBlock = -1;
+    if (m_log && m_log->blockCount() > 0) {
+        QDateTime end = m_log->lastDate();
+        if (m_filter && m_filter->time.isValid())
+            end = m_filter->time;
+        QDateTime start = end.addSecs(m_filter ? m_filter->period : 0);
+        if (!m_filter || m_filter->period == 0)
+            start = m_log->firstDate();
+        m_firstBlock = firstBlockFrom(*m_log, start);
+        m_lastBlock = lastBlockUntil(*m_log, end);
+    }
+    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
+    emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
+    if (m_lastBlock < m_firstBlock)
+        return;
+
+    const CMatcher &criteria = matcher();
+    const qint32 firstWindowRows = 10 * m_pageRows;
+    const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
+    int threshold = step;
+    bool filling = true;
+    bool stopped = false;
+    QPointer<CStringListModel> alive(this);
+    QElapsedTimer slice;
+    slice.start();
+    QElapsedTimer sincePublish;
+    sincePublish.start();
+
+    // One sequential pass: the blocks of the first window are matched once,
+    // for their rows and their counts together; the rest are only counted.
+    m_log->forEachBlock(m_firstBlock, m_lastBlock, [&](int block, const QStringList &texts) {
+        // Blocks the reader could not reach count as empty, so block
+        // numbers and counts stay in step.
+        while (m_firstBlock + m_blockCounts.size() < block)
+            addBlockCount(0);
+        // A scroll during the run may have moved the window away; then the
+        // first window is over.
+        if (filling && (m_windowEndBlock != block || m_windowRowCount >= firstWindowRows))
+            filling = false;
+        if (filling) {
+            const QStringList rows = filterRows(criteria, texts);
+            addBlockCount(rows.size());
+            m_window.append(rows);
+            if (m_windowOffsetsValid)
+                m_windowOffsets.append(m_windowRowCount);
+            m_windowRowCount += rows.size();
+            ++m_windowEndBlock;
+            if (m_windowRowCount >= firstWindowRows) {
+                filling = false;
+                publishCountedRows();
+                sincePublish.restart();
+            }
+        } else {
+            addBlockCount(countMatches(criteria, texts));
+        }
+
+        const int offset = block - m_firstBlock;
+        if (offset >= threshold) {
+            threshold += step;
+            emit valueChanged(offset);
+            if (!alive)
+                return false;
+        }
+        if (slice.elapsed() >= sliceMs) {
+            // The first rows appear at once; later ones at a slower pace.
+            if (m_rowTotal == 0 || sincePublish.elapsed() >= publishMs) {
+                publishCountedRows();
+                sincePublish.restart();
+            }
+            QCoreApplication::processEvents();
+            if (!alive)
+                return false;
+            slice.restart();
+        }
+        stopped = m_cancelled;
+        return !stopped;
+    });
+    if (!alive)
+        return;
+    publishCountedRows();
+}
+
+void CStringListModel::appendBlock(int block)
+{
+    const QStringList rows = filterRows(matcher(), m_log ? m_log->readBlock(block) : QStringList());
+    m_window.append(rows);
+    if (m_windowOffsetsValid)
+        m_windowOffsets.append(m_windowRowCount);
+    m_windowRowCount += rows.size();
+}
+
+void CStringListModel::prependBlock(int block)
+{
+    const QStringList rows = filterRows(matcher(), m_log ? m_log->readBlock(block) : QStringList());
+    m_window.prepend(rows);
+    m_windowOffsetsValid = false;
+    m_windowRowCount += rows.size();
+    m_windowFirstRow = std::max(0, m_windowFirstRow - int(rows.size()));
+}
+
+int CStringListModel::windowRows() const
+{
+    return m_windowRowCount;
+}
+
+int CStringListModel::blockForRow(int row) const
+{
+    const auto first = m_rowsBefore.cbegin() + 1;
+    const auto it = std::upper_bound(first, m_rowsBefore.cend(), row);
+    return m_firstBlock + int(it - first);
+}
+
+int CStringListModel::rowsBefore(int block) const
+{
+    const int i = std::clamp(block - m_firstBlock, 0, int(m_blockCounts.size()));
+    return m_rowsBefore.at(i);
+}
+
+void CStringListModel::announceRows(int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min(last, m_rowTotal - 1);
+    if (first > last)
+        return;
+    emit dataChanged(index(first, 0), index(last, 0));
+}
+
+void CStringListModel::scrollMoved(int value)
+{
+    const int d = value - lastScrollValue;
+    lastScrollValue = value;
+    if (d > 0) {
+        if (m_windowRowCount + m_windowFirstRow - m_pageRows < value && m_windowEndBlock <= m_lastBlock) {
+            clearWindow();
+            const int b = std::min(blockForRow(value), m_lastBlock);
+            m_windowFirstRow = rowsBefore(b);
+            m_windowStartBlock = b;
+            m_windowEndBlock = b + 1;
+            appendBlock(b);
+            if (m_pageRows > 0) {
+                qint32 sum = 0;
+                while (m_windowEndBlock <= m_lastBlock) {
+                    const int before = m_windowRowCount;
+                    appendBlock(m_windowEndBlock++);
+                    sum += m_windowRowCount - before;
+                    if (sum >= m_pageRows)
+                        break;
+                }
+            }
+        }
+    } else if (d < 0) {
+        if (m_pageRows + m_windowFirstRow > value && m_windowStartBlock > m_firstBlock) {
+            clearWindow();
+            m_windowStartBlock = std::min(blockForRow(value + m_pageRows), m_lastBlock);
+            prependBlock(m_windowStartBlock);
+            qint32 sum = 0;
+            while (sum < m_pageRows && m_windowStartBlock > m_firstBlock) {
+                const int before = m_windowRowCount;
+                prependBlock(--m_windowStartBlock);
+                sum += m_windowRowCount - before;
+            }
+            m_windowFirstRow = rowsBefore(m_windowStartBlock);
+            m_windowEndBlock = m_windowStartBlock + m_window.size();
+        }
+    }
+}
+
+void CStringListModel::cancel()
+{
+    m_cancelled = true;
+}
+
+CLog *CStringListModel::log() const { return m_log; }
+const CFilterPtr &CStringListModel::filter() const { return m_filter; }
+int CStringListModel::firstBlock() const { return m_firstBlock; }
+int CStringListModel::lastBlock() const { return m_lastBlock; }
+bool CStringListModel::isCancelled() const { return m_cancelled; }
+const QList<qint32> &CStringListModel::blockCounts() const { return m_blockCounts; }
+int CStringListModel::windowFirstRow() const { return m_windowFirstRow; }
+int CStringListModel::windowStartBlock() const { return m_windowStartBlock; }
+int CStringListModel::windowEndBlock() const { return m_windowEndBlock; }
