@@ -1,0 +1,26 @@
+#include "iconfallback.h"
+#include "mainwindow.h"
+#include "vrelintegration.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // Settings, index files and message titles are named after these; they
+    // are set before the desktop library starts, which may refine them.
+    QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
+    QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+    vrelInit("3.5.8+ci19", "Vrel View Audit");
+    ensureIconTheme();
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("security-log")));
+
+    int code = 0;
+    {
+        mainWindow window;
+        window.show();
+        code = app.exec();
+    }
+    return code;
+}

@@ -1,0 +1,141 @@
+// The application's single window: panels, result tabs, commands, and the
+// long operations (reading a log, running a filter) that run inside it.
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QList>
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+#include "cfilter.h"
+
+class CLog;
+class CStringListModel;
+class QAction;
+class QActionGroup;
+class QCloseEvent;
+class QComboBox;
+class QDialog;
+class QFileInfo;
+class QListView;
+class QProgressBar;
+class QPushButton;
+class QLabel;
+class Ui_filterNameDialog;
+
+namespace Ui {
+class mainWindow;
+}
+
+// What a result tab shows: the filter last applied in it and its log.
+struct TabInfo
+{
+    CFilterPtr filter;  // null for a tab that never showed results
+    QString fileName;   // file name of the log, no folder
+    QString filePath;   // the log's full path, so switching back reopens exactly it
+};
+
+class mainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit mainWindow(QWidget *parent = nullptr);
+    ~mainWindow() override;
+
+    // Reads "config/logdir" into logDir.
+    void loadLogDir();
+    // Shows the description of the tab's filter in the Filter info panel.
+    void showTabFilter(const TabInfo &info);
+    // Tabs get close buttons only while there are two or more.
+    void updateTabsClosable();
+    // Makes `path` the current log; true when it was read and holds records.
+    bool loadLog(const QString &path);
+    // Opens `path` from a user command and applies the current filter.
+    void openLogPath(const QString &path);
+    // Adds the log to the stored recent-files list.
+    void addRecentFile(const QFileInfo &file);
+    // Stores / restores geometry, splitters and panel visibility.
+    void saveWindowState();
+    void restoreWindowState();
+
+    // Bytes of available memory from /proc/meminfo (through "cat"); 0 when unknown.
+    static qint64 memAvailable();
+    // The "MemAvailable:" figure of a /proc/meminfo text, in bytes; 0 when absent.
+    static qint64 parseMemAvailable(const QByteArray &meminfo);
+    // A byte count as "1.5 kb", "1000 bytes", "1 mb" ...
+    static QString sizeToString(qint64 bytes);
+
+    // The source of the available-memory figure used by loadLog (tests stub it).
+    std::function<qint64()> memAvailableSource = &mainWindow::memAvailable;
+
+    // True while a log is read or a filter run or save is under way.
+    bool isBusy() const;
+    CLog *logReader() const { return log; }
+    const QList<TabInfo> &tabs() const { return tabInfos; }
+    QString currentFileName() const { return currentFile; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void tabClose(int index);
+    void tabNew();
+    void tabChanged(int index);
+    void logItemPressed(int row, int column);
+    void findNext();
+    void findPrevious();
+    void actionResultsSavePress();
+    void actionFilterEditPress();
+    void actionFilterSavePress();
+    void actionFilterDelPress();
+    void actionOpenPress();
+    void actionResreshPress();
+    void actionOptionsPress();
+    void actionResultsPress();
+    void actionCancelPress();
+    void actionFilterShowPress(bool checked);
+    void actionFileShowPress(bool checked);
+    void openFile(QAction *act);
+    void activateFilter(int id);
+    void showFilterResults();
+    void showReadLogResults(QString fName);
+    void startEvent();
+    bool isFileReadable(QString fName);
+
+private:
+    void setupActions();
+    void buildRecentFiles();
+    void reloadFilters();
+    void fillFilterCombo(QComboBox *combo);
+    // Status-bar label, progress bar and cancel button of one long operation.
+    struct Progress;
+    // Disables the commands that must not start while a long operation runs.
+    void setBusy(bool busy);
+    void warnBusy();
+    QListView *currentResultView() const;
+
+    QString defaultFilterName;
+    QMap<int, QString> datePresets;
+    // The filter editor and the settings dialog join here with the dialogs library.
+    CLog *log = nullptr;
+    Ui::mainWindow *ui = nullptr;
+    Ui_filterNameDialog *filterNameUi = nullptr;
+    QComboBox *filterCombo = nullptr;
+    QDialog *filterNameDialog = nullptr;
+    QString appTitle;
+    QString currentFile;
+    QString logDir;
+    bool cancelRequested = false;
+    bool ready = true;
+    QList<TabInfo> tabInfos;
+
+    bool reading = false;                       // a log read is under way
+    QPointer<CStringListModel> runningModel;    // the model of a filter run under way
+    QActionGroup *recentGroup = nullptr;
+};
+
+#endif

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs what building, testing and running the viewer need on Debian 12.
+set -e
+SUDO=
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+PACKAGES="cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5svg5 breeze-icon-theme"
+missing=
+for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+fi
