@@ -1,0 +1,217 @@
+// Scan speed of the log reader against reading the same log with `cat`.
+//
+//   bench_scan [--records N] [FOLDER]
+//       Generates a log of N records (default 10 000 000, about 1 GiB) in
+//       FOLDER (default: a temporary folder), then times `cat LOG >/dev/null`
+//       with a warm page cache, a full readLog with no index file, and the
+//       incremental readLog after 1% more records were appended. Prints the
+//       figures, the ratios and the scan's peak memory.
+//   bench_scan --huge [FOLDER]
+//       Writes a sparse log of 5 GiB with records at its start and past
+//       4 GiB, scans it in full and prints the time index.
+#include <clog.h>
+#include <mlogwriter.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QTextStream &out()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+// Peak resident size since the last reset, in KiB (VmHWM).
+qint64 statusKiB(const char *field)
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+bool resetPeak()
+{
+    QFile f("/proc/self/clear_refs");
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+double catSeconds(const QString &path)
+{
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QProcess cat;
+        cat.setStandardOutputFile(QProcess::nullDevice());
+        cat.start("cat", {path});
+        cat.waitForFinished(-1);
+        best = std::min(best, t.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+int huge(const QString &folder)
+{
+    const QString path = folder + "/huge.mlog";
+    const qint64 far = (qint64(5) << 30) - (1 << 20);
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return 1;
+        MlogRecord r;
+        r.kind = 2;
+        r.payload = "/var/lib/huge";
+        for (quint32 i = 0; i < 4; ++i) {
+            r.time = 1800000000 + i / 2;
+            f.write(encodeRecord(r));
+        }
+        f.resize(far);
+        f.seek(far);
+        for (quint32 i = 0; i < 4; ++i) {
+            r.time = 1800000100 + i / 2;
+            f.write(encodeRecord(r));
+        }
+    }
+    QFile::remove(CLog::indexFilePath(path));
+    CLog log;
+    int maximum = 0;
+    int last = -1;
+    QObject::connect(&log, &CLog::valueMaximum, [&](int m) { maximum = m; });
+    QObject::connect(&log, &CLog::valueChanged, [&](int v) { last = v; });
+    QElapsedTimer t;
+    t.start();
+    log.readLog(path);
+    out() << "sparse log " << QFileInfo(path).size() << " bytes scanned in "
+          << t.elapsed() / 1000.0 << " s; records " << log.recordCount() << "; progress max "
+          << maximum << ", last " << last << "\n";
+    const QMap<quint32, qint64> &index = log.timeIndex();
+    for (auto it = index.cbegin(); it != index.cend(); ++it)
+        out() << "  " << it.key() << " -> " << it.value() << "  "
+              << log.readBlock(int(std::distance(index.cbegin(), it))).value(0) << "\n";
+    out().flush();
+    QFile::remove(path);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    qint64 records = 10000000;
+    bool hugeRun = false;
+    QString folder;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--records" && i + 1 < args.size())
+            records = args[++i].toLongLong();
+        else if (args[i] == "--huge")
+            hugeRun = true;
+        else
+            folder = args[i];
+    }
+    std::unique_ptr<QTemporaryDir> temp;
+    if (folder.isEmpty()) {
+        temp = std::make_unique<QTemporaryDir>();
+        folder = temp->path();
+    }
+    // Index files go to a documents folder of our own, never the user's.
+    const QString home = folder + "/home";
+    QDir().mkpath(home);
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + "/.config"));
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("vrelview");
+    QDir().mkpath(QFileInfo(CLog::indexFilePath(folder + "/x.mlog")).path());
+
+    if (hugeRun)
+        return huge(folder);
+
+    const QString path = folder + "/bench.mlog";
+    MlogGeneratorOptions options;
+    options.records = records;
+    options.seed = 42;
+    QString error;
+    QElapsedTimer t;
+    t.start();
+    if (!generateLog(path, options, &error)) {
+        out() << "cannot generate the log: " << error << "\n";
+        return 1;
+    }
+    const qint64 size = QFileInfo(path).size();
+    out() << "log: " << path << ", " << records << " records, " << size / 1048576.0
+          << " MiB, generated in " << t.elapsed() / 1000.0 << " s\n";
+    out().flush();
+
+    catSeconds(path); // warms the page cache
+    const double cat = catSeconds(path);
+
+    QFile::remove(CLog::indexFilePath(path));
+    const qint64 rssBefore = statusKiB("VmRSS");
+    const bool peakReset = resetPeak();
+    CLog log;
+    int steps = 0;
+    QObject::connect(&log, &CLog::valueChanged, [&steps](int) { ++steps; });
+    t.restart();
+    log.readLog(path);
+    const double full = t.nsecsElapsed() / 1e9;
+    const qint64 peak = statusKiB("VmHWM");
+    const int fullSignals = steps;
+    const int blocks = log.blockCount();
+    const qint64 indexKiB = qint64(blocks) * 16 / 1024; // the reader's entry vector
+    const int fullCount = log.recordCount();
+
+    MlogGeneratorOptions more = options;
+    more.records = records / 100;
+    more.append = true;
+    more.seed = 43;
+    if (!generateLog(path, more, &error)) {
+        out() << "cannot append: " << error << "\n";
+        return 1;
+    }
+    catSeconds(path);
+    steps = 0;
+    t.restart();
+    log.readLog(path);
+    const double incremental = t.nsecsElapsed() / 1e9;
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const qint64 beyond = peakReset ? peak - rssBefore - indexKiB : -1;
+
+    out() << "cat LOG >/dev/null (warm, best of 3): " << cat << " s\n"
+          << "full readLog, no index file:         " << full << " s  (" << full / cat
+          << " x cat; target <= 2)  " << size / 1048576.0 / full << " MiB/s, " << fullCount
+          << " records, " << blocks << " blocks, " << fullSignals << " progress steps\n"
+          << "incremental readLog after +1%:       " << incremental << " s  ("
+          << 100.0 * incremental / full << " % of full; target <= 5)  " << log.recordCount() - fullCount
+          << " records counted, " << steps << " progress steps\n"
+          << "time index: " << blocks << " entries, " << indexKiB << " KiB\n"
+          << "scan peak memory beyond the time index: " << beyond / 1024.0
+          << " MiB (target < 64; RSS before " << rssBefore / 1024.0 << " MiB, peak during scan "
+          << peak / 1024.0 << " MiB)\n"
+          << "process ru_maxrss: " << usage.ru_maxrss / 1024.0 << " MiB\n";
+    out().flush();
+    return 0;
+}

@@ -1,0 +1,92 @@
+// Builds small logs byte by byte for the log reader's tests, remembering
+// where each record starts, and a plain byte-by-byte scanner to compare the
+// reader's scan against.
+#ifndef LOGBUILDER_H
+#define LOGBUILDER_H
+
+#include <mlogwriter.h>
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QMap>
+#include <QString>
+#include <QVector>
+
+struct LogBuilder
+{
+    QByteArray data;
+    QVector<qint64> offsets;
+
+    // Appends a record and returns its offset. kind 9 makes a record the
+    // library refuses to compile.
+    qint64 add(quint32 time, const QByteArray &payload = "/etc/passwd", quint16 kind = 2,
+               quint16 event = 0)
+    {
+        MlogRecord r;
+        r.time = time;
+        r.subject[0] = 4212;
+        r.subject[1] = 4100;
+        r.subject[2] = 1000;
+        r.subject[3] = 1000;
+        r.kind = kind;
+        r.event = event;
+        r.payload = payload;
+        const qint64 at = data.size();
+        data += encodeRecord(r);
+        offsets.append(at);
+        return at;
+    }
+
+    void garbage(const QByteArray &bytes) { data += bytes; }
+
+    bool save(const QString &path) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+    }
+
+    bool append(const QString &path, qint64 from) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::Append) && f.write(data.mid(int(from))) == data.size() - from;
+    }
+};
+
+// The scan done the slow, obvious way: every byte offset is tried.
+struct NaiveScan
+{
+    QMap<quint32, qint64> index;
+    int count = 0;
+
+    explicit NaiveScan(const QByteArray &d)
+    {
+        const auto u = [&d](qint64 i) { return quint32(uchar(d[int(i)])); };
+        quint32 last = 0;
+        qint64 pos = 0;
+        const qint64 size = d.size();
+        while (pos + 3 < size) {
+            if (!(u(pos) == 0x80 && u(pos + 1) == 0x19 && u(pos + 2) == 0x12 && u(pos + 3) == 0x10)) {
+                ++pos;
+                continue;
+            }
+            if (pos + 40 > size)
+                break;
+            const quint32 t = u(pos + 4) | u(pos + 5) << 8 | u(pos + 6) << 16 | u(pos + 7) << 24;
+            const qint64 len = u(pos + 38) | u(pos + 39) << 8;
+            if (t != last)
+                index[t] = pos;
+            ++count;
+            pos += 40 + len;
+            last = t;
+        }
+    }
+};
+
+inline bool setModified(const QString &path, const QDateTime &when)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+#endif
