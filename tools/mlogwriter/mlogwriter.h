@@ -18,7 +18,8 @@ struct MlogRecord
     QByteArray payload;                // UTF-8 parameters
 };
 
-// The record's bytes: 40-byte header and payload (payload cut to 65535 bytes).
+// The record's bytes: 40-byte little-endian header and payload (payload cut
+// to 65535 bytes).
 QByteArray encodeRecord(const MlogRecord &record);
 
 struct MlogGeneratorOptions
@@ -29,12 +30,15 @@ struct MlogGeneratorOptions
     double recordsPerSecond = 50; // mean rate inside bursts
     quint64 seed = 1;             // same seed, same log
     double garbageRate = 0.0;     // chance of garbage bytes before a record
+    bool garbageMagic = false;    // let garbage hold stray magic values
     bool truncateLast = false;    // cut the last record short
     bool append = false;          // append to an existing log, going on from its last time
 };
 
-// Writes a log at `path` as `options` say. Returns false (with `error`)
-// when the file cannot be written.
+// Writes a log at `path` as `options` say; the same options and seed give
+// the same bytes (given a valid start). A new log is written whole or not at
+// all; appending first completes a last record that was cut short. Returns
+// false (with `error`) when the file cannot be read or written.
 bool generateLog(const QString &path, const MlogGeneratorOptions &options, QString *error = nullptr);
 
 #endif
