@@ -1,0 +1,1002 @@
+#include "cmatcher.h"
+
+#include <QRegExp>
+#include <QRegularExpression>
+#include <QStringView>
+
+#include <array>
+#include <cstring>
+
+// Filter patterns use QRegExp's syntax, but QRegExp is slow in the loops
+// that test millions of records. Every pattern is therefore parsed here
+// into a small tree of the constructs whose meaning is certain, and run by
+// the fastest engine that gives QRegExp's answer:
+//  - a linear matcher for plain sequences of characters, classes, "+"
+//    runs and assertions (all the fragments the filter editor writes),
+//  - PCRE through QRegularExpression, with a literal pre-check, for other
+//    patterns of the common subset,
+//  - QRegExp itself for anything else.
+// QRegExp works on UTF-16 units while PCRE works on code points; a text
+// holding any surrogate therefore goes to QRegExp on the PCRE path. The
+// character classes are built from the same QChar properties QRegExp uses.
+
+namespace {
+
+// ---------------------------------------------------------------- classes
+
+class CharSet
+{
+public:
+    bool test(ushort c) const { return (m_bits[c >> 6] >> (c & 63)) & 1u; }
+    void set(ushort c) { m_bits[c >> 6] |= quint64(1) << (c & 63); }
+    void setRange(uint lo, uint hi)
+    {
+        for (uint c = lo; c <= hi; ++c)
+            set(ushort(c));
+    }
+    void merge(const CharSet &other)
+    {
+        for (size_t i = 0; i < m_bits.size(); ++i)
+            m_bits[i] |= other.m_bits[i];
+    }
+    void invert()
+    {
+        for (quint64 &word : m_bits)
+            word = ~word;
+    }
+    bool intersects(const CharSet &other) const
+    {
+        for (size_t i = 0; i < m_bits.size(); ++i) {
+            if (m_bits[i] & other.m_bits[i])
+                return true;
+        }
+        return false;
+    }
+    bool subsetOf(const CharSet &other) const
+    {
+        for (size_t i = 0; i < m_bits.size(); ++i) {
+            if (m_bits[i] & ~other.m_bits[i])
+                return false;
+        }
+        return true;
+    }
+    // The one character of the set, or -1 when it holds none or several.
+    int single() const
+    {
+        int found = -1;
+        for (size_t i = 0; i < m_bits.size(); ++i) {
+            const quint64 word = m_bits[i];
+            if (!word)
+                continue;
+            if (found >= 0 || (word & (word - 1)))
+                return -1;
+            found = int(i * 64) + __builtin_ctzll(word);
+        }
+        return found;
+    }
+
+private:
+    std::array<quint64, 1024> m_bits{};
+};
+
+template<typename Predicate>
+CharSet buildSet(Predicate belongs)
+{
+    CharSet s;
+    for (uint c = 0; c < 0x10000; ++c) {
+        if (belongs(QChar(ushort(c))))
+            s.set(ushort(c));
+    }
+    return s;
+}
+
+// \d, \s and \w as QRegExp decides them, unit by unit.
+const CharSet &digitSet()
+{
+    static const CharSet s = buildSet([](QChar c) { return c.category() == QChar::Number_DecimalDigit; });
+    return s;
+}
+const CharSet &spaceSet()
+{
+    static const CharSet s = buildSet([](QChar c) { return c.isSpace(); });
+    return s;
+}
+const CharSet &wordSet()
+{
+    static const CharSet s = buildSet([](QChar c) {
+        return c.isLetterOrNumber() || c.isMark() || c == QLatin1Char('_');
+    });
+    return s;
+}
+
+// ------------------------------------------------------------------ tree
+
+enum class NodeKind { Set, Group, Ahead, NotAhead, Start, End, WordBoundary, NotWordBoundary };
+
+struct Node;
+using Seq = std::vector<Node>;
+using Alts = std::vector<Seq>;
+
+struct Node
+{
+    NodeKind kind = NodeKind::Set;
+    std::shared_ptr<CharSet> set; // Set
+    Alts alts;                    // Group, Ahead, NotAhead
+    int min = 1;
+    int max = 1;                  // -1: no upper bound
+
+    bool isSet() const { return kind == NodeKind::Set; }
+    bool once() const { return min == 1 && max == 1; }
+    bool isAssertion() const { return kind != NodeKind::Set && kind != NodeKind::Group; }
+};
+
+Node setNode(CharSet set)
+{
+    Node n;
+    n.set = std::make_shared<CharSet>(std::move(set));
+    return n;
+}
+
+Node charNode(ushort c)
+{
+    CharSet s;
+    s.set(c);
+    return setNode(std::move(s));
+}
+
+// Parses the part of QRegExp's syntax whose meaning is certain; returns
+// false for everything else, which then stays with QRegExp.
+class Parser
+{
+public:
+    explicit Parser(const QString &pattern)
+        : m_p(pattern)
+    {
+    }
+
+    bool parse(Alts *out)
+    {
+        return parseAlts(out) && m_pos == m_p.size();
+    }
+    bool hasSurrogate() const { return m_surrogate; }
+
+private:
+    bool atEnd() const { return m_pos >= m_p.size(); }
+    ushort peek() const { return m_p.at(m_pos).unicode(); }
+
+    bool parseAlts(Alts *out)
+    {
+        out->emplace_back();
+        if (!parseSeq(&out->back()))
+            return false;
+        while (!atEnd() && peek() == '|') {
+            ++m_pos;
+            out->emplace_back();
+            if (!parseSeq(&out->back()))
+                return false;
+        }
+        return true;
+    }
+
+    bool parseSeq(Seq *seq)
+    {
+        while (!atEnd() && peek() != '|' && peek() != ')') {
+            Node node;
+            if (!parseAtom(&node) || !parseQuantifier(&node))
+                return false;
+            seq->push_back(std::move(node));
+        }
+        return true;
+    }
+
+    bool parseAtom(Node *node)
+    {
+        const ushort c = peek();
+        ++m_pos;
+        switch (c) {
+        case '(': {
+            node->kind = NodeKind::Group;
+            if (!atEnd() && peek() == '?') {
+                ++m_pos;
+                if (atEnd())
+                    return false;
+                const ushort k = peek();
+                ++m_pos;
+                if (k == '=')
+                    node->kind = NodeKind::Ahead;
+                else if (k == '!')
+                    node->kind = NodeKind::NotAhead;
+                else if (k != ':')
+                    return false;
+            }
+            if (!parseAlts(&node->alts) || atEnd() || peek() != ')')
+                return false;
+            ++m_pos;
+            return true;
+        }
+        case '[':
+            return parseClass(node);
+        case '.': {
+            CharSet all;
+            all.invert();
+            *node = setNode(all);
+            return true;
+        }
+        case '^':
+            node->kind = NodeKind::Start;
+            return true;
+        case '$':
+            node->kind = NodeKind::End;
+            return true;
+        case '\\':
+            return parseEscape(node);
+        case '*': case '+': case '?': case '{': case '}': case ']':
+            return false;
+        default:
+            *node = charNode(literal(c));
+            return true;
+        }
+    }
+
+    ushort literal(ushort c)
+    {
+        if (QChar::isSurrogate(c))
+            m_surrogate = true;
+        return c;
+    }
+
+    // A control escape or an escaped punctuation character, or -1.
+    int literalEscape(ushort c) const
+    {
+        switch (c) {
+        case 'a': return 0x07;
+        case 'f': return 0x0c;
+        case 'n': return 0x0a;
+        case 'r': return 0x0d;
+        case 't': return 0x09;
+        case 'v': return 0x0b;
+        default: break;
+        }
+        if (c < 128 && !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            return c;
+        return -1;
+    }
+
+    // \d \D \s \S \w \W into `out`; false for any other escape.
+    static bool classEscape(ushort c, CharSet *out)
+    {
+        switch (c) {
+        case 'd': *out = digitSet(); return true;
+        case 's': *out = spaceSet(); return true;
+        case 'w': *out = wordSet(); return true;
+        case 'D': *out = digitSet(); out->invert(); return true;
+        case 'S': *out = spaceSet(); out->invert(); return true;
+        case 'W': *out = wordSet(); out->invert(); return true;
+        default: return false;
+        }
+    }
+
+    bool parseEscape(Node *node)
+    {
+        if (atEnd())
+            return false;
+        const ushort c = peek();
+        ++m_pos;
+        if (c == 'b') {
+            node->kind = NodeKind::WordBoundary;
+            return true;
+        }
+        if (c == 'B') {
+            node->kind = NodeKind::NotWordBoundary;
+            return true;
+        }
+        CharSet cls;
+        if (classEscape(c, &cls)) {
+            *node = setNode(cls);
+            return true;
+        }
+        const int lit = literalEscape(c);
+        if (lit < 0)
+            return false;
+        *node = charNode(ushort(lit));
+        return true;
+    }
+
+    // One class member that can end a range: a plain or escaped character.
+    bool classChar(int *out)
+    {
+        if (atEnd())
+            return false;
+        const ushort c = peek();
+        if (c == '[' || c == ']')
+            return false;
+        ++m_pos;
+        if (c != '\\') {
+            *out = literal(c);
+            return true;
+        }
+        if (atEnd())
+            return false;
+        const int lit = literalEscape(peek());
+        if (lit < 0)
+            return false;
+        ++m_pos;
+        *out = lit;
+        return true;
+    }
+
+    bool parseClass(Node *node)
+    {
+        CharSet cls;
+        bool negate = false;
+        if (!atEnd() && peek() == '^') {
+            negate = true;
+            ++m_pos;
+        }
+        if (atEnd() || peek() == ']')
+            return false; // "[]...]" has a meaning of its own in QRegExp
+        bool first = true;
+        while (!atEnd() && peek() != ']') {
+            if (peek() == '\\' && m_pos + 1 < m_p.size()) {
+                CharSet sub;
+                if (classEscape(m_p.at(m_pos + 1).unicode(), &sub)) {
+                    m_pos += 2;
+                    if (!atEnd() && peek() == '-' && m_pos + 1 < m_p.size() && m_p.at(m_pos + 1) != QLatin1Char(']'))
+                        return false;
+                    cls.merge(sub);
+                    first = false;
+                    continue;
+                }
+            }
+            if (peek() == '-') {
+                // Only a leading or trailing '-' is certainly a literal.
+                const bool last = m_pos + 1 < m_p.size() && m_p.at(m_pos + 1) == QLatin1Char(']');
+                if (!first && !last)
+                    return false;
+                ++m_pos;
+                cls.set('-');
+                first = false;
+                continue;
+            }
+            int lo = 0;
+            if (!classChar(&lo))
+                return false;
+            if (!atEnd() && peek() == '-' && m_pos + 1 < m_p.size() && m_p.at(m_pos + 1) != QLatin1Char(']')) {
+                ++m_pos;
+                int hi = 0;
+                if (!classChar(&hi) || hi < lo)
+                    return false;
+                if (!atEnd() && peek() == '-' && m_pos + 1 < m_p.size() && m_p.at(m_pos + 1) != QLatin1Char(']'))
+                    return false;
+                cls.setRange(uint(lo), uint(hi));
+            } else {
+                cls.set(ushort(lo));
+            }
+            first = false;
+        }
+        if (atEnd())
+            return false;
+        ++m_pos; // ']'
+        if (negate)
+            cls.invert();
+        *node = setNode(cls);
+        return true;
+    }
+
+    static bool isQuantifier(ushort c) { return c == '*' || c == '+' || c == '?' || c == '{'; }
+
+    bool readNumber(int *out)
+    {
+        int value = 0;
+        int digits = 0;
+        while (!atEnd() && peek() >= '0' && peek() <= '9' && digits < 4) {
+            value = value * 10 + (peek() - '0');
+            ++digits;
+            ++m_pos;
+        }
+        *out = value;
+        return digits > 0;
+    }
+
+    bool parseQuantifier(Node *node)
+    {
+        if (atEnd() || !isQuantifier(peek()))
+            return true;
+        if (node->isAssertion())
+            return false;
+        const ushort c = peek();
+        ++m_pos;
+        if (c == '*') {
+            node->min = 0;
+            node->max = -1;
+        } else if (c == '+') {
+            node->min = 1;
+            node->max = -1;
+        } else if (c == '?') {
+            node->min = 0;
+            node->max = 1;
+        } else {
+            int lo = 0;
+            if (!readNumber(&lo))
+                return false;
+            int hi = lo;
+            if (!atEnd() && peek() == ',') {
+                ++m_pos;
+                hi = -1;
+                if (!atEnd() && peek() != '}' && !readNumber(&hi))
+                    return false;
+            }
+            if (atEnd() || peek() != '}')
+                return false;
+            ++m_pos;
+            if (lo > 255 || hi > 255 || (hi >= 0 && hi < lo))
+                return false;
+            node->min = lo;
+            node->max = hi;
+        }
+        return atEnd() || !isQuantifier(peek());
+    }
+
+    const QString &m_p;
+    int m_pos = 0;
+    bool m_surrogate = false;
+};
+
+// ------------------------------------------------------- simplification
+
+void simplifyAlts(Alts *alts);
+
+// Within a sequence: groups that add nothing are spliced in, groups of
+// single characters become classes, and word boundaries between two
+// classes that are wholly word or wholly non-word are decided here.
+void simplifySeq(Seq *seq)
+{
+    Seq out;
+    for (Node &node : *seq) {
+        if (node.kind == NodeKind::Group || node.kind == NodeKind::Ahead || node.kind == NodeKind::NotAhead)
+            simplifyAlts(&node.alts);
+        if (node.kind == NodeKind::Group && node.once() && node.alts.size() == 1) {
+            for (Node &inner : node.alts.front())
+                out.push_back(std::move(inner));
+            continue;
+        }
+        if (node.kind == NodeKind::Group) {
+            bool singles = true;
+            for (const Seq &alt : node.alts)
+                singles = singles && alt.size() == 1 && alt.front().isSet() && alt.front().once();
+            if (singles) {
+                CharSet u;
+                for (const Seq &alt : node.alts)
+                    u.merge(*alt.front().set);
+                Node merged = setNode(u);
+                merged.min = node.min;
+                merged.max = node.max;
+                out.push_back(std::move(merged));
+                continue;
+            }
+        }
+        out.push_back(std::move(node));
+    }
+
+    // -1: never a word character, 1: always, 0: depends on the text.
+    auto wordness = [](const Node &n) {
+        if (!n.isSet() || !n.once())
+            return 0;
+        if (n.set->subsetOf(wordSet()))
+            return 1;
+        if (!n.set->intersects(wordSet()))
+            return -1;
+        return 0;
+    };
+    Seq decided;
+    for (size_t i = 0; i < out.size(); ++i) {
+        Node &node = out[i];
+        const bool boundary = node.kind == NodeKind::WordBoundary || node.kind == NodeKind::NotWordBoundary;
+        if (boundary && i > 0 && i + 1 < out.size()) {
+            const int before = wordness(out[i - 1]);
+            const int after = wordness(out[i + 1]);
+            if (before != 0 && after != 0) {
+                const bool isBoundary = before != after;
+                const bool holds = (node.kind == NodeKind::WordBoundary) == isBoundary;
+                if (holds)
+                    continue;
+                decided.push_back(setNode(CharSet())); // can never match
+                continue;
+            }
+        }
+        decided.push_back(std::move(node));
+    }
+    *seq = std::move(decided);
+}
+
+void simplifyAlts(Alts *alts)
+{
+    for (Seq &seq : *alts)
+        simplifySeq(&seq);
+}
+
+// ------------------------------------------------------ text searching
+
+inline bool hasSurrogate(const ushort *t, qsizetype n)
+{
+    ushort acc = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        acc |= ushort((t[i] & 0xf800) == 0xd800);
+    return acc != 0;
+}
+
+// First index >= from of `needle` in `hay`, or -1.
+inline qsizetype findNeedle(QStringView hay, qsizetype from, const QString &needle)
+{
+    const qsizetype m = needle.size();
+    const QChar first = needle.at(0);
+    const ushort *rest = reinterpret_cast<const ushort *>(needle.constData()) + 1;
+    const qsizetype last = hay.size() - m;
+    while (from <= last) {
+        const qsizetype at = hay.indexOf(first, from);
+        if (at < 0 || at > last)
+            return -1;
+        if (m == 1 || std::memcmp(hay.utf16() + at + 1, rest, size_t(m - 1) * sizeof(ushort)) == 0)
+            return at;
+        from = at + 1;
+    }
+    return -1;
+}
+
+// ------------------------------------------------------------- patterns
+
+class Pattern
+{
+public:
+    virtual ~Pattern() = default;
+    virtual bool search(const QString &text) const = 0;
+};
+
+class NeverPattern : public Pattern
+{
+public:
+    bool search(const QString &) const override { return false; }
+};
+
+class RegExpPattern : public Pattern
+{
+public:
+    explicit RegExpPattern(const QRegExp &rx)
+        : m_rx(rx)
+    {
+    }
+    bool search(const QString &text) const override { return m_rx.indexIn(text) != -1; }
+
+private:
+    // indexIn() records the captures in the object; a private copy keeps
+    // that from touching anybody else's.
+    mutable QRegExp m_rx;
+};
+
+// A sequence of single characters, classes, "+" runs whose class cannot
+// contain what follows them, and assertions: decided left to right
+// without backtracking, unit by unit as QRegExp does.
+class LinearPattern : public Pattern
+{
+public:
+    enum class Op : quint8 { Char, Class, Start, End, WordBoundary, NotWordBoundary, Ahead, NotAhead };
+    struct Item
+    {
+        Op op = Op::Char;
+        bool plus = false;
+        ushort ch = 0;
+        const CharSet *set = nullptr;
+    };
+
+    static std::unique_ptr<LinearPattern> build(const Alts &alts)
+    {
+        if (alts.size() != 1)
+            return nullptr;
+        const Seq &seq = alts.front();
+        std::unique_ptr<LinearPattern> p(new LinearPattern);
+        for (size_t i = 0; i < seq.size(); ++i) {
+            const Node &node = seq[i];
+            Item item;
+            switch (node.kind) {
+            case NodeKind::Set: {
+                const bool plus = node.min == 1 && node.max == -1;
+                if (!node.once() && !plus)
+                    return nullptr;
+                if (plus) {
+                    // The run must end where the next item begins.
+                    if (i + 1 < seq.size()) {
+                        const Node &next = seq[i + 1];
+                        if (next.kind == NodeKind::End) {
+                        } else if (!next.isSet() || next.min != 1 || next.set->intersects(*node.set)) {
+                            return nullptr;
+                        }
+                    }
+                }
+                const int single = node.set->single();
+                item.plus = plus;
+                if (single >= 0) {
+                    item.op = Op::Char;
+                    item.ch = ushort(single);
+                } else {
+                    item.op = Op::Class;
+                }
+                p->m_sets.push_back(node.set);
+                item.set = node.set.get();
+                break;
+            }
+            case NodeKind::Start: item.op = Op::Start; break;
+            case NodeKind::End: item.op = Op::End; break;
+            case NodeKind::WordBoundary: item.op = Op::WordBoundary; break;
+            case NodeKind::NotWordBoundary: item.op = Op::NotWordBoundary; break;
+            case NodeKind::Ahead:
+            case NodeKind::NotAhead: {
+                if (node.alts.size() != 1 || node.alts.front().size() != 1)
+                    return nullptr;
+                const Node &inner = node.alts.front().front();
+                if (!inner.isSet() || !inner.once())
+                    return nullptr;
+                item.op = node.kind == NodeKind::Ahead ? Op::Ahead : Op::NotAhead;
+                p->m_sets.push_back(inner.set);
+                item.set = inner.set.get();
+                break;
+            }
+            case NodeKind::Group:
+                return nullptr;
+            }
+            p->m_items.push_back(item);
+        }
+        p->planSearch();
+        return p;
+    }
+
+    bool search(const QString &text) const override
+    {
+        const QStringView view(text);
+        const ushort *t = reinterpret_cast<const ushort *>(view.utf16());
+        const qsizetype n = view.size();
+        if (m_anchored)
+            return matchAt(t, n, 0);
+        if (!m_needle.isEmpty()) {
+            qsizetype from = m_needleOffset;
+            while (true) {
+                const qsizetype at = findNeedle(view, from, m_needle);
+                if (at < 0)
+                    return false;
+                if (matchAt(t, n, at - m_needleOffset))
+                    return true;
+                from = at + 1;
+            }
+        }
+        for (qsizetype start = 0; start <= n; ++start) {
+            if (matchAt(t, n, start))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    void planSearch()
+    {
+        m_anchored = !m_items.empty() && m_items.front().op == Op::Start;
+        // The longest run of plain characters with only fixed-width items
+        // in front of it is searched for first.
+        int width = 0;
+        int bestLength = 0;
+        for (size_t i = 0; i < m_items.size() && width >= 0;) {
+            if (m_items[i].op == Op::Char && !m_items[i].plus) {
+                size_t j = i;
+                QString run;
+                while (j < m_items.size() && m_items[j].op == Op::Char && !m_items[j].plus)
+                    run.append(QChar(m_items[j++].ch));
+                if (run.size() > bestLength) {
+                    bestLength = int(run.size());
+                    m_needle = run;
+                    m_needleOffset = width;
+                }
+                width += int(run.size());
+                i = j;
+                continue;
+            }
+            if (m_items[i].plus)
+                width = -1;
+            else if (m_items[i].op == Op::Class)
+                ++width;
+            ++i;
+        }
+    }
+
+    static bool isWord(const ushort *t, qsizetype n, qsizetype pos)
+    {
+        return pos >= 0 && pos < n && wordSet().test(t[pos]);
+    }
+
+    bool matchAt(const ushort *t, qsizetype n, qsizetype pos) const
+    {
+        if (pos < 0)
+            return false;
+        for (const Item &item : m_items) {
+            switch (item.op) {
+            case Op::Char:
+                if (pos >= n || t[pos] != item.ch)
+                    return false;
+                ++pos;
+                if (item.plus) {
+                    while (pos < n && t[pos] == item.ch)
+                        ++pos;
+                }
+                break;
+            case Op::Class:
+                if (pos >= n || !item.set->test(t[pos]))
+                    return false;
+                ++pos;
+                if (item.plus) {
+                    while (pos < n && item.set->test(t[pos]))
+                        ++pos;
+                }
+                break;
+            case Op::Start:
+                if (pos != 0)
+                    return false;
+                break;
+            case Op::End:
+                if (pos != n)
+                    return false;
+                break;
+            case Op::WordBoundary:
+                if (isWord(t, n, pos - 1) == isWord(t, n, pos))
+                    return false;
+                break;
+            case Op::NotWordBoundary:
+                if (isWord(t, n, pos - 1) != isWord(t, n, pos))
+                    return false;
+                break;
+            case Op::Ahead:
+                if (pos >= n || !item.set->test(t[pos]))
+                    return false;
+                break;
+            case Op::NotAhead:
+                if (pos < n && item.set->test(t[pos]))
+                    return false;
+                break;
+            }
+        }
+        return true;
+    }
+
+    std::vector<Item> m_items;
+    std::vector<std::shared_ptr<CharSet>> m_sets;
+    bool m_anchored = false;
+    QString m_needle;
+    int m_needleOffset = 0;
+};
+
+// PCRE source for the tree; every character is written as \x{...} so that
+// nothing is read with PCRE's own extensions.
+class Emitter
+{
+public:
+    static QString alts(const Alts &a)
+    {
+        QString out;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (i)
+                out += QLatin1Char('|');
+            out += seq(a[i]);
+        }
+        return out;
+    }
+
+private:
+    static QString seq(const Seq &s)
+    {
+        QString out;
+        for (const Node &node : s)
+            out += emitNode(node);
+        return out;
+    }
+
+    static QString hex(uint c)
+    {
+        return QStringLiteral("\\x{") + QString::number(c, 16) + QLatin1Char('}');
+    }
+
+    // Ranges of `set` outside the surrogates (texts with those never reach PCRE).
+    static QString ranges(const CharSet &set, int *count)
+    {
+        QString out;
+        *count = 0;
+        uint c = 0;
+        while (c < 0x10000) {
+            if (!set.test(ushort(c)) || QChar::isSurrogate(c)) {
+                ++c;
+                continue;
+            }
+            uint end = c;
+            while (end + 1 < 0x10000 && set.test(ushort(end + 1)) && !QChar::isSurrogate(end + 1))
+                ++end;
+            out += hex(c);
+            if (end > c)
+                out += QLatin1Char('-') + hex(end);
+            ++*count;
+            c = end + 1;
+        }
+        return out;
+    }
+
+    static QString emitSet(const CharSet &set)
+    {
+        int in = 0;
+        int out = 0;
+        const QString inside = ranges(set, &in);
+        CharSet inverse = set;
+        inverse.invert();
+        const QString outside = ranges(inverse, &out);
+        if (in == 0)
+            return QStringLiteral("(?!)");
+        if (out == 0)
+            return QStringLiteral("(?s:.)");
+        if (in == 1 && set.single() >= 0)
+            return inside;
+        if (out < in)
+            return QStringLiteral("[^") + outside + QLatin1Char(']');
+        return QLatin1Char('[') + inside + QLatin1Char(']');
+    }
+
+    static QString quantifier(const Node &n)
+    {
+        if (n.once())
+            return {};
+        if (n.min == 0 && n.max == -1)
+            return QStringLiteral("*");
+        if (n.min == 1 && n.max == -1)
+            return QStringLiteral("+");
+        if (n.min == 0 && n.max == 1)
+            return QStringLiteral("?");
+        if (n.max == -1)
+            return QStringLiteral("{%1,}").arg(n.min);
+        if (n.max == n.min)
+            return QStringLiteral("{%1}").arg(n.min);
+        return QStringLiteral("{%1,%2}").arg(n.min).arg(n.max);
+    }
+
+    static QString emitNode(const Node &n)
+    {
+        static const QString word = emitSet(wordSet());
+        switch (n.kind) {
+        case NodeKind::Set: {
+            const QString body = emitSet(*n.set);
+            if (n.once())
+                return body;
+            return QStringLiteral("(?:") + body + QLatin1Char(')') + quantifier(n);
+        }
+        case NodeKind::Group:
+            return QStringLiteral("(?:") + alts(n.alts) + QLatin1Char(')') + quantifier(n);
+        case NodeKind::Ahead:
+            return QStringLiteral("(?=") + alts(n.alts) + QLatin1Char(')');
+        case NodeKind::NotAhead:
+            return QStringLiteral("(?!") + alts(n.alts) + QLatin1Char(')');
+        case NodeKind::Start:
+            return QStringLiteral("\\A");
+        case NodeKind::End:
+            return QStringLiteral("\\z");
+        case NodeKind::WordBoundary:
+            return QStringLiteral("(?:(?<=%1)(?!%1)|(?<!%1)(?=%1))").arg(word);
+        case NodeKind::NotWordBoundary:
+            return QStringLiteral("(?:(?<=%1)(?=%1)|(?<!%1)(?!%1))").arg(word);
+        }
+        return {};
+    }
+};
+
+class PcrePattern : public Pattern
+{
+public:
+    PcrePattern(const QString &source, const QString &needle, const QRegExp &fallback)
+        : m_re(source, QRegularExpression::DontCaptureOption)
+        , m_needle(needle)
+        , m_fallback(fallback)
+    {
+        m_re.optimize();
+    }
+    bool valid() const { return m_re.isValid(); }
+
+    bool search(const QString &text) const override
+    {
+        const QStringView view(text);
+        if (!m_needle.isEmpty() && findNeedle(view, 0, m_needle) < 0)
+            return false;
+        if (hasSurrogate(reinterpret_cast<const ushort *>(view.utf16()), view.size()))
+            return m_fallback.search(text);
+        return m_re.match(text, 0, QRegularExpression::NormalMatch,
+                          QRegularExpression::DontCheckSubjectStringMatchOption)
+            .hasMatch();
+    }
+
+private:
+    QRegularExpression m_re;
+    QString m_needle;
+    RegExpPattern m_fallback;
+};
+
+// The longest run of plain characters that every match contains.
+QString requiredLiteral(const Alts &alts)
+{
+    if (alts.size() != 1)
+        return {};
+    QString best;
+    QString run;
+    for (const Node &node : alts.front()) {
+        const int single = node.isSet() ? node.set->single() : -1;
+        if (single >= 0 && node.once()) {
+            run.append(QChar(ushort(single)));
+            continue;
+        }
+        if (run.size() > best.size())
+            best = run;
+        run.clear();
+    }
+    return run.size() > best.size() ? run : best;
+}
+
+std::unique_ptr<Pattern> compile(const QString &source)
+{
+    const QRegExp rx(source, Qt::CaseSensitive, QRegExp::RegExp);
+    if (!rx.isValid())
+        return std::make_unique<NeverPattern>();
+    Alts tree;
+    Parser parser(source);
+    if (!parser.parse(&tree))
+        return std::make_unique<RegExpPattern>(rx);
+    simplifyAlts(&tree);
+    if (auto linear = LinearPattern::build(tree))
+        return linear;
+    if (parser.hasSurrogate())
+        return std::make_unique<RegExpPattern>(rx);
+    auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiteral(tree), rx);
+    if (!pcre->valid())
+        return std::make_unique<RegExpPattern>(rx);
+    return pcre;
+}
+
+} // namespace
+
+struct CMatcher::List
+{
+    std::vector<std::unique_ptr<Pattern>> patterns;
+};
+
+CMatcher::CMatcher(const QList<QStringList> &lists)
+{
+    for (const QStringList &list : lists) {
+        if (list.isEmpty())
+            continue;
+        auto compiled = std::make_unique<List>();
+        compiled->patterns.reserve(size_t(list.size()));
+        for (const QString &pattern : list)
+            compiled->patterns.push_back(compile(pattern));
+        m_lists.push_back(std::move(compiled));
+    }
+}
+
+CMatcher::~CMatcher() = default;
+
+bool CMatcher::matches(const QString &text) const
+{
+    for (const auto &list : m_lists) {
+        bool found = false;
+        for (const auto &pattern : list->patterns) {
+            if (pattern->search(text)) {
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+bool CMatcher::matchesEverything() const
+{
+    return m_lists.empty();
+}
