@@ -77,6 +77,11 @@ private slots:
         QCoreApplication::setApplicationName("vrelview");
         QStandardPaths::setTestModeEnabled(true);
         QVERIFY(m_dir.isValid());
+        // The documents folder (and so every index file) lives in the test's
+        // own folder, however the test is started.
+        qputenv("HOME", QFile::encodeName(m_dir.filePath("home")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath("home/.config")));
+        QVERIFY(CLog::indexFilePath(path("x.mlog")).startsWith(m_dir.path()));
     }
 
     // Index files of earlier runs would make a rewritten log look grown.
