@@ -75,8 +75,8 @@ CStringListModel::~CStringListModel() = default;
 
 int CStringListModel::rowCount(const QModelIndex &parent) const
 {
-    Q_UNUSED(parent)
-    return m_rowTotal;
+    // Rows have no children: a valid parent has no rows of its own.
+    return parent.isValid() ? 0 : m_rowTotal;
 }
 
 QVariant CStringListModel::data(const QModelIndex &index, int role) const

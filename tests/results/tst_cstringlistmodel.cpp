@@ -269,9 +269,11 @@ void TestResultsModel::windowFollowsScrollBar()
     QVERIFY(tab.text(0).endsWith(" rec=0"));
     QVERIFY(tab.text(499).endsWith(" rec=499"));
 
-    // Up again while the window starts at the first block: nothing to load.
-    const int end = tab.model->windowEndBlock();
+    // Near the end of this short window going down reloads it; going up
+    // while it starts at the first block does not.
     bar->setValue(30);
+    QCOMPARE(tab.model->windowEndBlock(), 14);
+    const int end = tab.model->windowEndBlock();
     bar->setValue(10);
     QCOMPARE(tab.model->windowEndBlock(), end);
 }
@@ -483,7 +485,7 @@ void TestResultsModel::rowsGrowWithoutMovingView()
     tab.model->runFilter();
     QVERIFY(scrolled);
     QCOMPARE(tab.model->rowCount(), 10010);
-    QTRY_VERIFY(bar->maximum() > 10000);
+    QTRY_VERIFY(bar->maximum() > 9900);
     QCOMPARE(bar->value(), 100);
     QCOMPARE(tab.view.indexAt(QPoint(5, 2)).row(), 100);
     QVERIFY(tab.text(100).endsWith(" rec=100"));
