@@ -21,7 +21,8 @@ int lastScrollValue = 0;
 // How long the filter run works between two turns of the event loop.
 constexpr qint64 sliceMs = 30;
 // Growing the row count makes a list view lay out all its rows again, which
-// costs time in proportion to the rows: announce counted rows at this pace.
+// costs time in proportion to the rows: announce counted rows at most at
+// this pace, and less often when the views take long over it.
 constexpr qint64 publishMs = 500;
 
 // The refusal mark ">\s\[f\]" of the record text, tested without a regular
@@ -138,15 +139,16 @@ void CStringListModel::addBlockCount(qint32 count)
     m_rowsBefore.append(m_rowsBefore.last() + count);
 }
 
-void CStringListModel::publishCountedRows()
+bool CStringListModel::publishCountedRows()
 {
     const qint32 counted = m_rowsBefore.last();
     if (counted <= m_rowTotal)
-        return;
+        return false;
     // Rows are only ever added at the end, so views keep the rows they show.
     beginInsertRows(QModelIndex(), m_rowTotal, counted - 1);
     m_rowTotal = counted;
     endInsertRows();
+    return true;
 }
 
 void CStringListModel::runFilter()
@@ -194,6 +196,7 @@ void CStringListModel::runFilter()
     slice.start();
     QElapsedTimer sincePublish;
     sincePublish.start();
+    qint64 publishInterval = publishMs;
 
     // One sequential pass: the blocks of the first window are matched once,
     // for their rows and their counts together; the rest are only counted.
@@ -217,7 +220,6 @@ void CStringListModel::runFilter()
             if (m_windowRowCount >= firstWindowRows) {
                 filling = false;
                 publishCountedRows();
-                sincePublish.restart();
             }
         } else {
             addBlockCount(countMatches(criteria, texts));
@@ -231,14 +233,20 @@ void CStringListModel::runFilter()
                 return false;
         }
         if (slice.elapsed() >= sliceMs) {
-            // The first rows appear at once; later ones at a slower pace.
-            if (m_rowTotal == 0 || sincePublish.elapsed() >= publishMs) {
-                publishCountedRows();
-                sincePublish.restart();
-            }
+            // The first rows appear at once; later ones at a pace that keeps
+            // the views' relayouts a small share of the run.
+            bool published = false;
+            if (m_rowTotal == 0 || sincePublish.elapsed() >= publishInterval)
+                published = publishCountedRows();
+            QElapsedTimer turn;
+            turn.start();
             QCoreApplication::processEvents();
             if (!alive)
                 return false;
+            if (published) {
+                publishInterval = std::max(publishMs, 10 * turn.elapsed());
+                sincePublish.restart();
+            }
             slice.restart();
         }
         stopped = m_cancelled;

@@ -74,7 +74,7 @@ private:
     const CMatcher &matcher();
     void clearWindow();
     void addBlockCount(qint32 count);
-    void publishCountedRows();
+    bool publishCountedRows();
     const QString *windowRow(int row) const;
 
     CLog *m_log;
