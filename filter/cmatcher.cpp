@@ -490,7 +490,7 @@ void simplifySeq(Seq *seq)
     };
     Seq decided;
     for (size_t i = 0; i < out.size(); ++i) {
-        Node &node = out[i];
+        const Node &node = out[i];
         const bool boundary = node.kind == NodeKind::WordBoundary || node.kind == NodeKind::NotWordBoundary;
         if (boundary && i > 0 && i + 1 < out.size()) {
             const int before = wordness(out[i - 1]);
@@ -504,7 +504,7 @@ void simplifySeq(Seq *seq)
                 continue;
             }
         }
-        decided.push_back(std::move(node));
+        decided.push_back(node);
     }
     *seq = std::move(decided);
 }

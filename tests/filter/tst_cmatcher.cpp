@@ -1,0 +1,152 @@
+// The compiled matcher must give QRegExp's answer for every pattern and
+// text; these tests compare the two directly.
+#include "cmatcher.h"
+#include "filtermatch.h"
+#include "records.h"
+
+#include <QRandomGenerator>
+#include <QRegExp>
+#include <QtTest>
+
+namespace {
+
+bool byQRegExp(const QString &pattern, const QString &text)
+{
+    const QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
+    return rx.isValid() && rx.indexIn(text) != -1;
+}
+
+QStringList patterns()
+{
+    QStringList list = fragments();
+    list << QStringLiteral("<\\d+,\\d+,1000,") << QStringLiteral("<\\d+,\\d+,1")
+         << QStringLiteral("<\\d+,\\d+,\\d+,0,") << QStringLiteral("\\[\\b(s|f)\\b\\]\\s(?:open)(?!\\S)")
+         << QStringLiteral("\\[\\b(s|f)\\b\\]\\sopen") << QStringLiteral("\\[\\b(s|f)\\b\\]\\s(?:set(u|g)id)(?!\\S)")
+         << QStringLiteral("/home/[a-z]+/.*\\.txt") << QStringLiteral("passwd|shadow") << QStringLiteral("^\\[f\\].*unlink")
+         << QStringLiteral("a^b") << QStringLiteral("txt$") << QStringLiteral("\\bunlink\\b") << QStringLiteral("\\Bnlink")
+         << QStringLiteral("[^a-z]+") << QStringLiteral("[\\d-z]") << QStringLiteral("[-a]") << QStringLiteral("[a-]x")
+         << QStringLiteral("[]a]") << QStringLiteral("(?=.*root)") << QStringLiteral("^(?!.*alice)")
+         << QStringLiteral("\\d{4}-\\d{2}-\\d{2}") << QStringLiteral("x{0}") << QStringLiteral("l{2,}")
+         << QStringLiteral("(a|ab)(c|bcd)(d*)") << QStringLiteral(".") << QString() << QStringLiteral("\\.")
+         << QStringLiteral("\\\\") << QString::fromUtf8("\\x41") << QStringLiteral("\\0101") << QStringLiteral("[[:alpha:]]")
+         << QStringLiteral("(") << QStringLiteral(")") << QStringLiteral("a**") << QStringLiteral("\\s+\\d+,")
+         << QStringLiteral("<\\d*,") << QStringLiteral("\\w+@\\w+") << QStringLiteral("\\W\\w") << QStringLiteral("\\S\\s\\S")
+         << QStringLiteral("^$") << QStringLiteral("$") << QStringLiteral("^") << QStringLiteral("\\b") << QStringLiteral("\\B")
+         << QStringLiteral("(\\s)") << QStringLiteral("(\\d)x?") << QStringLiteral("a.b") << QStringLiteral("é+")
+         << QStringLiteral("[^\\s]+\\.txt") << QStringLiteral("(?:ab)+c") << QStringLiteral("x|") << QStringLiteral("\\n")
+         << QStringLiteral("([a-c]|[x-z])\\1") << QStringLiteral("\\e") << QStringLiteral("a{,3}") << QStringLiteral("[z-a]")
+         << QStringLiteral("\\d+\\d") << QStringLiteral("[0-9]+") << QStringLiteral("<\\d+,\\d+,\\d+>")
+         << QStringLiteral("\\d+,\\d+,\\d+>") << QStringLiteral("(?=\\s)") << QStringLiteral("un(?=link)")
+         << QStringLiteral("\\[[a-z]\\]") << QStringLiteral("f\\b\\]") << QStringLiteral("\\d\\b,")
+         << QString(QChar(0xd83d)) << QString::fromUtf8("\xf0\x9f\x98\x80") << QStringLiteral("a.") << QStringLiteral("[^x]$")
+         << QStringLiteral("(/tmp/.\\.txt|zz)") << QStringLiteral("(/tmp/..\\.txt|zz)") << QStringLiteral("\\d{2} digits|q")
+         << QStringLiteral("[^x]+$|q") << QStringLiteral("open\\b|q") << QStringLiteral("\\s\\[(s|f)\\]\\s|q");
+    return list;
+}
+
+QStringList texts()
+{
+    QStringList list;
+    list << record("f", 1000, 1000, false, "unlink") << record("f", 1, 1, true, "open")
+         << record("f", 10, 0, false, "openat") << record("p", 0, 0, true, "setuid", QStringLiteral("uid=0 comm=su"))
+         << record("u", 100, 100, false, "login", QStringLiteral("user=root@host")) << record("c", 1000, 0, true, "audit", {})
+         << record("f", 0, 0, false, "open", QStringLiteral("/home/alice/notes.txt\n"))
+         << record("f", 0, 0, false, "open", QString::fromUtf8("/home/b\xc3\xa9\xc3\xa9/x.txt"))
+         << record("f", 0, 0, false, "open", QString::fromUtf8("/tmp/\xf0\x9f\x98\x80.txt"))
+         << record("f", 0, 0, false, "open", QString(QChar(0xd83d)) + QStringLiteral("x"))
+         << record("f", 0, 0, false, "open", QString::fromUtf8("\xd9\xa3\xd9\xa4 digits"))
+         << QString::fromUtf8("[f] <1,1,1,1,0>\xc2\xa0[f] unlink 2026-12-06 09:20:27")
+         << QString::fromUtf8("[f] <1,1,1,1,0>\xc2\x85[s] open") << QString::fromUtf8("[f] <1,1,1,1,0> [s] open\xcc\x81 x")
+         << QStringLiteral("aabcdd") << QStringLiteral("abbcd") << QStringLiteral("ll") << QStringLiteral("xx") << QString::fromUtf8("\\x41")
+         << QStringLiteral("A") << QString() << QStringLiteral("\n") << QStringLiteral("a\nb") << QStringLiteral("ee")
+         << QStringLiteral("-") << QStringLiteral("]") << QStringLiteral("a]") << QStringLiteral("b") << QStringLiteral("a@b");
+    return list;
+}
+
+} // namespace
+
+class TestCMatcher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sameAnswersAsQRegExp()
+    {
+        const QStringList ts = texts();
+        for (const QString &pattern : patterns()) {
+            const CMatcher matcher({{pattern}});
+            for (const QString &text : ts) {
+                if (matcher.matches(text) != byQRegExp(pattern, text))
+                    QFAIL(qPrintable(QStringLiteral("pattern \"%1\" text \"%2\"").arg(pattern, text)));
+            }
+        }
+    }
+
+    // The character classes, unit by unit over the whole basic plane.
+    void classesOverEveryCharacter()
+    {
+        const QStringList list = {QStringLiteral("\\s"), QStringLiteral("\\d"), QStringLiteral("\\w"),
+                                  QStringLiteral("\\S"), QStringLiteral("\\b"), QStringLiteral("(\\s|\\d)"),
+                                  QStringLiteral("(\\w)x?"), QStringLiteral("[^\\d]x*"), QStringLiteral("(\\b|y)"),
+                                  QStringLiteral(".")};
+        for (const QString &pattern : list) {
+            const QRegExp rx(pattern);
+            const CMatcher matcher({{pattern}});
+            for (uint c = 0; c < 0x10000; ++c) {
+                const QString text{QChar(ushort(c))};
+                if (matcher.matches(text) != (rx.indexIn(text) != -1))
+                    QFAIL(qPrintable(QStringLiteral("pattern \"%1\" char %2").arg(pattern).arg(c)));
+            }
+        }
+    }
+
+    // Random patterns built from the constructs filters use, over texts
+    // made of the characters those patterns care about.
+    void randomPatterns()
+    {
+        const QStringList atoms = {
+            QStringLiteral("a"), QStringLiteral("b"), QStringLiteral(","), QStringLiteral("\\d"), QStringLiteral("\\s"),
+            QStringLiteral("\\w"), QStringLiteral("\\S"), QStringLiteral("."), QStringLiteral("[ab]"), QStringLiteral("[^a]"),
+            QStringLiteral("\\["), QStringLiteral("\\]"), QStringLiteral("\\b"), QStringLiteral("\\B"), QStringLiteral("^"),
+            QStringLiteral("$"), QStringLiteral("(a|b)"), QStringLiteral("(?=a)"), QStringLiteral("(?!\\S)"),
+            QStringLiteral("(?:a,)"), QStringLiteral("1"), QStringLiteral("<"), QStringLiteral(">")};
+        const QStringList quantifiers = {QString(), QString(), QString(), QStringLiteral("+"), QStringLiteral("*"),
+                                         QStringLiteral("?"), QStringLiteral("{2}"), QStringLiteral("{1,2}")};
+        const QString alphabet = QStringLiteral("ab,1 <>[]x\t");
+        QRandomGenerator random(4212);
+        QStringList ts;
+        for (int i = 0; i < 40; ++i) {
+            QString t;
+            const int length = random.bounded(12);
+            for (int j = 0; j < length; ++j)
+                t += alphabet.at(random.bounded(alphabet.size()));
+            ts << t;
+        }
+        for (int i = 0; i < 3000; ++i) {
+            QString pattern;
+            const int length = 1 + random.bounded(5);
+            for (int j = 0; j < length; ++j) {
+                pattern += atoms.at(random.bounded(atoms.size()));
+                pattern += quantifiers.at(random.bounded(quantifiers.size()));
+                if (random.bounded(12) == 0)
+                    pattern += QLatin1Char('|');
+            }
+            const CMatcher matcher({{pattern}});
+            for (const QString &text : ts) {
+                if (matcher.matches(text) != byQRegExp(pattern, text))
+                    QFAIL(qPrintable(QStringLiteral("pattern \"%1\" text \"%2\"").arg(pattern, text)));
+            }
+        }
+    }
+
+    void emptyMatcher()
+    {
+        QVERIFY(CMatcher().matchesEverything());
+        QVERIFY(CMatcher({{}, {}}).matchesEverything());
+        QVERIFY(!CMatcher({{}, {QStringLiteral("x")}}).matchesEverything());
+        QVERIFY(CMatcher({{QString()}}).matches(QStringLiteral("anything")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCMatcher)
+#include "tst_cmatcher.moc"
