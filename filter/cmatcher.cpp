@@ -525,23 +525,73 @@ inline bool hasSurrogate(const ushort *t, qsizetype n)
     return acc != 0;
 }
 
-// First index >= from of `needle` in `hay`, or -1.
-inline qsizetype findNeedle(QStringView hay, qsizetype from, const QString &needle)
+// A rough frequency of `c` in record texts: the needle is looked for by its
+// rarest character, so that fewer candidates need a full comparison.
+int commonness(ushort c)
 {
-    const qsizetype m = needle.size();
-    const QChar first = needle.at(0);
-    const ushort *rest = reinterpret_cast<const ushort *>(needle.constData()) + 1;
-    const qsizetype last = hay.size() - m;
-    while (from <= last) {
-        const qsizetype at = hay.indexOf(first, from);
-        if (at < 0 || at > last)
-            return -1;
-        if (m == 1 || std::memcmp(hay.utf16() + at + 1, rest, size_t(m - 1) * sizeof(ushort)) == 0)
-            return at;
-        from = at + 1;
+    if (c == ' ')
+        return 100;
+    if (c >= '0' && c <= '9')
+        return 60;
+    if (c >= 'a' && c <= 'z') {
+        static const char order[] = "etaoinsrhldcumfpgwybvkxjqz";
+        return 50 - int(std::strchr(order, c) - order);
     }
-    return -1;
+    switch (c) {
+    case '/': return 50;
+    case ',': case '-': case '.': case ':': case '_': return 30;
+    case '[': case ']': case '<': case '>': return 15;
+    default: break;
+    }
+    if (c >= 'A' && c <= 'Z')
+        return 10;
+    return 5;
 }
+
+// A literal looked for in texts by its rarest character.
+class Needle
+{
+public:
+    Needle() = default;
+    explicit Needle(const QString &text)
+        : m_text(text)
+    {
+        int best = 1 << 30;
+        for (int i = 0; i < text.size(); ++i) {
+            const int c = commonness(text.at(i).unicode());
+            if (c < best) {
+                best = c;
+                m_key = i;
+            }
+        }
+    }
+    bool isEmpty() const { return m_text.isEmpty(); }
+    int size() const { return m_text.size(); }
+
+    // First index >= from of the literal in `hay`, or -1.
+    qsizetype find(QStringView hay, qsizetype from) const
+    {
+        const qsizetype m = m_text.size();
+        const qsizetype last = hay.size() - m;
+        const QChar key = m_text.at(m_key);
+        const char16_t *h = hay.utf16();
+        const QChar *n = m_text.constData();
+        while (from <= last) {
+            const qsizetype at = hay.indexOf(key, from + m_key);
+            if (at < 0 || at - m_key > last)
+                return -1;
+            const qsizetype start = at - m_key;
+            if (std::memcmp(h + start, n, size_t(m) * sizeof(char16_t)) == 0)
+                return start;
+            from = start + 1;
+        }
+        return -1;
+    }
+
+private:
+    QString m_text;
+    int m_key = 0;
+};
 
 // ------------------------------------------------------------- patterns
 
@@ -659,7 +709,7 @@ public:
         if (!m_needle.isEmpty()) {
             qsizetype from = m_needleOffset;
             while (true) {
-                const qsizetype at = findNeedle(view, from, m_needle);
+                const qsizetype at = m_needle.find(view, from);
                 if (at < 0)
                     return false;
                 if (matchAt(t, n, at - m_needleOffset))
@@ -690,7 +740,7 @@ private:
                     run.append(QChar(m_items[j++].ch));
                 if (run.size() > bestLength) {
                     bestLength = int(run.size());
-                    m_needle = run;
+                    m_needle = Needle(run);
                     m_needleOffset = width;
                 }
                 width += int(run.size());
@@ -766,7 +816,7 @@ private:
     std::vector<Item> m_items;
     std::vector<std::shared_ptr<CharSet>> m_sets;
     bool m_anchored = false;
-    QString m_needle;
+    Needle m_needle;
     int m_needleOffset = 0;
 };
 
@@ -891,11 +941,12 @@ private:
 class PcrePattern : public Pattern
 {
 public:
-    PcrePattern(const QString &source, const QString &needle, const QRegExp &fallback)
+    PcrePattern(const QString &source, const QStringList &needles, const QRegExp &fallback)
         : m_re(source, QRegularExpression::DontCaptureOption)
-        , m_needle(needle)
         , m_fallback(fallback)
     {
+        for (const QString &needle : needles)
+            m_needles.emplace_back(needle);
         m_re.optimize();
     }
     bool valid() const { return m_re.isValid(); }
@@ -903,8 +954,17 @@ public:
     bool search(const QString &text) const override
     {
         const QStringView view(text);
-        if (!m_needle.isEmpty() && findNeedle(view, 0, m_needle) < 0)
-            return false;
+        if (!m_needles.empty()) {
+            bool found = false;
+            for (const Needle &needle : m_needles) {
+                if (needle.find(view, 0) >= 0) {
+                    found = true;
+                    break;
+                }
+            }
+            if (!found)
+                return false;
+        }
         if (hasSurrogate(reinterpret_cast<const ushort *>(view.utf16()), view.size()))
             return m_fallback.search(text);
         return m_re.match(text, 0, QRegularExpression::NormalMatch,
@@ -914,18 +974,16 @@ public:
 
 private:
     QRegularExpression m_re;
-    QString m_needle;
+    std::vector<Needle> m_needles; // every match contains one of them
     RegExpPattern m_fallback;
 };
 
-// The longest run of plain characters that every match contains.
-QString requiredLiteral(const Alts &alts)
+// The longest run of plain characters that every match of `seq` contains.
+QString requiredLiteral(const Seq &seq)
 {
-    if (alts.size() != 1)
-        return {};
     QString best;
     QString run;
-    for (const Node &node : alts.front()) {
+    for (const Node &node : seq) {
         const int single = node.isSet() ? node.set->single() : -1;
         if (single >= 0 && node.once()) {
             run.append(QChar(ushort(single)));
@@ -936,6 +994,19 @@ QString requiredLiteral(const Alts &alts)
         run.clear();
     }
     return run.size() > best.size() ? run : best;
+}
+
+// One required literal per alternative, or none when some alternative has none.
+QStringList requiredLiterals(const Alts &alts)
+{
+    QStringList literals;
+    for (const Seq &seq : alts) {
+        const QString literal = requiredLiteral(seq);
+        if (literal.isEmpty())
+            return {};
+        literals.append(literal);
+    }
+    return literals;
 }
 
 std::unique_ptr<Pattern> compile(const QString &source)
@@ -952,7 +1023,7 @@ std::unique_ptr<Pattern> compile(const QString &source)
         return linear;
     if (parser.hasSurrogate())
         return std::make_unique<RegExpPattern>(rx);
-    auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiteral(tree), rx);
+    auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiterals(tree), rx);
     if (!pcre->valid())
         return std::make_unique<RegExpPattern>(rx);
     return pcre;
