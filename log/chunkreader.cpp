@@ -10,7 +10,7 @@ ChunkReader::ChunkReader(QFile &file, qint64 chunk, qint64 limit)
 {
 }
 
-const char *ChunkReader::span(qint64 pos, qint64 need, qint64 *available)
+const char *ChunkReader::slowSpan(qint64 pos, qint64 need, qint64 *available)
 {
     if (pos < 0 || need < 0 || need > m_limit - pos)
         return nullptr;

@@ -6,6 +6,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -22,12 +23,23 @@ public:
     // Pointer to at least `need` bytes at offset `pos`, or nullptr when the
     // file's data (or the limit) ends first. `available` gets the number of
     // bytes readable at the pointer, which may exceed `need`.
-    const char *span(qint64 pos, qint64 need, qint64 *available = nullptr);
+    const char *span(qint64 pos, qint64 need, qint64 *available = nullptr)
+    {
+        // The fast path stays inline: a scan asks for every record's header.
+        if (pos >= m_bufStart && need >= 0 && pos + need <= m_bufStart + m_bufLen
+            && pos + need <= m_limit) {
+            if (available)
+                *available = std::min(m_bufStart + m_bufLen, m_limit) - pos;
+            return m_buf.data() + (pos - m_bufStart);
+        }
+        return slowSpan(pos, need, available);
+    }
 
     // Number of read() calls made so far; lets callers notice time passing.
     quint64 reads() const { return m_reads; }
 
 private:
+    const char *slowSpan(qint64 pos, qint64 need, qint64 *available);
     bool fill(qint64 pos, qint64 need);
 
     QFile &m_file;

@@ -100,6 +100,7 @@ private:
     void settleEntries();
     bool indexFitsLog() const;
     qint64 blockEnd(int block, qint64 fileSize) const;
+    static QByteArray fileStamp(const QString &path);
 
     int m_recordCount = 0;
     QString m_logPath;
@@ -109,6 +110,10 @@ private:
     mutable QMap<quint32, qint64> m_timeIndex; // built from m_entries on demand
     mutable bool m_timeIndexValid = true;
     bool m_cancelled = false;
+    // The index file as this object last wrote it: while it is unchanged,
+    // reading the same log again keeps the entries in memory.
+    QString m_writtenIndexPath;
+    QByteArray m_writtenIndexStamp;
 };
 
 #endif

@@ -205,6 +205,35 @@ private slots:
         QCOMPARE(third.recordCount(), 6);
     }
 
+    void sameReaderFollowsItsIndexFile()
+    {
+        // A reader that reads its own log again relies on the index file as
+        // it left it; a file changed behind its back is read and judged anew.
+        const quint32 t0 = 1800003500;
+        LogBuilder b = twoBlocks(t0);
+        const QString p = path("again.mlog");
+        QVERIFY(b.save(p));
+        const QDateTime m1 = QDateTime::currentDateTime().addSecs(-100);
+        QVERIFY(setModified(p, m1));
+        CLog log;
+        log.readLog(p);
+        qint64 before = b.data.size();
+        b.add(t0 + 2, "/e");
+        QVERIFY(b.append(p, before));
+        QVERIFY(setModified(p, m1.addSecs(10)));
+        log.readLog(p);
+        QCOMPARE(log.recordCount(), 4 + 3);
+
+        QVERIFY(writeBytes(CLog::indexFilePath(p), QByteArray("foreign")));
+        before = b.data.size();
+        b.add(t0 + 3, "/f");
+        QVERIFY(b.append(p, before));
+        QVERIFY(setModified(p, m1.addSecs(20)));
+        log.readLog(p);
+        QCOMPARE(log.recordCount(), 6);
+        QCOMPARE(log.timeIndex(), NaiveScan(b.data).index);
+    }
+
     void replacedLogIsScannedInFull_data()
     {
         QTest::addColumn<int>("change");
