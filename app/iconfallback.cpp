@@ -1,6 +1,7 @@
 #include "iconfallback.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QStringList>
 
@@ -19,6 +20,18 @@ bool themeInstalled(const QString &theme)
 
 void ensureIconTheme()
 {
+    // Some platform plugins (offscreen, minimal) search no system folder.
+    QStringList searchPaths = QIcon::themeSearchPaths();
+    QStringList dataDirs = QString::fromLocal8Bit(qgetenv("XDG_DATA_DIRS")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (dataDirs.isEmpty())
+        dataDirs = QStringList{QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+    for (const QString &dir : qAsConst(dataDirs)) {
+        const QString icons = dir + QStringLiteral("/icons");
+        if (!searchPaths.contains(icons) && QFileInfo(icons).isDir())
+            searchPaths << icons;
+    }
+    QIcon::setThemeSearchPaths(searchPaths);
+
     static const QStringList candidates = {QStringLiteral("breeze"), QStringLiteral("Adwaita"),
                                            QStringLiteral("oxygen"), QStringLiteral("Tango")};
     QString installed;

@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QIcon>
 #include <QLabel>
 #include <QListView>
@@ -24,7 +26,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegExp>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
@@ -47,7 +49,7 @@ const qint64 kLargeLogSize = 104857600; // 100 MiB
 QStringList readRecentFiles()
 {
     const QSettings settings;
-    return settings.value(QLatin1String(kRecentFilesKey)).toString().split(QLatin1Char(';'), QString::SkipEmptyParts);
+    return settings.value(QLatin1String(kRecentFilesKey)).toString().split(QLatin1Char(';'), Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -593,7 +595,7 @@ qint64 mainWindow::parseMemAvailable(const QByteArray &meminfo)
     for (const QString &line : lines) {
         if (!line.startsWith(QLatin1String("MemAvailable:")))
             continue;
-        const QStringList parts = line.split(QRegExp(QStringLiteral("\\s+")), QString::SkipEmptyParts);
+        const QStringList parts = line.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
         if (parts.size() < 2)
             return 0;
         bool ok = false;

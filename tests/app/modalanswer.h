@@ -2,6 +2,7 @@
 #ifndef MODALANSWER_H
 #define MODALANSWER_H
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QObject>

@@ -1,6 +1,7 @@
 // The main window driven offscreen: its frame, settings at start, opening
 // logs, filter runs, tabs, and the guards that keep long operations apart.
 #include "clog.h"
+#include "iconfallback.h"
 #include "cstringlistmodel.h"
 #include "mainwindow.h"
 #include "mlogwriter.h"
@@ -95,6 +96,7 @@ void TestMainWindow::initTestCase()
     QCoreApplication::setOrganizationName(QStringLiteral("vrel-test"));
     QCoreApplication::setApplicationName(QStringLiteral("vrelview-test"));
     QVERIFY(m_dir.isValid());
+    ensureIconTheme();
 }
 
 void TestMainWindow::init()
@@ -168,7 +170,9 @@ void TestMainWindow::geometryRoundTrip()
         stored = window.geometry();
         window.findChild<QAction *>(QStringLiteral("actionFindShow"))->setChecked(true);
         window.findChild<QAction *>(QStringLiteral("actionFileShow"))->setChecked(false);
-        window.close();
+        // Closing the window ends the event loop.
+        QTimer::singleShot(0, &window, &QWidget::close);
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
     mainWindow window;
     window.show();
@@ -313,7 +317,7 @@ void TestMainWindow::largeFileQuestion()
         QVERIFY(!window.loadLog(path));
         QCOMPARE(answer.count(), 1);
         QCOMPARE(answer.lastTitle(), QStringLiteral("Large file size"));
-        QVERIFY(answer.lastText().startsWith(QStringLiteral("You are trying to load a 100.0 mb log with an available memory of 1000 bytes.")));
+        QVERIFY(answer.lastText().startsWith(QStringLiteral("You are trying to load a 100 mb log with an available memory of 1000 bytes.")));
         QCOMPARE(maximum.count(), 0);
     }
     window.memAvailableSource = [] { return qint64(0); };
