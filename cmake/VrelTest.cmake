@@ -3,7 +3,7 @@
 # its own HOME and XDG folders under the build tree, so it never reads or
 # writes the user's settings, documents or index files. Under the
 # sanitizers, the one leak of Qt's own offscreen platform plugin is
-# suppressed (full stacks let the suppression name its frame).
+# suppressed.
 function(vrel_add_test name)
     cmake_parse_arguments(T "" "TIMEOUT" "LIBS" ${ARGN})
     add_executable(${name} ${T_UNPARSED_ARGUMENTS})
@@ -16,5 +16,5 @@ function(vrel_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;XDG_DATA_HOME=${home}/.local/share;XDG_CACHE_HOME=${home}/.cache;ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/qt-offscreen.supp:print_suppressions=0")
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/.config;XDG_DATA_HOME=${home}/.local/share;XDG_CACHE_HOME=${home}/.cache;ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/qt-offscreen.supp:print_suppressions=0")
 endfunction()
