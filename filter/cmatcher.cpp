@@ -717,7 +717,14 @@ public:
                 from = at + 1;
             }
         }
+        // A leading "+" run that fails from its first character fails from
+        // any later one too, so only the starts of runs are tried; this keeps
+        // long runs from being scanned once per character.
+        const Item *lead = m_items.empty() ? nullptr : &m_items.front();
+        const bool leadingRun = lead && lead->plus;
         for (qsizetype start = 0; start <= n; ++start) {
+            if (leadingRun && start > 0 && lead->set->test(t[start - 1]))
+                continue;
             if (matchAt(t, n, start))
                 return true;
         }

@@ -20,6 +20,9 @@ QString statusLabel(int index);
 const QStringList &sourceLabels();
 
 // The filter's six lists in pattern form (no lists when it has fewer than six).
+// An event name becomes "\[\b(s|f)\b\]\s(?:" + name + ")(?!\S)", so that it
+// matches that event and no longer one; entries already in pattern form,
+// old or new, are left as they are.
 QList<QStringList> toPatternForm(const CFilter &filter);
 QList<QStringList> toPatternForm(const QList<QStringList> &lists);
 // The filter's six lists in display form (no lists when it has fewer than six).
@@ -27,9 +30,11 @@ QList<QStringList> toDisplayForm(const CFilter &filter);
 QList<QStringList> toDisplayForm(const QList<QStringList> &lists);
 
 enum class FormDirection { ToDisplay, ToPattern };
-// One user entry converted in `direction`; unknown names and ids stay as typed.
+// One user entry converted in `direction`: a known name becomes "<\d+,\d+,"
+// + uid + "," (that id only); both that form and the older one without the
+// comma turn back into the name. Unknown names and ids stay as typed.
 QString userToPattern(const QString &entry, FormDirection direction);
-// One group entry converted in `direction`; unknown names and ids stay as typed.
+// The same for groups, with "<\d+,\d+,\d+," + gid + ",".
 QString groupToPattern(const QString &entry, FormDirection direction);
 
 // True when `text` satisfies every non-empty list of `lists` (compiles them:

@@ -139,6 +139,15 @@ private slots:
         }
     }
 
+    // Long runs under a leading "+" are scanned once, not once per start.
+    void longRuns()
+    {
+        const QString digits(20000, QLatin1Char('7'));
+        QVERIFY(CMatcher({{QStringLiteral("\\d+x")}}).matches(digits + QLatin1Char('x')));
+        QVERIFY(!CMatcher({{QStringLiteral("\\d+y")}}).matches(digits + QLatin1Char('x')));
+        QVERIFY(CMatcher({{QStringLiteral("a\\d+,")}}).matches(QStringLiteral("7a77,")));
+    }
+
     void emptyMatcher()
     {
         QVERIFY(CMatcher().matchesEverything());
