@@ -143,6 +143,12 @@ mainWindow::mainWindow(QWidget *parent)
     ui->menuView->insertAction(ui->actionRefresh, filterBarToggle);
     ui->menuView->insertSeparator(ui->actionRefresh);
 
+    // The results get the room the panels do not need; a stored splitter
+    // state replaces this when the window state is restored.
+    ui->splitterH->setStretchFactor(0, 0);
+    ui->splitterH->setStretchFactor(1, 1);
+    ui->splitterH->setSizes({260, 540});
+
     ui->btnFwd->setIcon(QIcon::fromTheme(QStringLiteral("arrow-right")));
     ui->btnBwd->setIcon(QIcon::fromTheme(QStringLiteral("arrow-left")));
 
