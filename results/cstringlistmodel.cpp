@@ -190,7 +190,6 @@ void CStringListModel::runFilter()
     const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
     int threshold = step;
     bool filling = true;
-    bool stopped = false;
     QPointer<CStringListModel> alive(this);
     QElapsedTimer slice;
     slice.start();
@@ -249,8 +248,7 @@ void CStringListModel::runFilter()
             }
             slice.restart();
         }
-        stopped = m_cancelled;
-        return !stopped;
+        return !m_cancelled;
     });
     if (!alive)
         return;
