@@ -531,8 +531,10 @@ bool mainWindow::isFileReadable(QString fName)
 bool mainWindow::loadLog(const QString &path)
 {
     currentFile = QFileInfo(path).fileName();
-    if (reading)
-        return false; // the log reader serves one read at a time
+    // The one log reader serves one read at a time, and a filter run under
+    // way reads the log it holds.
+    if (isBusy())
+        return false;
     if (log->logPath() == path && !log->isChanged(path))
         return false;
 
