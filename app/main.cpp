@@ -14,7 +14,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
     vrelInit("3.5.8+ci19", "Vrel View Audit");
     ensureIconTheme();
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("security-log")));
+    // Desktops without the audit icon show a generic security icon instead.
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("security-log"), QIcon::fromTheme(QStringLiteral("security-high"))));
 
     int code = 0;
     {

@@ -21,9 +21,10 @@ struct LogBuilder
     // Appends a record and returns its offset. kind 9 makes a record the
     // library refuses to compile.
     qint64 add(quint32 time, const QByteArray &payload = "/etc/passwd", quint16 kind = 2,
-               quint16 event = 0)
+               quint16 event = 0, quint16 flags = 0)
     {
         MlogRecord r;
+        r.flags = flags;
         r.time = time;
         r.subject[0] = 4212;
         r.subject[1] = 4100;

@@ -1,6 +1,7 @@
 // Reading record texts block by block: boundaries, failures inside a block,
 // short records at the end and growth after the scan.
 #include "logbuilder.h"
+#include "mlog.h"
 
 #include <clog.h>
 
@@ -90,6 +91,35 @@ private slots:
             return false;
         });
         QCOMPARE(seen, QList<int>({1}));
+    }
+
+    void blockOfEmptyTexts()
+    {
+        // Hidden records have empty texts: they are dropped, but the reader
+        // still steps over them by their length.
+        const quint32 t0 = 1800000050;
+        LogBuilder b;
+        b.add(t0, "/visible-before");
+        b.add(t0 + 1, "/hidden-1", 2, 0, MLOG_FLAG_HIDDEN);
+        b.add(t0 + 1, QByteArray(300, 'h'), 2, 0, MLOG_FLAG_HIDDEN);
+        b.add(t0 + 2, "/hidden-2", 2, 0, MLOG_FLAG_HIDDEN);
+        b.add(t0 + 2, "/visible-after");
+        QVERIFY(b.save(path("hidden.mlog")));
+
+        CLog log;
+        log.readLog(path("hidden.mlog"));
+        QCOMPARE(log.blockCount(), 3);
+        QCOMPARE(log.recordCount(), 5);
+        QVERIFY(log.readBlock(1).isEmpty());
+        const QStringList last = log.readBlock(2);
+        QCOMPARE(last.size(), 1);
+        QVERIFY(last[0].contains("/visible-after"));
+        QStringList all;
+        log.forEachBlock(0, 2, [&](int, const QStringList &texts) {
+            all += texts;
+            return true;
+        });
+        QCOMPARE(all.size(), 2);
     }
 
     void emptyLogHasNoDates()

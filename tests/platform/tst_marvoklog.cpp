@@ -98,6 +98,7 @@ private slots:
     void parameters_data();
     void parameters();
     void extremeValues();
+    void hiddenRecordHasNoText();
     void compileFailures_data();
     void compileFailures();
     void nullArguments();
@@ -253,6 +254,20 @@ void TestMarvokLog::extremeValues()
     r.payload.clear();
     const Compiled epoch = compile(encodeRecord(r));
     QCOMPARE(QString::fromUtf8(epoch.text).right(19), localDate(0));
+}
+
+void TestMarvokLog::hiddenRecordHasNoText()
+{
+    MlogRecord r = sampleRecord();
+    r.flags = MLOG_FLAG_HIDDEN;
+    const Compiled hidden = compile(encodeRecord(r));
+    QVERIFY(hidden.result != -1);
+    QVERIFY(hidden.nullText);
+    // Only bit 0 hides a record.
+    r.flags = 2;
+    const Compiled shown = compile(encodeRecord(r));
+    QVERIFY(!shown.nullText);
+    QVERIFY(shown.text.startsWith("[f] <4212,4100,1000,1001,7> [s] "));
 }
 
 void TestMarvokLog::compileFailures_data()

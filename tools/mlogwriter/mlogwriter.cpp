@@ -47,7 +47,7 @@ inline quint32 get32(const char *p)
 }
 
 void putHeader(char *p, quint32 time, const quint32 subject[5], quint16 kind, quint16 event,
-               quint32 status, quint16 payloadLength)
+               quint32 status, quint16 payloadLength, quint16 flags = 0)
 {
     put32(p + MLOG_OFF_MAGIC, MLOG_MAGIC);
     put32(p + MLOG_OFF_TIME, time);
@@ -56,7 +56,7 @@ void putHeader(char *p, quint32 time, const quint32 subject[5], quint16 kind, qu
     put16(p + MLOG_OFF_KIND, kind);
     put16(p + MLOG_OFF_EVENT, event);
     put32(p + MLOG_OFF_STATUS, status);
-    put16(p + MLOG_OFF_RESERVED, 0);
+    put16(p + MLOG_OFF_FLAGS, flags);
     put16(p + MLOG_OFF_PAYLOAD_LENGTH, payloadLength);
 }
 
@@ -77,7 +77,7 @@ struct Tail
 
 bool looksLikeHeader(const char *h)
 {
-    return get16(h + MLOG_OFF_KIND) < 4 && get16(h + MLOG_OFF_RESERVED) == 0;
+    return get16(h + MLOG_OFF_KIND) < 4 && (get16(h + MLOG_OFF_FLAGS) & ~MLOG_FLAG_HIDDEN) == 0;
 }
 
 // Finds the last record of the log from its tail. A record cut short is
@@ -220,7 +220,7 @@ QByteArray encodeRecord(const MlogRecord &record)
     const int payloadLength = qMin(record.payload.size(), 0xFFFF);
     QByteArray out(headerSize + payloadLength, Qt::Uninitialized);
     putHeader(out.data(), record.time, record.subject, record.kind, record.event, record.status,
-              quint16(payloadLength));
+              quint16(payloadLength), record.flags);
     if (payloadLength)
         std::memcpy(out.data() + headerSize, record.payload.constData(), size_t(payloadLength));
     return out;

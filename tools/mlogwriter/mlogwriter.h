@@ -15,6 +15,7 @@ struct MlogRecord
     quint16 kind = 0;                  // 0 user, 1 process, 2 file, 3 custom
     quint16 event = 0;                 // index into the kind's event list
     quint32 status = 0;                // 0 success, else refusal
+    quint16 flags = 0;                 // MLOG_FLAG_HIDDEN: a record with no text
     QByteArray payload;                // UTF-8 parameters
 };
 

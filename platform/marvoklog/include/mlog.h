@@ -40,7 +40,8 @@
  *   28      u16   source kind: 0 user, 1 user process, 2 file, 3 custom
  *   30      u16   event: index into the event list of the source kind
  *   32      u32   status: 0 success, anything else refusal
- *   36      u16   reserved, 0
+ *   36      u16   flags: bit 0 (MLOG_FLAG_HIDDEN) marks a housekeeping record
+ *                 that has no text (mlog_txt_malloc gives null); others 0
  *   38      u16   payload length in bytes
  *   40      ...   payload: the event's parameters as UTF-8 text (paths,
  *                 command lines, key=value pairs), not NUL-terminated
@@ -78,6 +79,7 @@ extern "C" {
 
 #define MLOG_MAGIC 0x10121980u
 #define MLOG_HEADER_SIZE 40
+#define MLOG_FLAG_HIDDEN 0x0001u
 
 enum mlog_source_kind {
     MLOG_KIND_USER = 0,
@@ -94,6 +96,7 @@ enum mlog_header_offset {
     MLOG_OFF_EVENT = 30,
     MLOG_OFF_STATUS = 32,
     MLOG_OFF_RESERVED = 36,
+    MLOG_OFF_FLAGS = 36,
     MLOG_OFF_PAYLOAD_LENGTH = 38
 };
 

@@ -85,6 +85,7 @@ MLOG_EXPORT int mlog_compile(void **compiled, const void *record, int64_t length
     c->event = event;
     c->status = le32(r + MLOG_OFF_STATUS);
     c->payloadLength = payloadLength;
+    c->flags = le16(r + MLOG_OFF_FLAGS);
     if (payloadLength)
         memcpy(c->payload(), r + MLOG_HEADER_SIZE, payloadLength);
     *compiled = c;
@@ -96,6 +97,8 @@ MLOG_EXPORT char *mlog_txt_malloc(void *compiled)
     const Compiled *c = static_cast<const Compiled *>(compiled);
     if (!c || c->tag != compiledTag || !eventList(c->kind))
         return nullptr;
+    if (c->flags & MLOG_FLAG_HIDDEN)
+        return nullptr; // a housekeeping record: its text is empty
     char *text = static_cast<char *>(malloc(maxTextLength(*c) + 1));
     if (!text)
         return nullptr;

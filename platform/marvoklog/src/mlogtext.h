@@ -18,6 +18,7 @@ struct Compiled
     uint16_t event;
     uint32_t status;
     uint16_t payloadLength;
+    uint16_t flags;
 
     const unsigned char *payload() const { return reinterpret_cast<const unsigned char *>(this + 1); }
     unsigned char *payload() { return reinterpret_cast<unsigned char *>(this + 1); }
