@@ -3,6 +3,7 @@
 #include "clog.h"
 #include "cstringlistmodel.h"
 #include "filterdescription.h"
+#include "resultview.h"
 #include "ui_mainwindow.h"
 #include "vrelintegration.h"
 
@@ -364,10 +365,7 @@ void mainWindow::tabNew()
 {
     if (isBusy())
         return;
-    auto *view = new QListView(ui->twLogResult);
-    view->setUniformItemSizes(true);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    QListView *view = createResultView(ui->twLogResult);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

@@ -60,27 +60,29 @@ QDateTime localFromSecs(quint32 secs)
     return QDateTime::fromSecsSinceEpoch(qint64(secs), Qt::UTC).toLocalTime();
 }
 
-// Text of one whole record (header and payload), or ok = false when the
-// library cannot compile it. The library's out-slots are freed on every path.
-QString compileRecord(const char *record, qint64 length, bool *ok)
+// Hands the library's text of one whole record (header and payload) to
+// `take` (null for an empty text); false when the library cannot compile
+// the record. The library's out-slots are freed on every path.
+template <typename TakeText>
+bool compileRecord(const char *record, qint64 length, TakeText &&take)
 {
     void *compiled = nullptr;
     if (mlog_compile(&compiled, record, length) == -1) {
         free(compiled);
-        *ok = false;
-        return QString();
+        return false;
     }
     char *text = mlog_txt_malloc(compiled);
-    QString result = text ? QString::fromUtf8(text) : QString();
+    take(text);
     free(text);
     free(compiled);
-    *ok = true;
-    return result;
+    return true;
 }
 
 // Reads the records from `pos` on until one ends at or beyond `end`, one
-// fails to compile, or the data ends. Returns the offset reached.
-qint64 readRecords(ChunkReader &reader, qint64 pos, qint64 end, QStringList *texts)
+// fails to compile, or the data ends, handing each text to `take`. Returns
+// the offset reached.
+template <typename TakeText>
+qint64 walkRecords(ChunkReader &reader, qint64 pos, qint64 end, TakeText &&take)
 {
     for (;;) {
         const char *header = reader.span(pos, kHeaderSize);
@@ -90,18 +92,23 @@ qint64 readRecords(ChunkReader &reader, qint64 pos, qint64 end, QStringList *tex
         const char *record = reader.span(pos, length);
         if (!record)
             break;
-        bool ok = false;
-        const QString text = compileRecord(record, length, &ok);
-        if (!ok)
+        if (!compileRecord(record, length, take))
             break;
-        if (!text.isEmpty())
-            texts->append(text);
         pos += length;
         if (pos >= end)
             break;
     }
     mlog_done();
     return pos;
+}
+
+// The non-empty texts of the records from `pos` on, as walkRecords reads them.
+qint64 readRecords(ChunkReader &reader, qint64 pos, qint64 end, QStringList *texts)
+{
+    return walkRecords(reader, pos, end, [texts](const char *text) {
+        if (text && *text)
+            texts->append(QString::fromUtf8(text));
+    });
 }
 
 // Progress goes out as an int; logs of 2 GiB and more are reported in
@@ -132,9 +139,9 @@ QPair<QString, int> CLog::readRecord(QDataStream &in)
     record.resize(int(kHeaderSize) + payload);
     if (payload > 0 && in.readRawData(record.data() + kHeaderSize, payload) != payload)
         return qMakePair(QString(), -1);
-    bool ok = false;
-    const QString text = compileRecord(record.constData(), record.size(), &ok);
-    if (!ok)
+    QString text;
+    if (!compileRecord(record.constData(), record.size(),
+                       [&text](const char *utf8) { text = utf8 ? QString::fromUtf8(utf8) : QString(); }))
         return qMakePair(QString(), -1);
     return qMakePair(text, payload);
 }
@@ -184,6 +191,29 @@ void CLog::forEachBlock(int first, int last,
             readRecords(reader, m_entries[size_t(block)].offset, end, &texts);
         }
         if (!visit(block, texts))
+            return;
+    }
+}
+
+void CLog::countBlockTexts(int first, int last, const std::function<bool(int, int)> &visit) const
+{
+    first = std::max(first, 0);
+    last = std::min(last, blockCount() - 1);
+    if (first > last)
+        return;
+    QFile file(m_logPath);
+    const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    ChunkReader reader(file, kScanChunk);
+    for (int block = first; block <= last; ++block) {
+        int count = 0;
+        if (opened) {
+            const qint64 end = block + 1 < blockCount() ? blockEnd(block, 0) : file.size();
+            walkRecords(reader, m_entries[size_t(block)].offset, end, [&count](const char *text) {
+                if (text && *text)
+                    ++count;
+            });
+        }
+        if (!visit(block, count))
             return;
     }
 }

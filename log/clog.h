@@ -39,6 +39,10 @@ public:
     // it in large pieces; stops early when `visit` returns false.
     void forEachBlock(int first, int last,
                       const std::function<bool(int block, const QStringList &texts)> &visit) const;
+    // Calls `visit(block, count)` for the blocks `first` to `last` in order
+    // with the number of texts readBlock would give, without decoding them
+    // (for counting when every text matches); stops when `visit` returns false.
+    void countBlockTexts(int first, int last, const std::function<bool(int block, int count)> &visit) const;
     // Number of the first block whose time is not earlier than `date`, or
     // blockCount() if there is none.
     int blockForDate(const QDateTime &date) const;

@@ -197,33 +197,8 @@ void CStringListModel::runFilter()
     sincePublish.start();
     qint64 publishInterval = publishMs;
 
-    // One sequential pass: the blocks of the first window are matched once,
-    // for their rows and their counts together; the rest are only counted.
-    m_log->forEachBlock(m_firstBlock, m_lastBlock, [&](int block, const QStringList &texts) {
-        // Blocks the reader could not reach count as empty, so block
-        // numbers and counts stay in step.
-        while (m_firstBlock + m_blockCounts.size() < block)
-            addBlockCount(0);
-        // A scroll during the run may have moved the window away; then the
-        // first window is over.
-        if (filling && (m_windowEndBlock != block || m_windowRowCount >= firstWindowRows))
-            filling = false;
-        if (filling) {
-            const QStringList rows = filterRows(criteria, texts);
-            addBlockCount(rows.size());
-            m_window.append(rows);
-            if (m_windowOffsetsValid)
-                m_windowOffsets.append(m_windowRowCount);
-            m_windowRowCount += rows.size();
-            ++m_windowEndBlock;
-            if (m_windowRowCount >= firstWindowRows) {
-                filling = false;
-                publishCountedRows();
-            }
-        } else {
-            addBlockCount(countMatches(criteria, texts));
-        }
-
+    // Progress, the event loop and cancel after each block; false to stop.
+    const auto afterBlock = [&](int block) {
         const int offset = block - m_firstBlock;
         if (offset >= threshold) {
             threshold += step;
@@ -249,9 +224,58 @@ void CStringListModel::runFilter()
             slice.restart();
         }
         return !m_cancelled;
+    };
+    // Blocks the reader could not reach count as empty, so block numbers
+    // and counts stay in step.
+    const auto padCountsTo = [this](int block) {
+        while (m_firstBlock + m_blockCounts.size() < block)
+            addBlockCount(0);
+    };
+
+    // One sequential pass: the blocks of the first window are matched once,
+    // for their rows and their counts together; the rest are only counted.
+    // When every text matches, counting needs no texts at all and goes on
+    // with the reader's plain count from the block after the window.
+    int nextBlock = m_firstBlock;
+    bool countOnly = false;
+    m_log->forEachBlock(m_firstBlock, m_lastBlock, [&](int block, const QStringList &texts) {
+        padCountsTo(block);
+        // A scroll during the run may have moved the window away; then the
+        // first window is over.
+        if (filling && (m_windowEndBlock != block || m_windowRowCount >= firstWindowRows))
+            filling = false;
+        if (filling) {
+            const QStringList rows = filterRows(criteria, texts);
+            addBlockCount(rows.size());
+            m_window.append(rows);
+            if (m_windowOffsetsValid)
+                m_windowOffsets.append(m_windowRowCount);
+            m_windowRowCount += rows.size();
+            ++m_windowEndBlock;
+            if (m_windowRowCount >= firstWindowRows) {
+                filling = false;
+                publishCountedRows();
+            }
+        } else {
+            addBlockCount(countMatches(criteria, texts));
+        }
+        nextBlock = block + 1;
+        if (!afterBlock(block))
+            return false;
+        countOnly = !filling && criteria.matchesEverything();
+        return !countOnly;
     });
     if (!alive)
         return;
+    if (countOnly && nextBlock <= m_lastBlock) {
+        m_log->countBlockTexts(nextBlock, m_lastBlock, [&](int block, int count) {
+            padCountsTo(block);
+            addBlockCount(count);
+            return afterBlock(block);
+        });
+        if (!alive)
+            return;
+    }
     publishCountedRows();
 }
 

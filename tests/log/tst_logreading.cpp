@@ -91,6 +91,12 @@ private slots:
             return false;
         });
         QCOMPARE(seen, QList<int>({1}));
+        QList<int> counts;
+        log.countBlockTexts(-1, 7, [&](int block, int count) {
+            counts << block << count;
+            return block < 1;
+        });
+        QCOMPARE(counts, QList<int>({0, 2, 1, 1}));
     }
 
     void blockOfEmptyTexts()
@@ -120,6 +126,13 @@ private slots:
             return true;
         });
         QCOMPARE(all.size(), 2);
+        // Counting without texts agrees with the texts.
+        QList<int> counts;
+        log.countBlockTexts(0, 2, [&](int, int count) {
+            counts << count;
+            return true;
+        });
+        QCOMPARE(counts, QList<int>({1, 0, 1}));
     }
 
     void emptyLogHasNoDates()
