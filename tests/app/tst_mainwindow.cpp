@@ -333,11 +333,13 @@ void TestMainWindow::cancelRead()
     const QString path = writeLog(m_dir.filePath(QStringLiteral("cancel.mlog")), 200000, 40);
     mainWindow window;
     window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
     ModalAnswer answer;
-    // Esc as soon as the read reports progress.
+    // The Esc key as soon as the read reports progress.
     QMetaObject::Connection once = connect(window.logReader(), &CLog::valueChanged, &window, [&] {
         disconnect(once);
-        window.findChild<QAction *>(QStringLiteral("actionCancel"))->trigger();
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &window, Qt::Key_Escape);
     });
     QVERIFY(window.isBusy() == false);
     window.loadLog(path);
