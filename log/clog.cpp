@@ -174,8 +174,8 @@ QStringList CLog::readBlock(int block) const
     return readRange(m_entries[size_t(block)].offset, end);
 }
 
-void CLog::forEachBlock(int first, int last,
-                        const std::function<bool(int, const QStringList &)> &visit) const
+void CLog::walkBlocks(int first, int last,
+                      const std::function<bool(int, ChunkReader *, qint64, qint64)> &perBlock) const
 {
     first = std::max(first, 0);
     last = std::min(last, blockCount() - 1);
@@ -185,37 +185,34 @@ void CLog::forEachBlock(int first, int last,
     const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     ChunkReader reader(file, kScanChunk);
     for (int block = first; block <= last; ++block) {
-        QStringList texts;
-        if (opened) {
-            const qint64 end = block + 1 < blockCount() ? blockEnd(block, 0) : file.size();
-            readRecords(reader, m_entries[size_t(block)].offset, end, &texts);
-        }
-        if (!visit(block, texts))
+        const qint64 end = block + 1 < blockCount() ? blockEnd(block, 0) : file.size();
+        if (!perBlock(block, opened ? &reader : nullptr, m_entries[size_t(block)].offset, end))
             return;
     }
 }
 
+void CLog::forEachBlock(int first, int last,
+                        const std::function<bool(int, const QStringList &)> &visit) const
+{
+    walkBlocks(first, last, [&visit](int block, ChunkReader *reader, qint64 start, qint64 end) {
+        QStringList texts;
+        if (reader)
+            readRecords(*reader, start, end, &texts);
+        return visit(block, texts);
+    });
+}
+
 void CLog::countBlockTexts(int first, int last, const std::function<bool(int, int)> &visit) const
 {
-    first = std::max(first, 0);
-    last = std::min(last, blockCount() - 1);
-    if (first > last)
-        return;
-    QFile file(m_logPath);
-    const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    ChunkReader reader(file, kScanChunk);
-    for (int block = first; block <= last; ++block) {
+    walkBlocks(first, last, [&visit](int block, ChunkReader *reader, qint64 start, qint64 end) {
         int count = 0;
-        if (opened) {
-            const qint64 end = block + 1 < blockCount() ? blockEnd(block, 0) : file.size();
-            walkRecords(reader, m_entries[size_t(block)].offset, end, [&count](const char *text) {
+        if (reader)
+            walkRecords(*reader, start, end, [&count](const char *text) {
                 if (text && *text)
                     ++count;
             });
-        }
-        if (!visit(block, count))
-            return;
-    }
+        return visit(block, count);
+    });
 }
 
 int CLog::blockForDate(const QDateTime &date) const

@@ -14,6 +14,7 @@
 #include <functional>
 #include <vector>
 
+class ChunkReader;
 class QDataStream;
 
 class CLog : public QObject
@@ -104,6 +105,10 @@ private:
     void settleEntries();
     bool indexFitsLog() const;
     qint64 blockEnd(int block, qint64 fileSize) const;
+    // Opens the log once and hands `perBlock` each block's extent and the
+    // reader (null when the log cannot be opened); stops when it returns false.
+    void walkBlocks(int first, int last,
+                    const std::function<bool(int block, ChunkReader *reader, qint64 start, qint64 end)> &perBlock) const;
     static QByteArray fileStamp(const QString &path);
 
     int m_recordCount = 0;

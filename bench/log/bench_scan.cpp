@@ -28,33 +28,13 @@
 #include <cstdio>
 #include <memory>
 
+#include "benchsupport.h"
+
+using bench::out;
+using bench::resetPeak;
+using bench::statusKiB;
+
 namespace {
-
-QTextStream &out()
-{
-    static QTextStream s(stdout);
-    return s;
-}
-
-// Peak resident size since the last reset, in KiB (VmHWM).
-qint64 statusKiB(const char *field)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-bool resetPeak()
-{
-    QFile f("/proc/self/clear_refs");
-    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
-}
 
 double catSeconds(const QString &path)
 {
@@ -137,11 +117,7 @@ int main(int argc, char **argv)
         temp = std::make_unique<QTemporaryDir>();
         folder = temp->path();
     }
-    // Index files go to a documents folder of our own, never the user's.
-    const QString home = folder + "/home";
-    QDir().mkpath(home);
-    qputenv("HOME", QFile::encodeName(home));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + "/.config"));
+    bench::useOwnHome(folder);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("vrelview");
     QDir().mkpath(QFileInfo(CLog::indexFilePath(folder + "/x.mlog")).path());

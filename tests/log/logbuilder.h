@@ -4,7 +4,14 @@
 #ifndef LOGBUILDER_H
 #define LOGBUILDER_H
 
+#include <clog.h>
 #include <mlogwriter.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <QByteArray>
 #include <QDateTime>
@@ -83,6 +90,24 @@ struct NaiveScan
         }
     }
 };
+
+// Puts the documents folder (and so every index file) into the test's own
+// folder, however the test is started.
+inline bool useOwnDocuments(const QTemporaryDir &dir)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv("HOME", QFile::encodeName(dir.filePath(QStringLiteral("home"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("home/.config"))));
+    return CLog::indexFilePath(dir.filePath(QStringLiteral("x.mlog"))).startsWith(dir.path());
+}
+
+// Index files of earlier cases would make a rewritten log look grown.
+inline bool clearIndexFolder()
+{
+    QDir folder(QFileInfo(CLog::indexFilePath(QStringLiteral("x.mlog"))).path());
+    return folder.removeRecursively() && folder.mkpath(QStringLiteral("."));
+}
 
 inline bool setModified(const QString &path, const QDateTime &when)
 {

@@ -22,23 +22,11 @@ private:
 private slots:
     void initTestCase()
     {
-        QCoreApplication::setApplicationName("vrelview");
-        QStandardPaths::setTestModeEnabled(true);
         QVERIFY(m_dir.isValid());
-        // The documents folder (and so every index file) lives in the test's
-        // own folder, however the test is started.
-        qputenv("HOME", QFile::encodeName(m_dir.filePath("home")));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath("home/.config")));
-        QVERIFY(CLog::indexFilePath(path("x.mlog")).startsWith(m_dir.path()));
+        QVERIFY(useOwnDocuments(m_dir));
     }
 
-    // Index files of earlier runs would make a rewritten log look grown.
-    void init()
-    {
-        QDir folder(QFileInfo(CLog::indexFilePath(path("x.mlog"))).path());
-        QVERIFY(folder.removeRecursively());
-        QVERIFY(folder.mkpath("."));
-    }
+    void init() { QVERIFY(clearIndexFolder()); }
 
     void blocksAndBoundaries()
     {

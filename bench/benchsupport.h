@@ -1,0 +1,56 @@
+// Small helpers the benchmarks share: their output and memory figures.
+#ifndef BENCHSUPPORT_H
+#define BENCHSUPPORT_H
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace bench {
+
+// The benchmark's report, on standard output.
+inline QTextStream &out()
+{
+    static QTextStream s(stdout);
+    return s;
+}
+
+// A figure of /proc/self/status in KiB (VmRSS, VmHWM ...); -1 when unknown.
+inline qint64 statusKiB(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Resets VmHWM, so that it tells the peak of what follows.
+inline bool resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+// Index files and settings go to a home folder of our own inside `folder`,
+// never the user's. Call before the application object exists.
+inline void useOwnHome(const QString &folder)
+{
+    const QString home = folder + QStringLiteral("/home");
+    QDir().mkpath(home);
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+}
+
+} // namespace bench
+
+#endif
