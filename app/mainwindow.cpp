@@ -336,7 +336,7 @@ bool mainWindow::isBusy() const
     return !ready || reading;
 }
 
-void mainWindow::setBusy(bool)
+void mainWindow::updateBusyState()
 {
     // Everything that would start a second read or take away a tab (and the
     // model a running operation works on) waits until the window is free.
@@ -435,21 +435,17 @@ void mainWindow::actionResultsPress()
         warnBusy();
         return;
     }
-    ready = false;
-    setBusy(true);
-    int index = ui->twLogResult->currentIndex();
-    if (index < 0) {
-        ready = true; // a new tab is no long operation of its own
+    if (ui->twLogResult->currentIndex() < 0)
         tabNew();
-        ready = false;
-        index = ui->twLogResult->currentIndex();
-    }
+    ready = false;
+    updateBusyState();
+    const int index = ui->twLogResult->currentIndex();
     const QString shownFile = log->logPath().isEmpty() ? currentFile : QFileInfo(log->logPath()).fileName();
     ui->twLogResult->setTabText(index, shownFile + QStringLiteral(" - ") + filterList().at(currentFilterIndex())->name);
     showFilterResults();
     updateTabsClosable();
     ready = true;
-    setBusy(false);
+    updateBusyState();
 }
 
 void mainWindow::showFilterResults()
@@ -578,10 +574,10 @@ void mainWindow::showReadLogResults(QString fName)
     connect(log, &CLog::valueChanged, progress.bar, &QProgressBar::setValue);
     connect(progress.button, &QPushButton::clicked, log, &CLog::canselReadLog);
     reading = true;
-    setBusy(true);
+    updateBusyState();
     log->readLog(fName);
     reading = false;
-    setBusy(false);
+    updateBusyState();
     statusBar()->showMessage(tr("Read finished!"), 3000);
 }
 

@@ -113,8 +113,9 @@ private:
     void fillFilterCombo(QComboBox *combo);
     // Status-bar label, progress bar and cancel button of one long operation.
     struct Progress;
-    // Disables the commands that must not start while a long operation runs.
-    void setBusy(bool busy);
+    // Disables the commands that must not start while a long operation runs,
+    // and enables them again once none does.
+    void updateBusyState();
     void warnBusy();
     QListView *currentResultView() const;
 
