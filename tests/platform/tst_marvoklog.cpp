@@ -97,6 +97,7 @@ private slots:
     void textLayout();
     void parameters_data();
     void parameters();
+    void everyByteAtEveryPosition();
     void extremeValues();
     void hiddenRecordHasNoText();
     void compileFailures_data();
@@ -233,6 +234,27 @@ void TestMarvokLog::parameters()
     QCOMPARE(QString::fromUtf8(c.text), prefix + shown);
     // Valid UTF-8: decoding and encoding again gives the same bytes.
     QCOMPARE(QString::fromUtf8(c.text).toUtf8(), c.text);
+}
+
+void TestMarvokLog::everyByteAtEveryPosition()
+{
+    // Runs of plain bytes are copied word by word: one byte of every value at
+    // every place of two words and a tail is shown as it would be alone.
+    MlogRecord r = sampleRecord();
+    const QByteArray prefix = "[f] <4212,4100,1000,1001,7> [s] unlink " + localDate(r.time).toUtf8() + ' ';
+    for (int value = 0; value < 256; ++value) {
+        const char c = char(value);
+        const QByteArray shown = value >= 0x80 ? QByteArray("\xef\xbf\xbd")
+                                 : (value < 0x20 || value == 0x7F) ? QByteArray(" ")
+                                                                   : QByteArray(1, c);
+        for (int at = 0; at < 19; ++at) {
+            r.payload = QByteArray(19, 'a');
+            r.payload[at] = c;
+            QByteArray expected = prefix + QByteArray(19, 'a');
+            expected.replace(prefix.size() + at, 1, shown);
+            QCOMPARE(compile(encodeRecord(r)).text, expected);
+        }
+    }
 }
 
 void TestMarvokLog::extremeValues()

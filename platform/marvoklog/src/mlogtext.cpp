@@ -130,8 +130,24 @@ size_t sequenceLength(const unsigned char *s, size_t left)
 // byte that is no part of a well-formed sequence turned into U+FFFD.
 char *putParameters(char *p, const unsigned char *s, size_t n)
 {
+    constexpr uint64_t ones = 0x0101010101010101ull;
+    constexpr uint64_t highs = 0x8080808080808080ull;
     size_t i = 0;
     while (i < n) {
+        // Parameters are mostly printable ASCII: copy eight bytes at a time
+        // while none of them is 0x80 or more, below 0x20 or DEL.
+        while (i + 8 <= n) {
+            uint64_t w;
+            memcpy(&w, s + i, 8);
+            const uint64_t del = w ^ (0x7F * ones);
+            if ((w & highs) | ((w - 0x20 * ones) & ~w & highs) | ((del - ones) & ~del & highs))
+                break;
+            memcpy(p, &w, 8);
+            p += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
         const unsigned char b = s[i];
         if (b < 0x80) {
             *p++ = (b < 0x20 || b == 0x7F) ? ' ' : char(b);
