@@ -514,7 +514,7 @@ void mainWindow::openLogPath(const QString &path)
 bool mainWindow::isFileReadable(QString fName)
 {
     QFile file(fName);
-    if (!QFileInfo(fName).isDir() && file.open(QIODevice::ReadOnly)) {
+    if (file.open(QIODevice::ReadOnly)) {
         file.close();
         return true;
     }
