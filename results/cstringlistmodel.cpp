@@ -279,9 +279,19 @@ void CStringListModel::runFilter()
     publishCountedRows();
 }
 
+QStringList CStringListModel::rowsOfBlock(int block)
+{
+    // A block counted without a match need not be read again: with sparse
+    // matches a page of rows can span thousands of blocks.
+    const int counted = block - m_firstBlock;
+    if (counted >= 0 && counted < m_blockCounts.size() && m_blockCounts.at(counted) == 0)
+        return QStringList();
+    return filterRows(matcher(), m_log ? m_log->readBlock(block) : QStringList());
+}
+
 void CStringListModel::appendBlock(int block)
 {
-    const QStringList rows = filterRows(matcher(), m_log ? m_log->readBlock(block) : QStringList());
+    const QStringList rows = rowsOfBlock(block);
     m_window.append(rows);
     if (m_windowOffsetsValid)
         m_windowOffsets.append(m_windowRowCount);
@@ -290,7 +300,7 @@ void CStringListModel::appendBlock(int block)
 
 void CStringListModel::prependBlock(int block)
 {
-    const QStringList rows = filterRows(matcher(), m_log ? m_log->readBlock(block) : QStringList());
+    const QStringList rows = rowsOfBlock(block);
     m_window.prepend(rows);
     m_windowOffsetsValid = false;
     m_windowRowCount += rows.size();

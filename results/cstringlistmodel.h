@@ -72,6 +72,8 @@ signals:
 
 private:
     const CMatcher &matcher();
+    // The result rows of `block`, read and matched unless it is known to have none.
+    QStringList rowsOfBlock(int block);
     void clearWindow();
     void addBlockCount(qint32 count);
     bool publishCountedRows();

@@ -259,6 +259,9 @@ int main(int argc, char **argv)
     const double visitSeconds = t.nsecsElapsed() / 1e9;
     const Grep all = grepCount({"-c", "", dumpPath});
     const Grep refused = grepCount({"-c", "-E", "> \\[f\\]", dumpPath});
+    // A rare match: a page of rows spans thousands of blocks.
+    const QString rarePattern = QStringLiteral("> \\[f\\] ptrace");
+    const Grep rare = grepCount({"-c", "-E", rarePattern, dumpPath});
 
     out() << "blocks " << log.blockCount() << "; time index about " << indexKiB / 1024.0
           << " MiB of resident memory\n"
@@ -279,5 +282,8 @@ int main(int argc, char **argv)
     CFilterPtr refusals(new CFilter("refusals"));
     refusals->setLists({{fragments().at(1)}, {}, {}, {}, {}, {}});
     runOne("refusals only", &log, refusals, refused.seconds, refused.count);
+    CFilterPtr rareFilter(new CFilter("rare"));
+    rareFilter->setLists({{}, {}, {}, {}, {}, {rarePattern}});
+    runOne("refused ptrace (rare)", &log, rareFilter, rare.seconds, rare.count);
     return 0;
 }
