@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
+#include <QString>
+#include <QTemporaryDir>
 #include <QTextStream>
+
+#include <memory>
 
 #include <cstdio>
 
@@ -49,6 +53,36 @@ inline void useOwnHome(const QString &folder)
     QDir().mkpath(home);
     qputenv("HOME", QFile::encodeName(home));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+}
+
+// The command line of the benchmarks on a large log:
+//   [--records N] [--huge] [FOLDER]
+// FOLDER (default: a temporary folder, removed at the end) holds the log
+// and a home folder of the benchmark's own (useOwnHome).
+struct Options
+{
+    qint64 records = 10000000;
+    bool huge = false;
+    QString folder;
+    std::unique_ptr<QTemporaryDir> temp;
+};
+
+inline void parseOptions(int argc, char **argv, Options *options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == QLatin1String("--records") && i + 1 < argc)
+            options->records = QString::fromLocal8Bit(argv[++i]).toLongLong();
+        else if (arg == QLatin1String("--huge"))
+            options->huge = true;
+        else
+            options->folder = arg;
+    }
+    if (options->folder.isEmpty()) {
+        options->temp = std::make_unique<QTemporaryDir>();
+        options->folder = options->temp->path();
+    }
+    useOwnHome(options->folder);
 }
 
 } // namespace bench

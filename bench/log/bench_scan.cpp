@@ -98,26 +98,11 @@ int huge(const QString &folder)
 
 int main(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    qint64 records = 10000000;
-    bool hugeRun = false;
-    QString folder;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == "--records" && i + 1 < args.size())
-            records = args[++i].toLongLong();
-        else if (args[i] == "--huge")
-            hugeRun = true;
-        else
-            folder = args[i];
-    }
-    std::unique_ptr<QTemporaryDir> temp;
-    if (folder.isEmpty()) {
-        temp = std::make_unique<QTemporaryDir>();
-        folder = temp->path();
-    }
-    bench::useOwnHome(folder);
+    bench::Options cli;
+    bench::parseOptions(argc, argv, &cli);
+    const QString folder = cli.folder;
+    const qint64 records = cli.records;
+    const bool hugeRun = cli.huge;
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("vrelview");
     QDir().mkpath(QFileInfo(CLog::indexFilePath(folder + "/x.mlog")).path());

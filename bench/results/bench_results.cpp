@@ -176,23 +176,10 @@ void runOne(const QString &title, CLog *log, const CFilterPtr &filter, double gr
 
 int main(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    qint64 records = 10000000;
-    QString folder;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == "--records" && i + 1 < args.size())
-            records = args[++i].toLongLong();
-        else
-            folder = args[i];
-    }
-    std::unique_ptr<QTemporaryDir> temp;
-    if (folder.isEmpty()) {
-        temp = std::make_unique<QTemporaryDir>();
-        folder = temp->path();
-    }
-    bench::useOwnHome(folder);
+    bench::Options cli;
+    bench::parseOptions(argc, argv, &cli);
+    const QString folder = cli.folder;
+    const qint64 records = cli.records;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
