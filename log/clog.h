@@ -67,6 +67,10 @@ public:
     void readLog(const QString &path);
     // True when the log's modification time differs from indexTime().
     bool isChanged(const QString &path) const;
+    // Exchanges the log, time index and scan state with `other`, so that a
+    // log read into a second reader can replace this one's in one step
+    // while everything that points to this reader keeps pointing to it.
+    void swapState(CLog &other);
 
     // --- Functions on any log file; they do not touch a CLog -------------
     // Path of the index file kept for the log at `logPath`.
