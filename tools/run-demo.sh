@@ -11,7 +11,7 @@ fi
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 sh tools/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Only the viewer and the generator: the tests and benchmarks are for
 # tools/run-tests.sh.
 cmake --build build -j"$(nproc)" --target vrelview mloggen
