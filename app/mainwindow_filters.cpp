@@ -83,6 +83,9 @@ void mainWindow::actionFilterSavePress()
     if (!filter)
         return;
     filterNameUi->leFilterName->setText(filter->name);
+    // The name dialog has no parent; it comes up over the window all the same.
+    if (isVisible())
+        filterNameDialog->move(frameGeometry().center() - filterNameDialog->rect().center());
     if (filterNameDialog->exec() != QDialog::Accepted)
         return;
     const QString name = filterNameUi->leFilterName->text();

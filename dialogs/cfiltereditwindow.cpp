@@ -39,6 +39,13 @@ CFilterEditWindow::CFilterEditWindow(QWidget *parent)
     ui->setupUi(this);
     dateUi->setupUi(&dateDialog);
     ui->cbEvent->setModel(&eventModel);
+    // Room for a custom range, which is longer than any preset label
+    const QDateTime sample(QDate(2000, 12, 28), QTime(23, 58, 58));
+    ui->cbTime->addItem(rangeText(sample, sample));
+    // (the style draws the text in less room than its size hint allows for).
+    ui->cbTime->setMinimumWidth(ui->cbTime->sizeHint().width()
+                                + ui->cbTime->fontMetrics().horizontalAdvance(QStringLiteral("000")));
+    ui->cbTime->clear();
     adjustSize();
 
     connect(ui->cbTime, SIGNAL(activated(int)), this, SLOT(setDateTime(int)));
@@ -250,6 +257,9 @@ void CFilterEditWindow::setDateTime(int index)
         dateUi->dteFrom->setDateTime(now);
         dateUi->dteTo->setDateTime(now);
     }
+    // The date dialog has no parent; it comes up over the editor all the same.
+    if (isVisible())
+        dateDialog.move(frameGeometry().center() - dateDialog.rect().center());
     if (dateDialog.exec() != QDialog::Accepted)
         return;
 
