@@ -281,7 +281,7 @@ void TestFilterCommands::saving_data()
     QTest::newRow("default name") << "default" << plain << emptyOrDefault;
     QTest::newRow("slash") << "a/b" << plain << "A filter name must not contain \"/\".";
     QTest::newRow("backslash") << "a\\b" << plain << "A filter name must not contain \"\\\".";
-    for (const char *name : {"Default", "a=b", "x y ", "[g]", "\u00fc;#c", "a,b", "General"})
+    for (const char *name : {"Default", "a=b", "x y ", " ", "50%", "[g]", "\u00fc;#c", "a,b", "General"})
         QTest::newRow(name) << QString::fromUtf8(name) << plain << "";
     for (const char *separator : {"::", ";;", "##"}) {
         QTest::addRow("%s in an entry", separator)
