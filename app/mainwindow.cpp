@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "cfiltereditwindow.h"
 #include "clog.h"
 #include "cstringlistmodel.h"
 #include "filterdescription.h"
@@ -36,8 +37,8 @@ mainWindow::mainWindow(QWidget *parent)
     datePresets.insert(2592000, tr("Last 30 days"));
     datePresets.insert(2147483647, tr("Set range..."));
 
-    // The filter editor and the settings dialog are created here, with the
-    // window as parent, once the dialogs library provides them.
+    filterEditor = new CFilterEditWindow(this);
+    // The settings dialog is created here, with the window as parent.
     log = new CLog;
     ui = new Ui::mainWindow;
     filterNameUi = new Ui::filterNameDialog;
@@ -48,6 +49,7 @@ mainWindow::mainWindow(QWidget *parent)
     filterList().clear();
     filterList().append(CFilterPtr::create(defaultFilterName));
     currentFilterIndex() = 0;
+    filterEditor->addTimeItems(datePresets.values());
 
     // Index files live in the application's folder under the documents folder.
     const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
@@ -120,6 +122,7 @@ mainWindow::~mainWindow()
     delete filterNameUi;
     delete ui;
     delete log;
+    delete filterEditor;
     filterList().clear();
     currentFilterIndex() = 0;
 }

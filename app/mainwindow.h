@@ -14,6 +14,7 @@
 
 #include "cfilter.h"
 
+class CFilterEditWindow;
 class CLog;
 class CStringListModel;
 class QAbstractItemView;
@@ -71,6 +72,10 @@ public:
     // The source of the available-memory figure used by loadLog (tests stub it).
     std::function<qint64()> memAvailableSource = &mainWindow::memAvailable;
 
+    // What keeps a filter from being stored under `name` so that it reads
+    // back the same (a text for the user), or "" when nothing does.
+    static QString unsavableReason(const QString &name, const CFilter &filter);
+
     // True while a log is read or a filter run or save is under way.
     bool isBusy() const;
     CLog *logReader() const { return log; }
@@ -117,13 +122,13 @@ private:
     // Window state and recent files (windowstate.cpp).
     void buildRecentFiles();
 
-    // Filter selector (filtercommands.cpp).
+    // Filter selector (mainwindow_filters.cpp).
     void reloadFilters();
     void fillFilterCombo(QComboBox *combo);
 
     QString defaultFilterName;
     QMap<int, QString> datePresets;
-    // The filter editor and the settings dialog join here with the dialogs library.
+    CFilterEditWindow *filterEditor = nullptr;
     CLog *log = nullptr;
     Ui::mainWindow *ui = nullptr;
     Ui::filterNameDialog *filterNameUi = nullptr;

@@ -31,5 +31,15 @@ filter=default
 autoopen=true
 autofilter=true
 CONF
+    # A few saved filters that make sense on the demo logs, in the stored
+    # form (quoted, so that the shell leaves the backslashes alone).
+    cat >> "$CONF" <<'FILTERS'
+
+[filter]
+Refusals%2C%20last%2024%20hours="-86400::::>\\s\\[f\\];;;;;;;;;;"
+root%3A%20file%20events="0::::;;^\\[f\\];;;;;;<\\d+,\\d+,0,;;"
+Access%20to%20the%20shadow%20file="0::::;;;;;;;;;;/etc/shadow"
+Account%20changes%2C%20last%207%20days="-604800::::;;;;\\[\\b(s|f)\\b\\]\\suseradd##\\[\\b(s|f)\\b\\]\\suserdel##\\[\\b(s|f)\\b\\]\\susermod##\\[\\b(s|f)\\b\\]\\spasswd##\\[\\b(s|f)\\b\\]\\sgroupadd##\\[\\b(s|f)\\b\\]\\sgroupdel##\\[\\b(s|f)\\b\\]\\sgroupmod;;;;;;"
+FILTERS
 fi
 XDG_CONFIG_HOME="$DEMO/config" exec "$ROOT/build/bin/vrelview"
