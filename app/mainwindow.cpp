@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QIcon>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -356,16 +355,16 @@ void mainWindow::warnBusy()
                          QMessageBox::Ok);
 }
 
-QListView *mainWindow::currentResultView() const
+ResultView *mainWindow::currentResultView() const
 {
-    return qobject_cast<QListView *>(ui->twLogResult->currentWidget());
+    return dynamic_cast<ResultView *>(ui->twLogResult->currentWidget());
 }
 
 void mainWindow::tabNew()
 {
     if (isBusy())
         return;
-    QListView *view = createResultView(ui->twLogResult);
+    ResultView *view = createResultView(ui->twLogResult);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();
@@ -459,7 +458,7 @@ void mainWindow::showFilterResults()
     connect(model, &CStringListModel::valueMaximum, progress.bar, &QProgressBar::setMaximum);
     connect(progress.button, &QPushButton::clicked, model, &CStringListModel::cancel);
 
-    auto *view = qobject_cast<QListView *>(page);
+    auto *view = dynamic_cast<ResultView *>(page);
     if (!view)
         return;
     setCursor(Qt::WaitCursor);

@@ -21,10 +21,10 @@ class QCloseEvent;
 class QComboBox;
 class QDialog;
 class QFileInfo;
-class QListView;
 class QProgressBar;
 class QPushButton;
 class QLabel;
+class ResultView;
 class Ui_filterNameDialog;
 
 namespace Ui {
@@ -117,7 +117,7 @@ private:
     // and enables them again once none does.
     void updateBusyState();
     void warnBusy();
-    QListView *currentResultView() const;
+    ResultView *currentResultView() const;
 
     QString defaultFilterName;
     QMap<int, QString> datePresets;

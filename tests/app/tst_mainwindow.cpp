@@ -6,13 +6,13 @@
 #include "mainwindow.h"
 #include "mlogwriter.h"
 #include "modalanswer.h"
+#include "resultview.h"
 #include "vrelintegration.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -52,14 +52,14 @@ QString writeLog(const QString &path, int count, int perSecond = 10, int refuseE
     return path;
 }
 
-QListView *currentView(mainWindow &window)
+ResultView *currentView(mainWindow &window)
 {
-    return qobject_cast<QListView *>(window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->currentWidget());
+    return dynamic_cast<ResultView *>(window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->currentWidget());
 }
 
 CStringListModel *currentModel(mainWindow &window)
 {
-    QListView *view = currentView(window);
+    ResultView *view = currentView(window);
     return view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
 }
 
@@ -248,7 +248,7 @@ void TestMainWindow::openShowsRecords()
     QVERIFY(model);
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(model->rowCount(), 7000);
-    QListView *view = currentView(window);
+    ResultView *view = currentView(window);
     QCOMPARE(view->model()->rowCount(), 7000);
 
     const QString first = model->index(0, 0).data().toString();
