@@ -142,6 +142,7 @@ void ResultView::setModel(QAbstractItemModel *newModel)
     m_widest = 0;
     m_hoverRow = -1;
     QAbstractItemView::setModel(newModel);
+    measureShownRows();
     updateGeometries();
 }
 
@@ -150,6 +151,7 @@ void ResultView::reset()
     m_widest = 0;
     m_hoverRow = -1;
     QAbstractItemView::reset();
+    measureShownRows();
     updateGeometries();
     viewport()->update();
 }
@@ -299,15 +301,9 @@ void ResultView::paintEvent(QPaintEvent *event)
 
     // Rows are measured as they are shown, so the horizontal range covers
     // every row the user has seen and text is never elided.
-    int widest = m_widest;
-    for (qint64 row = first; row <= last; ++row) {
-        const QModelIndex index = m->index(int(row), 0, rootIndex());
-        widest = std::max(widest, itemDelegate(index)->sizeHint(option, index).width());
-    }
-    if (widest > m_widest) {
-        m_widest = widest;
+    if (measureRows(first, last, option))
         scheduleHorizontalRange();
-    }
+    const int widest = m_widest;
 
     QPainter painter(viewport());
     for (qint64 row = first; row <= last; ++row) {
@@ -322,6 +318,29 @@ void ResultView::paintEvent(QPaintEvent *event)
         option.state.setFlag(QStyle::State_MouseOver, row == m_hoverRow);
         itemDelegate(index)->paint(&painter, option, index);
     }
+}
+
+bool ResultView::measureRows(qint64 first, qint64 last, const QStyleOptionViewItem &option)
+{
+    const QAbstractItemModel *m = model();
+    int widest = m_widest;
+    for (qint64 row = std::max<qint64>(first, 0); row <= last; ++row) {
+        const QModelIndex index = m->index(int(row), 0, rootIndex());
+        widest = std::max(widest, itemDelegate(index)->sizeHint(option, index).width());
+    }
+    if (widest <= m_widest)
+        return false;
+    m_widest = widest;
+    return true;
+}
+
+void ResultView::measureShownRows()
+{
+    const int rows = rowTotal();
+    if (rows == 0 || !isVisible())
+        return;
+    const qint64 top = topRow();
+    measureRows(top, std::min<qint64>(top + visibleRows(), rows - 1), viewOptions());
 }
 
 void ResultView::scheduleHorizontalRange()
@@ -375,8 +394,13 @@ void ResultView::rowsInserted(const QModelIndex &parent, int start, int end)
     QAbstractItemView::rowsInserted(parent, start, end);
     if (parent != rootIndex())
         return;
+    // Rows that come on screen are measured now, so that both scroll bars
+    // take their places before the first paint rather than after it.
+    const bool shown = qint64(start) <= qint64(topRow()) + visibleRows();
+    if (shown)
+        measureShownRows();
     updateGeometries();
-    if (qint64(start) <= qint64(topRow()) + visibleRows())
+    if (shown)
         viewport()->update();
 }
 

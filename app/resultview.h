@@ -64,6 +64,9 @@ private:
     // Row under viewport y, not clamped to the rows (may be negative or past the end).
     qint64 rowAtY(int y) const;
     int rowWidth() const;
+    // Widens the rows to the widest of rows first to last; true if that grew.
+    bool measureRows(qint64 first, qint64 last, const QStyleOptionViewItem &option);
+    void measureShownRows();
     void scheduleHorizontalRange();
 
     mutable int m_rowHeight = 0;  // 0: to be measured
