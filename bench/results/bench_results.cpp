@@ -28,6 +28,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 #include <functional>
@@ -312,6 +313,12 @@ int main(int argc, char **argv)
           << QFileInfo(path).size() / 1048576.0 << " MiB, ready in " << t.elapsed() / 1000.0
           << " s\n";
     out().flush();
+
+    // Turns of the event loop are short; other work on the machine shows in them.
+    QFile loadavg(QStringLiteral("/proc/loadavg"));
+    if (loadavg.open(QIODevice::ReadOnly))
+        out() << "load average: " << loadavg.readLine().trimmed() << " on " << QThread::idealThreadCount()
+              << " cores\n";
 
     QFile::remove(CLog::indexFilePath(path));
     CLog log;
