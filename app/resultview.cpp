@@ -303,13 +303,11 @@ void ResultView::paintEvent(QPaintEvent *event)
     // every row the user has seen and text is never elided.
     if (measureRows(first, last, option))
         scheduleHorizontalRange();
-    const int widest = m_widest;
 
     QPainter painter(viewport());
     for (qint64 row = first; row <= last; ++row) {
         const QModelIndex index = m->index(int(row), 0, rootIndex());
         option.rect = visualRect(index);
-        option.rect.setWidth(std::max(widest, viewport()->width()));
         option.state = baseState;
         if (selection && selection->isSelected(index))
             option.state |= QStyle::State_Selected;
