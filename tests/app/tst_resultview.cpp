@@ -151,6 +151,9 @@ void TestResultView::initTestCase()
 void TestResultView::openNumbered(int count, int perSecond, bool sparse)
 {
     m_every = sparse ? 100 : 1;
+    // The previous tab goes before the log it shows.
+    m_tester.reset();
+    m_view.reset();
     const QString path = m_dir.filePath(QStringLiteral("numbered-%1-%2.mlog").arg(count).arg(perSecond));
     if (!QFile::exists(path))
         QVERIFY(writeLog(path, count, perSecond));
