@@ -113,8 +113,8 @@ QDateTime at(quint32 secs)
     return QDateTime::fromSecsSinceEpoch(secs).toLocalTime();
 }
 
-// A result tab as the window builds it: a list view whose model follows the
-// vertical scroll bar, checked throughout by the model tester.
+// A result tab: a view scrolling by rows, whose model follows the vertical
+// scroll bar, checked throughout by the model tester.
 struct Tab
 {
     QListView view;
