@@ -194,16 +194,16 @@ void mainWindow::warnBusy()
                          QMessageBox::Ok);
 }
 
-QAbstractItemView *mainWindow::currentResultView() const
+ResultView *mainWindow::currentResultView() const
 {
-    return qobject_cast<QAbstractItemView *>(ui->twLogResult->currentWidget());
+    return dynamic_cast<ResultView *>(ui->twLogResult->currentWidget());
 }
 
 void mainWindow::tabNew()
 {
     if (isBusy())
         return;
-    QAbstractItemView *view = createResultView(ui->twLogResult);
+    ResultView *view = createResultView(ui->twLogResult);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

@@ -18,6 +18,7 @@ class CFilterEditWindow;
 class CLog;
 class CStringListModel;
 class QAbstractItemView;
+class ResultView;
 class QAction;
 class QActionGroup;
 class QCloseEvent;
@@ -117,9 +118,9 @@ private:
     // and enables them again once none does.
     void updateBusyState();
     void warnBusy();
-    QAbstractItemView *currentResultView() const;
+    ResultView *currentResultView() const;
 
-    // Window state and recent files (windowstate.cpp).
+    // Window state and recent files (mainwindow_state.cpp).
     void buildRecentFiles();
 
     // Filter selector (mainwindow_filters.cpp).

@@ -1,19 +1,81 @@
-// The list view of a result tab.
+// The view of a result tab.
 #ifndef RESULTVIEW_H
 #define RESULTVIEW_H
 
-class QAbstractItemView;
-class QWidget;
+#include <QAbstractItemView>
 
-// A list view set up for millions of rows: every row has the size of the
-// first, rows have room for long records, and rows are laid out in batches
-// between turns of the event loop, so a growing row count never freezes the
-// window.
-QAbstractItemView *createResultView(QWidget *parent);
+// A one-column list whose cost does not grow with its rows: every row has
+// the same height, and positions are computed from the row number, never
+// stored per row. The vertical scroll bar counts rows (its value is the top
+// visible row, so a model can follow it), the horizontal one pixels up to
+// the widest row painted so far. Contents are addressed in viewport
+// coordinates (verticalOffset() is 0), which single selection, the view's
+// default, never notices.
+class ResultView : public QAbstractItemView
+{
+public:
+    explicit ResultView(QWidget *parent = nullptr);
 
-// Rows laid out per turn of the event loop (a few milliseconds' work).
-constexpr int resultViewBatchRows = 20000;
-// Characters of a record a row has room for before the text is elided.
-constexpr int resultRowChars = 240;
+    // Height of every row in pixels (at least 1), from the font and style.
+    int rowHeight() const;
+    // The row at the top of the viewport: the vertical scroll bar's value.
+    int topRow() const;
+    // Rows that fit wholly into the viewport (at least 1).
+    int visibleRows() const;
+    // Width of the widest row painted since the model was set or reset.
+    int widestRow() const;
+
+    // The rectangle of the row in viewport coordinates; rows far off screen
+    // get a rectangle far off screen, without overflow.
+    QRect visualRect(const QModelIndex &index) const override;
+    // Scrolls so that the row is shown as the hint says (top, bottom, centre
+    // or just visible); the columns stay where they are.
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    // The row under the point, or an invalid index below the last row.
+    QModelIndex indexAt(const QPoint &point) const override;
+    // The uniform row height, whatever the row.
+    int sizeHintForRow(int row) const override;
+    // The widest row painted so far, not a walk over all rows.
+    int sizeHintForColumn(int column) const override;
+    // Does nothing: searching rows by typing would walk all of them; the
+    // window's find panel searches results.
+    void keyboardSearch(const QString &search) override;
+    void setModel(QAbstractItemModel *model) override;
+    void reset() override;
+
+protected:
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex &index) const override;
+    void setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection &selection) const override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QVector<int> &roles = QVector<int>()) override;
+
+private:
+    int rowTotal() const;
+    // Row under viewport y, not clamped to the rows (may be negative or past the end).
+    qint64 rowAtY(int y) const;
+    int rowWidth() const;
+    // Widens the rows to the widest of rows first to last; true if that grew.
+    bool measureRows(qint64 first, qint64 last, const QStyleOptionViewItem &option);
+    void measureShownRows();
+    void scheduleHorizontalRange();
+
+    mutable int m_rowHeight = 0;  // 0: to be measured
+    int m_widest = 0;
+    int m_hoverRow = -1;
+    bool m_rangePending = false;
+};
+
+// The view of a new result tab.
+ResultView *createResultView(QWidget *parent);
 
 #endif

@@ -2,34 +2,41 @@
 // `grep -c` over a text dump of the same records.
 //
 //   bench_results [--records N] [FOLDER]
-//       Generates a log of N records (default 10 000 000, about 1 GiB) in
-//       FOLDER (default: a temporary folder; an existing FOLDER/bench.mlog
-//       of the same record count is reused), reads it, dumps its record
-//       texts to a file and times `grep -c` over the dump. Then, in a list
-//       view (offscreen), runs the model with no criteria and with a
-//       refusals-only filter: time until the first rows are in the model,
-//       time until counting ends, peak memory above the memory after the
-//       read, and the time until a jump of the scroll bar to the middle and
-//       to the end has its rows loaded. Prints seconds and ratios to grep.
+//       Generates a log of N records (default 10 000 000, about 1 GiB;
+//       30 000 000 for the large case) in FOLDER (default: a temporary
+//       folder; an existing FOLDER/bench.mlog of the same record count is
+//       reused), reads it, dumps its record texts to a file and times
+//       `grep -c` over the dump. Then, in a result view (offscreen), runs the
+//       model with no criteria, with a refusals-only filter and with a rare
+//       match: time until the first rows are painted, time until counting
+//       ends, the longest turn of the event loop during the run and after
+//       it, peak memory above the memory after the read, and the time until
+//       a jump of the scroll bar to the middle and to the end has its rows
+//       loaded and painted. Prints seconds and ratios to grep.
 #include <clog.h>
 #include <cstringlistmodel.h>
 #include <filtermatch.h>
 #include <mlogwriter.h>
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QListView>
-
-#include "resultview.h"
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
+
+#include <time.h>
+
+#include "resultview.h"
 
 #include "benchsupport.h"
 
@@ -100,12 +107,132 @@ void runBare(CLog *log, const CFilterPtr &filter, double grep)
     out().flush();
 }
 
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Turns of the event loop, watched from inside it. A turn starts when the
+// event dispatcher wakes up and lasts until the last event it delivers has
+// been handled; a 5 ms timer tells how long the loop went without a turn
+// at all (during a run, the run's own work between turns).
+class ProbeApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        ++m_depth;
+        const bool result = QApplication::notify(receiver, event);
+        if (--m_depth == 0 && m_watching) {
+            m_lastEventEnd = m_clock.nsecsElapsed();
+            m_lastEventEndCpu = threadCpuNs();
+        }
+        return result;
+    }
+
+    void watch()
+    {
+        m_longestTurn = m_longestTurnCpu = m_longestGap = 0;
+        m_turns = 0;
+        m_clock.start();
+        m_turnStart = m_lastEventEnd = m_lastTick = 0;
+        m_turnStartCpu = m_lastEventEndCpu = threadCpuNs();
+        m_watching = true;
+        m_awake = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this,
+                          [this] { startTurn(); });
+        m_tick.setTimerType(Qt::PreciseTimer);
+        m_tick.setInterval(5);
+        m_tickConnection = connect(&m_tick, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longestGap = std::max(m_longestGap, now - m_lastTick);
+            m_lastTick = now;
+        });
+        m_tick.start();
+    }
+
+    void stop()
+    {
+        startTurn();
+        m_longestGap = std::max(m_longestGap, m_clock.nsecsElapsed() - m_lastTick);
+        m_tick.stop();
+        disconnect(m_awake);
+        disconnect(m_tickConnection);
+        m_watching = false;
+    }
+
+    double longestTurn() const { return m_longestTurn / 1e9; }
+    // The most processor time a turn took: its length without the other
+    // work on the machine.
+    double longestTurnCpu() const { return m_longestTurnCpu / 1e9; }
+    double longestGap() const { return m_longestGap / 1e9; }
+    qint64 turns() const { return m_turns; }
+
+private:
+    void startTurn()
+    {
+        m_longestTurn = std::max(m_longestTurn, m_lastEventEnd - m_turnStart);
+        m_longestTurnCpu = std::max(m_longestTurnCpu, m_lastEventEndCpu - m_turnStartCpu);
+        m_turnStart = m_lastEventEnd = m_clock.nsecsElapsed();
+        m_turnStartCpu = m_lastEventEndCpu = threadCpuNs();
+        ++m_turns;
+    }
+
+    int m_depth = 0;
+    bool m_watching = false;
+    QElapsedTimer m_clock;
+    QTimer m_tick;
+    QMetaObject::Connection m_awake;
+    QMetaObject::Connection m_tickConnection;
+    qint64 m_turnStart = 0;
+    qint64 m_lastEventEnd = 0;
+    qint64 m_lastTick = 0;
+    qint64 m_longestTurn = 0;
+    qint64 m_turnStartCpu = 0;
+    qint64 m_lastEventEndCpu = 0;
+    qint64 m_longestTurnCpu = 0;
+    qint64 m_longestGap = 0;
+    qint64 m_turns = 0;
+};
+
+ProbeApplication *probe()
+{
+    return static_cast<ProbeApplication *>(QCoreApplication::instance());
+}
+
+// Calls `seen` at the first paint of the viewport with a loaded row on top.
+class FirstRowsPainted : public QObject
+{
+public:
+    FirstRowsPainted(ResultView *view, std::function<void()> seen)
+        : QObject(view), m_view(view), m_seen(std::move(seen))
+    {
+        view->viewport()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (m_seen && event->type() == QEvent::Paint && m_view->indexAt(QPoint(1, 1)).data().isValid()) {
+            m_seen();
+            m_seen = nullptr;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    ResultView *m_view;
+    std::function<void()> m_seen;
+};
+
 void runOne(const QString &title, CLog *log, const CFilterPtr &filter, double grep,
             qint64 expectedRows)
 {
-    // The list view exactly as a result tab of the window makes it.
-    std::unique_ptr<QAbstractItemView> owner(createResultView(nullptr));
-    QAbstractItemView &view = *owner;
+    // The view exactly as a result tab of the window makes it.
+    std::unique_ptr<ResultView> owner(createResultView(nullptr));
+    ResultView &view = *owner;
     view.resize(800, 600);
     view.show();
     QCoreApplication::processEvents();
@@ -121,54 +248,60 @@ void runOne(const QString &title, CLog *log, const CFilterPtr &filter, double gr
 
     QElapsedTimer t;
     double firstRows = -1;
-    QObject::connect(model, &QAbstractItemModel::rowsInserted, model, [&] {
-        if (firstRows < 0)
-            firstRows = t.nsecsElapsed() / 1e9;
-    });
+    new FirstRowsPainted(&view, [&] { firstRows = t.nsecsElapsed() / 1e9; });
+    probe()->watch();
     t.start();
     model->runFilter();
     const double count = t.nsecsElapsed() / 1e9;
-    // Let the view lay out all rows, as it does after the run returns, in
-    // turns of the event loop; the longest turn is how long the window
-    // would not answer.
-    QElapsedTimer layout;
-    layout.start();
-    double longestTurn = 0;
-    do {
-        QElapsedTimer turn;
-        turn.start();
+    probe()->stop();
+    const double runTurn = probe()->longestTurn();
+    const double runTurnCpu = probe()->longestTurnCpu();
+    const double runGap = probe()->longestGap();
+    const qint64 runTurns = probe()->turns();
+
+    // The window left alone for a while after the run.
+    probe()->watch();
+    QElapsedTimer after;
+    after.start();
+    while (after.elapsed() < 500)
         QCoreApplication::processEvents();
-        longestTurn = std::max(longestTurn, turn.nsecsElapsed() / 1e9);
-    } while (view.verticalScrollBar()->maximum() + 200 < model->rowCount() && layout.elapsed() < 60000);
-    const double layoutSeconds = layout.nsecsElapsed() / 1e9;
+    probe()->stop();
+    const double afterTurn = probe()->longestTurn();
+    const double afterTurnCpu = probe()->longestTurnCpu();
     const qint64 peakKiB = statusKiB("VmHWM") - rssBefore;
 
+    // A jump of the scroll bar: the model loads the rows, the view paints them.
     QScrollBar *bar = view.verticalScrollBar();
     auto jump = [&](int value) {
         QElapsedTimer j;
         j.start();
         bar->setValue(value);
-        const bool loaded = model->index(bar->value(), 0).data().isValid();
+        view.viewport()->repaint();
         const double s = j.nsecsElapsed() / 1e9;
-        return qMakePair(s, loaded);
+        const QModelIndex top = view.indexAt(QPoint(1, 1));
+        return qMakePair(s, top.row() == value && top.data().isValid());
     };
     const auto middle = jump(bar->maximum() / 2);
     const auto end = jump(bar->maximum());
-    const bool lastLoaded = model->index(model->rowCount() - 1, 0).data().isValid();
+    const QModelIndex lastShown = view.indexAt(QPoint(1, (view.visibleRows() - 1) * view.rowHeight() + 1));
+    const bool lastLoaded = lastShown.row() == model->rowCount() - 1 && lastShown.data().isValid();
 
     out() << "[" << title << "] rows " << model->rowCount()
           << (model->rowCount() == expectedRows ? " (= grep)" : " (grep differs!)") << "\n"
-          << "  first rows in model: " << ratio(firstRows, grep) << "  (target 0.2 s)\n"
+          << "  first rows painted:  " << ratio(firstRows, grep) << "  (target 0.2 s)\n"
           << "  counting ended:      " << ratio(count, grep) << "  (target 5 x grep)\n"
-          << "  view layout after:   " << ratio(layoutSeconds, grep) << ", longest turn "
-          << longestTurn << " s\n"
+          << "  longest turn of the event loop during the run (" << runTurns << " turns): "
+          << ratio(runTurn, grep) << " (" << runTurnCpu << " s processor time at most)  (target 0.02 s)\n"
+          << "  longest time between turns during the run (the run's own work): " << ratio(runGap, grep) << "\n"
+          << "  longest turn in 0.5 s after the run: " << ratio(afterTurn, grep) << " (" << afterTurnCpu
+          << " s processor time at most)  (target 0.02 s)\n"
           << "  peak memory:         +" << peakKiB / 1024.0 << " MiB above "
           << rssBefore / 1024.0 << " MiB" << (peakReset ? "" : " (peak not reset!)")
-          << "  (target 200 MiB)\n"
+          << "  (target 32 MiB)\n"
           << "  scroll to middle:    " << ratio(middle.first, grep)
-          << (middle.second ? "" : " (rows not loaded!)") << "  (target 0.1 s)\n"
+          << (middle.second ? "" : " (rows not shown!)") << "  (target 0.1 s)\n"
           << "  scroll to end:       " << ratio(end.first, grep)
-          << (end.second && lastLoaded ? "" : " (rows not loaded!)") << "  (target 0.1 s)\n";
+          << (end.second && lastLoaded ? "" : " (rows not shown!)") << "  (target 0.1 s)\n";
     out().flush();
 }
 
@@ -182,7 +315,7 @@ int main(int argc, char **argv)
     const qint64 records = cli.records;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    ProbeApplication app(argc, argv);
     QCoreApplication::setApplicationName("vrelview");
     QDir().mkpath(QFileInfo(CLog::indexFilePath(folder + "/x.mlog")).path());
 
@@ -203,6 +336,12 @@ int main(int argc, char **argv)
           << QFileInfo(path).size() / 1048576.0 << " MiB, ready in " << t.elapsed() / 1000.0
           << " s\n";
     out().flush();
+
+    // Turns of the event loop are short; other work on the machine shows in them.
+    QFile loadavg(QStringLiteral("/proc/loadavg"));
+    if (loadavg.open(QIODevice::ReadOnly))
+        out() << "load average: " << loadavg.readLine().trimmed() << " on " << QThread::idealThreadCount()
+              << " cores\n";
 
     QFile::remove(CLog::indexFilePath(path));
     CLog log;

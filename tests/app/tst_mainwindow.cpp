@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "mlogwriter.h"
 #include "modalanswer.h"
+#include "resultview.h"
 #include "vrelintegration.h"
 
 #include <QAbstractItemModelTester>

@@ -113,8 +113,8 @@ QDateTime at(quint32 secs)
     return QDateTime::fromSecsSinceEpoch(secs).toLocalTime();
 }
 
-// A result tab as the window builds it: a list view whose model follows the
-// vertical scroll bar, checked throughout by the model tester.
+// A result tab: a view scrolling by rows, whose model follows the vertical
+// scroll bar, checked throughout by the model tester.
 struct Tab
 {
     QListView view;
@@ -152,11 +152,11 @@ private slots:
     void refusalShading();
     void timeRange_data();
     void timeRange();
+    void emptyResults_data();
     void emptyResults();
     void progressSteps_data();
     void progressSteps();
     void cancelKeepsCountedBlocks();
-    void rowsGrowWithoutMovingView();
 
 private:
     QString logFile(const QString &name, const QVector<MlogRecord> &records);
@@ -371,30 +371,32 @@ void TestResultsModel::timeRange()
     QCOMPARE(tab.model->blockCounts().size(), std::max(0, lastBlock - firstBlock + 1));
 }
 
+void TestResultsModel::emptyResults_data()
+{
+    QTest::addColumn<int>("blocks");
+    QTest::addColumn<QString>("parameter"); // criterion on the parameters, if any
+    QTest::newRow("log without records") << 0 << QString();
+    QTest::newRow("filter matching nothing") << 20 << QStringLiteral("no such text");
+}
+
 void TestResultsModel::emptyResults()
 {
-    // A log without records.
-    CLog empty;
-    empty.readLog(logFile("empty.mlog", {}));
-    Tab none(&empty, makeFilter());
-    QSignalSpy maximum(none.model, &CStringListModel::valueMaximum);
-    none.model->runFilter();
-    QCOMPARE(none.model->rowCount(), 0);
-    QCOMPARE(maximum.count(), 1);
-    QCOMPARE(maximum.at(0).at(0).toInt(), 0);
-    none.model->scrollMoved(50);
-    none.model->scrollMoved(0);
-    QCOMPARE(none.model->windowRows(), 0);
-
-    // A filter that matches nothing: every block counted as empty.
+    QFETCH(int, blocks);
+    QFETCH(QString, parameter);
     CLog log;
-    log.readLog(logFile("nomatch.mlog", numberedRecords(20, 3)));
-    Tab nomatch(&log, makeFilter({{}, {}, {}, {}, {}, {QStringLiteral("no such text")}}));
-    nomatch.model->runFilter();
-    QCOMPARE(nomatch.model->rowCount(), 0);
-    QCOMPARE(nomatch.model->blockCounts(), QList<qint32>() << QVector<qint32>(20, 0).toList());
-    nomatch.model->scrollMoved(10);
-    QCOMPARE(nomatch.model->windowRows(), 0);
+    log.readLog(logFile(QStringLiteral("none-%1.mlog").arg(blocks), numberedRecords(blocks, 3)));
+    const QStringList parameters = parameter.isEmpty() ? QStringList() : QStringList{parameter};
+    Tab tab(&log, makeFilter({{}, {}, {}, {}, {}, parameters}));
+    QSignalSpy maximum(tab.model, &CStringListModel::valueMaximum);
+    tab.model->runFilter();
+    QCOMPARE(tab.model->rowCount(), 0);
+    QCOMPARE(maximum.count(), 1);
+    QCOMPARE(maximum.at(0).at(0).toInt(), std::max(0, blocks - 1));
+    // Every block is counted, as empty.
+    QCOMPARE(tab.model->blockCounts(), QVector<qint32>(blocks, 0).toList());
+    tab.model->scrollMoved(50);
+    tab.model->scrollMoved(0);
+    QCOMPARE(tab.model->windowRows(), 0);
 }
 
 void TestResultsModel::progressSteps_data()
@@ -463,32 +465,6 @@ void TestResultsModel::cancelKeepsCountedBlocks()
     QCOMPARE(tab.model->blockCounts().size(), 1001);
     QCOMPARE(tab.model->rowCount(), 10010);
     QVERIFY(tab.text(0).endsWith(" rec=0"));
-}
-
-void TestResultsModel::rowsGrowWithoutMovingView()
-{
-    CLog log;
-    log.readLog(logFile("grow.mlog", numberedRecords(1001, 10)));
-    Tab tab(&log, makeFilter());
-    tab.view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tab.view));
-    QScrollBar *bar = tab.view.verticalScrollBar();
-    bool scrolled = false;
-    QObject::connect(tab.model, &CStringListModel::valueChanged, tab.model, [&](int offset) {
-        // The first window has been announced: scroll it while counting goes on.
-        if (offset >= 700 && !scrolled && tab.model->rowCount() >= 5000) {
-            QCoreApplication::processEvents();
-            bar->setValue(100);
-            scrolled = bar->value() == 100;
-        }
-    });
-    tab.model->runFilter();
-    QVERIFY(scrolled);
-    QCOMPARE(tab.model->rowCount(), 10010);
-    QTRY_VERIFY(bar->maximum() > 9900);
-    QCOMPARE(bar->value(), 100);
-    QCOMPARE(tab.view.indexAt(QPoint(5, 2)).row(), 100);
-    QVERIFY(tab.text(100).endsWith(" rec=100"));
 }
 
 QTEST_MAIN(TestResultsModel)
