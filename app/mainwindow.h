@@ -17,7 +17,6 @@
 class CFilterEditWindow;
 class CLog;
 class CStringListModel;
-class QAbstractItemView;
 class ResultView;
 class QAction;
 class QActionGroup;
