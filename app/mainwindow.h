@@ -15,6 +15,7 @@
 #include "cfilter.h"
 
 class CLog;
+class CSettingsWindow;
 class CStringListModel;
 class QAbstractItemView;
 class QAction;
@@ -22,6 +23,7 @@ class QActionGroup;
 class QCloseEvent;
 class QComboBox;
 class QDialog;
+class QDir;
 class QFileInfo;
 
 namespace Ui {
@@ -57,6 +59,9 @@ public:
     void openLogPath(const QString &path);
     // Adds the log to the stored recent-files list.
     void addRecentFile(const QFileInfo &file);
+    // Lists the logs of `dir` in the log files panel with their first and
+    // last record dates and sizes; unreadable logs are named in one warning.
+    void fillLogFiles(const QDir &dir);
     // Stores / restores geometry, splitters and panel visibility.
     void saveWindowState();
     void restoreWindowState();
@@ -113,17 +118,26 @@ private:
     void updateBusyState();
     void warnBusy();
     QAbstractItemView *currentResultView() const;
+    // Finds the text of the find panel in the current tab's results,
+    // towards their end or their beginning, from the selected row.
+    void find(bool forward);
 
-    // Window state and recent files (windowstate.cpp).
+    // Selects the row of the log the reader holds in the log files panel.
+    void selectOpenLogRow();
+    // Adds a row for `file` to the log files panel.
+    void addLogFileRow(const QFileInfo &file);
+
+    // Window state and recent files (mainwindow_state.cpp).
     void buildRecentFiles();
 
-    // Filter selector (filtercommands.cpp).
+    // Filter selector (mainwindow_filters.cpp).
     void reloadFilters();
     void fillFilterCombo(QComboBox *combo);
 
     QString defaultFilterName;
     QMap<int, QString> datePresets;
-    // The filter editor and the settings dialog join here with the dialogs library.
+    // The filter editor joins here with the dialogs library.
+    CSettingsWindow *settingsWindow = nullptr;
     CLog *log = nullptr;
     Ui::mainWindow *ui = nullptr;
     Ui::filterNameDialog *filterNameUi = nullptr;
@@ -148,6 +162,7 @@ private:
     // stays current until the operation ends.
     QPointer<QWidget> busyPage;
     QActionGroup *recentGroup = nullptr;
+    bool fillingFiles = false;  // the log files panel is being filled
 };
 
 #endif
