@@ -419,7 +419,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     // The file is replaced when the rows are written, never cut short; a
     // symbolic link stays and its target is replaced.
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
 
     m_cancelled = false;
@@ -431,10 +431,14 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     buffer.reserve(saveChunk + (64 << 10));
     bool written = true;
     const auto flush = [&] {
-        if (!buffer.isEmpty()) {
-            written = file.write(buffer) == buffer.size() && written;
-            buffer.resize(0);
+        // A write cut short (a full disk, the file-size limit) is tried
+        // again for the rest, which fails with the reason.
+        for (qint64 done = 0; written && done < buffer.size();) {
+            const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
+            written = n > 0;
+            done += n;
         }
+        buffer.resize(0);
         written = written && file.error() == QFileDevice::NoError;
         return written;
     };
