@@ -16,6 +16,7 @@
 
 #include "clog.h"
 #include "cmatcher.h"
+#include "chunkwriter.h"
 #include "filtermatch.h"
 #include "resultbytes.h"
 
@@ -424,56 +425,51 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
 
     m_cancelled = false;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
-    QPointer<CStringListModel> alive(this);
-    const CMatcher &criteria = matcher();
-    UserNameBytes names;
-    QByteArray buffer;
-    buffer.reserve(saveChunk + (64 << 10));
     bool written = true;
-    const auto flush = [&] {
-        // A write cut short (a full disk, the file-size limit) is tried
-        // again for the rest, which fails with the reason.
-        for (qint64 done = 0; written && done < buffer.size();) {
-            const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
-            written = n > 0;
-            done += n;
+    {
+        // The rows are made here while the chunks made before are written.
+        ChunkWriter writer(file.handle());
+        QPointer<CStringListModel> alive(this);
+        const CMatcher &criteria = matcher();
+        UserNameBytes names;
+        QByteArray buffer;
+        buffer.reserve(saveChunk + (64 << 10));
+        if (m_log && m_lastBlock >= m_firstBlock) {
+            const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
+            int threshold = step;
+            QElapsedTimer slice;
+            slice.start();
+            m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
+                appendResultRows(criteria, texts, names, &buffer);
+                if (buffer.size() >= saveChunk) {
+                    if (!writer.write(std::move(buffer)))
+                        return false;
+                    buffer = writer.buffer();
+                    buffer.reserve(saveChunk + (64 << 10));
+                }
+                const int offset = block - m_firstBlock;
+                if (offset >= threshold) {
+                    threshold += step;
+                    emit valueChanged(offset);
+                    if (!alive)
+                        return false;
+                }
+                if (slice.elapsed() >= sliceMs) {
+                    QCoreApplication::processEvents();
+                    if (!alive)
+                        return false;
+                    slice.restart();
+                }
+                return !m_cancelled;
+            });
         }
-        buffer.resize(0);
-        written = written && file.error() == QFileDevice::NoError;
-        return written;
-    };
-
-    if (m_log && m_lastBlock >= m_firstBlock) {
-        const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
-        int threshold = step;
-        QElapsedTimer slice;
-        slice.start();
-        m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
-            appendResultRows(criteria, texts, names, &buffer);
-            if ((buffer.size() >= saveChunk || file.error() != QFileDevice::NoError) && !flush())
-                return false;
-            const int offset = block - m_firstBlock;
-            if (offset >= threshold) {
-                threshold += step;
-                emit valueChanged(offset);
-                if (!alive)
-                    return false;
-            }
-            if (slice.elapsed() >= sliceMs) {
-                QCoreApplication::processEvents();
-                if (!alive)
-                    return false;
-                slice.restart();
-            }
-            return !m_cancelled;
-        });
-    }
-    if (!alive)
-        return fail(tr("The results were closed while they were saved."));
-    if (!flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(reason);
+        if (!alive)
+            return fail(tr("The results were closed while they were saved."));
+        written = (buffer.isEmpty() || writer.write(std::move(buffer))) && writer.finish();
+        if (!written) {
+            file.cancelWriting();
+            return fail(qt_error_string(writer.error()));
+        }
     }
     if (!m_cancelled)
         emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));

@@ -30,72 +30,74 @@ bool isAscii(const char *s, int n)
 
 enum class IdField { Found, Absent, NeedsDecoding };
 
-// Where userNameOf finds the user id in a text (the first match of
-// "\d+,\d+,\d+>", its first number), read from the bytes. The answer is the
-// one userNameOf gives as long as every byte up to the end of that match is
-// ASCII; the first byte outside ASCII met before asks for the decoded text,
-// since it may be a digit of another script.
-IdField asciiUserIdField(const char *s, int n, int *fieldStart, int *fieldLength, int *matchEnd)
+// The user id of a text where userNameOf finds it (the first number of the
+// first match of "\d+,\d+,\d+>"), read from the bytes: `id` gets its value,
+// false in `fits` when it does not fit 32 bits (no name, as for userNameOf),
+// `matchEnd` the offset after the match. The answer is the one userNameOf
+// gives as long as every byte up to the end of that match is ASCII; a byte
+// outside ASCII before it asks for the decoded text, since it may be a digit
+// of another script.
+//
+// Two matches never overlap, so the leftmost one is the first to end: at
+// the first '>' that follows three numbers joined by single commas.
+IdField asciiUserId(const char *s, int n, uint *id, bool *fits, int *matchEnd)
 {
-    for (int start = 0; start < n; ++start) {
-        if (uchar(s[start]) >= 0x80)
-            return IdField::NeedsDecoding;
-        if (!isAsciiDigit(s[start]) || (start > 0 && isAsciiDigit(s[start - 1])))
+    for (const char *from = s; const void *found = std::memchr(from, '>', size_t(s + n - from));) {
+        const int close = int(static_cast<const char *>(found) - s);
+        from = static_cast<const char *>(found) + 1;
+        int i = close;
+        int start = 0;
+        bool chain = true;
+        for (int number = 0; number < 3 && chain; ++number) {
+            const int digitsEnd = i;
+            while (i > 0 && isAsciiDigit(s[i - 1]))
+                --i;
+            start = i;
+            chain = i < digitsEnd && (number == 2 || (i > 0 && s[--i] == ','));
+        }
+        if (!chain)
             continue;
-        int pos = start;
-        int firstComma = -1;
-        bool ok = true;
-        for (int field = 0; field < 3 && ok; ++field) {
-            const int digits = pos;
-            while (pos < n && isAsciiDigit(s[pos]))
-                ++pos;
-            if (pos < n && uchar(s[pos]) >= 0x80)
-                return IdField::NeedsDecoding;
-            const char want = field < 2 ? ',' : '>';
-            if (pos == digits || pos >= n || s[pos] != want) {
-                ok = false;
-                break;
-            }
-            if (field == 0)
-                firstComma = pos;
-            ++pos;
-        }
-        if (ok) {
-            *fieldStart = start;
-            *fieldLength = firstComma - start;
-            *matchEnd = pos;
-            return IdField::Found;
-        }
+        if (!isAscii(s, close))
+            return IdField::NeedsDecoding;
+        quint64 value = 0;
+        for (int k = start; isAsciiDigit(s[k]) && value <= 0xFFFFFFFFull; ++k)
+            value = value * 10 + uint(s[k] - '0');
+        *fits = value <= 0xFFFFFFFFull;
+        *id = uint(value);
+        *matchEnd = close + 1;
+        return IdField::Found;
     }
-    return IdField::Absent;
+    return isAscii(s, n) ? IdField::Absent : IdField::NeedsDecoding;
 }
 
 } // namespace
 
-QByteArray UserNameBytes::nameOf(const char *text, int length)
+UserNameBytes::Name &UserNameBytes::nameOf(const char *text, int length)
 {
-    int start = 0;
-    int digits = 0;
+    uint id = 0;
+    bool fits = false;
     int end = 0;
-    switch (asciiUserIdField(text, length, &start, &digits, &end)) {
-    case IdField::Absent:
-        return QByteArray();
-    case IdField::NeedsDecoding:
-        return userNameOf(QString::fromUtf8(text, length)).toUtf8();
-    case IdField::Found:
-        break;
-    }
-    bool ok = false;
-    const uint id = QByteArray::fromRawData(text + start, digits).toUInt(&ok, 10);
-    if (!ok)
-        return QByteArray(); // as userNameOf: an id beyond 32 bits has no name
-    auto it = m_names.constFind(id);
-    if (it != m_names.constEnd())
+    const IdField field = asciiUserId(text, length, &id, &fits, &end);
+    if (field == IdField::Found && fits) {
+        // Records of one user often follow each other.
+        if (m_last && id == m_lastId)
+            return *m_last;
+        auto it = m_names.find(id);
+        if (it == m_names.end()) {
+            // The text up to its id field names the same user as the whole text.
+            it = m_names.insert(id, Name());
+            it->bytes = userNameOf(QString::fromLatin1(text, end)).toUtf8();
+        }
+        m_lastId = id;
+        m_last = &*it;
         return *it;
-    // The text up to its id field names the same user as the whole text.
-    const QByteArray name = userNameOf(QString::fromLatin1(text, end)).toUtf8();
-    m_names.insert(id, name);
-    return name;
+    }
+    m_uncached.holdsNeedle = -1;
+    if (field == IdField::NeedsDecoding)
+        m_uncached.bytes = userNameOf(QString::fromUtf8(text, length)).toUtf8();
+    else
+        m_uncached.bytes.clear(); // no id, or one beyond 32 bits: no name
+    return m_uncached;
 }
 
 int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out)
@@ -112,19 +114,26 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
             if (!matcher.matches(decoded))
                 continue;
         }
-        out->append(names.nameOf(p, length));
-        out->append('\t');
+        const QByteArray &name = names.nameOf(p, length).bytes;
         // An ASCII text is its own UTF-8 encoding; any other goes through
         // the QString the view shows, so that bytes the decoder replaces are
         // written as it replaces them.
-        if (isAscii(p, length)) {
-            out->append(p, length);
-        } else {
-            if (everything)
-                decoded = QString::fromUtf8(p, length);
-            out->append(decoded.toUtf8());
+        QByteArray encoded;
+        const char *bytes = p;
+        int size = length;
+        if (!isAscii(p, length)) {
+            encoded = (everything ? QString::fromUtf8(p, length) : decoded).toUtf8();
+            bytes = encoded.constData();
+            size = encoded.size();
         }
-        out->append('\n');
+        const int at = out->size();
+        out->resize(at + name.size() + size + 2);
+        char *w = out->data() + at;
+        std::memcpy(w, name.constData(), size_t(name.size()));
+        w += name.size();
+        *w++ = '\t';
+        std::memcpy(w, bytes, size_t(size));
+        w[size] = '\n';
         ++rows;
     }
     return rows;
@@ -166,8 +175,10 @@ bool RowTextProbe::mayContain(const QByteArray &texts)
     const char *const end = p + texts.size();
     while (p < end) {
         const int length = int(std::strlen(p));
-        const QByteArray name = m_names.nameOf(p, length);
-        if (!name.isEmpty() && (name.contains(m_needle) || name.contains('\t')))
+        UserNameBytes::Name &name = m_names.nameOf(p, length);
+        if (name.holdsNeedle < 0)
+            name.holdsNeedle = !name.bytes.isEmpty() && (name.bytes.contains(m_needle) || name.bytes.contains('\t'));
+        if (name.holdsNeedle)
             return true;
         p += length + 1;
     }

@@ -18,11 +18,20 @@ class CMatcher;
 class UserNameBytes
 {
 public:
-    // The user name of the text of `length` bytes at `text`.
-    QByteArray nameOf(const char *text, int length);
+    struct Name
+    {
+        QByteArray bytes;
+        qint8 holdsNeedle = -1; // a RowTextProbe's finding; -1 not known yet
+    };
+    // The user name of the text of `length` bytes at `text`; the reference
+    // is good until the next call.
+    Name &nameOf(const char *text, int length);
 
 private:
-    QHash<uint, QByteArray> m_names;
+    QHash<uint, Name> m_names;
+    Name m_uncached;
+    uint m_lastId = 0;
+    Name *m_last = nullptr; // the entry of m_lastId
 };
 
 // Appends the result row of every text of `texts` (UTF-8 texts, each
