@@ -40,11 +40,10 @@ enum class IdField { Found, Absent, NeedsDecoding };
 //
 // Two matches never overlap, so the leftmost one is the first to end: at
 // the first '>' that follows three numbers joined by single commas.
-IdField asciiUserId(const char *s, int n, uint *id, bool *fits, int *matchEnd)
+IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd)
 {
-    for (const char *from = s; const void *found = std::memchr(from, '>', size_t(s + n - from));) {
-        const int close = int(static_cast<const char *>(found) - s);
-        from = static_cast<const char *>(found) + 1;
+    for (const char *at = strchrnul(s, '>'); *at; at = strchrnul(at + 1, '>')) {
+        const int close = int(at - s);
         int i = close;
         int start = 0;
         bool chain = true;
@@ -67,34 +66,35 @@ IdField asciiUserId(const char *s, int n, uint *id, bool *fits, int *matchEnd)
         *matchEnd = close + 1;
         return IdField::Found;
     }
-    return isAscii(s, n) ? IdField::Absent : IdField::NeedsDecoding;
+    return isAscii(s, int(std::strlen(s))) ? IdField::Absent : IdField::NeedsDecoding;
 }
 
 } // namespace
 
-UserNameBytes::Name &UserNameBytes::nameOf(const char *text, int length)
+UserNameBytes::Name &UserNameBytes::nameOf(const char *text)
 {
     uint id = 0;
     bool fits = false;
     int end = 0;
-    const IdField field = asciiUserId(text, length, &id, &fits, &end);
+    const IdField field = asciiUserId(text, &id, &fits, &end);
     if (field == IdField::Found && fits) {
-        // Records of one user often follow each other.
-        if (m_last && id == m_lastId)
-            return *m_last;
+        Recent &recent = m_recent[(id * 2654435761u) >> 24];
+        if (recent.name && recent.id == id)
+            return *recent.name;
         auto it = m_names.find(id);
         if (it == m_names.end()) {
             // The text up to its id field names the same user as the whole text.
             it = m_names.insert(id, Name());
             it->bytes = userNameOf(QString::fromLatin1(text, end)).toUtf8();
         }
-        m_lastId = id;
-        m_last = &*it;
+        // QHash keeps its values in place when it grows.
+        recent.id = id;
+        recent.name = &*it;
         return *it;
     }
     m_uncached.holdsNeedle = -1;
     if (field == IdField::NeedsDecoding)
-        m_uncached.bytes = userNameOf(QString::fromUtf8(text, length)).toUtf8();
+        m_uncached.bytes = userNameOf(QString::fromUtf8(text)).toUtf8();
     else
         m_uncached.bytes.clear(); // no id, or one beyond 32 bits: no name
     return m_uncached;
@@ -106,36 +106,54 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
     const char *p = texts.constData();
     const char *const end = p + texts.size();
     int rows = 0;
-    for (int length = 0; p < end; p += length + 1) {
-        length = int(std::strlen(p));
+    // Rows are written past the array's size, into room made beforehand:
+    // each row is the name, a tab, a text no longer than the bytes left in
+    // `texts`, and a line feed. `size` is where the next row goes.
+    int size = out->size();
+    const auto makeRoom = [&](qsizetype bytes) {
+        if (out->capacity() - size < bytes) {
+            out->resize(size);
+            out->reserve(std::max<qsizetype>(size + bytes, 2 * out->capacity()));
+        }
+        return out->data() + size;
+    };
+    while (p < end) {
         QString decoded;
         if (!everything) {
+            const int length = int(std::strlen(p));
             decoded = QString::fromUtf8(p, length);
-            if (!matcher.matches(decoded))
+            if (!matcher.matches(decoded)) {
+                p += length + 1;
                 continue;
+            }
         }
-        const QByteArray &name = names.nameOf(p, length).bytes;
-        // An ASCII text is its own UTF-8 encoding; any other goes through
-        // the QString the view shows, so that bytes the decoder replaces are
-        // written as it replaces them.
-        QByteArray encoded;
-        const char *bytes = p;
-        int size = length;
-        if (!isAscii(p, length)) {
-            encoded = (everything ? QString::fromUtf8(p, length) : decoded).toUtf8();
-            bytes = encoded.constData();
-            size = encoded.size();
-        }
-        const int at = out->size();
-        out->resize(at + name.size() + size + 2);
-        char *w = out->data() + at;
+        const QByteArray &name = names.nameOf(p).bytes;
+        char *w = makeRoom(name.size() + (end - p) + 1);
         std::memcpy(w, name.constData(), size_t(name.size()));
         w += name.size();
         *w++ = '\t';
-        std::memcpy(w, bytes, size_t(size));
-        w[size] = '\n';
+        const int length = int(stpcpy(w, p) - w);
+        // An ASCII text is its own UTF-8 encoding; any other goes through
+        // the QString the view shows, so that bytes the decoder replaces are
+        // written as it replaces them.
+        if (!isAscii(w, length)) {
+            // The row is written again from its start: making room may move it.
+            const QByteArray encoded = (everything ? QString::fromUtf8(p, length) : decoded).toUtf8();
+            w = makeRoom(name.size() + encoded.size() + 2);
+            std::memcpy(w, name.constData(), size_t(name.size()));
+            w += name.size();
+            *w++ = '\t';
+            std::memcpy(w, encoded.constData(), size_t(encoded.size()));
+            w[encoded.size()] = '\n';
+            size += name.size() + encoded.size() + 2;
+        } else {
+            w[length] = '\n';
+            size += int(w + length + 1 - (out->data() + size));
+        }
+        p += length + 1;
         ++rows;
     }
+    out->resize(size);
     return rows;
 }
 
@@ -175,7 +193,7 @@ bool RowTextProbe::mayContain(const QByteArray &texts)
     const char *const end = p + texts.size();
     while (p < end) {
         const int length = int(std::strlen(p));
-        UserNameBytes::Name &name = m_names.nameOf(p, length);
+        UserNameBytes::Name &name = m_names.nameOf(p);
         if (name.holdsNeedle < 0)
             name.holdsNeedle = !name.bytes.isEmpty() && (name.bytes.contains(m_needle) || name.bytes.contains('\t'));
         if (name.holdsNeedle)

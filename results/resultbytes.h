@@ -23,15 +23,19 @@ public:
         QByteArray bytes;
         qint8 holdsNeedle = -1; // a RowTextProbe's finding; -1 not known yet
     };
-    // The user name of the text of `length` bytes at `text`; the reference
-    // is good until the next call.
-    Name &nameOf(const char *text, int length);
+    // The user name of the NUL-terminated `text`; the reference is good
+    // until the next call.
+    Name &nameOf(const char *text);
 
 private:
+    struct Recent
+    {
+        uint id = 0;
+        Name *name = nullptr;
+    };
     QHash<uint, Name> m_names;
     Name m_uncached;
-    uint m_lastId = 0;
-    Name *m_last = nullptr; // the entry of m_lastId
+    Recent m_recent[256]; // ids looked up lately, by a hash of the id
 };
 
 // Appends the result row of every text of `texts` (UTF-8 texts, each
