@@ -1,6 +1,6 @@
 // Find and save of the results model against the rows the model shows:
 // result rows made from UTF-8 bytes, searches compared with a plain search
-// over all rows, saved files compared byte for byte, and saves that fail.
+// over all rows, and saved files compared byte for byte.
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QRandomGenerator>
@@ -10,8 +10,6 @@
 #include <QtTest>
 
 #include <clocale>
-
-#include <sys/resource.h>
 
 #include "clog.h"
 #include "cmatcher.h"
@@ -93,8 +91,6 @@ private slots:
     void searchStaysInShownRows();
     void saveWritesRows_data();
     void saveWritesRows();
-    void saveFailures_data();
-    void saveFailures();
 
 private:
     QTemporaryDir m_dir;
@@ -251,54 +247,6 @@ void TestFindSave::saveWritesRows()
     const QByteArray bytes = readAll(target);
     QCOMPARE(bytes, utf8Lines(allRows(model)));
     QVERIFY(bytes.contains("Grüße/файл") || refusalsOnly);
-}
-
-void TestFindSave::saveFailures_data()
-{
-    QTest::addColumn<int>("way");
-    QTest::newRow("folder is a file") << 0;
-    QTest::newRow("file-size limit, new file") << 1;
-    QTest::newRow("file-size limit, existing file kept") << 2;
-}
-
-void TestFindSave::saveFailures()
-{
-    QFETCH(int, way);
-    const QString path = writeMixedLog(m_dir.filePath(QStringLiteral("fail.mlog")), 200, 50);
-    CLog log;
-    log.readLog(path);
-    CStringListModel model(&log, makeFilter());
-    model.runFilter();
-    QString target = m_dir.filePath(QStringLiteral("limited.txt"));
-    QFile::remove(target);
-    const QByteArray before("what was there before\n");
-    if (way == 0) {
-        target = path + QStringLiteral("/x.txt");
-    } else if (way == 2) {
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(before);
-    }
-    struct rlimit saved;
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    if (way > 0) {
-        struct rlimit limit = saved;
-        limit.rlim_cur = 64 << 10;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    }
-    QString error;
-    const bool ok = model.saveToFile(target, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    QVERIFY(!ok);
-    QVERIFY(!error.isEmpty());
-    if (way > 0)
-        QVERIFY2(error.contains(QStringLiteral("large"), Qt::CaseInsensitive), qPrintable(error));
-    if (way == 2)
-        QCOMPARE(readAll(target), before);
-    else
-        QVERIFY(!QFile::exists(target));
-    // Nothing of the attempt is left behind.
-    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("limited.txt*")}, QDir::Files).size(), way == 2 ? 1 : 0);
 }
 
 QTEST_MAIN(TestFindSave)
