@@ -5,8 +5,13 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <signal.h>
+
 int main(int argc, char *argv[])
 {
+    // Past the file-size limit a write fails with its error, which every
+    // writer reports, instead of ending the program.
+    signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     // Settings, index files and message titles are named after these; they
     // are set before the desktop library starts, which may refine them.

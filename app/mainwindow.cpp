@@ -2,6 +2,7 @@
 
 #include "cfiltereditwindow.h"
 #include "clog.h"
+#include "csettingswindow.h"
 #include "cstringlistmodel.h"
 #include "filterdescription.h"
 #include "resultview.h"
@@ -38,7 +39,7 @@ mainWindow::mainWindow(QWidget *parent)
     datePresets.insert(2147483647, tr("Set range..."));
 
     filterEditor = new CFilterEditWindow(this);
-    // The settings dialog is created here, with the window as parent.
+    settingsWindow = new CSettingsWindow(this);
     log = new CLog;
     ui = new Ui::mainWindow;
     filterNameUi = new Ui::filterNameDialog;
@@ -177,6 +178,7 @@ void mainWindow::updateBusyState()
     const bool free = !isBusy();
     ui->actionOpen->setEnabled(free);
     ui->actionRefresh->setEnabled(free);
+    ui->actionOptions->setEnabled(free);
     ui->actionNewTab->setEnabled(free);
     recentGroup->setEnabled(free);
     ui->twFiles->setEnabled(free);
@@ -281,15 +283,15 @@ void mainWindow::actionCancelPress()
 
 void mainWindow::startEvent()
 {
-    // The log files panel is filled here once it exists.
-    const QSettings settings;
-    if (!settings.value(QStringLiteral("config/autoopen")).toBool())
+    fillLogFiles(QDir(logDir));
+    if (!settingsWindow->autoOpen())
         return;
+    const QSettings settings;
     const QString path = settings.value(QStringLiteral("config/logfile")).toString();
     if (!isFileReadable(path))
         return;
     loadLog(path);
-    if (!settings.value(QStringLiteral("config/autofilter")).toBool())
+    if (!settingsWindow->autoFilter())
         return;
     const QString name = settings.value(QStringLiteral("config/filter")).toString();
     // A filter deleted after it was chosen falls back to the default filter.
@@ -308,9 +310,18 @@ void mainWindow::closeEvent(QCloseEvent *event)
     QCoreApplication::quit();
 }
 
-// Commands that arrive with the filter editor, the settings dialog, find,
-// saving results and the log files panel.
-void mainWindow::findNext() {}
-void mainWindow::findPrevious() {}
-void mainWindow::actionResultsSavePress() {}
-void mainWindow::actionOptionsPress() {}
+void mainWindow::actionOptionsPress()
+{
+    // Accepting reruns the start step, which opens a log and applies a
+    // filter: not while another operation has the log.
+    if (isBusy()) {
+        warnBusy();
+        return;
+    }
+    fillFilterCombo(settingsWindow->filterSelector());
+    settingsWindow->readSettings();
+    if (settingsWindow->exec() != QDialog::Accepted)
+        return;
+    loadLogDir();
+    startEvent();
+}

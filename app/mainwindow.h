@@ -16,6 +16,7 @@
 
 class CFilterEditWindow;
 class CLog;
+class CSettingsWindow;
 class CStringListModel;
 class ResultView;
 class QAction;
@@ -23,6 +24,7 @@ class QActionGroup;
 class QCloseEvent;
 class QComboBox;
 class QDialog;
+class QDir;
 class QFileInfo;
 
 namespace Ui {
@@ -58,6 +60,9 @@ public:
     void openLogPath(const QString &path);
     // Adds the log to the stored recent-files list.
     void addRecentFile(const QFileInfo &file);
+    // Lists the logs of `dir` in the log files panel with their first and
+    // last record dates and sizes; unreadable logs are named in one warning.
+    void fillLogFiles(const QDir &dir);
     // Stores / restores geometry, splitters and panel visibility.
     void saveWindowState();
     void restoreWindowState();
@@ -118,6 +123,14 @@ private:
     void updateBusyState();
     void warnBusy();
     ResultView *currentResultView() const;
+    // Finds the text of the find panel in the current tab's results,
+    // towards their end or their beginning, from the selected row.
+    void find(bool forward);
+
+    // Selects the row of the log the reader holds in the log files panel.
+    void selectOpenLogRow();
+    // Adds a row for `file` to the log files panel.
+    void addLogFileRow(const QFileInfo &file);
 
     // Window state and recent files (mainwindow_state.cpp).
     void buildRecentFiles();
@@ -129,6 +142,7 @@ private:
     QString defaultFilterName;
     QMap<int, QString> datePresets;
     CFilterEditWindow *filterEditor = nullptr;
+    CSettingsWindow *settingsWindow = nullptr;
     CLog *log = nullptr;
     Ui::mainWindow *ui = nullptr;
     Ui::filterNameDialog *filterNameUi = nullptr;
@@ -153,6 +167,7 @@ private:
     // stays current until the operation ends.
     QPointer<QWidget> busyPage;
     QActionGroup *recentGroup = nullptr;
+    bool fillingFiles = false;  // the log files panel is being filled
 };
 
 #endif

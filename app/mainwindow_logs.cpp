@@ -1,5 +1,5 @@
 // Opening a log: the open commands, the readability check, the large-file
-// question and the read with its progress.
+// question and the read with its progress; the log files panel.
 #include "mainwindow.h"
 
 #include "clog.h"
@@ -7,6 +7,8 @@
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,9 +18,30 @@
 #include <QStatusBar>
 #include <QTableWidget>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 const qint64 kLargeLogSize = 104857600; // 100 MiB
+// Unreadable logs named in the warning of one fill; the rest are counted.
+const int kUnreadableListed = 20;
+// How long the panel is filled between two turns of the event loop.
+const qint64 kFillSliceMs = 30;
+
+// True when `path` opens for reading as a regular file. Opening does not
+// wait for a writer, should the file have become a FIFO meanwhile.
+bool opensAsRegularFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
 
 } // namespace
 
@@ -107,12 +130,7 @@ bool mainWindow::loadLog(const QString &path)
     addRecentFile(QFileInfo(path));
     setWindowTitle(path + QStringLiteral(" - ") + appTitle);
     ui->twFiles->setEnabled(!isBusy());
-    ui->twFiles->clearSelection();
-    if (QFileInfo(path).absolutePath() == logDir) {
-        const QList<QTableWidgetItem *> items = ui->twFiles->findItems(currentFile, Qt::MatchExactly);
-        if (!items.isEmpty())
-            ui->twFiles->selectRow(items.first()->row());
-    }
+    selectOpenLogRow();
     return true;
 }
 
@@ -184,6 +202,131 @@ QString mainWindow::sizeToString(qint64 bytes)
     return QStringLiteral("%1%2 %3").arg(n).arg(fraction, unit);
 }
 
-// The log files panel arrives with its own commands.
-void mainWindow::logItemPressed(int, int) {}
-void mainWindow::actionResreshPress() {}
+void mainWindow::fillLogFiles(const QDir &dir)
+{
+    // The event loop runs during the fill; a second fill meanwhile would
+    // rebuild the table under the first.
+    if (fillingFiles)
+        return;
+    fillingFiles = true;
+    setCursor(Qt::WaitCursor);
+    const QFileInfoList files =
+        dir.entryInfoList({QStringLiteral("*.mlog")}, QDir::Files, QDir::Name);
+    QTableWidget *table = ui->twFiles;
+    table->clearContents();
+    table->setRowCount(0);
+    QStringList unreadable;
+    QElapsedTimer slice;
+    slice.start();
+    for (const QFileInfo &file : files) {
+        if (slice.elapsed() >= kFillSliceMs) {
+            // Repaints only: a click meanwhile would act on a half-built table.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            slice.restart();
+        }
+        // FIFOs, sockets and devices (also behind a link) are never opened:
+        // opening a FIFO waits for a writer.
+        if (!file.isFile() || file.size() < 8 || file.fileName().contains(QLatin1String("index")))
+            continue;
+        if (!opensAsRegularFile(file.absoluteFilePath())) {
+            unreadable.append(file.fileName());
+            continue;
+        }
+        addLogFileRow(file);
+    }
+    table->resizeColumnsToContents();
+    table->resizeRowsToContents();
+    selectOpenLogRow();
+    setCursor(Qt::ArrowCursor);
+    fillingFiles = false;
+
+    // One warning for the whole folder, not one box per log.
+    if (!unreadable.isEmpty()) {
+        QStringList listed = unreadable.mid(0, kUnreadableListed);
+        if (unreadable.size() > kUnreadableListed)
+            listed.append(tr("... and %n more", nullptr, unreadable.size() - kUnreadableListed));
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("Can't open these logs of %1:").arg(QDir::toNativeSeparators(dir.absolutePath()))
+                                 + QLatin1Char('\n') + listed.join(QLatin1Char('\n')),
+                             QMessageBox::Ok);
+    }
+}
+
+void mainWindow::addLogFileRow(const QFileInfo &file)
+{
+    const QString path = file.absoluteFilePath();
+    const QString dateFormat = QStringLiteral("yyyy-MM-dd\nhh:mm:ss");
+    const QChar noBreak(0x00A0);
+    // Only the first and the last record of the log are read.
+    const QDateTime first = CLog::firstRecordDate(path);
+    const QDateTime last = CLog::lastRecordDate(path);
+    QString lastText;
+    if (!last.isValid())
+        lastText = tr("<Unknown>");
+    else if (first.isValid() && first.date() == last.date())
+        lastText = last.toString(QStringLiteral("hh:mm:ss"));
+    else
+        lastText = last.toString(dateFormat);
+
+    QTableWidget *table = ui->twFiles;
+    const int row = table->rowCount();
+    table->insertRow(row);
+    auto *name = new QTableWidgetItem(file.fileName());
+    name->setData(Qt::TextAlignmentRole, int(Qt::AlignVCenter));
+    // The click opens exactly this file, whatever its name holds.
+    name->setData(Qt::UserRole, path);
+    name->setToolTip(QDir::toNativeSeparators(path));
+    table->setItem(row, 0, name);
+    const QString cells[] = {noBreak + (first.isValid() ? first.toString(dateFormat) : tr("<Unknown>")),
+                             noBreak + lastText, sizeToString(file.size())};
+    for (int column = 1; column <= 3; ++column) {
+        auto *item = new QTableWidgetItem(cells[column - 1]);
+        item->setData(Qt::TextAlignmentRole, int(Qt::AlignCenter));
+        table->setItem(row, column, item);
+    }
+}
+
+void mainWindow::selectOpenLogRow()
+{
+    QTableWidget *table = ui->twFiles;
+    table->clearSelection();
+    if (log->logPath().isEmpty())
+        return;
+    const QFileInfo openLog(log->logPath());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem *item = table->item(row, 0);
+        if (item && QFileInfo(item->data(Qt::UserRole).toString()) == openLog) {
+            table->selectRow(row);
+            return;
+        }
+    }
+}
+
+void mainWindow::logItemPressed(int row, int column)
+{
+    Q_UNUSED(column);
+    if (isBusy())
+        return;
+    const QTableWidgetItem *item = ui->twFiles->item(row, 0);
+    if (!item)
+        return;
+    const QString path = item->data(Qt::UserRole).toString();
+    if (isFileReadable(path) && loadLog(path))
+        actionResultsPress();
+}
+
+void mainWindow::actionResreshPress()
+{
+    if (isBusy())
+        return;
+    setCursor(Qt::WaitCursor);
+    fillLogFiles(QDir(logDir));
+    // The log the reader holds is read again by its own path: it need not
+    // lie in the log folder.
+    const QString path = log->logPath();
+    if (ui->twLogResult->count() > 0 && !path.isEmpty() && isFileReadable(path)) {
+        loadLog(path);
+        actionResultsPress();
+    }
+    setCursor(Qt::ArrowCursor);
+}

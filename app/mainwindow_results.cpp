@@ -1,15 +1,45 @@
-// Applying the current filter to the current result tab.
+// Applying the current filter to the current result tab, finding text in
+// its results and saving them.
 #include "mainwindow.h"
 
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "resultview.h"
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QStatusBar>
+
+namespace {
+
+// Runs `f` when it goes out of scope: on every way out of a command.
+template <typename F>
+class OnExit
+{
+public:
+    explicit OnExit(F f) : m_f(std::move(f)) {}
+    ~OnExit() { m_f(); }
+    OnExit(const OnExit &) = delete;
+    OnExit &operator=(const OnExit &) = delete;
+
+private:
+    F m_f;
+};
+
+template <typename F>
+OnExit<F> onExit(F f)
+{
+    return OnExit<F>(std::move(f));
+}
+
+} // namespace
 
 void mainWindow::actionResultsPress()
 {
@@ -68,4 +98,119 @@ void mainWindow::showFilterResults()
     }
     statusBar()->showMessage(tr("Finished!"), 3000);
     setCursor(Qt::ArrowCursor);
+}
+
+void mainWindow::findNext()
+{
+    find(true);
+}
+
+void mainWindow::findPrevious()
+{
+    find(false);
+}
+
+void mainWindow::find(bool forward)
+{
+    if (ui->twLogResult->count() == 0) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Nothing to find!"), QMessageBox::Ok);
+        return;
+    }
+    const QString text = ui->leFind->text();
+    if (text.size() < 2)
+        return;
+    QAbstractItemView *view = currentResultView();
+    auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+    if (!model)
+        return;
+    // While the log the tabs show is read again, its blocks are not yet
+    // the ones the rows are counted in.
+    if (readingLog == log) {
+        statusBar()->showMessage(tr("Busy: find waits until the log is read."), 3000);
+        return;
+    }
+    QItemSelectionModel *selection = view->selectionModel();
+    int start = forward ? -1 : model->rowCount();
+    const QModelIndexList selected = selection->selectedIndexes();
+    if (!selected.isEmpty())
+        start = selected.first().row();
+    selection->clearSelection();
+
+    setCursor(Qt::WaitCursor);
+    const int row = forward ? model->searchForward(text, start) : model->searchBackward(text, start);
+    setCursor(Qt::ArrowCursor);
+    if (row < 0) {
+        QMessageBox::information(this, QCoreApplication::applicationName(),
+                                 forward ? tr("End of log reached! Found nothing else.")
+                                         : tr("Begin of log reached! Found nothing else."),
+                                 QMessageBox::Ok);
+        return;
+    }
+    const QModelIndex index = model->index(row, 0);
+    view->scrollTo(index, forward ? QAbstractItemView::PositionAtTop : QAbstractItemView::PositionAtBottom);
+    selection->select(index, QItemSelectionModel::Select);
+}
+
+void mainWindow::actionResultsSavePress()
+{
+    if (ui->twLogResult->count() == 0) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Nothing to save!"), QMessageBox::Ok);
+        return;
+    }
+    if (isBusy()) {
+        warnBusy();
+        return;
+    }
+    // A tab that never showed results has nothing to write: say so before
+    // the user picks a file, rather than write nothing without a word.
+    QAbstractItemView *view = currentResultView();
+    QPointer<CStringListModel> model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+    if (!model) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Nothing to save!"), QMessageBox::Ok);
+        return;
+    }
+    ready = false;
+    updateBusyState();
+    const auto done = onExit([this] {
+        runningModel = nullptr;
+        ready = true;
+        updateBusyState();
+    });
+
+    QFileDialog dialog(this, tr("Select file to save..."), QDir::homePath());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty()) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(), tr("File not saved!"), QMessageBox::Ok);
+        return;
+    }
+    const QString fileName = files.first();
+    if (!model)
+        return;
+
+    QString error;
+    bool saved = false;
+    bool cancelled = false;
+    {
+        StatusProgress progress(statusBar(), tr("Saving results"), tr("Cancel saving operation"));
+        connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
+        connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
+        connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
+        runningModel = model;
+        setCursor(Qt::BusyCursor);
+        saved = model->saveToFile(fileName, &error);
+        setCursor(Qt::ArrowCursor);
+        cancelled = model && model->isCancelled();
+    }
+    if (!saved) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("Can't save file - ") + fileName + QLatin1Char('\n') + error, QMessageBox::Ok);
+        return;
+    }
+    statusBar()->showMessage(cancelled ? tr("Saving cancelled: %1 holds the rows of the blocks saved.").arg(fileName)
+                                       : tr("Results saved: %1").arg(fileName),
+                             3000);
 }

@@ -215,6 +215,23 @@ void CLog::countBlockTexts(int first, int last, const std::function<bool(int, in
     });
 }
 
+void CLog::forEachBlockUtf8(int first, int last,
+                            const std::function<bool(int, const QByteArray &)> &visit) const
+{
+    // One buffer for every block: its capacity stays once reserved.
+    QByteArray texts;
+    texts.reserve(64 << 10);
+    walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
+        texts.resize(0);
+        if (reader)
+            walkRecords(*reader, start, end, [&texts](const char *text) {
+                if (text && *text)
+                    texts.append(text, int(std::strlen(text)) + 1);
+            });
+        return visit(block, texts);
+    });
+}
+
 int CLog::blockForDate(const QDateTime &date) const
 {
     const quint32 secs = quint32(date.toSecsSinceEpoch());

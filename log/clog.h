@@ -44,6 +44,12 @@ public:
     // with the number of texts readBlock would give, without decoding them
     // (for counting when every text matches); stops when `visit` returns false.
     void countBlockTexts(int first, int last, const std::function<bool(int block, int count)> &visit) const;
+    // Calls `visit(block, texts)` for the blocks `first` to `last` in order,
+    // where `texts` holds the UTF-8 bytes of the texts readBlock would give,
+    // each followed by a NUL byte (for looking through many texts without
+    // decoding them); stops when `visit` returns false.
+    void forEachBlockUtf8(int first, int last,
+                          const std::function<bool(int block, const QByteArray &texts)> &visit) const;
     // Number of the first block whose time is not earlier than `date`, or
     // blockCount() if there is none.
     int blockForDate(const QDateTime &date) const;

@@ -6,11 +6,19 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
+#include <QSaveFile>
+
 #include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include <signal.h>
 
 #include "clog.h"
 #include "cmatcher.h"
+#include "chunkwriter.h"
 #include "filtermatch.h"
+#include "resultbytes.h"
 
 namespace {
 
@@ -20,6 +28,34 @@ int lastScrollValue = 0;
 
 // How long the filter run works between two turns of the event loop.
 constexpr qint64 sliceMs = 30;
+// Bytes of rows gathered before they are written out.
+constexpr int saveChunk = 1 << 20;
+
+// SIGXFSZ ignored for as long as the object lives, so that a write beyond
+// the file-size limit fails with EFBIG instead of ending the program.
+class IgnoreFileSizeSignal
+{
+public:
+    IgnoreFileSizeSignal()
+    {
+        struct sigaction ignore;
+        std::memset(&ignore, 0, sizeof ignore);
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        m_restore = sigaction(SIGXFSZ, &ignore, &m_previous) == 0;
+    }
+    ~IgnoreFileSizeSignal()
+    {
+        if (m_restore)
+            sigaction(SIGXFSZ, &m_previous, nullptr);
+    }
+    IgnoreFileSizeSignal(const IgnoreFileSizeSignal &) = delete;
+    IgnoreFileSizeSignal &operator=(const IgnoreFileSizeSignal &) = delete;
+
+private:
+    struct sigaction m_previous;
+    bool m_restore = false;
+};
 // Growing the row count makes a list view lay out all its rows again, which
 // costs time in proportion to the rows: announce counted rows at most at
 // this pace, and less often when the views take long over it.
@@ -286,7 +322,160 @@ QStringList CStringListModel::rowsOfBlock(int block)
     const int counted = block - m_firstBlock;
     if (counted >= 0 && counted < m_blockCounts.size() && m_blockCounts.at(counted) == 0)
         return QStringList();
-    return filterRows(matcher(), m_log ? m_log->readBlock(block) : QStringList());
+    return resultRows(m_log ? m_log->readBlock(block) : QStringList());
+}
+
+QStringList CStringListModel::resultRows(const QStringList &texts)
+{
+    return filterRows(matcher(), texts);
+}
+
+QStringList CStringListModel::searchRows(int block, const QStringList &texts, int *firstRow)
+{
+    // Rows numbers come from the counts the view shows: a log that changed
+    // since must not give a block more rows than it has there.
+    QStringList rows = resultRows(texts);
+    const int counted = m_blockCounts.value(block - m_firstBlock);
+    if (rows.size() > counted)
+        rows.erase(rows.begin() + counted, rows.end());
+    *firstRow = rowsBefore(block);
+    return rows;
+}
+
+int CStringListModel::searchForward(const QString &text, int fromRow)
+{
+    // Only rows the views have are searched: the counted blocks of a run
+    // that was cancelled, or is still counting, end the search.
+    if (!m_log || m_rowTotal == 0)
+        return -1;
+    const int first = blockForRow(std::max(fromRow, -1));
+    const int last = std::min(m_lastBlock, blockForRow(m_rowTotal - 1));
+    if (first > last)
+        return -1;
+    RowTextProbe probe(text);
+    int found = -1;
+    m_log->forEachBlockUtf8(first, last, [&](int block, const QByteArray &texts) {
+        if (m_blockCounts.value(block - m_firstBlock) == 0 || !probe.mayContain(texts))
+            return true;
+        int firstRow = 0;
+        const QStringList rows = searchRows(block, decodeTexts(texts), &firstRow);
+        for (int i = 0; i < rows.size(); ++i) {
+            const int row = firstRow + i;
+            if (row >= m_rowTotal)
+                return false;
+            if (row > fromRow && rows.at(i).contains(text)) {
+                found = row;
+                return false;
+            }
+        }
+        return true;
+    });
+    return found;
+}
+
+int CStringListModel::searchBackward(const QString &text, int fromRow)
+{
+    if (!m_log || m_rowTotal == 0 || fromRow <= 0)
+        return -1;
+    const int start = std::min({blockForRow(fromRow), blockForRow(m_rowTotal - 1), m_lastBlock});
+    RowTextProbe probe(text);
+    // The log is read forwards in runs of blocks, each run before the one
+    // read last, growing from a few blocks (a hit close by costs little) to
+    // long sequential reads; only the blocks whose rows may hold the text
+    // are read again, last first.
+    int span = 64;
+    std::vector<int> candidates;
+    for (int high = start; high >= m_firstBlock; span = std::min(span * 2, 8192)) {
+        const int low = std::max(m_firstBlock, high - span + 1);
+        candidates.clear();
+        m_log->forEachBlockUtf8(low, high, [&](int block, const QByteArray &texts) {
+            if (m_blockCounts.value(block - m_firstBlock) > 0 && probe.mayContain(texts))
+                candidates.push_back(block);
+            return true;
+        });
+        for (auto it = candidates.crbegin(); it != candidates.crend(); ++it) {
+            int firstRow = 0;
+            const QStringList rows = searchRows(*it, m_log->readBlock(*it), &firstRow);
+            for (int i = int(rows.size()) - 1; i >= 0; --i) {
+                const int row = firstRow + i;
+                if (row < fromRow && row < m_rowTotal && rows.at(i).contains(text))
+                    return row;
+            }
+        }
+        high = low - 1;
+    }
+    return -1;
+}
+
+bool CStringListModel::saveToFile(const QString &fileName, QString *error)
+{
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason.isEmpty() ? tr("Unknown error") : reason;
+        return false;
+    };
+    // A write past the file-size limit must fail with its error, not end
+    // the program.
+    const IgnoreFileSizeSignal ignoreFileSize;
+    // The file is replaced when the rows are written, never cut short; a
+    // symbolic link stays and its target is replaced.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(file.errorString());
+
+    m_cancelled = false;
+    emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
+    bool written = true;
+    {
+        // The rows are made here while the chunks made before are written.
+        ChunkWriter writer(file.handle());
+        QPointer<CStringListModel> alive(this);
+        const CMatcher &criteria = matcher();
+        UserNameBytes names;
+        QByteArray buffer;
+        buffer.reserve(saveChunk + (64 << 10));
+        if (m_log && m_lastBlock >= m_firstBlock) {
+            const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
+            int threshold = step;
+            QElapsedTimer slice;
+            slice.start();
+            m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
+                appendResultRows(criteria, texts, names, &buffer);
+                if (buffer.size() >= saveChunk) {
+                    if (!writer.write(std::move(buffer)))
+                        return false;
+                    buffer = writer.buffer();
+                    buffer.reserve(saveChunk + (64 << 10));
+                }
+                const int offset = block - m_firstBlock;
+                if (offset >= threshold) {
+                    threshold += step;
+                    emit valueChanged(offset);
+                    if (!alive)
+                        return false;
+                }
+                if (slice.elapsed() >= sliceMs) {
+                    QCoreApplication::processEvents();
+                    if (!alive)
+                        return false;
+                    slice.restart();
+                }
+                return !m_cancelled;
+            });
+        }
+        if (!alive)
+            return fail(tr("The results were closed while they were saved."));
+        written = (buffer.isEmpty() || writer.write(std::move(buffer))) && writer.finish();
+        if (!written) {
+            file.cancelWriting();
+            return fail(qt_error_string(writer.error()));
+        }
+    }
+    if (!m_cancelled)
+        emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
 }
 
 void CStringListModel::appendBlock(int block)

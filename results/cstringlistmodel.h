@@ -34,6 +34,21 @@ public:
     // ends with the last block not later than the range's end.
     void runFilter();
 
+    // The first row after `fromRow` whose result row contains `text`
+    // (case-sensitive), or -1. Reads the log again from the block of
+    // `fromRow` to the last block with rows shown, holding one block's rows
+    // at a time.
+    int searchForward(const QString &text, int fromRow);
+    // The last row before `fromRow` whose result row contains `text`, or -1;
+    // the same towards the first block.
+    int searchBackward(const QString &text, int fromRow);
+    // Writes the result rows of the whole range, each followed by "\n", as
+    // UTF-8 to `fileName`, with progress and cancel. The file is replaced
+    // only when every block is written, or every block before a cancel;
+    // otherwise it is left as it was. False, with the reason in `error`,
+    // when it could not be written.
+    bool saveToFile(const QString &fileName, QString *error = nullptr);
+
     // Reads block `block`, keeps its matching rows and appends them to the window.
     void appendBlock(int block);
     // The same, put in front of the window (windowFirstRow moves back).
@@ -74,6 +89,11 @@ private:
     const CMatcher &matcher();
     // The result rows of `block`, read and matched unless it is known to have none.
     QStringList rowsOfBlock(int block);
+    // The result rows of a block's record texts.
+    QStringList resultRows(const QStringList &texts);
+    // Rows found in `block` for a search: its rows, no more than were
+    // counted for it, and the number of its first row.
+    QStringList searchRows(int block, const QStringList &texts, int *firstRow);
     void clearWindow();
     void addBlockCount(qint32 count);
     bool publishCountedRows();

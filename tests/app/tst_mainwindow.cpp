@@ -190,7 +190,7 @@ void TestMainWindow::geometryRoundTrip()
     QCOMPARE(window.geometry().size(), stored.size());
     QVERIFY(window.findChild<QWidget *>(QStringLiteral("gbFind"))->isVisible());
     QVERIFY(!window.findChild<QWidget *>(QStringLiteral("gbFile"))->isVisible());
-    QVERIFY(window.findChild<QWidget *>(QStringLiteral("gbFilter"))->isVisible());
+    QVERIFY(window.centralWidget()->findChild<QWidget *>(QStringLiteral("gbFilter"))->isVisible());
 }
 
 void TestMainWindow::panelToggles()
@@ -207,7 +207,7 @@ void TestMainWindow::panelToggles()
     fileShow->setChecked(true);
     QVERIFY(left->isVisible());
     QVERIFY(window.findChild<QWidget *>(QStringLiteral("gbFile"))->isVisible());
-    QVERIFY(!window.findChild<QWidget *>(QStringLiteral("gbFilter"))->isVisible());
+    QVERIFY(!window.centralWidget()->findChild<QWidget *>(QStringLiteral("gbFilter"))->isVisible());
 }
 
 void TestMainWindow::sizeToString_data()

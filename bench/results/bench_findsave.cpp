@@ -1,0 +1,202 @@
+// Speed of find and save of a result against the full count of the same
+// filter, measured in the same run, and of save against `cat` of the file
+// it wrote.
+//
+//   bench_findsave [--records N] [FOLDER]
+//       Generates (or reuses) FOLDER/bench.mlog of N records (default
+//       10 000 000), reads it, and for each filter: times the full count
+//       (a filter run of a model without a view); find forwards from the
+//       top to a hit in the block of the last row, forwards with no hit at
+//       all, and backwards from the end to a hit in the block of the first
+//       row; then saves the result to FOLDER/saved.txt, times `cat` of it
+//       (best of three) and reports the save against count + 2 x cat, with
+//       the peak memory the save added.
+//
+// Each figure is the best of three runs, as wall time and as CPU time of
+// the thread that does the work (for save also the CPU time of the whole
+// process, whose writing thread runs beside it; for `cat` its own CPU
+// time): on a machine shared with other work the CPU times keep their
+// ratios where the wall times do not.
+#include <clog.h>
+#include <cstringlistmodel.h>
+#include <filtermatch.h>
+#include <mlogwriter.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <functional>
+
+#include <sys/resource.h>
+#include <time.h>
+
+#include "benchsupport.h"
+
+using bench::out;
+
+namespace {
+
+double clockSeconds(clockid_t clock)
+{
+    struct timespec ts;
+    clock_gettime(clock, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double childrenCpu()
+{
+    struct rusage usage;
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Time
+{
+    double wall = 1e9;
+    double cpu = 1e9;     // of this thread (cat: of cat)
+    double process = 1e9; // of the whole process
+};
+
+// The best of three runs of `work`.
+Time measure(const std::function<void()> &work)
+{
+    Time best;
+    for (int i = 0; i < 3; ++i) {
+        const double wall = clockSeconds(CLOCK_MONOTONIC);
+        const double cpu = clockSeconds(CLOCK_THREAD_CPUTIME_ID);
+        const double process = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        work();
+        best.wall = std::min(best.wall, clockSeconds(CLOCK_MONOTONIC) - wall);
+        best.cpu = std::min(best.cpu, clockSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu);
+        best.process = std::min(best.process, clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - process);
+    }
+    return best;
+}
+
+Time catTime(const QString &path)
+{
+    Time best;
+    for (int i = 0; i < 3; ++i) {
+        QProcess cat;
+        cat.setStandardOutputFile(QProcess::nullDevice());
+        const double cpu = childrenCpu();
+        const double wall = clockSeconds(CLOCK_MONOTONIC);
+        cat.start(QStringLiteral("cat"), {path});
+        cat.waitForFinished(-1);
+        best.wall = std::min(best.wall, clockSeconds(CLOCK_MONOTONIC) - wall);
+        best.cpu = std::min(best.cpu, childrenCpu() - cpu);
+    }
+    return best;
+}
+
+QString figure(double s)
+{
+    return QString::number(s, 'f', 3);
+}
+
+// The date of a row ("yyyy-MM-dd hh:mm:ss"): it names the row's second.
+QString dateOf(const QString &row)
+{
+    static const QRegularExpression date(QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d"));
+    return date.match(row).captured();
+}
+
+QString rowAt(CStringListModel &model, int row)
+{
+    const int block = model.blockForRow(row);
+    const QStringList rows = filterRows(model.filter()->matcher(), model.log()->readBlock(block));
+    return rows.value(row - model.rowsBefore(block));
+}
+
+void runOne(const QString &title, CLog *log, const CFilterPtr &filter, const QString &folder)
+{
+    CStringListModel model(log, filter);
+    const Time count = measure([&] { model.runFilter(); });
+    const int rows = model.rowCount();
+    out() << "[" << title << "] rows " << rows << ", blocks " << model.lastBlock() - model.firstBlock() + 1
+          << "\n  full count:             wall " << figure(count.wall) << " s, cpu " << figure(count.cpu) << " s\n";
+    out().flush();
+    if (rows == 0)
+        return;
+
+    const auto find = [&](const char *what, const std::function<int()> &search, int expected) {
+        int found = -2;
+        const Time t = measure([&] { found = search(); });
+        out() << "  " << what << "wall " << figure(t.wall) << " s = " << figure(t.wall / count.wall)
+              << " x count, cpu " << figure(t.cpu) << " s = " << figure(t.cpu / count.cpu) << " x count"
+              << (found == expected ? "" : "  (WRONG ROW!)") << "  (target 1.2)\n";
+        out().flush();
+    };
+    const QString late = dateOf(rowAt(model, rows - 1));
+    const int lateFirst = model.rowsBefore(model.blockForRow(rows - 1));
+    find("find to the last block:  ", [&] { return model.searchForward(late, -1); }, lateFirst);
+    find("find with no hit:        ", [&] { return model.searchForward(QStringLiteral("no such text anywhere"), -1); },
+         -1);
+    const QString early = dateOf(rowAt(model, 0));
+    const int earlyLast = model.rowsBefore(model.blockForRow(0) + 1) - 1;
+    find("find back to the first:  ", [&] { return model.searchBackward(early, rows); }, earlyLast);
+
+    const QString saved = folder + QStringLiteral("/saved.txt");
+    const qint64 rssBefore = bench::statusKiB("VmRSS");
+    const bool peakReset = bench::resetPeak();
+    QString error;
+    bool ok = true;
+    const Time save = measure([&] { ok = model.saveToFile(saved, &error) && ok; });
+    const qint64 peakKiB = bench::statusKiB("VmHWM") - rssBefore;
+    const Time cat = catTime(saved);
+    out() << "  save:                   wall " << figure(save.wall) << " s, cpu " << figure(save.cpu)
+          << " s (process " << figure(save.process) << " s)" << (ok ? "" : " FAILED: " + error) << ", "
+          << QFileInfo(saved).size() / 1048576.0 << " MiB\n"
+          << "  cat of the file:        wall " << figure(cat.wall) << " s, cpu " << figure(cat.cpu) << " s\n"
+          << "  save / (count + 2 cat): wall " << figure(save.wall / (count.wall + 2 * cat.wall)) << ", cpu "
+          << figure(save.cpu / (count.cpu + 2 * cat.cpu)) << ", process cpu "
+          << figure(save.process / (count.cpu + 2 * cat.cpu)) << "  (target 1)\n"
+          << "  memory added by save:   +" << peakKiB / 1024.0 << " MiB"
+          << (peakReset ? "" : " (peak not reset!)") << "\n";
+    out().flush();
+    QFile::remove(saved);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::Options cli;
+    bench::parseOptions(argc, argv, &cli);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+    QDir().mkpath(QFileInfo(CLog::indexFilePath(cli.folder + QStringLiteral("/x.mlog"))).path());
+
+    const QString path = cli.folder + QStringLiteral("/bench.mlog");
+    QElapsedTimer t;
+    t.start();
+    CLog log;
+    log.readLog(path);
+    if (log.recordCount() != cli.records) {
+        MlogGeneratorOptions options;
+        options.records = cli.records;
+        options.seed = 42;
+        QString error;
+        if (!generateLog(path, options, &error)) {
+            out() << "cannot generate the log: " << error << "\n";
+            return 1;
+        }
+        log.readLog(path);
+    }
+    out() << "log: " << path << ", " << log.recordCount() << " records, " << QFileInfo(path).size() / 1048576.0
+          << " MiB, ready in " << t.elapsed() / 1000.0 << " s\n";
+    out().flush();
+
+    CFilterPtr none(new CFilter(QStringLiteral("default")));
+    runOne(QStringLiteral("no criteria"), &log, none, cli.folder);
+    CFilterPtr refusals(new CFilter(QStringLiteral("refusals")));
+    refusals->setLists({{fragments().at(1)}, {}, {}, {}, {}, {}});
+    runOne(QStringLiteral("refusals only"), &log, refusals, cli.folder);
+    CFilterPtr rare(new CFilter(QStringLiteral("rare")));
+    rare->setLists({{}, {}, {}, {}, {}, {QStringLiteral("> \\[f\\] ptrace")}});
+    runOne(QStringLiteral("refused ptrace (rare)"), &log, rare, cli.folder);
+    return 0;
+}

@@ -1,0 +1,136 @@
+#include "csettingswindow.h"
+
+#include "ui_settingsdialog.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QSettings>
+
+namespace {
+
+const char kGroup[] = "config";
+
+} // namespace
+
+CSettingsWindow::CSettingsWindow(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::settingsDialog)
+    , logFont(QStringLiteral("Sans"), 12)
+{
+    ui->setupUi(this);
+    // The font is kept in the settings but applied to no view yet.
+    ui->groupBox_4->hide();
+    connect(ui->btnFontSelect, SIGNAL(clicked()), this, SLOT(selectFont()));
+    connect(ui->btnLogDirSelect, SIGNAL(clicked()), this, SLOT(selectDir()));
+    connect(ui->btnLogSelect, SIGNAL(clicked()), this, SLOT(selectLog()));
+    connect(ui->gbLog, SIGNAL(clicked(bool)), this, SLOT(uncheckFilter(bool)));
+    readSettings();
+}
+
+CSettingsWindow::~CSettingsWindow()
+{
+    delete ui;
+}
+
+QComboBox *CSettingsWindow::filterSelector() const
+{
+    return ui->cbFilterSelect;
+}
+
+void CSettingsWindow::readSettings()
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(kGroup));
+    ui->gbLog->setChecked(settings.value(QStringLiteral("autoopen"), false).toBool());
+    ui->lbLogSelected->setText(settings.value(QStringLiteral("logfile")).toString());
+    ui->gbFilter->setChecked(settings.value(QStringLiteral("autofilter"), false).toBool());
+    const QString filterName = settings.value(QStringLiteral("filter")).toString();
+    ui->cbFilterSelect->setCurrentIndex(
+        ui->cbFilterSelect->findText(filterName, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    ui->lbLogDirSelected->setText(settings.value(QStringLiteral("logdir")).toString());
+    // A stored font, or anything that converts to one; else the default font.
+    logFont = settings.value(QStringLiteral("logfont")).value<QFont>();
+    settings.endGroup();
+
+    if (ui->lbLogSelected->text().isEmpty()) {
+        ui->gbLog->setChecked(false);
+        ui->gbFilter->setChecked(false);
+    }
+    if (filterName.isEmpty())
+        ui->gbFilter->setChecked(false);
+    updateFontLabel();
+}
+
+bool CSettingsWindow::autoOpen() const
+{
+    return QSettings().value(QStringLiteral("config/autoopen"), false).toBool();
+}
+
+bool CSettingsWindow::autoFilter() const
+{
+    return QSettings().value(QStringLiteral("config/autofilter"), false).toBool();
+}
+
+void CSettingsWindow::accept()
+{
+    {
+        QSettings settings;
+        settings.beginGroup(QLatin1String(kGroup));
+        // Without a chosen log or filter, what is stored for them stays.
+        const QString logFile = ui->lbLogSelected->text();
+        if (!logFile.isEmpty()) {
+            settings.setValue(QStringLiteral("autoopen"), ui->gbLog->isChecked());
+            settings.setValue(QStringLiteral("logfile"), logFile);
+        }
+        const QString filterName = ui->cbFilterSelect->currentText();
+        if (!filterName.isEmpty()) {
+            settings.setValue(QStringLiteral("autofilter"), ui->gbFilter->isChecked());
+            settings.setValue(QStringLiteral("filter"), filterName);
+        }
+        settings.setValue(QStringLiteral("logdir"), ui->lbLogDirSelected->text());
+        settings.setValue(QStringLiteral("logfont"), logFont);
+        settings.endGroup();
+    }
+    QDialog::accept();
+}
+
+void CSettingsWindow::selectFont()
+{
+    bool ok = false;
+    logFont = QFontDialog::getFont(&ok, logFont, this);
+    if (ok)
+        updateFontLabel();
+    raise();
+}
+
+void CSettingsWindow::selectDir()
+{
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("Select log dir..."), ui->lbLogDirSelected->text(),
+                                                          QFileDialog::ShowDirsOnly);
+    if (!dir.isEmpty())
+        ui->lbLogDirSelected->setText(dir);
+}
+
+void CSettingsWindow::selectLog()
+{
+    QFileDialog dialog(this, tr("Select log file..."), ui->lbLogSelected->text(),
+                       tr("mlog files") + QStringLiteral(" (*.mlog)"));
+    // The log is opened at start, so it has to exist.
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        ui->lbLogSelected->setText(dialog.selectedFiles().first());
+}
+
+void CSettingsWindow::uncheckFilter(bool state)
+{
+    if (!state)
+        ui->gbFilter->setChecked(false);
+}
+
+void CSettingsWindow::updateFontLabel()
+{
+    const QStringList parts = logFont.toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    ui->lbFontSelected->setText(QLatin1Char(' ') + tr("Font") + QStringLiteral(": ") + parts.value(0)
+                                + QLatin1Char(' ') + tr("Size") + QStringLiteral(": ") + parts.value(1));
+}

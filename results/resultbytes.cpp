@@ -1,0 +1,204 @@
+#include "resultbytes.h"
+
+#include "cmatcher.h"
+#include "filtermatch.h"
+
+#include <cstring>
+
+namespace {
+
+inline bool isAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool isAscii(const char *s, int n)
+{
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, s + i, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < n; ++i) {
+        if (uchar(s[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+enum class IdField { Found, Absent, NeedsDecoding };
+
+// The user id of a text where userNameOf finds it (the first number of the
+// first match of "\d+,\d+,\d+>"), read from the bytes: `id` gets its value,
+// false in `fits` when it does not fit 32 bits (no name, as for userNameOf),
+// `matchEnd` the offset after the match. The answer is the one userNameOf
+// gives as long as every byte up to the end of that match is ASCII; a byte
+// outside ASCII before it asks for the decoded text, since it may be a digit
+// of another script.
+//
+// Two matches never overlap, so the leftmost one is the first to end: at
+// the first '>' that follows three numbers joined by single commas.
+IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd)
+{
+    for (const char *at = strchrnul(s, '>'); *at; at = strchrnul(at + 1, '>')) {
+        const int close = int(at - s);
+        int i = close;
+        int start = 0;
+        bool chain = true;
+        for (int number = 0; number < 3 && chain; ++number) {
+            const int digitsEnd = i;
+            while (i > 0 && isAsciiDigit(s[i - 1]))
+                --i;
+            start = i;
+            chain = i < digitsEnd && (number == 2 || (i > 0 && s[--i] == ','));
+        }
+        if (!chain)
+            continue;
+        if (!isAscii(s, close))
+            return IdField::NeedsDecoding;
+        quint64 value = 0;
+        for (int k = start; isAsciiDigit(s[k]) && value <= 0xFFFFFFFFull; ++k)
+            value = value * 10 + uint(s[k] - '0');
+        *fits = value <= 0xFFFFFFFFull;
+        *id = uint(value);
+        *matchEnd = close + 1;
+        return IdField::Found;
+    }
+    return isAscii(s, int(std::strlen(s))) ? IdField::Absent : IdField::NeedsDecoding;
+}
+
+} // namespace
+
+UserNameBytes::Name &UserNameBytes::nameOf(const char *text)
+{
+    uint id = 0;
+    bool fits = false;
+    int end = 0;
+    const IdField field = asciiUserId(text, &id, &fits, &end);
+    if (field == IdField::Found && fits) {
+        Recent &recent = m_recent[(id * 2654435761u) >> 24];
+        if (recent.name && recent.id == id)
+            return *recent.name;
+        auto it = m_names.find(id);
+        if (it == m_names.end()) {
+            // The text up to its id field names the same user as the whole text.
+            it = m_names.insert(id, Name());
+            it->bytes = userNameOf(QString::fromLatin1(text, end)).toUtf8();
+        }
+        // QHash keeps its values in place when it grows.
+        recent.id = id;
+        recent.name = &*it;
+        return *it;
+    }
+    m_uncached.holdsNeedle = -1;
+    if (field == IdField::NeedsDecoding)
+        m_uncached.bytes = userNameOf(QString::fromUtf8(text)).toUtf8();
+    else
+        m_uncached.bytes.clear(); // no id, or one beyond 32 bits: no name
+    return m_uncached;
+}
+
+int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out)
+{
+    const bool everything = matcher.matchesEverything();
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    int rows = 0;
+    // Rows are written past the array's size, into room made beforehand:
+    // each row is the name, a tab, a text no longer than the bytes left in
+    // `texts`, and a line feed. `size` is where the next row goes.
+    int size = out->size();
+    const auto makeRoom = [&](qsizetype bytes) {
+        if (out->capacity() - size < bytes) {
+            out->resize(size);
+            out->reserve(std::max<qsizetype>(size + bytes, 2 * out->capacity()));
+        }
+        return out->data() + size;
+    };
+    while (p < end) {
+        QString decoded;
+        if (!everything) {
+            const int length = int(std::strlen(p));
+            decoded = QString::fromUtf8(p, length);
+            if (!matcher.matches(decoded)) {
+                p += length + 1;
+                continue;
+            }
+        }
+        const QByteArray &name = names.nameOf(p).bytes;
+        char *w = makeRoom(name.size() + (end - p) + 1);
+        std::memcpy(w, name.constData(), size_t(name.size()));
+        w += name.size();
+        *w++ = '\t';
+        const int length = int(stpcpy(w, p) - w);
+        // An ASCII text is its own UTF-8 encoding; any other goes through
+        // the QString the view shows, so that bytes the decoder replaces are
+        // written as it replaces them.
+        if (!isAscii(w, length)) {
+            // The row is written again from its start: making room may move it.
+            const QByteArray encoded = (everything ? QString::fromUtf8(p, length) : decoded).toUtf8();
+            w = makeRoom(name.size() + encoded.size() + 2);
+            std::memcpy(w, name.constData(), size_t(name.size()));
+            w += name.size();
+            *w++ = '\t';
+            std::memcpy(w, encoded.constData(), size_t(encoded.size()));
+            w[encoded.size()] = '\n';
+            size += name.size() + encoded.size() + 2;
+        } else {
+            w[length] = '\n';
+            size += int(w + length + 1 - (out->data() + size));
+        }
+        p += length + 1;
+        ++rows;
+    }
+    out->resize(size);
+    return rows;
+}
+
+QStringList decodeTexts(const QByteArray &texts)
+{
+    QStringList decoded;
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    while (p < end) {
+        const int length = int(std::strlen(p));
+        decoded.append(QString::fromUtf8(p, length));
+        p += length + 1;
+    }
+    return decoded;
+}
+
+RowTextProbe::RowTextProbe(const QString &needle)
+    : m_needle(needle.toUtf8())
+{
+    // A row is the user name, a tab and the text. A needle without a tab
+    // lies inside one of the two; and in a text only where its own bytes
+    // are, unless it holds the character that stands for undecodable bytes.
+    // A NUL would reach across the texts of the buffer.
+    m_decisive = !needle.isEmpty() && !needle.contains(QLatin1Char('\t')) && !needle.contains(QChar(0xFFFD))
+                 && !needle.contains(QChar(0));
+}
+
+bool RowTextProbe::mayContain(const QByteArray &texts)
+{
+    if (texts.isEmpty())
+        return false;
+    if (!m_decisive)
+        return true;
+    if (memmem(texts.constData(), size_t(texts.size()), m_needle.constData(), size_t(m_needle.size())))
+        return true;
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    while (p < end) {
+        const int length = int(std::strlen(p));
+        UserNameBytes::Name &name = m_names.nameOf(p);
+        if (name.holdsNeedle < 0)
+            name.holdsNeedle = !name.bytes.isEmpty() && (name.bytes.contains(m_needle) || name.bytes.contains('\t'));
+        if (name.holdsNeedle)
+            return true;
+        p += length + 1;
+    }
+    return false;
+}

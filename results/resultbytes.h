@@ -1,0 +1,65 @@
+// Result rows made straight from the UTF-8 record texts of a time block
+// (CLog::forEachBlockUtf8), for the operations that go through every record
+// of a result: find and save. A text is decoded only where the filter or a
+// byte outside ASCII needs it; the bytes made are those of the result row
+// as a QString (filterRows), encoded as UTF-8.
+#ifndef RESULTBYTES_H
+#define RESULTBYTES_H
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+class CMatcher;
+
+// User names of record texts, as userNameOf gives them, in UTF-8; looked up
+// once per user id.
+class UserNameBytes
+{
+public:
+    struct Name
+    {
+        QByteArray bytes;
+        qint8 holdsNeedle = -1; // a RowTextProbe's finding; -1 not known yet
+    };
+    // The user name of the NUL-terminated `text`; the reference is good
+    // until the next call.
+    Name &nameOf(const char *text);
+
+private:
+    struct Recent
+    {
+        uint id = 0;
+        Name *name = nullptr;
+    };
+    QHash<uint, Name> m_names;
+    Name m_uncached;
+    Recent m_recent[256]; // ids looked up lately, by a hash of the id
+};
+
+// Appends the result row of every text of `texts` (UTF-8 texts, each
+// followed by a NUL byte) that `matcher` accepts, as UTF-8 and followed by
+// "\n", to `out`; returns the number of rows.
+int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out);
+
+// The texts of `texts` decoded, as CLog::readBlock gives them.
+QStringList decodeTexts(const QByteArray &texts);
+
+// Tells the blocks whose result rows cannot contain a search text from
+// those whose rows may, without decoding their texts.
+class RowTextProbe
+{
+public:
+    explicit RowTextProbe(const QString &needle);
+    // False only when no result row made of one of `texts` (as for
+    // appendResultRows), whatever the filter, contains the needle.
+    bool mayContain(const QByteArray &texts);
+
+private:
+    QByteArray m_needle; // the needle in UTF-8
+    bool m_decisive;     // false: bytes cannot rule rows out for this needle
+    UserNameBytes m_names;
+};
+
+#endif

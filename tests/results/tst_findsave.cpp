@@ -1,0 +1,253 @@
+// Find and save of the results model against the rows the model shows:
+// result rows made from UTF-8 bytes, searches compared with a plain search
+// over all rows, and saved files compared byte for byte.
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QtTest>
+
+#include <clocale>
+
+#include "clog.h"
+#include "cmatcher.h"
+#include "cstringlistmodel.h"
+#include "filtermatch.h"
+#include "mlogwriter.h"
+#include "resultbytes.h"
+
+namespace {
+
+const quint32 T0 = 1780000000;
+
+CFilterPtr makeFilter(const QList<QStringList> &lists = {})
+{
+    CFilterPtr filter(new CFilter(QStringLiteral("test")));
+    filter->setLists(lists);
+    return filter;
+}
+
+// Every row of the model's range, as the view would show them all.
+QStringList allRows(CStringListModel &model)
+{
+    QStringList rows;
+    for (int b = model.firstBlock(); b <= model.lastBlock(); ++b)
+        rows += filterRows(model.filter()->matcher(), model.log()->readBlock(b));
+    return rows;
+}
+
+QByteArray utf8Lines(const QStringList &rows)
+{
+    QByteArray bytes;
+    for (const QString &row : rows)
+        bytes += row.toUtf8() + '\n';
+    return bytes;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A log of `blocks` seconds of `perBlock` records with payloads that mix
+// ASCII, other scripts and bytes that are no UTF-8; users root and unknown.
+QString writeMixedLog(const QString &path, int blocks, int perBlock)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    const QByteArray payloads[] = {"/etc/passwd", "/home/Grüße/файл", "bad \xff\xfe bytes", "a\tb",
+                                   "/srv/\xe6\x97\xa5\xe6\x9c\xac"};
+    int n = 0;
+    for (int b = 0; b < blocks; ++b) {
+        for (int i = 0; i < perBlock; ++i, ++n) {
+            MlogRecord record;
+            record.time = T0 + quint32(b);
+            record.subject[0] = 100 + quint32(n);
+            record.subject[2] = n % 3 == 0 ? 0 : 54321;
+            record.kind = 2;
+            record.status = n % 4 == 1 ? 1 : 0;
+            record.payload = payloads[n % 5] + " #" + QByteArray::number(n);
+            file.write(encodeRecord(record));
+        }
+    }
+    return path;
+}
+
+} // namespace
+
+class TestFindSave : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void rowBytes_data();
+    void rowBytes();
+    void searchAgreesWithRows_data();
+    void searchAgreesWithRows();
+    void searchStaysInShownRows();
+    void saveWritesRows_data();
+    void saveWritesRows();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestFindSave::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(m_dir.isValid());
+}
+
+void TestFindSave::rowBytes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("ascii, root") << QByteArray("[f] <1,2,0,0,0> [s] open 2024-01-01 00:00:00 /etc");
+    QTest::newRow("other script") << QByteArray("[f] <1,2,0,0,0> [s] open 2024-01-01 00:00:00 /tmp/Grüße");
+    QTest::newRow("digit of another script before the id")
+        << QByteArray("[f] <1,2,\xd9\xa3" "0,0,0> [s] x");
+    QTest::newRow("id after other script") << QByteArray("\xc3\xa9 5,6,0> [s] x");
+    QTest::newRow("no id") << QByteArray("hello world");
+    QTest::newRow("id beyond 32 bits") << QByteArray("<1,2,99999999999,0,0> x");
+    QTest::newRow("leading zeros") << QByteArray("<1,2,0000,0,0> x");
+    QTest::newRow("undecodable bytes") << QByteArray("<1,2,0,0,0> \xff\xfe x \xef\xbf\xbd");
+    QTest::newRow("tab in text") << QByteArray("<1,2,0,0,0> a\tb");
+}
+
+void TestFindSave::rowBytes()
+{
+    QFETCH(QByteArray, text);
+    const QByteArray texts = text + '\0' + text + '\0';
+    const QStringList decoded = decodeTexts(texts);
+    QCOMPARE(decoded, QStringList({QString::fromUtf8(text), QString::fromUtf8(text)}));
+    for (const QList<QStringList> &lists :
+         {QList<QStringList>(), QList<QStringList>({{}, {}, {}, {}, {}, {QStringLiteral("x")}})}) {
+        const CMatcher matcher(lists);
+        UserNameBytes names;
+        QByteArray bytes;
+        const QStringList rows = filterRows(matcher, decoded);
+        QCOMPARE(appendResultRows(matcher, texts, names, &bytes), rows.size());
+        QCOMPARE(bytes, utf8Lines(rows));
+        // The probe never rules out a block whose rows hold the needle.
+        for (const QString &needle : {QStringLiteral("root"), QStringLiteral("ü"), QStringLiteral("\u06630"),
+                                      QStringLiteral("\uFFFD"), QStringLiteral("t\t<"), QStringLiteral("a\tb"),
+                                      QStringLiteral("0,0")}) {
+            RowTextProbe probe(needle);
+            if (!rows.filter(needle).isEmpty())
+                QVERIFY2(probe.mayContain(texts), qPrintable(needle));
+        }
+    }
+    QVERIFY(!RowTextProbe(QStringLiteral("nowhere")).mayContain(texts));
+}
+
+void TestFindSave::searchAgreesWithRows_data()
+{
+    QTest::addColumn<bool>("refusalsOnly");
+    QTest::newRow("every record") << false;
+    QTest::newRow("refusals") << true;
+}
+
+void TestFindSave::searchAgreesWithRows()
+{
+    QFETCH(bool, refusalsOnly);
+    // Many blocks, so that backward searches read several runs of blocks.
+    const QString path = writeMixedLog(m_dir.filePath(QStringLiteral("search.mlog")), 700, 3);
+    CLog log;
+    log.readLog(path);
+    CStringListModel model(&log, refusalsOnly ? makeFilter({{fragments().at(1)}, {}, {}, {}, {}, {}}) : makeFilter());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.runFilter();
+    const QStringList rows = allRows(model);
+    QCOMPARE(model.rowCount(), rows.size());
+
+    const QStringList needles = {QStringLiteral("#1234"), QStringLiteral("root"), QStringLiteral("Grüße"),
+                                 QStringLiteral("\uFFFD"), QStringLiteral("#2"), QStringLiteral("PASSWD"),
+                                 QStringLiteral("\t[f]"), QStringLiteral("nowhere at all")};
+    QRandomGenerator random(7);
+    for (const QString &needle : needles) {
+        QList<int> starts = {-1, 0, int(rows.size()) - 1, int(rows.size())};
+        for (int i = 0; i < 6; ++i)
+            starts.append(int(random.bounded(rows.size())));
+        for (int from : starts) {
+            int forward = -1;
+            for (int r = from + 1; r < rows.size() && forward < 0; ++r)
+                forward = rows.at(r).contains(needle) ? r : -1;
+            int backward = -1;
+            for (int r = std::min(from, int(rows.size())) - 1; r >= 0 && backward < 0; --r)
+                backward = rows.at(r).contains(needle) ? r : -1;
+            const QByteArray what = needle.toUtf8() + " from " + QByteArray::number(from);
+            QVERIFY2(model.searchForward(needle, from) == forward, what.constData());
+            QVERIFY2(model.searchBackward(needle, from) == backward, what.constData());
+        }
+    }
+}
+
+void TestFindSave::searchStaysInShownRows()
+{
+    // A run cancelled after its first blocks shows only their rows: a text
+    // found only further on is not found, and nothing beyond is selected.
+    const QString path = writeMixedLog(m_dir.filePath(QStringLiteral("partial.mlog")), 3000, 2);
+    CLog log;
+    log.readLog(path);
+    CStringListModel model(&log, makeFilter());
+    connect(&model, &CStringListModel::valueChanged, &model, [&model](int value) {
+        if (value > 0)
+            model.cancel();
+    });
+    model.runFilter();
+    const int shown = model.rowCount();
+    QVERIFY(shown > 0 && shown < 6000);
+    QCOMPARE(model.searchForward(QStringLiteral("#5999"), -1), -1);
+    QCOMPARE(model.searchBackward(QStringLiteral("#"), 1000000), shown - 1);
+    QCOMPARE(model.searchForward(QStringLiteral(" #0"), -1), 0);
+}
+
+void TestFindSave::saveWritesRows_data()
+{
+    QTest::addColumn<bool>("refusalsOnly");
+    QTest::addColumn<bool>("latin1Locale");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("every record") << false << false << false;
+    QTest::newRow("refusals, over an existing file") << true << false << true;
+    QTest::newRow("C locale") << false << true << false;
+}
+
+void TestFindSave::saveWritesRows()
+{
+    QFETCH(bool, refusalsOnly);
+    QFETCH(bool, latin1Locale);
+    QFETCH(bool, existing);
+    const QString path = writeMixedLog(m_dir.filePath(QStringLiteral("save.mlog")), 50, 7);
+    CLog log;
+    log.readLog(path);
+    CStringListModel model(&log, refusalsOnly ? makeFilter({{fragments().at(1)}, {}, {}, {}, {}, {}}) : makeFilter());
+    model.runFilter();
+    const QString target = m_dir.filePath(QStringLiteral("saved.txt"));
+    QFile::remove(target);
+    if (existing) {
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(100000, 'x'));
+    }
+    QTextCodec *const locale = QTextCodec::codecForLocale();
+    if (latin1Locale) {
+        std::setlocale(LC_ALL, "C");
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    }
+    QSignalSpy maximum(&model, &CStringListModel::valueMaximum);
+    QString error;
+    const bool saved = model.saveToFile(target, &error);
+    QTextCodec::setCodecForLocale(locale);
+    QVERIFY2(saved, qPrintable(error));
+    QCOMPARE(maximum.count(), 1);
+    QCOMPARE(maximum.first().first().toInt(), model.lastBlock() - model.firstBlock());
+    const QByteArray bytes = readAll(target);
+    QCOMPARE(bytes, utf8Lines(allRows(model)));
+    QVERIFY(bytes.contains("Grüße/файл") || refusalsOnly);
+}
+
+QTEST_MAIN(TestFindSave)
+#include "tst_findsave.moc"
