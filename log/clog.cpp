@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -618,7 +619,9 @@ bool CLog::loadIndex(qint64 logSize)
     if (pairBytes % kIndexPairSize != 0 || pairs > room || count > room || pairs > count
         || !file.seek(headerSize))
         return false;
-    m_entries.reserve(size_t(pairs));
+    // Room for the entries the scan of the log's growth adds: growing the
+    // vector would copy every entry, a cost of the log, not of the growth.
+    m_entries.reserve(size_t(pairs + pairs / 8 + 1024));
     qint64 rest = pairBytes;
     char buffer[kIndexPairSize * 4096];
     while (rest > 0) {
@@ -684,8 +687,18 @@ void CLog::writeIndex()
     // reader sees the old file or the new one whole, never a part. It is not
     // forced to disk; an index cut short by a crash fails the checks of
     // loadIndex and costs a full scan, nothing more.
-    QByteArray temp;
-    int fd = -1;
+    //
+    // The file replaced is kept as the spare that the next write fills:
+    // freeing a file's blocks can cost more than the whole scan of a grown
+    // log, and overwriting allocated blocks costs nothing of the kind. The
+    // spare is locked while it is written, so two writers never share it.
+    const QByteArray spare = target + ".spare";
+    QByteArray temp = spare;
+    int fd = ::open(spare.constData(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+        ::close(fd);
+        fd = -1;
+    }
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         temp = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -697,7 +710,8 @@ void CLog::writeIndex()
 
     // The pairs go out in blocks in the stream's big-endian layout: a stream
     // call per field costs more than the rest of an incremental scan.
-    bool ok = writeAll(fd, head.constData(), head.size());
+    const qint64 total = head.size() + qint64(m_entries.size()) * kIndexPairSize;
+    bool ok = ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, head.constData(), head.size());
     char buffer[kIndexPairSize * 4096];
     char *p = buffer;
     for (auto e = m_entries.cbegin(); ok && e != m_entries.cend(); ++e) {
@@ -709,12 +723,22 @@ void CLog::writeIndex()
             p = buffer;
         }
     }
-    ok = ok && writeAll(fd, buffer, p - buffer);
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temp.constData(), target.constData()) != 0) {
-        ::unlink(temp.constData());
-        return;
+    ok = ok && writeAll(fd, buffer, p - buffer) && ::ftruncate(fd, off_t(total)) == 0;
+    // The old file keeps a second name while the new one takes its place,
+    // then becomes the spare.
+    const QByteArray old = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+    const bool kept = ok && ::link(target.constData(), old.constData()) == 0;
+    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+    if (kept) {
+        if (ok)
+            ::rename(old.constData(), spare.constData());
+        ::unlink(old.constData()); // a name left when the spare was this file already
     }
+    if (!ok && temp != spare)
+        ::unlink(temp.constData());
+    ::close(fd);
+    if (!ok)
+        return;
     m_writtenIndexPath = indexPath;
     m_writtenIndexStamp = fileStamp(indexPath);
 }
@@ -802,9 +826,12 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
                 addEntry(t, pos, n);
             ++n;
             if (pos >= threshold) {
+                // The bar is repainted when events are served, so a step
+                // serves them only when the slice is over (and at the first).
                 threshold += ((pos - threshold) / step + 1) * step;
                 emit valueChanged(int(pos >> shift));
-                serveEvents();
+                if (n == 1 || slice.elapsed() >= kEventSliceMs)
+                    serveEvents();
             } else if ((n & 1023) == 0 && slice.elapsed() >= kEventSliceMs) {
                 serveEvents();
             }
