@@ -286,7 +286,7 @@ QStringList CLog::readRange(qint64 start, qint64 end) const
         return texts;
     // One read covers a usual block whole; a record reaching past `end` or a
     // block larger than the cap costs further reads.
-    ChunkReader reader(file, qBound(kRangeChunkMin, end - start, kRangeChunkMax));
+    ChunkReader reader(file, qBound(kRangeChunkMin, end - start, kRangeChunkMax), file.size());
     walkRange(reader, start, end, nullptr, [](quint32) { return qint64(-1); },
               [&texts](const char *text) {
                   if (text && *text)
@@ -373,7 +373,7 @@ void CLog::walkBlocks(int first, int last,
     const qint64 chunk = first == last ? qBound(kRangeChunkMin, endOf(first) - m_entries[size_t(first)].offset,
                                                 kRangeChunkMax)
                                        : kScanChunk;
-    ChunkReader reader(file, chunk);
+    ChunkReader reader(file, chunk, size);
     for (int block = first; block <= last; ++block) {
         if (!perBlock(block, opened ? &reader : nullptr, m_entries[size_t(block)].offset, endOf(block)))
             return;
@@ -556,7 +556,7 @@ bool CLog::indexFitsLog(QFile &file) const
     // outlives rotation, so its ends must still be this log's record starts
     // with the times they are filed under; the entries between are checked
     // when their blocks are read.
-    ChunkReader reader(file, 4096);
+    ChunkReader reader(file, 4096, file.size());
     for (const Entry &e : {m_entries.front(), m_entries.back()}) {
         const char *header = reader.span(e.offset, kHeaderSize);
         if (!header || !isMagic(header) || le32(header + MLOG_OFF_TIME) != e.key)
