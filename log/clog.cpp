@@ -777,6 +777,9 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
     qint64 pos = start;
     qint64 n = 0;
     quint32 time = lastTime;
+    // A full scan opens a block at its first record whatever its time (a
+    // first record of time 0 would otherwise belong to no block).
+    bool timeKnown = start != 0 || lastTime != 0;
     for (int round = 1;; ++round) {
         ChunkReader reader(*file, kScanChunk, size);
         bool dataEnded = false;
@@ -822,8 +825,9 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             }
             const quint32 t = le32(header + MLOG_OFF_TIME);
             const qint64 payload = le16(header + MLOG_OFF_PAYLOAD_LENGTH);
-            if (t != time)
+            if (t != time || !timeKnown)
                 addEntry(t, pos, n);
+            timeKnown = true;
             ++n;
             if (pos >= threshold) {
                 // The bar is repainted when events are served, so a step
@@ -854,10 +858,12 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             const Entry &resume = m_entries.back();
             pos = resume.offset;
             time = resume.key;
+            timeKnown = true;
             n = resume.seen;
         } else if (start + kHeaderSize <= size || start == 0) {
             pos = start;
             time = lastTime;
+            timeKnown = start != 0 || lastTime != 0;
             n = 0;
         } else {
             // Even the block the scan went on from is gone: the log was
@@ -868,6 +874,7 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             start = 0;
             pos = 0;
             time = lastTime = 0;
+            timeKnown = false;
             n = 0;
         }
     }

@@ -91,7 +91,7 @@ struct NaiveScan
             const quint32 t = u(pos + 4) | u(pos + 5) << 8 | u(pos + 6) << 16 | u(pos + 7) << 24;
             const qint64 len = u(pos + 38) | u(pos + 39) << 8;
             ascending = ascending && (count == 0 || t >= last);
-            if (t != last)
+            if (t != last || count == 0)
                 index[t] = pos;
             ++count;
             void *compiled = nullptr;

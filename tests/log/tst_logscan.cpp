@@ -175,6 +175,18 @@ private slots:
         QCOMPARE(log.blockForDate(QDateTime::fromSecsSinceEpoch(t + 1, Qt::UTC)), 1);
     }
 
+    void firstRecordOfTimeZeroOpensABlock()
+    {
+        LogBuilder b;
+        b.add(0, "/epoch");
+        b.add(1800001500);
+        QVERIFY(b.save(path("epoch.mlog")));
+        CLog log;
+        log.readLog(path("epoch.mlog"));
+        QCOMPARE(log.timeIndex(), offsetsOf({{0, 0}, {1800001500, b.offsets[1]}}));
+        QVERIFY(log.readBlock(0).value(0).contains("/epoch"));
+    }
+
     void grownLogIsScannedFromItsLastBlock_data()
     {
         QTest::addColumn<QString>("reader");
