@@ -1,15 +1,16 @@
 #include "filterdescription.h"
 
 #include "cfilter.h"
+#include "cfiltereditwindow.h"
 #include "filtermatch.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 
-namespace {
+#include <limits>
 
-const QString kDateFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+namespace {
 
 const QStringList &sectionHeadings()
 {
@@ -29,6 +30,17 @@ const QStringList &sectionHeadings()
     return headings;
 }
 
+// The description is rich text: what the user typed ("<\d+>", "a&b") must
+// show as typed and not as markup.
+QString joined(const QStringList &entries, const QString &separator)
+{
+    QStringList escaped;
+    escaped.reserve(entries.size());
+    for (const QString &entry : entries)
+        escaped.append(entry.toHtmlEscaped());
+    return escaped.join(separator);
+}
+
 } // namespace
 
 QString timeText(const CFilter &filter, const QMap<int, QString> &datePresets)
@@ -37,31 +49,57 @@ QString timeText(const CFilter &filter, const QMap<int, QString> &datePresets)
     const auto preset = datePresets.constFind(span);
     if (preset != datePresets.constEnd() && !filter.time.isValid())
         return preset.value();
-    return filter.time.addSecs(filter.period).toString(kDateFormat) + QStringLiteral(" - ")
-           + filter.time.toString(kDateFormat);
+    return CFilterEditWindow::rangeText(filter.time.addSecs(filter.period), filter.time);
+}
+
+void applyTimeChoice(const TimeChoice &choice, const QMap<int, QString> &datePresets, CFilter &filter)
+{
+    filter.period = 0;
+    filter.time = QDateTime();
+    if (choice.index != choice.count - 1) {
+        for (auto it = datePresets.constBegin(); it != datePresets.constEnd(); ++it) {
+            if (it.value() == choice.text) {
+                filter.period = qint32(0u - quint32(it.key()));
+                break;
+            }
+        }
+        return;
+    }
+    const QStringList ends = choice.text.split(CFilterEditWindow::rangeSeparator(), Qt::KeepEmptyParts);
+    const QDateTime start = QDateTime::fromString(ends.first(), CFilterEditWindow::rangeDateFormat());
+    const QDateTime end = QDateTime::fromString(ends.last(), CFilterEditWindow::rangeDateFormat());
+    if (!start.isValid() || !end.isValid())
+        return;
+    const qint64 span = end.secsTo(start);
+    // Never a wrapped span: a range beyond what period holds means the whole log.
+    if (span > 0 || span < -qint64(std::numeric_limits<qint32>::max()))
+        return;
+    filter.time = end;
+    filter.period = qint32(span);
 }
 
 QString filterDescription(const CFilter &filter, const QMap<int, QString> &datePresets)
 {
     QString text = QStringLiteral("<b>") + QCoreApplication::translate("mainWindow", "Name") + QStringLiteral(": </b>")
-                   + filter.name + QStringLiteral("<br>") + QStringLiteral("<b>")
+                   + filter.name.toHtmlEscaped() + QStringLiteral("<br>") + QStringLiteral("<b>")
                    + QCoreApplication::translate("mainWindow", "Time") + QStringLiteral(": </b>")
-                   + timeText(filter, datePresets);
+                   + timeText(filter, datePresets).toHtmlEscaped();
     const QList<QStringList> lists = toDisplayForm(filter);
     if (lists.size() < 6)
         return text;
     const QStringList &headings = sectionHeadings();
+    const QString comma = QStringLiteral(", ");
     for (int i = 0; i < 5; ++i) {
         if (!lists.at(i).isEmpty())
-            text += headings.at(i) + lists.at(i).join(QStringLiteral(", ")) + QLatin1Char(' ');
+            text += headings.at(i) + joined(lists.at(i), comma) + QLatin1Char(' ');
     }
     QStringList parameters;
     QStringList files;
     for (const QString &entry : lists.at(5))
         (entry.startsWith(QDir::separator()) ? files : parameters) << entry;
     if (!parameters.isEmpty())
-        text += headings.at(5) + parameters.join(QStringLiteral(", ")) + QLatin1Char(' ');
+        text += headings.at(5) + joined(parameters, comma) + QLatin1Char(' ');
     if (!files.isEmpty())
-        text += headings.at(6) + QStringLiteral("<br>") + files.join(QStringLiteral("<br>")) + QLatin1Char(' ');
+        text += headings.at(6) + QStringLiteral("<br>") + joined(files, QStringLiteral("<br>")) + QLatin1Char(' ');
     return text;
 }

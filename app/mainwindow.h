@@ -10,25 +10,24 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 #include "cfilter.h"
 
+class CFilterEditWindow;
 class CLog;
 class CStringListModel;
+class QAbstractItemView;
 class QAction;
 class QActionGroup;
 class QCloseEvent;
 class QComboBox;
 class QDialog;
 class QFileInfo;
-class QListView;
-class QProgressBar;
-class QPushButton;
-class QLabel;
-class Ui_filterNameDialog;
 
 namespace Ui {
 class mainWindow;
+class filterNameDialog;
 }
 
 // What a result tab shows: the filter last applied in it and its log.
@@ -53,6 +52,7 @@ public:
     // Tabs get close buttons only while there are two or more.
     void updateTabsClosable();
     // Makes `path` the current log; true when it was read and holds records.
+    // A log without records leaves the previous log current.
     bool loadLog(const QString &path);
     // Opens `path` from a user command and applies the current filter.
     void openLogPath(const QString &path);
@@ -71,6 +71,10 @@ public:
 
     // The source of the available-memory figure used by loadLog (tests stub it).
     std::function<qint64()> memAvailableSource = &mainWindow::memAvailable;
+
+    // What keeps a filter from being stored under `name` so that it reads
+    // back the same (a text for the user), or "" when nothing does.
+    static QString unsavableReason(const QString &name, const CFilter &filter);
 
     // True while a log is read or a filter run or save is under way.
     bool isBusy() const;
@@ -107,24 +111,27 @@ private slots:
     bool isFileReadable(QString fName);
 
 private:
+    // Frame and tabs (mainwindow.cpp).
     void setupActions();
-    void buildRecentFiles();
-    void reloadFilters();
-    void fillFilterCombo(QComboBox *combo);
-    // Status-bar label, progress bar and cancel button of one long operation.
-    struct Progress;
     // Disables the commands that must not start while a long operation runs,
     // and enables them again once none does.
     void updateBusyState();
     void warnBusy();
-    QListView *currentResultView() const;
+    QAbstractItemView *currentResultView() const;
+
+    // Window state and recent files (windowstate.cpp).
+    void buildRecentFiles();
+
+    // Filter selector (mainwindow_filters.cpp).
+    void reloadFilters();
+    void fillFilterCombo(QComboBox *combo);
 
     QString defaultFilterName;
     QMap<int, QString> datePresets;
-    // The filter editor and the settings dialog join here with the dialogs library.
+    CFilterEditWindow *filterEditor = nullptr;
     CLog *log = nullptr;
     Ui::mainWindow *ui = nullptr;
-    Ui_filterNameDialog *filterNameUi = nullptr;
+    Ui::filterNameDialog *filterNameUi = nullptr;
     QComboBox *filterCombo = nullptr;
     QDialog *filterNameDialog = nullptr;
     QString appTitle;
@@ -134,8 +141,17 @@ private:
     bool ready = true;
     QList<TabInfo> tabInfos;
 
-    bool reading = false;                       // a log read is under way
+    // The reader a log read under way fills: `log` itself for the log it
+    // already holds, else a second reader that takes over only when the
+    // log holds records, so the tabs keep their log meanwhile.
+    CLog *readingLog = nullptr;
+    // The last log found to hold no records, so that asking for it again
+    // unchanged neither reads nor reports it again.
+    std::unique_ptr<CLog> emptyLog;
     QPointer<CStringListModel> runningModel;    // the model of a filter run under way
+    // The tab that was current when the long operation under way began; it
+    // stays current until the operation ends.
+    QPointer<QWidget> busyPage;
     QActionGroup *recentGroup = nullptr;
 };
 

@@ -25,7 +25,7 @@ public:
 
 } // namespace
 
-QListView *createResultView(QWidget *parent)
+QAbstractItemView *createResultView(QWidget *parent)
 {
     auto *view = new QListView(parent);
     view->setUniformItemSizes(true);

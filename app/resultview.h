@@ -2,14 +2,14 @@
 #ifndef RESULTVIEW_H
 #define RESULTVIEW_H
 
-class QListView;
+class QAbstractItemView;
 class QWidget;
 
 // A list view set up for millions of rows: every row has the size of the
 // first, rows have room for long records, and rows are laid out in batches
 // between turns of the event loop, so a growing row count never freezes the
 // window.
-QListView *createResultView(QWidget *parent);
+QAbstractItemView *createResultView(QWidget *parent);
 
 // Rows laid out per turn of the event loop (a few milliseconds' work).
 constexpr int resultViewBatchRows = 20000;

@@ -543,6 +543,21 @@ void CLog::readLog(const QString &path)
     }
 }
 
+void CLog::swapState(CLog &other)
+{
+    std::swap(m_recordCount, other.m_recordCount);
+    std::swap(m_logPath, other.m_logPath);
+    std::swap(m_indexTime, other.m_indexTime);
+    std::swap(m_entries, other.m_entries);
+    std::swap(m_entriesSorted, other.m_entriesSorted);
+    std::swap(m_timeIndex, other.m_timeIndex);
+    std::swap(m_timeIndexValid, other.m_timeIndexValid);
+    std::swap(m_cancelled, other.m_cancelled);
+    std::swap(m_indexStale, other.m_indexStale);
+    std::swap(m_writtenIndexPath, other.m_writtenIndexPath);
+    std::swap(m_writtenIndexStamp, other.m_writtenIndexStamp);
+}
+
 bool CLog::isChanged(const QString &path) const
 {
     if (m_indexStale && path == m_logPath)

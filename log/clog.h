@@ -76,6 +76,10 @@ public:
     // True when the log's modification time differs from indexTime(), or
     // when `path` is the current log and its index was found stale.
     bool isChanged(const QString &path) const;
+    // Exchanges the log, time index and scan state with `other`, so that a
+    // log read into a second reader can replace this one's in one step
+    // while everything that points to this reader keeps pointing to it.
+    void swapState(CLog &other);
 
     // --- Functions on any log file; they do not touch a CLog -------------
     // Every one of them reads only regular files, and opens nothing in a way

@@ -104,8 +104,8 @@ void runOne(const QString &title, CLog *log, const CFilterPtr &filter, double gr
             qint64 expectedRows)
 {
     // The list view exactly as a result tab of the window makes it.
-    std::unique_ptr<QListView> owner(createResultView(nullptr));
-    QListView &view = *owner;
+    std::unique_ptr<QAbstractItemView> owner(createResultView(nullptr));
+    QAbstractItemView &view = *owner;
     view.resize(800, 600);
     view.show();
     QCoreApplication::processEvents();

@@ -9,10 +9,10 @@
 #include "vrelintegration.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QFile>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -52,14 +52,21 @@ QString writeLog(const QString &path, int count, int perSecond = 10, int refuseE
     return path;
 }
 
-QListView *currentView(mainWindow &window)
+QAbstractItemView *currentView(mainWindow &window)
 {
-    return qobject_cast<QListView *>(window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->currentWidget());
+    return qobject_cast<QAbstractItemView *>(window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->currentWidget());
+}
+
+// The display text of the first row of the current tab.
+QString firstRow(mainWindow &window)
+{
+    QAbstractItemView *view = currentView(window);
+    return view && view->model() ? view->model()->index(0, 0).data().toString() : QString();
 }
 
 CStringListModel *currentModel(mainWindow &window)
 {
-    QListView *view = currentView(window);
+    QAbstractItemView *view = currentView(window);
     return view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
 }
 
@@ -85,6 +92,8 @@ private slots:
     void cancelRead();
     void cancelFilterRunAndBusyApply();
     void tabsNewCloseAndSwitch();
+    void tabStaysWhileBusy_data();
+    void tabStaysWhileBusy();
 
 private:
     QTemporaryDir m_dir;
@@ -248,7 +257,7 @@ void TestMainWindow::openShowsRecords()
     QVERIFY(model);
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(model->rowCount(), 7000);
-    QListView *view = currentView(window);
+    QAbstractItemView *view = currentView(window);
     QCOMPARE(view->model()->rowCount(), 7000);
 
     const QString first = model->index(0, 0).data().toString();
@@ -276,19 +285,30 @@ void TestMainWindow::openShowsRecords()
 
 void TestMainWindow::noEntriesFound()
 {
+    const QString shown = writeLog(m_dir.filePath(QStringLiteral("shown.mlog")), 300, 10);
     const QString path = m_dir.filePath(QStringLiteral("empty.mlog"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(256, 'x'));
     file.close();
     mainWindow window;
+    window.openLogPath(shown);
+    const QString row = firstRow(window);
+    QVERIFY(row.contains(QStringLiteral("<4000,1,0,0,0>")));
+
     ModalAnswer answer;
     window.openLogPath(path);
     QCOMPARE(answer.count(), 1);
     QCOMPARE(answer.lastText(), QStringLiteral("No entries found!"));
     QCOMPARE(answer.lastTitle(), QStringLiteral("Warning"));
-    QCOMPARE(window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->count(), 0);
-    QCOMPARE(window.windowTitle(), QStringLiteral("Vrel View Audit"));
+    // The log shown stays the log held: the tab, its rows and both titles.
+    QCOMPARE(window.logReader()->logPath(), shown);
+    QCOMPARE(window.windowTitle(), shown + QStringLiteral(" - Vrel View Audit"));
+    QCOMPARE(firstRow(window), row);
+    QMetaObject::invokeMethod(&window, "actionResultsPress", Qt::DirectConnection);
+    QCOMPARE(window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->tabText(0),
+             QStringLiteral("shown.mlog - default"));
+    QCOMPARE(firstRow(window), row);
     // Asked again, the unchanged empty log is not read and not reported again.
     window.openLogPath(path);
     QCOMPARE(answer.count(), 1);
@@ -336,11 +356,16 @@ void TestMainWindow::cancelRead()
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     ModalAnswer answer;
-    // The Esc key as soon as the read reports progress.
-    QMetaObject::Connection once = connect(window.logReader(), &CLog::valueChanged, &window, [&] {
-        disconnect(once);
+    // The Esc key as soon as the read shows progress.
+    QTimer esc;
+    connect(&esc, &QTimer::timeout, &window, [&] {
+        const auto bars = window.statusBar()->findChildren<QProgressBar *>();
+        if (bars.isEmpty() || bars.first()->value() <= 0)
+            return;
+        esc.stop();
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &window, Qt::Key_Escape);
     });
+    esc.start(1);
     QVERIFY(window.isBusy() == false);
     window.loadLog(path);
     QVERIFY(window.logReader()->isCancelled());
@@ -442,6 +467,69 @@ void TestMainWindow::tabsNewCloseAndSwitch()
     QCOMPARE(window.tabs().size(), 1);
     QMetaObject::invokeMethod(&window, "tabClose", Qt::DirectConnection, Q_ARG(int, 0));
     QCOMPARE(tabs->count(), 1);
+}
+
+void TestMainWindow::tabStaysWhileBusy_data()
+{
+    QTest::addColumn<int>("way");
+    QTest::newRow("Ctrl+Tab") << 0;
+    QTest::newRow("Ctrl+Shift+Tab") << 1;
+    QTest::newRow("Ctrl+PageUp") << 2;
+    QTest::newRow("Ctrl+PageDown") << 3;
+    QTest::newRow("wheel over the tab bar") << 4;
+    QTest::newRow("setCurrentIndex") << 5;
+}
+
+void TestMainWindow::tabStaysWhileBusy()
+{
+    QFETCH(int, way);
+    const QString a = writeLog(m_dir.filePath(QStringLiteral("a.mlog")), 300, 10, 7, 0);
+    const QString b = writeLog(m_dir.filePath(QStringLiteral("b.mlog")), 300000, 1, 7, 1);
+    mainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("twLogResult"));
+    window.openLogPath(a);
+    QMetaObject::invokeMethod(&window, "tabNew", Qt::DirectConnection);
+
+    // Once b's filter run counts, try to switch to a's tab.
+    bool tried = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &window, [&] {
+        if (tried || !window.isBusy() || !currentModel(window))
+            return;
+        tried = true;
+        switch (way) {
+        case 0: QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier); break;
+        case 1: QTest::keyClick(tabs, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier); break;
+        case 2: QTest::keyClick(tabs, Qt::Key_PageUp, Qt::ControlModifier); break;
+        case 3: QTest::keyClick(tabs, Qt::Key_PageDown, Qt::ControlModifier); break;
+        case 4: {
+            QTabBar *bar = tabs->tabBar();
+            const QPoint at = bar->tabRect(1).center();
+            QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(bar, &wheel);
+            break;
+        }
+        default: tabs->setCurrentIndex(0);
+        }
+        // Whatever the way in, the run's tab stays current.
+        QCOMPARE(tabs->currentIndex(), 1);
+        window.findChild<QAction *>(QStringLiteral("actionCancel"))->trigger();
+    });
+    poll.start(1);
+    window.openLogPath(b);
+    poll.stop();
+    QVERIFY(tried);
+    QCOMPARE(tabs->currentIndex(), 1);
+    QVERIFY(firstRow(window).contains(QStringLiteral("<4000,1,1,1,0>")));
+
+    // Afterwards each tab shows the log it is titled with.
+    tabs->setCurrentIndex(0);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("a.mlog - default"));
+    QCOMPARE(window.logReader()->logPath(), a);
+    QVERIFY(firstRow(window).contains(QStringLiteral("<4000,1,0,0,0>")));
 }
 
 QTEST_MAIN(TestMainWindow)

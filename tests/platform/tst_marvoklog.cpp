@@ -3,7 +3,6 @@
 #include "mlogwriter.h"
 
 #include <QDateTime>
-#include <QRegExp>
 #include <QSet>
 #include <QtTest>
 
@@ -22,9 +21,10 @@ struct Compiled
     bool slotUntouched = false;
 };
 
-// One record through the library the way the reader uses it; the out-slot
-// starts as a pointer the library must overwrite, never leave behind.
-Compiled compile(const QByteArray &record, qint64 length = -2)
+// One record through the library the way the reader uses it, ending the
+// batch unless told not to; the out-slot starts as a pointer the library
+// must overwrite, never leave behind.
+Compiled compile(const QByteArray &record, qint64 length = -2, bool endBatch = true)
 {
     Compiled c;
     void *slot = &sentinel;
@@ -40,47 +40,43 @@ Compiled compile(const QByteArray &record, qint64 length = -2)
         std::free(text);
     }
     std::free(slot);
-    mlog_done();
+    if (endBatch)
+        mlog_done();
     return c;
 }
 
+// The names of a category as the catalogue reads them; none unless the
+// block ends in a NUL.
 QStringList eventNames(int category)
 {
     QStringList names;
     char *block = &sentinel;
     const int length = mlog_init() == -1 ? -1 : mlog_listevents(category, &block);
     if (block == &sentinel)
-        return {QStringLiteral("<out-slot untouched>")};
-    if (length > 0) {
-        const QByteArray all(block, length);
-        if (all.endsWith('\0'))
-            for (const QByteArray &name : all.left(length - 1).split('\0'))
-                names << QString::fromUtf8(name);
-    }
+        return {};
+    const QByteArray all(block, qMax(length, 0));
+    if (all.endsWith('\0'))
+        for (const QByteArray &name : all.left(length - 1).split('\0'))
+            names << QString::fromUtf8(name);
     std::free(block);
     mlog_done();
     return names;
 }
 
+// A file record ("unlink") of a December morning.
 MlogRecord sampleRecord()
 {
-    MlogRecord r;
-    r.time = 1796548827; // a December morning
-    r.subject[0] = 4212;
-    r.subject[1] = 4100;
-    r.subject[2] = 1000;
-    r.subject[3] = 1001;
-    r.subject[4] = 7;
-    r.kind = MLOG_KIND_FILE;
-    r.event = 3;
-    r.status = 0;
-    r.payload = "/home/alice/report.txt";
-    return r;
+    return {1796548827, {4212, 4100, 1000, 1001, 7}, MLOG_KIND_FILE, 3, 0, 0, "/home/alice/report.txt"};
 }
 
 QString localDate(quint32 t)
 {
     return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+QByteArray samplePrefix()
+{
+    return "[f] <4212,4100,1000,1001,7> [s] unlink " + localDate(sampleRecord().time).toUtf8() + ' ';
 }
 
 } // namespace
@@ -91,167 +87,79 @@ class TestMarvokLog : public QObject
 
 private slots:
     void eventLists();
-    void eventListFailures();
-    void nameInTwoCategories();
-    void textLayout_data();
     void textLayout();
-    void parameters_data();
     void parameters();
-    void everyByteAtEveryPosition();
     void extremeValues();
-    void hiddenRecordHasNoText();
     void compileFailures_data();
     void compileFailures();
-    void nullArguments();
     void localDates();
 };
 
 void TestMarvokLog::eventLists()
 {
-    for (int category = 0; category < 4; ++category) {
-        char *block = &sentinel;
-        QVERIFY(mlog_init() != -1);
-        const int length = mlog_listevents(category, &block);
-        QVERIFY(block != &sentinel);
-        QVERIFY2(length > 0 && block, "every category lists names");
-        // Each name, the last one included, ends in one NUL.
-        const QByteArray all(block, length);
-        QCOMPARE(all.at(length - 1), '\0');
-        const QList<QByteArray> names = all.left(length - 1).split('\0');
-        QVERIFY(names.size() >= 8);
-        for (const QByteArray &name : names) {
-            QVERIFY2(!name.isEmpty(), "no empty name between two NULs");
-            QVERIFY2(QRegExp(QStringLiteral("[a-z_]+")).exactMatch(QString::fromUtf8(name)), name.constData());
-        }
-        QCOMPARE(QSet<QByteArray>(names.begin(), names.end()).size(), names.size());
-        std::free(block);
-        mlog_done();
-    }
-    // Filters must tell a name from a longer one that starts with it.
-    QVERIFY(eventNames(MLOG_KIND_FILE).contains(QStringLiteral("open")));
-    QVERIFY(eventNames(MLOG_KIND_FILE).contains(QStringLiteral("openat")));
-}
-
-void TestMarvokLog::eventListFailures()
-{
-    for (int category : {-1, 4, 1000, -2147483647 - 1}) {
-        char *block = &sentinel;
-        QCOMPARE(mlog_listevents(category, &block), -1);
-        QVERIFY(block == nullptr);
-    }
-    QCOMPARE(mlog_listevents(0, nullptr), -1);
-}
-
-void TestMarvokLog::nameInTwoCategories()
-{
     QMap<QString, QList<int>> categoriesOf;
-    for (int category = 0; category < 4; ++category)
-        for (const QString &name : eventNames(category))
+    for (int category = 0; category < 4; ++category) {
+        // Each name, the last one included, ends in one NUL.
+        const QStringList names = eventNames(category);
+        QVERIFY(!names.isEmpty() && !names.contains(QString()));
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
+        for (const QString &name : names)
             categoriesOf[name] << category;
+    }
+    // Filters must tell a name from a longer one that starts with it, and
+    // a name by its kind.
+    QVERIFY(categoriesOf.contains(QStringLiteral("open")) && categoriesOf.contains(QStringLiteral("openat")));
     QCOMPARE(categoriesOf.value(QStringLiteral("kill")), (QList<int>{1, 3}));
     QCOMPARE(categoriesOf.value(QStringLiteral("chmod")), (QList<int>{0, 2}));
 }
 
-void TestMarvokLog::textLayout_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<quint32>("status");
-    QTest::addColumn<QByteArray>("payload");
-    const char *const markers[] = {"[u]", "[p]", "[f]", "[c]"};
-    for (int kind = 0; kind < 4; ++kind) {
-        for (quint32 status : {0u, 1u, 13u}) {
-            QTest::addRow("%s status %u", markers[kind], status) << kind << status << QByteArray("path=/etc/shadow mode=0640");
-        }
-        QTest::addRow("%s no payload", markers[kind]) << kind << 0u << QByteArray();
-    }
-}
-
 void TestMarvokLog::textLayout()
 {
-    QFETCH(int, kind);
-    QFETCH(quint32, status);
-    QFETCH(QByteArray, payload);
-    MlogRecord r = sampleRecord();
-    r.kind = quint16(kind);
-    r.status = status;
-    r.payload = payload;
-    const QStringList names = eventNames(kind);
-    for (int event = 0; event < names.size(); ++event) {
-        r.event = quint16(event);
-        const Compiled c = compile(encodeRecord(r));
-        QVERIFY(c.result != -1);
-        const QString text = QString::fromUtf8(c.text);
-        const QString marker = QStringList{"[u]", "[p]", "[f]", "[c]"}.at(kind);
-        QString expected = marker + QStringLiteral(" <4212,4100,1000,1001,7> ") + (status ? "[f]" : "[s]")
-            + ' ' + names.at(event) + ' ' + localDate(r.time);
-        if (!payload.isEmpty())
-            expected += ' ' + QString::fromUtf8(payload);
-        QCOMPARE(text, expected);
-
-        // The fragments the filter builds its patterns from.
-        QVERIFY(QRegExp(status ? ">\\s\\[f\\]" : ">\\s\\[s\\]").indexIn(text) >= 0);
-        QVERIFY(QRegExp(status ? ">\\s\\[s\\]" : ">\\s\\[f\\]").indexIn(text) < 0);
-        const char *const kindPatterns[] = {"^\\[u\\]", "^\\[p\\]", "^\\[f\\]", "^\\[c\\]"};
-        for (int k = 0; k < 4; ++k)
-            QCOMPARE(QRegExp(kindPatterns[k]).indexIn(text) >= 0, k == kind);
-        QVERIFY(QRegExp("<\\d+,\\d+,\\d+,1001").indexIn(text) >= 0);
-        QVERIFY(QRegExp("<\\d+,\\d+,1000").indexIn(text) >= 0);
-        QVERIFY(QRegExp("\\[\\b(s|f)\\b\\]\\s" + names.at(event)).indexIn(text) >= 0);
-        QRegExp userId("\\d+,\\d+,\\d+>");
-        const int at = userId.indexIn(text);
-        QVERIFY(at >= 0);
-        QCOMPARE(text.mid(at, text.indexOf(',', at) - at), QStringLiteral("1000"));
+    // Every event of every list compiles, the last one included; refusals
+    // and texts without parameters alternate.
+    const QStringList markers{"[u]", "[p]", "[f]", "[c]"};
+    for (int kind = 0; kind < 4; ++kind) {
+        const QStringList names = eventNames(kind);
+        for (int event = 0; event < names.size(); ++event) {
+            const bool refused = event % 2;
+            MlogRecord r = sampleRecord();
+            r.kind = quint16(kind);
+            r.event = quint16(event);
+            r.status = refused ? 13 : 0;
+            r.payload = refused ? QByteArray() : QByteArray("path=/etc/shadow mode=0640");
+            const QString expected = markers.at(kind) + QStringLiteral(" <4212,4100,1000,1001,7> ")
+                + (refused ? "[f] " : "[s] ") + names.at(event) + ' ' + localDate(r.time)
+                + (refused ? "" : " path=/etc/shadow mode=0640");
+            QCOMPARE(QString::fromUtf8(compile(encodeRecord(r)).text), expected);
+        }
     }
-}
-
-void TestMarvokLog::parameters_data()
-{
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("plain") << QByteArray("a=1 b=2") << QStringLiteral("a=1 b=2");
-    QTest::newRow("C0 controls and DEL") << QByteArray("a\tb\nc\rd\x01" "e\x7f" "f", 11) << QStringLiteral("a b c d e f");
-    QTest::newRow("NUL inside") << QByteArray("x\0y", 3) << QStringLiteral("x y");
-    QTest::newRow("C1 control") << QByteArray("a\xc2\x85" "b") << QStringLiteral("a b");
-    QTest::newRow("multi-byte kept") << QByteArray("/home/jürgen/€/\xf0\x9f\x98\x80") << QString::fromUtf8("/home/jürgen/€/\xf0\x9f\x98\x80");
-    QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9.txt") << QString::fromUtf8("caf\xef\xbf\xbd.txt");
-    QTest::newRow("lone continuation") << QByteArray("a\x80" "b") << QString::fromUtf8("a\xef\xbf\xbd" "b");
-    QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QString::fromUtf8("\xef\xbf\xbd\xef\xbf\xbd");
-    QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QString::fromUtf8("\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
-    QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << QString::fromUtf8("\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
-    QTest::newRow("sequence cut at the end") << QByteArray("x\xe2\x82") << QString::fromUtf8("x\xef\xbf\xbd\xef\xbf\xbd");
-    QTest::newRow("only blanks") << QByteArray("  ") << QStringLiteral("  ");
 }
 
 void TestMarvokLog::parameters()
 {
-    QFETCH(QByteArray, payload);
-    QFETCH(QString, shown);
-    MlogRecord r = sampleRecord();
-    r.payload = payload;
-    const Compiled c = compile(encodeRecord(r));
-    QVERIFY(c.result != -1);
-    const QString prefix = QStringLiteral("[f] <4212,4100,1000,1001,7> [s] unlink ") + localDate(r.time) + ' ';
-    QCOMPARE(QString::fromUtf8(c.text), prefix + shown);
-    // Valid UTF-8: decoding and encoding again gives the same bytes.
-    QCOMPARE(QString::fromUtf8(c.text).toUtf8(), c.text);
-}
-
-void TestMarvokLog::everyByteAtEveryPosition()
-{
-    // Runs of plain bytes are copied word by word: one byte of every value at
-    // every place of two words and a tail is shown as it would be alone.
-    MlogRecord r = sampleRecord();
-    const QByteArray prefix = "[f] <4212,4100,1000,1001,7> [s] unlink " + localDate(r.time).toUtf8() + ' ';
+    // Plain bytes are copied word by word: every byte value and every
+    // sequence that needs care, at every place of two words and a tail, is
+    // shown as it would be alone, and the text is valid UTF-8 on one line.
+    const QByteArray bad("\xef\xbf\xbd"); // U+FFFD
+    QList<QPair<QByteArray, QByteArray>> cases{
+        {"\xc2\x85", " "},                                                    // C1 control
+        {"\xc3\xbc\xe2\x82\xac\xf0\x9f\x98\x80", "\xc3\xbc\xe2\x82\xac\xf0\x9f\x98\x80"}, // kept
+        {"\xc0\xaf", bad.repeated(2)},                                         // overlong
+        {"\xe0\x80\xaf", bad.repeated(3)},                                     // overlong
+        {"\xed\xa0\x80", bad.repeated(3)},                                     // surrogate
+        {"\xf4\x90\x80\x80", bad.repeated(4)},                                 // beyond U+10FFFF
+        {"\xe2\x82", bad.repeated(2)},                                         // cut short, also at the end
+    };
     for (int value = 0; value < 256; ++value) {
-        const char c = char(value);
-        const QByteArray shown = value >= 0x80 ? QByteArray("\xef\xbf\xbd")
-                                 : (value < 0x20 || value == 0x7F) ? QByteArray(" ")
-                                                                   : QByteArray(1, c);
-        for (int at = 0; at < 19; ++at) {
-            r.payload = QByteArray(19, 'a');
-            r.payload[at] = c;
-            QByteArray expected = prefix + QByteArray(19, 'a');
-            expected.replace(prefix.size() + at, 1, shown);
+        const QByteArray byte(1, char(value));
+        cases.append({byte, value >= 0x80 ? bad : (value < 0x20 || value == 0x7F) ? QByteArray(" ") : byte});
+    }
+    MlogRecord r = sampleRecord();
+    const QByteArray prefix = samplePrefix();
+    for (const auto &c : cases) {
+        for (int at = 0; at + c.first.size() <= 19; ++at) {
+            r.payload = QByteArray(19, 'a').replace(at, c.first.size(), c.first);
+            const QByteArray expected = prefix + QByteArray(19, 'a').replace(at, c.first.size(), c.second);
             QCOMPARE(compile(encodeRecord(r)).text, expected);
         }
     }
@@ -259,6 +167,7 @@ void TestMarvokLog::everyByteAtEveryPosition()
 
 void TestMarvokLog::extremeValues()
 {
+    // The longest text there is: the text buffer must hold it.
     MlogRecord r = sampleRecord();
     for (quint32 &s : r.subject)
         s = 0xFFFFFFFFu;
@@ -266,30 +175,16 @@ void TestMarvokLog::extremeValues()
     r.time = 0xFFFFFFFFu;
     r.payload = QByteArray(0xFFFF, '\xff'); // every byte grows to three
     const Compiled c = compile(encodeRecord(r));
-    QVERIFY(c.result != -1);
     QVERIFY(c.text.startsWith("[f] <4294967295,4294967295,4294967295,4294967295,4294967295> [f] unlink "));
     QVERIFY(c.text.endsWith(' ' + QByteArray("\xef\xbf\xbd").repeated(0xFFFF)));
-    QCOMPARE(QString::fromUtf8(c.text).toUtf8(), c.text);
 
+    // Only flag bit 0 hides a record: its text is null.
     r = sampleRecord();
-    r.time = 0;
-    r.payload.clear();
-    const Compiled epoch = compile(encodeRecord(r));
-    QCOMPARE(QString::fromUtf8(epoch.text).right(19), localDate(0));
-}
-
-void TestMarvokLog::hiddenRecordHasNoText()
-{
-    MlogRecord r = sampleRecord();
     r.flags = MLOG_FLAG_HIDDEN;
     const Compiled hidden = compile(encodeRecord(r));
-    QVERIFY(hidden.result != -1);
-    QVERIFY(hidden.nullText);
-    // Only bit 0 hides a record.
+    QVERIFY(hidden.result != -1 && hidden.nullText);
     r.flags = 2;
-    const Compiled shown = compile(encodeRecord(r));
-    QVERIFY(!shown.nullText);
-    QVERIFY(shown.text.startsWith("[f] <4212,4100,1000,1001,7> [s] "));
+    QVERIFY(compile(encodeRecord(r)).text.startsWith(samplePrefix()));
 }
 
 void TestMarvokLog::compileFailures_data()
@@ -297,29 +192,21 @@ void TestMarvokLog::compileFailures_data()
     QTest::addColumn<QByteArray>("record");
     QTest::addColumn<qint64>("length");
     const QByteArray good = encodeRecord(sampleRecord());
+    const qint64 size = good.size();
     const auto changed = [&](int offset, QByteArray bytes) {
         QByteArray r = good;
         r.replace(offset, bytes.size(), bytes);
         return r;
     };
-    QTest::newRow("wrong magic") << changed(0, QByteArray("\x81\x19\x12\x10", 4)) << qint64(good.size());
-    QTest::newRow("magic big-endian") << changed(0, QByteArray("\x10\x12\x19\x80", 4)) << qint64(good.size());
-    QTest::newRow("length one short") << good << qint64(good.size() - 1);
-    QTest::newRow("length one long") << good + 'x' << qint64(good.size() + 1);
-    QTest::newRow("header only") << good << qint64(MLOG_HEADER_SIZE);
+    QTest::newRow("magic big-endian") << changed(0, QByteArray("\x10\x12\x19\x80", 4)) << size;
+    QTest::newRow("length not the payload's") << good + 'x' << size + 1;
     QTest::newRow("header cut") << good << qint64(39);
-    QTest::newRow("zero length") << good << qint64(0);
-    QTest::newRow("negative length") << good << qint64(-1);
-    QTest::newRow("huge length") << good << (qint64(1) << 40);
-    QTest::newRow("kind 4") << changed(MLOG_OFF_KIND, QByteArray("\x04\x00", 2)) << qint64(good.size());
-    QTest::newRow("kind 65535") << changed(MLOG_OFF_KIND, QByteArray("\xff\xff", 2)) << qint64(good.size());
+    QTest::newRow("kind 4") << changed(MLOG_OFF_KIND, QByteArray("\x04\x00", 2)) << size;
     for (int kind = 0; kind < 4; ++kind) {
-        const int count = eventNames(kind).size();
         QByteArray r = changed(MLOG_OFF_KIND, QByteArray(1, char(kind)) + '\0');
-        r.replace(MLOG_OFF_EVENT, 2, QByteArray(1, char(count)) + '\0');
-        QTest::addRow("kind %d event one past its list", kind) << r << qint64(good.size());
+        r.replace(MLOG_OFF_EVENT, 2, QByteArray(1, char(eventNames(kind).size())) + '\0');
+        QTest::addRow("kind %d event one past its list", kind) << r << size;
     }
-    QTest::newRow("event 65535") << changed(MLOG_OFF_EVENT, QByteArray("\xff\xff", 2)) << qint64(good.size());
 }
 
 void TestMarvokLog::compileFailures()
@@ -329,30 +216,7 @@ void TestMarvokLog::compileFailures()
     const Compiled c = compile(record, length);
     QVERIFY2(!c.slotUntouched, "the out-slot is cleared on failure");
     QCOMPARE(c.result, -1);
-}
-
-void TestMarvokLog::nullArguments()
-{
-    const QByteArray good = encodeRecord(sampleRecord());
-    void *slot = &sentinel;
-    QCOMPARE(mlog_compile(&slot, nullptr, 40), -1);
-    QVERIFY(slot == nullptr);
-    QCOMPARE(mlog_compile(nullptr, good.constData(), good.size()), -1);
-    QVERIFY(mlog_txt_malloc(nullptr) == nullptr);
-
-    // The last event of every list compiles: the bound is not off by one.
-    for (int kind = 0; kind < 4; ++kind) {
-        MlogRecord r = sampleRecord();
-        r.kind = quint16(kind);
-        r.event = quint16(eventNames(kind).size() - 1);
-        QVERIFY(compile(encodeRecord(r)).result != -1);
-    }
-    // Compiling needs no init, also not after a done.
-    QVERIFY(mlog_done() != -1);
-    QVERIFY(compile(good).result != -1);
-    QVERIFY(mlog_init() != -1);
-    QVERIFY(compile(good).result != -1);
-    QVERIFY(!compile(good).nullText);
+    QCOMPARE(mlog_compile(nullptr, record.constData(), record.size()), -1);
 }
 
 void TestMarvokLog::localDates()
@@ -361,8 +225,7 @@ void TestMarvokLog::localDates()
     // back, jump, cross minutes and offset changes must still come out
     // right, also after a change of time zone between two batches.
     const QByteArray savedTz = qgetenv("TZ");
-    const bool hadTz = qEnvironmentVariableIsSet("TZ");
-    for (const char *zone : {"UTC", "Europe/Berlin", "Asia/Kolkata", "America/St_Johns"}) {
+    for (const char *zone : {"UTC", "Europe/Berlin", "America/St_Johns"}) {
         qputenv("TZ", zone);
         tzset();
         mlog_done();
@@ -376,21 +239,15 @@ void TestMarvokLog::localDates()
             MlogRecord r = sampleRecord();
             r.time = t;
             r.payload.clear();
-            const QByteArray record = encodeRecord(r);
-            void *slot = nullptr;
-            QVERIFY(mlog_compile(&slot, record.constData(), record.size()) != -1);
-            char *text = mlog_txt_malloc(slot);
-            const QString shown = QString::fromUtf8(text).right(19);
-            std::free(text);
-            std::free(slot);
+            const QString shown = QString::fromUtf8(compile(encodeRecord(r), -2, false).text.right(19));
             QVERIFY2(shown == localDate(t), qPrintable(QStringLiteral("%1 at %2: %3").arg(zone).arg(t).arg(shown)));
         }
         mlog_done();
     }
-    if (hadTz)
-        qputenv("TZ", savedTz);
-    else
+    if (savedTz.isNull())
         qunsetenv("TZ");
+    else
+        qputenv("TZ", savedTz);
     tzset();
     mlog_done();
 }

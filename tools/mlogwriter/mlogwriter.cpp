@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,8 +16,6 @@ using namespace mlogwriter;
 
 namespace {
 
-// Bytes of the average generated record, to place a log of a given size.
-constexpr qint64 meanRecordSize = 93;
 constexpr int headerSize = MLOG_HEADER_SIZE;
 constexpr int chunkSize = 4 << 20;
 
@@ -85,7 +84,7 @@ bool looksLikeHeader(const char *h)
 // header (the time of the record before when even that is missing), the
 // missing payload bytes as blanks, so that records appended after it start
 // where a reader expects them.
-bool readTail(const QString &path, quint32 fallbackTime, Tail *tail, QString *error)
+bool readTail(const QString &path, const std::function<quint32()> &fallbackTime, Tail *tail, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -142,7 +141,7 @@ bool readTail(const QString &path, quint32 fallbackTime, Tail *tail, QString *er
     if (cut >= 0) {
         char header[headerSize];
         const quint32 none[5] = {0, 0, 0, 0, 0};
-        putHeader(header, fallbackTime, none, 0, 0, 0, 0);
+        putHeader(header, fallbackTime(), none, 0, 0, 0, 0);
         const int have = window - cut;
         std::memcpy(header, data.constData() + cut, size_t(have));
         tail->completion = QByteArray(header + have, headerSize - have);
@@ -152,6 +151,54 @@ bool readTail(const QString &path, quint32 fallbackTime, Tail *tail, QString *er
     }
     return true;
 }
+
+// The bytes of a log but its record times: garbage and records in order.
+// Contents and times come from separate sources, so a walk that only counts
+// sees the same records as the one that writes.
+class RecordStream
+{
+public:
+    RecordStream(quint64 seed, const MlogGeneratorOptions &options)
+        : noise(seed ^ 0xBB67AE8584CAA73Bull), content(seed), options(options)
+    {
+    }
+
+    // Writes the garbage before the next record and the record with time 0
+    // at `out` (room for maxStep bytes); returns the bytes written and, in
+    // `recordAt`, where the record starts among them.
+    int next(char *out, int *recordAt)
+    {
+        int n = 0;
+        if (options.garbageRate > 0 && noise.chance(options.garbageRate))
+            n = content.garbage(out, options.garbageMagic && noise.chance(0.5));
+        Content::Header h;
+        const int payloadLength = content.next(&h, out + n + headerSize);
+        putHeader(out + n, 0, h.subject, h.kind, h.event, h.status, quint16(payloadLength));
+        *recordAt = n;
+        return n + headerSize + payloadLength;
+    }
+
+    // Records a log going on from `existingSize` bytes holds once it
+    // reaches the options' target size.
+    static qint64 countUpTo(quint64 seed, const MlogGeneratorOptions &options, qint64 existingSize)
+    {
+        RecordStream stream(seed, options);
+        std::vector<char> scratch(maxStep);
+        qint64 records = 0;
+        int recordAt = 0;
+        for (qint64 size = existingSize; size < options.targetSize; ++records)
+            size += stream.next(scratch.data(), &recordAt);
+        return records;
+    }
+
+    static constexpr int maxStep = Content::maxGarbage + headerSize + Content::maxPayload;
+
+    Rng noise; // garbage and the cut of the last record
+
+private:
+    Content content;
+    const MlogGeneratorOptions &options;
+};
 
 // Output through QSaveFile for a new log (whole or nothing) and a plain
 // append otherwise; records are gathered in large chunks.
@@ -217,12 +264,16 @@ private:
 
 QByteArray encodeRecord(const MlogRecord &record)
 {
+    // The header is put together on the stack: GCC 12 cannot see the size
+    // of a QByteArray's buffer through data() and warns at -O2.
     const int payloadLength = qMin(record.payload.size(), 0xFFFF);
-    QByteArray out(headerSize + payloadLength, Qt::Uninitialized);
-    putHeader(out.data(), record.time, record.subject, record.kind, record.event, record.status,
+    char header[headerSize];
+    putHeader(header, record.time, record.subject, record.kind, record.event, record.status,
               quint16(payloadLength), record.flags);
-    if (payloadLength)
-        std::memcpy(out.data() + headerSize, record.payload.constData(), size_t(payloadLength));
+    QByteArray out;
+    out.reserve(headerSize + payloadLength);
+    out.append(header, headerSize);
+    out.append(record.payload.constData(), payloadLength);
     return out;
 }
 
@@ -236,16 +287,23 @@ bool generateLog(const QString &path, const MlogGeneratorOptions &options, QStri
     };
     const double rate = options.recordsPerSecond > 0 ? options.recordsPerSecond : 50.0;
     const bool append = options.append && QFileInfo::exists(path);
+    // An appended part is told apart from the log's own beginning by the
+    // size it continues from, yet stays reproducible.
+    const auto seedAt = [&](qint64 existingSize) {
+        return options.seed ^ (quint64(existingSize) * 0x9E3779B97F4A7C15ull);
+    };
 
-    // Without a start the log ends about now: its span is worked out from
-    // the clock itself, which the content does not influence.
+    // Without a start the last record falls on the current second: the
+    // clock's span over the records to come is worked out first. A log of a
+    // given size is walked once without writing to count its records.
     const auto defaultStart = [&](qint64 existingSize) {
         if (options.start.isValid())
             return toRecordTime(options.start);
+        const quint64 seed = seedAt(existingSize);
         const qint64 records = options.targetSize > 0
-            ? qMax<qint64>(1, (options.targetSize - existingSize) / meanRecordSize)
+            ? RecordStream::countUpTo(seed, options, existingSize)
             : options.records;
-        const quint64 span = Clock::span(options.seed, rate, qMax<qint64>(records, 1) - 1);
+        const quint64 span = Clock::span(seed, rate, qMax<qint64>(records, 1) - 1);
         const quint32 now = toRecordTime(QDateTime::currentDateTimeUtc());
         return span >= now ? 0u : quint32(now - span);
     };
@@ -254,8 +312,7 @@ bool generateLog(const QString &path, const MlogGeneratorOptions &options, QStri
     quint32 start = 0;
     bool startsWithGap = false;
     if (append) {
-        const quint32 fallback = defaultStart(0);
-        if (!readTail(path, fallback, &tail, &message))
+        if (!readTail(path, [&] { return defaultStart(0); }, &tail, &message))
             return fail(message);
         if (tail.hasRecord) {
             // Times never go back: an earlier start is moved to the last time.
@@ -282,13 +339,10 @@ bool generateLog(const QString &path, const MlogGeneratorOptions &options, QStri
         size += tail.completion.size();
     }
 
-    // An appended part is told apart from the log's own beginning by the
-    // size it continues from, yet stays reproducible.
-    const quint64 seed = options.seed ^ (quint64(tail.size) * 0x9E3779B97F4A7C15ull);
+    const quint64 seed = seedAt(tail.size);
     Clock clock(seed, rate, start, startsWithGap);
-    Content content(seed);
-    Rng noise(seed ^ 0xBB67AE8584CAA73Bull);
-    std::vector<char> buffer(size_t(chunkSize) + 2 * (headerSize + 0xFFFF));
+    RecordStream stream(seed, options);
+    std::vector<char> buffer(size_t(chunkSize) + RecordStream::maxStep);
     qint64 used = 0;
     qint64 lastStart = -1;
 
@@ -300,22 +354,16 @@ bool generateLog(const QString &path, const MlogGeneratorOptions &options, QStri
                 return fail(message);
             used = 0;
         }
-        if (options.garbageRate > 0 && noise.chance(options.garbageRate)) {
-            const int n = content.garbage(buffer.data() + used, options.garbageMagic && noise.chance(0.5));
-            used += n;
-            size += n;
-        }
-        char *record = buffer.data() + used;
-        Content::Header h;
-        const int payloadLength = content.next(&h, record + headerSize);
-        putHeader(record, clock.next(), h.subject, h.kind, h.event, h.status, quint16(payloadLength));
-        lastStart = used;
-        used += headerSize + payloadLength;
-        size += headerSize + payloadLength;
+        int recordAt = 0;
+        const int n = stream.next(buffer.data() + used, &recordAt);
+        put32(buffer.data() + used + recordAt + MLOG_OFF_TIME, clock.next());
+        lastStart = used + recordAt;
+        used += n;
+        size += n;
     }
     if (options.truncateLast && lastStart >= 0) {
         const qint64 length = used - lastStart;
-        used = lastStart + 1 + qint64(noise.below(quint32(length - 1)));
+        used = lastStart + 1 + qint64(stream.noise.below(quint32(length - 1)));
     }
     if (used > 0 && !sink.write(buffer.data(), used, &message))
         return fail(message);

@@ -1,0 +1,81 @@
+// Window state and recent files, kept in the settings between runs.
+#include "mainwindow.h"
+
+#include "ui_mainwindow.h"
+#include "vrelintegration.h"
+
+#include <QActionGroup>
+#include <QFileInfo>
+#include <QSettings>
+#include <QSplitter>
+
+namespace {
+
+const char kGeometryGroup[] = "VrelGeometry";
+const char kRecentFilesKey[] = "recentFiles";
+const int kMaxRecentFiles = 9;
+
+QStringList readRecentFiles()
+{
+    const QSettings settings;
+    return settings.value(QLatin1String(kRecentFilesKey)).toString().split(QLatin1Char(';'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+void mainWindow::buildRecentFiles()
+{
+    recentGroup = new QActionGroup(this);
+    const QStringList paths = readRecentFiles();
+    for (int i = 0; i < paths.size(); ++i) {
+        const QFileInfo info(paths.at(i));
+        auto *action = new QAction(QString::number(i + 1) + QLatin1Char(' ') + info.fileName(), this);
+        action->setData(info.absoluteFilePath());
+        action->setStatusTip(tr("Open file: ") + info.absoluteFilePath());
+        action->setShortcut(QKeySequence(tr("Alt+") + QString::number(i + 1)));
+        recentGroup->addAction(action);
+    }
+    connect(recentGroup, SIGNAL(triggered(QAction *)), this, SLOT(openFile(QAction *)));
+    ui->menuFile->addActions(recentGroup->actions());
+}
+
+void mainWindow::addRecentFile(const QFileInfo &file)
+{
+    QStringList paths = readRecentFiles();
+    const QString path = file.absoluteFilePath();
+    if (!paths.contains(path))
+        paths.append(path);
+    if (paths.size() > kMaxRecentFiles)
+        paths.removeFirst();
+    QString value;
+    for (const QString &entry : qAsConst(paths))
+        value += entry + QLatin1Char(';');
+    QSettings settings;
+    settings.setValue(QLatin1String(kRecentFilesKey), value);
+}
+
+void mainWindow::saveWindowState()
+{
+    QSettings settings;
+    vrelSaveGeometry(this, &settings, false);
+    settings.beginGroup(QLatin1String(kGeometryGroup));
+    settings.setValue(QStringLiteral("splitterv"), ui->splitterV->saveState());
+    settings.setValue(QStringLiteral("splitterh"), ui->splitterH->saveState());
+    settings.setValue(QStringLiteral("filtershow"), ui->actionFilterShow->isChecked());
+    settings.setValue(QStringLiteral("fileshow"), ui->actionFileShow->isChecked());
+    settings.setValue(QStringLiteral("findshow"), ui->actionFindShow->isChecked());
+    settings.endGroup();
+}
+
+void mainWindow::restoreWindowState()
+{
+    QSettings settings;
+    vrelRestoreGeometry(this, &settings, QRect(), false);
+    settings.beginGroup(QLatin1String(kGeometryGroup));
+    ui->splitterV->restoreState(settings.value(QStringLiteral("splitterv")).toByteArray());
+    ui->splitterH->restoreState(settings.value(QStringLiteral("splitterh")).toByteArray());
+    ui->actionFilterShow->setChecked(settings.value(QStringLiteral("filtershow"), true).toBool());
+    ui->actionFileShow->setChecked(settings.value(QStringLiteral("fileshow"), true).toBool());
+    ui->actionFindShow->setChecked(settings.value(QStringLiteral("findshow"), false).toBool());
+    settings.endGroup();
+}

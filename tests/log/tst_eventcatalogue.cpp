@@ -1,0 +1,65 @@
+// The event catalogue: name blocks as the library hands them, and the
+// descriptions the event list shows.
+#include "eventcatalogue.h"
+
+#include <QtTest>
+
+class TestEventCatalogue : public QObject
+{
+    Q_OBJECT
+private slots:
+    void namesFromBlock_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("single NUL") << QByteArray("\0", 1) << QStringList();
+        QTest::newRow("no NUL at all") << QByteArray("open") << QStringList();
+        QTest::newRow("two names") << QByteArray("a\0b\0", 4) << QStringList{"a", "b"};
+        QTest::newRow("last name without NUL is lost") << QByteArray("a\0b", 3) << QStringList{"a"};
+        QTest::newRow("empty name in the middle") << QByteArray("a\0\0b\0", 5) << QStringList{"a", "", "b"};
+        QTest::newRow("empty first piece") << QByteArray("\0a\0", 3) << QStringList();
+        QTest::newRow("UTF-8") << QByteArray("\xc3\xbc\x62\0", 4) << QStringList{QStringLiteral("\u00fcb")};
+    }
+
+    void namesFromBlock()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(QStringList, names);
+        QCOMPARE(eventNamesFromBlock(block), names);
+    }
+
+    void descriptions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("user and file") << "chmod" << "Event chmod for audit: user [u], file [f]";
+        QTest::newRow("process and custom") << "kill" << "Event kill for audit: user process [p], custom [c]";
+        QTest::newRow("a prefix is not the name") << "open" << "Event open for audit: file [f]";
+        QTest::newRow("unknown") << "nosuch" << "Event nosuch for audit: ";
+    }
+
+    void descriptions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QCOMPARE(eventDescription(name), text);
+    }
+
+    // The editor describes all events from one catalogue: the same texts.
+    void catalogueGivesTheSameTexts()
+    {
+        QVERIFY(eventNames(4).isEmpty());
+        const EventCatalogue catalogue;
+        QStringList all;
+        for (int category = 0; category < 4; ++category) {
+            QCOMPARE(catalogue.names(category), eventNames(category));
+            all += eventNames(category);
+        }
+        QCOMPARE(catalogue.allNames(), all);
+        for (const QString &name : all)
+            QCOMPARE(catalogue.description(name), eventDescription(name));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEventCatalogue)
+#include "tst_eventcatalogue.moc"
