@@ -58,7 +58,7 @@ public:
 
     // --- State ----------------------------------------------------------
     QString logPath() const;                       // log last given to readLog
-    int recordCount() const;                       // records counted by the scans
+    int recordCount() const;                       // records counted by the scans (at most size / 40)
     QDateTime indexTime() const;                   // log's mtime when the index was built
     const QMap<quint32, qint64> &timeIndex() const; // time -> offset of its block
     bool isCancelled() const;
