@@ -5,7 +5,7 @@
 #                                  corpus, runs the regression inputs, then
 #                                  fuzzes TARGET for SECONDS
 #   tools/fuzz.sh --ci             every target: regressions and corpus, then
-#                                  a short fresh run (VREL_FUZZ_CI_SECONDS, 45)
+#                                  a short fresh run (VREL_FUZZ_CI_SECONDS, 40)
 #   tools/fuzz.sh --list           the targets
 #
 # The build goes to build-fuzz (VREL_FUZZ_BUILD), by clang with
@@ -107,7 +107,7 @@ case "${1:-}" in
     passed=0
     failed=0
     for t in $(targets); do
-        if run "$t" "${VREL_FUZZ_CI_SECONDS:-45}"; then
+        if run "$t" "${VREL_FUZZ_CI_SECONDS:-40}"; then
             passed=$((passed + 1))
         else
             failed=$((failed + 1))
