@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <unistd.h>
+
 ChunkReader::ChunkReader(QFile &file, qint64 chunk, qint64 limit)
     : m_file(file), m_chunk(std::max<qint64>(chunk, 4096)), m_limit(limit)
 {
@@ -68,4 +70,17 @@ bool ChunkReader::fill(qint64 pos, qint64 need)
         m_filePos += got;
     }
     return true;
+}
+
+bool ChunkReader::peek(qint64 pos, char *out, qint64 n)
+{
+    if (pos < 0 || n < 0 || n > m_limit - pos)
+        return false;
+    if (pos >= m_bufStart && pos + n <= m_bufStart + m_bufLen) {
+        std::memcpy(out, m_buf.get() + (pos - m_bufStart), size_t(n));
+        return true;
+    }
+    // pread leaves the file position, and so the window, where it is.
+    const int fd = m_file.handle();
+    return fd >= 0 && ::pread(fd, out, size_t(n), off_t(pos)) == n;
 }

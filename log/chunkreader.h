@@ -35,6 +35,10 @@ public:
         return slowSpan(pos, need, available);
     }
 
+    // Copies the `n` bytes at `pos` to `out` without moving the window;
+    // false when the file (or the limit) ends first.
+    bool peek(qint64 pos, char *out, qint64 n);
+
     // Number of read() calls made so far; lets callers notice time passing.
     quint64 reads() const { return m_reads; }
 

@@ -143,9 +143,10 @@ qint64 nextRecordStart(ChunkReader &reader, qint64 from, qint64 end, bool *dataE
 // What a walk over a time block holds the index to. The block's records
 // must start with one of its own time at its entry's offset; a record of
 // another time, or a later run of its own, must be one whose time the index
-// files at the start of that run or further on (a time that comes back
-// later keeps its later offset); and the walk must meet the next block's
-// entry exactly, at a record whose time differs from the one before it.
+// files at the start of that run, or further on at a record of that time
+// (a time that comes back later keeps its later offset); and the walk must
+// meet the next block's entry exactly, at a record of the next block's time
+// that differs from the one before it.
 // The last block holds records appended since the scan, of any time: only
 // its start is checked.
 struct BlockCheck
@@ -166,6 +167,12 @@ template <typename EntryOf, typename TakeText>
 bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *check,
                const EntryOf &entryOf, TakeText &&take)
 {
+    // Whether a record of time `t` starts at `at`, wherever that lies.
+    const auto recordOfTimeAt = [&reader](qint64 at, quint32 t) {
+        char header[kHeaderSize];
+        return reader.peek(at, header, kHeaderSize) && isMagic(header)
+               && le32(header + MLOG_OFF_TIME) == t;
+    };
     struct Done
     {
         ~Done() { mlog_done(); }
@@ -205,7 +212,7 @@ bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *
                 return false;
             if (check->hasNext && (!check->hasKey || t != check->key || runStart != start)) {
                 const qint64 at = entryOf(t);
-                if (at < 0 || (at != runStart && at <= pos))
+                if (at < 0 || (at != runStart && at <= pos) || (at > pos && !recordOfTimeAt(at, t)))
                     return false;
             }
         }
@@ -222,7 +229,7 @@ bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *
             break;
     }
     if (check && check->hasNext && start < end && !dataEnded
-        && (pos != end || (!first && runTime == check->nextKey)))
+        && (pos != end || (!first && runTime == check->nextKey) || !recordOfTimeAt(end, check->nextKey)))
         return false;
     return true;
 }
@@ -369,10 +376,12 @@ void CLog::walkBlocks(int first, int last,
     const auto endOf = [this, size](int block) {
         return block + 1 < blockCount() ? m_entries[size_t(block) + 1].offset : size;
     };
-    // A single block is read in one piece of about its own size.
-    const qint64 chunk = first == last ? qBound(kRangeChunkMin, endOf(first) - m_entries[size_t(first)].offset,
-                                                kRangeChunkMax)
-                                       : kScanChunk;
+    // A single block is read in one piece of about its own size, with the
+    // header of the next block that the walk checks.
+    const qint64 chunk = first == last
+                             ? qBound(kRangeChunkMin, endOf(first) - m_entries[size_t(first)].offset + kHeaderSize,
+                                      kRangeChunkMax)
+                             : kScanChunk;
     ChunkReader reader(file, chunk, size);
     for (int block = first; block <= last; ++block) {
         if (!perBlock(block, opened ? &reader : nullptr, m_entries[size_t(block)].offset, endOf(block)))

@@ -242,6 +242,7 @@ private slots:
         QTest::addColumn<QString>("change");
         for (const char *c : {"last entry no record start", "first entry another time", "first entry inside its run",
                               "middle offset one byte off", "middle key changed", "middle entries dropped",
+                              "middle entry moved into a later block",
                               "middle entry inside its run", "replaced log fitting at both ends"})
             QTest::newRow(c) << QString(c);
     }
@@ -268,6 +269,8 @@ private slots:
         } else if (change == "middle entries dropped") {
             index.remove(t0 + 10);
             index.remove(t0 + 20);
+        } else if (change == "middle entry moved into a later block") {
+            index[t0 + 10] = a.offsets[7];
         } else if (change == "middle entry inside its run") {
             index[t0 + 10] = a.offsets[4];
         } else if (change == "replaced log fitting at both ends") {
