@@ -45,6 +45,8 @@ constexpr qint64 kRangeChunkMax = 4 << 20;
 // The event loop runs on a time slice, not per record: a call costs more
 // than the rest of the work done for a record.
 constexpr qint64 kEventSliceMs = 30;
+constexpr qint64 kEarlySliceMs = 2;
+constexpr int kEarlyServes = 4;
 
 // A file that shrinks while it is scanned is scanned again from the last
 // block still inside it; after this many tries what is inside is kept.
@@ -789,9 +791,11 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
 
     QElapsedTimer slice;
     slice.start();
-    const auto serveEvents = [&slice]() {
+    int serves = 0;
+    const auto serveEvents = [&slice, &serves]() {
         QCoreApplication::processEvents();
         slice.restart();
+        ++serves;
     };
 
     // The entries this scan adds follow the ones it started with; each
@@ -855,10 +859,13 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             ++n;
             if (pos >= threshold) {
                 // The bar is repainted when events are served, so a step
-                // serves them only when the slice is over (and at the first).
+                // serves them on the time slice; the first few serves come
+                // a few milliseconds apart, so that the bar moves at once
+                // and a short read can still be cancelled once it shows
+                // progress.
                 threshold += ((pos - threshold) / step + 1) * step;
                 emit valueChanged(int(pos >> shift));
-                if (n == 1 || slice.elapsed() >= kEventSliceMs)
+                if (serves == 0 || slice.elapsed() >= (serves < kEarlyServes ? kEarlySliceMs : kEventSliceMs))
                     serveEvents();
             } else if ((n & 1023) == 0 && slice.elapsed() >= kEventSliceMs) {
                 serveEvents();
