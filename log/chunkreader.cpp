@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <unistd.h>
+
 ChunkReader::ChunkReader(QFile &file, qint64 chunk, qint64 limit)
     : m_file(file), m_chunk(std::max<qint64>(chunk, 4096)), m_limit(limit)
 {
@@ -20,7 +22,7 @@ const char *ChunkReader::slowSpan(qint64 pos, qint64 need, qint64 *available)
     const qint64 at = pos - m_bufStart;
     if (available)
         *available = std::min(m_bufLen - at, m_limit - pos);
-    return m_buf.data() + at;
+    return m_buf.get() + at;
 }
 
 bool ChunkReader::fill(qint64 pos, qint64 need)
@@ -29,16 +31,22 @@ bool ChunkReader::fill(qint64 pos, qint64 need)
     // is read, so a record straddling two reads costs one small memmove.
     if (pos >= m_bufStart && pos < m_bufStart + m_bufLen) {
         const qint64 keep = m_bufStart + m_bufLen - pos;
-        std::memmove(m_buf.data(), m_buf.data() + (pos - m_bufStart), size_t(keep));
+        std::memmove(m_buf.get(), m_buf.get() + (pos - m_bufStart), size_t(keep));
         m_bufLen = keep;
     } else {
         m_bufLen = 0;
     }
     m_bufStart = pos;
 
-    const qint64 capacity = std::max(m_chunk, need);
-    if (qint64(m_buf.size()) < capacity)
-        m_buf.resize(size_t(capacity));
+    // No larger than what the limit leaves: a small file gets a small buffer.
+    const qint64 capacity = std::max(std::min(m_chunk, m_limit - pos), need);
+    if (m_bufSize < capacity) {
+        std::unique_ptr<char[]> grown(new char[size_t(capacity)]);
+        if (m_bufLen > 0)
+            std::memcpy(grown.get(), m_buf.get(), size_t(m_bufLen));
+        m_buf.swap(grown);
+        m_bufSize = capacity;
+    }
 
     while (m_bufLen < need) {
         const qint64 from = m_bufStart + m_bufLen;
@@ -52,7 +60,7 @@ bool ChunkReader::fill(qint64 pos, qint64 need)
         const qint64 want = std::min(capacity - m_bufLen, m_limit - from);
         if (want <= 0)
             return false;
-        const qint64 got = m_file.read(m_buf.data() + m_bufLen, want);
+        const qint64 got = m_file.read(m_buf.get() + m_bufLen, want);
         ++m_reads;
         if (got <= 0) {
             m_filePos = -1;
@@ -62,4 +70,17 @@ bool ChunkReader::fill(qint64 pos, qint64 need)
         m_filePos += got;
     }
     return true;
+}
+
+bool ChunkReader::peek(qint64 pos, char *out, qint64 n)
+{
+    if (pos < 0 || n < 0 || n > m_limit - pos)
+        return false;
+    if (pos >= m_bufStart && pos + n <= m_bufStart + m_bufLen) {
+        std::memcpy(out, m_buf.get() + (pos - m_bufStart), size_t(n));
+        return true;
+    }
+    // pread leaves the file position, and so the window, where it is.
+    const int fd = m_file.handle();
+    return fd >= 0 && ::pread(fd, out, size_t(n), off_t(pos)) == n;
 }

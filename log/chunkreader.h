@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <limits>
-#include <vector>
+#include <memory>
 
 class QFile;
 
@@ -30,10 +30,14 @@ public:
             && pos + need <= m_limit) {
             if (available)
                 *available = std::min(m_bufStart + m_bufLen, m_limit) - pos;
-            return m_buf.data() + (pos - m_bufStart);
+            return m_buf.get() + (pos - m_bufStart);
         }
         return slowSpan(pos, need, available);
     }
+
+    // Copies the `n` bytes at `pos` to `out` without moving the window;
+    // false when the file (or the limit) ends first.
+    bool peek(qint64 pos, char *out, qint64 n);
 
     // Number of read() calls made so far; lets callers notice time passing.
     quint64 reads() const { return m_reads; }
@@ -45,7 +49,8 @@ private:
     QFile &m_file;
     qint64 m_chunk;
     qint64 m_limit;
-    std::vector<char> m_buf;
+    std::unique_ptr<char[]> m_buf; // not zeroed: only bytes read are looked at
+    qint64 m_bufSize = 0;
     qint64 m_bufStart = 0; // file offset of m_buf[0]
     qint64 m_bufLen = 0;   // valid bytes in m_buf
     qint64 m_filePos = -1; // where the file stands, -1 when unknown

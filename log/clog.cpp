@@ -10,16 +10,20 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +31,10 @@ constexpr qint64 kHeaderSize = 40;
 constexpr quint32 kMagic = 0x10121980u;
 constexpr char kMagicFirstByte = '\x80';
 constexpr qint64 kIndexPairSize = 4 + 8;
+// An index header is a QDateTime and a count: a few dozen bytes. Only this
+// much is handed to the stream, so a length field in a foreign file cannot
+// make it allocate for data that is not there.
+constexpr qint64 kIndexHeaderMax = 256;
 
 // Reads of this size stay in the CPU cache between the copy out of the page
 // cache and the parse; much larger pieces are slower, not faster.
@@ -37,6 +45,12 @@ constexpr qint64 kRangeChunkMax = 4 << 20;
 // The event loop runs on a time slice, not per record: a call costs more
 // than the rest of the work done for a record.
 constexpr qint64 kEventSliceMs = 30;
+constexpr qint64 kEarlySliceMs = 2;
+constexpr int kEarlyServes = 4;
+
+// A file that shrinks while it is scanned is scanned again from the last
+// block still inside it; after this many tries what is inside is kept.
+constexpr int kScanRounds = 3;
 
 inline quint32 le32(const char *p)
 {
@@ -60,6 +74,29 @@ QDateTime localFromSecs(quint32 secs)
     return QDateTime::fromSecsSinceEpoch(qint64(secs), Qt::UTC).toLocalTime();
 }
 
+// Opens `path` for reading only when it is a regular file, and never in a
+// way that can block: opening or reading a FIFO, a socket or a device named
+// like a log or an index file would hang the program. A symbolic link to a
+// regular file is read like the file.
+bool openRegular(QFile &file, const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    // The first look spares devices an open() at all; the second covers a
+    // name replaced in between.
+    if (name.isEmpty() || ::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
 // Hands the library's text of one whole record (header and payload) to
 // `take` (null for an empty text); false when the library cannot compile
 // the record. The library's out-slots are freed on every path.
@@ -78,37 +115,125 @@ bool compileRecord(const char *record, qint64 length, TakeText &&take)
     return true;
 }
 
-// Reads the records from `pos` on until one ends at or beyond `end`, one
-// fails to compile, or the data ends, handing each text to `take`. Returns
-// the offset reached.
-template <typename TakeText>
-qint64 walkRecords(ChunkReader &reader, qint64 pos, qint64 end, TakeText &&take)
+// Offset of the first record start at or after `from` and before `end`,
+// exactly where a byte-by-byte search finds it; -1 when there is none, with
+// `dataEnded` set when the file ended first.
+qint64 nextRecordStart(ChunkReader &reader, qint64 from, qint64 end, bool *dataEnded)
 {
+    qint64 pos = from;
+    while (pos < end) {
+        qint64 available = 0;
+        const char *p = reader.span(pos, 4, &available);
+        if (!p) {
+            *dataEnded = true;
+            return -1;
+        }
+        const qint64 candidates = std::min(available - 3, end - pos);
+        const void *hit = std::memchr(p, kMagicFirstByte, size_t(candidates));
+        if (!hit) {
+            pos += candidates;
+            continue;
+        }
+        const qint64 at = pos + (static_cast<const char *>(hit) - p);
+        if (isMagic(static_cast<const char *>(hit)))
+            return at;
+        pos = at + 1;
+    }
+    return -1;
+}
+
+// What a walk over a time block holds the index to. The block's records
+// must start with one of its own time at its entry's offset; a record of
+// another time, or a later run of its own, must be one whose time the index
+// files at the start of that run, or further on at a record of that time
+// (a time that comes back later keeps its later offset); and the walk must
+// meet the next block's entry exactly, at a record of the next block's time
+// that differs from the one before it.
+// The last block holds records appended since the scan, of any time: only
+// its start is checked.
+struct BlockCheck
+{
+    bool hasKey = false; // false: the stretch before the first block
+    quint32 key = 0;
+    bool hasNext = false; // false: the last block
+    quint32 nextKey = 0;
+};
+
+// Walks the records from `start` on as the scan walks them, until a record
+// ends at or beyond `end` or the data ends: a record that cannot be compiled
+// is stepped over by its length, bytes between records are searched for the
+// next record start before `end`. Each text goes to `take`. With `check`,
+// returns false as soon as the index is found not to fit the log; `entryOf`
+// gives the offset the index files a time under, or -1.
+template <typename EntryOf, typename TakeText>
+bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *check,
+               const EntryOf &entryOf, TakeText &&take)
+{
+    // Whether a record of time `t` starts at `at`, wherever that lies.
+    const auto recordOfTimeAt = [&reader](qint64 at, quint32 t) {
+        char header[kHeaderSize];
+        return reader.peek(at, header, kHeaderSize) && isMagic(header)
+               && le32(header + MLOG_OFF_TIME) == t;
+    };
+    struct Done
+    {
+        ~Done() { mlog_done(); }
+    } done;
+    qint64 pos = start;
+    bool first = true;
+    bool dataEnded = false;
+    quint32 runTime = 0;
+    qint64 runStart = start;
     for (;;) {
         const char *header = reader.span(pos, kHeaderSize);
-        if (!header)
+        if (!header) {
+            if (first && check && check->hasKey)
+                return false; // the entry lies past the end of the log
+            dataEnded = true;
             break;
+        }
+        if (!isMagic(header)) {
+            if (first && check && check->hasKey)
+                return false;
+            const qint64 next = nextRecordStart(reader, pos + 1, end, &dataEnded);
+            if (next < 0) {
+                pos = std::max(pos, end);
+                break;
+            }
+            pos = next;
+            continue;
+        }
+        const quint32 t = le32(header + MLOG_OFF_TIME);
         const qint64 length = kHeaderSize + le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+        if (first || t != runTime) {
+            runTime = t;
+            runStart = pos;
+        }
+        if (check) {
+            if (first && check->hasKey && t != check->key)
+                return false;
+            if (check->hasNext && (!check->hasKey || t != check->key || runStart != start)) {
+                const qint64 at = entryOf(t);
+                if (at < 0 || (at != runStart && at <= pos) || (at > pos && !recordOfTimeAt(at, t)))
+                    return false;
+            }
+        }
         const char *record = reader.span(pos, length);
-        if (!record)
+        if (!record) {
+            dataEnded = true;
             break;
-        if (!compileRecord(record, length, take))
-            break;
+        }
+        // A record the library refuses is stepped over, as the scan counts it.
+        compileRecord(record, length, take);
+        first = false;
         pos += length;
         if (pos >= end)
             break;
     }
-    mlog_done();
-    return pos;
-}
-
-// The non-empty texts of the records from `pos` on, as walkRecords reads them.
-qint64 readRecords(ChunkReader &reader, qint64 pos, qint64 end, QStringList *texts)
-{
-    return walkRecords(reader, pos, end, [texts](const char *text) {
-        if (text && *text)
-            texts->append(QString::fromUtf8(text));
-    });
+    if (check && check->hasNext && start < end && !dataEnded
+        && (pos != end || (!first && runTime == check->nextKey) || !recordOfTimeAt(end, check->nextKey)))
+        return false;
+    return true;
 }
 
 // Progress goes out as an int; logs of 2 GiB and more are reported in
@@ -119,6 +244,22 @@ int progressShift(qint64 size)
     while ((size >> shift) > INT_MAX)
         ++shift;
     return shift;
+}
+
+// Writes `bytes` whole to `fd`; false on any error (a full disk, a file
+// size limit).
+bool writeAll(int fd, const char *bytes, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size_t(std::min<qint64>(size, 1 << 30)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= n;
+    }
+    return true;
 }
 
 } // namespace
@@ -149,29 +290,79 @@ QPair<QString, int> CLog::readRecord(QDataStream &in)
 QStringList CLog::readRange(qint64 start, qint64 end) const
 {
     QStringList texts;
-    QFile file(m_logPath);
-    if (start < 0 || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile file;
+    if (start < 0 || !openRegular(file, m_logPath))
         return texts;
     // One read covers a usual block whole; a record reaching past `end` or a
     // block larger than the cap costs further reads.
-    const qint64 chunk = qBound(kRangeChunkMin, end - start, kRangeChunkMax);
-    ChunkReader reader(file, chunk);
-    readRecords(reader, start, end, &texts);
+    ChunkReader reader(file, qBound(kRangeChunkMin, end - start, kRangeChunkMax), file.size());
+    walkRange(reader, start, end, nullptr, [](quint32) { return qint64(-1); },
+              [&texts](const char *text) {
+                  if (text && *text)
+                      texts.append(QString::fromUtf8(text));
+              });
     return texts;
-}
-
-qint64 CLog::blockEnd(int block, qint64 fileSize) const
-{
-    return block + 1 < int(m_entries.size()) ? m_entries[size_t(block) + 1].offset : fileSize;
 }
 
 QStringList CLog::readBlock(int block) const
 {
-    if (block < 0 || block >= blockCount())
-        return QStringList();
-    const qint64 end = block + 1 < blockCount() ? blockEnd(block, 0)
-                                                : QFileInfo(m_logPath).size();
-    return readRange(m_entries[size_t(block)].offset, end);
+    QStringList texts;
+    walkBlocks(block, block, [&](int b, ChunkReader *reader, qint64 start, qint64 end) {
+        if (reader)
+            readBlockTexts(*reader, b, start, end, &texts, nullptr);
+        return true;
+    });
+    return texts;
+}
+
+qint64 CLog::entryOffset(quint32 key) const
+{
+    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), key,
+                                     [](const Entry &e, quint32 k) { return e.key < k; });
+    return it != m_entries.end() && it->key == key ? it->offset : -1;
+}
+
+void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+                          QStringList *texts, int *count) const
+{
+    BlockCheck check;
+    check.hasKey = true;
+    check.key = m_entries[size_t(block)].key;
+    check.hasNext = block + 1 < blockCount();
+    check.nextKey = check.hasNext ? m_entries[size_t(block) + 1].key : 0;
+    QStringList found;
+    int n = 0;
+    const bool sound = walkRange(reader, start, end, &check,
+                                 [this](quint32 t) { return entryOffset(t); },
+                                 [&found, &n, texts](const char *text) {
+                                     if (text && *text) {
+                                         if (texts)
+                                             found.append(QString::fromUtf8(text));
+                                         ++n;
+                                     }
+                                 });
+    if (!sound) {
+        markStale();
+        return;
+    }
+    if (texts)
+        texts->append(found);
+    if (count)
+        *count += n;
+}
+
+void CLog::markStale() const
+{
+    if (m_indexStale)
+        return;
+    m_indexStale = true;
+    m_writtenIndexStamp.clear();
+    // A later run of the program must not trust the file either. Only a
+    // regular file is removed, never what a link points to.
+    const QByteArray name = QFile::encodeName(indexFilePath(m_logPath));
+    struct stat st;
+    if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode))
+        ::unlink(name.constData());
 }
 
 void CLog::walkBlocks(int first, int last,
@@ -181,12 +372,21 @@ void CLog::walkBlocks(int first, int last,
     last = std::min(last, blockCount() - 1);
     if (first > last)
         return;
-    QFile file(m_logPath);
-    const bool opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    ChunkReader reader(file, kScanChunk);
+    QFile file;
+    const bool opened = openRegular(file, m_logPath);
+    const qint64 size = opened ? file.size() : 0;
+    const auto endOf = [this, size](int block) {
+        return block + 1 < blockCount() ? m_entries[size_t(block) + 1].offset : size;
+    };
+    // A single block is read in one piece of about its own size, with the
+    // header of the next block that the walk checks.
+    const qint64 chunk = first == last
+                             ? qBound(kRangeChunkMin, endOf(first) - m_entries[size_t(first)].offset + kHeaderSize,
+                                      kRangeChunkMax)
+                             : kScanChunk;
+    ChunkReader reader(file, chunk, size);
     for (int block = first; block <= last; ++block) {
-        const qint64 end = block + 1 < blockCount() ? blockEnd(block, 0) : file.size();
-        if (!perBlock(block, opened ? &reader : nullptr, m_entries[size_t(block)].offset, end))
+        if (!perBlock(block, opened ? &reader : nullptr, m_entries[size_t(block)].offset, endOf(block)))
             return;
     }
 }
@@ -194,23 +394,20 @@ void CLog::walkBlocks(int first, int last,
 void CLog::forEachBlock(int first, int last,
                         const std::function<bool(int, const QStringList &)> &visit) const
 {
-    walkBlocks(first, last, [&visit](int block, ChunkReader *reader, qint64 start, qint64 end) {
+    walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         QStringList texts;
         if (reader)
-            readRecords(*reader, start, end, &texts);
+            readBlockTexts(*reader, block, start, end, &texts, nullptr);
         return visit(block, texts);
     });
 }
 
 void CLog::countBlockTexts(int first, int last, const std::function<bool(int, int)> &visit) const
 {
-    walkBlocks(first, last, [&visit](int block, ChunkReader *reader, qint64 start, qint64 end) {
+    walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         int count = 0;
         if (reader)
-            walkRecords(*reader, start, end, [&count](const char *text) {
-                if (text && *text)
-                    ++count;
-            });
+            readBlockTexts(*reader, block, start, end, nullptr, &count);
         return visit(block, count);
     });
 }
@@ -290,6 +487,11 @@ bool CLog::isCancelled() const
     return m_cancelled;
 }
 
+bool CLog::isIndexStale() const
+{
+    return m_indexStale;
+}
+
 void CLog::canselReadLog()
 {
     m_cancelled = true;
@@ -307,11 +509,11 @@ void CLog::clearIndex()
     m_timeIndexValid = true;
 }
 
-void CLog::addEntry(quint32 key, qint64 offset)
+void CLog::addEntry(quint32 key, qint64 offset, qint64 seen)
 {
     if (!m_entries.empty() && key <= m_entries.back().key)
         m_entriesSorted = false;
-    m_entries.push_back(Entry{key, offset});
+    m_entries.push_back(Entry{key, quint32(std::min<qint64>(seen, UINT_MAX)), offset});
     m_timeIndexValid = false;
 }
 
@@ -340,14 +542,32 @@ void CLog::settleEntries()
 
 void CLog::readLog(const QString &path)
 {
+    const bool stale = m_indexStale && path == m_logPath;
+    m_indexStale = false;
+    m_cancelled = false;
     m_logPath = path;
-    loadIndex();
-    const QDateTime modified = QFileInfo(m_logPath).lastModified();
-    if (m_indexTime < modified && !m_entries.empty() && indexFitsLog()) {
-        const Entry last = m_entries.back();
-        scanLog(last.key, last.offset);
+    QFile file;
+    const bool opened = openRegular(file, m_logPath);
+    if (stale) {
+        // The index was found wrong: neither the entries in memory nor an
+        // index file left behind are to be trusted.
+        m_writtenIndexStamp.clear();
+        clearIndex();
+        m_recordCount = 0;
+        m_indexTime = QDateTime::currentDateTime();
     } else {
-        scanLog(0, 0);
+        loadIndex(opened ? file.size() : 0);
+    }
+    if (!opened) {
+        scanLog(nullptr, 0, 0);
+        return;
+    }
+    const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+    if (!stale && m_indexTime < modified && !m_entries.empty() && indexFitsLog(file)) {
+        const Entry last = m_entries.back();
+        scanLog(&file, last.key, last.offset);
+    } else {
+        scanLog(&file, 0, 0);
     }
 }
 
@@ -361,33 +581,45 @@ void CLog::swapState(CLog &other)
     std::swap(m_timeIndex, other.m_timeIndex);
     std::swap(m_timeIndexValid, other.m_timeIndexValid);
     std::swap(m_cancelled, other.m_cancelled);
+    std::swap(m_indexStale, other.m_indexStale);
     std::swap(m_writtenIndexPath, other.m_writtenIndexPath);
     std::swap(m_writtenIndexStamp, other.m_writtenIndexStamp);
 }
 
 bool CLog::isChanged(const QString &path) const
 {
+    if (m_indexStale && path == m_logPath)
+        return true;
     return QFileInfo(path).lastModified() != m_indexTime;
 }
 
-bool CLog::indexFitsLog() const
+bool CLog::indexFitsLog(QFile &file) const
 {
     // The index file is shared by logs of one name in different folders and
     // outlives rotation, so its ends must still be this log's record starts
-    // with the times they are filed under.
-    const Entry &first = m_entries.front();
-    const Entry &last = m_entries.back();
-    for (const Entry &e : {first, last}) {
-        if (!isRecordStart(e.offset, m_logPath))
-            return false;
-        const QDateTime date = recordDate(e.offset, m_logPath);
-        if (!date.isValid() || quint32(date.toSecsSinceEpoch()) != e.key)
+    // with the times they are filed under; the entries between are checked
+    // when their blocks are read.
+    ChunkReader reader(file, 4096, file.size());
+    for (const Entry &e : {m_entries.front(), m_entries.back()}) {
+        const char *header = reader.span(e.offset, kHeaderSize);
+        if (!header || !isMagic(header) || le32(header + MLOG_OFF_TIME) != e.key)
             return false;
     }
-    return true;
+    // Records before the first entry are either none (the usual case) or
+    // of times the index files further on; a first entry moved into the
+    // middle of its run would hide the records before it.
+    bool dataEnded = false;
+    const qint64 firstStart = nextRecordStart(reader, 0, m_entries.front().offset + 1, &dataEnded);
+    if (firstStart < 0 || firstStart == m_entries.front().offset)
+        return firstStart >= 0;
+    BlockCheck check;
+    check.hasNext = true;
+    check.nextKey = m_entries.front().key;
+    return walkRange(reader, firstStart, m_entries.front().offset, &check,
+                     [this](quint32 t) { return entryOffset(t); }, [](const char *) {});
 }
 
-bool CLog::loadIndex()
+bool CLog::loadIndex(qint64 logSize)
 {
     const QString indexPath = indexFilePath(m_logPath);
     // The entries in memory are what the file holds when this object wrote
@@ -395,9 +627,9 @@ bool CLog::loadIndex()
     // fault the same memory in once more.
     if (!m_writtenIndexStamp.isEmpty() && indexPath == m_writtenIndexPath
         && fileStamp(indexPath) == m_writtenIndexStamp) {
-        const qint64 logSize = QFileInfo(m_logPath).size();
-        const bool inside = std::all_of(m_entries.begin(), m_entries.end(),
-                                        [logSize](const Entry &e) { return e.offset < logSize; });
+        const bool inside = std::all_of(m_entries.begin(), m_entries.end(), [logSize](const Entry &e) {
+            return e.offset + kHeaderSize <= logSize;
+        });
         if (inside)
             return true;
     }
@@ -409,22 +641,31 @@ bool CLog::loadIndex()
     m_recordCount = 0;
     m_indexTime = QDateTime::currentDateTime();
 
-    QFile file(indexPath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!openRegular(file, indexPath))
         return false;
-    QDataStream in(&file);
+    const qint64 fileSize = file.size();
+    const QByteArray head = file.read(std::min(fileSize, kIndexHeaderMax));
+    QDataStream in(head);
     QDateTime indexTime;
     qint32 count = 0;
     in >> indexTime >> count;
     if (in.status() != QDataStream::Ok || count < 0)
         return false;
-    // The pairs are parsed straight from the bytes, as the stream would read
-    // them; a cut-off pair is what a stream reading past its end means.
-    qint64 rest = file.size() - file.pos();
-    if (rest % kIndexPairSize != 0)
+    // Nothing is reserved before the sizes are checked against the log: an
+    // index has no more entries, and counts no more records, than the log
+    // has room for records, and every entry stands for at least one record.
+    const qint64 headerSize = in.device()->pos();
+    const qint64 pairBytes = fileSize - headerSize;
+    const qint64 room = logSize / kHeaderSize;
+    const qint64 pairs = pairBytes / kIndexPairSize;
+    if (pairBytes % kIndexPairSize != 0 || pairs > room || count > room || pairs > count
+        || !file.seek(headerSize))
         return false;
-    const qint64 logSize = QFileInfo(m_logPath).size();
-    m_entries.reserve(size_t(rest / kIndexPairSize));
+    // Room for the entries the scan of the log's growth adds: growing the
+    // vector would copy every entry, a cost of the log, not of the growth.
+    m_entries.reserve(size_t(pairs + pairs / 8 + 1024));
+    qint64 rest = pairBytes;
     char buffer[kIndexPairSize * 4096];
     while (rest > 0) {
         const qint64 want = std::min<qint64>(rest, sizeof buffer);
@@ -436,12 +677,12 @@ bool CLog::loadIndex()
         for (const char *p = buffer; p < buffer + want; p += kIndexPairSize) {
             const quint32 key = qFromBigEndian<quint32>(p);
             const qint64 offset = qFromBigEndian<qint64>(p + 4);
-            if (offset < 0 || offset >= logSize
+            if (offset < 0 || offset > logSize - kHeaderSize
                 || (!m_entries.empty() && m_entries.back().key >= key)) {
                 clearIndex();
                 return false;
             }
-            m_entries.push_back(Entry{key, offset});
+            m_entries.push_back(Entry{key, 0, offset});
         }
     }
     m_indexTime = indexTime;
@@ -454,7 +695,7 @@ QByteArray CLog::fileStamp(const QString &path)
 {
     // A replaced file has a new inode; a rewritten one a new size or time.
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return QByteArray();
     return QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino))
            + ' ' + QByteArray::number(qint64(st.st_size)) + ' '
@@ -469,42 +710,86 @@ void CLog::writeIndex()
     m_writtenIndexStamp.clear();
     if (m_entries.empty())
         return;
-    QSaveFile file(indexFilePath(m_logPath));
-    if (!file.open(QIODevice::WriteOnly))
+    const QString indexPath = indexFilePath(m_logPath);
+    const QByteArray target = QFile::encodeName(indexPath);
+    // Only a missing file or a plain regular file is replaced: a link or a
+    // device in its place is passed over, as an unwritable folder is.
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0 ? !S_ISREG(st.st_mode) : errno != ENOENT)
         return;
-    QDataStream out(&file);
-    out << m_indexTime << qint32(m_recordCount);
+
+    QByteArray head;
+    {
+        QDataStream out(&head, QIODevice::WriteOnly);
+        out << m_indexTime << qint32(m_recordCount);
+        if (out.status() != QDataStream::Ok)
+            return;
+    }
+
+    // The new file is written beside the old one and renamed over it: a
+    // reader sees the old file or the new one whole, never a part. It is not
+    // forced to disk; an index cut short by a crash fails the checks of
+    // loadIndex and costs a full scan, nothing more.
+    //
+    // The file replaced is kept as the spare that the next write fills:
+    // freeing a file's blocks can cost more than the whole scan of a grown
+    // log, and overwriting allocated blocks costs nothing of the kind. The
+    // spare is locked while it is written, so two writers never share it.
+    const QByteArray spare = target + ".spare";
+    QByteArray temp = spare;
+    int fd = ::open(spare.constData(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+        ::close(fd);
+        fd = -1;
+    }
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return;
+    }
+    if (fd < 0)
+        return;
+
     // The pairs go out in blocks in the stream's big-endian layout: a stream
     // call per field costs more than the rest of an incremental scan.
+    const qint64 total = head.size() + qint64(m_entries.size()) * kIndexPairSize;
+    bool ok = ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, head.constData(), head.size());
     char buffer[kIndexPairSize * 4096];
     char *p = buffer;
-    for (const Entry &e : m_entries) {
-        qToBigEndian<quint32>(e.key, p);
-        qToBigEndian<qint64>(e.offset, p + 4);
+    for (auto e = m_entries.cbegin(); ok && e != m_entries.cend(); ++e) {
+        qToBigEndian<quint32>(e->key, p);
+        qToBigEndian<qint64>(e->offset, p + 4);
         p += kIndexPairSize;
         if (p == buffer + sizeof buffer) {
-            out.writeRawData(buffer, int(p - buffer));
+            ok = writeAll(fd, buffer, p - buffer);
             p = buffer;
         }
     }
-    out.writeRawData(buffer, int(p - buffer));
-    // A full disk only shows in the stream's status; commit() would still
-    // replace the old file with a cut-off one.
-    if (out.status() != QDataStream::Ok) {
-        file.cancelWriting();
+    ok = ok && writeAll(fd, buffer, p - buffer) && ::ftruncate(fd, off_t(total)) == 0;
+    // The old file keeps a second name while the new one takes its place,
+    // then becomes the spare.
+    const QByteArray old = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+    const bool kept = ok && ::link(target.constData(), old.constData()) == 0;
+    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+    if (kept) {
+        if (ok)
+            ::rename(old.constData(), spare.constData());
+        ::unlink(old.constData()); // a name left when the spare was this file already
+    }
+    if (!ok && temp != spare)
+        ::unlink(temp.constData());
+    ::close(fd);
+    if (!ok)
         return;
-    }
-    if (file.commit()) {
-        m_writtenIndexPath = file.fileName();
-        m_writtenIndexStamp = fileStamp(m_writtenIndexPath);
-    }
+    m_writtenIndexPath = indexPath;
+    m_writtenIndexStamp = fileStamp(indexPath);
 }
 
-void CLog::scanLog(quint32 lastTime, qint64 start)
+void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
 {
     m_cancelled = false;
-    QFile file(m_logPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!file) {
         writeIndex();
         return;
     }
@@ -512,8 +797,8 @@ void CLog::scanLog(quint32 lastTime, qint64 start)
         clearIndex();
         m_recordCount = 0;
     }
-    m_indexTime = QFileInfo(m_logPath).lastModified();
-    const qint64 size = file.size();
+    m_indexTime = file->fileTime(QFileDevice::FileModificationTime);
+    qint64 size = file->size();
     const int shift = progressShift(size);
     // About a hundred steps over the part actually scanned, starting at its
     // start, so an incremental scan neither floods nor starves the bar.
@@ -523,76 +808,142 @@ void CLog::scanLog(quint32 lastTime, qint64 start)
 
     QElapsedTimer slice;
     slice.start();
-    const auto serveEvents = [&slice]() {
+    int serves = 0;
+    const auto serveEvents = [&slice, &serves]() {
         QCoreApplication::processEvents();
         slice.restart();
+        ++serves;
     };
 
-    ChunkReader reader(file, kScanChunk, size);
+    // The entries this scan adds follow the ones it started with; each
+    // remembers how many records the scan had counted before it, so that a
+    // scan cut short by a shrinking file can go on from any of them.
+    size_t firstNew = m_entries.size();
     qint64 pos = start;
     qint64 n = 0;
-    bool dataEnded = false;
-    while (!dataEnded && pos + 3 < size && !m_cancelled) {
-        // Find the next magic at or after pos, exactly where a byte-by-byte
-        // search would: memchr for its first byte, then compare the rest.
-        const char *at = reader.span(pos, 4);
-        bool found = at && isMagic(at); // records mostly follow each other
-        while (!found && pos + 3 < size) {
-            qint64 available = 0;
-            const char *p = reader.span(pos, 4, &available);
-            if (!p) {
-                dataEnded = true;
-                break;
-            }
-            const qint64 candidates = available - 3;
-            const void *hit = std::memchr(p, kMagicFirstByte, size_t(candidates));
-            if (!hit) {
-                pos += candidates;
-                if (slice.elapsed() >= kEventSliceMs) {
-                    serveEvents();
-                    if (m_cancelled)
-                        break;
+    quint32 time = lastTime;
+    // A full scan opens a block at its first record whatever its time (a
+    // first record of time 0 would otherwise belong to no block).
+    bool timeKnown = start != 0 || lastTime != 0;
+    for (int round = 1;; ++round) {
+        ChunkReader reader(*file, kScanChunk, size);
+        bool dataEnded = false;
+        while (!dataEnded && pos + 3 < size && !m_cancelled) {
+            // Find the next magic at or after pos, exactly where a byte-by-byte
+            // search would: memchr for its first byte, then compare the rest.
+            const char *at = reader.span(pos, 4);
+            bool found = at && isMagic(at); // records mostly follow each other
+            while (!found && pos + 3 < size) {
+                qint64 available = 0;
+                const char *p = reader.span(pos, 4, &available);
+                if (!p) {
+                    dataEnded = true;
+                    break;
                 }
-                continue;
+                const qint64 candidates = available - 3;
+                const void *hit = std::memchr(p, kMagicFirstByte, size_t(candidates));
+                if (!hit) {
+                    pos += candidates;
+                    if (slice.elapsed() >= kEventSliceMs) {
+                        serveEvents();
+                        if (m_cancelled)
+                            break;
+                    }
+                    continue;
+                }
+                pos += static_cast<const char *>(hit) - p;
+                if (isMagic(static_cast<const char *>(hit))) {
+                    found = true;
+                    break;
+                }
+                ++pos;
             }
-            pos += static_cast<const char *>(hit) - p;
-            if (isMagic(static_cast<const char *>(hit))) {
-                found = true;
+            if (!found)
+                break;
+
+            // A record start whose header does not fit before the end ends the
+            // scan without an entry.
+            const char *header = reader.span(pos, kHeaderSize);
+            if (!header) {
+                dataEnded = pos + kHeaderSize <= size;
                 break;
             }
-            ++pos;
+            const quint32 t = le32(header + MLOG_OFF_TIME);
+            const qint64 payload = le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+            if (t != time || !timeKnown)
+                addEntry(t, pos, n);
+            timeKnown = true;
+            ++n;
+            if (pos >= threshold) {
+                // The bar is repainted when events are served, so a step
+                // serves them on the time slice; the first few serves come
+                // a few milliseconds apart, so that the bar moves at once
+                // and a short read can still be cancelled once it shows
+                // progress.
+                threshold += ((pos - threshold) / step + 1) * step;
+                emit valueChanged(int(pos >> shift));
+                if (serves == 0 || slice.elapsed() >= (serves < kEarlyServes ? kEarlySliceMs : kEventSliceMs))
+                    serveEvents();
+            } else if ((n & 1023) == 0 && slice.elapsed() >= kEventSliceMs) {
+                serveEvents();
+            }
+            pos += kHeaderSize + payload;
+            time = t;
         }
-        if (!found)
-            break;
 
-        // A record start whose header does not fit before the end ends the
-        // scan without an entry.
-        const char *header = reader.span(pos, kHeaderSize);
-        if (!header)
+        // The result holds only what lies inside the file as it is now. A
+        // file that shrank under the scan is scanned again from the last
+        // block still inside it (the records counted are those inside).
+        const qint64 now = file->size();
+        if (m_cancelled || (!dataEnded && now >= size))
             break;
-        const quint32 t = le32(header + MLOG_OFF_TIME);
-        const qint64 payload = le16(header + MLOG_OFF_PAYLOAD_LENGTH);
-        if (t != lastTime)
-            addEntry(t, pos);
-        ++n;
-        if (pos >= threshold) {
-            threshold += ((pos - threshold) / step + 1) * step;
-            emit valueChanged(int(pos >> shift));
-            serveEvents();
-        } else if ((n & 1023) == 0 && slice.elapsed() >= kEventSliceMs) {
-            serveEvents();
+        size = std::min(now, size);
+        while (m_entries.size() > firstNew && m_entries.back().offset + kHeaderSize > size)
+            m_entries.pop_back();
+        if (round == kScanRounds)
+            break;
+        if (m_entries.size() > firstNew) {
+            const Entry &resume = m_entries.back();
+            pos = resume.offset;
+            time = resume.key;
+            timeKnown = true;
+            n = resume.seen;
+        } else if (start + kHeaderSize <= size || start == 0) {
+            pos = start;
+            time = lastTime;
+            timeKnown = start != 0 || lastTime != 0;
+            n = 0;
+        } else {
+            // Even the block the scan went on from is gone: the log was
+            // replaced by a shorter one.
+            clearIndex();
+            m_recordCount = 0;
+            firstNew = 0;
+            start = 0;
+            pos = 0;
+            time = lastTime = 0;
+            timeKnown = false;
+            n = 0;
         }
-        pos += kHeaderSize + payload;
-        lastTime = t;
     }
+    // Entries the scan started with that no longer lie inside the file.
+    const auto outside = [size](const Entry &e) { return e.offset + kHeaderSize > size; };
+    m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(), outside), m_entries.end());
 
     settleEntries();
-    m_recordCount += int(std::min<qint64>(n, INT_MAX - qint64(m_recordCount)));
-    file.close();
+    // The count cannot exceed the records the log has room for (an
+    // incremental scan counts its first block again).
+    m_recordCount = int(std::min<qint64>({qint64(m_recordCount) + n, size / kHeaderSize, INT_MAX}));
     writeIndex();
 }
 
 // --- Functions on any log file ----------------------------------------------
+
+bool CLog::canOpenLog(const QString &path)
+{
+    QFile file;
+    return openRegular(file, path);
+}
 
 QString CLog::indexFilePath(const QString &logPath)
 {
@@ -605,8 +956,8 @@ QString CLog::indexFilePath(const QString &logPath)
 
 bool CLog::isRecordStart(qint64 offset, const QString &path)
 {
-    QFile file(path);
-    if (offset < 0 || !file.open(QIODevice::ReadOnly) || !file.seek(offset))
+    QFile file;
+    if (offset < 0 || !openRegular(file, path) || !file.seek(offset))
         return false;
     char bytes[4];
     return file.read(bytes, 4) == 4 && isMagic(bytes);
@@ -614,8 +965,8 @@ bool CLog::isRecordStart(qint64 offset, const QString &path)
 
 QDateTime CLog::recordDate(qint64 offset, const QString &path)
 {
-    QFile file(path);
-    if (offset < 0 || !file.open(QIODevice::ReadOnly) || !file.seek(offset + 4))
+    QFile file;
+    if (offset < 0 || !openRegular(file, path) || !file.seek(offset + 4))
         return QDateTime();
     char bytes[4];
     if (file.read(bytes, 4) != 4)
@@ -626,8 +977,8 @@ QDateTime CLog::recordDate(qint64 offset, const QString &path)
 QDateTime CLog::firstRecordDate(const QString &path)
 {
     // A record start counts only with its whole header inside the file.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile file;
+    if (!openRegular(file, path))
         return QDateTime();
     const qint64 size = file.size();
     ChunkReader reader(file, 64 << 10, size);
@@ -649,8 +1000,8 @@ QDateTime CLog::firstRecordDate(const QString &path)
 
 QDateTime CLog::lastRecordDate(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    QFile file;
+    if (!openRegular(file, path))
         return QDateTime();
     const qint64 size = file.size();
     if (size < kHeaderSize)

@@ -16,6 +16,7 @@
 
 class ChunkReader;
 class QDataStream;
+class QFile;
 
 class CLog : public QObject
 {
@@ -27,13 +28,15 @@ public:
     // Reads one record at the stream's position: (text, payload length), or
     // ("", -1) when the record is cut short, unreadable or not compilable.
     static QPair<QString, int> readRecord(QDataStream &in);
-    // Texts of the records from offset `start` on, as far as `end`; the
-    // record at `start` is always read. Empty texts are dropped; a record
-    // that fails ends the range.
+    // Texts of the records from offset `start` on, as far as `end`, walked
+    // as the scan walks them; the record at `start` is always read. Empty
+    // texts are dropped; a record that fails is stepped over, and bytes
+    // between records are searched for the next record start.
     QStringList readRange(qint64 start, qint64 end) const;
     // Texts of time block `block` (0 to blockCount()-1), in file order; the
     // last block reads up to the log's current size. Empty for any other
-    // number.
+    // number, and for a block whose index entries are found not to fit the
+    // log (the index is then stale, see isIndexStale()).
     QStringList readBlock(int block) const;
     // Calls `visit(block, texts)` for the blocks `first` to `last` in order,
     // with the texts readBlock would give, opening the log once and reading
@@ -61,17 +64,23 @@ public:
 
     // --- State ----------------------------------------------------------
     QString logPath() const;                       // log last given to readLog
-    int recordCount() const;                       // records counted by the scans
+    int recordCount() const;                       // records counted by the scans (at most size / 40)
     QDateTime indexTime() const;                   // log's mtime when the index was built
     const QMap<quint32, qint64> &timeIndex() const; // time -> offset of its block
     bool isCancelled() const;
+    // True once a block read found the time index wrong for the log (an
+    // entry that is not a record start of its time, or records that belong
+    // to no entry). Such blocks read as empty; the index file is dropped, and
+    // the next readLog of the log scans it in full. Cleared by readLog.
+    bool isIndexStale() const;
 
     // --- Scanning -------------------------------------------------------
     // Makes `path` the current log and brings the time index and its index
     // file up to date (incrementally when the log has only grown). Returns
     // when the scan has ended or been cancelled.
     void readLog(const QString &path);
-    // True when the log's modification time differs from indexTime().
+    // True when the log's modification time differs from indexTime(), or
+    // when `path` is the current log and its index was found stale.
     bool isChanged(const QString &path) const;
     // Exchanges the log, time index and scan state with `other`, so that a
     // log read into a second reader can replace this one's in one step
@@ -79,6 +88,10 @@ public:
     void swapState(CLog &other);
 
     // --- Functions on any log file; they do not touch a CLog -------------
+    // Every one of them reads only regular files, and opens nothing in a way
+    // that can block (a FIFO, socket or device named like a log is refused).
+    // True when `path` is a regular file that can be opened for reading.
+    static bool canOpenLog(const QString &path);
     // Path of the index file kept for the log at `logPath`.
     static QString indexFilePath(const QString &logPath);
     // True when the 4 bytes at `offset` are the record magic.
@@ -103,18 +116,25 @@ private:
     struct Entry
     {
         quint32 key;
+        quint32 seen;  // records the scan that made the entry had counted before it
         qint64 offset;
     };
 
-    void scanLog(quint32 lastTime, qint64 start);
-    bool loadIndex();
+    void scanLog(QFile *file, quint32 lastTime, qint64 start);
+    bool loadIndex(qint64 logSize);
     void writeIndex();
 
     void clearIndex();
-    void addEntry(quint32 key, qint64 offset);
+    void addEntry(quint32 key, qint64 offset, qint64 seen);
     void settleEntries();
-    bool indexFitsLog() const;
-    qint64 blockEnd(int block, qint64 fileSize) const;
+    bool indexFitsLog(QFile &file) const;
+    qint64 entryOffset(quint32 key) const;
+    void markStale() const;
+    // Reads block `block` from `start` to `end`, checking on the way that
+    // its index entries fit the log; the texts go to `texts`, or only their
+    // number to `count`. Nothing is handed over for a block found wrong.
+    void readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+                        QStringList *texts, int *count) const;
     // Opens the log once and hands `perBlock` each block's extent and the
     // reader (null when the log cannot be opened); stops when it returns false.
     void walkBlocks(int first, int last,
@@ -129,10 +149,11 @@ private:
     mutable QMap<quint32, qint64> m_timeIndex; // built from m_entries on demand
     mutable bool m_timeIndexValid = true;
     bool m_cancelled = false;
+    mutable bool m_indexStale = false;
     // The index file as this object last wrote it: while it is unchanged,
     // reading the same log again keeps the entries in memory.
     QString m_writtenIndexPath;
-    QByteArray m_writtenIndexStamp;
+    mutable QByteArray m_writtenIndexStamp;
 };
 
 #endif

@@ -5,6 +5,7 @@
 #define LOGBUILDER_H
 
 #include <clog.h>
+#include <mlog.h>
 #include <mlogwriter.h>
 
 #include <QCoreApplication>
@@ -18,7 +19,10 @@
 #include <QFile>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVector>
+
+#include <cstdlib>
 
 struct LogBuilder
 {
@@ -61,11 +65,15 @@ struct LogBuilder
     }
 };
 
-// The scan done the slow, obvious way: every byte offset is tried.
+// The scan done the slow, obvious way: every byte offset is tried. It also
+// decodes every record it steps over, as a block read should.
 struct NaiveScan
 {
     QMap<quint32, qint64> index;
     int count = 0;
+    QStringList texts;                     // texts of the records that decode, in file order
+    QMap<quint32, QStringList> textsByTime; // the same, by record time
+    bool ascending = true;                 // record times never go back
 
     explicit NaiveScan(const QByteArray &d)
     {
@@ -82,9 +90,21 @@ struct NaiveScan
                 break;
             const quint32 t = u(pos + 4) | u(pos + 5) << 8 | u(pos + 6) << 16 | u(pos + 7) << 24;
             const qint64 len = u(pos + 38) | u(pos + 39) << 8;
-            if (t != last)
+            ascending = ascending && (count == 0 || t >= last);
+            if (t != last || count == 0)
                 index[t] = pos;
             ++count;
+            void *compiled = nullptr;
+            if (pos + 40 + len <= size && mlog_compile(&compiled, d.constData() + pos, 40 + len) != -1) {
+                char *text = mlog_txt_malloc(compiled);
+                if (text && *text) {
+                    texts << QString::fromUtf8(text);
+                    textsByTime[t] << texts.last();
+                }
+                free(text);
+            }
+            free(compiled);
+            mlog_done();
             pos += 40 + len;
             last = t;
         }
