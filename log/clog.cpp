@@ -322,29 +322,37 @@ qint64 CLog::entryOffset(quint32 key) const
     return it != m_entries.end() && it->key == key ? it->offset : -1;
 }
 
-void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
-                          QStringList *texts, int *count) const
+bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+                          const std::function<void(const char *)> &perText) const
 {
     BlockCheck check;
     check.hasKey = true;
     check.key = m_entries[size_t(block)].key;
     check.hasNext = block + 1 < blockCount();
     check.nextKey = check.hasNext ? m_entries[size_t(block) + 1].key : 0;
+    const bool sound = walkRange(reader, start, end, &check, [this](quint32 t) { return entryOffset(t); },
+                                 [&perText](const char *text) {
+                                     if (text && *text)
+                                         perText(text);
+                                 });
+    if (!sound)
+        markStale();
+    return sound;
+}
+
+void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+                          QStringList *texts, int *count) const
+{
     QStringList found;
     int n = 0;
-    const bool sound = walkRange(reader, start, end, &check,
-                                 [this](quint32 t) { return entryOffset(t); },
-                                 [&found, &n, texts](const char *text) {
-                                     if (text && *text) {
-                                         if (texts)
-                                             found.append(QString::fromUtf8(text));
-                                         ++n;
-                                     }
-                                 });
-    if (!sound) {
-        markStale();
+    const bool sound = walkBlockTexts(reader, block, start, end, [&found, &n, texts](const char *text) {
+        if (texts)
+            found.append(QString::fromUtf8(text));
+        ++n;
+    });
+    // A block found wrong shows nothing of what it holds.
+    if (!sound)
         return;
-    }
     if (texts)
         texts->append(found);
     if (count)
@@ -420,11 +428,10 @@ void CLog::forEachBlockUtf8(int first, int last,
     texts.reserve(64 << 10);
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         texts.resize(0);
-        if (reader)
-            walkRecords(*reader, start, end, [&texts](const char *text) {
-                if (text && *text)
-                    texts.append(text, int(std::strlen(text)) + 1);
-            });
+        if (reader && !walkBlockTexts(*reader, block, start, end, [&texts](const char *text) {
+                texts.append(text, int(std::strlen(text)) + 1);
+            }))
+            texts.resize(0);
         return visit(block, texts);
     });
 }

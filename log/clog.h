@@ -130,6 +130,10 @@ private:
     bool indexFitsLog(QFile &file) const;
     qint64 entryOffset(quint32 key) const;
     void markStale() const;
+    // Hands `perText` each non-empty text of the block; false (and the
+    // index marked stale) when the block is not what the index says.
+    bool walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+                        const std::function<void(const char *)> &perText) const;
     // Reads block `block` from `start` to `end`, checking on the way that
     // its index entries fit the log; the texts go to `texts`, or only their
     // number to `count`. Nothing is handed over for a block found wrong.
