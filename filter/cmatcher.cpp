@@ -4,8 +4,13 @@
 #include <QRegularExpression>
 #include <QStringView>
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <memory>
 
 // Filter patterns use QRegExp's syntax, but QRegExp is slow in the loops
 // that test millions of records. Every pattern is therefore parsed here
@@ -15,10 +20,17 @@
 //    runs and assertions (all the fragments the filter editor writes),
 //  - PCRE through QRegularExpression, with a literal pre-check, for other
 //    patterns of the common subset,
-//  - QRegExp itself for anything else.
-// QRegExp works on UTF-16 units while PCRE works on code points; a text
-// holding any surrogate therefore goes to QRegExp on the PCRE path. The
-// character classes are built from the same QChar properties QRegExp uses.
+//  - QRegExp itself for anything else (back-references above all, whose
+//    QRegExp answers no other engine reproduces).
+// QRegExp works on UTF-16 units while PCRE works on code points; on the PCRE
+// path every surrogate unit of a text therefore stands in for itself as a
+// private-use code point of its own. The character classes are built from
+// the same QChar properties QRegExp uses.
+//
+// No engine may spend more than a few milliseconds on one record: PCRE runs
+// under a match limit scaled to the text's length, QRegExp only while its
+// measured cost on growing parts of the text says the whole text stays in
+// budget. A text an engine gives up on is undecided, never a non-match.
 
 namespace {
 
@@ -446,6 +458,26 @@ private:
 
 void simplifyAlts(Alts *alts);
 
+// (x*)*, (x+)+, (x?)+ and the like say no more than x* or x+ about whether a
+// text matches, but cost a backtracking engine exponential time; one
+// repetition is kept.
+void collapseNestedRepeat(Node *node)
+{
+    while (node->kind == NodeKind::Group && node->max == -1 && node->min <= 1 && node->alts.size() == 1
+           && node->alts.front().size() == 1) {
+        Node &inner = node->alts.front().front();
+        const bool open = inner.max == -1 && inner.min <= 1;
+        const bool optional = inner.min == 0 && inner.max == 1;
+        if (inner.isAssertion() || (!open && !optional))
+            return;
+        const int min = node->min && inner.min ? 1 : 0;
+        Node merged = std::move(inner);
+        merged.min = min;
+        merged.max = -1;
+        *node = std::move(merged);
+    }
+}
+
 // Within a sequence: groups that add nothing are spliced in, groups of
 // single characters become classes, and word boundaries between two
 // classes that are wholly word or wholly non-word are decided here.
@@ -455,6 +487,7 @@ void simplifySeq(Seq *seq)
     for (Node &node : *seq) {
         if (node.kind == NodeKind::Group || node.kind == NodeKind::Ahead || node.kind == NodeKind::NotAhead)
             simplifyAlts(&node.alts);
+        collapseNestedRepeat(&node);
         if (node.kind == NodeKind::Group && node.once() && node.alts.size() == 1) {
             for (Node &inner : node.alts.front())
                 out.push_back(std::move(inner));
@@ -523,6 +556,31 @@ inline bool hasSurrogate(const ushort *t, qsizetype n)
     for (qsizetype i = 0; i < n; ++i)
         acc |= ushort((t[i] & 0xf800) == 0xd800);
     return acc != 0;
+}
+
+// Surrogate units of a text go to PCRE as code points of plane 15, one per
+// unit, so that PCRE sees as many characters as QRegExp does.
+constexpr uint kStandInBase = 0xF0000;
+
+inline uint surrogateStandIn(uint unit)
+{
+    return kStandInBase + (unit - 0xD800);
+}
+
+QString withStandIns(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        if (c.isSurrogate()) {
+            const uint cp = surrogateStandIn(c.unicode());
+            out.append(QChar(QChar::highSurrogate(cp)));
+            out.append(QChar(QChar::lowSurrogate(cp)));
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
 }
 
 // A rough frequency of `c` in record texts: the needle is looked for by its
@@ -595,19 +653,31 @@ private:
 
 // ------------------------------------------------------------- patterns
 
+using Verdict = CMatcher::Verdict;
+
+inline Verdict verdictOf(bool found)
+{
+    return found ? Verdict::Match : Verdict::NoMatch;
+}
+
 class Pattern
 {
 public:
     virtual ~Pattern() = default;
-    virtual bool search(const QString &text) const = 0;
+    virtual Verdict search(const QString &text) const = 0;
 };
 
 class NeverPattern : public Pattern
 {
 public:
-    bool search(const QString &) const override { return false; }
+    Verdict search(const QString &) const override { return Verdict::NoMatch; }
 };
 
+// QRegExp has no limit of its own and cannot be interrupted; its cost grows
+// with the text as a power of its length (the third and more with
+// back-references). It is therefore run on growing parts of the text first,
+// from both ends, and the whole text is only tried while the measured cost,
+// scaled up by the growth seen so far, stays within the budget.
 class RegExpPattern : public Pattern
 {
 public:
@@ -615,9 +685,33 @@ public:
         : m_rx(rx)
     {
     }
-    bool search(const QString &text) const override { return m_rx.indexIn(text) != -1; }
+    Verdict search(const QString &text) const override
+    {
+        const qsizetype n = text.size();
+        qint64 previous = 0;
+        for (qsizetype length = kFirstProbe; length < n; length *= 2) {
+            QElapsedTimer timer;
+            timer.start();
+            m_rx.indexIn(text.left(int(length)));
+            m_rx.indexIn(text.right(int(length)));
+            const qint64 spent = std::max<qint64>(timer.nsecsElapsed(), 1);
+            // Below a few microseconds the clock tells nothing of the growth.
+            double growth = kLeastGrowth;
+            if (previous > kMeasurable)
+                growth = std::max(growth, double(spent) / double(previous));
+            const double steps = std::log2(double(n) / double(length));
+            if (double(spent) * std::pow(growth, std::max(1.0, steps)) > double(kBudgetNs))
+                return Verdict::Undecided;
+            previous = spent;
+        }
+        return verdictOf(m_rx.indexIn(text) != -1);
+    }
 
 private:
+    static constexpr qsizetype kFirstProbe = 64;
+    static constexpr double kLeastGrowth = 8.0; // cubic
+    static constexpr qint64 kMeasurable = 20000;
+    static constexpr qint64 kBudgetNs = 20000000;
     // indexIn() records the captures in the object; a private copy keeps
     // that from touching anybody else's.
     mutable QRegExp m_rx;
@@ -634,6 +728,7 @@ public:
     {
         Op op = Op::Char;
         bool plus = false;
+        int run = -1; // number of the "+" run
         ushort ch = 0;
         const CharSet *set = nullptr;
     };
@@ -664,6 +759,8 @@ public:
                 }
                 const int single = node.set->single();
                 item.plus = plus;
+                if (plus)
+                    item.run = int(p->m_runs++);
                 if (single >= 0) {
                     item.op = Op::Char;
                     item.ch = ushort(single);
@@ -699,20 +796,27 @@ public:
         return p;
     }
 
-    bool search(const QString &text) const override
+    Verdict search(const QString &text) const override
+    {
+        return verdictOf(find(text));
+    }
+
+private:
+    bool find(const QString &text) const
     {
         const QStringView view(text);
         const ushort *t = reinterpret_cast<const ushort *>(view.utf16());
         const qsizetype n = view.size();
+        RunMemo memo(m_runs);
         if (m_anchored)
-            return matchAt(t, n, 0);
+            return matchAt(t, n, 0, &memo);
         if (!m_needle.isEmpty()) {
             qsizetype from = m_needleOffset;
             while (true) {
                 const qsizetype at = m_needle.find(view, from);
                 if (at < 0)
                     return false;
-                if (matchAt(t, n, at - m_needleOffset))
+                if (matchAt(t, n, at - m_needleOffset, &memo))
                     return true;
                 from = at + 1;
             }
@@ -725,13 +829,34 @@ public:
         for (qsizetype start = 0; start <= n; ++start) {
             if (leadingRun && start > 0 && lead->set->test(t[start - 1]))
                 continue;
-            if (matchAt(t, n, start))
+            if (matchAt(t, n, start, &memo))
                 return true;
         }
         return false;
     }
 
-private:
+    // The runs of one search that ended in a failure. A "+" run never gives
+    // back what it took, so an attempt whose run starts inside such a run
+    // ends where it ended and fails as it failed; remembering them keeps
+    // the search linear in the text (".\d+x" over a long run of digits).
+    class RunMemo
+    {
+    public:
+        explicit RunMemo(size_t runs)
+        {
+            if (runs > m_fixed.size())
+                m_more.resize(runs);
+        }
+        std::pair<qsizetype, qsizetype> &at(size_t run)
+        {
+            return m_more.empty() ? m_fixed[run] : m_more[run];
+        }
+
+    private:
+        std::array<std::pair<qsizetype, qsizetype>, 8> m_fixed{};
+        std::vector<std::pair<qsizetype, qsizetype>> m_more;
+    };
+
     void planSearch()
     {
         m_anchored = !m_items.empty() && m_items.front().op == Op::Start;
@@ -767,53 +892,69 @@ private:
         return pos >= 0 && pos < n && wordSet().test(t[pos]);
     }
 
-    bool matchAt(const ushort *t, qsizetype n, qsizetype pos) const
+    bool matchAt(const ushort *t, qsizetype n, qsizetype pos, RunMemo *memo) const
     {
         if (pos < 0)
             return false;
+        // The run of the current attempt that a failure would be charged to.
+        int lastRun = -1;
+        qsizetype runStart = 0;
+        qsizetype runEnd = 0;
+        const auto fail = [&] {
+            if (lastRun >= 0)
+                memo->at(size_t(lastRun)) = {runStart, runEnd};
+            return false;
+        };
         for (const Item &item : m_items) {
             switch (item.op) {
             case Op::Char:
-                if (pos >= n || t[pos] != item.ch)
+            case Op::Class: {
+                const bool in = pos < n && (item.op == Op::Char ? t[pos] == item.ch : item.set->test(t[pos]));
+                if (!in)
+                    return fail();
+                if (!item.plus) {
+                    ++pos;
+                    break;
+                }
+                const auto &failed = memo->at(size_t(item.run));
+                if (failed.second > 0 && pos >= failed.first && pos < failed.second)
                     return false;
+                lastRun = item.run;
+                runStart = pos;
                 ++pos;
-                if (item.plus) {
+                if (item.op == Op::Char) {
                     while (pos < n && t[pos] == item.ch)
                         ++pos;
-                }
-                break;
-            case Op::Class:
-                if (pos >= n || !item.set->test(t[pos]))
-                    return false;
-                ++pos;
-                if (item.plus) {
+                } else {
                     while (pos < n && item.set->test(t[pos]))
                         ++pos;
                 }
+                runEnd = pos;
                 break;
+            }
             case Op::Start:
                 if (pos != 0)
-                    return false;
+                    return fail();
                 break;
             case Op::End:
                 if (pos != n)
-                    return false;
+                    return fail();
                 break;
             case Op::WordBoundary:
                 if (isWord(t, n, pos - 1) == isWord(t, n, pos))
-                    return false;
+                    return fail();
                 break;
             case Op::NotWordBoundary:
                 if (isWord(t, n, pos - 1) != isWord(t, n, pos))
-                    return false;
+                    return fail();
                 break;
             case Op::Ahead:
                 if (pos >= n || !item.set->test(t[pos]))
-                    return false;
+                    return fail();
                 break;
             case Op::NotAhead:
                 if (pos < n && item.set->test(t[pos]))
-                    return false;
+                    return fail();
                 break;
             }
         }
@@ -821,6 +962,7 @@ private:
     }
 
     std::vector<Item> m_items;
+    size_t m_runs = 0;
     std::vector<std::shared_ptr<CharSet>> m_sets;
     bool m_anchored = false;
     Needle m_needle;
@@ -857,23 +999,32 @@ private:
         return QStringLiteral("\\x{") + QString::number(c, 16) + QLatin1Char('}');
     }
 
-    // Ranges of `set` outside the surrogates (texts with those never reach PCRE).
+    // PCRE code point standing for `unit`: itself, or for a surrogate the
+    // private-use stand-in that texts carry in its place.
+    static uint codePoint(uint unit)
+    {
+        return QChar::isSurrogate(unit) ? surrogateStandIn(unit) : unit;
+    }
+
+    // Ranges of `set` as PCRE code points (surrogates as their stand-ins,
+    // which keep their order and so stay ranges).
     static QString ranges(const CharSet &set, int *count)
     {
         QString out;
         *count = 0;
         uint c = 0;
         while (c < 0x10000) {
-            if (!set.test(ushort(c)) || QChar::isSurrogate(c)) {
+            if (!set.test(ushort(c))) {
                 ++c;
                 continue;
             }
             uint end = c;
-            while (end + 1 < 0x10000 && set.test(ushort(end + 1)) && !QChar::isSurrogate(end + 1))
+            while (end + 1 < 0x10000 && set.test(ushort(end + 1))
+                   && QChar::isSurrogate(end + 1) == QChar::isSurrogate(c))
                 ++end;
-            out += hex(c);
+            out += hex(codePoint(c));
             if (end > c)
-                out += QLatin1Char('-') + hex(end);
+                out += QLatin1Char('-') + hex(codePoint(end));
             ++*count;
             c = end + 1;
         }
@@ -945,20 +1096,23 @@ private:
     }
 };
 
+// PCRE under a match limit per starting position that shrinks as the text
+// grows, so that a whole search stays within a few million steps however
+// much the pattern backtracks; one compiled expression per power of two of
+// text length, made when first needed. Hitting the limit leaves the text
+// undecided.
 class PcrePattern : public Pattern
 {
 public:
-    PcrePattern(const QString &source, const QStringList &needles, const QRegExp &fallback)
-        : m_re(source, QRegularExpression::DontCaptureOption)
-        , m_fallback(fallback)
+    PcrePattern(const QString &source, const QStringList &needles)
+        : m_source(source)
     {
         for (const QString &needle : needles)
             m_needles.emplace_back(needle);
-        m_re.optimize();
     }
-    bool valid() const { return m_re.isValid(); }
+    bool valid() const { return expression(0).isValid(); }
 
-    bool search(const QString &text) const override
+    Verdict search(const QString &text) const override
     {
         const QStringView view(text);
         if (!m_needles.empty()) {
@@ -970,19 +1124,46 @@ public:
                 }
             }
             if (!found)
-                return false;
+                return Verdict::NoMatch;
         }
-        if (hasSurrogate(reinterpret_cast<const ushort *>(view.utf16()), view.size()))
-            return m_fallback.search(text);
-        return m_re.match(text, 0, QRegularExpression::NormalMatch,
-                          QRegularExpression::DontCheckSubjectStringMatchOption)
-            .hasMatch();
+        const bool standIns = hasSurrogate(reinterpret_cast<const ushort *>(view.utf16()), view.size());
+        const QString subject = standIns ? withStandIns(view) : text;
+        const QRegularExpressionMatch match = expression(lengthClass(subject.size()))
+            .match(subject, 0, QRegularExpression::NormalMatch,
+                   standIns ? QRegularExpression::NoMatchOption : QRegularExpression::DontCheckSubjectStringMatchOption);
+        if (!match.isValid())
+            return Verdict::Undecided;
+        return verdictOf(match.hasMatch());
     }
 
 private:
-    QRegularExpression m_re;
+    static constexpr int kClasses = 24;
+    static constexpr qint64 kSteps = qint64(1) << 22;
+
+    static int lengthClass(qsizetype length)
+    {
+        int c = 0;
+        while (c + 1 < kClasses && (qsizetype(1) << c) < length)
+            ++c;
+        return c;
+    }
+
+    const QRegularExpression &expression(int lengthClass) const
+    {
+        auto &slot = m_byLength[size_t(lengthClass)];
+        if (!slot) {
+            const qint64 limit = std::max<qint64>(kSteps >> lengthClass, 16);
+            slot = std::make_unique<QRegularExpression>(
+                QStringLiteral("(*LIMIT_MATCH=%1)(*LIMIT_DEPTH=%1)").arg(limit) + m_source,
+                QRegularExpression::DontCaptureOption);
+            slot->optimize();
+        }
+        return *slot;
+    }
+
+    QString m_source;
     std::vector<Needle> m_needles; // every match contains one of them
-    RegExpPattern m_fallback;
+    mutable std::array<std::unique_ptr<QRegularExpression>, kClasses> m_byLength;
 };
 
 // The longest run of plain characters that every match of `seq` contains.
@@ -1028,9 +1209,7 @@ std::unique_ptr<Pattern> compile(const QString &source)
     simplifyAlts(&tree);
     if (auto linear = LinearPattern::build(tree))
         return linear;
-    if (parser.hasSurrogate())
-        return std::make_unique<RegExpPattern>(rx);
-    auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiterals(tree), rx);
+    auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiterals(tree));
     if (!pcre->valid())
         return std::make_unique<RegExpPattern>(rx);
     return pcre;
@@ -1041,6 +1220,7 @@ std::unique_ptr<Pattern> compile(const QString &source)
 struct CMatcher::List
 {
     std::vector<std::unique_ptr<Pattern>> patterns;
+    QStringList sources;
 };
 
 CMatcher::CMatcher(const QList<QStringList> &lists)
@@ -1052,29 +1232,56 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
         compiled->patterns.reserve(size_t(list.size()));
         for (const QString &pattern : list)
             compiled->patterns.push_back(compile(pattern));
+        compiled->sources = list;
         m_lists.push_back(std::move(compiled));
     }
 }
 
 CMatcher::~CMatcher() = default;
 
-bool CMatcher::matches(const QString &text) const
+CMatcher::Verdict CMatcher::verdict(const QString &text, QString *costly) const
 {
+    // A list that fails decides the text whatever an earlier list left open,
+    // so an undecided list only counts when every other list is satisfied.
+    const QString *open = nullptr;
     for (const auto &list : m_lists) {
+        const QString *undecided = nullptr;
         bool found = false;
-        for (const auto &pattern : list->patterns) {
-            if (pattern->search(text)) {
+        for (size_t i = 0; i < list->patterns.size(); ++i) {
+            const Verdict v = list->patterns[i]->search(text);
+            if (v == Verdict::Match) {
                 found = true;
                 break;
             }
+            if (v == Verdict::Undecided && !undecided)
+                undecided = &list->sources.at(int(i));
         }
-        if (!found)
-            return false;
+        if (found)
+            continue;
+        if (!undecided)
+            return Verdict::NoMatch;
+        if (!open)
+            open = undecided;
     }
-    return true;
+    if (!open)
+        return Verdict::Match;
+    m_costly = *open;
+    if (costly)
+        *costly = *open;
+    return Verdict::Undecided;
+}
+
+bool CMatcher::matches(const QString &text) const
+{
+    return verdict(text) == Verdict::Match;
 }
 
 bool CMatcher::matchesEverything() const
 {
     return m_lists.empty();
+}
+
+QString CMatcher::costlyPattern() const
+{
+    return m_costly;
 }
