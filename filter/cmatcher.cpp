@@ -72,6 +72,21 @@ public:
         }
         return true;
     }
+    // The first unit from `from` on that is (`in`) or is not in the set, or
+    // 0x10000 when there is none; whole words at a time.
+    uint next(uint from, bool in) const
+    {
+        while (from < 0x10000) {
+            quint64 word = m_bits[from >> 6];
+            if (!in)
+                word = ~word;
+            word &= ~quint64(0) << (from & 63);
+            if (word)
+                return (from & ~63u) + uint(__builtin_ctzll(word));
+            from = (from & ~63u) + 64;
+        }
+        return 0x10000;
+    }
     // The one character of the set, or -1 when it holds none or several.
     int single() const
     {
@@ -1012,16 +1027,11 @@ private:
     {
         QString out;
         *count = 0;
-        uint c = 0;
-        while (c < 0x10000) {
-            if (!set.test(ushort(c))) {
-                ++c;
-                continue;
-            }
-            uint end = c;
-            while (end + 1 < 0x10000 && set.test(ushort(end + 1))
-                   && QChar::isSurrogate(end + 1) == QChar::isSurrogate(c))
-                ++end;
+        for (uint c = set.next(0, true); c < 0x10000; c = set.next(c, true)) {
+            // A range never spans the edges of the surrogates, whose
+            // stand-ins lie elsewhere.
+            const uint edge = c < 0xD800 ? 0xD800 : c < 0xE000 ? 0xE000 : 0x10000;
+            const uint end = std::min(set.next(c, false), edge) - 1;
             out += hex(codePoint(c));
             if (end > c)
                 out += QLatin1Char('-') + hex(codePoint(end));

@@ -1,9 +1,12 @@
 #!/bin/sh
 # Installs what building, testing and running the viewer need on Debian 12.
+# With --peers, also the programs bench/peers.sh compares the viewer with
+# (auditd's ausearch, lnav).
 set -e
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 PACKAGES="cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5svg5 breeze-icon-theme"
+[ "${1-}" = "--peers" ] && PACKAGES="$PACKAGES auditd lnav"
 missing=
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
