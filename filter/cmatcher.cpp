@@ -6,6 +6,10 @@
 
 #include <QElapsedTimer>
 
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -621,49 +625,204 @@ int commonness(ushort c)
     return 5;
 }
 
-// A literal looked for in texts by its rarest character.
+// Characters at fixed distances from each other (a literal, or the plain
+// characters of a fixed-width start of a pattern), looked for in texts by up
+// to three of them at once, the rarest ones, sixteen or eight starting
+// positions at a time: most places that hold one of them are passed over
+// without a comparison.
 class Needle
 {
 public:
+    struct Unit
+    {
+        int offset;
+        ushort ch;
+    };
+
     Needle() = default;
     explicit Needle(const QString &text)
-        : m_text(text)
     {
-        int best = 1 << 30;
-        for (int i = 0; i < text.size(); ++i) {
-            const int c = commonness(text.at(i).unicode());
-            if (c < best) {
-                best = c;
-                m_key = i;
-            }
-        }
+        std::vector<Unit> units;
+        for (int i = 0; i < text.size(); ++i)
+            units.push_back({i, text.at(i).unicode()});
+        *this = Needle(units);
     }
-    bool isEmpty() const { return m_text.isEmpty(); }
-    int size() const { return m_text.size(); }
+    explicit Needle(std::vector<Unit> units)
+        : m_units(std::move(units))
+    {
+        for (const Unit &u : m_units)
+            m_span = std::max(m_span, u.offset + 1);
+        // Keys: the rarest units, each of a character no earlier key has
+        // (while there are such), so that "[f]" is told from "[s]".
+        std::vector<bool> taken(m_units.size(), false);
+        while (m_keys < 3 && m_keys < int(m_units.size())) {
+            int best = -1;
+            int bestScore = 1 << 30;
+            for (size_t i = 0; i < m_units.size(); ++i) {
+                if (taken[i])
+                    continue;
+                bool repeated = false;
+                for (int k = 0; k < m_keys; ++k)
+                    repeated = repeated || m_key[k].ch == m_units[i].ch;
+                const int score = commonness(m_units[i].ch) + (repeated ? 1000 : 0);
+                if (score < bestScore) {
+                    bestScore = score;
+                    best = int(i);
+                }
+            }
+            taken[size_t(best)] = true;
+            m_key[m_keys++] = m_units[size_t(best)];
+        }
+        m_keysCoverAll = m_keys == int(m_units.size());
+    }
+    bool isEmpty() const { return m_units.empty(); }
 
-    // First index >= from of the literal in `hay`, or -1.
+    // First index >= from where the needle lies in `hay`, or -1.
     qsizetype find(QStringView hay, qsizetype from) const
     {
-        const qsizetype m = m_text.size();
-        const qsizetype last = hay.size() - m;
-        const QChar key = m_text.at(m_key);
-        const char16_t *h = hay.utf16();
-        const QChar *n = m_text.constData();
-        while (from <= last) {
-            const qsizetype at = hay.indexOf(key, from + m_key);
-            if (at < 0 || at - m_key > last)
-                return -1;
-            const qsizetype start = at - m_key;
-            if (std::memcmp(h + start, n, size_t(m) * sizeof(char16_t)) == 0)
+        switch (m_keys) {
+        case 0: return from <= hay.size() ? from : -1;
+        case 1: return findWith<1>(hay, from);
+        case 2: return findWith<2>(hay, from);
+        default: return findWith<3>(hay, from);
+        }
+    }
+
+private:
+    bool equalAt(const ushort *h, qsizetype start) const
+    {
+        if (m_keysCoverAll)
+            return true;
+        for (const Unit &u : m_units) {
+            if (h[start + u.offset] != u.ch)
+                return false;
+        }
+        return true;
+    }
+
+    // Bit 2k of `bits` marks a candidate start at from + k.
+    qsizetype firstOf(quint32 bits, const ushort *h, qsizetype from) const
+    {
+        while (bits) {
+            const qsizetype start = from + __builtin_ctz(bits) / 2;
+            if (equalAt(h, start))
                 return start;
-            from = start + 1;
+            bits &= bits - 1;
+            bits &= bits - 1; // both bytes of the unit
         }
         return -1;
     }
 
-private:
-    QString m_text;
-    int m_key = 0;
+    template<int K>
+    qsizetype findWith(QStringView hay, qsizetype from) const
+    {
+        const qsizetype last = hay.size() - m_span;
+        const ushort *h = reinterpret_cast<const ushort *>(hay.utf16());
+#ifdef __x86_64__
+        static const bool avx2 = __builtin_cpu_supports("avx2");
+        const qsizetype at = avx2 ? scanWide<K>(h, &from, last) : scanNarrow<K>(h, &from, last);
+#else
+        const qsizetype at = scanNarrow<K>(h, &from, last);
+#endif
+        if (at >= 0)
+            return at;
+        for (; from <= last; ++from) {
+            bool keys = true;
+            for (int k = 0; k < K; ++k)
+                keys = keys && h[from + m_key[k].offset] == m_key[k].ch;
+            if (keys && equalAt(h, from))
+                return from;
+        }
+        return -1;
+    }
+
+    // The vector loops: a match found, or -1 with *from where they stopped.
+    template<int K>
+    qsizetype scanNarrow(const ushort *h, qsizetype *from, qsizetype last) const
+    {
+#ifdef __SSE2__
+        __m128i want[K];
+        for (int k = 0; k < K; ++k)
+            want[k] = _mm_set1_epi16(short(m_key[k].ch));
+        const auto hits = [&](qsizetype f) {
+            __m128i hit = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[0].offset)), want[0]);
+            for (int k = 1; k < K; ++k)
+                hit = _mm_and_si128(hit, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[k].offset)), want[k]));
+            return quint32(_mm_movemask_epi8(hit));
+        };
+        qsizetype f = *from;
+        for (; f + 7 <= last; f += 8) {
+            const quint32 bits = hits(f);
+            if (bits) {
+                const qsizetype at = firstOf(bits, h, f);
+                if (at >= 0)
+                    return at;
+            }
+        }
+        // The rest in one last step that ends at `last`, overlapping what
+        // was done; starts before f are masked off.
+        if (f <= last && last >= 7) {
+            const qsizetype g = last - 7;
+            const quint32 bits = hits(g) & ~((quint32(1) << (2 * (f - g))) - 1);
+            f = last + 1;
+            if (bits) {
+                const qsizetype at = firstOf(bits, h, g);
+                if (at >= 0)
+                    return at;
+            }
+        }
+        *from = f;
+#else
+        Q_UNUSED(h);
+        Q_UNUSED(from);
+        Q_UNUSED(last);
+#endif
+        return -1;
+    }
+
+#ifdef __x86_64__
+    template<int K>
+    __attribute__((target("avx2"))) qsizetype scanWide(const ushort *h, qsizetype *from, qsizetype last) const
+    {
+        __m256i want[K];
+        for (int k = 0; k < K; ++k)
+            want[k] = _mm256_set1_epi16(short(m_key[k].ch));
+        const auto hits = [&](qsizetype f) __attribute__((target("avx2"))) {
+            __m256i hit = _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[0].offset)), want[0]);
+            for (int k = 1; k < K; ++k)
+                hit = _mm256_and_si256(hit, _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[k].offset)), want[k]));
+            return quint32(_mm256_movemask_epi8(hit));
+        };
+        qsizetype f = *from;
+        for (; f + 15 <= last; f += 16) {
+            const quint32 bits = hits(f);
+            if (bits) {
+                const qsizetype at = firstOf(bits, h, f);
+                if (at >= 0)
+                    return at;
+            }
+        }
+        if (f <= last && last >= 15) {
+            const qsizetype g = last - 15;
+            const quint64 keep = ~((quint64(1) << (2 * (f - g))) - 1);
+            const quint32 bits = hits(g) & quint32(keep);
+            f = last + 1;
+            if (bits) {
+                const qsizetype at = firstOf(bits, h, g);
+                if (at >= 0)
+                    return at;
+            }
+        }
+        *from = f;
+        return -1;
+    }
+#endif
+
+    std::vector<Unit> m_units;
+    int m_span = 0;
+    Unit m_key[3] = {};
+    int m_keys = 0;
+    bool m_keysCoverAll = false;
 };
 
 // ------------------------------------------------------------- patterns
@@ -775,7 +934,7 @@ public:
                 const int single = node.set->single();
                 item.plus = plus;
                 if (plus)
-                    item.run = int(p->m_runs++);
+                    item.run = p->m_runs++;
                 if (single >= 0) {
                     item.op = Op::Char;
                     item.ch = ushort(single);
@@ -822,16 +981,18 @@ private:
         const QStringView view(text);
         const ushort *t = reinterpret_cast<const ushort *>(view.utf16());
         const qsizetype n = view.size();
-        RunMemo memo(m_runs);
+        if (!m_required.isEmpty() && m_required.find(view, 0) < 0)
+            return false;
+        RunMemo memo;
         if (m_anchored)
             return matchAt(t, n, 0, &memo);
         if (!m_needle.isEmpty()) {
-            qsizetype from = m_needleOffset;
+            qsizetype from = 0;
             while (true) {
                 const qsizetype at = m_needle.find(view, from);
                 if (at < 0)
                     return false;
-                if (matchAt(t, n, at - m_needleOffset, &memo))
+                if (matchAt(t, n, at, &memo))
                     return true;
                 from = at + 1;
             }
@@ -857,49 +1018,74 @@ private:
     class RunMemo
     {
     public:
-        explicit RunMemo(size_t runs)
+        // Whether an attempt whose run `run` starts at `pos` is bound to fail.
+        bool failed(int run, qsizetype pos) const
         {
-            if (runs > m_fixed.size())
-                m_more.resize(runs);
+            const Span *span = find(run);
+            return span && pos >= span->start && pos < span->end;
         }
-        std::pair<qsizetype, qsizetype> &at(size_t run)
+        void remember(int run, qsizetype start, qsizetype end)
         {
-            return m_more.empty() ? m_fixed[run] : m_more[run];
+            if (run < kFixed) {
+                m_fixed[size_t(run)] = {start, end};
+                m_valid |= quint64(1) << run;
+                return;
+            }
+            if (m_more.size() <= size_t(run - kFixed))
+                m_more.resize(size_t(run - kFixed) + 1, Span{0, 0});
+            m_more[size_t(run - kFixed)] = {start, end};
         }
 
     private:
-        std::array<std::pair<qsizetype, qsizetype>, 8> m_fixed{};
-        std::vector<std::pair<qsizetype, qsizetype>> m_more;
+        struct Span
+        {
+            qsizetype start;
+            qsizetype end;
+        };
+        static constexpr int kFixed = 64;
+        const Span *find(int run) const
+        {
+            if (run < kFixed)
+                return (m_valid >> run) & 1 ? &m_fixed[size_t(run)] : nullptr;
+            return size_t(run - kFixed) < m_more.size() ? &m_more[size_t(run - kFixed)] : nullptr;
+        }
+        quint64 m_valid = 0;
+        std::array<Span, kFixed> m_fixed; // only entries marked in m_valid are set
+        std::vector<Span> m_more;
     };
 
     void planSearch()
     {
         m_anchored = !m_items.empty() && m_items.front().op == Op::Start;
-        // The longest run of plain characters with only fixed-width items
-        // in front of it is searched for first.
+        // The plain characters in front of the first item of varying width
+        // lie at fixed distances from the start of a match: they are searched
+        // for together. A longer run of plain characters further on cannot
+        // say where a match starts, but a text without it cannot match: it
+        // is looked for once, before anything else.
+        std::vector<Needle::Unit> fixed;
         int width = 0;
-        int bestLength = 0;
-        for (size_t i = 0; i < m_items.size() && width >= 0;) {
-            if (m_items[i].op == Op::Char && !m_items[i].plus) {
-                size_t j = i;
-                QString run;
-                while (j < m_items.size() && m_items[j].op == Op::Char && !m_items[j].plus)
-                    run.append(QChar(m_items[j++].ch));
-                if (run.size() > bestLength) {
-                    bestLength = int(run.size());
-                    m_needle = Needle(run);
-                    m_needleOffset = width;
-                }
-                width += int(run.size());
-                i = j;
+        QString run;
+        QString longest;
+        for (const Item &item : m_items) {
+            if (item.op == Op::Char && !item.plus) {
+                if (width >= 0)
+                    fixed.push_back({width++, item.ch});
+                run.append(QChar(item.ch));
                 continue;
             }
-            if (m_items[i].plus)
+            if (run.size() > longest.size())
+                longest = run;
+            run.clear();
+            if (item.plus)
                 width = -1;
-            else if (m_items[i].op == Op::Class)
+            else if (item.op == Op::Class && width >= 0)
                 ++width;
-            ++i;
         }
+        if (run.size() > longest.size())
+            longest = run;
+        m_needle = Needle(fixed);
+        if (longest.size() > int(fixed.size()))
+            m_required = Needle(longest);
     }
 
     static bool isWord(const ushort *t, qsizetype n, qsizetype pos)
@@ -917,7 +1103,7 @@ private:
         qsizetype runEnd = 0;
         const auto fail = [&] {
             if (lastRun >= 0)
-                memo->at(size_t(lastRun)) = {runStart, runEnd};
+                memo->remember(lastRun, runStart, runEnd);
             return false;
         };
         for (const Item &item : m_items) {
@@ -931,8 +1117,7 @@ private:
                     ++pos;
                     break;
                 }
-                const auto &failed = memo->at(size_t(item.run));
-                if (failed.second > 0 && pos >= failed.first && pos < failed.second)
+                if (memo->failed(item.run, pos))
                     return false;
                 lastRun = item.run;
                 runStart = pos;
@@ -977,11 +1162,11 @@ private:
     }
 
     std::vector<Item> m_items;
-    size_t m_runs = 0;
+    int m_runs = 0;
     std::vector<std::shared_ptr<CharSet>> m_sets;
     bool m_anchored = false;
-    Needle m_needle;
-    int m_needleOffset = 0;
+    Needle m_needle;   // the plain characters of the fixed-width start
+    Needle m_required; // a longer literal further on; usually empty
 };
 
 // PCRE source for the tree; every character is written as \x{...} so that
@@ -1176,6 +1361,47 @@ private:
     mutable std::array<std::unique_ptr<QRegularExpression>, kClasses> m_byLength;
 };
 
+// Alternatives that are plain strings: finding one is the answer.
+class LiteralsPattern : public Pattern
+{
+public:
+    explicit LiteralsPattern(const QStringList &literals)
+    {
+        for (const QString &literal : literals)
+            m_needles.emplace_back(literal);
+    }
+    Verdict search(const QString &text) const override
+    {
+        for (const Needle &needle : m_needles) {
+            if (needle.find(text, 0) >= 0)
+                return Verdict::Match;
+        }
+        return Verdict::NoMatch;
+    }
+
+private:
+    std::vector<Needle> m_needles;
+};
+
+// The strings of `alts` when every alternative is a plain, non-empty string.
+QStringList plainStrings(const Alts &alts)
+{
+    QStringList strings;
+    for (const Seq &seq : alts) {
+        QString text;
+        for (const Node &node : seq) {
+            const int single = node.isSet() && node.once() ? node.set->single() : -1;
+            if (single < 0)
+                return {};
+            text.append(QChar(ushort(single)));
+        }
+        if (text.isEmpty())
+            return {};
+        strings.append(text);
+    }
+    return strings;
+}
+
 // The longest run of plain characters that every match of `seq` contains.
 QString requiredLiteral(const Seq &seq)
 {
@@ -1219,6 +1445,9 @@ std::unique_ptr<Pattern> compile(const QString &source)
     simplifyAlts(&tree);
     if (auto linear = LinearPattern::build(tree))
         return linear;
+    const QStringList strings = plainStrings(tree);
+    if (!strings.isEmpty())
+        return std::make_unique<LiteralsPattern>(strings);
     auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiterals(tree));
     if (!pcre->valid())
         return std::make_unique<RegExpPattern>(rx);

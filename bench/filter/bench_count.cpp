@@ -1,10 +1,12 @@
 // The viewer's filter run as a command, for bench/peers.sh to time beside
 // other tools.
 //
-//   bench_count LOG [--uid N] [--refusals] [--from EPOCH --to EPOCH] [--regex R]
+//   bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R]
 //       Opens LOG as the viewer does (scan and index file, built anew), then
 //       counts the records of the range that match, as a filter run does
-//       (CLog::forEachBlock, countMatches). Prints "COUNT OPEN_S RUN_S".
+//       (CLog::forEachBlock, countMatches). Prints "COUNT OPEN_S RUN_S RUN_CPU_S"
+//       (wall times; the run's processor time). Without criteria every text
+//       is produced and counted: the floor of any run.
 //       --from/--to: record times from EPOCH to EPOCH, both included.
 //   bench_count LOG --span
 //       Prints the times of the first and last records ("FIRST LAST").
@@ -25,10 +27,18 @@
 #include <QRegularExpression>
 
 #include <cstdio>
+#include <ctime>
 
 #include "benchsupport.h"
 
 namespace {
+
+double threadSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 // System call numbers of x86-64 for the event names that have one; the
 // others get numbers of their own above the table's.
@@ -119,7 +129,7 @@ int dump(const CLog &log, const QString &textPath, const QString &auditPath)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_count LOG [--uid N] [--refusals] [--from EPOCH --to EPOCH] [--regex R]\n"
+        std::fprintf(stderr, "usage: bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R]\n"
                              "       bench_count LOG --span | --dump TEXT AUDIT\n");
         return 2;
     }
@@ -159,6 +169,10 @@ int main(int argc, char **argv)
         lists[4].append(fragments().at(7) + value("--uid") + QLatin1Char(','));
     if (!value("--regex").isEmpty())
         lists[5].append(value("--regex"));
+    if (!value("--events").isEmpty()) {
+        const QList<QStringList> events = {{}, {}, value("--events").split(QLatin1Char(',')), {}, {}, {}};
+        lists[2] = toPatternForm(events).at(2);
+    }
     int first = 0;
     int last = log.blockCount() - 1;
     if (!value("--from").isEmpty())
@@ -167,6 +181,7 @@ int main(int argc, char **argv)
         last = log.blockForDate(QDateTime::fromSecsSinceEpoch(value("--to").toLongLong() + 1)) - 1;
 
     timer.restart();
+    const double cpuStart = threadSeconds();
     const CMatcher matcher(lists);
     qint64 count = 0;
     MatchStop stop;
@@ -175,8 +190,9 @@ int main(int argc, char **argv)
         return !stop.stopped();
     });
     const double runSeconds = timer.nsecsElapsed() / 1e9;
+    const double runCpu = threadSeconds() - cpuStart;
     if (stop.stopped())
         std::fprintf(stderr, "bench_count: pattern too costly: %s\n", qPrintable(stop.pattern));
-    std::printf("%lld %.4f %.4f\n", count, openSeconds, runSeconds);
+    std::printf("%lld %.4f %.4f %.4f\n", count, openSeconds, runSeconds, runCpu);
     return stop.stopped() ? 1 : 0;
 }
