@@ -614,9 +614,10 @@ int commonness(ushort c)
         return 50 - int(std::strchr(order, c) - order);
     }
     switch (c) {
+    // Every record holds these several times: "[k] <a,b,c,d,e> [s] ".
+    case '[': case ']': case '<': case '>': case ',': return 55;
     case '/': return 50;
-    case ',': case '-': case '.': case ':': case '_': return 30;
-    case '[': case ']': case '<': case '>': return 15;
+    case '-': case '.': case ':': case '_': return 30;
     default: break;
     }
     if (c >= 'A' && c <= 'Z')
