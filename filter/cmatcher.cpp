@@ -630,6 +630,7 @@ int commonness(ushort c)
 // to three of them at once, the rarest ones, sixteen or eight starting
 // positions at a time: most places that hold one of them are passed over
 // without a comparison.
+
 class Needle
 {
 public:
@@ -655,7 +656,7 @@ public:
         // Keys: the rarest units, each of a character no earlier key has
         // (while there are such), so that "[f]" is told from "[s]".
         std::vector<bool> taken(m_units.size(), false);
-        while (m_keys < 3 && m_keys < int(m_units.size())) {
+        while (m_keys < int(std::size(m_key)) && m_keys < int(m_units.size())) {
             int best = -1;
             int bestScore = 1 << 30;
             for (size_t i = 0; i < m_units.size(); ++i) {
@@ -857,10 +858,12 @@ qint64 threadNanos()
 }
 
 // QRegExp has no limit of its own and cannot be interrupted; its cost grows
-// with the text as a power of its length (the third and more with
-// back-references). It is therefore run on growing parts of the text first,
-// from both ends, and the whole text is only tried while the measured cost,
-// scaled up by the growth seen so far, stays within the budget.
+// with the text as a power of its length that depends on the pattern (the
+// third and more with back-references). It is therefore run first on parts
+// of the text, from both ends, each twice as long as the one before; the
+// growth of their cost tells what the next part, and at last the whole
+// text, will cost, and the text is left undecided as soon as that would go
+// past the budget.
 class RegExpPattern : public Pattern
 {
 public:
@@ -871,18 +874,23 @@ public:
     Verdict search(const QString &text) const override
     {
         const qsizetype n = text.size();
+        qint64 total = 0;
         qint64 previous = 0;
         for (qsizetype length = kFirstProbe; length < n; length *= 2) {
             const qint64 start = threadNanos();
             m_rx.indexIn(text.left(int(length)));
             m_rx.indexIn(text.right(int(length)));
             const qint64 spent = std::max<qint64>(threadNanos() - start, 1);
-            // Below a few microseconds the clock tells nothing of the growth.
-            double growth = kLeastGrowth;
-            if (previous > kMeasurable)
-                growth = std::max(growth, double(spent) / double(previous));
-            const double steps = std::log2(double(n) / double(length));
-            if (double(spent) * std::pow(growth, std::max(1.0, steps)) > double(kBudgetNs))
+            total += spent;
+            // Below some microseconds the clock tells nothing of the growth.
+            const double growth = previous > kMeasurable
+                ? std::clamp(double(spent) / double(previous), 2.0, 64.0) : 8.0;
+            // Two parts of this length cost `spent`; what comes next costs
+            // that times the growth per doubling of the length.
+            const qsizetype next = std::min(2 * length, n);
+            const double parts = next < n ? 2.0 : 1.0;
+            const double predicted = double(spent) / 2.0 * parts * std::pow(growth, std::log2(double(next) / double(length)));
+            if (double(total) + predicted > double(kBudgetNs))
                 return Verdict::Undecided;
             previous = spent;
         }
@@ -890,8 +898,7 @@ public:
     }
 
 private:
-    static constexpr qsizetype kFirstProbe = 64;
-    static constexpr double kLeastGrowth = 8.0; // cubic
+    static constexpr qsizetype kFirstProbe = 16;
     static constexpr qint64 kMeasurable = 20000;
     static constexpr qint64 kBudgetNs = 20000000;
     // indexIn() records the captures in the object; a private copy keeps
@@ -1302,13 +1309,15 @@ private:
 // PCRE under a match limit per starting position that shrinks as the text
 // grows, so that a whole search stays within a few million steps however
 // much the pattern backtracks; one compiled expression per power of two of
-// text length, made when first needed. Hitting the limit leaves the text
-// undecided.
+// text length, made when first needed. A text that hits the limit goes to
+// QRegExp, whose cost grows with the text but not exponentially with the
+// nesting of repetitions, under its own budget.
 class PcrePattern : public Pattern
 {
 public:
-    PcrePattern(const QString &source, const QStringList &needles)
+    PcrePattern(const QString &source, const QStringList &needles, const QRegExp &fallback)
         : m_source(source)
+        , m_fallback(fallback)
     {
         for (const QString &needle : needles)
             m_needles.emplace_back(needle);
@@ -1335,7 +1344,7 @@ public:
             .match(subject, 0, QRegularExpression::NormalMatch,
                    standIns ? QRegularExpression::NoMatchOption : QRegularExpression::DontCheckSubjectStringMatchOption);
         if (!match.isValid())
-            return Verdict::Undecided;
+            return m_fallback.search(text);
         return verdictOf(match.hasMatch());
     }
 
@@ -1367,6 +1376,7 @@ private:
     QString m_source;
     std::vector<Needle> m_needles; // every match contains one of them
     mutable std::array<std::unique_ptr<QRegularExpression>, kClasses> m_byLength;
+    RegExpPattern m_fallback;
 };
 
 // Alternatives that are plain strings: finding one is the answer.
@@ -1456,7 +1466,7 @@ std::unique_ptr<Pattern> compile(const QString &source)
     const QStringList strings = plainStrings(tree);
     if (!strings.isEmpty())
         return std::make_unique<LiteralsPattern>(strings);
-    auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiterals(tree));
+    auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiterals(tree), rx);
     if (!pcre->valid())
         return std::make_unique<RegExpPattern>(rx);
     return pcre;

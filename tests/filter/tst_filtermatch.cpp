@@ -133,11 +133,9 @@ private slots:
         const QString open = eventPattern("open");
         const QString head = QStringLiteral("[f] <1,1,0,0,0> [s] ");
         row("open", 2, open, record("f", 0, 0, false, "open"), true);
-        row("refused open", 2, open, record("f", 0, 0, true, "open"), true);
         row("openat", 2, open, record("f", 0, 0, false, "openat"), false);
         row("open_by_handle_at", 2, open, record("f", 0, 0, false, "open_by_handle_at"), false);
         row("end of text", 2, open, head + QStringLiteral("open"), true);
-        row("tab", 2, open, head + QStringLiteral("open\t2026-12-06"), true);
         row("colon", 2, open, head + QStringLiteral("open: /etc"), true);
         row("parenthesis", 2, open, head + QStringLiteral("open(/etc)"), true);
         row("combining mark", 2, open, head + QString::fromUtf8("open\xcc\x81 x"), false);
@@ -197,10 +195,10 @@ private slots:
     // the pattern; a list that fails still decides the text.
     void undecidedStopsBulkMatching()
     {
-        const QString costly = QStringLiteral("(x+x+)+y");
-        const QString hard = record("f", 0, 0, true, "open", QString(60, QLatin1Char('x')) + QStringLiteral(" xy"));
-        const QString easy = record("f", 0, 0, true, "open", QStringLiteral("xxy"));
-        const QString allowed = record("f", 0, 0, false, "open", QString(60, QLatin1Char('x')) + QStringLiteral(" xy"));
+        const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
+        const QString hard = record("f", 0, 0, true, "open", QString(400, QLatin1Char('a')));
+        const QString easy = record("f", 0, 0, true, "open", QStringLiteral("aab"));
+        const QString allowed = record("f", 0, 0, false, "open", QString(400, QLatin1Char('a')));
         const CMatcher matcher(six({fragments().at(1)}, {}, {}, {}, {}, {costly}));
         QCOMPARE(matcher.verdict(allowed), CMatcher::Verdict::NoMatch);
         QString pattern;
