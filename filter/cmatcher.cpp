@@ -30,10 +30,11 @@
 // private-use code point of its own. The character classes are built from
 // the same QChar properties QRegExp uses.
 //
-// No engine may spend more than a few milliseconds on one record: PCRE runs
-// under a match limit scaled to the text's length, QRegExp only while its
-// measured cost on growing parts of the text says the whole text stays in
-// budget. A text an engine gives up on is undecided, never a non-match.
+// No pattern may cost more than some tens of milliseconds on one record:
+// PCRE runs under a match limit scaled to the text's length and hands a text
+// it gives up on to QRegExp; QRegExp runs only while its measured cost on
+// growing parts of the text says the whole text stays within its budget. A
+// text that QRegExp would take longer over is undecided, never a non-match.
 
 namespace {
 

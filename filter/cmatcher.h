@@ -11,9 +11,11 @@
 class CMatcher
 {
 public:
-    // What matching one text found out. Undecided: an engine reached its
-    // limit on a pattern (a few milliseconds of work per text) before it
-    // could tell, and no other list decided the text either way.
+    // What matching one text found out. Undecided: a pattern would have cost
+    // more than its budget of some tens of milliseconds on this text (for the
+    // patterns only QRegExp can decide, back-references above all, that is
+    // foreseen from the processor time of trial runs, so it may vary a little
+    // from run to run), and no other list decided the text either way.
     enum class Verdict { NoMatch, Match, Undecided };
 
     // Compiles every pattern of `lists` (pattern form) once.
