@@ -1452,8 +1452,36 @@ QStringList requiredLiterals(const Alts &alts)
     return literals;
 }
 
+// QRegExp reads all the digits after "\\1" to "\\9" as one back-reference
+// number and packs it into a token beside the token's kind: from 65536 on
+// the number spills into the kind and QRegExp reads memory it does not own
+// while matching. Such a pattern is no valid pattern.
+bool overflowsBackReference(const QString &source)
+{
+    for (int i = 0; i + 1 < source.size(); ++i) {
+        if (source.at(i) != QLatin1Char('\\'))
+            continue;
+        const QChar first = source.at(i + 1);
+        if (first < QLatin1Char('1') || first > QLatin1Char('9')) {
+            ++i; // an escaped character, maybe a backslash
+            continue;
+        }
+        qint64 number = 0;
+        int j = i + 1;
+        for (; j < source.size() && source.at(j) >= QLatin1Char('0') && source.at(j) <= QLatin1Char('9'); ++j) {
+            number = number * 10 + (source.at(j).unicode() - '0');
+            if (number > 0xFFFF)
+                return true;
+        }
+        i = j - 1;
+    }
+    return false;
+}
+
 std::unique_ptr<Pattern> compile(const QString &source)
 {
+    if (overflowsBackReference(source))
+        return std::make_unique<NeverPattern>();
     const QRegExp rx(source, Qt::CaseSensitive, QRegExp::RegExp);
     if (!rx.isValid())
         return std::make_unique<NeverPattern>();
