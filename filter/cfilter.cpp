@@ -40,8 +40,44 @@ const CMatcher &CFilter::matcher() const
     return *m_matcher;
 }
 
-void CFilter::save(const QString &key) const
+QString CFilter::unstorableReason(const QString &key) const
 {
+    QStringList parts;
+    const auto note = [&parts](const QString &part) {
+        const QString quoted = QLatin1Char('"') + part + QLatin1Char('"');
+        if (!parts.contains(quoted))
+            parts.append(quoted);
+    };
+    for (const QString &separator : {QStringLiteral("/"), QStringLiteral("\\")}) {
+        if (key.contains(separator))
+            note(separator);
+    }
+    const QList<QStringList> lists = toPatternForm(m_lists);
+    for (int l = 0; l < lists.size(); ++l) {
+        const QStringList &list = lists.at(l);
+        for (int e = 0; e < list.size(); ++e) {
+            const QString &entry = list.at(e);
+            if (entry.isEmpty())
+                note(QString());
+            for (const QString &separator : {kPartSeparator, kListSeparator, kEntrySeparator}) {
+                if (entry.contains(separator))
+                    note(separator);
+            }
+            // The leftmost split takes a trailing "#" or ";" into the
+            // separator that follows the entry.
+            if (e + 1 < list.size() && entry.endsWith(QLatin1Char('#')))
+                note(QStringLiteral("#"));
+            if (l + 1 < lists.size() && e + 1 == list.size() && entry.endsWith(QLatin1Char(';')))
+                note(QStringLiteral(";"));
+        }
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+bool CFilter::save(const QString &key) const
+{
+    if (!unstorableReason(key).isEmpty())
+        return false;
     const QString value = QString::number(period) + kPartSeparator
         + (time.isNull() ? QString() : time.toString(kTimeFormat)) + kPartSeparator
         + listsText();
@@ -49,6 +85,7 @@ void CFilter::save(const QString &key) const
     settings.beginGroup(kGroup);
     settings.setValue(key, value);
     settings.endGroup();
+    return true;
 }
 
 void CFilter::load()

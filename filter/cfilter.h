@@ -23,8 +23,16 @@ public:
     // The compiled lists; compiled on first use after the lists changed.
     const CMatcher &matcher() const;
 
-    // Stores the record under `key` in the settings group "filter".
-    void save(const QString &key) const;
+    // Stores the record under `key` in the settings group "filter"; stores
+    // nothing and returns false when unstorableReason(key) is not empty.
+    bool save(const QString &key) const;
+    // Why the record cannot be stored under `key` so that it reads back as
+    // it is: the offending character sequences, each in double quotes,
+    // joined by ", ": "/" or "\" in the key (they make settings groups);
+    // "::", ";;" or "##" inside an entry, a "#" or ";" that would run into
+    // the separator after its entry, "" for an empty entry (entries and
+    // lists would split or vanish). Empty when the record can be stored.
+    QString unstorableReason(const QString &key) const;
     // Fills the record from the value stored under `name`; a missing or
     // malformed value leaves it unchanged.
     void load();

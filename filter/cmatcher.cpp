@@ -4,8 +4,16 @@
 #include <QRegularExpression>
 #include <QStringView>
 
+#ifdef __x86_64__
+#include <immintrin.h>
+#endif
+
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <ctime>
+#include <memory>
 
 // Filter patterns use QRegExp's syntax, but QRegExp is slow in the loops
 // that test millions of records. Every pattern is therefore parsed here
@@ -15,10 +23,18 @@
 //    runs and assertions (all the fragments the filter editor writes),
 //  - PCRE through QRegularExpression, with a literal pre-check, for other
 //    patterns of the common subset,
-//  - QRegExp itself for anything else.
-// QRegExp works on UTF-16 units while PCRE works on code points; a text
-// holding any surrogate therefore goes to QRegExp on the PCRE path. The
-// character classes are built from the same QChar properties QRegExp uses.
+//  - QRegExp itself for anything else (back-references above all, whose
+//    QRegExp answers no other engine reproduces).
+// QRegExp works on UTF-16 units while PCRE works on code points; on the PCRE
+// path every surrogate unit of a text therefore stands in for itself as a
+// private-use code point of its own. The character classes are built from
+// the same QChar properties QRegExp uses.
+//
+// No pattern may cost more than some tens of milliseconds on one record:
+// PCRE runs under a match limit scaled to the text's length and hands a text
+// it gives up on to QRegExp; QRegExp runs only while its measured cost on
+// growing parts of the text says the whole text stays within its budget. A
+// text that QRegExp would take longer over is undecided, never a non-match.
 
 namespace {
 
@@ -59,6 +75,21 @@ public:
                 return false;
         }
         return true;
+    }
+    // The first unit from `from` on that is (`in`) or is not in the set, or
+    // 0x10000 when there is none; whole words at a time.
+    uint next(uint from, bool in) const
+    {
+        while (from < 0x10000) {
+            quint64 word = m_bits[from >> 6];
+            if (!in)
+                word = ~word;
+            word &= ~quint64(0) << (from & 63);
+            if (word)
+                return (from & ~63u) + uint(__builtin_ctzll(word));
+            from = (from & ~63u) + 64;
+        }
+        return 0x10000;
     }
     // The one character of the set, or -1 when it holds none or several.
     int single() const
@@ -446,6 +477,26 @@ private:
 
 void simplifyAlts(Alts *alts);
 
+// (x*)*, (x+)+, (x?)+ and the like say no more than x* or x+ about whether a
+// text matches, but cost a backtracking engine exponential time; one
+// repetition is kept.
+void collapseNestedRepeat(Node *node)
+{
+    while (node->kind == NodeKind::Group && node->max == -1 && node->min <= 1 && node->alts.size() == 1
+           && node->alts.front().size() == 1) {
+        Node &inner = node->alts.front().front();
+        const bool open = inner.max == -1 && inner.min <= 1;
+        const bool optional = inner.min == 0 && inner.max == 1;
+        if (inner.isAssertion() || (!open && !optional))
+            return;
+        const int min = node->min && inner.min ? 1 : 0;
+        Node merged = std::move(inner);
+        merged.min = min;
+        merged.max = -1;
+        *node = std::move(merged);
+    }
+}
+
 // Within a sequence: groups that add nothing are spliced in, groups of
 // single characters become classes, and word boundaries between two
 // classes that are wholly word or wholly non-word are decided here.
@@ -455,6 +506,7 @@ void simplifySeq(Seq *seq)
     for (Node &node : *seq) {
         if (node.kind == NodeKind::Group || node.kind == NodeKind::Ahead || node.kind == NodeKind::NotAhead)
             simplifyAlts(&node.alts);
+        collapseNestedRepeat(&node);
         if (node.kind == NodeKind::Group && node.once() && node.alts.size() == 1) {
             for (Node &inner : node.alts.front())
                 out.push_back(std::move(inner));
@@ -525,6 +577,31 @@ inline bool hasSurrogate(const ushort *t, qsizetype n)
     return acc != 0;
 }
 
+// Surrogate units of a text go to PCRE as code points of plane 15, one per
+// unit, so that PCRE sees as many characters as QRegExp does.
+constexpr uint kStandInBase = 0xF0000;
+
+inline uint surrogateStandIn(uint unit)
+{
+    return kStandInBase + (unit - 0xD800);
+}
+
+QString withStandIns(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        if (c.isSurrogate()) {
+            const uint cp = surrogateStandIn(c.unicode());
+            out.append(QChar(QChar::highSurrogate(cp)));
+            out.append(QChar(QChar::lowSurrogate(cp)));
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
 // A rough frequency of `c` in record texts: the needle is looked for by its
 // rarest character, so that fewer candidates need a full comparison.
 int commonness(ushort c)
@@ -538,9 +615,10 @@ int commonness(ushort c)
         return 50 - int(std::strchr(order, c) - order);
     }
     switch (c) {
+    // Every record holds these several times: "[k] <a,b,c,d,e> [s] ".
+    case '[': case ']': case '<': case '>': case ',': return 55;
     case '/': return 50;
-    case ',': case '-': case '.': case ':': case '_': return 30;
-    case '[': case ']': case '<': case '>': return 15;
+    case '-': case '.': case ':': case '_': return 30;
     default: break;
     }
     if (c >= 'A' && c <= 'Z')
@@ -548,66 +626,245 @@ int commonness(ushort c)
     return 5;
 }
 
-// A literal looked for in texts by its rarest character.
+// Characters at fixed distances from each other (a literal, or the plain
+// characters of a fixed-width start of a pattern), looked for in texts by up
+// to three of them at once, the rarest ones, sixteen or eight starting
+// positions at a time: most places that hold one of them are passed over
+// without a comparison.
+
 class Needle
 {
 public:
+    struct Unit
+    {
+        int offset;
+        ushort ch;
+    };
+
     Needle() = default;
     explicit Needle(const QString &text)
-        : m_text(text)
     {
-        int best = 1 << 30;
-        for (int i = 0; i < text.size(); ++i) {
-            const int c = commonness(text.at(i).unicode());
-            if (c < best) {
-                best = c;
-                m_key = i;
-            }
-        }
+        std::vector<Unit> units;
+        for (int i = 0; i < text.size(); ++i)
+            units.push_back({i, text.at(i).unicode()});
+        *this = Needle(units);
     }
-    bool isEmpty() const { return m_text.isEmpty(); }
-    int size() const { return m_text.size(); }
+    explicit Needle(std::vector<Unit> units)
+        : m_units(std::move(units))
+    {
+        for (const Unit &u : m_units)
+            m_span = std::max(m_span, u.offset + 1);
+        // Keys: the rarest units, each of a character no earlier key has
+        // (while there are such), so that "[f]" is told from "[s]".
+        std::vector<bool> taken(m_units.size(), false);
+        while (m_keys < int(std::size(m_key)) && m_keys < int(m_units.size())) {
+            int best = -1;
+            int bestScore = 1 << 30;
+            for (size_t i = 0; i < m_units.size(); ++i) {
+                if (taken[i])
+                    continue;
+                bool repeated = false;
+                for (int k = 0; k < m_keys; ++k)
+                    repeated = repeated || m_key[k].ch == m_units[i].ch;
+                const int score = commonness(m_units[i].ch) + (repeated ? 1000 : 0);
+                if (score < bestScore) {
+                    bestScore = score;
+                    best = int(i);
+                }
+            }
+            taken[size_t(best)] = true;
+            m_key[m_keys++] = m_units[size_t(best)];
+        }
+        m_keysCoverAll = m_keys == int(m_units.size());
+    }
+    bool isEmpty() const { return m_units.empty(); }
 
-    // First index >= from of the literal in `hay`, or -1.
+    // First index >= from where the needle lies in `hay`, or -1.
     qsizetype find(QStringView hay, qsizetype from) const
     {
-        const qsizetype m = m_text.size();
-        const qsizetype last = hay.size() - m;
-        const QChar key = m_text.at(m_key);
-        const char16_t *h = hay.utf16();
-        const QChar *n = m_text.constData();
-        while (from <= last) {
-            const qsizetype at = hay.indexOf(key, from + m_key);
-            if (at < 0 || at - m_key > last)
-                return -1;
-            const qsizetype start = at - m_key;
-            if (std::memcmp(h + start, n, size_t(m) * sizeof(char16_t)) == 0)
+        switch (m_keys) {
+        case 0: return from <= hay.size() ? from : -1;
+        case 1: return findWith<1>(hay, from);
+        case 2: return findWith<2>(hay, from);
+        default: return findWith<3>(hay, from);
+        }
+    }
+
+private:
+    bool equalAt(const ushort *h, qsizetype start) const
+    {
+        if (m_keysCoverAll)
+            return true;
+        for (const Unit &u : m_units) {
+            if (h[start + u.offset] != u.ch)
+                return false;
+        }
+        return true;
+    }
+
+    // Bit 2k of `bits` marks a candidate start at from + k.
+    qsizetype firstOf(quint32 bits, const ushort *h, qsizetype from) const
+    {
+        while (bits) {
+            const qsizetype start = from + __builtin_ctz(bits) / 2;
+            if (equalAt(h, start))
                 return start;
-            from = start + 1;
+            bits &= bits - 1;
+            bits &= bits - 1; // both bytes of the unit
         }
         return -1;
     }
 
-private:
-    QString m_text;
-    int m_key = 0;
+    template<int K>
+    qsizetype findWith(QStringView hay, qsizetype from) const
+    {
+        const qsizetype last = hay.size() - m_span;
+        const ushort *h = reinterpret_cast<const ushort *>(hay.utf16());
+#ifdef __x86_64__
+        static const bool avx2 = __builtin_cpu_supports("avx2");
+        const qsizetype at = avx2 ? scanWide<K>(h, &from, last) : scanNarrow<K>(h, &from, last);
+#else
+        const qsizetype at = scanNarrow<K>(h, &from, last);
+#endif
+        if (at >= 0)
+            return at;
+        for (; from <= last; ++from) {
+            bool keys = true;
+            for (int k = 0; k < K; ++k)
+                keys = keys && h[from + m_key[k].offset] == m_key[k].ch;
+            if (keys && equalAt(h, from))
+                return from;
+        }
+        return -1;
+    }
+
+    // The vector loops: a match found, or -1 with *from where they stopped.
+    template<int K>
+    qsizetype scanNarrow(const ushort *h, qsizetype *from, qsizetype last) const
+    {
+#ifdef __SSE2__
+        __m128i want[K];
+        for (int k = 0; k < K; ++k)
+            want[k] = _mm_set1_epi16(short(m_key[k].ch));
+        const auto hits = [&](qsizetype f) {
+            __m128i hit = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[0].offset)), want[0]);
+            for (int k = 1; k < K; ++k)
+                hit = _mm_and_si128(hit, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[k].offset)), want[k]));
+            return quint32(_mm_movemask_epi8(hit));
+        };
+        qsizetype f = *from;
+        for (; f + 7 <= last; f += 8) {
+            const quint32 bits = hits(f);
+            if (bits) {
+                const qsizetype at = firstOf(bits, h, f);
+                if (at >= 0)
+                    return at;
+            }
+        }
+        // The rest in one last step that ends at `last`, overlapping what
+        // was done; starts before f are masked off.
+        if (f <= last && last >= 7) {
+            const qsizetype g = last - 7;
+            const quint32 bits = hits(g) & ~((quint32(1) << (2 * (f - g))) - 1);
+            f = last + 1;
+            if (bits) {
+                const qsizetype at = firstOf(bits, h, g);
+                if (at >= 0)
+                    return at;
+            }
+        }
+        *from = f;
+#else
+        Q_UNUSED(h);
+        Q_UNUSED(from);
+        Q_UNUSED(last);
+#endif
+        return -1;
+    }
+
+#ifdef __x86_64__
+    template<int K>
+    __attribute__((target("avx2"))) qsizetype scanWide(const ushort *h, qsizetype *from, qsizetype last) const
+    {
+        __m256i want[K];
+        for (int k = 0; k < K; ++k)
+            want[k] = _mm256_set1_epi16(short(m_key[k].ch));
+        const auto hits = [&](qsizetype f) __attribute__((target("avx2"))) {
+            __m256i hit = _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[0].offset)), want[0]);
+            for (int k = 1; k < K; ++k)
+                hit = _mm256_and_si256(hit, _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[k].offset)), want[k]));
+            return quint32(_mm256_movemask_epi8(hit));
+        };
+        qsizetype f = *from;
+        for (; f + 15 <= last; f += 16) {
+            const quint32 bits = hits(f);
+            if (bits) {
+                const qsizetype at = firstOf(bits, h, f);
+                if (at >= 0)
+                    return at;
+            }
+        }
+        if (f <= last && last >= 15) {
+            const qsizetype g = last - 15;
+            const quint64 keep = ~((quint64(1) << (2 * (f - g))) - 1);
+            const quint32 bits = hits(g) & quint32(keep);
+            f = last + 1;
+            if (bits) {
+                const qsizetype at = firstOf(bits, h, g);
+                if (at >= 0)
+                    return at;
+            }
+        }
+        *from = f;
+        return -1;
+    }
+#endif
+
+    std::vector<Unit> m_units;
+    int m_span = 0;
+    Unit m_key[3] = {};
+    int m_keys = 0;
+    bool m_keysCoverAll = false;
 };
 
 // ------------------------------------------------------------- patterns
+
+using Verdict = CMatcher::Verdict;
+
+inline Verdict verdictOf(bool found)
+{
+    return found ? Verdict::Match : Verdict::NoMatch;
+}
 
 class Pattern
 {
 public:
     virtual ~Pattern() = default;
-    virtual bool search(const QString &text) const = 0;
+    virtual Verdict search(const QString &text) const = 0;
 };
 
 class NeverPattern : public Pattern
 {
 public:
-    bool search(const QString &) const override { return false; }
+    Verdict search(const QString &) const override { return Verdict::NoMatch; }
 };
 
+// Processor time of this thread: a probe must not count the time the
+// machine gave to others.
+qint64 threadNanos()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// QRegExp has no limit of its own and cannot be interrupted; its cost grows
+// with the text as a power of its length that depends on the pattern (the
+// third and more with back-references). It is therefore run first on parts
+// of the text, from both ends, each twice as long as the one before; the
+// growth of their cost tells what the next part, and at last the whole
+// text, will cost, and the text is left undecided as soon as that would go
+// past the budget.
 class RegExpPattern : public Pattern
 {
 public:
@@ -615,9 +872,36 @@ public:
         : m_rx(rx)
     {
     }
-    bool search(const QString &text) const override { return m_rx.indexIn(text) != -1; }
+    Verdict search(const QString &text) const override
+    {
+        const qsizetype n = text.size();
+        qint64 total = 0;
+        qint64 previous = 0;
+        for (qsizetype length = kFirstProbe; length < n; length *= 2) {
+            const qint64 start = threadNanos();
+            m_rx.indexIn(text.left(int(length)));
+            m_rx.indexIn(text.right(int(length)));
+            const qint64 spent = std::max<qint64>(threadNanos() - start, 1);
+            total += spent;
+            // Below some microseconds the clock tells nothing of the growth.
+            const double growth = previous > kMeasurable
+                ? std::clamp(double(spent) / double(previous), 2.0, 64.0) : 8.0;
+            // Two parts of this length cost `spent`; what comes next costs
+            // that times the growth per doubling of the length.
+            const qsizetype next = std::min(2 * length, n);
+            const double parts = next < n ? 2.0 : 1.0;
+            const double predicted = double(spent) / 2.0 * parts * std::pow(growth, std::log2(double(next) / double(length)));
+            if (double(total) + predicted > double(kBudgetNs))
+                return Verdict::Undecided;
+            previous = spent;
+        }
+        return verdictOf(m_rx.indexIn(text) != -1);
+    }
 
 private:
+    static constexpr qsizetype kFirstProbe = 16;
+    static constexpr qint64 kMeasurable = 20000;
+    static constexpr qint64 kBudgetNs = 20000000;
     // indexIn() records the captures in the object; a private copy keeps
     // that from touching anybody else's.
     mutable QRegExp m_rx;
@@ -634,6 +918,7 @@ public:
     {
         Op op = Op::Char;
         bool plus = false;
+        int run = -1; // number of the "+" run
         ushort ch = 0;
         const CharSet *set = nullptr;
     };
@@ -664,6 +949,8 @@ public:
                 }
                 const int single = node.set->single();
                 item.plus = plus;
+                if (plus)
+                    item.run = p->m_runs++;
                 if (single >= 0) {
                     item.op = Op::Char;
                     item.ch = ushort(single);
@@ -699,20 +986,29 @@ public:
         return p;
     }
 
-    bool search(const QString &text) const override
+    Verdict search(const QString &text) const override
+    {
+        return verdictOf(find(text));
+    }
+
+private:
+    bool find(const QString &text) const
     {
         const QStringView view(text);
         const ushort *t = reinterpret_cast<const ushort *>(view.utf16());
         const qsizetype n = view.size();
+        if (!m_required.isEmpty() && m_required.find(view, 0) < 0)
+            return false;
+        RunMemo memo;
         if (m_anchored)
-            return matchAt(t, n, 0);
+            return matchAt(t, n, 0, &memo);
         if (!m_needle.isEmpty()) {
-            qsizetype from = m_needleOffset;
+            qsizetype from = 0;
             while (true) {
                 const qsizetype at = m_needle.find(view, from);
                 if (at < 0)
                     return false;
-                if (matchAt(t, n, at - m_needleOffset))
+                if (matchAt(t, n, at, &memo))
                     return true;
                 from = at + 1;
             }
@@ -725,41 +1021,87 @@ public:
         for (qsizetype start = 0; start <= n; ++start) {
             if (leadingRun && start > 0 && lead->set->test(t[start - 1]))
                 continue;
-            if (matchAt(t, n, start))
+            if (matchAt(t, n, start, &memo))
                 return true;
         }
         return false;
     }
 
-private:
+    // The runs of one search that ended in a failure. A "+" run never gives
+    // back what it took, so an attempt whose run starts inside such a run
+    // ends where it ended and fails as it failed; remembering them keeps
+    // the search linear in the text (".\d+x" over a long run of digits).
+    class RunMemo
+    {
+    public:
+        // Whether an attempt whose run `run` starts at `pos` is bound to fail.
+        bool failed(int run, qsizetype pos) const
+        {
+            const Span *span = find(run);
+            return span && pos >= span->start && pos < span->end;
+        }
+        void remember(int run, qsizetype start, qsizetype end)
+        {
+            if (run < kFixed) {
+                m_fixed[size_t(run)] = {start, end};
+                m_valid |= quint64(1) << run;
+                return;
+            }
+            if (m_more.size() <= size_t(run - kFixed))
+                m_more.resize(size_t(run - kFixed) + 1, Span{0, 0});
+            m_more[size_t(run - kFixed)] = {start, end};
+        }
+
+    private:
+        struct Span
+        {
+            qsizetype start;
+            qsizetype end;
+        };
+        static constexpr int kFixed = 64;
+        const Span *find(int run) const
+        {
+            if (run < kFixed)
+                return (m_valid >> run) & 1 ? &m_fixed[size_t(run)] : nullptr;
+            return size_t(run - kFixed) < m_more.size() ? &m_more[size_t(run - kFixed)] : nullptr;
+        }
+        quint64 m_valid = 0;
+        std::array<Span, kFixed> m_fixed; // only entries marked in m_valid are set
+        std::vector<Span> m_more;
+    };
+
     void planSearch()
     {
         m_anchored = !m_items.empty() && m_items.front().op == Op::Start;
-        // The longest run of plain characters with only fixed-width items
-        // in front of it is searched for first.
+        // The plain characters in front of the first item of varying width
+        // lie at fixed distances from the start of a match: they are searched
+        // for together. A longer run of plain characters further on cannot
+        // say where a match starts, but a text without it cannot match: it
+        // is looked for once, before anything else.
+        std::vector<Needle::Unit> fixed;
         int width = 0;
-        int bestLength = 0;
-        for (size_t i = 0; i < m_items.size() && width >= 0;) {
-            if (m_items[i].op == Op::Char && !m_items[i].plus) {
-                size_t j = i;
-                QString run;
-                while (j < m_items.size() && m_items[j].op == Op::Char && !m_items[j].plus)
-                    run.append(QChar(m_items[j++].ch));
-                if (run.size() > bestLength) {
-                    bestLength = int(run.size());
-                    m_needle = Needle(run);
-                    m_needleOffset = width;
-                }
-                width += int(run.size());
-                i = j;
+        QString run;
+        QString longest;
+        for (const Item &item : m_items) {
+            if (item.op == Op::Char && !item.plus) {
+                if (width >= 0)
+                    fixed.push_back({width++, item.ch});
+                run.append(QChar(item.ch));
                 continue;
             }
-            if (m_items[i].plus)
+            if (run.size() > longest.size())
+                longest = run;
+            run.clear();
+            if (item.plus)
                 width = -1;
-            else if (m_items[i].op == Op::Class)
+            else if (item.op == Op::Class && width >= 0)
                 ++width;
-            ++i;
         }
+        if (run.size() > longest.size())
+            longest = run;
+        m_needle = Needle(fixed);
+        if (longest.size() > int(fixed.size()))
+            m_required = Needle(longest);
     }
 
     static bool isWord(const ushort *t, qsizetype n, qsizetype pos)
@@ -767,53 +1109,68 @@ private:
         return pos >= 0 && pos < n && wordSet().test(t[pos]);
     }
 
-    bool matchAt(const ushort *t, qsizetype n, qsizetype pos) const
+    bool matchAt(const ushort *t, qsizetype n, qsizetype pos, RunMemo *memo) const
     {
         if (pos < 0)
             return false;
+        // The run of the current attempt that a failure would be charged to.
+        int lastRun = -1;
+        qsizetype runStart = 0;
+        qsizetype runEnd = 0;
+        const auto fail = [&] {
+            if (lastRun >= 0)
+                memo->remember(lastRun, runStart, runEnd);
+            return false;
+        };
         for (const Item &item : m_items) {
             switch (item.op) {
             case Op::Char:
-                if (pos >= n || t[pos] != item.ch)
+            case Op::Class: {
+                const bool in = pos < n && (item.op == Op::Char ? t[pos] == item.ch : item.set->test(t[pos]));
+                if (!in)
+                    return fail();
+                if (!item.plus) {
+                    ++pos;
+                    break;
+                }
+                if (memo->failed(item.run, pos))
                     return false;
+                lastRun = item.run;
+                runStart = pos;
                 ++pos;
-                if (item.plus) {
+                if (item.op == Op::Char) {
                     while (pos < n && t[pos] == item.ch)
                         ++pos;
-                }
-                break;
-            case Op::Class:
-                if (pos >= n || !item.set->test(t[pos]))
-                    return false;
-                ++pos;
-                if (item.plus) {
+                } else {
                     while (pos < n && item.set->test(t[pos]))
                         ++pos;
                 }
+                runEnd = pos;
                 break;
+            }
             case Op::Start:
                 if (pos != 0)
-                    return false;
+                    return fail();
                 break;
             case Op::End:
                 if (pos != n)
-                    return false;
+                    return fail();
                 break;
             case Op::WordBoundary:
                 if (isWord(t, n, pos - 1) == isWord(t, n, pos))
-                    return false;
+                    return fail();
                 break;
             case Op::NotWordBoundary:
                 if (isWord(t, n, pos - 1) != isWord(t, n, pos))
-                    return false;
+                    return fail();
                 break;
             case Op::Ahead:
                 if (pos >= n || !item.set->test(t[pos]))
-                    return false;
+                    return fail();
                 break;
             case Op::NotAhead:
                 if (pos < n && item.set->test(t[pos]))
-                    return false;
+                    return fail();
                 break;
             }
         }
@@ -821,10 +1178,11 @@ private:
     }
 
     std::vector<Item> m_items;
+    int m_runs = 0;
     std::vector<std::shared_ptr<CharSet>> m_sets;
     bool m_anchored = false;
-    Needle m_needle;
-    int m_needleOffset = 0;
+    Needle m_needle;   // the plain characters of the fixed-width start
+    Needle m_required; // a longer literal further on; usually empty
 };
 
 // PCRE source for the tree; every character is written as \x{...} so that
@@ -857,23 +1215,27 @@ private:
         return QStringLiteral("\\x{") + QString::number(c, 16) + QLatin1Char('}');
     }
 
-    // Ranges of `set` outside the surrogates (texts with those never reach PCRE).
+    // PCRE code point standing for `unit`: itself, or for a surrogate the
+    // private-use stand-in that texts carry in its place.
+    static uint codePoint(uint unit)
+    {
+        return QChar::isSurrogate(unit) ? surrogateStandIn(unit) : unit;
+    }
+
+    // Ranges of `set` as PCRE code points (surrogates as their stand-ins,
+    // which keep their order and so stay ranges).
     static QString ranges(const CharSet &set, int *count)
     {
         QString out;
         *count = 0;
-        uint c = 0;
-        while (c < 0x10000) {
-            if (!set.test(ushort(c)) || QChar::isSurrogate(c)) {
-                ++c;
-                continue;
-            }
-            uint end = c;
-            while (end + 1 < 0x10000 && set.test(ushort(end + 1)) && !QChar::isSurrogate(end + 1))
-                ++end;
-            out += hex(c);
+        for (uint c = set.next(0, true); c < 0x10000; c = set.next(c, true)) {
+            // A range never spans the edges of the surrogates, whose
+            // stand-ins lie elsewhere.
+            const uint edge = c < 0xD800 ? 0xD800 : c < 0xE000 ? 0xE000 : 0x10000;
+            const uint end = std::min(set.next(c, false), edge) - 1;
+            out += hex(codePoint(c));
             if (end > c)
-                out += QLatin1Char('-') + hex(end);
+                out += QLatin1Char('-') + hex(codePoint(end));
             ++*count;
             c = end + 1;
         }
@@ -945,20 +1307,25 @@ private:
     }
 };
 
+// PCRE under a match limit per starting position that shrinks as the text
+// grows, so that a whole search stays within a few million steps however
+// much the pattern backtracks; one compiled expression per power of two of
+// text length, made when first needed. A text that hits the limit goes to
+// QRegExp, whose cost grows with the text but not exponentially with the
+// nesting of repetitions, under its own budget.
 class PcrePattern : public Pattern
 {
 public:
     PcrePattern(const QString &source, const QStringList &needles, const QRegExp &fallback)
-        : m_re(source, QRegularExpression::DontCaptureOption)
+        : m_source(source)
         , m_fallback(fallback)
     {
         for (const QString &needle : needles)
             m_needles.emplace_back(needle);
-        m_re.optimize();
     }
-    bool valid() const { return m_re.isValid(); }
+    bool valid() const { return expression(0).isValid(); }
 
-    bool search(const QString &text) const override
+    Verdict search(const QString &text) const override
     {
         const QStringView view(text);
         if (!m_needles.empty()) {
@@ -970,20 +1337,89 @@ public:
                 }
             }
             if (!found)
-                return false;
+                return Verdict::NoMatch;
         }
-        if (hasSurrogate(reinterpret_cast<const ushort *>(view.utf16()), view.size()))
+        const bool standIns = hasSurrogate(reinterpret_cast<const ushort *>(view.utf16()), view.size());
+        const QString subject = standIns ? withStandIns(view) : text;
+        const QRegularExpressionMatch match = expression(lengthClass(subject.size()))
+            .match(subject, 0, QRegularExpression::NormalMatch,
+                   standIns ? QRegularExpression::NoMatchOption : QRegularExpression::DontCheckSubjectStringMatchOption);
+        if (!match.isValid())
             return m_fallback.search(text);
-        return m_re.match(text, 0, QRegularExpression::NormalMatch,
-                          QRegularExpression::DontCheckSubjectStringMatchOption)
-            .hasMatch();
+        return verdictOf(match.hasMatch());
     }
 
 private:
-    QRegularExpression m_re;
+    static constexpr int kClasses = 24;
+    static constexpr qint64 kSteps = qint64(1) << 22;
+
+    static int lengthClass(qsizetype length)
+    {
+        int c = 0;
+        while (c + 1 < kClasses && (qsizetype(1) << c) < length)
+            ++c;
+        return c;
+    }
+
+    const QRegularExpression &expression(int lengthClass) const
+    {
+        auto &slot = m_byLength[size_t(lengthClass)];
+        if (!slot) {
+            const qint64 limit = std::max<qint64>(kSteps >> lengthClass, 16);
+            slot = std::make_unique<QRegularExpression>(
+                QStringLiteral("(*LIMIT_MATCH=%1)(*LIMIT_DEPTH=%1)").arg(limit) + m_source,
+                QRegularExpression::DontCaptureOption);
+            slot->optimize();
+        }
+        return *slot;
+    }
+
+    QString m_source;
     std::vector<Needle> m_needles; // every match contains one of them
+    mutable std::array<std::unique_ptr<QRegularExpression>, kClasses> m_byLength;
     RegExpPattern m_fallback;
 };
+
+// Alternatives that are plain strings: finding one is the answer.
+class LiteralsPattern : public Pattern
+{
+public:
+    explicit LiteralsPattern(const QStringList &literals)
+    {
+        for (const QString &literal : literals)
+            m_needles.emplace_back(literal);
+    }
+    Verdict search(const QString &text) const override
+    {
+        for (const Needle &needle : m_needles) {
+            if (needle.find(text, 0) >= 0)
+                return Verdict::Match;
+        }
+        return Verdict::NoMatch;
+    }
+
+private:
+    std::vector<Needle> m_needles;
+};
+
+// The strings of `alts` when every alternative is a plain, non-empty string.
+QStringList plainStrings(const Alts &alts)
+{
+    QStringList strings;
+    for (const Seq &seq : alts) {
+        QString text;
+        for (const Node &node : seq) {
+            const int single = node.isSet() && node.once() ? node.set->single() : -1;
+            if (single < 0)
+                return {};
+            text.append(QChar(ushort(single)));
+        }
+        if (text.isEmpty())
+            return {};
+        strings.append(text);
+    }
+    return strings;
+}
 
 // The longest run of plain characters that every match of `seq` contains.
 QString requiredLiteral(const Seq &seq)
@@ -1016,8 +1452,36 @@ QStringList requiredLiterals(const Alts &alts)
     return literals;
 }
 
+// QRegExp reads all the digits after "\\1" to "\\9" as one back-reference
+// number and packs it into a token beside the token's kind: from 65536 on
+// the number spills into the kind and QRegExp reads memory it does not own
+// while matching. Such a pattern is no valid pattern.
+bool overflowsBackReference(const QString &source)
+{
+    for (int i = 0; i + 1 < source.size(); ++i) {
+        if (source.at(i) != QLatin1Char('\\'))
+            continue;
+        const QChar first = source.at(i + 1);
+        if (first < QLatin1Char('1') || first > QLatin1Char('9')) {
+            ++i; // an escaped character, maybe a backslash
+            continue;
+        }
+        qint64 number = 0;
+        int j = i + 1;
+        for (; j < source.size() && source.at(j) >= QLatin1Char('0') && source.at(j) <= QLatin1Char('9'); ++j) {
+            number = number * 10 + (source.at(j).unicode() - '0');
+            if (number > 0xFFFF)
+                return true;
+        }
+        i = j - 1;
+    }
+    return false;
+}
+
 std::unique_ptr<Pattern> compile(const QString &source)
 {
+    if (overflowsBackReference(source))
+        return std::make_unique<NeverPattern>();
     const QRegExp rx(source, Qt::CaseSensitive, QRegExp::RegExp);
     if (!rx.isValid())
         return std::make_unique<NeverPattern>();
@@ -1028,8 +1492,9 @@ std::unique_ptr<Pattern> compile(const QString &source)
     simplifyAlts(&tree);
     if (auto linear = LinearPattern::build(tree))
         return linear;
-    if (parser.hasSurrogate())
-        return std::make_unique<RegExpPattern>(rx);
+    const QStringList strings = plainStrings(tree);
+    if (!strings.isEmpty())
+        return std::make_unique<LiteralsPattern>(strings);
     auto pcre = std::make_unique<PcrePattern>(Emitter::alts(tree), requiredLiterals(tree), rx);
     if (!pcre->valid())
         return std::make_unique<RegExpPattern>(rx);
@@ -1041,6 +1506,7 @@ std::unique_ptr<Pattern> compile(const QString &source)
 struct CMatcher::List
 {
     std::vector<std::unique_ptr<Pattern>> patterns;
+    QStringList sources;
 };
 
 CMatcher::CMatcher(const QList<QStringList> &lists)
@@ -1052,29 +1518,56 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
         compiled->patterns.reserve(size_t(list.size()));
         for (const QString &pattern : list)
             compiled->patterns.push_back(compile(pattern));
+        compiled->sources = list;
         m_lists.push_back(std::move(compiled));
     }
 }
 
 CMatcher::~CMatcher() = default;
 
-bool CMatcher::matches(const QString &text) const
+CMatcher::Verdict CMatcher::verdict(const QString &text, QString *costly) const
 {
+    // A list that fails decides the text whatever an earlier list left open,
+    // so an undecided list only counts when every other list is satisfied.
+    const QString *open = nullptr;
     for (const auto &list : m_lists) {
+        const QString *undecided = nullptr;
         bool found = false;
-        for (const auto &pattern : list->patterns) {
-            if (pattern->search(text)) {
+        for (size_t i = 0; i < list->patterns.size(); ++i) {
+            const Verdict v = list->patterns[i]->search(text);
+            if (v == Verdict::Match) {
                 found = true;
                 break;
             }
+            if (v == Verdict::Undecided && !undecided)
+                undecided = &list->sources.at(int(i));
         }
-        if (!found)
-            return false;
+        if (found)
+            continue;
+        if (!undecided)
+            return Verdict::NoMatch;
+        if (!open)
+            open = undecided;
     }
-    return true;
+    if (!open)
+        return Verdict::Match;
+    m_costly = *open;
+    if (costly)
+        *costly = *open;
+    return Verdict::Undecided;
+}
+
+bool CMatcher::matches(const QString &text) const
+{
+    return verdict(text) == Verdict::Match;
 }
 
 bool CMatcher::matchesEverything() const
 {
     return m_lists.empty();
+}
+
+QString CMatcher::costlyPattern() const
+{
+    return m_costly;
 }

@@ -11,21 +11,36 @@
 class CMatcher
 {
 public:
+    // What matching one text found out. Undecided: a pattern would have cost
+    // more than its budget of some tens of milliseconds on this text (for the
+    // patterns only QRegExp can decide, back-references above all, that is
+    // foreseen from the processor time of trial runs, so it may vary a little
+    // from run to run), and no other list decided the text either way.
+    enum class Verdict { NoMatch, Match, Undecided };
+
     // Compiles every pattern of `lists` (pattern form) once.
     explicit CMatcher(const QList<QStringList> &lists = {});
     ~CMatcher();
     CMatcher(const CMatcher &) = delete;
     CMatcher &operator=(const CMatcher &) = delete;
 
-    // True when `text` satisfies every non-empty list (AND of lists, OR of
-    // the patterns inside a list; an invalid pattern never matches).
+    // Whether `text` satisfies every non-empty list (AND of lists, OR of the
+    // patterns inside a list; an invalid pattern never matches). On
+    // Undecided, `costly` (when given) receives the pattern that was too
+    // costly, as costlyPattern() does.
+    Verdict verdict(const QString &text, QString *costly = nullptr) const;
+    // verdict() == Match. An undecided text reads as no match here: only for
+    // callers that cannot stop on one; the others use verdict().
     bool matches(const QString &text) const;
     // True when there is no non-empty list, so every text matches.
     bool matchesEverything() const;
+    // The pattern that left the most recent undecided text open; "" before any.
+    QString costlyPattern() const;
 
 private:
     struct List;
     std::vector<std::unique_ptr<List>> m_lists;
+    mutable QString m_costly;
 };
 
 #endif

@@ -24,16 +24,22 @@ enum Fragment {
     FragUserId = 9
 };
 
-// Ends an event pattern so that "open" no longer matches "openat": the name
-// must be followed by a blank or the end of the text. The name sits in a
-// non-capturing group so that an alternation inside it stays behind the
-// prefix and in front of the terminator.
+// Ends an event pattern so that "open" no longer matches "openat" or
+// "open_by_handle_at": the name must not be followed by a word character.
+// The name sits in a non-capturing group so that an alternation inside it
+// stays behind the prefix and in front of the terminator.
 const QString &eventOpen()
 {
     static const QString s = QStringLiteral("(?:");
     return s;
 }
 const QString &eventClose()
+{
+    static const QString s = QStringLiteral(")(?!\\w)");
+    return s;
+}
+// The terminator of the previous version: a blank or the end of the text.
+const QString &blankEventClose()
 {
     static const QString s = QStringLiteral(")(?!\\S)");
     return s;
@@ -172,9 +178,11 @@ QString eventToDisplay(const QString &entry)
 {
     const QString &prefix = fragments().at(FragEventPrefix);
     const QString opened = prefix + eventOpen();
-    if (entry.startsWith(opened) && entry.endsWith(eventClose())
-        && entry.size() >= opened.size() + eventClose().size()) {
-        return entry.mid(opened.size(), entry.size() - opened.size() - eventClose().size());
+    for (const QString *close : {&eventClose(), &blankEventClose()}) {
+        if (entry.startsWith(opened) && entry.endsWith(*close)
+            && entry.size() >= opened.size() + close->size()) {
+            return entry.mid(opened.size(), entry.size() - opened.size() - close->size());
+        }
     }
     QString name = entry;
     name.remove(prefix);
@@ -370,36 +378,66 @@ bool matches(const CMatcher &matcher, const QString &text)
     return matcher.matches(text);
 }
 
-int countMatches(const CMatcher &matcher, const QStringList &texts)
+namespace {
+
+// Calls `take(i)` for each text i that matches, in order, up to the first
+// undecided text when `stop` is given (then recorded in it); without `stop`
+// an undecided text is passed over as no match.
+template<typename Take>
+void eachMatch(const CMatcher &matcher, const QStringList &texts, MatchStop *stop, Take take)
 {
-    if (matcher.matchesEverything())
-        return texts.size();
-    int count = 0;
-    for (const QString &text : texts) {
-        if (matcher.matches(text))
-            ++count;
+    if (stop)
+        *stop = MatchStop();
+    for (int i = 0; i < texts.size(); ++i) {
+        switch (matcher.verdict(texts.at(i))) {
+        case CMatcher::Verdict::Match:
+            take(i);
+            break;
+        case CMatcher::Verdict::NoMatch:
+            break;
+        case CMatcher::Verdict::Undecided:
+            if (stop) {
+                stop->index = i;
+                stop->pattern = matcher.costlyPattern();
+                return;
+            }
+            break;
+        }
     }
+}
+
+} // namespace
+
+int countMatches(const CMatcher &matcher, const QStringList &texts, MatchStop *stop)
+{
+    if (matcher.matchesEverything()) {
+        if (stop)
+            *stop = MatchStop();
+        return texts.size();
+    }
+    int count = 0;
+    eachMatch(matcher, texts, stop, [&count](int) { ++count; });
     return count;
 }
 
-int countMatches(const QList<QStringList> &lists, const QStringList &texts)
+int countMatches(const QList<QStringList> &lists, const QStringList &texts, MatchStop *stop)
 {
-    return countMatches(CMatcher(lists), texts);
+    return countMatches(CMatcher(lists), texts, stop);
 }
 
-QStringList filterRows(const CMatcher &matcher, const QStringList &texts)
+QStringList filterRows(const CMatcher &matcher, const QStringList &texts, MatchStop *stop)
 {
     QStringList rows;
-    for (const QString &text : texts) {
-        if (matcher.matches(text))
-            rows.append(userNameOf(text) + QLatin1Char('\t') + text);
-    }
+    eachMatch(matcher, texts, stop, [&](int i) {
+        const QString &text = texts.at(i);
+        rows.append(userNameOf(text) + QLatin1Char('\t') + text);
+    });
     return rows;
 }
 
-QStringList filterRows(const QList<QStringList> &lists, const QStringList &texts)
+QStringList filterRows(const QList<QStringList> &lists, const QStringList &texts, MatchStop *stop)
 {
-    return filterRows(CMatcher(lists), texts);
+    return filterRows(CMatcher(lists), texts, stop);
 }
 
 QString userNameOf(const QString &text)

@@ -20,9 +20,9 @@ QString statusLabel(int index);
 const QStringList &sourceLabels();
 
 // The filter's six lists in pattern form (no lists when it has fewer than six).
-// An event name becomes "\[\b(s|f)\b\]\s(?:" + name + ")(?!\S)", so that it
-// matches that event and no longer one; entries already in pattern form,
-// old or new, are left as they are.
+// An event name becomes "\[\b(s|f)\b\]\s(?:" + name + ")(?!\w)", so that it
+// matches that event and no longer one, whatever non-word character follows
+// the name; entries already in pattern form, of any version, stay as they are.
 QList<QStringList> toPatternForm(const CFilter &filter);
 QList<QStringList> toPatternForm(const QList<QStringList> &lists);
 // The filter's six lists in display form (no lists when it has fewer than six).
@@ -38,15 +38,31 @@ QString userToPattern(const QString &entry, FormDirection direction);
 QString groupToPattern(const QString &entry, FormDirection direction);
 
 // True when `text` satisfies every non-empty list of `lists` (compiles them:
-// use the CMatcher overloads for many texts).
+// use the CMatcher overloads for many texts). An undecided text reads as no
+// match: see CMatcher::verdict.
 bool matches(const QList<QStringList> &lists, const QString &text);
 bool matches(const CMatcher &matcher, const QString &text);
+
+// Where a bulk match stopped: the first text that the matcher could not
+// decide within its limits (CMatcher::Verdict::Undecided), and the pattern
+// that was too costly for it.
+struct MatchStop
+{
+    int index = -1;  // that text's index in `texts`; -1 when every text was decided
+    QString pattern; // the costly pattern, as the filter holds it
+    bool stopped() const { return index >= 0; }
+};
+
+// countMatches and filterRows, with `stop`: they stop at the first undecided
+// text and cover only the texts before it (stop->index); with every text
+// decided, stop->index is -1. Without `stop` an undecided text counts as no
+// match, for callers that cannot stop.
 // Number of `texts` that match.
-int countMatches(const CMatcher &matcher, const QStringList &texts);
-int countMatches(const QList<QStringList> &lists, const QStringList &texts);
+int countMatches(const CMatcher &matcher, const QStringList &texts, MatchStop *stop = nullptr);
+int countMatches(const QList<QStringList> &lists, const QStringList &texts, MatchStop *stop = nullptr);
 // The matching texts, in order, as result rows: user name, tab, text.
-QStringList filterRows(const CMatcher &matcher, const QStringList &texts);
-QStringList filterRows(const QList<QStringList> &lists, const QStringList &texts);
+QStringList filterRows(const CMatcher &matcher, const QStringList &texts, MatchStop *stop = nullptr);
+QStringList filterRows(const QList<QStringList> &lists, const QStringList &texts, MatchStop *stop = nullptr);
 // User name of the record's user id ("" when unknown); cached per id.
 QString userNameOf(const QString &text);
 

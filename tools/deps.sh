@@ -1,11 +1,14 @@
 #!/bin/sh
 # Installs what building, testing and running the viewer need on Debian 12;
-# with --fuzz also clang and its sanitizer and libFuzzer runtimes.
+# with --fuzz also clang and its sanitizer and libFuzzer runtimes; with
+# --peers also the programs bench/peers.sh compares the viewer with
+# (auditd's ausearch, lnav).
 set -e
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 PACKAGES="cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5svg5 breeze-icon-theme"
 [ "${1:-}" = "--fuzz" ] && PACKAGES="$PACKAGES clang libclang-rt-14-dev"
+[ "${1-}" = "--peers" ] && PACKAGES="$PACKAGES auditd lnav"
 missing=
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -46,6 +46,23 @@ seed_fuzz_index() {
     VREL_FUZZ_WRITE_SEEDS=$1 "$BIN/fuzz_index"
 }
 
+# Patterns of every engine the matcher uses, nested repetitions and a
+# back-reference among them, over a record text and a long run of one letter.
+# An input is a flag byte (0: UTF-8), the pattern's length, the pattern and
+# the text.
+seed_fuzz_matcher() {
+    n=0
+    for text in '[f] <4212,4100,0,0,0> [f] unlink 2026-12-06 09:20:27 /etc/shadow' \
+                '[p] <9,1,1000,1000,0> [s] open_by_handle_at 2026-12-06 09:20:27 aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa b'; do
+        for p in '>\s\[f\]' '^\[u\]' '<\d+,\d+,0,' '\[\b(s|f)\b\]\s(?:open)(?!\w)' 'passwd|shadow' \
+                 '(a*)*b' '(x+x+)+y' '([a-c]|[x-z])\1' '\d{4}-\d{2}' '(?=.*root)' '[^\s]+\.txt' '.\d+,'; do
+            n=$((n + 1))
+            len=$(printf %s "$p" | LC_ALL=C wc -c)
+            { printf '\000'; printf "\\$(printf %03o "$len")"; printf %s "$p"; printf %s "$text"; } > "$1/seed$n"
+        done
+    done
+}
+
 # --- running ---------------------------------------------------------------
 
 targets() {
@@ -80,6 +97,7 @@ run() {
     # A freeze counts as a failure after 10 s; a single allocation above the
     # memory limit too.
     options="-timeout=10 -rss_limit_mb=2048 -artifact_prefix=$artifacts/ -print_final_stats=1"
+    [ -f "tests/fuzz/$target.dict" ] && options="$options -dict=$ROOT/tests/fuzz/$target.dict"
     status=0
     echo "== $target: regressions and corpus"
     # shellcheck disable=SC2086

@@ -1,7 +1,6 @@
 #include "cfilter.h"
 #include "filtermatch.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QtTest>
@@ -46,182 +45,141 @@ private slots:
         QCoreApplication::setApplicationName(QStringLiteral("vrelview-test"));
     }
 
-    void init()
+    void init() { QSettings().remove(QStringLiteral("filter")); }
+
+    void storedForm_data()
     {
-        QSettings settings;
-        settings.remove(QStringLiteral("filter"));
+        QTest::addColumn<int>("period");
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<QList<QStringList>>("lists");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("empty") << 0 << QDateTime() << six() << QStringLiteral("0::::;;;;;;;;;;");
+        QTest::newRow("refused root, last day")
+            << -86400 << QDateTime() << six({fragments().at(1)}, {}, {}, {}, {QStringLiteral("<\\d+,\\d+,0,")})
+            << QStringLiteral("-86400::::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,0,;;");
+        QTest::newRow("custom range") << -3600 << QDateTime(QDate(2026, 12, 6), QTime(9, 20, 27)) << six()
+                                      << QStringLiteral("-3600::2026-12-06 09:20:27::;;;;;;;;;;");
+        QTest::newRow("leading separator characters")
+            << 0 << QDateTime() << six({}, {}, {}, {}, {QStringLiteral(";x")}, {QStringLiteral(":a"), QStringLiteral("#b")})
+            << QStringLiteral("0::::;;;;;;;;;x;;:a###b");
     }
 
-    void newFilterHasSixEmptyLists()
+    // What is stored, and that it reads back as the same record.
+    void storedForm()
     {
-        const CFilter f(QStringLiteral("x"));
-        QCOMPARE(f.lists().size(), 6);
-        QVERIFY(f.matcher().matchesEverything());
-        QCOMPARE(f.period, 0);
-        QVERIFY(f.time.isNull());
-    }
-
-    void emptyFilterRoundTrip()
-    {
-        CFilter f(QStringLiteral("empty"));
-        f.save(QStringLiteral("empty"));
-        QCOMPARE(stored(QStringLiteral("empty")), QStringLiteral("0::::;;;;;;;;;;"));
-
-        CFilter g(QStringLiteral("empty"));
-        g.setLists({{QStringLiteral("junk")}});
-        g.period = -5;
-        g.load();
-        QCOMPARE(g.lists(), six());
-        QCOMPARE(g.period, 0);
-        QVERIFY(g.time.isNull());
-    }
-
-    void refusalFilterRoundTrip()
-    {
-        CFilter f(QStringLiteral("r"));
-        f.period = -86400;
-        f.setLists(six({fragments().at(1)}, {}, {}, {}, {userToPattern(QStringLiteral("root"), FormDirection::ToPattern)}));
-        f.save(QStringLiteral("r"));
-        QCOMPARE(stored(QStringLiteral("r")), QStringLiteral("-86400::::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,0,;;"));
-
-        CFilter g(QStringLiteral("r"));
-        g.load();
-        QCOMPARE(g.period, -86400);
-        QVERIFY(g.time.isNull());
-        QCOMPARE(g.lists(), f.lists());
-        QVERIFY(g.matcher().matches(kRefused));
-        QVERIFY(!g.matcher().matches(kAllowed));
-    }
-
-    void customRangeRoundTrip()
-    {
-        CFilter f(QStringLiteral("range"));
-        f.time = QDateTime(QDate(2026, 12, 6), QTime(9, 20, 27));
-        f.period = -3600;
-        f.save(QStringLiteral("range"));
-        QCOMPARE(stored(QStringLiteral("range")), QStringLiteral("-3600::2026-12-06 09:20:27::;;;;;;;;;;"));
-
-        CFilter g(QStringLiteral("range"));
-        g.load();
-        QCOMPARE(g.time, f.time);
-        QCOMPARE(g.period, -3600);
-    }
-
-    // A value written by an older version: the user entry without the
-    // closing comma keeps its meaning, including its prefix matches.
-    void oldStoredFormLoadsAndMatchesAsBefore()
-    {
-        store(QStringLiteral("old"), QStringLiteral("-86400::::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,1;;"));
-        CFilter f(QStringLiteral("old"));
-        f.load();
-        QCOMPARE(f.period, -86400);
-        QCOMPARE(f.lists().at(4), QStringList{QStringLiteral("<\\d+,\\d+,1")});
-        QCOMPARE(toDisplayForm(f).at(4), QStringList{QStringLiteral("daemon")});
-        const QString uid1 = QStringLiteral("[p] <9,1,1,1,0> [f] kill 2026-12-06 09:20:27 pid=4");
-        const QString uid1000 = QStringLiteral("[p] <9,1,1000,1000,0> [f] kill 2026-12-06 09:20:27 pid=4");
-        QVERIFY(f.matcher().matches(uid1));
-        QVERIFY(f.matcher().matches(uid1000));
-
-        // Saving it again writes exactly what was read.
-        f.save(QStringLiteral("old"));
-        QCOMPARE(stored(QStringLiteral("old")), QStringLiteral("-86400::::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,1;;"));
-    }
-
-    void separatorsInsideEntries()
-    {
-        CFilter f(QStringLiteral("sep"));
-        f.setLists(six({}, {}, {}, {}, {}, {QStringLiteral("a##b"), QStringLiteral("c")}));
-        f.save(QStringLiteral("sep"));
-        f.load();
-        QCOMPARE(f.lists().at(5), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
-
-        f.setLists(six({}, {}, {}, {}, {QStringLiteral("x;;y")}, {QStringLiteral("z")}));
-        f.save(QStringLiteral("sep"));
-        f.load();
-        QCOMPARE(f.lists().size(), 7);
-        QCOMPARE(f.lists().at(4), QStringList{QStringLiteral("x")});
-        QCOMPARE(f.lists().at(5), QStringList{QStringLiteral("y")});
-        QCOMPARE(f.lists().at(6), QStringList{QStringLiteral("z")});
-
-        f.setLists(six({}, {}, {}, {QStringLiteral("g")}, {QStringLiteral("u::v")}, {QStringLiteral("w")}));
-        f.save(QStringLiteral("sep"));
-        f.load();
-        QCOMPARE(f.lists().size(), 5);
-        QCOMPARE(f.lists().at(3), QStringList{QStringLiteral("g")});
-        QCOMPARE(f.lists().at(4), QStringList{QStringLiteral("u")});
-    }
-
-    void saveUnderOtherKeyKeepsName()
-    {
+        QFETCH(int, period);
+        QFETCH(QDateTime, time);
+        QFETCH(QList<QStringList>, lists);
+        QFETCH(QString, value);
         CFilter f(QStringLiteral("current"));
-        f.period = -300;
-        f.save(QStringLiteral("copy"));
-        QCOMPARE(f.name, QStringLiteral("current"));
-        QVERIFY(stored(QStringLiteral("current")).isEmpty());
-        CFilter g(QStringLiteral("copy"));
+        f.period = period;
+        f.time = time;
+        f.setLists(lists);
+        QVERIFY(f.save(QStringLiteral("f")));
+        QCOMPARE(stored(QStringLiteral("f")), value);
+        QCOMPARE(f.name, QStringLiteral("current")); // saving under another key
+
+        CFilter g(QStringLiteral("f"));
+        g.setLists({{QStringLiteral("junk")}});
         g.load();
-        QCOMPARE(g.period, -300);
+        QCOMPARE(g.period, period);
+        QCOMPARE(g.time, time);
+        QCOMPARE(g.lists(), lists);
     }
 
-    void removeThenMatchEverything()
+    void unstorable_data()
     {
-        CFilter f(QStringLiteral("gone"));
-        f.period = -60;
-        f.setLists(six({fragments().at(1)}));
-        f.save(QStringLiteral("gone"));
-        QVERIFY(!f.matcher().matches(kAllowed));
-        f.remove();
-        QVERIFY(stored(QStringLiteral("gone")).isEmpty());
-        QVERIFY(f.lists().isEmpty());
-        QCOMPARE(f.period, 0);
-        QVERIFY(f.matcher().matchesEverything());
-        QVERIFY(f.matcher().matches(kAllowed));
-        QVERIFY(f.listsText().isEmpty());
-        // A reset record is stored with an empty lists part and still
-        // matches everything once read back.
-        f.save(QStringLiteral("gone"));
-        QCOMPARE(stored(QStringLiteral("gone")), QStringLiteral("0::::"));
-        CFilter g(QStringLiteral("gone"));
-        g.load();
-        QVERIFY(g.matcher().matches(kAllowed));
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QList<QStringList>>("lists");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("storable") << QStringLiteral("a:b;c#d") << six({}, {}, {}, {}, {}, {QStringLiteral("a:b;c#d")}) << QString();
+        QTest::newRow("slash") << QStringLiteral("a/b") << six() << QStringLiteral("\"/\"");
+        QTest::newRow("backslash") << QStringLiteral("a\\b") << six() << QStringLiteral("\"\\\"");
+        QTest::newRow("entry separators")
+            << QStringLiteral("k") << six({}, {}, {}, {}, {QStringLiteral("u::v")}, {QStringLiteral("a##b"), QStringLiteral("x;;y")})
+            << QStringLiteral("\"::\", \"##\", \";;\"");
+        QTest::newRow("hash before the next entry")
+            << QStringLiteral("k") << six({}, {}, {}, {}, {}, {QStringLiteral("a#"), QStringLiteral("b")}) << QStringLiteral("\"#\"");
+        QTest::newRow("semicolon before the next list")
+            << QStringLiteral("k") << six({}, {}, {}, {}, {QStringLiteral("u;")}, {}) << QStringLiteral("\";\"");
+        QTest::newRow("empty entry") << QStringLiteral("k") << six({}, {}, {}, {}, {}, {QString(), QStringLiteral("x")})
+                                     << QStringLiteral("\"\"");
     }
 
-    void malformedValuesLeaveRecordAlone_data()
+    // Saving refuses what would read back as something else, and stores nothing.
+    void unstorable()
+    {
+        QFETCH(QString, key);
+        QFETCH(QList<QStringList>, lists);
+        QFETCH(QString, reason);
+        CFilter f(QStringLiteral("f"));
+        f.setLists(lists);
+        QCOMPARE(f.unstorableReason(key), reason);
+        QCOMPARE(f.save(key), reason.isEmpty());
+        QCOMPARE(QSettings().allKeys().size(), reason.isEmpty() ? 1 : 0);
+        if (reason.isEmpty()) {
+            CFilter g(key);
+            g.load();
+            QCOMPARE(g.lists(), lists);
+        }
+    }
+
+    void load_data()
     {
         QTest::addColumn<QVariant>("value");
-        QTest::newRow("missing") << QVariant();
-        QTest::newRow("two parts") << QVariant(QStringLiteral("0::"));
-        QTest::newRow("integer") << QVariant(42);
-        QTest::newRow("list") << QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")});
-        QTest::newRow("map") << QVariant(QVariantMap{{QStringLiteral("k"), 1}});
+        QTest::addColumn<int>("period");
+        QTest::addColumn<QList<QStringList>>("lists");
+        const QList<QStringList> before = six({fragments().at(0)});
+        QTest::newRow("missing") << QVariant() << -300 << before;
+        QTest::newRow("two parts") << QVariant(QStringLiteral("0::")) << -300 << before;
+        QTest::newRow("integer") << QVariant(42) << -300 << before;
+        QTest::newRow("list") << QVariant(QStringList{QStringLiteral("a"), QStringLiteral("b")}) << -300 << before;
+        QTest::newRow("map") << QVariant(QVariantMap{{QStringLiteral("k"), 1}}) << -300 << before;
+        QTest::newRow("unreadable number and time")
+            << QVariant(QStringLiteral("soon::yesterday::>\\s\\[f\\]::extra")) << 0
+            << QList<QStringList>{{fragments().at(1)}};
+        // Values stored before saving refused separators load as they always did.
+        QTest::newRow("split entries and lists")
+            << QVariant(QStringLiteral("0::::;;;;;;;;x;;y;;a##b")) << 0
+            << QList<QStringList>{{}, {}, {}, {}, {QStringLiteral("x")}, {QStringLiteral("y")},
+                                  {QStringLiteral("a"), QStringLiteral("b")}};
+        QTest::newRow("reset record") << QVariant(QStringLiteral("0::::")) << 0 << QList<QStringList>{{}};
     }
 
-    void malformedValuesLeaveRecordAlone()
+    void load()
     {
         QFETCH(QVariant, value);
+        QFETCH(int, period);
+        QFETCH(QList<QStringList>, lists);
         if (value.isValid())
-            store(QStringLiteral("bad"), value);
-        CFilter f(QStringLiteral("bad"));
-        f.period = -300;
-        f.setLists(six({fragments().at(0)}));
-        f.load();
-        QCOMPARE(f.period, -300);
-        QCOMPARE(f.lists(), six({fragments().at(0)}));
-    }
-
-    void unreadableNumberAndTime()
-    {
-        store(QStringLiteral("odd"), QStringLiteral("soon::yesterday::>\\s\\[f\\]::extra"));
-        CFilter f(QStringLiteral("odd"));
+            store(QStringLiteral("f"), value);
+        CFilter f(QStringLiteral("f"));
         f.period = -300;
         f.time = QDateTime::currentDateTime();
+        f.setLists(six({fragments().at(0)}));
         f.load();
-        QCOMPARE(f.period, 0);
-        QVERIFY(f.time.isNull());
-        QCOMPARE(f.lists(), QList<QStringList>{QStringList{fragments().at(1)}});
+        QCOMPARE(f.period, period);
+        QCOMPARE(f.lists(), lists);
+        QCOMPARE(f.time.isNull(), period != -300);
     }
 
-    // The compiled form follows every change of the lists.
+    // A value written by an older version: user and event entries keep their
+    // meaning, prefix matches included, and are written back unchanged.
+    void olderStoredFormsMatchAsBefore()
+    {
+        const QString value = QStringLiteral("-86400::::>\\s\\[f\\];;;;\\[\\b(s|f)\\b\\]\\skill;;;;<\\d+,\\d+,1;;");
+        store(QStringLiteral("old"), value);
+        CFilter f(QStringLiteral("old"));
+        f.load();
+        QCOMPARE(toDisplayForm(f).at(4), QStringList{QStringLiteral("daemon")});
+        QVERIFY(f.matcher().matches(QStringLiteral("[p] <9,1,1,1,0> [f] kill 2026-12-06 09:20:27 pid=4")));
+        QVERIFY(f.matcher().matches(QStringLiteral("[p] <9,1,1000,1000,0> [f] killall 2026-12-06 09:20:27")));
+        QVERIFY(f.save(QStringLiteral("old")));
+        QCOMPARE(stored(QStringLiteral("old")), value);
+    }
+
+    // The compiled form follows every change of the lists, and copies keep
+    // the lists they were made with.
     void matcherFollowsTheLists()
     {
         CFilter f(QStringLiteral("m"));
@@ -238,20 +196,11 @@ private slots:
         store(QStringLiteral("m"), QStringLiteral("0::::;;;;;;;;;;/etc/passwd"));
         f.load();
         QVERIFY(!f.matcher().matches(kAllowed));
-        f.reset();
-        QVERIFY(f.matcher().matches(kAllowed));
-    }
-
-    void filterListIsProcessWide()
-    {
-        QVERIFY(filterList().isEmpty());
-        QCOMPARE(currentFilterIndex(), 0);
-        filterList().append(CFilterPtr::create(QStringLiteral("default")));
-        currentFilterIndex() = 0;
-        QCOMPARE(filterList().size(), 1);
-        const CFilterPtr held = filterList().first();
-        filterList().clear();
-        QCOMPARE(held->name, QStringLiteral("default"));
+        QVERIFY(f.save(QStringLiteral("m")));
+        f.remove();
+        QVERIFY(stored(QStringLiteral("m")).isEmpty());
+        QVERIFY(f.lists().isEmpty());
+        QVERIFY(f.matcher().matchesEverything());
     }
 };
 
