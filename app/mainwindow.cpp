@@ -23,6 +23,8 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include <utility>
+
 mainWindow::mainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
@@ -109,6 +111,7 @@ mainWindow::mainWindow(QWidget *parent)
     ui->tbFilterEdit->insertWidget(ui->actionFilterEdit, filterLabel);
     filterCombo->setMinimumWidth(200);
     ui->tbFilterEdit->insertWidget(ui->actionFilterEdit, filterCombo);
+    setAcceptDrops(true);
 
     QTimer::singleShot(100, this, SLOT(startEvent()));
 }
@@ -279,6 +282,12 @@ void mainWindow::actionCancelPress()
 void mainWindow::startEvent()
 {
     // The log files panel is filled here once it exists.
+    if (!startLog.isEmpty()) {
+        // Named from outside, once: it takes the place of the configured log.
+        const QString path = std::exchange(startLog, QString());
+        openLogPath(path);
+        return;
+    }
     const QSettings settings;
     if (!settings.value(QStringLiteral("config/autoopen")).toBool())
         return;

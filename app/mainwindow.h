@@ -22,6 +22,8 @@ class QActionGroup;
 class QCloseEvent;
 class QComboBox;
 class QDialog;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileInfo;
 
 namespace Ui {
@@ -46,6 +48,9 @@ public:
 
     // Reads "config/logdir" into logDir.
     void loadLogDir();
+    // A log named from outside (the command line): the start step opens it
+    // as File > Open would, in place of the log configured to open at start.
+    void setStartLog(const QString &path);
     // Shows the description of the tab's filter in the Filter info panel.
     void showTabFilter(const TabInfo &info);
     // Tabs get close buttons only while there are two or more.
@@ -79,6 +84,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // A log file dropped onto the window is opened as File > Open would.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void tabClose(int index);
@@ -130,6 +138,7 @@ private:
     QComboBox *filterCombo = nullptr;
     QDialog *filterNameDialog = nullptr;
     QString appTitle;
+    QString startLog;
     QString currentFile;
     QString logDir;
     bool cancelRequested = false;
