@@ -3,6 +3,8 @@
 #include "vrelintegration.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
 #include <QIcon>
 
 #include <signal.h>
@@ -17,7 +19,18 @@ int main(int argc, char *argv[])
     // are set before the desktop library starts, which may refine them.
     QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.5.8+ci19"));
     vrelInit("3.5.8+ci19", "Vrel View Audit");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QCoreApplication::translate("main", "Viewer for binary security audit logs."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("LOG"),
+                                 QCoreApplication::translate("main", "Audit log to open at start."),
+                                 QStringLiteral("[LOG]"));
+    parser.process(app);
+
     ensureIconTheme();
     // Desktops without the audit icon show a generic security icon instead.
     QApplication::setWindowIcon(
@@ -26,6 +39,8 @@ int main(int argc, char *argv[])
     int code = 0;
     {
         mainWindow window;
+        if (!parser.positionalArguments().isEmpty())
+            window.setStartLog(QDir::current().absoluteFilePath(parser.positionalArguments().constFirst()));
         window.show();
         code = app.exec();
     }

@@ -25,6 +25,8 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include <utility>
+
 mainWindow::mainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
@@ -112,6 +114,7 @@ mainWindow::mainWindow(QWidget *parent)
     ui->tbFilterEdit->insertWidget(ui->actionFilterEdit, filterLabel);
     filterCombo->setMinimumWidth(200);
     ui->tbFilterEdit->insertWidget(ui->actionFilterEdit, filterCombo);
+    setAcceptDrops(true);
 
     QTimer::singleShot(100, this, SLOT(startEvent()));
 }
@@ -284,6 +287,12 @@ void mainWindow::actionCancelPress()
 void mainWindow::startEvent()
 {
     fillLogFiles(QDir(logDir));
+    if (!startLog.isEmpty()) {
+        // A log named from outside, once: it takes the place of the
+        // configured log.
+        openLogPath(std::exchange(startLog, QString()));
+        return;
+    }
     if (!settingsWindow->autoOpen())
         return;
     const QSettings settings;

@@ -25,6 +25,8 @@ class QCloseEvent;
 class QComboBox;
 class QDialog;
 class QDir;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileInfo;
 
 namespace Ui {
@@ -49,6 +51,9 @@ public:
 
     // Reads "config/logdir" into logDir.
     void loadLogDir();
+    // A log named from outside (the command line): the start step opens it
+    // as File > Open would, in place of the log configured to open at start.
+    void setStartLog(const QString &path);
     // Shows the description of the tab's filter in the Filter info panel.
     void showTabFilter(const TabInfo &info);
     // Tabs get close buttons only while there are two or more.
@@ -89,6 +94,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // A log file dropped onto the window is opened as File > Open would.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void tabClose(int index);
@@ -149,6 +157,7 @@ private:
     QComboBox *filterCombo = nullptr;
     QDialog *filterNameDialog = nullptr;
     QString appTitle;
+    QString startLog;
     QString currentFile;
     QString logDir;
     bool cancelRequested = false;
