@@ -45,11 +45,6 @@ const QString &blankEventClose()
     return s;
 }
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("QObject", text);
-}
-
 // Calls a reentrant getpw*/getgr* function with a buffer that grows on ERANGE.
 template<typename Entry, typename Lookup>
 bool lookup(Lookup call, Entry *entry)
@@ -298,12 +293,12 @@ const QStringList &fragments()
 const QStringList &statusLabels()
 {
     static const QStringList labels = {
-        tr("success") + QStringLiteral(" [s]"),
-        tr("refuse") + QStringLiteral(" [f]"),
-        tr("user") + QStringLiteral(" [u]"),
-        tr("user process") + QStringLiteral(" [p]"),
-        tr("file") + QStringLiteral(" [f]"),
-        tr("custom") + QStringLiteral(" [c]"),
+        QCoreApplication::translate("QObject", "success") + QStringLiteral(" [s]"),
+        QCoreApplication::translate("QObject", "refuse") + QStringLiteral(" [f]"),
+        QCoreApplication::translate("QObject", "user") + QStringLiteral(" [u]"),
+        QCoreApplication::translate("QObject", "user process") + QStringLiteral(" [p]"),
+        QCoreApplication::translate("QObject", "file") + QStringLiteral(" [f]"),
+        QCoreApplication::translate("QObject", "custom") + QStringLiteral(" [c]"),
     };
     return labels;
 }
@@ -317,10 +312,10 @@ QString statusLabel(int index)
 const QStringList &sourceLabels()
 {
     static const QStringList labels = {
-        tr("user") + QStringLiteral(" [u]"),
-        tr("user process") + QStringLiteral(" [p]"),
-        tr("file") + QStringLiteral(" [f]"),
-        tr("custom") + QStringLiteral(" [c]"),
+        QCoreApplication::translate("QObject", "user") + QStringLiteral(" [u]"),
+        QCoreApplication::translate("QObject", "user process") + QStringLiteral(" [p]"),
+        QCoreApplication::translate("QObject", "file") + QStringLiteral(" [f]"),
+        QCoreApplication::translate("QObject", "custom") + QStringLiteral(" [c]"),
     };
     return labels;
 }
