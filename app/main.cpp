@@ -1,5 +1,6 @@
 #include "iconfallback.h"
 #include "mainwindow.h"
+#include "translations.h"
 #include "vrelintegration.h"
 
 #include <QApplication>
@@ -21,6 +22,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
     QCoreApplication::setApplicationVersion(QStringLiteral("3.5.8+ci19"));
     vrelInit("3.5.8+ci19", "Vrel View Audit");
+    // Before the first text is made: the command-line help included.
+    installTranslations();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate("main", "Viewer for binary security audit logs."));

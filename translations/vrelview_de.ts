@@ -1,0 +1,977 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en">
+<context>
+    <name>CFilterEditWindow</name>
+    <message>
+        <location filename="../dialogs/cfiltereditwindow.cpp" line="+136"/>
+        <source>Edit Filter</source>
+        <translation>Filter bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+98"/>
+        <source>Select file...</source>
+        <translation>Datei auswählen...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>All Files</source>
+        <translation>Alle Dateien</translation>
+    </message>
+    <message>
+        <location line="+38"/>
+        <source>Wrong time range!</source>
+        <translation>Ungültiger Zeitraum!</translation>
+    </message>
+</context>
+<context>
+    <name>CSettingsWindow</name>
+    <message>
+        <location filename="../dialogs/csettingswindow.cpp" line="+109"/>
+        <source>Select log dir...</source>
+        <translation>Protokollordner auswählen...</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Select log file...</source>
+        <translation>Protokolldatei auswählen...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>mlog files</source>
+        <translation>mlog-Dateien</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Font</source>
+        <translation>Schriftart</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+</context>
+<context>
+    <name>CStringListModel</name>
+    <message>
+        <location filename="../results/cstringlistmodel.cpp" line="+414"/>
+        <source>Unknown error</source>
+        <translation>Unbekannter Fehler</translation>
+    </message>
+    <message>
+        <location line="+53"/>
+        <source>The results were closed while they were saved.</source>
+        <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <location filename="../app/filterdescription.cpp" line="+18"/>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Source</source>
+        <translation>Quelle</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../log/eventcatalogue.cpp" line="+16"/>
+        <source>Event</source>
+        <translation>Ereignis</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Group</source>
+        <translation>Gruppe</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Parameter</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Files and dirs</source>
+        <translation>Dateien und Ordner</translation>
+    </message>
+    <message>
+        <location filename="../dialogs/ceventmodel.cpp" line="+12"/>
+        <source>Select events</source>
+        <translation>Ereignisse auswählen</translation>
+    </message>
+    <message>
+        <location filename="../filter/filtermatch.cpp" line="+296"/>
+        <source>success</source>
+        <translation>Erfolg</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>refuse</source>
+        <translation>Ablehnung</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+17"/>
+        <source>user</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <location line="-16"/>
+        <location line="+17"/>
+        <source>user process</source>
+        <translation>Benutzerprozess</translation>
+    </message>
+    <message>
+        <location line="-16"/>
+        <location line="+17"/>
+        <source>file</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <location line="-16"/>
+        <location line="+17"/>
+        <source>custom</source>
+        <translation>Benutzerdefiniert</translation>
+    </message>
+    <message>
+        <location filename="../log/eventcatalogue.cpp" line="+1"/>
+        <source>for audit</source>
+        <translation>für das Audit</translation>
+    </message>
+</context>
+<context>
+    <name>VrelHelpMenu</name>
+    <message>
+        <location filename="../platform/vrelintegration/src/vrelintegration.cpp" line="+67"/>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>About</source>
+        <translation>Über das Programm</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>About %1</source>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&lt;b&gt;%1&lt;/b&gt;&lt;br&gt;Version %2</source>
+        <translation>&lt;b&gt;%1&lt;/b&gt;&lt;br&gt;Version %2</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>About Qt</source>
+        <translation>Über Qt</translation>
+    </message>
+</context>
+<context>
+    <name>dateTimeDialog</name>
+    <message>
+        <location filename="../dialogs/datetimedialog.ui" line="+14"/>
+        <source>Set date range</source>
+        <translation>Zeitraum festlegen</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>From:</source>
+        <translation>Von:</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <location line="+20"/>
+        <source>dd.MM.yyyy HH:mm:ss</source>
+        <translation>dd.MM.yyyy HH:mm:ss</translation>
+    </message>
+    <message>
+        <location line="-7"/>
+        <source>To:</source>
+        <translation>Bis:</translation>
+    </message>
+</context>
+<context>
+    <name>filterDialog</name>
+    <message>
+        <location filename="../dialogs/filterdialog.ui" line="+14"/>
+        <source>Edit filter</source>
+        <translation>Filter bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Date:</source>
+        <translation>Zeitraum:</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <source>State:</source>
+        <translation>Status:</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Refuse</source>
+        <translation>Abgelehnt</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Success</source>
+        <translation>Erfolgreich</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>Source:</source>
+        <translation>Quelle:</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Process</source>
+        <translation>Prozess</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Other</source>
+        <translation>Andere</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>Select files to filter</source>
+        <translation>Dateien zum Filtern auswählen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Files...</source>
+        <translation>Dateien...</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>Type users and groups lists using &quot;,&quot;</source>
+        <translation>Mehrere Benutzer und Gruppen durch &quot;,&quot; trennen</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Group:</source>
+        <translation>Gruppe:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>User:</source>
+        <translation>Benutzer:</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Parameters:</source>
+        <translation>Parameter:</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Provide additional parameters (files, dirs, paths, custom strings and etc.)
+Any text may place here, anything that may be in log file</source>
+        <translation>Weitere Parameter angeben (Dateien, Ordner, Pfade, eigene Zeichenketten usw.)
+Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>Event:</source>
+        <translation>Ereignis:</translation>
+    </message>
+</context>
+<context>
+    <name>filterNameDialog</name>
+    <message>
+        <location filename="../app/filternamedialog.ui" line="+14"/>
+        <source>Filter name to save</source>
+        <translation>Filter speichern unter</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <location filename="../app/main.cpp" line="+29"/>
+        <source>Viewer for binary security audit logs.</source>
+        <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Audit log to open at start.</source>
+        <translation>Audit-Protokoll, das beim Start geöffnet wird.</translation>
+    </message>
+</context>
+<context>
+    <name>mainWindow</name>
+    <message>
+        <location filename="../app/mainwindow.ui" line="+14"/>
+        <source>View audit</source>
+        <translation>Audit ansehen</translation>
+    </message>
+    <message>
+        <location line="+66"/>
+        <source>Filter info</source>
+        <translation>Filterinfo</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>Log files</source>
+        <translation>Protokolldateien</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <location line="+3"/>
+        <source>Log files list</source>
+        <translation>Liste der Protokolldateien</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <location line="+170"/>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <location line="-165"/>
+        <source>First record date</source>
+        <translation>Erster Eintrag</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Last record date</source>
+        <translation>Letzter Eintrag</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Size</source>
+        <translation>Größe</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <location line="+391"/>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <location line="-362"/>
+        <location line="+3"/>
+        <source>Find string in current tab</source>
+        <translation>Text im aktuellen Tab suchen</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <location line="+3"/>
+        <source>Find previous in current tab</source>
+        <translation>Im aktuellen Tab rückwärts suchen</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Shift+F3</source>
+        <translation>Shift+F3</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <location line="+3"/>
+        <source>Find next in current tab</source>
+        <translation>Im aktuellen Tab weitersuchen</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>F3</source>
+        <translation>F3</translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>View</source>
+        <translation>Ansicht</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <location filename="../app/mainwindow.cpp" line="+113"/>
+        <source>Filter</source>
+        <translation>Filter</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>toolBar_2</source>
+        <translation>Filterleiste</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <location line="+3"/>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Ctrl+Q</source>
+        <translation>Ctrl+Q</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Open...</source>
+        <translation>Öffnen...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Open log file</source>
+        <translation>Protokolldatei öffnen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Ctrl+O</source>
+        <translation>Ctrl+O</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Options...</source>
+        <translation>Optionen...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Show program options</source>
+        <translation>Programmoptionen anzeigen</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Apply</source>
+        <translation>Anwenden</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Apply current filter and show results in current tab</source>
+        <translation>Aktuellen Filter anwenden und die Ergebnisse im aktuellen Tab zeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Space</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Esc</source>
+        <translation>Esc</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Show Filter</source>
+        <translation>Filter anzeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Show filter info panel</source>
+        <translation>Bereich Filterinfo anzeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Shift+F</source>
+        <translation>Shift+F</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Show Files</source>
+        <translation>Dateien anzeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Show log files panel</source>
+        <translation>Bereich Protokolldateien anzeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Alt+F</source>
+        <translation>Alt+F</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Edit...</source>
+        <translation>Bearbeiten...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Edit current filter settings</source>
+        <translation>Einstellungen des aktuellen Filters bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Ctrl+E</source>
+        <translation>Ctrl+E</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <location line="+88"/>
+        <source>Save...</source>
+        <translation>Speichern...</translation>
+    </message>
+    <message>
+        <location line="-85"/>
+        <location line="+3"/>
+        <source>Save current filter</source>
+        <translation>Aktuellen Filter speichern</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Ctrl+S</source>
+        <translation>Ctrl+S</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Delete...</source>
+        <translation>Löschen...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Delete current filter</source>
+        <translation>Aktuellen Filter löschen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Ctrl+Del</source>
+        <translation>Ctrl+Del</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Refresh</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Refresh log files panel</source>
+        <translation>Liste der Protokolldateien aktualisieren</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <location line="+3"/>
+        <source>Show find string panel</source>
+        <translation>Suchleiste anzeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Ctrl+F</source>
+        <translation>Ctrl+F</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>New tab</source>
+        <translation>Neuer Tab</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Open new tab</source>
+        <translation>Neuen Tab öffnen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Ctrl+T</source>
+        <translation>Ctrl+T</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <location line="+3"/>
+        <source>Save results in current tab to file</source>
+        <translation>Ergebnisse des aktuellen Tabs in eine Datei speichern</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Ctrl+Shift+S</source>
+        <translation>Ctrl+Shift+S</translation>
+    </message>
+    <message>
+        <location filename="../app/filterdescription.cpp" line="+59"/>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Time</source>
+        <translation>Zeitraum</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow.cpp" line="-80"/>
+        <source>default</source>
+        <translation>Standardfilter</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Any time</source>
+        <translation>Gesamter Zeitraum</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Last 5 minutes</source>
+        <translation>Letzte 5 Minuten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Last 60 minutes</source>
+        <translation>Letzte 60 Minuten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Last 12 hours</source>
+        <translation>Letzte 12 Stunden</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Last 24 hours</source>
+        <translation>Letzte 24 Stunden</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Last 7 days</source>
+        <translation>Letzte 7 Tage</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Last 30 days</source>
+        <translation>Letzte 30 Tage</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Set range...</source>
+        <translation>Zeitraum festlegen...</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Vrel View Audit</source>
+        <translation>Vrel View Audit</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <location line="+1"/>
+        <source>Current filter</source>
+        <translation>Aktueller Filter</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Show main toolbar</source>
+        <translation>Hauptwerkzeugleiste anzeigen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show filter toolbar</source>
+        <translation>Filterleiste anzeigen</translation>
+    </message>
+    <message>
+        <location line="+114"/>
+        <source>Another process in progress.</source>
+        <translation>Ein anderer Vorgang läuft noch.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Please, wait for finished!</source>
+        <translation>Bitte warten Sie, bis er beendet ist!</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>New</source>
+        <translation>Neu</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Busy: the tab stays open until the current operation ends.</source>
+        <translation>Beschäftigt: Der Tab bleibt offen, bis der laufende Vorgang endet.</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Busy: the current tab stays until the current operation ends.</source>
+        <translation>Beschäftigt: Der aktuelle Tab bleibt, bis der laufende Vorgang endet.</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_filters.cpp" line="+74"/>
+        <source>modified</source>
+        <translation>geändert</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Can&apos;t save default or empty name filter!</source>
+        <translation>Der Standardfilter und Filter ohne Namen können nicht gespeichert werden!</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>Can&apos;t delete default filter!</source>
+        <translation>Der Standardfilter kann nicht gelöscht werden!</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Delete saved filter?</source>
+        <translation>Gespeicherten Filter löschen?</translation>
+    </message>
+    <message>
+        <location line="+46"/>
+        <source>The filter cannot be saved: it would read back as another filter.</source>
+        <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>A filter name must not contain %1.</source>
+        <translation>Ein Filtername darf %1 nicht enthalten.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+2"/>
+        <source> or </source>
+        <translation> oder </translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Filter entries must not contain %1.</source>
+        <translation>Filtereinträge dürfen %1 nicht enthalten.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Filter entries must not end with &quot;#&quot; or &quot;;&quot; where another entry follows.</source>
+        <translation>Ein Filtereintrag, auf den ein weiterer folgt, darf nicht auf &quot;#&quot; oder &quot;;&quot; enden.</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_logs.cpp" line="+52"/>
+        <source>Select file...</source>
+        <translation>Datei auswählen...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>mlog files</source>
+        <translation>mlog-Dateien</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Can&apos;t open file - </source>
+        <translation>Datei kann nicht geöffnet werden - </translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>You are trying to load a %1 log with an available memory of %2.
+Parsing this file can take a lot of time.
+This application can be killed by OS if the available memory is exceeded.
+Do you want to continue?</source>
+        <translation>Sie laden ein Protokoll von %1, während %2 Arbeitsspeicher verfügbar sind.
+Das Einlesen dieser Datei kann lange dauern.
+Das Betriebssystem kann das Programm beenden, wenn der verfügbare Speicher überschritten wird.
+Möchten Sie fortfahren?</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Large file size</source>
+        <translation>Große Datei</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>No entries found!</source>
+        <translation>Keine Einträge gefunden!</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>Processing read file</source>
+        <translation>Datei wird gelesen</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location filename="../app/mainwindow_results.cpp" line="+65"/>
+        <source>Cancel current log processing</source>
+        <translation>Verarbeitung des Protokolls abbrechen</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Read finished!</source>
+        <translation>Lesen beendet!</translation>
+    </message>
+    <message>
+        <location line="+36"/>
+        <source>kb</source>
+        <translation>KB</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>mb</source>
+        <translation>MB</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>gb</source>
+        <translation>GB</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>bytes</source>
+        <translation>Byte</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+56"/>
+        <source>... and %n more</source>
+        <translation>
+            <numerusform>... und %n weiteres</numerusform>
+            <numerusform>... und %n weitere</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Can&apos;t open these logs of %1:</source>
+        <translation>Diese Protokolle in %1 können nicht geöffnet werden:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <location line="+15"/>
+        <source>&lt;Unknown&gt;</source>
+        <translation>&lt;Unbekannt&gt;</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_results.cpp" line="+0"/>
+        <source>Processing results</source>
+        <translation>Ergebnisse werden ermittelt</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <source>Finished!</source>
+        <translation>Fertig!</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Nothing to find!</source>
+        <translation>Keine Ergebnisse zum Durchsuchen!</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Busy: find waits until the log is read.</source>
+        <translation>Beschäftigt: Die Suche wartet, bis das Protokoll gelesen ist.</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>End of log reached! Found nothing else.</source>
+        <translation>Ende des Protokolls erreicht! Nichts weiter gefunden.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Begin of log reached! Found nothing else.</source>
+        <translation>Anfang des Protokolls erreicht! Nichts weiter gefunden.</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <location line="+12"/>
+        <source>Nothing to save!</source>
+        <translation>Nichts zu speichern!</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Select file to save...</source>
+        <translation>Datei zum Speichern auswählen...</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>File not saved!</source>
+        <translation>Datei nicht gespeichert!</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Saving results</source>
+        <translation>Ergebnisse werden gespeichert</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel saving operation</source>
+        <translation>Speichern abbrechen</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Can&apos;t save file - </source>
+        <translation>Datei kann nicht gespeichert werden - </translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Saving cancelled: %1 holds the rows of the blocks saved.</source>
+        <translation>Speichern abgebrochen: %1 enthält die Zeilen der bereits gespeicherten Blöcke.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results saved: %1</source>
+        <translation>Ergebnisse gespeichert: %1</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_state.cpp" line="+34"/>
+        <source>Open file: </source>
+        <translation>Datei öffnen: </translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Alt+</source>
+        <translation>Alt+</translation>
+    </message>
+</context>
+<context>
+    <name>settingsDialog</name>
+    <message>
+        <location filename="../dialogs/settingsdialog.ui" line="+14"/>
+        <source>Program settings</source>
+        <translation>Programmeinstellungen</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Open log on start</source>
+        <translation>Protokoll beim Start öffnen</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <location line="+44"/>
+        <location line="+29"/>
+        <source>Select...</source>
+        <translation>Auswählen...</translation>
+    </message>
+    <message>
+        <location line="-63"/>
+        <source>Apply filter on start</source>
+        <translation>Filter beim Start anwenden</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Log search dir</source>
+        <translation>Protokollordner</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>Log font</source>
+        <translation>Schrift der Protokollzeilen</translation>
+    </message>
+</context>
+</TS>
