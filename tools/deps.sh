@@ -2,13 +2,19 @@
 # Installs what building, testing and running the viewer need on Debian 12;
 # with --fuzz also clang and its sanitizer and libFuzzer runtimes; with
 # --peers also the programs bench/peers.sh compares the viewer with
-# (auditd's ausearch, lnav).
+# (auditd's ausearch, lnav); with --package also what tools/package.sh
+# builds and checks the Debian package with.
 set -e
 SUDO=
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
-PACKAGES="cmake make g++ qtbase5-dev qtbase5-dev-tools libqt5svg5 breeze-icon-theme"
-[ "${1:-}" = "--fuzz" ] && PACKAGES="$PACKAGES clang libclang-rt-14-dev"
-[ "${1-}" = "--peers" ] && PACKAGES="$PACKAGES auditd lnav"
+PACKAGES="cmake make g++ qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n libqt5svg5 breeze-icon-theme"
+for option in "$@"; do
+    case $option in
+        --fuzz) PACKAGES="$PACKAGES clang libclang-rt-14-dev" ;;
+        --peers) PACKAGES="$PACKAGES auditd lnav" ;;
+        --package) PACKAGES="$PACKAGES dpkg-dev file lintian desktop-file-utils appstream" ;;
+    esac
+done
 missing=
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
