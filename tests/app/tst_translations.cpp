@@ -165,7 +165,9 @@ private:
 
 void TestTranslations::initTestCase()
 {
-    QVERIFY2(QLocale::system().language() == QLocale::German, "the test runs with LANG=de_DE.UTF-8");
+    // The catalogues are chosen by the languages of the user interface.
+    QVERIFY2(QLocale::system().uiLanguages().value(0).startsWith(QLatin1String("de")),
+             "the test runs with LANG=de_DE.UTF-8");
     QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setOrganizationName(QStringLiteral("vrel-test"));
     QCoreApplication::setApplicationName(QStringLiteral("vrelview-translations"));
