@@ -44,11 +44,6 @@ QByteArray indexBytes(const QDateTime &time, qint32 count, const Index &index)
     return bytes;
 }
 
-QDateTime localTime(qint64 secs)
-{
-    return QDateTime::fromSecsSinceEpoch(secs, Qt::UTC).toLocalTime();
-}
-
 MlogGeneratorOptions generated(qint64 records, quint64 seed, qint64 size = 0)
 {
     MlogGeneratorOptions o;
@@ -59,13 +54,11 @@ MlogGeneratorOptions generated(qint64 records, quint64 seed, qint64 size = 0)
 }
 
 // Four records of two times.
-LogBuilder twoBlocks(quint32 t0)
+LogBuilder twoBlocks(quint32 t0, const QByteArray &payload = "/a")
 {
     LogBuilder b;
-    b.add(t0, "/a");
-    b.add(t0, "/b");
-    b.add(t0 + 1, "/c");
-    b.add(t0 + 1, "/d");
+    for (quint32 t : {t0, t0, t0 + 1, t0 + 1})
+        b.add(t, payload);
     return b;
 }
 
@@ -194,11 +187,6 @@ private slots:
         // past the records the log has room for.
         QCOMPARE(log.recordCount(), 6);
         QCOMPARE(changed.first().first().toLongLong(), replaced ? 0 : b.offsets[2]);
-
-        // Unchanged since its index: scanned again in full.
-        CLog third;
-        third.readLog(p);
-        QCOMPARE(third.recordCount(), 6);
     }
 
     void wrongIndexNeverShowsAndHeals_data()
@@ -393,9 +381,7 @@ private slots:
         // The previous log's index fits this log at both ends, yet it is not
         // this log's: a full scan, not a count on top of the previous one.
         const quint32 t0 = 1800007000;
-        LogBuilder b;
-        for (quint32 t : {t0, t0, t0 + 1, t0 + 1})
-            b.add(t, QByteArray(100, 'p'));
+        LogBuilder b = twoBlocks(t0, QByteArray(100, 'p'));
         QVERIFY(b.save(path("previous.mlog")));
         CLog log;
         log.readLog(path("previous.mlog"));
@@ -467,8 +453,8 @@ private slots:
         QCOMPARE(changed.value(0).value(0).toLongLong(), far >> 2);
         QCOMPARE(log.readBlock(2).size(), 2);
         QVERIFY(log.readBlock(3).value(0).contains("/far3"));
-        QCOMPARE(CLog::lastRecordDate(p), localTime(t0 + 11));
-        QCOMPARE(CLog::recordDate(far, p), localTime(t0 + 10));
+        QCOMPARE(CLog::lastRecordDate(p), QDateTime::fromSecsSinceEpoch(t0 + 11));
+        QCOMPARE(CLog::recordDate(far, p), QDateTime::fromSecsSinceEpoch(t0 + 10));
         QVERIFY(CLog::isRecordStart(far + tail.offsets[1], p));
         QVERIFY(!CLog::isRecordStart(far + 1, p));
         // The index file stays byte for byte what a QDataStream writes.
@@ -523,8 +509,8 @@ private slots:
         b.garbage(QByteArray("\x80\x19\x12\x10", 4) + QByteArray(20, 'z'));
         const QString p = path("dates.mlog");
         QVERIFY(b.save(p));
-        QCOMPARE(CLog::firstRecordDate(p), localTime(1800009000));
-        QCOMPARE(CLog::lastRecordDate(p), localTime(1800009009));
+        QCOMPARE(CLog::firstRecordDate(p), QDateTime::fromSecsSinceEpoch(1800009000));
+        QCOMPARE(CLog::lastRecordDate(p), QDateTime::fromSecsSinceEpoch(1800009009));
         QVERIFY(CLog::isRecordStart(b.offsets[1], p));
         QVERIFY(!CLog::isRecordStart(-1, p));
 
