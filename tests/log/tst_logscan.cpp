@@ -135,8 +135,9 @@ private slots:
         QCOMPARE(log.recordCount(), naive.count);
         QVERIFY(log.timeIndex() == naive.index);
         QCOMPARE(maximum, QList<QList<QVariant>>({{bytes.size()}}));
-        // A log without records gets no index file.
+        // A log without records gets no index file and no dates.
         QCOMPARE(QFile::exists(CLog::indexFilePath(p)), naive.count > 0);
+        QCOMPARE(log.firstDate().isValid() && log.lastDate().isValid(), naive.count > 0);
         if (naive.ascending) {
             QStringList all;
             log.forEachBlock(0, log.blockCount(), [&all](int, const QStringList &texts) {
