@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using Lists = QList<QStringList>;
@@ -63,264 +62,249 @@ class TestFilterEditor : public QObject
 {
     Q_OBJECT
 private slots:
-    void eventModel_data();
-    void eventModel();
-    void eventListFollowsSourcesAndStaysOpen();
-    void acceptedLists_data();
-    void acceptedLists();
-    void closingResets_data();
-    void closingResets();
-    void filesChooser();
-    void dateRange_data();
-    void dateRange();
-};
-
-void TestFilterEditor::eventModel_data()
-{
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("toCheck");
-    QTest::addColumn<QStringList>("checked");
-    QTest::newRow("empty") << QStringList() << QStringList{"a"} << QStringList();
-    QTest::newRow("row order") << QStringList{"a", "b", "c"} << QStringList{"c", "a"} << QStringList{"a", "c"};
-    QTest::newRow("name in two rows") << QStringList{"a", "b", "a"} << QStringList{"a"} << QStringList{"a", "a"};
-    QTest::newRow("missing name") << QStringList{"a", "b"} << QStringList{"x"} << QStringList();
-    QTest::newRow("comma in a name") << QStringList{"x, y", "z"} << QStringList{"x, y"} << QStringList{"x", "y"};
-    QTest::newRow("name equal to the caption") << QStringList{"Select events"} << QStringList{"Select events"}
-                                               << QStringList();
-}
-
-void TestFilterEditor::eventModel()
-{
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, toCheck);
-    QFETCH(QStringList, checked);
-    CEventModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.fill(names);
-    QCOMPARE(model.rowCount(), names.size() + 1);
-    model.setChecked(toCheck);
-    const QString caption = checked.isEmpty() ? QStringLiteral("Select events") : checked.join(QStringLiteral(", "));
-    QCOMPARE(model.item(0)->text(), caption);
-    QCOMPARE(model.item(0)->toolTip(), caption);
-    QCOMPARE(model.checkedEvents(), checked);
-    for (int row = 1; row < model.rowCount(); ++row)
-        QCOMPARE(model.item(row)->flags(), Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
-    // Unchecking all, or refilling, brings the default caption back.
-    for (int row = 1; row < model.rowCount(); ++row)
-        model.item(row)->setCheckState(Qt::Unchecked);
-    QCOMPARE(model.item(0)->text(), QStringLiteral("Select events"));
-    model.setChecked(toCheck);
-    model.fill(names);
-    QCOMPARE(model.checkedEvents(), QStringList());
-}
-
-void TestFilterEditor::eventListFollowsSourcesAndStaysOpen()
-{
-    Editor editor;
-    CEventModel *model = editor.events();
-    auto rows = [model] {
-        QStringList names;
-        for (int row = 1; row < model->rowCount(); ++row)
-            names << model->item(row)->text();
-        return names;
-    };
-    QStringList all = EventCatalogue().allNames();
-    all.removeDuplicates();
-    std::sort(all.begin(), all.end());
-    QCOMPARE(rows(), all);
-    child<QCheckBox>(&editor, "chbSourceProcess")->click();
-    child<QCheckBox>(&editor, "chbSourceFile")->click();
-    QStringList both = eventNames(1) + eventNames(2);
-    both.removeDuplicates();
-    std::sort(both.begin(), both.end());
-    QCOMPARE(rows(), both);
-
-    // Clicks in the open list tick events and leave it open.
-    editor.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&editor));
-    auto *box = child<QComboBox>(&editor, "cbEvent");
-    box->showPopup();
-    QTRY_VERIFY(box->view()->isVisible());
-    for (int row : {2, 3})
-        QTest::mouseClick(box->view()->viewport(), Qt::LeftButton, {}, box->view()->visualRect(model->index(row, 0)).center());
-    QVERIFY(box->view()->isVisible());
-    const QString caption = model->item(2)->text() + QStringLiteral(", ") + model->item(3)->text();
-    QCOMPARE(model->item(0)->text(), caption);
-    box->hidePopup();
-    // Keys and the wheel on the closed box leave the caption in it.
-    QTest::keyClick(box, Qt::Key_Down);
-    QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(box, &wheel);
-    QCOMPARE(box->currentText(), caption);
-    // A source click refills the list: the chosen events are gone.
-    child<QCheckBox>(&editor, "chbSourceFile")->click();
-    QCOMPARE(model->checkedEvents(), QStringList());
-}
-
-void TestFilterEditor::acceptedLists_data()
-{
-    QTest::addColumn<Lists>("loaded");
-    QTest::addColumn<QStringList>("edits"); // "objectName=text", "event=name" or a check box to click
-    QTest::addColumn<Lists>("expected");
-    const QString refuse = statusLabel(1);
-    const Lists full = six({refuse}, {statusLabel(4)}, {"unlink"}, {"grp-x"}, {"usr-x"}, {"pid=\\d+", "/etc/shadow"});
-    QTest::newRow("loaded unchanged") << full << QStringList() << full;
-    QTest::newRow("success ticked") << full << QStringList{"chbStateSuccess"}
-                                    << six({statusLabel(0), refuse}, full[1], full[2], full[3], full[4], full[5]);
-    QTest::newRow("source click drops events") << full << QStringList{"chbSourceFile"}
-                                               << six({refuse}, {}, {}, {"grp-x"}, {"usr-x"}, full[5]);
-    QTest::newRow("fewer than six lists") << Lists() << QStringList() << six();
-    QTest::newRow("events in row order") << Lists() << QStringList{"event=unlink", "event=chmod"}
-                                         << six({}, {}, {"chmod", "unlink"});
-    QTest::newRow("bare comma") << six() << QStringList{"leUser=a,b"} << six({}, {}, {}, {}, {"a", "b"});
-    QTest::newRow("comma and blank") << six() << QStringList{"leGroup=a, b"} << six({}, {}, {}, {"a", "b"});
-    QTest::newRow("two commas") << six() << QStringList{"leUser=a,,b"} << six({}, {}, {}, {}, {"a", "b"});
-    QTest::newRow("second blank stays") << six() << QStringList{"leUser=a  ,  b"} << six({}, {}, {}, {}, {"a ", " b"});
-    QTest::newRow("outer blanks stay") << six() << QStringList{"leUser= a,b "} << six({}, {}, {}, {}, {" a", "b "});
-    QTest::newRow("parameters then paths") << six() << QStringList{"leParams=x=1, /etc/passwd", "lbFiles=/srv\n\n/tmp"}
-                                           << six({}, {}, {}, {}, {}, {"x=1", "/etc/passwd", "/srv", "/tmp"});
-}
-
-void TestFilterEditor::acceptedLists()
-{
-    QFETCH(Lists, loaded);
-    QFETCH(QStringList, edits);
-    QFETCH(Lists, expected);
-    Editor editor(loaded);
-    for (const QString &edit : edits) {
-        const QString name = edit.section(QLatin1Char('='), 0, 0);
-        const QString value = edit.section(QLatin1Char('='), 1);
-        if (name == QLatin1String("event"))
-            editor.events()->findItems(value).value(0)->setCheckState(Qt::Checked);
-        else if (auto *line = editor.findChild<QLineEdit *>(name))
-            line->setText(value);
-        else if (auto *label = editor.findChild<QLabel *>(name))
-            label->setText(value);
-        else
-            child<QCheckBox>(&editor, qPrintable(name))->click();
-    }
-    child<QDialogButtonBox>(&editor, "buttonBox")->button(QDialogButtonBox::Ok)->click();
-    QCOMPARE(editor.result(), int(QDialog::Accepted));
-    QCOMPARE(editor.filterLists(), toPatternForm(expected));
-
-    // Loaded again and accepted, the same lists come back (blanks next to a
-    // comma excepted: they are taken for part of the separator); a typed
-    // parameter that is a path is listed among the paths.
-    Editor again(toDisplayForm(editor.filterLists()));
-    if (expected.at(5).contains(QStringLiteral("/etc/passwd")))
-        QCOMPARE(child<QLabel>(&again, "lbFiles")->text(), QStringLiteral("/etc/passwd\n/srv\n/tmp"));
-    again.accept();
-    if (QTest::currentDataTag() != QByteArray("second blank stays"))
-        QCOMPARE(again.filterLists(), toPatternForm(expected));
-}
-
-void TestFilterEditor::closingResets_data()
-{
-    QTest::addColumn<int>("way");
-    QTest::newRow("Escape") << 0;
-    QTest::newRow("close button") << 1;
-    QTest::newRow("Cancel") << 2;
-}
-
-void TestFilterEditor::closingResets()
-{
-    QFETCH(int, way);
-    const QString range = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 11:00:00");
-    Editor editor(six({statusLabel(1)}, {}, {}, {}, {"u"}), range);
-    QCOMPARE(editor.windowTitle(), QStringLiteral("f - Edit Filter"));
-    // A custom range stands in place of the custom entry.
-    QCOMPARE(editor.time()->count(), 8);
-    QCOMPARE(editor.timeChoice().index, 7);
-    QCOMPARE(editor.timeChoice().text, range);
-    QTimer::singleShot(0, &editor, [&] {
-        if (way == 0)
-            QTest::keyClick(&editor, Qt::Key_Escape);
-        else if (way == 1)
-            editor.close();
-        else
-            child<QDialogButtonBox>(&editor, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
-    });
-    QCOMPARE(editor.exec(), int(QDialog::Rejected));
-    QVERIFY(!child<QCheckBox>(&editor, "chbStateRefuse")->isChecked());
-    QVERIFY(child<QLineEdit>(&editor, "leUser")->text().isEmpty());
-    QCOMPARE(editor.timeChoice().index, 0);
-    QCOMPARE(editor.time()->itemText(7), QStringLiteral("Set range..."));
-}
-
-void TestFilterEditor::filesChooser()
-{
-    QTemporaryDir folder;
-    Editor editor;
-    auto *files = child<QLabel>(&editor, "lbFiles");
-    files->setText(QStringLiteral("/earlier"));
-    const QList<ModalSteps::Step> choose = {[&](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-        dialog->selectFile(folder.path());
-        static_cast<QDialog *>(dialog)->accept();
-    }};
+    void eventModel_data()
     {
-        ModalSteps steps(choose);
-        QMetaObject::invokeMethod(&editor, "filesSelect");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("toCheck");
+        QTest::addColumn<QStringList>("checked");
+        QTest::newRow("empty") << QStringList() << QStringList{"a"} << QStringList();
+        QTest::newRow("name in two rows") << QStringList{"a", "b", "a"} << QStringList{"a"} << QStringList{"a", "a"};
+        QTest::newRow("missing name") << QStringList{"a", "b"} << QStringList{"x"} << QStringList();
+        QTest::newRow("comma in a name") << QStringList{"x, y", "z"} << QStringList{"x, y"} << QStringList{"x", "y"};
+        QTest::newRow("name equal to the caption") << QStringList{"Select events"} << QStringList{"Select events"}
+                                                   << QStringList();
     }
-    QCOMPARE(files->text(), folder.path());
-    // Cancelling clears what was listed.
-    ModalSteps cancel({[](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); }});
-    QMetaObject::invokeMethod(&editor, "filesSelect");
-    QCOMPARE(files->text(), QString());
-}
 
-void TestFilterEditor::dateRange_data()
-{
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<qint64>("span");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<bool>("changed");
-    QTest::addColumn<QString>("message");
-    const QString set = QStringLiteral("Set range...");
-    const QString earlier = QStringLiteral("2025-05-05 05:05:05 - 2025-05-06 05:05:05");
-    QTest::newRow("new range") << set << qint64(300) << true << true << "";
-    QTest::newRow("start equals end") << set << qint64(0) << true << true << "";
-    QTest::newRow("end a second early") << earlier << qint64(-1) << true << false << "Wrong time range!";
-    QTest::newRow("longer than period holds") << set << (qint64(1) << 31) << true << false << "Wrong time range!";
-    QTest::newRow("longest that fits") << set << qint64(2147483647) << true << true << "";
-    QTest::newRow("cancelled") << earlier << qint64(0) << false << false << "";
-}
+    void eventModel()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, toCheck);
+        QFETCH(QStringList, checked);
+        CEventModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.fill(names);
+        QCOMPARE(model.rowCount(), names.size() + 1);
+        model.setChecked(toCheck);
+        const QString caption = checked.isEmpty() ? QStringLiteral("Select events") : checked.join(QStringLiteral(", "));
+        QCOMPARE(model.item(0)->text(), caption);
+        QCOMPARE(model.item(0)->toolTip(), caption);
+        QCOMPARE(model.checkedEvents(), checked);
+        // Unchecking all, or refilling, brings the default caption back.
+        for (int row = 1; row < model.rowCount(); ++row)
+            model.item(row)->setCheckState(Qt::Unchecked);
+        QCOMPARE(model.item(0)->text(), QStringLiteral("Select events"));
+        model.setChecked(toCheck);
+        model.fill(names);
+        QCOMPARE(model.checkedEvents(), QStringList());
+    }
 
-void TestFilterEditor::dateRange()
-{
-    QFETCH(QString, before);
-    QFETCH(qint64, span);
-    QFETCH(bool, ok);
-    QFETCH(bool, changed);
-    QFETCH(QString, message);
-    const QDateTime from = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), CFilterEditWindow::rangeDateFormat());
-    Editor editor(six(), before);
-    editor.time()->setCurrentIndex(7);
-    QString shownFrom;
-    QString text;
-    QList<ModalSteps::Step> answers = {[&](QWidget *modal) {
-        auto *dteFrom = child<QDateTimeEdit>(modal, "dteFrom");
-        shownFrom = dteFrom->dateTime().toString(CFilterEditWindow::rangeDateFormat());
-        dteFrom->setDateTime(from);
-        child<QDateTimeEdit>(modal, "dteTo")->setDateTime(from.addSecs(span));
-        ok ? qobject_cast<QDialog *>(modal)->accept() : qobject_cast<QDialog *>(modal)->reject();
-    }};
-    if (!message.isEmpty())
-        answers.append(ModalSteps::press(QMessageBox::Ok, &text));
-    ModalSteps steps(answers);
-    QMetaObject::invokeMethod(&editor, "setDateTime", Q_ARG(int, 6)); // a preset opens nothing
-    QMetaObject::invokeMethod(&editor, "setDateTime", Q_ARG(int, 7));
-    QCOMPARE(steps.done(), answers.size());
-    QCOMPARE(steps.unexpected(), 0);
-    QCOMPARE(text, message);
-    QCOMPARE(editor.time()->itemText(7), changed ? CFilterEditWindow::rangeText(from, from.addSecs(span)) : before);
-    QCOMPARE(editor.time()->currentIndex(), 7);
-    // The dialog opens on the range the entry held.
-    if (before != QLatin1String("Set range..."))
-        QCOMPARE(shownFrom, before.left(19));
-}
+    void eventListFollowsSourcesAndStaysOpen()
+    {
+        Editor editor;
+        CEventModel *model = editor.events();
+        auto rows = [model] {
+            QStringList names;
+            for (int row = 1; row < model->rowCount(); ++row)
+                names << model->item(row)->text();
+            return names;
+        };
+        const auto sorted = [](QStringList names) {
+            names.removeDuplicates();
+            std::sort(names.begin(), names.end());
+            return names;
+        };
+        QCOMPARE(rows(), sorted(EventCatalogue().allNames()));
+        child<QCheckBox>(&editor, "chbSourceProcess")->click();
+        child<QCheckBox>(&editor, "chbSourceFile")->click();
+        QCOMPARE(rows(), sorted(eventNames(1) + eventNames(2)));
+
+        // Clicks in the open list tick events and leave it open.
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        auto *box = child<QComboBox>(&editor, "cbEvent");
+        box->showPopup();
+        QTRY_VERIFY(box->view()->isVisible());
+        for (int row : {2, 3}) {
+            const QPoint at = box->view()->visualRect(model->index(row, 0)).center();
+            QTest::mouseClick(box->view()->viewport(), Qt::LeftButton, {}, at);
+        }
+        QVERIFY(box->view()->isVisible());
+        const QString caption = model->item(2)->text() + QStringLiteral(", ") + model->item(3)->text();
+        QCOMPARE(model->item(0)->text(), caption);
+        box->hidePopup();
+        // Keys and the wheel on the closed box leave the caption in it.
+        QTest::keyClick(box, Qt::Key_Down);
+        QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+        QCOMPARE(box->currentText(), caption);
+        // A source click refills the list: the chosen events are gone.
+        child<QCheckBox>(&editor, "chbSourceFile")->click();
+        QCOMPARE(model->checkedEvents(), QStringList());
+    }
+
+    void acceptedLists_data()
+    {
+        QTest::addColumn<Lists>("loaded");
+        QTest::addColumn<QStringList>("edits"); // "objectName=text", "event=name" or a check box to click
+        QTest::addColumn<Lists>("expected");
+        const QString refuse = statusLabel(1);
+        const Lists full = six({refuse}, {statusLabel(4)}, {"unlink"}, {"grp-x"}, {"usr-x"}, {"pid=\\d+", "/etc/shadow"});
+        QTest::newRow("loaded unchanged") << full << QStringList() << full;
+        QTest::newRow("success ticked") << full << QStringList{"chbStateSuccess"}
+                                        << six({statusLabel(0), refuse}, full[1], full[2], full[3], full[4], full[5]);
+        QTest::newRow("source click drops events") << full << QStringList{"chbSourceFile"}
+                                                   << six({refuse}, {}, {}, {"grp-x"}, {"usr-x"}, full[5]);
+        QTest::newRow("fewer than six lists") << Lists() << QStringList() << six();
+        QTest::newRow("events in row order") << Lists() << QStringList{"event=unlink", "event=chmod"}
+                                             << six({}, {}, {"chmod", "unlink"});
+        QTest::newRow("bare comma") << six() << QStringList{"leUser=a,b"} << six({}, {}, {}, {}, {"a", "b"});
+        QTest::newRow("comma and blank") << six() << QStringList{"leGroup=a, b"} << six({}, {}, {}, {"a", "b"});
+        QTest::newRow("two commas") << six() << QStringList{"leUser=a,,b"} << six({}, {}, {}, {}, {"a", "b"});
+        QTest::newRow("second blank stays") << six() << QStringList{"leUser=a  ,  b"} << six({}, {}, {}, {}, {"a ", " b"});
+        QTest::newRow("outer blanks stay") << six() << QStringList{"leUser= a,b "} << six({}, {}, {}, {}, {" a", "b "});
+        QTest::newRow("parameters then paths") << six() << QStringList{"leParams=x=1, /etc/passwd", "lbFiles=/srv\n\n/tmp"}
+                                               << six({}, {}, {}, {}, {}, {"x=1", "/etc/passwd", "/srv", "/tmp"});
+    }
+
+    void acceptedLists()
+    {
+        QFETCH(Lists, loaded);
+        QFETCH(QStringList, edits);
+        QFETCH(Lists, expected);
+        Editor editor(loaded);
+        for (const QString &edit : edits) {
+            const QString name = edit.section(QLatin1Char('='), 0, 0);
+            const QString value = edit.section(QLatin1Char('='), 1);
+            if (name == QLatin1String("event"))
+                editor.events()->findItems(value).value(0)->setCheckState(Qt::Checked);
+            else if (auto *line = editor.findChild<QLineEdit *>(name))
+                line->setText(value);
+            else if (auto *label = editor.findChild<QLabel *>(name))
+                label->setText(value);
+            else
+                child<QCheckBox>(&editor, qPrintable(name))->click();
+        }
+        child<QDialogButtonBox>(&editor, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(editor.result(), int(QDialog::Accepted));
+        QCOMPARE(editor.filterLists(), toPatternForm(expected));
+
+        // Loaded again and accepted, the same lists come back (blanks next to a
+        // comma excepted: they are taken for part of the separator); a typed
+        // parameter that is a path is listed among the paths.
+        Editor again(toDisplayForm(editor.filterLists()));
+        if (expected.at(5).contains(QStringLiteral("/etc/passwd")))
+            QCOMPARE(child<QLabel>(&again, "lbFiles")->text(), QStringLiteral("/etc/passwd\n/srv\n/tmp"));
+        again.accept();
+        if (QTest::currentDataTag() != QByteArray("second blank stays"))
+            QCOMPARE(again.filterLists(), toPatternForm(expected));
+    }
+
+    void closingResets_data()
+    {
+        QTest::addColumn<int>("way");
+        int way = 0;
+        for (const char *name : {"Escape", "close button", "Cancel"})
+            QTest::newRow(name) << way++;
+    }
+
+    void closingResets()
+    {
+        QFETCH(int, way);
+        const QString range = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 11:00:00");
+        Editor editor(six({statusLabel(1)}, {}, {}, {}, {"u"}), range);
+        QCOMPARE(editor.windowTitle(), QStringLiteral("f - Edit Filter"));
+        // A custom range stands in place of the custom entry.
+        QCOMPARE(editor.time()->count(), 8);
+        QCOMPARE(editor.timeChoice().index, 7);
+        QCOMPARE(editor.timeChoice().text, range);
+        QTimer::singleShot(0, &editor, [&] {
+            if (way == 0)
+                QTest::keyClick(&editor, Qt::Key_Escape);
+            else if (way == 1)
+                editor.close();
+            else
+                child<QDialogButtonBox>(&editor, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
+        });
+        QCOMPARE(editor.exec(), int(QDialog::Rejected));
+        QVERIFY(!child<QCheckBox>(&editor, "chbStateRefuse")->isChecked());
+        QVERIFY(child<QLineEdit>(&editor, "leUser")->text().isEmpty());
+        QCOMPARE(editor.timeChoice().index, 0);
+        QCOMPARE(editor.time()->itemText(7), QStringLiteral("Set range..."));
+    }
+
+    void filesChooser()
+    {
+        Editor editor;
+        auto *files = child<QLabel>(&editor, "lbFiles");
+        files->setText(QStringLiteral("/earlier"));
+        const QList<ModalSteps::Step> choose = {[&](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
+            dialog->selectFile(QDir::tempPath());
+            static_cast<QDialog *>(dialog)->accept();
+        }};
+        {
+            ModalSteps steps(choose);
+            QMetaObject::invokeMethod(&editor, "filesSelect");
+        }
+        QCOMPARE(files->text(), QDir::tempPath());
+        // Cancelling clears what was listed.
+        ModalSteps cancel({[](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); }});
+        QMetaObject::invokeMethod(&editor, "filesSelect");
+        QCOMPARE(files->text(), QString());
+    }
+
+    void dateRange_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<qint64>("span");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("message");
+        const QString set = QStringLiteral("Set range...");
+        const QString earlier = QStringLiteral("2025-05-05 05:05:05 - 2025-05-06 05:05:05");
+        QTest::newRow("new range") << set << qint64(300) << true << "";
+        QTest::newRow("start equals end") << set << qint64(0) << true << "";
+        QTest::newRow("end a second early") << earlier << qint64(-1) << true << "Wrong time range!";
+        QTest::newRow("longer than period holds") << set << (qint64(1) << 31) << true << "Wrong time range!";
+        QTest::newRow("longest that fits") << set << qint64(2147483647) << true << "";
+        QTest::newRow("cancelled") << earlier << qint64(0) << false << "";
+    }
+
+    void dateRange()
+    {
+        QFETCH(QString, before);
+        QFETCH(qint64, span);
+        QFETCH(bool, ok);
+        QFETCH(QString, message);
+        const bool changed = ok && message.isEmpty();
+        const QDateTime from = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), CFilterEditWindow::rangeDateFormat());
+        Editor editor(six(), before);
+        editor.time()->setCurrentIndex(7);
+        QString shownFrom;
+        QString text;
+        QList<ModalSteps::Step> answers = {[&](QWidget *modal) {
+            auto *dteFrom = child<QDateTimeEdit>(modal, "dteFrom");
+            shownFrom = dteFrom->dateTime().toString(CFilterEditWindow::rangeDateFormat());
+            dteFrom->setDateTime(from);
+            child<QDateTimeEdit>(modal, "dteTo")->setDateTime(from.addSecs(span));
+            ok ? qobject_cast<QDialog *>(modal)->accept() : qobject_cast<QDialog *>(modal)->reject();
+        }};
+        if (!message.isEmpty())
+            answers.append(ModalSteps::press(QMessageBox::Ok, &text));
+        ModalSteps steps(answers);
+        QMetaObject::invokeMethod(&editor, "setDateTime", Q_ARG(int, 6)); // a preset opens nothing
+        QMetaObject::invokeMethod(&editor, "setDateTime", Q_ARG(int, 7));
+        QCOMPARE(steps.done(), answers.size());
+        QCOMPARE(steps.unexpected(), 0);
+        QCOMPARE(text, message);
+        QCOMPARE(editor.time()->itemText(7), changed ? CFilterEditWindow::rangeText(from, from.addSecs(span)) : before);
+        QCOMPARE(editor.time()->currentIndex(), 7);
+        // The dialog opens on the range the entry held.
+        if (before != QLatin1String("Set range..."))
+            QCOMPARE(shownFrom, before.left(19));
+    }
+};
 
 QTEST_MAIN(TestFilterEditor)
 #include "tst_filtereditor.moc"

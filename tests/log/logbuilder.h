@@ -10,19 +10,25 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
-#include <QByteArray>
-#include <QDateTime>
-#include <QFile>
-#include <QMap>
-#include <QString>
-#include <QStringList>
 #include <QVector>
 
 #include <cstdlib>
+
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
 
 struct LogBuilder
 {
@@ -31,32 +37,15 @@ struct LogBuilder
 
     // Appends a record and returns its offset. kind 9 makes a record the
     // library refuses to compile.
-    qint64 add(quint32 time, const QByteArray &payload = "/etc/passwd", quint16 kind = 2,
-               quint16 event = 0, quint16 flags = 0)
+    qint64 add(quint32 time, const QByteArray &payload = "/etc/passwd", quint16 kind = 2, quint16 flags = 0)
     {
-        MlogRecord r;
-        r.flags = flags;
-        r.time = time;
-        r.subject[0] = 4212;
-        r.subject[1] = 4100;
-        r.subject[2] = 1000;
-        r.subject[3] = 1000;
-        r.kind = kind;
-        r.event = event;
-        r.payload = payload;
-        const qint64 at = data.size();
-        data += encodeRecord(r);
-        offsets.append(at);
-        return at;
+        offsets.append(data.size());
+        data += encodeRecord(MlogRecord{time, {4212, 4100, 1000, 1000, 0}, kind, 0, 0, flags, payload});
+        return offsets.last();
     }
 
     void garbage(const QByteArray &bytes) { data += bytes; }
-
-    bool save(const QString &path) const
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-    }
+    bool save(const QString &path) const { return writeBytes(path, data); }
 
     bool append(const QString &path, qint64 from) const
     {

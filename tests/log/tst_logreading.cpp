@@ -1,14 +1,8 @@
 // Reading record texts block by block: boundaries, failures and garbage
 // inside a block, short records at the end and growth after the scan.
 #include "logbuilder.h"
-#include "mlog.h"
-
-#include <clog.h>
 
 #include <QDataStream>
-#include <QDir>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestLogReading : public QObject
@@ -37,50 +31,41 @@ private slots:
         b.add(t0, "/a1");
         b.add(t0, "/a2");
         b.add(t0 + 1, "/b1");
-        b.add(t0 + 1, QByteArray(300, 'h'), 2, 0, MLOG_FLAG_HIDDEN);
-        b.add(t0 + 3, "/hidden", 2, 0, MLOG_FLAG_HIDDEN);
+        b.add(t0 + 1, QByteArray(300, 'h'), 2, MLOG_FLAG_HIDDEN);
+        b.add(t0 + 3, "/hidden", 2, MLOG_FLAG_HIDDEN);
         b.add(t0 + 5, "/c1");
-        b.add(t0 + 5, "/c2", 2, 0, MLOG_FLAG_HIDDEN);
-        b.add(t0 + 5, "/c3", 0, 0);
+        b.add(t0 + 5, "/c2", 2, MLOG_FLAG_HIDDEN);
+        b.add(t0 + 5, "/c3", 0);
         QVERIFY(b.save(path("blocks.mlog")));
-
         CLog log;
         log.readLog(path("blocks.mlog"));
-        QCOMPARE(log.blockCount(), 4);
         QCOMPARE(log.recordCount(), 8);
-        QCOMPARE(log.readBlock(0), NaiveScan(b.data).textsByTime.value(t0));
-        QVERIFY(log.readBlock(0).value(1).contains("/a2"));
-        QCOMPARE(log.readBlock(1).size(), 1);
-        QVERIFY(log.readBlock(2).isEmpty());
-        QCOMPARE(log.readBlock(3).size(), 2);
-        QVERIFY(log.readBlock(3).value(1).contains("/c3"));
-        QVERIFY(log.readBlock(-1).isEmpty());
-        QVERIFY(log.readBlock(4).isEmpty());
+        const NaiveScan naive(b.data);
+        QList<int> sizes;
+        for (int k = -1; k <= log.blockCount(); ++k) {
+            const QStringList texts = log.readBlock(k);
+            sizes << texts.size();
+            QCOMPARE(texts, naive.textsByTime.value(naive.index.keys().value(k, 1)));
+        }
+        QCOMPARE(sizes, QList<int>({0, 2, 1, 0, 2, 0}));
 
         const QDateTime d0 = QDateTime::fromSecsSinceEpoch(t0, Qt::UTC);
-        QCOMPARE(log.blockForDate(d0.addSecs(-100)), 0);
-        QCOMPARE(log.blockForDate(d0), 0);
-        QCOMPARE(log.blockForDate(d0.addSecs(1)), 1);
-        QCOMPARE(log.blockForDate(d0.addSecs(4)), 3);
-        QCOMPARE(log.blockForDate(d0.addSecs(6)), 4);
-        QCOMPARE(log.firstDate(), d0.toLocalTime());
+        QList<int> found;
+        for (int s : {-100, 0, 1, 4, 6})
+            found << log.blockForDate(d0.addSecs(s));
+        QCOMPARE(found, QList<int>({0, 0, 1, 3, 4}));
+        QCOMPARE(log.firstDate(), d0);
         QCOMPARE(log.firstDate().timeSpec(), Qt::LocalTime);
-        QCOMPARE(log.lastDate(), d0.addSecs(5).toLocalTime());
+        QCOMPARE(log.lastDate(), d0.addSecs(5));
 
         // The sequential reader gives each block exactly what readBlock
         // gives, and counting without texts agrees with the texts.
         QList<int> seen;
         log.forEachBlock(-5, 99, [&](int block, const QStringList &texts) {
             seen << block;
-            return texts == log.readBlock(block);
+            return texts == log.readBlock(block) && block < 2;
         });
-        QCOMPARE(seen, QList<int>({0, 1, 2, 3}));
-        seen.clear();
-        log.forEachBlock(1, 2, [&](int block, const QStringList &) {
-            seen << block;
-            return false;
-        });
-        QCOMPARE(seen, QList<int>({1}));
+        QCOMPARE(seen, QList<int>({0, 1, 2}));
         QList<int> counts;
         log.countBlockTexts(-1, 7, [&](int block, int count) {
             counts << block << count;
@@ -97,34 +82,30 @@ private slots:
         const quint32 t0 = 1800000100;
         LogBuilder b;
         b.add(t0, "/ok1");
-        b.add(t0, "");       // a record of exactly 40 bytes
+        b.add(t0, "");        // a record of exactly 40 bytes
         b.add(t0, "/bad", 9); // refused by the library
         b.garbage(QByteArray("junk\x80\x19\x12", 7));
         b.add(t0, "/after");
         b.add(t0 + 1, "/next");
         b.add(t0 + 2, "/cut");
-        b.data.chop(2);       // the last record loses the end of its payload
+        b.data.chop(2); // the last record loses the end of its payload
         QVERIFY(b.save(path("failures.mlog")));
         QCOMPARE(b.offsets[2] - b.offsets[1], qint64(40));
 
         CLog log;
         log.readLog(path("failures.mlog"));
-        QCOMPARE(log.blockCount(), 3);
         const QStringList first = log.readBlock(0);
         QCOMPARE(first.size(), 3);
-        QVERIFY(first[0].contains("/ok1"));
-        QVERIFY(first[2].contains("/after"));
+        QVERIFY(first[0].contains("/ok1") && first[2].contains("/after"));
         QCOMPARE(first, NaiveScan(b.data).textsByTime.value(t0));
-        QCOMPARE(log.readBlock(1).size(), 1);
-        QVERIFY(log.readBlock(2).isEmpty());
-        QVERIFY(!log.isIndexStale());
-
         QVector<QStringList> sequential;
         log.forEachBlock(0, 2, [&](int, const QStringList &texts) {
             sequential << texts;
             return true;
         });
         QCOMPARE(sequential, QVector<QStringList>({first, log.readBlock(1), QStringList()}));
+        QCOMPARE(log.readBlock(1).size(), 1);
+        QVERIFY(!log.isIndexStale());
 
         // A range walks as the scan does: from garbage to the next record.
         QCOMPARE(log.readRange(b.offsets[2] + 41, b.offsets[4]).size(), 1);
@@ -140,18 +121,17 @@ private slots:
         b.add(1800000200, "/one");
         b.add(1800000200, "/two", 9);
         b.add(1800000200, "/three");
-        QByteArray bytes = b.data;
-        bytes.chop(1);
+        const QByteArray bytes = b.data.left(b.data.size() - 1);
         QDataStream in(bytes);
-        in.setByteOrder(QDataStream::LittleEndian);
         const QPair<QString, int> one = CLog::readRecord(in);
         QVERIFY(one.first.contains("/one"));
         QCOMPARE(one.second, 4);
-        QCOMPARE(CLog::readRecord(in), qMakePair(QString(), -1));
+        const QPair<QString, int> failed(QString(), -1);
+        QCOMPARE(CLog::readRecord(in), failed);
         QDataStream cut(bytes.mid(int(b.offsets[2])));
-        QCOMPARE(CLog::readRecord(cut), qMakePair(QString(), -1));
+        QCOMPARE(CLog::readRecord(cut), failed);
         QDataStream shortHeader(bytes.left(39));
-        QCOMPARE(CLog::readRecord(shortHeader), qMakePair(QString(), -1));
+        QCOMPARE(CLog::readRecord(shortHeader), failed);
     }
 
     void appendedRecordsComeWithTheLastBlock()
@@ -163,7 +143,6 @@ private slots:
         QVERIFY(b.save(path("growing.mlog")));
         CLog log;
         log.readLog(path("growing.mlog"));
-        QCOMPARE(log.blockCount(), 2);
         const qint64 before = b.data.size();
         b.add(t0 + 2, "/late1");
         b.add(t0 + 3, "/late2");
@@ -175,30 +154,19 @@ private slots:
         QCOMPARE(log.readBlock(0).size(), 1);
     }
 
-    void generatedLogReadsEveryRecord_data()
-    {
-        QTest::addColumn<double>("garbage");
-        QTest::newRow("clean") << 0.0;
-        QTest::newRow("garbage between records") << 0.05;
-    }
-
     void generatedLogReadsEveryRecord()
     {
-        // Many blocks across several reads of the sequential reader: every
-        // block read sequentially equals the same block read alone, and
-        // together they hold every record that decodes, garbage or not.
-        QFETCH(double, garbage);
+        // Many blocks across several reads of the sequential reader, garbage
+        // between records: every block read sequentially equals the same
+        // block read alone, and together they hold every record that decodes.
         MlogGeneratorOptions o;
         o.records = 20000;
         o.seed = 7;
-        o.garbageRate = garbage;
-        o.truncateLast = garbage > 0;
-        QString error;
-        const QString p = path(QString("gen%1.mlog").arg(garbage));
-        QVERIFY2(generateLog(p, o, &error), qPrintable(error));
-        QFile f(p);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const NaiveScan naive(f.readAll());
+        o.garbageRate = 0.05;
+        o.truncateLast = true;
+        const QString p = path("generated.mlog");
+        QVERIFY(generateLog(p, o));
+        const NaiveScan naive(fileBytes(p));
         CLog log;
         log.readLog(p);
         QVERIFY(log.blockCount() > 100);
@@ -206,15 +174,13 @@ private slots:
         int mismatches = 0;
         log.forEachBlock(0, log.blockCount() - 1, [&](int block, const QStringList &texts) {
             all += texts;
-            if (block % 97 == 0 && texts != log.readBlock(block))
-                ++mismatches;
+            mismatches += block % 97 == 0 && texts != log.readBlock(block);
             return true;
         });
         QCOMPARE(mismatches, 0);
         QCOMPARE(log.recordCount(), 20000);
-        QCOMPARE(all.size(), naive.texts.size());
-        QVERIFY(all == naive.texts);
         QVERIFY(naive.texts.size() >= 19999);
+        QVERIFY(all == naive.texts);
     }
 };
 

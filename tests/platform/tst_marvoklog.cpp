@@ -13,53 +13,37 @@ namespace {
 
 char sentinel;
 
-struct Compiled
+// The text of one record as the reader gets it, "null" for a null text,
+// ending the batch unless told not to.
+QByteArray textOf(const QByteArray &record, bool endBatch = true)
 {
-    int result = -1;
-    QByteArray text;
-    bool nullText = true;
-    bool slotUntouched = false;
-};
-
-// One record through the library the way the reader uses it, ending the
-// batch unless told not to; the out-slot starts as a pointer the library
-// must overwrite, never leave behind.
-Compiled compile(const QByteArray &record, qint64 length = -2, bool endBatch = true)
-{
-    Compiled c;
-    void *slot = &sentinel;
-    c.result = mlog_compile(&slot, record.constData(), length == -2 ? record.size() : length);
-    if (slot == &sentinel) {
-        c.slotUntouched = true;
-        return c;
+    void *compiled = nullptr;
+    QByteArray text = "refused";
+    if (mlog_compile(&compiled, record.constData(), record.size()) != -1) {
+        char *t = mlog_txt_malloc(compiled);
+        text = t ? QByteArray(t) : QByteArray("null");
+        std::free(t);
     }
-    if (c.result != -1) {
-        char *text = mlog_txt_malloc(slot);
-        c.nullText = text == nullptr;
-        c.text = QByteArray(text);
-        std::free(text);
-    }
-    std::free(slot);
+    std::free(compiled);
     if (endBatch)
         mlog_done();
-    return c;
+    return text;
 }
 
-// The names of a category as the catalogue reads them; none unless the
-// block ends in a NUL.
+// The names of a category; none unless the block ends in a NUL.
 QStringList eventNames(int category)
 {
-    QStringList names;
     char *block = &sentinel;
     const int length = mlog_init() == -1 ? -1 : mlog_listevents(category, &block);
     if (block == &sentinel)
         return {};
-    const QByteArray all(block, qMax(length, 0));
+    QByteArray all(block, qMax(length, 0));
+    std::free(block);
+    mlog_done();
+    QStringList names;
     if (all.endsWith('\0'))
         for (const QByteArray &name : all.left(length - 1).split('\0'))
             names << QString::fromUtf8(name);
-    std::free(block);
-    mlog_done();
     return names;
 }
 
@@ -84,173 +68,147 @@ QByteArray samplePrefix()
 class TestMarvokLog : public QObject
 {
     Q_OBJECT
-
 private slots:
-    void eventLists();
-    void textLayout();
-    void parameters();
-    void extremeValues();
-    void compileFailures_data();
-    void compileFailures();
-    void localDates();
-};
-
-void TestMarvokLog::eventLists()
-{
-    QMap<QString, QList<int>> categoriesOf;
-    for (int category = 0; category < 4; ++category) {
-        // Each name, the last one included, ends in one NUL.
-        const QStringList names = eventNames(category);
-        QVERIFY(!names.isEmpty() && !names.contains(QString()));
-        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
-        for (const QString &name : names)
-            categoriesOf[name] << category;
+    void eventListsAndTexts()
+    {
+        // Each name, the last one included, ends in one NUL, and every event of
+        // every list compiles; refusals and texts without parameters alternate.
+        const QStringList markers{"[u]", "[p]", "[f]", "[c]"};
+        for (int kind = 0; kind < 4; ++kind) {
+            const QStringList names = eventNames(kind);
+            QVERIFY(!names.isEmpty() && !names.contains(QString()));
+            QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
+            for (int event = 0; event < names.size(); ++event) {
+                const bool refused = event % 2;
+                MlogRecord r = sampleRecord();
+                r.kind = quint16(kind);
+                r.event = quint16(event);
+                r.status = refused ? 13 : 0;
+                r.payload = refused ? QByteArray() : QByteArray("path=/etc/shadow mode=0640");
+                const QString expected = markers.at(kind) + QStringLiteral(" <4212,4100,1000,1001,7> ")
+                    + (refused ? "[f] " : "[s] ") + names.at(event) + ' ' + localDate(r.time)
+                    + (refused ? "" : " path=/etc/shadow mode=0640");
+                QCOMPARE(QString::fromUtf8(textOf(encodeRecord(r))), expected);
+            }
+        }
+        // Filters must tell a name from a longer one that starts with it.
+        QVERIFY(eventNames(2).contains("open") && eventNames(2).contains("openat"));
     }
-    // Filters must tell a name from a longer one that starts with it, and
-    // a name by its kind.
-    QVERIFY(categoriesOf.contains(QStringLiteral("open")) && categoriesOf.contains(QStringLiteral("openat")));
-    QCOMPARE(categoriesOf.value(QStringLiteral("kill")), (QList<int>{1, 3}));
-    QCOMPARE(categoriesOf.value(QStringLiteral("chmod")), (QList<int>{0, 2}));
-}
 
-void TestMarvokLog::textLayout()
-{
-    // Every event of every list compiles, the last one included; refusals
-    // and texts without parameters alternate.
-    const QStringList markers{"[u]", "[p]", "[f]", "[c]"};
-    for (int kind = 0; kind < 4; ++kind) {
-        const QStringList names = eventNames(kind);
-        for (int event = 0; event < names.size(); ++event) {
-            const bool refused = event % 2;
-            MlogRecord r = sampleRecord();
-            r.kind = quint16(kind);
-            r.event = quint16(event);
-            r.status = refused ? 13 : 0;
-            r.payload = refused ? QByteArray() : QByteArray("path=/etc/shadow mode=0640");
-            const QString expected = markers.at(kind) + QStringLiteral(" <4212,4100,1000,1001,7> ")
-                + (refused ? "[f] " : "[s] ") + names.at(event) + ' ' + localDate(r.time)
-                + (refused ? "" : " path=/etc/shadow mode=0640");
-            QCOMPARE(QString::fromUtf8(compile(encodeRecord(r)).text), expected);
+    void parameters()
+    {
+        // Plain bytes are copied word by word: every byte value and every
+        // sequence that needs care, at every place of two words and a tail, is
+        // shown as it would be alone, and the text is valid UTF-8 on one line.
+        const QByteArray bad("\xef\xbf\xbd"); // U+FFFD
+        QList<QPair<QByteArray, QByteArray>> cases{
+            {"\xc2\x85", " "},                                                    // C1 control
+            {"\xc3\xbc\xe2\x82\xac\xf0\x9f\x98\x80", "\xc3\xbc\xe2\x82\xac\xf0\x9f\x98\x80"}, // kept
+            {"\xc0\xaf", bad.repeated(2)},                                         // overlong
+            {"\xe0\x80\xaf", bad.repeated(3)},                                     // overlong
+            {"\xed\xa0\x80", bad.repeated(3)},                                     // surrogate
+            {"\xf4\x90\x80\x80", bad.repeated(4)},                                 // beyond U+10FFFF
+            {"\xe2\x82", bad.repeated(2)},                                         // cut short, also at the end
+        };
+        for (int value = 0; value < 256; ++value) {
+            const QByteArray byte(1, char(value));
+            cases.append({byte, value >= 0x80 ? bad : (value < 0x20 || value == 0x7F) ? QByteArray(" ") : byte});
+        }
+        MlogRecord r = sampleRecord();
+        const QByteArray prefix = samplePrefix();
+        for (const auto &c : cases) {
+            for (int at = 0; at + c.first.size() <= 19; ++at) {
+                r.payload = QByteArray(19, 'a').replace(at, c.first.size(), c.first);
+                const QByteArray expected = prefix + QByteArray(19, 'a').replace(at, c.first.size(), c.second);
+                QCOMPARE(textOf(encodeRecord(r)), expected);
+            }
         }
     }
-}
 
-void TestMarvokLog::parameters()
-{
-    // Plain bytes are copied word by word: every byte value and every
-    // sequence that needs care, at every place of two words and a tail, is
-    // shown as it would be alone, and the text is valid UTF-8 on one line.
-    const QByteArray bad("\xef\xbf\xbd"); // U+FFFD
-    QList<QPair<QByteArray, QByteArray>> cases{
-        {"\xc2\x85", " "},                                                    // C1 control
-        {"\xc3\xbc\xe2\x82\xac\xf0\x9f\x98\x80", "\xc3\xbc\xe2\x82\xac\xf0\x9f\x98\x80"}, // kept
-        {"\xc0\xaf", bad.repeated(2)},                                         // overlong
-        {"\xe0\x80\xaf", bad.repeated(3)},                                     // overlong
-        {"\xed\xa0\x80", bad.repeated(3)},                                     // surrogate
-        {"\xf4\x90\x80\x80", bad.repeated(4)},                                 // beyond U+10FFFF
-        {"\xe2\x82", bad.repeated(2)},                                         // cut short, also at the end
-    };
-    for (int value = 0; value < 256; ++value) {
-        const QByteArray byte(1, char(value));
-        cases.append({byte, value >= 0x80 ? bad : (value < 0x20 || value == 0x7F) ? QByteArray(" ") : byte});
+    void extremeValues()
+    {
+        // The longest text there is: the text buffer must hold it.
+        MlogRecord r = sampleRecord();
+        for (quint32 &s : r.subject)
+            s = 0xFFFFFFFFu;
+        r.status = 0xFFFFFFFFu;
+        r.time = 0xFFFFFFFFu;
+        r.payload = QByteArray(0xFFFF, '\xff'); // every byte grows to three
+        const QByteArray text = textOf(encodeRecord(r));
+        QVERIFY(text.startsWith("[f] <4294967295,4294967295,4294967295,4294967295,4294967295> [f] unlink "));
+        QVERIFY(text.endsWith(' ' + QByteArray("\xef\xbf\xbd").repeated(0xFFFF)));
+
+        // Only flag bit 0 hides a record: its text is null.
+        r = sampleRecord();
+        r.flags = MLOG_FLAG_HIDDEN;
+        QCOMPARE(textOf(encodeRecord(r)), QByteArray("null"));
+        r.flags = 2;
+        QVERIFY(textOf(encodeRecord(r)).startsWith(samplePrefix()));
     }
-    MlogRecord r = sampleRecord();
-    const QByteArray prefix = samplePrefix();
-    for (const auto &c : cases) {
-        for (int at = 0; at + c.first.size() <= 19; ++at) {
-            r.payload = QByteArray(19, 'a').replace(at, c.first.size(), c.first);
-            const QByteArray expected = prefix + QByteArray(19, 'a').replace(at, c.first.size(), c.second);
-            QCOMPARE(compile(encodeRecord(r)).text, expected);
+
+    void compileFailures_data()
+    {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<qint64>("length");
+        const QByteArray good = encodeRecord(sampleRecord());
+        const qint64 size = good.size();
+        const auto changed = [&](int offset, QByteArray bytes) {
+            QByteArray r = good;
+            r.replace(offset, bytes.size(), bytes);
+            return r;
+        };
+        QTest::newRow("magic big-endian") << changed(0, QByteArray("\x10\x12\x19\x80", 4)) << size;
+        QTest::newRow("length not the payload's") << good + 'x' << size + 1;
+        QTest::newRow("header cut") << good << qint64(39);
+        QTest::newRow("kind 4") << changed(MLOG_OFF_KIND, QByteArray("\x04\x00", 2)) << size;
+        for (int kind = 0; kind < 4; ++kind) {
+            QByteArray r = changed(MLOG_OFF_KIND, QByteArray(1, char(kind)) + '\0');
+            r.replace(MLOG_OFF_EVENT, 2, QByteArray(1, char(eventNames(kind).size())) + '\0');
+            QTest::addRow("kind %d event one past its list", kind) << r << size;
         }
     }
-}
 
-void TestMarvokLog::extremeValues()
-{
-    // The longest text there is: the text buffer must hold it.
-    MlogRecord r = sampleRecord();
-    for (quint32 &s : r.subject)
-        s = 0xFFFFFFFFu;
-    r.status = 0xFFFFFFFFu;
-    r.time = 0xFFFFFFFFu;
-    r.payload = QByteArray(0xFFFF, '\xff'); // every byte grows to three
-    const Compiled c = compile(encodeRecord(r));
-    QVERIFY(c.text.startsWith("[f] <4294967295,4294967295,4294967295,4294967295,4294967295> [f] unlink "));
-    QVERIFY(c.text.endsWith(' ' + QByteArray("\xef\xbf\xbd").repeated(0xFFFF)));
-
-    // Only flag bit 0 hides a record: its text is null.
-    r = sampleRecord();
-    r.flags = MLOG_FLAG_HIDDEN;
-    const Compiled hidden = compile(encodeRecord(r));
-    QVERIFY(hidden.result != -1 && hidden.nullText);
-    r.flags = 2;
-    QVERIFY(compile(encodeRecord(r)).text.startsWith(samplePrefix()));
-}
-
-void TestMarvokLog::compileFailures_data()
-{
-    QTest::addColumn<QByteArray>("record");
-    QTest::addColumn<qint64>("length");
-    const QByteArray good = encodeRecord(sampleRecord());
-    const qint64 size = good.size();
-    const auto changed = [&](int offset, QByteArray bytes) {
-        QByteArray r = good;
-        r.replace(offset, bytes.size(), bytes);
-        return r;
-    };
-    QTest::newRow("magic big-endian") << changed(0, QByteArray("\x10\x12\x19\x80", 4)) << size;
-    QTest::newRow("length not the payload's") << good + 'x' << size + 1;
-    QTest::newRow("header cut") << good << qint64(39);
-    QTest::newRow("kind 4") << changed(MLOG_OFF_KIND, QByteArray("\x04\x00", 2)) << size;
-    for (int kind = 0; kind < 4; ++kind) {
-        QByteArray r = changed(MLOG_OFF_KIND, QByteArray(1, char(kind)) + '\0');
-        r.replace(MLOG_OFF_EVENT, 2, QByteArray(1, char(eventNames(kind).size())) + '\0');
-        QTest::addRow("kind %d event one past its list", kind) << r << size;
+    void compileFailures()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(qint64, length);
+        void *slot = &sentinel;
+        QCOMPARE(mlog_compile(&slot, record.constData(), length), -1);
+        QVERIFY2(slot != &sentinel, "the out-slot is cleared on failure");
+        std::free(slot);
+        QCOMPARE(mlog_compile(nullptr, record.constData(), record.size()), -1);
     }
-}
 
-void TestMarvokLog::compileFailures()
-{
-    QFETCH(QByteArray, record);
-    QFETCH(qint64, length);
-    const Compiled c = compile(record, length);
-    QVERIFY2(!c.slotUntouched, "the out-slot is cleared on failure");
-    QCOMPARE(c.result, -1);
-    QCOMPARE(mlog_compile(nullptr, record.constData(), record.size()), -1);
-}
-
-void TestMarvokLog::localDates()
-{
-    // The library keeps the text of the last local minute; times that go
-    // back, jump, cross minutes and offset changes must still come out
-    // right, also after a change of time zone between two batches.
-    const QByteArray savedTz = qgetenv("TZ");
-    for (const char *zone : {"UTC", "Europe/Berlin", "America/St_Johns"}) {
-        qputenv("TZ", zone);
+    void localDates()
+    {
+        // The library keeps the text of the last local minute; times that go
+        // back, jump, cross minutes and offset changes must still come out
+        // right, also after a change of time zone between two batches.
+        const QByteArray savedTz = qgetenv("TZ");
+        for (const char *zone : {"UTC", "Europe/Berlin", "America/St_Johns"}) {
+            qputenv("TZ", zone);
+            tzset();
+            mlog_done();
+            // Around the spring change in Berlin (2026-03-29 01:00 UTC).
+            const quint32 change = 1774746000;
+            QList<quint32> times;
+            for (quint32 t = change - 125; t < change + 125; t += 7)
+                times << t;
+            times << change - 1 << change << change + 59 << change - 60 << 0 << 0xFFFFFFFFu << 1796548827;
+            for (quint32 t : times) {
+                MlogRecord r = sampleRecord();
+                r.time = t;
+                r.payload.clear();
+                const QString shown = QString::fromUtf8(textOf(encodeRecord(r), false).right(19));
+                QVERIFY2(shown == localDate(t), qPrintable(QStringLiteral("%1 at %2: %3").arg(zone).arg(t).arg(shown)));
+            }
+            mlog_done();
+        }
+        savedTz.isNull() ? qunsetenv("TZ") : qputenv("TZ", savedTz);
         tzset();
         mlog_done();
-        // Around the spring change in Berlin (2026-03-29 01:00 UTC).
-        const quint32 change = 1774746000;
-        QList<quint32> times;
-        for (quint32 t = change - 125; t < change + 125; t += 7)
-            times << t;
-        times << change - 1 << change << change + 59 << change - 60 << 0 << 0xFFFFFFFFu << 1796548827;
-        for (quint32 t : times) {
-            MlogRecord r = sampleRecord();
-            r.time = t;
-            r.payload.clear();
-            const QString shown = QString::fromUtf8(compile(encodeRecord(r), -2, false).text.right(19));
-            QVERIFY2(shown == localDate(t), qPrintable(QStringLiteral("%1 at %2: %3").arg(zone).arg(t).arg(shown)));
-        }
-        mlog_done();
     }
-    if (savedTz.isNull())
-        qunsetenv("TZ");
-    else
-        qputenv("TZ", savedTz);
-    tzset();
-    mlog_done();
-}
+};
 
 QTEST_GUILESS_MAIN(TestMarvokLog)
 #include "tst_marvoklog.moc"
