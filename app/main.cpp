@@ -1,5 +1,6 @@
 #include "iconfallback.h"
 #include "mainwindow.h"
+#include "settingscheck.h"
 #include "vrelintegration.h"
 
 #include <QApplication>
@@ -21,6 +22,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
     QCoreApplication::setApplicationVersion(QStringLiteral("3.5.8+ci19"));
     vrelInit("3.5.8+ci19", "Vrel View Audit");
+    // Before anything reads the settings: a file Qt cannot read safely would
+    // end every start.
+    const QList<SettingsCheck::SetAside> setAside = SettingsCheck::setAsideUnsafeSettings();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate("main", "Viewer for binary security audit logs."));
@@ -39,6 +43,7 @@ int main(int argc, char *argv[])
     int code = 0;
     {
         mainWindow window;
+        window.setSettingsSetAside(setAside);
         if (!parser.positionalArguments().isEmpty())
             window.setStartLog(QDir::current().absoluteFilePath(parser.positionalArguments().constFirst()));
         window.show();

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "cfilter.h"
+#include "settingscheck.h"
 
 class CFilterEditWindow;
 class CLog;
@@ -54,6 +55,9 @@ public:
     // A log named from outside (the command line): the start step opens it
     // as File > Open would, in place of the log configured to open at start.
     void setStartLog(const QString &path);
+    // Settings files found unsafe and set aside before the window was made:
+    // the start step names them, and where they went, in one warning.
+    void setSettingsSetAside(const QList<SettingsCheck::SetAside> &files);
     // Shows the description of the tab's filter in the Filter info panel.
     void showTabFilter(const TabInfo &info);
     // Tabs get close buttons only while there are two or more.
@@ -68,9 +72,12 @@ public:
     // Lists the logs of `dir` in the log files panel with their first and
     // last record dates and sizes; unreadable logs are named in one warning.
     void fillLogFiles(const QDir &dir);
-    // Stores / restores geometry, splitters and panel visibility.
+    // Stores / restores geometry, splitters and panel visibility; stored
+    // values of a wrong type or unsound splitter states leave the defaults.
     void saveWindowState();
     void restoreWindowState();
+    // Reads the saved filters into the filter list and the filter selector.
+    void reloadFilters();
 
     // Bytes of available memory from /proc/meminfo (through "cat"); 0 when unknown.
     static qint64 memAvailable();
@@ -81,10 +88,6 @@ public:
 
     // The source of the available-memory figure used by loadLog (tests stub it).
     std::function<qint64()> memAvailableSource = &mainWindow::memAvailable;
-
-    // What keeps a filter from being stored under `name` so that it reads
-    // back the same (a text for the user), or "" when nothing does.
-    static QString unsavableReason(const QString &name, const CFilter &filter);
 
     // True while a log is read or a filter run or save is under way.
     bool isBusy() const;
@@ -144,7 +147,6 @@ private:
     void buildRecentFiles();
 
     // Filter selector (mainwindow_filters.cpp).
-    void reloadFilters();
     void fillFilterCombo(QComboBox *combo);
 
     QString defaultFilterName;
@@ -158,6 +160,7 @@ private:
     QDialog *filterNameDialog = nullptr;
     QString appTitle;
     QString startLog;
+    QList<SettingsCheck::SetAside> settingsSetAside;
     QString currentFile;
     QString logDir;
     bool cancelRequested = false;
