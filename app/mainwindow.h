@@ -135,8 +135,12 @@ private:
     void warnBusy();
     ResultView *currentResultView() const;
     // Finds the text of the find panel in the current tab's results,
-    // towards their end or their beginning, from the selected row.
+    // towards their end or their beginning, from the selected row. A long
+    // search holds the window busy and ends at Cancel (Esc).
     void find(bool forward);
+    // Tells that `pattern` was too costly to decide for a record, so that
+    // the operation stopped there.
+    void warnCostlyPattern(const QString &pattern);
 
     // Selects the row of the log the reader holds in the log files panel.
     void selectOpenLogRow();

@@ -63,6 +63,13 @@ seed_fuzz_matcher() {
     done
 }
 
+# Settings files as the window and the Options dialog write them, written
+# by the target itself, and a few written by hand: a splitter state, a line
+# of values with a list among them, a font after a byte order mark.
+seed_fuzz_settings() {
+    VREL_FUZZ_WRITE_SEEDS=$1 "$BIN/fuzz_settings"
+}
+
 # --- running ---------------------------------------------------------------
 
 targets() {
