@@ -100,6 +100,9 @@ run() {
     fi
     # A small quarantine keeps the memory of a long run flat.
     export ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=64
+    # What Qt's offscreen platform and the font configuration keep for the
+    # life of the process is no leak of an input.
+    export LSAN_OPTIONS=suppressions=$ROOT/cmake/qt-offscreen.supp:print_suppressions=0
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     # A freeze counts as a failure after 10 s; a single allocation above the
     # memory limit too.
