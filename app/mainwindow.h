@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "cfilter.h"
+#include "filtermatch.h"
 #include "settingscheck.h"
 
 class CFilterEditWindow;
@@ -179,6 +180,7 @@ private:
     // unchanged neither reads nor reports it again.
     std::unique_ptr<CLog> emptyLog;
     QPointer<CStringListModel> runningModel;    // the model of a filter run under way
+    MatchStop runStop;                          // where the last filter run stopped
     // The tab that was current when the long operation under way began; it
     // stays current until the operation ends.
     QPointer<QWidget> busyPage;

@@ -18,6 +18,8 @@
 #include <QScrollBar>
 #include <QStatusBar>
 
+#include <utility>
+
 namespace {
 
 // Runs `f` when it goes out of scope: on every way out of a command.
@@ -59,6 +61,9 @@ void mainWindow::actionResultsPress()
     updateTabsClosable();
     ready = true;
     updateBusyState();
+    // Told once the run has ended and its progress is gone.
+    if (runStop.stopped())
+        warnCostlyPattern(std::exchange(runStop, MatchStop()).pattern);
 }
 
 void mainWindow::showFilterResults()
@@ -88,7 +93,7 @@ void mainWindow::showFilterResults()
 
     runningModel = model;
     model->runFilter();
-    const MatchStop stop = runningModel ? runningModel->stop() : MatchStop();
+    runStop = runningModel ? runningModel->stop() : MatchStop();
     runningModel = nullptr;
 
     if (tabIndex >= 0 && tabIndex < tabInfos.size()) {
@@ -100,8 +105,6 @@ void mainWindow::showFilterResults()
     }
     statusBar()->showMessage(tr("Finished!"), 3000);
     setCursor(Qt::ArrowCursor);
-    if (stop.stopped())
-        warnCostlyPattern(stop.pattern);
 }
 
 void mainWindow::warnCostlyPattern(const QString &pattern)
