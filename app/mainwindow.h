@@ -181,6 +181,8 @@ private:
     std::unique_ptr<CLog> emptyLog;
     QPointer<CStringListModel> runningModel;    // the model of a filter run under way
     MatchStop runStop;                          // where the last filter run stopped
+    bool findRunning = false;                   // a search of find is under way
+    int findAgain = 0;                          // 1 / -1: find next / previous once it has ended
     // The tab that was current when the long operation under way began; it
     // stays current until the operation ends.
     QPointer<QWidget> busyPage;

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <utility>
 
@@ -142,6 +143,14 @@ void mainWindow::find(bool forward)
     auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
     if (!model)
         return;
+    // Typing on while a search runs: the search under way gives way to
+    // one for the text as it is now.
+    if (findRunning) {
+        findAgain = forward ? 1 : -1;
+        if (runningModel)
+            runningModel->cancel();
+        return;
+    }
     // A long search lets the event loop turn: no other long operation may
     // run meanwhile, nor may this one start in the middle of another (while
     // a log is read again, its blocks are not yet the ones the rows are
@@ -158,6 +167,8 @@ void mainWindow::find(bool forward)
     selection->clearSelection();
 
     ready = false;
+    findRunning = true;
+    findAgain = 0;
     updateBusyState();
     runningModel = model;
     const QPointer<CStringListModel> searched(model);
@@ -165,8 +176,14 @@ void mainWindow::find(bool forward)
     const int row = forward ? model->searchForward(text, start) : model->searchBackward(text, start);
     setCursor(Qt::ArrowCursor);
     runningModel = nullptr;
+    findRunning = false;
     ready = true;
     updateBusyState();
+    if (findAgain != 0) {
+        QTimer::singleShot(0, this, findAgain > 0 ? &mainWindow::findNext : &mainWindow::findPrevious);
+        findAgain = 0;
+        return;
+    }
     if (!searched)
         return;
     if (searched->isCancelled()) {

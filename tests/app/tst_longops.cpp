@@ -96,6 +96,7 @@ private slots:
     void costlyPatternStops();
     void cancelWithinHalfASecond_data();
     void cancelWithinHalfASecond();
+    void typingDuringFindSearchesTheNewText();
 
 private:
     QTemporaryDir m_dir;
@@ -232,6 +233,30 @@ void TestLongOps::cancelWithinHalfASecond()
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.size(), 0);
     }
+}
+
+// A keystroke while a long search runs calls it off and searches the text
+// as it is then: "needl" alone would find row 100.
+void TestLongOps::typingDuringFindSearchesTheNewText()
+{
+    QList<QByteArray> block;
+    for (int i = 0; i < 150; ++i)
+        block.append(QByteArray(100, 'a') + (i == 149 ? " needle" : i == 100 ? " needl" : ""));
+    const QString path = writeBlocks(m_dir.filePath(QStringLiteral("typing.mlog")), {block});
+    mainWindow window;
+    DialogDriver driver;
+    window.openLogPath(path);
+    filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+    window.findChild<QAction *>(QStringLiteral("actionResults"))->trigger();
+    QCOMPARE(currentModel(window)->rowCount(), 150);
+    auto *find = window.findChild<QLineEdit *>(QStringLiteral("leFind"));
+    QTimer::singleShot(200, &window, [find] { find->setText(QStringLiteral("needle")); });
+    find->setText(QStringLiteral("needl"));
+    auto *view = qobject_cast<QAbstractItemView *>(
+        window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->currentWidget());
+    QTRY_COMPARE(view->selectionModel()->selectedIndexes().value(0).row(), 149);
+    QVERIFY(!window.isBusy());
+    QCOMPARE(driver.texts, QStringList());
 }
 
 QTEST_MAIN(TestLongOps)
