@@ -270,6 +270,9 @@ void mainWindow::actionResultsSavePress()
     }
     if (stop.stopped()) {
         statusBar()->showMessage(tr("Saving stopped: %1 holds the rows found before the record.").arg(fileName), 3000);
+        // Told once the window is free again.
+        ready = true;
+        updateBusyState();
         warnCostlyPattern(stop.pattern);
         return;
     }

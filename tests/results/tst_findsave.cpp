@@ -92,6 +92,7 @@ private slots:
     void saveWritesRows_data();
     void saveWritesRows();
     void undecidedRecordStops();
+    void searchStopsAtUndecidedShownRow();
 
 private:
     QTemporaryDir m_dir;
@@ -308,6 +309,43 @@ void TestFindSave::undecidedRecordStops()
     QVERIFY(model.stop().stopped());
     QCOMPARE(model.stopBlock(), model.firstBlock() + 1);
     QCOMPARE(readAll(target), utf8Lines(shown));
+}
+
+// A shown row whose record the filter can no longer decide (here the log
+// changed under the same offsets) leaves a search open: it stops there
+// instead of taking the record for a non-match and handing back a row of
+// another record.
+void TestFindSave::searchStopsAtUndecidedShownRow()
+{
+    const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
+    const QString path = m_dir.filePath(QStringLiteral("changed.mlog"));
+    const auto write = [&path](const QByteArray &first) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const QByteArray &payload : {first, QByteArray("aaaa b")}) {
+            MlogRecord record;
+            record.time = T0;
+            record.kind = 2;
+            record.payload = payload;
+            file.write(encodeRecord(record));
+        }
+    };
+    write(QByteArray(399, 'x') + 'b');
+    CLog log;
+    log.readLog(path);
+    CStringListModel model(&log, makeFilter({{}, {}, {}, {}, {}, {costly}}));
+    QAbstractItemModelTester tester(&model);
+    model.runFilter();
+    QVERIFY(!model.stop().stopped());
+    QCOMPARE(model.rowCount(), 2);
+    write(QByteArray(400, 'a'));
+
+    QCOMPARE(model.searchForward(QStringLiteral("aaaa"), -1), -1);
+    QVERIFY(model.stop().stopped());
+    QCOMPARE(model.stop().pattern, costly);
+    QCOMPARE(model.stopBlock(), model.firstBlock());
+    QCOMPARE(model.searchBackward(QStringLiteral("aaaa"), 2), -1);
+    QVERIFY(model.stop().stopped());
 }
 
 QTEST_MAIN(TestFindSave)
