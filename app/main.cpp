@@ -1,6 +1,7 @@
 #include "iconfallback.h"
 #include "mainwindow.h"
 #include "translations.h"
+#include "settingscheck.h"
 #include "vrelintegration.h"
 
 #include <QApplication>
@@ -24,6 +25,9 @@ int main(int argc, char *argv[])
     vrelInit("3.5.8+ci19", "Vrel View Audit");
     // Before the first text is made: the command-line help included.
     installTranslations();
+    // Before anything reads the settings: a file Qt cannot read safely would
+    // end every start.
+    const QList<SettingsCheck::SetAside> setAside = SettingsCheck::setAsideUnsafeSettings();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QCoreApplication::translate("main", "Viewer for binary security audit logs."));
@@ -42,6 +46,7 @@ int main(int argc, char *argv[])
     int code = 0;
     {
         mainWindow window;
+        window.setSettingsSetAside(setAside);
         if (!parser.positionalArguments().isEmpty())
             window.setStartLog(QDir::current().absoluteFilePath(parser.positionalArguments().constFirst()));
         window.show();

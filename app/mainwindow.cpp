@@ -156,7 +156,13 @@ void mainWindow::setupActions()
 void mainWindow::loadLogDir()
 {
     const QSettings settings;
-    logDir = settings.value(QStringLiteral("config/logdir")).toString();
+    logDir = SettingsCheck::stringValue(settings.value(QStringLiteral("config/logdir")),
+                                        QStringLiteral("/var/log/marvok"));
+}
+
+void mainWindow::setSettingsSetAside(const QList<SettingsCheck::SetAside> &files)
+{
+    settingsSetAside = files;
 }
 
 void mainWindow::showTabFilter(const TabInfo &info)
@@ -286,6 +292,21 @@ void mainWindow::actionCancelPress()
 
 void mainWindow::startEvent()
 {
+    if (!settingsSetAside.isEmpty()) {
+        QStringList lines;
+        for (const SettingsCheck::SetAside &file : std::exchange(settingsSetAside, {})) {
+            const QString name = QDir::toNativeSeparators(file.file);
+            lines.append(file.movedTo.isEmpty()
+                             ? tr("The settings file %1 could not be read safely, nor be set aside: it is left as "
+                                  "it is, and this session keeps its settings elsewhere.")
+                                   .arg(name)
+                             : tr("The settings file %1 could not be read safely and was set aside as %2.")
+                                   .arg(name, QDir::toNativeSeparators(file.movedTo)));
+        }
+        lines.append(tr("The program starts with default settings."));
+        QMessageBox::warning(this, QCoreApplication::applicationName(), lines.join(QLatin1Char('\n')),
+                             QMessageBox::Ok);
+    }
     fillLogFiles(QDir(logDir));
     if (!startLog.isEmpty()) {
         // A log named from outside, once: it takes the place of the
@@ -296,13 +317,13 @@ void mainWindow::startEvent()
     if (!settingsWindow->autoOpen())
         return;
     const QSettings settings;
-    const QString path = settings.value(QStringLiteral("config/logfile")).toString();
+    const QString path = SettingsCheck::stringValue(settings.value(QStringLiteral("config/logfile")));
     if (!isFileReadable(path))
         return;
     loadLog(path);
     if (!settingsWindow->autoFilter())
         return;
-    const QString name = settings.value(QStringLiteral("config/filter")).toString();
+    const QString name = SettingsCheck::stringValue(settings.value(QStringLiteral("config/filter")), defaultFilterName);
     // A filter deleted after it was chosen falls back to the default filter.
     const int position = qMax(0, filterCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
     currentFilterIndex() = position < filterList().size() ? position : 0;

@@ -13,6 +13,8 @@
 #include <memory>
 
 #include "cfilter.h"
+#include "filtermatch.h"
+#include "settingscheck.h"
 
 class CFilterEditWindow;
 class CLog;
@@ -54,6 +56,9 @@ public:
     // A log named from outside (the command line): the start step opens it
     // as File > Open would, in place of the log configured to open at start.
     void setStartLog(const QString &path);
+    // Settings files found unsafe and set aside before the window was made:
+    // the start step names them, and where they went, in one warning.
+    void setSettingsSetAside(const QList<SettingsCheck::SetAside> &files);
     // Shows the description of the tab's filter in the Filter info panel.
     void showTabFilter(const TabInfo &info);
     // Tabs get close buttons only while there are two or more.
@@ -68,9 +73,12 @@ public:
     // Lists the logs of `dir` in the log files panel with their first and
     // last record dates and sizes; unreadable logs are named in one warning.
     void fillLogFiles(const QDir &dir);
-    // Stores / restores geometry, splitters and panel visibility.
+    // Stores / restores geometry, splitters and panel visibility; stored
+    // values of a wrong type or unsound splitter states leave the defaults.
     void saveWindowState();
     void restoreWindowState();
+    // Reads the saved filters into the filter list and the filter selector.
+    void reloadFilters();
 
     // Bytes of available memory from /proc/meminfo (through "cat"); 0 when unknown.
     static qint64 memAvailable();
@@ -81,10 +89,6 @@ public:
 
     // The source of the available-memory figure used by loadLog (tests stub it).
     std::function<qint64()> memAvailableSource = &mainWindow::memAvailable;
-
-    // What keeps a filter from being stored under `name` so that it reads
-    // back the same (a text for the user), or "" when nothing does.
-    static QString unsavableReason(const QString &name, const CFilter &filter);
 
     // True while a log is read or a filter run or save is under way.
     bool isBusy() const;
@@ -132,8 +136,12 @@ private:
     void warnBusy();
     ResultView *currentResultView() const;
     // Finds the text of the find panel in the current tab's results,
-    // towards their end or their beginning, from the selected row.
+    // towards their end or their beginning, from the selected row. A long
+    // search holds the window busy and ends at Cancel (Esc).
     void find(bool forward);
+    // Tells that `pattern` was too costly to decide for a record, so that
+    // the operation stopped there.
+    void warnCostlyPattern(const QString &pattern);
 
     // Selects the row of the log the reader holds in the log files panel.
     void selectOpenLogRow();
@@ -144,7 +152,6 @@ private:
     void buildRecentFiles();
 
     // Filter selector (mainwindow_filters.cpp).
-    void reloadFilters();
     void fillFilterCombo(QComboBox *combo);
 
     QString defaultFilterName;
@@ -158,6 +165,7 @@ private:
     QDialog *filterNameDialog = nullptr;
     QString appTitle;
     QString startLog;
+    QList<SettingsCheck::SetAside> settingsSetAside;
     QString currentFile;
     QString logDir;
     bool cancelRequested = false;
@@ -172,6 +180,9 @@ private:
     // unchanged neither reads nor reports it again.
     std::unique_ptr<CLog> emptyLog;
     QPointer<CStringListModel> runningModel;    // the model of a filter run under way
+    MatchStop runStop;                          // where the last filter run stopped
+    bool findRunning = false;                   // a search of find is under way
+    int findAgain = 0;                          // 1 / -1: find next / previous once it has ended
     // The tab that was current when the long operation under way began; it
     // stays current until the operation ends.
     QPointer<QWidget> busyPage;

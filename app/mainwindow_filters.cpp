@@ -94,20 +94,37 @@ void mainWindow::actionFilterSavePress()
                                  tr("Can't save default or empty name filter!"), QMessageBox::Ok);
         return;
     }
-    const QString reason = unsavableReason(name, *filter);
-    if (!reason.isEmpty()) {
-        QMessageBox::information(this, QCoreApplication::applicationName(), reason, QMessageBox::Ok);
+    // A "/" or "\" in the name makes a settings group of it, and the
+    // separators of the stored value inside an entry split it when it is
+    // read again: such a filter would vanish or come back as another one.
+    // The name is checked alone, then the entries under a plain key.
+    const QString nameReason = CFilter(name).unstorableReason(name);
+    const QString entryReason = filter->unstorableReason(QStringLiteral("k"));
+    if (!nameReason.isEmpty() || !entryReason.isEmpty()) {
+        QString text = tr("The filter cannot be saved: it would read back as another filter.");
+        if (!nameReason.isEmpty())
+            text += QLatin1Char('\n') + tr("A filter name must not contain %1.").arg(nameReason);
+        if (!entryReason.isEmpty())
+            text += QLatin1Char('\n')
+                + tr("Filter entries must not contain \"::\", \";;\" or \"##\", end with \"#\" or \";\" where "
+                     "another entry follows, or be empty; found: %1.")
+                      .arg(entryReason);
+        QMessageBox::information(this, QCoreApplication::applicationName(), text, QMessageBox::Ok);
+        return;
+    }
+    if (!filter->save(name)) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("The filter could not be saved: the settings could not be written."),
+                             QMessageBox::Ok);
         return;
     }
 
     if (name == filter->name) {
-        filter->save(name);
         const int entry = filterList().indexOf(filter);
         if (entry >= 0 && entry < filterCombo->count())
             filterCombo->setItemText(entry, name);
         return;
     }
-    filter->save(name);
     reloadFilters();
     activateFilter(filterCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
     filterCombo->setCurrentIndex(currentFilterIndex());
@@ -132,46 +149,4 @@ void mainWindow::actionFilterDelPress()
         filterList().removeAll(filter);
     }
     reloadFilters();
-}
-
-QString mainWindow::unsavableReason(const QString &name, const CFilter &filter)
-{
-    // A "/" or "\" in a key makes a settings group of it, and the separators
-    // of the stored value inside an entry split it on the next load: such a
-    // filter would vanish or come back as another one.
-    QStringList found;
-    for (const QString &separator : {QStringLiteral("/"), QStringLiteral("\\")}) {
-        if (name.contains(separator))
-            found.append(QLatin1Char('"') + separator + QLatin1Char('"'));
-    }
-    QStringList foundInEntries;
-    bool badEnd = false;
-    const QList<QStringList> &lists = filter.lists();
-    for (int l = 0; l < lists.size(); ++l) {
-        const QStringList &list = lists.at(l);
-        for (int e = 0; e < list.size(); ++e) {
-            const QString &entry = list.at(e);
-            for (const QString &separator : {QStringLiteral("::"), QStringLiteral(";;"), QStringLiteral("##")}) {
-                const QString quoted = QLatin1Char('"') + separator + QLatin1Char('"');
-                if (entry.contains(separator) && !foundInEntries.contains(quoted))
-                    foundInEntries.append(quoted);
-            }
-            // A "#" at the end of an entry runs into the "##" after it, a ";"
-            // at the end of a list into the ";;" after it.
-            const bool lastInList = e == list.size() - 1;
-            if ((entry.endsWith(QLatin1Char('#')) && !lastInList)
-                || (entry.endsWith(QLatin1Char(';')) && lastInList && l < lists.size() - 1))
-                badEnd = true;
-        }
-    }
-    if (found.isEmpty() && foundInEntries.isEmpty() && !badEnd)
-        return QString();
-    QString text = tr("The filter cannot be saved: it would read back as another filter.");
-    if (!found.isEmpty())
-        text += QLatin1Char('\n') + tr("A filter name must not contain %1.").arg(found.join(tr(" or ")));
-    if (!foundInEntries.isEmpty())
-        text += QLatin1Char('\n') + tr("Filter entries must not contain %1.").arg(foundInEntries.join(tr(" or ")));
-    if (badEnd)
-        text += QLatin1Char('\n') + tr("Filter entries must not end with \"#\" or \";\" where another entry follows.");
-    return text;
 }

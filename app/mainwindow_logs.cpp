@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -18,10 +17,6 @@
 #include <QStatusBar>
 #include <QTableWidget>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 const qint64 kLargeLogSize = 104857600; // 100 MiB
@@ -29,19 +24,6 @@ const qint64 kLargeLogSize = 104857600; // 100 MiB
 const int kUnreadableListed = 20;
 // How long the panel is filled between two turns of the event loop.
 const qint64 kFillSliceMs = 30;
-
-// True when `path` opens for reading as a regular file. Opening does not
-// wait for a writer, should the file have become a FIFO meanwhile.
-bool opensAsRegularFile(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    return regular;
-}
 
 } // namespace
 
@@ -70,11 +52,10 @@ void mainWindow::openLogPath(const QString &path)
 
 bool mainWindow::isFileReadable(QString fName)
 {
-    QFile file(fName);
-    if (file.open(QIODevice::ReadOnly)) {
-        file.close();
+    // Only regular files are logs: opening a FIFO, socket or device named
+    // like one would wait for a writer, or read forever.
+    if (CLog::canOpenLog(fName))
         return true;
-    }
     QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Can't open file - ") + fName, QMessageBox::Ok);
     return false;
 }
@@ -228,7 +209,7 @@ void mainWindow::fillLogFiles(const QDir &dir)
         // opening a FIFO waits for a writer.
         if (!file.isFile() || file.size() < 8 || file.fileName().contains(QLatin1String("index")))
             continue;
-        if (!opensAsRegularFile(file.absoluteFilePath())) {
+        if (!CLog::canOpenLog(file.absoluteFilePath())) {
             unreadable.append(file.fileName());
             continue;
         }

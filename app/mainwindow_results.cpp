@@ -4,6 +4,7 @@
 
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "filtermatch.h"
 #include "resultview.h"
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
@@ -16,6 +17,9 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -58,6 +62,9 @@ void mainWindow::actionResultsPress()
     updateTabsClosable();
     ready = true;
     updateBusyState();
+    // Told once the run has ended and its progress is gone.
+    if (runStop.stopped())
+        warnCostlyPattern(std::exchange(runStop, MatchStop()).pattern);
 }
 
 void mainWindow::showFilterResults()
@@ -87,6 +94,7 @@ void mainWindow::showFilterResults()
 
     runningModel = model;
     model->runFilter();
+    runStop = runningModel ? runningModel->stop() : MatchStop();
     runningModel = nullptr;
 
     if (tabIndex >= 0 && tabIndex < tabInfos.size()) {
@@ -98,6 +106,18 @@ void mainWindow::showFilterResults()
     }
     statusBar()->showMessage(tr("Finished!"), 3000);
     setCursor(Qt::ArrowCursor);
+}
+
+void mainWindow::warnCostlyPattern(const QString &pattern)
+{
+    // A pattern can be long; the start of it names it well enough.
+    const int shown = 200;
+    const QString name = pattern.size() > shown ? pattern.left(shown) + QChar(0x2026) : pattern;
+    QMessageBox::warning(this, QCoreApplication::applicationName(),
+                         tr("The pattern \"%1\" is too costly to decide for a record, so the operation stopped at "
+                            "that record; the rows found before it are kept.")
+                             .arg(name),
+                         QMessageBox::Ok);
 }
 
 void mainWindow::findNext()
@@ -123,10 +143,20 @@ void mainWindow::find(bool forward)
     auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
     if (!model)
         return;
-    // While the log the tabs show is read again, its blocks are not yet
-    // the ones the rows are counted in.
-    if (readingLog == log) {
-        statusBar()->showMessage(tr("Busy: find waits until the log is read."), 3000);
+    // Typing on while a search runs: the search under way gives way to
+    // one for the text as it is now.
+    if (findRunning) {
+        findAgain = forward ? 1 : -1;
+        if (runningModel)
+            runningModel->cancel();
+        return;
+    }
+    // A long search lets the event loop turn: no other long operation may
+    // run meanwhile, nor may this one start in the middle of another (while
+    // a log is read again, its blocks are not yet the ones the rows are
+    // counted in; while a run counts, the rows are not all there).
+    if (isBusy()) {
+        statusBar()->showMessage(tr("Busy: find waits until the current operation ends."), 3000);
         return;
     }
     QItemSelectionModel *selection = view->selectionModel();
@@ -136,9 +166,34 @@ void mainWindow::find(bool forward)
         start = selected.first().row();
     selection->clearSelection();
 
+    ready = false;
+    findRunning = true;
+    findAgain = 0;
+    updateBusyState();
+    runningModel = model;
+    const QPointer<CStringListModel> searched(model);
     setCursor(Qt::WaitCursor);
     const int row = forward ? model->searchForward(text, start) : model->searchBackward(text, start);
     setCursor(Qt::ArrowCursor);
+    runningModel = nullptr;
+    findRunning = false;
+    ready = true;
+    updateBusyState();
+    if (findAgain != 0) {
+        QTimer::singleShot(0, this, findAgain > 0 ? &mainWindow::findNext : &mainWindow::findPrevious);
+        findAgain = 0;
+        return;
+    }
+    if (!searched)
+        return;
+    if (searched->isCancelled()) {
+        statusBar()->showMessage(tr("Find cancelled."), 3000);
+        return;
+    }
+    if (searched->stop().stopped()) {
+        warnCostlyPattern(searched->stop().pattern);
+        return;
+    }
     if (row < 0) {
         QMessageBox::information(this, QCoreApplication::applicationName(),
                                  forward ? tr("End of log reached! Found nothing else.")
@@ -194,6 +249,7 @@ void mainWindow::actionResultsSavePress()
     QString error;
     bool saved = false;
     bool cancelled = false;
+    MatchStop stop;
     {
         StatusProgress progress(statusBar(), tr("Saving results"), tr("Cancel saving operation"));
         connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
@@ -204,10 +260,20 @@ void mainWindow::actionResultsSavePress()
         saved = model->saveToFile(fileName, &error);
         setCursor(Qt::ArrowCursor);
         cancelled = model && model->isCancelled();
+        if (model)
+            stop = model->stop();
     }
     if (!saved) {
         QMessageBox::warning(this, QCoreApplication::applicationName(),
                              tr("Can't save file - ") + fileName + QLatin1Char('\n') + error, QMessageBox::Ok);
+        return;
+    }
+    if (stop.stopped()) {
+        statusBar()->showMessage(tr("Saving stopped: %1 holds the rows found before the record.").arg(fileName), 3000);
+        // Told once the window is free again.
+        ready = true;
+        updateBusyState();
+        warnCostlyPattern(stop.pattern);
         return;
     }
     statusBar()->showMessage(cancelled ? tr("Saving cancelled: %1 holds the rows of the blocks saved.").arg(fileName)

@@ -72,10 +72,18 @@ void mainWindow::restoreWindowState()
     QSettings settings;
     vrelRestoreGeometry(this, &settings, QRect(), false);
     settings.beginGroup(QLatin1String(kGeometryGroup));
-    ui->splitterV->restoreState(settings.value(QStringLiteral("splitterv")).toByteArray());
-    ui->splitterH->restoreState(settings.value(QStringLiteral("splitterh")).toByteArray());
-    ui->actionFilterShow->setChecked(settings.value(QStringLiteral("filtershow"), true).toBool());
-    ui->actionFileShow->setChecked(settings.value(QStringLiteral("fileshow"), true).toBool());
-    ui->actionFindShow->setChecked(settings.value(QStringLiteral("findshow"), false).toBool());
+    // QSplitter reserves room for as many sizes as the state claims.
+    for (const auto &[key, splitter] : {std::pair(QStringLiteral("splitterv"), ui->splitterV),
+                                        std::pair(QStringLiteral("splitterh"), ui->splitterH)}) {
+        const QVariant stored = settings.value(key);
+        if (stored.userType() != QMetaType::QByteArray)
+            continue;
+        const QByteArray state = stored.toByteArray();
+        if (SettingsCheck::isSoundSplitterState(state))
+            splitter->restoreState(state);
+    }
+    ui->actionFilterShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("filtershow")), true));
+    ui->actionFileShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("fileshow")), true));
+    ui->actionFindShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findshow")), false));
     settings.endGroup();
 }

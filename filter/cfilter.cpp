@@ -85,7 +85,9 @@ bool CFilter::save(const QString &key) const
     settings.beginGroup(kGroup);
     settings.setValue(key, value);
     settings.endGroup();
-    return true;
+    // A settings file that cannot be written keeps the value in memory only.
+    settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
 void CFilter::load()

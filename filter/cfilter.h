@@ -24,7 +24,8 @@ public:
     const CMatcher &matcher() const;
 
     // Stores the record under `key` in the settings group "filter"; stores
-    // nothing and returns false when unstorableReason(key) is not empty.
+    // nothing and returns false when unstorableReason(key) is not empty, and
+    // returns false when the settings file could not be written.
     bool save(const QString &key) const;
     // Why the record cannot be stored under `key` so that it reads back as
     // it is: the offending character sequences, each in double quotes,

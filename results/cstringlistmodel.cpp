@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <signal.h>
+#include <time.h>
 
 #include "clog.h"
 #include "cmatcher.h"
@@ -26,8 +27,72 @@ namespace {
 // whole process, so the first scroll in another tab is measured against it.
 int lastScrollValue = 0;
 
-// How long the filter run works between two turns of the event loop.
+// How long an operation works between two turns of the event loop.
 constexpr qint64 sliceMs = 30;
+
+// Milliseconds of the coarse monotonic clock: read after every record, so
+// it must cost next to nothing; its few milliseconds of resolution are
+// plenty for a slice.
+qint64 coarseMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+class Slice
+{
+public:
+    bool over() const { return coarseMs() - m_start >= sliceMs; }
+    void restart() { m_start = coarseMs(); }
+
+private:
+    qint64 m_start = coarseMs();
+};
+
+// Runs the event loop when the slice is used up; false when the model
+// went away meanwhile.
+template <typename Model>
+bool turnIfDue(Slice &slice, const QPointer<Model> &alive)
+{
+    if (!slice.over())
+        return true;
+    QCoreApplication::processEvents();
+    slice.restart();
+    return !alive.isNull();
+}
+
+// Decides `texts` one by one, calling `take(i)` for each match, up to the
+// first text the matcher cannot decide (recorded in `stop`). `between()` is
+// asked after every text whether to go on; false ends the walk, and the
+// result is false then.
+template <typename Take, typename Between>
+bool walkTexts(const CMatcher &matcher, const QStringList &texts, MatchStop *stop, Take take, Between between)
+{
+    *stop = MatchStop();
+    for (int i = 0; i < texts.size(); ++i) {
+        if (i > 0 && !between())
+            return false;
+        QString costly;
+        switch (matcher.verdict(texts.at(i), &costly)) {
+        case CMatcher::Verdict::Match:
+            take(i);
+            break;
+        case CMatcher::Verdict::NoMatch:
+            break;
+        case CMatcher::Verdict::Undecided:
+            stop->index = i;
+            stop->pattern = costly;
+            return true;
+        }
+    }
+    return true;
+}
+
+QString resultRow(const QString &text)
+{
+    return userNameOf(text) + QLatin1Char('\t') + text;
+}
 // Bytes of rows gathered before they are written out.
 constexpr int saveChunk = 1 << 20;
 
@@ -190,6 +255,8 @@ bool CStringListModel::publishCountedRows()
 void CStringListModel::runFilter()
 {
     m_cancelled = false;
+    m_stop = MatchStop();
+    m_stopBlock = -1;
     if (m_rowTotal > 0) {
         // A second run on the same model starts from nothing.
         beginResetModel();
@@ -221,19 +288,52 @@ void CStringListModel::runFilter()
     if (m_lastBlock < m_firstBlock)
         return;
 
+    QPointer<CStringListModel> alive(this);
+    // While the run counts, scrolling may load blocks it has not reached.
+    struct Running
+    {
+        QPointer<CStringListModel> model;
+        ~Running()
+        {
+            if (model)
+                model->m_running = false;
+        }
+    } running{alive};
+    m_running = true;
+
     const CMatcher &criteria = matcher();
     const qint32 firstWindowRows = 10 * m_pageRows;
     const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
     int threshold = step;
     bool filling = true;
-    QPointer<CStringListModel> alive(this);
-    QElapsedTimer slice;
-    slice.start();
+    Slice slice;
     QElapsedTimer sincePublish;
     sincePublish.start();
     qint64 publishInterval = publishMs;
 
-    // Progress, the event loop and cancel after each block; false to stop.
+    // The event loop's turn once the slice is used up, inside a block too;
+    // false to stop (cancelled, or the model is gone).
+    const auto turn = [&]() {
+        if (slice.over()) {
+            // The first rows appear at once; later ones at a pace that keeps
+            // the views' relayouts a small share of the run.
+            bool published = false;
+            if (m_rowTotal == 0 || sincePublish.elapsed() >= publishInterval)
+                published = publishCountedRows();
+            QElapsedTimer turnTime;
+            turnTime.start();
+            QCoreApplication::processEvents();
+            if (!alive)
+                return false;
+            if (published) {
+                publishInterval = std::max(publishMs, 10 * turnTime.elapsed());
+                sincePublish.restart();
+            }
+            slice.restart();
+        }
+        return !m_cancelled;
+    };
+    // Progress and a turn after each block; false to stop.
     const auto afterBlock = [&](int block) {
         const int offset = block - m_firstBlock;
         if (offset >= threshold) {
@@ -242,24 +342,7 @@ void CStringListModel::runFilter()
             if (!alive)
                 return false;
         }
-        if (slice.elapsed() >= sliceMs) {
-            // The first rows appear at once; later ones at a pace that keeps
-            // the views' relayouts a small share of the run.
-            bool published = false;
-            if (m_rowTotal == 0 || sincePublish.elapsed() >= publishInterval)
-                published = publishCountedRows();
-            QElapsedTimer turn;
-            turn.start();
-            QCoreApplication::processEvents();
-            if (!alive)
-                return false;
-            if (published) {
-                publishInterval = std::max(publishMs, 10 * turn.elapsed());
-                sincePublish.restart();
-            }
-            slice.restart();
-        }
-        return !m_cancelled;
+        return turn();
     };
     // Blocks the reader could not reach count as empty, so block numbers
     // and counts stay in step.
@@ -271,31 +354,49 @@ void CStringListModel::runFilter()
     // One sequential pass: the blocks of the first window are matched once,
     // for their rows and their counts together; the rest are only counted.
     // When every text matches, counting needs no texts at all and goes on
-    // with the reader's plain count from the block after the window.
+    // with the reader's plain count from the block after the window. A
+    // block left by a cancel is not counted.
     int nextBlock = m_firstBlock;
     bool countOnly = false;
     m_log->forEachBlock(m_firstBlock, m_lastBlock, [&](int block, const QStringList &texts) {
         padCountsTo(block);
-        // A scroll during the run may have moved the window away; then the
-        // first window is over.
         if (filling && (m_windowEndBlock != block || m_windowRowCount >= firstWindowRows))
             filling = false;
+        MatchStop stop;
         if (filling) {
-            const QStringList rows = filterRows(criteria, texts);
+            QStringList rows;
+            if (!walkTexts(criteria, texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, turn))
+                return false;
             addBlockCount(rows.size());
-            m_window.append(rows);
-            if (m_windowOffsetsValid)
-                m_windowOffsets.append(m_windowRowCount);
-            m_windowRowCount += rows.size();
-            ++m_windowEndBlock;
-            if (m_windowRowCount >= firstWindowRows) {
+            // A scroll during the turns may have moved the window away;
+            // then the first window is over.
+            if (m_windowEndBlock == block) {
+                m_window.append(rows);
+                if (m_windowOffsetsValid)
+                    m_windowOffsets.append(m_windowRowCount);
+                m_windowRowCount += rows.size();
+                ++m_windowEndBlock;
+            } else {
+                filling = false;
+            }
+            if (filling && m_windowRowCount >= firstWindowRows) {
                 filling = false;
                 publishCountedRows();
             }
+        } else if (criteria.matchesEverything()) {
+            addBlockCount(texts.size());
         } else {
-            addBlockCount(countMatches(criteria, texts));
+            int count = 0;
+            if (!walkTexts(criteria, texts, &stop, [&count](int) { ++count; }, turn))
+                return false;
+            addBlockCount(count);
         }
         nextBlock = block + 1;
+        if (stop.stopped()) {
+            m_stop = stop;
+            m_stopBlock = block;
+            return false;
+        }
         if (!afterBlock(block))
             return false;
         countOnly = !filling && criteria.matchesEverything();
@@ -320,30 +421,52 @@ QStringList CStringListModel::rowsOfBlock(int block)
     // A block counted without a match need not be read again: with sparse
     // matches a page of rows can span thousands of blocks.
     const int counted = block - m_firstBlock;
-    if (counted >= 0 && counted < m_blockCounts.size() && m_blockCounts.at(counted) == 0)
+    const bool isCounted = counted >= 0 && counted < m_blockCounts.size();
+    if (isCounted && m_blockCounts.at(counted) == 0)
         return QStringList();
-    return resultRows(m_log ? m_log->readBlock(block) : QStringList());
+    const QStringList texts = m_log ? m_log->readBlock(block) : QStringList();
+    QStringList rows;
+    MatchStop stop;
+    walkTexts(matcher(), texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, [] { return true; });
+    if (stop.stopped())
+        m_loadStopped = true;
+    // The rows the views count for the block, whatever this reading
+    // decided, so that the rows of the blocks after it stay in place.
+    if (isCounted) {
+        const int count = m_blockCounts.at(counted);
+        if (rows.size() > count)
+            rows.erase(rows.begin() + count, rows.end());
+        while (rows.size() < count)
+            rows.append(QString());
+    }
+    return rows;
 }
 
-QStringList CStringListModel::resultRows(const QStringList &texts)
-{
-    return filterRows(matcher(), texts);
-}
-
-QStringList CStringListModel::searchRows(int block, const QStringList &texts, int *firstRow)
+bool CStringListModel::searchRows(int block, const QStringList &texts, int *firstRow, QStringList *rows,
+                                  MatchStop *stop, const std::function<bool()> &between)
 {
     // Rows numbers come from the counts the view shows: a log that changed
     // since must not give a block more rows than it has there.
-    QStringList rows = resultRows(texts);
+    rows->clear();
+    if (!walkTexts(matcher(), texts, stop, [&](int i) { rows->append(resultRow(texts.at(i))); }, between))
+        return false;
     const int counted = m_blockCounts.value(block - m_firstBlock);
-    if (rows.size() > counted)
-        rows.erase(rows.begin() + counted, rows.end());
+    if (rows->size() > counted)
+        rows->erase(rows->begin() + counted, rows->end());
     *firstRow = rowsBefore(block);
-    return rows;
+    return true;
+}
+
+int CStringListModel::lastLoadableBlock() const
+{
+    return m_running ? m_lastBlock : std::min(m_lastBlock, m_firstBlock + int(m_blockCounts.size()) - 1);
 }
 
 int CStringListModel::searchForward(const QString &text, int fromRow)
 {
+    m_cancelled = false;
+    m_stop = MatchStop();
+    m_stopBlock = -1;
     // Only rows the views have are searched: the counted blocks of a run
     // that was cancelled, or is still counting, end the search.
     if (!m_log || m_rowTotal == 0)
@@ -352,13 +475,27 @@ int CStringListModel::searchForward(const QString &text, int fromRow)
     const int last = std::min(m_lastBlock, blockForRow(m_rowTotal - 1));
     if (first > last)
         return -1;
+    QPointer<CStringListModel> alive(this);
+    Slice slice;
+    const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
     RowTextProbe probe(text);
     int found = -1;
+    bool ended = false;
     m_log->forEachBlockUtf8(first, last, [&](int block, const QByteArray &texts) {
-        if (m_blockCounts.value(block - m_firstBlock) == 0 || !probe.mayContain(texts))
+        if (!between()) {
+            ended = true;
+            return false;
+        }
+        const int counted = m_blockCounts.value(block - m_firstBlock);
+        if (counted == 0 || !probe.mayContain(texts))
             return true;
         int firstRow = 0;
-        const QStringList rows = searchRows(block, decodeTexts(texts), &firstRow);
+        QStringList rows;
+        MatchStop stop;
+        if (!searchRows(block, decodeTexts(texts), &firstRow, &rows, &stop, between)) {
+            ended = true;
+            return false;
+        }
         for (int i = 0; i < rows.size(); ++i) {
             const int row = firstRow + i;
             if (row >= m_rowTotal)
@@ -368,16 +505,32 @@ int CStringListModel::searchForward(const QString &text, int fromRow)
                 return false;
             }
         }
+        // Shown rows after `fromRow` that could not be decided: any of them
+        // may be the next hit.
+        const int openFrom = std::max(firstRow + int(rows.size()), fromRow + 1);
+        if (stop.stopped() && openFrom < std::min(firstRow + counted, int(m_rowTotal))) {
+            m_stop = stop;
+            m_stopBlock = block;
+            return false;
+        }
         return true;
     });
+    if (ended)
+        return -1;
     return found;
 }
 
 int CStringListModel::searchBackward(const QString &text, int fromRow)
 {
+    m_cancelled = false;
+    m_stop = MatchStop();
+    m_stopBlock = -1;
     if (!m_log || m_rowTotal == 0 || fromRow <= 0)
         return -1;
     const int start = std::min({blockForRow(fromRow), blockForRow(m_rowTotal - 1), m_lastBlock});
+    QPointer<CStringListModel> alive(this);
+    Slice slice;
+    const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
     RowTextProbe probe(text);
     // The log is read forwards in runs of blocks, each run before the one
     // read last, growing from a few blocks (a hit close by costs little) to
@@ -388,14 +541,33 @@ int CStringListModel::searchBackward(const QString &text, int fromRow)
     for (int high = start; high >= m_firstBlock; span = std::min(span * 2, 8192)) {
         const int low = std::max(m_firstBlock, high - span + 1);
         candidates.clear();
+        bool ended = false;
         m_log->forEachBlockUtf8(low, high, [&](int block, const QByteArray &texts) {
+            if (!between()) {
+                ended = true;
+                return false;
+            }
             if (m_blockCounts.value(block - m_firstBlock) > 0 && probe.mayContain(texts))
                 candidates.push_back(block);
             return true;
         });
+        if (ended)
+            return -1;
         for (auto it = candidates.crbegin(); it != candidates.crend(); ++it) {
             int firstRow = 0;
-            const QStringList rows = searchRows(*it, m_log->readBlock(*it), &firstRow);
+            QStringList rows;
+            MatchStop stop;
+            if (!searchRows(*it, m_log->readBlock(*it), &firstRow, &rows, &stop, between))
+                return -1;
+            // Shown rows before `fromRow` that could not be decided come
+            // after every decided row of the block: any may be the hit.
+            const int counted = m_blockCounts.value(*it - m_firstBlock);
+            const int openFrom = firstRow + int(rows.size());
+            if (stop.stopped() && openFrom < std::min({fromRow, firstRow + counted, int(m_rowTotal)})) {
+                m_stop = stop;
+                m_stopBlock = *it;
+                return -1;
+            }
             for (int i = int(rows.size()) - 1; i >= 0; --i) {
                 const int row = firstRow + i;
                 if (row < fromRow && row < m_rowTotal && rows.at(i).contains(text))
@@ -424,6 +596,8 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
         return fail(file.errorString());
 
     m_cancelled = false;
+    m_stop = MatchStop();
+    m_stopBlock = -1;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
     bool written = true;
     {
@@ -437,10 +611,25 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
         if (m_log && m_lastBlock >= m_firstBlock) {
             const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
             int threshold = step;
-            QElapsedTimer slice;
-            slice.start();
+            Slice slice;
+            const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
             m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
-                appendResultRows(criteria, texts, names, &buffer);
+                const int blockStart = buffer.size();
+                MatchStop stop;
+                appendResultRows(criteria, texts, names, &buffer, &stop, between);
+                if (!alive)
+                    return false;
+                if (m_cancelled) {
+                    // The file ends after the last block written whole.
+                    buffer.resize(blockStart);
+                    return false;
+                }
+                if (stop.stopped()) {
+                    // The rows before the record are kept.
+                    m_stop = stop;
+                    m_stopBlock = block;
+                    return false;
+                }
                 if (buffer.size() >= saveChunk) {
                     if (!writer.write(std::move(buffer)))
                         return false;
@@ -454,13 +643,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
                     if (!alive)
                         return false;
                 }
-                if (slice.elapsed() >= sliceMs) {
-                    QCoreApplication::processEvents();
-                    if (!alive)
-                        return false;
-                    slice.restart();
-                }
-                return !m_cancelled;
+                return between();
             });
         }
         if (!alive)
@@ -471,7 +654,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
             return fail(qt_error_string(writer.error()));
         }
     }
-    if (!m_cancelled)
+    if (!m_cancelled && !m_stop.stopped())
         emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
     if (!file.commit())
         return fail(file.errorString());
@@ -527,17 +710,21 @@ void CStringListModel::scrollMoved(int value)
 {
     const int d = value - lastScrollValue;
     lastScrollValue = value;
+    // Past a record the filter cannot decide no block is loaded: a run
+    // stops there, so their rows are never shown.
+    m_loadStopped = false;
+    const int end = lastLoadableBlock();
     if (d > 0) {
-        if (m_windowRowCount + m_windowFirstRow - m_pageRows < value && m_windowEndBlock <= m_lastBlock) {
+        if (m_windowRowCount + m_windowFirstRow - m_pageRows < value && m_windowEndBlock <= end) {
             clearWindow();
-            const int b = std::min(blockForRow(value), m_lastBlock);
+            const int b = std::min(blockForRow(value), end);
             m_windowFirstRow = rowsBefore(b);
             m_windowStartBlock = b;
             m_windowEndBlock = b + 1;
             appendBlock(b);
             if (m_pageRows > 0) {
                 qint32 sum = 0;
-                while (m_windowEndBlock <= m_lastBlock) {
+                while (m_windowEndBlock <= end && !m_loadStopped) {
                     const int before = m_windowRowCount;
                     appendBlock(m_windowEndBlock++);
                     sum += m_windowRowCount - before;
@@ -547,9 +734,9 @@ void CStringListModel::scrollMoved(int value)
             }
         }
     } else if (d < 0) {
-        if (m_pageRows + m_windowFirstRow > value && m_windowStartBlock > m_firstBlock) {
+        if (m_pageRows + m_windowFirstRow > value && m_windowStartBlock > m_firstBlock && end >= m_firstBlock) {
             clearWindow();
-            m_windowStartBlock = std::min(blockForRow(value + m_pageRows), m_lastBlock);
+            m_windowStartBlock = std::min(blockForRow(value + m_pageRows), end);
             prependBlock(m_windowStartBlock);
             qint32 sum = 0;
             while (sum < m_pageRows && m_windowStartBlock > m_firstBlock) {
@@ -573,6 +760,8 @@ const CFilterPtr &CStringListModel::filter() const { return m_filter; }
 int CStringListModel::firstBlock() const { return m_firstBlock; }
 int CStringListModel::lastBlock() const { return m_lastBlock; }
 bool CStringListModel::isCancelled() const { return m_cancelled; }
+const MatchStop &CStringListModel::stop() const { return m_stop; }
+int CStringListModel::stopBlock() const { return m_stopBlock; }
 const QList<qint32> &CStringListModel::blockCounts() const { return m_blockCounts; }
 int CStringListModel::windowFirstRow() const { return m_windowFirstRow; }
 int CStringListModel::windowStartBlock() const { return m_windowStartBlock; }

@@ -8,9 +8,11 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 #include "cfilter.h"
+#include "filtermatch.h"
 
 class CLog;
 class CMatcher;
@@ -31,23 +33,37 @@ public:
 
     // Turns the filter's time range into blocks, loads the first window and
     // counts the matches of every block, with progress and cancel. The range
-    // ends with the last block not later than the range's end.
+    // ends with the last block not later than the range's end. A record the
+    // filter cannot decide ends the run (see stop()): the counts cover the
+    // blocks before it and the records of its block before it.
     void runFilter();
+
+    // Run, search and save let the event loop turn after every 30 ms or so
+    // of work, inside a block too, and end at the next turn after cancel().
 
     // The first row after `fromRow` whose result row contains `text`
     // (case-sensitive), or -1. Reads the log again from the block of
     // `fromRow` to the last block with rows shown, holding one block's rows
-    // at a time.
+    // at a time. -1 too when cancelled (isCancelled()) or when a record
+    // the filter cannot decide leaves the answer open (stop()).
     int searchForward(const QString &text, int fromRow);
     // The last row before `fromRow` whose result row contains `text`, or -1;
     // the same towards the first block.
     int searchBackward(const QString &text, int fromRow);
     // Writes the result rows of the whole range, each followed by "\n", as
     // UTF-8 to `fileName`, with progress and cancel. The file is replaced
-    // only when every block is written, or every block before a cancel;
-    // otherwise it is left as it was. False, with the reason in `error`,
-    // when it could not be written.
+    // only when every block is written, every block before a cancel, or
+    // every row before a record the filter cannot decide (stop()); otherwise
+    // it is left as it was. False, with the reason in `error`, when it could
+    // not be written.
     bool saveToFile(const QString &fileName, QString *error = nullptr);
+
+    // Where the last run, search or save stopped at a record the filter
+    // could not decide within its limits: the pattern too costly for it, and
+    // the record's index among the texts of block stopBlock(). Not stopped()
+    // when every record it met was decided.
+    const MatchStop &stop() const;
+    int stopBlock() const;
 
     // Reads block `block`, keeps its matching rows and appends them to the window.
     void appendBlock(int block);
@@ -76,9 +92,10 @@ public:
     int windowEndBlock() const;
 
 public slots:
-    // Moves the window to follow the top visible row `value`.
+    // Moves the window to follow the top visible row `value`. Once a run has
+    // ended, only blocks it counted are loaded.
     void scrollMoved(int value);
-    // Stops a filter run after the block it is at.
+    // Ends the run, search or save under way at its next turn.
     void cancel();
 
 signals:
@@ -87,13 +104,18 @@ signals:
 
 private:
     const CMatcher &matcher();
-    // The result rows of `block`, read and matched unless it is known to have none.
+    // The result rows of `block`, read and matched unless it is known to have
+    // none; as many as were counted for it (a record the filter cannot
+    // decide now gives an empty row). Sets m_loadStopped at such a record.
     QStringList rowsOfBlock(int block);
-    // The result rows of a block's record texts.
-    QStringList resultRows(const QStringList &texts);
-    // Rows found in `block` for a search: its rows, no more than were
-    // counted for it, and the number of its first row.
-    QStringList searchRows(int block, const QStringList &texts, int *firstRow);
+    // Rows found in `block` for a search: its rows up to the first record
+    // the filter cannot decide (`stop`), no more than were counted for it,
+    // and the number of its first row. False when `between` ended the walk.
+    bool searchRows(int block, const QStringList &texts, int *firstRow, QStringList *rows, MatchStop *stop,
+                    const std::function<bool()> &between);
+    // The last block scrolling loads: the range's while a run counts, then
+    // the last block counted.
+    int lastLoadableBlock() const;
     void clearWindow();
     void addBlockCount(qint32 count);
     bool publishCountedRows();
@@ -113,6 +135,10 @@ private:
     qint32 m_windowStartBlock = 0;
     bool m_cancelled = false;
     const qint32 m_pageRows = 500;
+    bool m_running = false;
+    bool m_loadStopped = false;
+    MatchStop m_stop;
+    int m_stopBlock = -1;
 
     // m_rowsBefore[i]: rows before block firstBlock + i; one entry more than
     // m_blockCounts, so row and block look-ups are binary searches.

@@ -100,8 +100,11 @@ UserNameBytes::Name &UserNameBytes::nameOf(const char *text)
     return m_uncached;
 }
 
-int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out)
+int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out,
+                     MatchStop *stop, const std::function<bool()> &between)
 {
+    if (stop)
+        *stop = MatchStop();
     const bool everything = matcher.matchesEverything();
     const char *p = texts.constData();
     const char *const end = p + texts.size();
@@ -117,12 +120,21 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
         }
         return out->data() + size;
     };
-    while (p < end) {
+    for (int index = 0; p < end; ++index) {
         QString decoded;
         if (!everything) {
+            if (index > 0 && between && !between())
+                break;
             const int length = int(std::strlen(p));
             decoded = QString::fromUtf8(p, length);
-            if (!matcher.matches(decoded)) {
+            QString costly;
+            const CMatcher::Verdict verdict = matcher.verdict(decoded, stop ? &costly : nullptr);
+            if (verdict == CMatcher::Verdict::Undecided && stop) {
+                stop->index = index;
+                stop->pattern = costly;
+                break;
+            }
+            if (verdict != CMatcher::Verdict::Match) {
                 p += length + 1;
                 continue;
             }

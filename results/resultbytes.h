@@ -11,6 +11,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+#include "filtermatch.h"
+
 class CMatcher;
 
 // User names of record texts, as userNameOf gives them, in UTF-8; looked up
@@ -40,8 +44,13 @@ private:
 
 // Appends the result row of every text of `texts` (UTF-8 texts, each
 // followed by a NUL byte) that `matcher` accepts, as UTF-8 and followed by
-// "\n", to `out`; returns the number of rows.
-int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out);
+// "\n", to `out`; returns the number of rows. With `stop`, it stops at the
+// first text the matcher cannot decide (recorded in `stop`, as
+// countMatches does); without it, such a text counts as no match.
+// `between`, when given, is called after each text matched and ends the
+// walk when it returns false.
+int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out,
+                     MatchStop *stop = nullptr, const std::function<bool()> &between = {});
 
 // The texts of `texts` decoded, as CLog::readBlock gives them.
 QStringList decodeTexts(const QByteArray &texts);

@@ -63,6 +63,13 @@ seed_fuzz_matcher() {
     done
 }
 
+# Settings files as the window and the Options dialog write them, written
+# by the target itself, and a few written by hand: a splitter state, a line
+# of values with a list among them, a font after a byte order mark.
+seed_fuzz_settings() {
+    VREL_FUZZ_WRITE_SEEDS=$1 "$BIN/fuzz_settings"
+}
+
 # --- running ---------------------------------------------------------------
 
 targets() {
@@ -93,6 +100,9 @@ run() {
     fi
     # A small quarantine keeps the memory of a long run flat.
     export ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=64
+    # What Qt's offscreen platform and the font configuration keep for the
+    # life of the process is no leak of an input.
+    export LSAN_OPTIONS=suppressions=$ROOT/cmake/qt-offscreen.supp:print_suppressions=0
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     # A freeze counts as a failure after 10 s; a single allocation above the
     # memory limit too.

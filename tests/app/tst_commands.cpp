@@ -152,6 +152,8 @@ private slots:
     void saveCancelled();
     void filesPanel();
     void filesPanelUnreadable();
+    void fifoIsRefused_data();
+    void fifoIsRefused();
     void filesPanelClick_data();
     void filesPanelClick();
     void refresh();
@@ -466,6 +468,41 @@ void TestCommands::filesPanelUnreadable()
     // One warning for the fill, naming both.
     QTRY_COMPARE(driver.texts.size(), 1);
     QVERIFY(driver.texts.first().endsWith(QStringLiteral(":\nb.mlog\nc.mlog")));
+}
+
+void TestCommands::fifoIsRefused_data()
+{
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("configured to open at start") << true;
+    QTest::newRow("File > Open") << false;
+}
+
+// A FIFO named like a log is refused at once, with the warning of a file
+// that cannot be opened; opening it would wait for a writer forever.
+void TestCommands::fifoIsRefused()
+{
+    QFETCH(bool, atStart);
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath(QStringLiteral("kernel.mlog"));
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    if (atStart) {
+        QSettings().setValue(QStringLiteral("config/logfile"), fifo);
+        QSettings().setValue(QStringLiteral("config/autoopen"), true);
+        QSettings().setValue(QStringLiteral("config/autofilter"), true);
+    }
+    // A hang fails the test instead of blocking the run.
+    alarm(60);
+    mainWindow window;
+    DialogDriver driver;
+    driver.fileName = fifo;
+    if (!atStart)
+        trigger(window, "actionOpen");
+    QTRY_COMPARE(driver.texts.size(), 1);
+    alarm(0);
+    QCOMPARE(driver.texts.first(), QStringLiteral("Can't open file - ") + fifo);
+    QCOMPARE(driver.fileDialogs, atStart ? 0 : 1);
+    QCOMPARE(window.logReader()->logPath(), QString());
+    QCOMPARE(child<QTabWidget>(window, "twLogResult")->count(), 0);
 }
 
 void TestCommands::filesPanelClick_data()

@@ -115,6 +115,7 @@ private slots:
     void saving_data();
     void saving();
     void deletedFilterTabKeepsWorking();
+    void failedSaveIsNotDone();
 
 private:
     QTemporaryDir m_dir;
@@ -286,15 +287,15 @@ void TestFilterCommands::saving_data()
     for (const char *separator : {"::", ";;", "##"}) {
         QTest::addRow("%s in an entry", separator)
             << "n" << six({}, {}, {}, {}, {}, {QStringLiteral("a%1b").arg(QLatin1String(separator))})
-            << QStringLiteral("Filter entries must not contain \"%1\".").arg(QLatin1String(separator));
+            << QStringLiteral("found: \"%1\".").arg(QLatin1String(separator));
     }
-    const QString badEnd = QStringLiteral("must not end with \"#\" or \";\" where another entry follows.");
+    QTest::newRow("empty entry") << "n" << six({}, {}, {}, {}, {}, {"", "p"}) << "found: \"\".";
     for (const char *text : {"#x", ";x", ":x", "x:", "a:b", "x;", "x#", "a#b;c:d", "a, b=c"}) {
         const QString entry = QString::fromUtf8(text);
         QTest::addRow("%s between", text) << "n" << six({}, {}, {}, {}, {entry, "u"}, {entry, "p"})
-                                          << (entry == QLatin1String("x#") ? badEnd : QString());
+                                          << (entry == QLatin1String("x#") ? QStringLiteral("found: \"#\".") : QString());
         QTest::addRow("%s last", text) << "n" << six({}, {}, {}, {}, {"u", entry}, {"p", entry})
-                                       << (entry == QLatin1String("x;") ? badEnd : QString());
+                                       << (entry == QLatin1String("x;") ? QStringLiteral("found: \";\".") : QString());
     }
 }
 
@@ -367,6 +368,30 @@ void TestFilterCommands::deletedFilterTabKeepsWorking()
     view->scrollToBottom();
     QTRY_VERIFY(view->model()->index(4999, 0).data().toString().contains(QStringLiteral("/srv/file-19996")));
     QCOMPARE(none.unexpected(), 0);
+}
+
+// A settings file that cannot be written: the filter stays marked as
+// modified, and the user is told.
+void TestFilterCommands::failedSaveIsNotDone()
+{
+    QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
+    QSettings().sync();
+    Window window;
+    window.choose(1);
+    window.run("actionFilterEdit", {tick("chbStateRefuse")});
+    QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
+    // Where the file was, a folder: nothing can be written there.
+    const QString file = QSettings().fileName();
+    QVERIFY(QFile::remove(file));
+    QVERIFY(QDir().mkpath(file));
+    QString text;
+    window.run("actionFilterSave", {typeName("a"), ModalSteps::press(QMessageBox::Ok, &text)});
+    QVERIFY2(text.contains(QStringLiteral("could not be saved")), qPrintable(text));
+    QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
+    window.run("actionFilterSave", {typeName("b"), ModalSteps::press(QMessageBox::Ok, &text)});
+    QVERIFY2(text.contains(QStringLiteral("could not be saved")), qPrintable(text));
+    QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
+    QVERIFY(QDir(file).removeRecursively());
 }
 
 QTEST_MAIN(TestFilterCommands)

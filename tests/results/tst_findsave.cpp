@@ -91,6 +91,8 @@ private slots:
     void searchStaysInShownRows();
     void saveWritesRows_data();
     void saveWritesRows();
+    void undecidedRecordStops();
+    void searchStopsAtUndecidedShownRow();
 
 private:
     QTemporaryDir m_dir;
@@ -247,6 +249,103 @@ void TestFindSave::saveWritesRows()
     const QByteArray bytes = readAll(target);
     QCOMPARE(bytes, utf8Lines(allRows(model)));
     QVERIFY(bytes.contains("Grüße/файл") || refusalsOnly);
+}
+
+// A record the filter cannot decide within its limits ends the run and the
+// save there, naming the pattern; it is never counted as a non-match, and
+// scrolling loads nothing past it.
+void TestFindSave::undecidedRecordStops()
+{
+    const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
+    const QByteArray hard(400, 'a');
+    // Block 0: three matches; block 1: a match, the record, a match; then
+    // blocks that start with such a record.
+    QList<QList<QByteArray>> blocks = {{"ab", "ab", "ab"}, {"ab", hard, "ab"}};
+    for (int b = 0; b < 20; ++b)
+        blocks.append({hard, "ab"});
+    const QString path = m_dir.filePath(QStringLiteral("costly.mlog"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int b = 0; b < blocks.size(); ++b) {
+            for (const QByteArray &payload : blocks.at(b)) {
+                MlogRecord record;
+                record.time = T0 + quint32(b);
+                record.kind = 2;
+                record.payload = payload;
+                file.write(encodeRecord(record));
+            }
+        }
+    }
+    CLog log;
+    log.readLog(path);
+    const QStringList first = log.readBlock(0);
+    QCOMPARE(CMatcher({{costly}}).verdict(first.value(0)), CMatcher::Verdict::Match);
+    CStringListModel model(&log, makeFilter({{}, {}, {}, {}, {}, {costly}}));
+    QAbstractItemModelTester tester(&model);
+    model.runFilter();
+    QVERIFY(model.stop().stopped());
+    QCOMPARE(model.stop().pattern, costly);
+    QCOMPARE(model.stop().index, 1);
+    QCOMPARE(model.stopBlock(), model.firstBlock() + 1);
+    QCOMPARE(model.blockCounts(), QList<qint32>({3, 1}));
+    QCOMPARE(model.rowCount(), 4);
+    const QStringList shown = filterRows(model.filter()->matcher(), first) + filterRows(model.filter()->matcher(), {log.readBlock(1).first()});
+
+    // A search ends with the rows shown; the record lies past them.
+    QCOMPARE(model.searchForward(QStringLiteral("ab"), 2), 3);
+    QCOMPARE(model.searchForward(QStringLiteral("ab"), 3), -1);
+    QVERIFY(!model.stop().stopped());
+    QCOMPARE(model.searchBackward(QStringLiteral("ab"), 4), 3);
+
+    model.scrollMoved(1);
+    model.scrollMoved(3);
+    QVERIFY(model.windowEndBlock() <= model.firstBlock() + 2);
+    QCOMPARE(model.data(model.index(3, 0)).toString(), shown.at(3));
+
+    const QString target = m_dir.filePath(QStringLiteral("costly.txt"));
+    QString error;
+    QVERIFY2(model.saveToFile(target, &error), qPrintable(error));
+    QVERIFY(model.stop().stopped());
+    QCOMPARE(model.stopBlock(), model.firstBlock() + 1);
+    QCOMPARE(readAll(target), utf8Lines(shown));
+}
+
+// A shown row whose record the filter can no longer decide (here the log
+// changed under the same offsets) leaves a search open: it stops there
+// instead of taking the record for a non-match and handing back a row of
+// another record.
+void TestFindSave::searchStopsAtUndecidedShownRow()
+{
+    const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
+    const QString path = m_dir.filePath(QStringLiteral("changed.mlog"));
+    const auto write = [&path](const QByteArray &first) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const QByteArray &payload : {first, QByteArray("aaaa b")}) {
+            MlogRecord record;
+            record.time = T0;
+            record.kind = 2;
+            record.payload = payload;
+            file.write(encodeRecord(record));
+        }
+    };
+    write(QByteArray(399, 'x') + 'b');
+    CLog log;
+    log.readLog(path);
+    CStringListModel model(&log, makeFilter({{}, {}, {}, {}, {}, {costly}}));
+    QAbstractItemModelTester tester(&model);
+    model.runFilter();
+    QVERIFY(!model.stop().stopped());
+    QCOMPARE(model.rowCount(), 2);
+    write(QByteArray(400, 'a'));
+
+    QCOMPARE(model.searchForward(QStringLiteral("aaaa"), -1), -1);
+    QVERIFY(model.stop().stopped());
+    QCOMPARE(model.stop().pattern, costly);
+    QCOMPARE(model.stopBlock(), model.firstBlock());
+    QCOMPARE(model.searchBackward(QStringLiteral("aaaa"), 2), -1);
+    QVERIFY(model.stop().stopped());
 }
 
 QTEST_MAIN(TestFindSave)
