@@ -55,12 +55,12 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+414"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+586"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+53"/>
+        <location line="+64"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -305,7 +305,7 @@ Any text may place here, anything that may be in log file</source>
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/main.cpp" line="+29"/>
+        <location filename="../app/main.cpp" line="+33"/>
         <source>Viewer for binary security audit logs.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -690,7 +690,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+114"/>
+        <location line="+120"/>
         <source>Another process in progress.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -715,6 +715,21 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location line="+46"/>
+        <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>The settings file %1 could not be read safely and was set aside as %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>The program starts with default settings.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <location filename="../app/mainwindow_filters.cpp" line="+74"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
@@ -725,7 +740,17 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+15"/>
+        <source>Filter entries must not contain &quot;::&quot;, &quot;;;&quot; or &quot;##&quot;, end with &quot;#&quot; or &quot;;&quot; where another entry follows, or be empty; found: %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>The filter could not be saved: the settings could not be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+19"/>
         <source>Can&apos;t delete default filter!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -735,7 +760,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="-36"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -745,23 +770,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+0"/>
-        <location line="+2"/>
-        <source> or </source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>Filter entries must not contain %1.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Filter entries must not end with &quot;#&quot; or &quot;;&quot; where another entry follows.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+52"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+34"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -771,7 +780,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Can&apos;t open file - </source>
         <translation type="unfinished"></translation>
     </message>
@@ -805,7 +814,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+65"/>
+        <location filename="../app/mainwindow_results.cpp" line="+72"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
@@ -858,22 +867,32 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+34"/>
+        <location line="+35"/>
         <source>Finished!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+10"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record, so the operation stopped at that record; the rows found before it are kept.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+19"/>
         <source>Nothing to find!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+13"/>
-        <source>Busy: find waits until the log is read.</source>
+        <location line="+23"/>
+        <source>Busy: find waits until the current operation ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+31"/>
+        <source>Find cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+9"/>
         <source>End of log reached! Found nothing else.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -899,7 +918,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+12"/>
         <source>Saving results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -909,12 +928,17 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+14"/>
         <source>Can&apos;t save file - </source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
+        <source>Saving stopped: %1 holds the rows found before the record.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+7"/>
         <source>Saving cancelled: %1 holds the rows of the blocks saved.</source>
         <translation type="unfinished"></translation>
     </message>

@@ -55,12 +55,12 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+414"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+586"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="+53"/>
+        <location line="+64"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -306,7 +306,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/main.cpp" line="+29"/>
+        <location filename="../app/main.cpp" line="+33"/>
         <source>Viewer for binary security audit logs.</source>
         <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
     </message>
@@ -691,7 +691,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+114"/>
+        <location line="+120"/>
         <source>Another process in progress.</source>
         <translation>Ein anderer Vorgang läuft noch.</translation>
     </message>
@@ -716,6 +716,21 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Beschäftigt: Der aktuelle Tab bleibt, bis der laufende Vorgang endet.</translation>
     </message>
     <message>
+        <location line="+46"/>
+        <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen und auch nicht beiseitegelegt werden: Sie bleibt unverändert, und diese Sitzung hält ihre Einstellungen an anderer Stelle.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>The settings file %1 could not be read safely and was set aside as %2.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden und wurde als %2 beiseitegelegt.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>The program starts with default settings.</source>
+        <translation>Das Programm startet mit den Standardeinstellungen.</translation>
+    </message>
+    <message>
         <location filename="../app/mainwindow_filters.cpp" line="+74"/>
         <source>modified</source>
         <translation>geändert</translation>
@@ -726,7 +741,17 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der Standardfilter und Filter ohne Namen können nicht gespeichert werden!</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+15"/>
+        <source>Filter entries must not contain &quot;::&quot;, &quot;;;&quot; or &quot;##&quot;, end with &quot;#&quot; or &quot;;&quot; where another entry follows, or be empty; found: %1.</source>
+        <translation>Filtereinträge dürfen weder &quot;::&quot;, &quot;;;&quot; oder &quot;##&quot; enthalten noch mit &quot;#&quot; oder &quot;;&quot; enden, wenn ein weiterer Eintrag folgt, noch leer sein; gefunden: %1.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>The filter could not be saved: the settings could not be written.</source>
+        <translation>Der Filter konnte nicht gespeichert werden: Die Einstellungen ließen sich nicht schreiben.</translation>
+    </message>
+    <message>
+        <location line="+19"/>
         <source>Can&apos;t delete default filter!</source>
         <translation>Der Standardfilter kann nicht gelöscht werden!</translation>
     </message>
@@ -736,7 +761,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Gespeicherten Filter löschen?</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="-36"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
     </message>
@@ -746,23 +771,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location line="+0"/>
-        <location line="+2"/>
-        <source> or </source>
-        <translation> oder </translation>
-    </message>
-    <message>
-        <location line="+0"/>
-        <source>Filter entries must not contain %1.</source>
-        <translation>Filtereinträge dürfen %1 nicht enthalten.</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Filter entries must not end with &quot;#&quot; or &quot;;&quot; where another entry follows.</source>
-        <translation>Ein Filtereintrag, auf den ein weiterer folgt, darf nicht auf &quot;#&quot; oder &quot;;&quot; enden.</translation>
-    </message>
-    <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+52"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+34"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
@@ -772,7 +781,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>mlog-Dateien</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Can&apos;t open file - </source>
         <translation>Datei kann nicht geöffnet werden - </translation>
     </message>
@@ -809,7 +818,7 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+65"/>
+        <location filename="../app/mainwindow_results.cpp" line="+72"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
@@ -863,22 +872,32 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse werden ermittelt</translation>
     </message>
     <message>
-        <location line="+34"/>
+        <location line="+35"/>
         <source>Finished!</source>
         <translation>Fertig!</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+10"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record, so the operation stopped at that record; the rows found before it are kept.</source>
+        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; der Vorgang wurde bei diesem Eintrag angehalten. Die zuvor gefundenen Zeilen bleiben erhalten.</translation>
+    </message>
+    <message>
+        <location line="+19"/>
         <source>Nothing to find!</source>
         <translation>Keine Ergebnisse zum Durchsuchen!</translation>
     </message>
     <message>
-        <location line="+13"/>
-        <source>Busy: find waits until the log is read.</source>
-        <translation>Beschäftigt: Die Suche wartet, bis das Protokoll gelesen ist.</translation>
+        <location line="+23"/>
+        <source>Busy: find waits until the current operation ends.</source>
+        <translation>Beschäftigt: Die Suche wartet, bis der laufende Vorgang endet.</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+31"/>
+        <source>Find cancelled.</source>
+        <translation>Suche abgebrochen.</translation>
+    </message>
+    <message>
+        <location line="+9"/>
         <source>End of log reached! Found nothing else.</source>
         <translation>Ende des Protokolls erreicht! Nichts weiter gefunden.</translation>
     </message>
@@ -904,7 +923,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Datei nicht gespeichert!</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+12"/>
         <source>Saving results</source>
         <translation>Ergebnisse werden gespeichert</translation>
     </message>
@@ -914,12 +933,17 @@ Möchten Sie fortfahren?</translation>
         <translation>Speichern abbrechen</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+14"/>
         <source>Can&apos;t save file - </source>
         <translation>Datei kann nicht gespeichert werden - </translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
+        <source>Saving stopped: %1 holds the rows found before the record.</source>
+        <translation>Speichern angehalten: %1 enthält die vor diesem Eintrag gefundenen Zeilen.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
         <source>Saving cancelled: %1 holds the rows of the blocks saved.</source>
         <translation>Speichern abgebrochen: %1 enthält die Zeilen der bereits gespeicherten Blöcke.</translation>
     </message>
