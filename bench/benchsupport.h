@@ -45,6 +45,23 @@ inline bool resetPeak()
     return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
 }
 
+// The records of a log, counted by walking their headers (the payload length
+// is the header's last two bytes); -1 when the file cannot be read.
+inline qint64 countRecords(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const qint64 size = f.size();
+    const uchar *data = size > 0 ? f.map(0, size) : nullptr;
+    if (!data)
+        return size == 0 ? 0 : -1;
+    qint64 records = 0;
+    for (qint64 pos = 0; pos + 40 <= size; ++records)
+        pos += 40 + (data[pos + 38] | data[pos + 39] << 8);
+    return records;
+}
+
 // Index files and settings go to a home folder of our own inside `folder`,
 // never the user's. Call before the application object exists.
 inline void useOwnHome(const QString &folder)

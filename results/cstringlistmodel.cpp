@@ -27,6 +27,25 @@ namespace {
 // whole process, so the first scroll in another tab is measured against it.
 int lastScrollValue = 0;
 
+// Progress is reported in about a hundred steps over a range of blocks.
+class ProgressSteps
+{
+public:
+    explicit ProgressSteps(int blocks) : m_step(blocks / 100 + 1), m_next(m_step) {}
+    // True once per step: when `offset` has reached the next step.
+    bool due(int offset)
+    {
+        if (offset < m_next)
+            return false;
+        m_next += m_step;
+        return true;
+    }
+
+private:
+    int m_step;
+    int m_next;
+};
+
 // How long an operation works between two turns of the event loop.
 constexpr qint64 sliceMs = 30;
 
@@ -303,8 +322,7 @@ void CStringListModel::runFilter()
 
     const CMatcher &criteria = matcher();
     const qint32 firstWindowRows = 10 * m_pageRows;
-    const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
-    int threshold = step;
+    ProgressSteps progress(m_lastBlock - m_firstBlock);
     bool filling = true;
     Slice slice;
     QElapsedTimer sincePublish;
@@ -336,8 +354,7 @@ void CStringListModel::runFilter()
     // Progress and a turn after each block; false to stop.
     const auto afterBlock = [&](int block) {
         const int offset = block - m_firstBlock;
-        if (offset >= threshold) {
-            threshold += step;
+        if (progress.due(offset)) {
             emit valueChanged(offset);
             if (!alive)
                 return false;
@@ -609,8 +626,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
         QByteArray buffer;
         buffer.reserve(saveChunk + (64 << 10));
         if (m_log && m_lastBlock >= m_firstBlock) {
-            const int step = (m_lastBlock - m_firstBlock) / 100 + 1;
-            int threshold = step;
+            ProgressSteps progress(m_lastBlock - m_firstBlock);
             Slice slice;
             const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
             m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
@@ -637,8 +653,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
                     buffer.reserve(saveChunk + (64 << 10));
                 }
                 const int offset = block - m_firstBlock;
-                if (offset >= threshold) {
-                    threshold += step;
+                if (progress.due(offset)) {
                     emit valueChanged(offset);
                     if (!alive)
                         return false;

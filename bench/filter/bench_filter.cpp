@@ -83,21 +83,6 @@ double grepSeconds(const QString &pattern, const QString &file, qint64 *count)
     });
 }
 
-qint64 countRecords(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const qint64 size = f.size();
-    const uchar *data = size > 0 ? f.map(0, size) : nullptr;
-    if (!data)
-        return size == 0 ? 0 : -1;
-    qint64 records = 0;
-    for (qint64 pos = 0; pos + 40 <= size; ++records)
-        pos += 40 + (data[pos + 38] | data[pos + 39] << 8);
-    return records;
-}
-
 QString field(const QString &text, int width)
 {
     return text.rightJustified(width);
@@ -116,7 +101,7 @@ int main(int argc, char **argv)
     const QString logPath = cli.folder + QStringLiteral("/bench.mlog");
     const QString textPath = cli.folder + QStringLiteral("/bench.txt");
     QDir().mkpath(QFileInfo(CLog::indexFilePath(logPath)).path());
-    if (countRecords(logPath) != cli.records) {
+    if (bench::countRecords(logPath) != cli.records) {
         MlogGeneratorOptions options;
         options.records = cli.records;
         options.seed = 4212;

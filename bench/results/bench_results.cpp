@@ -73,21 +73,6 @@ Grep grepCount(const QStringList &args)
     return best;
 }
 
-qint64 countRecords(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const qint64 size = f.size();
-    const uchar *data = size > 0 ? f.map(0, size) : nullptr;
-    if (!data)
-        return size == 0 ? 0 : -1;
-    qint64 records = 0;
-    for (qint64 pos = 0; pos + 40 <= size; ++records)
-        pos += 40 + (data[pos + 38] | data[pos + 39] << 8);
-    return records;
-}
-
 QString ratio(double seconds, double base)
 {
     return QString("%1 s = %2 x grep").arg(seconds, 0, 'f', 4).arg(seconds / base, 0, 'f', 3);
@@ -358,7 +343,7 @@ int main(int argc, char **argv)
     const QString path = folder + "/bench.mlog";
     QElapsedTimer t;
     t.start();
-    if (countRecords(path) != records) {
+    if (bench::countRecords(path) != records) {
         MlogGeneratorOptions options;
         options.records = records;
         options.seed = 42;
