@@ -333,11 +333,11 @@ bool readVariant(Stream &in, int depth, QString *why)
     case 64: // QFont as the settings dialog stores it: family, point and
              // pixel size, style hint and strategy, charset, weight, bits
         return in.qt4() && in.string() && in.skip(8 + 4 + 5);
-    case 16: { // QDateTime of "@DateTime(...)": date, time, time spec (and offset)
-        quint8 spec = 0;
-        if (in.qt4() || !in.skip(8 + 4) || !in.u8(&spec))
+    case 16: { // QDateTime of "@DateTime(...)": date, time, time zone kind (and offset)
+        quint8 timeSpec = 0;
+        if (in.qt4() || !in.skip(8 + 4) || !in.u8(&timeSpec))
             return false;
-        return spec <= 1 || (spec == 2 && in.skip(4));
+        return timeSpec <= 1 || (timeSpec == 2 && in.skip(4));
     }
     case 11: // QStringList
         if (!in.count(4, &n)) {
