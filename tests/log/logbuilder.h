@@ -1,6 +1,5 @@
-// Builds small logs byte by byte for the log reader's tests, remembering
-// where each record starts, and a plain byte-by-byte scanner to compare the
-// reader's scan against.
+// Builds small logs byte by byte for the log tests, and scans logs the slow,
+// obvious way to compare the reader and the generator against.
 #ifndef LOGBUILDER_H
 #define LOGBUILDER_H
 
@@ -18,6 +17,8 @@
 
 #include <cstdlib>
 
+const QByteArray kMagic("\x80\x19\x12\x10", 4);
+
 inline QByteArray fileBytes(const QString &path)
 {
     QFile f(path);
@@ -30,23 +31,26 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+inline quint32 le(const QByteArray &d, qint64 at, int width)
+{
+    quint32 v = 0;
+    for (int i = width - 1; i >= 0; --i)
+        v = (v << 8) | quint8(d[int(at + i)]);
+    return v;
+}
+
 struct LogBuilder
 {
     QByteArray data;
-    QVector<qint64> offsets;
+    QVector<qint64> offsets; // where each record starts
 
-    // Appends a record and returns its offset. kind 9 makes a record the
-    // library refuses to compile.
-    qint64 add(quint32 time, const QByteArray &payload = "/etc/passwd", quint16 kind = 2, quint16 flags = 0)
+    // Kind 9 makes a record the library refuses to compile.
+    void add(quint32 time, const QByteArray &payload = "/etc/passwd", quint16 kind = 2, quint16 flags = 0)
     {
         offsets.append(data.size());
         data += encodeRecord(MlogRecord{time, {4212, 4100, 1000, 1000, 0}, kind, 0, 0, flags, payload});
-        return offsets.last();
     }
-
-    void garbage(const QByteArray &bytes) { data += bytes; }
     bool save(const QString &path) const { return writeBytes(path, data); }
-
     bool append(const QString &path, qint64 from) const
     {
         QFile f(path);
@@ -54,51 +58,81 @@ struct LogBuilder
     }
 };
 
-// The scan done the slow, obvious way: every byte offset is tried. It also
-// decodes every record it steps over, as a block read should.
+// Every byte offset is tried for a record start, and every record stepped
+// over is decoded, as a block read should.
 struct NaiveScan
 {
+    struct Record { quint32 time; QByteArray header; bool compiled; };
+    QVector<Record> records;               // every record start with a whole header
     QMap<quint32, qint64> index;
-    int count = 0;
-    QStringList texts;                     // texts of the records that decode, in file order
-    QMap<quint32, QStringList> textsByTime; // the same, by record time
+    QStringList texts;                     // of the records that decode, in file order
+    QMap<quint32, QStringList> textsByTime;
     bool ascending = true;                 // record times never go back
+    bool cutAtEnd = false;                 // the last record start lacks some of its bytes
+    qint64 garbage = 0;                    // bytes before record starts
+    int compiled = 0;
 
     explicit NaiveScan(const QByteArray &d)
     {
-        const auto u = [&d](qint64 i) { return quint32(uchar(d[int(i)])); };
-        quint32 last = 0;
-        qint64 pos = 0;
-        const qint64 size = d.size();
-        while (pos + 3 < size) {
-            if (!(u(pos) == 0x80 && u(pos + 1) == 0x19 && u(pos + 2) == 0x12 && u(pos + 3) == 0x10)) {
-                ++pos;
-                continue;
-            }
-            if (pos + 40 > size)
+        for (qint64 pos = 0; pos < d.size();) {
+            const qint64 next = d.indexOf(kMagic, int(pos));
+            garbage += (next < 0 ? d.size() : next) - pos;
+            if (next < 0 || (cutAtEnd = next + 40 > d.size()))
                 break;
-            const quint32 t = u(pos + 4) | u(pos + 5) << 8 | u(pos + 6) << 16 | u(pos + 7) << 24;
-            const qint64 len = u(pos + 38) | u(pos + 39) << 8;
-            ascending = ascending && (count == 0 || t >= last);
-            if (t != last || count == 0)
-                index[t] = pos;
-            ++count;
-            void *compiled = nullptr;
-            if (pos + 40 + len <= size && mlog_compile(&compiled, d.constData() + pos, 40 + len) != -1) {
-                char *text = mlog_txt_malloc(compiled);
-                if (text && *text) {
-                    texts << QString::fromUtf8(text);
-                    textsByTime[t] << texts.last();
-                }
+            pos = next;
+            const Record r{le(d, pos + 4, 4), d.mid(int(pos), 40), false};
+            ascending = ascending && (records.isEmpty() || r.time >= records.last().time);
+            if (records.isEmpty() || r.time != records.last().time)
+                index[r.time] = pos;
+            records.append(r);
+            const qint64 length = 40 + le(d, pos + 38, 2);
+            void *c = nullptr;
+            if (pos + length <= d.size() && mlog_compile(&c, d.constData() + pos, length) != -1) {
+                records.last().compiled = true;
+                ++compiled;
+                char *text = mlog_txt_malloc(c);
+                if (text && *text)
+                    textsByTime[r.time] << (texts << QString::fromUtf8(text)).last();
                 free(text);
             }
-            free(compiled);
+            free(c);
             mlog_done();
-            pos += 40 + len;
-            last = t;
+            cutAtEnd = (pos += length) > d.size();
         }
     }
 };
+
+// A log of hidden records (empty texts, yet stepped over by their length)
+// and a block of nothing but hidden records, in blocks t0, +1, +3 and +5.
+inline LogBuilder hiddenLog(quint32 t0)
+{
+    LogBuilder b;
+    b.add(t0, "/a1");
+    b.add(t0, "/a2");
+    b.add(t0 + 1, "/b1");
+    b.add(t0 + 1, QByteArray(300, 'h'), 2, MLOG_FLAG_HIDDEN);
+    b.add(t0 + 3, "/hidden", 2, MLOG_FLAG_HIDDEN);
+    b.add(t0 + 5, "/c1");
+    b.add(t0 + 5, "/c2", 2, MLOG_FLAG_HIDDEN);
+    b.add(t0 + 5, "/c3", 0);
+    return b;
+}
+
+// A block with a record of exactly 40 bytes, one the library refuses and
+// garbage, then a block of one record and one of a record cut short.
+inline LogBuilder brokenLog(quint32 t0)
+{
+    LogBuilder b;
+    b.add(t0, "/ok1");
+    b.add(t0, "");
+    b.add(t0, "/bad", 9);
+    b.data += QByteArray("junk\x80\x19\x12", 7);
+    b.add(t0, "/after");
+    b.add(t0 + 1, "/next");
+    b.add(t0 + 2, "/cut");
+    b.data.chop(2);
+    return b;
+}
 
 // Puts the documents folder (and so every index file) into the test's own
 // folder, however the test is started.

@@ -28,7 +28,6 @@ private slots:
         QCOMPARE(eventNamesFromBlock(block), names);
     }
 
-    // The editor describes all events from one catalogue: the same texts.
     void descriptions()
     {
         QCOMPARE(eventDescription("chmod"), QStringLiteral("Event chmod for audit: user [u], file [f]"));
@@ -36,12 +35,11 @@ private slots:
         QCOMPARE(eventDescription("open"), QStringLiteral("Event open for audit: file [f]")); // not openat
         QCOMPARE(eventDescription("nosuch"), QStringLiteral("Event nosuch for audit: "));
         QVERIFY(eventNames(4).isEmpty());
+        // The editor describes all events from one catalogue: the same texts.
         const EventCatalogue catalogue;
         QStringList all;
-        for (int category = 0; category < 4; ++category) {
-            QCOMPARE(catalogue.names(category), eventNames(category));
-            all += eventNames(category);
-        }
+        for (int category = 0; category < 4; ++category)
+            all += catalogue.names(category) == eventNames(category) ? eventNames(category) : QStringList{"differs"};
         QCOMPARE(catalogue.allNames(), all);
         for (const QString &name : all + QStringList{"nosuch"})
             QCOMPARE(catalogue.description(name), eventDescription(name));

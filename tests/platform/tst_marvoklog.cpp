@@ -9,14 +9,13 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace {
-
-char sentinel;
+static char sentinel;
 
 // The text of one record as the reader gets it, "null" for a null text,
 // ending the batch unless told not to.
-QByteArray textOf(const QByteArray &record, bool endBatch = true)
+static QByteArray textOf(const MlogRecord &r, bool endBatch = true)
 {
+    const QByteArray record = encodeRecord(r);
     void *compiled = nullptr;
     QByteArray text = "refused";
     if (mlog_compile(&compiled, record.constData(), record.size()) != -1) {
@@ -31,13 +30,13 @@ QByteArray textOf(const QByteArray &record, bool endBatch = true)
 }
 
 // The names of a category; none unless the block ends in a NUL.
-QStringList eventNames(int category)
+static QStringList eventNames(int category)
 {
     char *block = &sentinel;
     const int length = mlog_init() == -1 ? -1 : mlog_listevents(category, &block);
     if (block == &sentinel)
         return {};
-    QByteArray all(block, qMax(length, 0));
+    const QByteArray all(block, qMax(length, 0));
     std::free(block);
     mlog_done();
     QStringList names;
@@ -47,23 +46,18 @@ QStringList eventNames(int category)
     return names;
 }
 
-// A file record ("unlink") of a December morning.
-MlogRecord sampleRecord()
-{
-    return {1796548827, {4212, 4100, 1000, 1001, 7}, MLOG_KIND_FILE, 3, 0, 0, "/home/alice/report.txt"};
-}
+// A file record ("unlink") of a December morning, and the start of its text.
+static const MlogRecord sample{1796548827, {4212, 4100, 1000, 1001, 7}, MLOG_KIND_FILE, 3, 0, 0, "/home/alice/report.txt"};
 
-QString localDate(quint32 t)
+static QString localDate(quint32 t)
 {
     return QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-QByteArray samplePrefix()
+static QByteArray samplePrefix()
 {
-    return "[f] <4212,4100,1000,1001,7> [s] unlink " + localDate(sampleRecord().time).toUtf8() + ' ';
+    return "[f] <4212,4100,1000,1001,7> [s] unlink " + localDate(sample.time).toUtf8() + ' ';
 }
-
-} // namespace
 
 class TestMarvokLog : public QObject
 {
@@ -80,15 +74,14 @@ private slots:
             QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
             for (int event = 0; event < names.size(); ++event) {
                 const bool refused = event % 2;
-                MlogRecord r = sampleRecord();
+                MlogRecord r = sample;
                 r.kind = quint16(kind);
                 r.event = quint16(event);
                 r.status = refused ? 13 : 0;
                 r.payload = refused ? QByteArray() : QByteArray("path=/etc/shadow mode=0640");
-                const QString expected = markers.at(kind) + QStringLiteral(" <4212,4100,1000,1001,7> ")
-                    + (refused ? "[f] " : "[s] ") + names.at(event) + ' ' + localDate(r.time)
-                    + (refused ? "" : " path=/etc/shadow mode=0640");
-                QCOMPARE(QString::fromUtf8(textOf(encodeRecord(r))), expected);
+                QCOMPARE(QString::fromUtf8(textOf(r)), markers.at(kind) + " <4212,4100,1000,1001,7> "
+                             + (refused ? "[f] " : "[s] ") + names.at(event) + ' ' + localDate(r.time)
+                             + (refused ? "" : " path=/etc/shadow mode=0640"));
             }
         }
         // Filters must tell a name from a longer one that starts with it.
@@ -114,13 +107,11 @@ private slots:
             const QByteArray byte(1, char(value));
             cases.append({byte, value >= 0x80 ? bad : (value < 0x20 || value == 0x7F) ? QByteArray(" ") : byte});
         }
-        MlogRecord r = sampleRecord();
-        const QByteArray prefix = samplePrefix();
+        MlogRecord r = sample;
         for (const auto &c : cases) {
             for (int at = 0; at + c.first.size() <= 19; ++at) {
                 r.payload = QByteArray(19, 'a').replace(at, c.first.size(), c.first);
-                const QByteArray expected = prefix + QByteArray(19, 'a').replace(at, c.first.size(), c.second);
-                QCOMPARE(textOf(encodeRecord(r)), expected);
+                QCOMPARE(textOf(r), samplePrefix() + QByteArray(19, 'a').replace(at, c.first.size(), c.second));
             }
         }
     }
@@ -128,42 +119,35 @@ private slots:
     void extremeValues()
     {
         // The longest text there is: the text buffer must hold it.
-        MlogRecord r = sampleRecord();
+        MlogRecord r = sample;
         for (quint32 &s : r.subject)
             s = 0xFFFFFFFFu;
-        r.status = 0xFFFFFFFFu;
-        r.time = 0xFFFFFFFFu;
+        r.status = r.time = 0xFFFFFFFFu;
         r.payload = QByteArray(0xFFFF, '\xff'); // every byte grows to three
-        const QByteArray text = textOf(encodeRecord(r));
+        const QByteArray text = textOf(r);
         QVERIFY(text.startsWith("[f] <4294967295,4294967295,4294967295,4294967295,4294967295> [f] unlink "));
         QVERIFY(text.endsWith(' ' + QByteArray("\xef\xbf\xbd").repeated(0xFFFF)));
-
         // Only flag bit 0 hides a record: its text is null.
-        r = sampleRecord();
+        r = sample;
         r.flags = MLOG_FLAG_HIDDEN;
-        QCOMPARE(textOf(encodeRecord(r)), QByteArray("null"));
+        QCOMPARE(textOf(r), QByteArray("null"));
         r.flags = 2;
-        QVERIFY(textOf(encodeRecord(r)).startsWith(samplePrefix()));
+        QVERIFY(textOf(r).startsWith(samplePrefix()));
     }
 
     void compileFailures_data()
     {
         QTest::addColumn<QByteArray>("record");
         QTest::addColumn<qint64>("length");
-        const QByteArray good = encodeRecord(sampleRecord());
+        const QByteArray good = encodeRecord(sample);
         const qint64 size = good.size();
-        const auto changed = [&](int offset, QByteArray bytes) {
-            QByteArray r = good;
-            r.replace(offset, bytes.size(), bytes);
-            return r;
-        };
+        const auto changed = [&](int offset, const QByteArray &bytes) { return QByteArray(good).replace(offset, bytes.size(), bytes); };
         QTest::newRow("magic big-endian") << changed(0, QByteArray("\x10\x12\x19\x80", 4)) << size;
         QTest::newRow("length not the payload's") << good + 'x' << size + 1;
         QTest::newRow("header cut") << good << qint64(39);
         QTest::newRow("kind 4") << changed(MLOG_OFF_KIND, QByteArray("\x04\x00", 2)) << size;
         for (int kind = 0; kind < 4; ++kind) {
-            QByteArray r = changed(MLOG_OFF_KIND, QByteArray(1, char(kind)) + '\0');
-            r.replace(MLOG_OFF_EVENT, 2, QByteArray(1, char(eventNames(kind).size())) + '\0');
+            const QByteArray r = changed(MLOG_OFF_KIND, QByteArray(1, char(kind)) + '\0' + char(eventNames(kind).size()) + '\0');
             QTest::addRow("kind %d event one past its list", kind) << r << size;
         }
     }
@@ -195,11 +179,11 @@ private slots:
             for (quint32 t = change - 125; t < change + 125; t += 7)
                 times << t;
             times << change - 1 << change << change + 59 << change - 60 << 0 << 0xFFFFFFFFu << 1796548827;
+            MlogRecord r = sample;
+            r.payload.clear();
             for (quint32 t : times) {
-                MlogRecord r = sampleRecord();
                 r.time = t;
-                r.payload.clear();
-                const QString shown = QString::fromUtf8(textOf(encodeRecord(r), false).right(19));
+                const QString shown = QString::fromUtf8(textOf(r, false).right(19));
                 QVERIFY2(shown == localDate(t), qPrintable(QStringLiteral("%1 at %2: %3").arg(zone).arg(t).arg(shown)));
             }
             mlog_done();

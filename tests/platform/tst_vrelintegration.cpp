@@ -36,17 +36,16 @@ private slots:
         QFETCH(QRect, expected);
         QSettings settings(dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + ".ini"), QSettings::IniFormat);
         settings.setValue(QStringLiteral("VrelGeometry/splitterv"), QByteArray("x"));
+        QWidget window, widget;
         if (stored.type() == QVariant::Rect) {
-            QWidget window;
             window.setGeometry(stored.toRect());
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             vrelSaveGeometry(&window, &settings, false);
-            QVERIFY(settings.group().isEmpty());
         } else if (stored.isValid()) {
             settings.setValue(QStringLiteral("VrelGeometry/geometry"), stored);
         }
-        QWidget widget;
+        QVERIFY(settings.group().isEmpty());
         widget.setGeometry(40, 50, 300, 200);
         vrelRestoreGeometry(&widget, &settings, defaultRect, false);
         QCOMPARE(widget.geometry(), expected);
@@ -64,17 +63,15 @@ private slots:
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("vrelview"));
         // Qt appends a display name to every window title, so none is set.
         QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("vrelview"));
-
         // The About box is modal: read and close it from a timer.
         QWidget window;
         auto *menu = new VrelHelpMenu(&window);
         QString shown;
         QTimer::singleShot(0, this, [&shown] {
             QTRY_VERIFY(QApplication::activeModalWidget());
-            QWidget *modal = QApplication::activeModalWidget();
-            if (auto *box = qobject_cast<QMessageBox *>(modal))
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
                 shown = box->text();
-            modal->close();
+            QApplication::activeModalWidget()->close();
         });
         menu->actions().value(0)->trigger();
         QVERIFY2(shown.contains(QStringLiteral("Vrel View Audit</b><br>Version 3.5.8+ci19")), qPrintable(shown));
