@@ -1,8 +1,6 @@
 // Find and save of the results model against the rows the model shows:
 // result rows made from UTF-8 bytes, searches compared with a plain search
 // over all rows, and saved files compared byte for byte.
-#include <QAbstractItemModelTester>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -13,21 +11,11 @@
 
 #include "clog.h"
 #include "cmatcher.h"
-#include "cstringlistmodel.h"
 #include "filtermatch.h"
-#include "mlogwriter.h"
 #include "resultbytes.h"
+#include "resultlog.h"
 
 namespace {
-
-const quint32 T0 = 1780000000;
-
-CFilterPtr makeFilter(const QList<QStringList> &lists = {})
-{
-    CFilterPtr filter(new CFilter(QStringLiteral("test")));
-    filter->setLists(lists);
-    return filter;
-}
 
 // Every row of the model's range, as the view would show them all.
 QStringList allRows(CStringListModel &model)
@@ -52,30 +40,22 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// A log of `blocks` seconds of `perBlock` records with payloads that mix
-// ASCII, other scripts and bytes that are no UTF-8; users root and unknown.
-QString writeMixedLog(const QString &path, int blocks, int perBlock)
+// A log of `perBlock` records a second whose payloads mix ASCII, other
+// scripts and bytes that are no UTF-8; every fourth record refused, users
+// root and unknown.
+bool writeMixedLog(const QString &path, int blocks, int perBlock)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    const QByteArray payloads[] = {"/etc/passwd", "/home/Grüße/файл", "bad \xff\xfe bytes", "a\tb",
-                                   "/srv/\xe6\x97\xa5\xe6\x9c\xac"};
-    int n = 0;
-    for (int b = 0; b < blocks; ++b) {
-        for (int i = 0; i < perBlock; ++i, ++n) {
-            MlogRecord record;
-            record.time = T0 + quint32(b);
-            record.subject[0] = 100 + quint32(n);
-            record.subject[2] = n % 3 == 0 ? 0 : 54321;
-            record.kind = 2;
-            record.status = n % 4 == 1 ? 1 : 0;
-            record.payload = payloads[n % 5] + " #" + QByteArray::number(n);
-            file.write(encodeRecord(record));
-        }
-    }
-    return path;
+    return writeLog(path, blocks * perBlock, [perBlock](int n) {
+        static const QByteArray payloads[] = {"/etc/passwd", "/home/Grüße/файл", "bad \xff\xfe bytes", "a\tb",
+                                              "/srv/\xe6\x97\xa5\xe6\x9c\xac"};
+        MlogRecord record = fileRecord(quint32(n / perBlock), payloads[n % 5] + " #" + QByteArray::number(n), n % 4 == 1);
+        record.subject[0] = 100 + quint32(n);
+        record.subject[2] = n % 3 == 0 ? 0 : 54321;
+        return record;
+    });
 }
+
+const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
 
 } // namespace
 
@@ -83,7 +63,7 @@ class TestFindSave : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void rowBytes_data();
     void rowBytes();
     void searchAgreesWithRows_data();
@@ -98,19 +78,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestFindSave::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(m_dir.isValid());
-}
-
 void TestFindSave::rowBytes_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::newRow("ascii, root") << QByteArray("[f] <1,2,0,0,0> [s] open 2024-01-01 00:00:00 /etc");
     QTest::newRow("other script") << QByteArray("[f] <1,2,0,0,0> [s] open 2024-01-01 00:00:00 /tmp/Grüße");
-    QTest::newRow("digit of another script before the id")
-        << QByteArray("[f] <1,2,\xd9\xa3" "0,0,0> [s] x");
+    QTest::newRow("digit of another script before the id") << QByteArray("[f] <1,2,\xd9\xa3" "0,0,0> [s] x");
     QTest::newRow("id after other script") << QByteArray("\xc3\xa9 5,6,0> [s] x");
     QTest::newRow("no id") << QByteArray("hello world");
     QTest::newRow("id beyond 32 bits") << QByteArray("<1,2,99999999999,0,0> x");
@@ -119,6 +92,8 @@ void TestFindSave::rowBytes_data()
     QTest::newRow("tab in text") << QByteArray("<1,2,0,0,0> a\tb");
 }
 
+// The rows made from bytes are those made from the decoded texts, and the
+// probe never rules out a block whose rows hold the needle.
 void TestFindSave::rowBytes()
 {
     QFETCH(QByteArray, text);
@@ -133,13 +108,11 @@ void TestFindSave::rowBytes()
         const QStringList rows = filterRows(matcher, decoded);
         QCOMPARE(appendResultRows(matcher, texts, names, &bytes), rows.size());
         QCOMPARE(bytes, utf8Lines(rows));
-        // The probe never rules out a block whose rows hold the needle.
         for (const QString &needle : {QStringLiteral("root"), QStringLiteral("ü"), QStringLiteral("\u06630"),
                                       QStringLiteral("\uFFFD"), QStringLiteral("t\t<"), QStringLiteral("a\tb"),
                                       QStringLiteral("0,0")}) {
-            RowTextProbe probe(needle);
             if (!rows.filter(needle).isEmpty())
-                QVERIFY2(probe.mayContain(texts), qPrintable(needle));
+                QVERIFY2(RowTextProbe(needle).mayContain(texts), qPrintable(needle));
         }
     }
     QVERIFY(!RowTextProbe(QStringLiteral("nowhere")).mayContain(texts));
@@ -156,14 +129,21 @@ void TestFindSave::searchAgreesWithRows()
 {
     QFETCH(bool, refusalsOnly);
     // Many blocks, so that backward searches read several runs of blocks.
-    const QString path = writeMixedLog(m_dir.filePath(QStringLiteral("search.mlog")), 700, 3);
+    const QString path = m_dir.filePath(QStringLiteral("search.mlog"));
+    QVERIFY(writeMixedLog(path, 700, 3));
     CLog log;
     log.readLog(path);
-    CStringListModel model(&log, refusalsOnly ? makeFilter({{fragments().at(1)}, {}, {}, {}, {}, {}}) : makeFilter());
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    Results results(&log, refusalsOnly ? parameterFilter(fragments().at(1)) : makeFilter());
+    CStringListModel &model = results.model;
     model.runFilter();
     const QStringList rows = allRows(model);
     QCOMPARE(model.rowCount(), rows.size());
+    // Row and block look-ups agree at every block boundary, empty blocks among them.
+    const int blocks = model.blockCounts().size();
+    for (int b = 0; b < blocks; ++b)
+        QVERIFY(model.blockCounts().at(b) == 0 || model.blockForRow(model.rowsBefore(b)) == b);
+    QCOMPARE(model.rowsBefore(blocks), rows.size());
+    QCOMPARE(model.blockForRow(rows.size()), blocks);
 
     const QStringList needles = {QStringLiteral("#1234"), QStringLiteral("root"), QStringLiteral("Grüße"),
                                  QStringLiteral("\uFFFD"), QStringLiteral("#2"), QStringLiteral("PASSWD"),
@@ -187,14 +167,16 @@ void TestFindSave::searchAgreesWithRows()
     }
 }
 
+// A run cancelled after its first blocks shows only their rows: a text
+// found only further on is not found, and nothing beyond is selected.
 void TestFindSave::searchStaysInShownRows()
 {
-    // A run cancelled after its first blocks shows only their rows: a text
-    // found only further on is not found, and nothing beyond is selected.
-    const QString path = writeMixedLog(m_dir.filePath(QStringLiteral("partial.mlog")), 3000, 2);
+    const QString path = m_dir.filePath(QStringLiteral("partial.mlog"));
+    QVERIFY(writeMixedLog(path, 3000, 2));
     CLog log;
     log.readLog(path);
-    CStringListModel model(&log, makeFilter());
+    Results results(&log, makeFilter());
+    CStringListModel &model = results.model;
     connect(&model, &CStringListModel::valueChanged, &model, [&model](int value) {
         if (value > 0)
             model.cancel();
@@ -222,10 +204,12 @@ void TestFindSave::saveWritesRows()
     QFETCH(bool, refusalsOnly);
     QFETCH(bool, latin1Locale);
     QFETCH(bool, existing);
-    const QString path = writeMixedLog(m_dir.filePath(QStringLiteral("save.mlog")), 50, 7);
+    const QString path = m_dir.filePath(QStringLiteral("save.mlog"));
+    QVERIFY(writeMixedLog(path, 50, 7));
     CLog log;
     log.readLog(path);
-    CStringListModel model(&log, refusalsOnly ? makeFilter({{fragments().at(1)}, {}, {}, {}, {}, {}}) : makeFilter());
+    Results results(&log, refusalsOnly ? parameterFilter(fragments().at(1)) : makeFilter());
+    CStringListModel &model = results.model;
     model.runFilter();
     const QString target = m_dir.filePath(QStringLiteral("saved.txt"));
     QFile::remove(target);
@@ -256,41 +240,29 @@ void TestFindSave::saveWritesRows()
 // scrolling loads nothing past it.
 void TestFindSave::undecidedRecordStops()
 {
-    const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
     const QByteArray hard(400, 'a');
     // Block 0: three matches; block 1: a match, the record, a match; then
     // blocks that start with such a record.
-    QList<QList<QByteArray>> blocks = {{"ab", "ab", "ab"}, {"ab", hard, "ab"}};
-    for (int b = 0; b < 20; ++b)
-        blocks.append({hard, "ab"});
+    QVector<MlogRecord> records{fileRecord(0, "ab"), fileRecord(0, "ab"), fileRecord(0, "ab"),
+                                fileRecord(1, "ab"), fileRecord(1, hard), fileRecord(1, "ab")};
+    for (quint32 b = 2; b < 22; ++b)
+        records << fileRecord(b, hard) << fileRecord(b, "ab");
     const QString path = m_dir.filePath(QStringLiteral("costly.mlog"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        for (int b = 0; b < blocks.size(); ++b) {
-            for (const QByteArray &payload : blocks.at(b)) {
-                MlogRecord record;
-                record.time = T0 + quint32(b);
-                record.kind = 2;
-                record.payload = payload;
-                file.write(encodeRecord(record));
-            }
-        }
-    }
+    QVERIFY(writeLog(path, records));
     CLog log;
     log.readLog(path);
-    const QStringList first = log.readBlock(0);
-    QCOMPARE(CMatcher({{costly}}).verdict(first.value(0)), CMatcher::Verdict::Match);
-    CStringListModel model(&log, makeFilter({{}, {}, {}, {}, {}, {costly}}));
-    QAbstractItemModelTester tester(&model);
+    Results results(&log, parameterFilter(costly));
+    CStringListModel &model = results.model;
     model.runFilter();
     QVERIFY(model.stop().stopped());
     QCOMPARE(model.stop().pattern, costly);
     QCOMPARE(model.stop().index, 1);
-    QCOMPARE(model.stopBlock(), model.firstBlock() + 1);
+    QCOMPARE(model.stopBlock(), 1);
     QCOMPARE(model.blockCounts(), QList<qint32>({3, 1}));
     QCOMPARE(model.rowCount(), 4);
-    const QStringList shown = filterRows(model.filter()->matcher(), first) + filterRows(model.filter()->matcher(), {log.readBlock(1).first()});
+    const CMatcher &matcher = model.filter()->matcher();
+    const QStringList shown = filterRows(matcher, log.readBlock(0)) + filterRows(matcher, {log.readBlock(1).first()});
+    QCOMPARE(shown.size(), 4);
 
     // A search ends with the rows shown; the record lies past them.
     QCOMPARE(model.searchForward(QStringLiteral("ab"), 2), 3);
@@ -300,14 +272,13 @@ void TestFindSave::undecidedRecordStops()
 
     model.scrollMoved(1);
     model.scrollMoved(3);
-    QVERIFY(model.windowEndBlock() <= model.firstBlock() + 2);
-    QCOMPARE(model.data(model.index(3, 0)).toString(), shown.at(3));
+    QVERIFY(model.windowEndBlock() <= 2);
+    QCOMPARE(results.text(3), shown.at(3));
 
     const QString target = m_dir.filePath(QStringLiteral("costly.txt"));
     QString error;
     QVERIFY2(model.saveToFile(target, &error), qPrintable(error));
-    QVERIFY(model.stop().stopped());
-    QCOMPARE(model.stopBlock(), model.firstBlock() + 1);
+    QCOMPARE(model.stopBlock(), 1);
     QCOMPARE(readAll(target), utf8Lines(shown));
 }
 
@@ -317,33 +288,21 @@ void TestFindSave::undecidedRecordStops()
 // another record.
 void TestFindSave::searchStopsAtUndecidedShownRow()
 {
-    const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
     const QString path = m_dir.filePath(QStringLiteral("changed.mlog"));
-    const auto write = [&path](const QByteArray &first) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        for (const QByteArray &payload : {first, QByteArray("aaaa b")}) {
-            MlogRecord record;
-            record.time = T0;
-            record.kind = 2;
-            record.payload = payload;
-            file.write(encodeRecord(record));
-        }
-    };
-    write(QByteArray(399, 'x') + 'b');
+    QVERIFY(writeLog(path, {fileRecord(0, QByteArray(399, 'x') + 'b'), fileRecord(0, "aaaa b")}));
     CLog log;
     log.readLog(path);
-    CStringListModel model(&log, makeFilter({{}, {}, {}, {}, {}, {costly}}));
-    QAbstractItemModelTester tester(&model);
+    Results results(&log, parameterFilter(costly));
+    CStringListModel &model = results.model;
     model.runFilter();
     QVERIFY(!model.stop().stopped());
     QCOMPARE(model.rowCount(), 2);
-    write(QByteArray(400, 'a'));
+    QVERIFY(writeLog(path, {fileRecord(0, QByteArray(400, 'a')), fileRecord(0, "aaaa b")}));
 
     QCOMPARE(model.searchForward(QStringLiteral("aaaa"), -1), -1);
     QVERIFY(model.stop().stopped());
     QCOMPARE(model.stop().pattern, costly);
-    QCOMPARE(model.stopBlock(), model.firstBlock());
+    QCOMPARE(model.stopBlock(), 0);
     QCOMPARE(model.searchBackward(QStringLiteral("aaaa"), 2), -1);
     QVERIFY(model.stop().stopped());
 }
