@@ -1,15 +1,11 @@
 // An arbitrary index file next to a fixed log (times never go back, garbage
-// between records). Nothing allocated from a size in the file, no block
-// showing a record of another time; once every block is read, either the
-// blocks hold every record that decodes, in file order, or the index was
-// found stale, and the next read comes to the true index.
-// Seeds: the true index file of the fixed log and a few spoilt ones.
+// between records): nothing allocated from a size in the file, no block
+// showing a record of another time; either the blocks hold every record that
+// decodes, in file order, or the index is found stale and the next read
+// comes to the true index. Seeds: the true index file and spoilt ones.
 #include "fuzzsupport.h"
 
 #include "../log/logbuilder.h"
-
-#include <clog.h>
-#include <mlogwriter.h>
 
 #include <QDataStream>
 
@@ -19,7 +15,7 @@ QString logPath;
 const NaiveScan *truth = nullptr;
 constexpr qint64 kLogTime = 1900000000; // the log's mtime; seeds are older
 
-QByteArray indexBytes(qint64 time, qint32 count, const QMap<quint32, qint64> &index)
+QByteArray indexFile(const QMap<quint32, qint64> &index, qint32 count, qint64 time = kLogTime - 86400)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -31,29 +27,26 @@ QByteArray indexBytes(qint64 time, qint32 count, const QMap<quint32, qint64> &in
 
 void writeSeeds(const QString &dir)
 {
-    const QMap<quint32, qint64> &index = truth->index;
-    const qint64 old = kLogTime - 86400;
-    QMap<quint32, qint64> head, shifted = index, dropped = index;
-    for (auto it = index.cbegin(); head.size() < index.size() / 2; ++it)
+    QMap<quint32, qint64> head, shifted = truth->index, dropped = truth->index;
+    for (auto it = truth->index.cbegin(); head.size() < truth->index.size() / 2; ++it)
         head.insert(it.key(), it.value());
     (shifted.begin() + shifted.size() / 2).value() += 1;
     dropped.erase(dropped.begin() + dropped.size() / 3);
-    fuzz::writeFile(dir + "true", indexBytes(old, truth->count, index));
-    fuzz::writeFile(dir + "head", indexBytes(old, truth->count / 2, head));
-    fuzz::writeFile(dir + "shifted", indexBytes(old, truth->count, shifted));
-    fuzz::writeFile(dir + "dropped", indexBytes(old, truth->count, dropped));
-    fuzz::writeFile(dir + "new", indexBytes(kLogTime, truth->count, index));
+    fuzz::writeFile(dir + "true", indexFile(truth->index, truth->count));
+    fuzz::writeFile(dir + "head", indexFile(head, truth->count / 2));
+    fuzz::writeFile(dir + "shifted", indexFile(shifted, truth->count));
+    fuzz::writeFile(dir + "dropped", indexFile(dropped, truth->count));
+    fuzz::writeFile(dir + "new", indexFile(truth->index, truth->count, kLogTime));
 }
 
-// Every block's texts, each checked to be a record of the block's time.
+// Every block's texts, each a record of the block's time.
 QStringList readAllBlocks(const CLog &log)
 {
-    const QList<quint32> keys = log.timeIndex().keys();
+    const QList<quint32> times = log.timeIndex().keys();
     QStringList all;
     log.forEachBlock(0, log.blockCount() - 1, [&](int block, const QStringList &texts) {
-        const QStringList own = truth->textsByTime.value(keys.at(block));
         for (const QString &text : texts)
-            FUZZ_CHECK(own.contains(text));
+            FUZZ_CHECK(truth->textsByTime.value(times.at(block)).contains(text));
         all += texts;
         return true;
     });
@@ -65,7 +58,7 @@ QStringList readAllBlocks(const CLog &log)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     fuzz::setUp();
-    logPath = fuzz::path("fixed.mlog");
+    logPath = fuzz::folder + QStringLiteral("/fixed.mlog");
     MlogGeneratorOptions o;
     o.records = 400;
     o.seed = 11;
@@ -73,9 +66,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     o.recordsPerSecond = 3;
     o.garbageRate = 0.1;
     FUZZ_CHECK(generateLog(logPath, o));
-    QFile f(logPath);
-    FUZZ_CHECK(f.open(QIODevice::ReadOnly));
-    truth = new NaiveScan(f.readAll());
+    truth = new NaiveScan(fileBytes(logPath));
     FUZZ_CHECK(truth->ascending && truth->index.size() > 20);
     fuzz::writeSeedsIfAsked(writeSeeds);
     return 0;
@@ -83,7 +74,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    fuzz::writeFile(CLog::indexFilePath(logPath), QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)));
+    fuzz::writeFile(CLog::indexFilePath(logPath), fuzz::bytes(data, size));
     fuzz::setModified(logPath, kLogTime);
     CLog log;
     log.readLog(logPath);

@@ -8,25 +8,23 @@
 
 #include <QDataStream>
 #include <QRegularExpression>
-
-#include <cstring>
-#include <vector>
+#include <QtEndian>
 
 namespace {
 
 // The record's text, or a null QByteArray when the library refuses it.
-QByteArray compileAndCheck(const uint8_t *record, size_t size)
+QByteArray compileAndCheck(const QByteArray &record)
 {
     void *compiled = nullptr;
     QByteArray result;
-    if (mlog_compile(&compiled, record, int64_t(size)) == -1) {
-        FUZZ_CHECK(size < MLOG_HEADER_SIZE || compiled == nullptr);
+    if (mlog_compile(&compiled, record.constData(), record.size()) == -1) {
+        FUZZ_CHECK(record.size() < MLOG_HEADER_SIZE || compiled == nullptr);
         free(compiled);
         return result;
     }
     FUZZ_CHECK(compiled != nullptr);
     char *text = mlog_txt_malloc(compiled);
-    if (quint16(record[36] | record[37] << 8) & MLOG_FLAG_HIDDEN) {
+    if (qFromLittleEndian<quint16>(record.constData() + MLOG_OFF_FLAGS) & MLOG_FLAG_HIDDEN) {
         FUZZ_CHECK(text == nullptr || *text == '\0');
     } else {
         FUZZ_CHECK(text != nullptr);
@@ -38,7 +36,7 @@ QByteArray compileAndCheck(const uint8_t *record, size_t size)
         static const QRegularExpression form(QStringLiteral(
             "^\\[[upfc]\\] <\\d+,\\d+,\\d+,\\d+,\\d+> \\[[sf]\\] \\S+ \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d( .*)?$"));
         FUZZ_CHECK(form.match(decoded).hasMatch());
-        FUZZ_CHECK((size > MLOG_HEADER_SIZE) == (decoded.count(QLatin1Char(' ')) > 5));
+        FUZZ_CHECK((record.size() > MLOG_HEADER_SIZE) == (decoded.count(QLatin1Char(' ')) > 5));
     }
     free(text);
     free(compiled);
@@ -55,26 +53,22 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray first = compileAndCheck(data, size);
-    FUZZ_CHECK(compileAndCheck(data, size) == first);
+    const QByteArray input = fuzz::bytes(data, size);
+    FUZZ_CHECK(compileAndCheck(input) == compileAndCheck(input));
     mlog_done();
     // Made to pass the header checks so that decoding reaches the payload:
     // the magic, a length that fits, a known kind and an event of its list.
     if (size >= MLOG_HEADER_SIZE) {
-        std::vector<uint8_t> record(data, data + std::min<size_t>(size, MLOG_HEADER_SIZE + 0xFFFF));
-        const size_t payload = record.size() - MLOG_HEADER_SIZE;
-        const uint32_t magic = MLOG_MAGIC;
-        std::memcpy(record.data(), &magic, 4);
-        record[MLOG_OFF_KIND] %= 4;
-        record[MLOG_OFF_KIND + 1] = 0;
-        record[MLOG_OFF_EVENT] %= 8;
-        record[MLOG_OFF_EVENT + 1] = 0;
-        record[MLOG_OFF_PAYLOAD_LENGTH] = uint8_t(payload);
-        record[MLOG_OFF_PAYLOAD_LENGTH + 1] = uint8_t(payload >> 8);
-        FUZZ_CHECK(!compileAndCheck(record.data(), record.size()).isNull() || (record[MLOG_OFF_FLAGS] & MLOG_FLAG_HIDDEN));
+        QByteArray record = input.left(MLOG_HEADER_SIZE + 0xFFFF);
+        char *header = record.data();
+        qToLittleEndian<quint32>(MLOG_MAGIC, header);
+        qToLittleEndian<quint16>(quint8(header[MLOG_OFF_KIND]) % 4, header + MLOG_OFF_KIND);
+        qToLittleEndian<quint16>(quint8(header[MLOG_OFF_EVENT]) % 8, header + MLOG_OFF_EVENT);
+        qToLittleEndian<quint16>(quint16(record.size() - MLOG_HEADER_SIZE), header + MLOG_OFF_PAYLOAD_LENGTH);
+        FUZZ_CHECK(!compileAndCheck(record).isNull() || (header[MLOG_OFF_FLAGS] & MLOG_FLAG_HIDDEN));
         mlog_done();
     }
-    QDataStream in(QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size)));
+    QDataStream in(input);
     in.setByteOrder(QDataStream::LittleEndian);
     for (QPair<QString, int> record = CLog::readRecord(in); record.second >= 0; record = CLog::readRecord(in))
         FUZZ_CHECK(record.second <= 0xFFFF);

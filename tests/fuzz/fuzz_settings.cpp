@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QSet>
 #include <QSettings>
 
 namespace {
@@ -27,22 +28,13 @@ CSettingsWindow *options = nullptr;
 // counts once when any of them is such.
 bool streamed(const QVariant &value)
 {
-    switch (value.userType()) {
-    case QMetaType::UnknownType:
-    case QMetaType::QString:
-    case QMetaType::QStringList:
-    case QMetaType::QByteArray:
-    case QMetaType::QRect:
-    case QMetaType::QSize:
-    case QMetaType::QPoint:
-        return false;
-    case QMetaType::QVariantList: {
+    if (value.userType() == QMetaType::QVariantList) {
         const QVariantList items = value.toList();
         return std::any_of(items.begin(), items.end(), streamed);
     }
-    default:
-        return true;
-    }
+    static const QSet<int> plain = {QMetaType::UnknownType, QMetaType::QString, QMetaType::QStringList,
+                                    QMetaType::QByteArray,  QMetaType::QRect,   QMetaType::QSize, QMetaType::QPoint};
+    return !plain.contains(value.userType());
 }
 
 void writeSeeds(const QString &dir)
@@ -85,7 +77,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    const QByteArray content = fuzz::bytes(data, size);
     const SettingsCheck check(content);
     if (!check.isSafe())
         return 0;

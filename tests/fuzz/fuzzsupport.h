@@ -1,6 +1,6 @@
-// What the fuzz targets share: the application object in a folder of the
-// process's own, checks whose failure libFuzzer keeps as a crash with its
-// input, and the seeds a target writes itself when tools/fuzz.sh asks.
+// What the fuzz targets share: the application in a folder of its own,
+// checks whose failure libFuzzer keeps as a crash with its input, and the
+// seeds a target writes itself when tools/fuzz.sh asks for them.
 #ifndef FUZZSUPPORT_H
 #define FUZZSUPPORT_H
 
@@ -14,41 +14,26 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#define FUZZ_CHECK(ok) ((ok) ? void(0) : fuzz::fail(#ok, __FILE__, __LINE__))
+#define FUZZ_CHECK(ok) \
+    ((ok) ? void(0) : (std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #ok), std::abort()))
 
 namespace fuzz {
 
-[[noreturn]] inline void fail(const char *what, const char *file, int line)
-{
-    std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, what);
-    std::abort();
-}
+inline QString folder; // the process's own, on tmpfs when there is one; HOME
 
-inline QString &folder()
-{
-    static QString f;
-    return f;
-}
-
-inline QString path(const char *name)
-{
-    return folder() + QLatin1Char('/') + QLatin1String(name);
-}
-
-// Creates the application object (a QApplication on the offscreen platform
-// for targets with widgets) with a folder of its own, on tmpfs when there
-// is one, as HOME: index and settings files go there too.
+// The application object (QApplication on the offscreen platform for the
+// targets with widgets); index and settings files go to `folder`.
 template <class App = QCoreApplication>
 void setUp()
 {
     static int argc = 1;
     static char name[] = "vrelfuzz";
     static char *argv[] = {name, nullptr};
-    QByteArray home = (QDir(QStringLiteral("/dev/shm")).exists() ? "/dev/shm" : QFile::encodeName(QDir::tempPath()))
-                      + "/vrelfuzz.XXXXXX";
+    QByteArray home = QDir(QStringLiteral("/dev/shm")).exists() ? "/dev/shm" : QFile::encodeName(QDir::tempPath());
+    home += "/vrelfuzz.XXXXXX";
     FUZZ_CHECK(::mkdtemp(home.data()));
-    folder() = QFile::decodeName(home);
-    std::atexit([] { QDir(folder()).removeRecursively(); });
+    folder = QFile::decodeName(home);
+    std::atexit([] { QDir(folder).removeRecursively(); });
     qputenv("HOME", home);
     qputenv("XDG_RUNTIME_DIR", home);
     qputenv("XDG_CONFIG_HOME", home + "/.config");
@@ -57,7 +42,12 @@ void setUp()
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
     static App *app = new App(argc, argv);
     Q_UNUSED(app);
-    QDir().mkpath(path("Documents/vrelview"));
+    QDir().mkpath(folder + QStringLiteral("/Documents/vrelview"));
+}
+
+inline QByteArray bytes(const uint8_t *data, size_t size)
+{
+    return QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
 }
 
 inline void writeFile(const QString &path, const QByteArray &bytes)
@@ -72,7 +62,7 @@ inline void setModified(const QString &path, qint64 secs)
     FUZZ_CHECK(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
 }
 
-// With VREL_FUZZ_WRITE_SEEDS=DIR set, `write(DIR)` writes the seeds and the
+// With VREL_FUZZ_WRITE_SEEDS=DIR, `write("DIR/")` writes the seeds and the
 // process ends, without the leak check: libraries loaded for widgets keep
 // what they load.
 template <class Write>
@@ -83,7 +73,7 @@ void writeSeedsIfAsked(Write write)
         return;
     QDir().mkpath(dir);
     write(dir + QLatin1Char('/'));
-    QDir(folder()).removeRecursively();
+    QDir(folder).removeRecursively();
     std::_Exit(0);
 }
 

@@ -1,6 +1,5 @@
-// Logs and results models for the tests of the results and their view:
-// logs written record by record with the project's encoder, and a model
-// checked throughout by the item-model tester.
+// Logs written record by record with the project's encoder, filters, and a
+// results model checked throughout by the item-model tester.
 #ifndef RESULTLOG_H
 #define RESULTLOG_H
 
@@ -8,7 +7,7 @@
 #include <QFile>
 #include <QVector>
 
-#include "cfilter.h"
+#include "clog.h"
 #include "cstringlistmodel.h"
 #include "mlogwriter.h"
 
@@ -17,14 +16,7 @@ const quint32 T0 = 1780000000; // some time in 2026
 // A file record (its text starts with "[f]") at second T0 + `second`.
 inline MlogRecord fileRecord(quint32 second, const QByteArray &payload, bool refused = false)
 {
-    MlogRecord r;
-    r.time = T0 + second;
-    r.subject[0] = 4000;
-    r.subject[1] = 1;
-    r.kind = 2;
-    r.status = refused ? 1 : 0;
-    r.payload = payload;
-    return r;
+    return MlogRecord{T0 + second, {4000, 1, 0, 0, 0}, 2, 0, refused ? 1u : 0u, 0, payload};
 }
 
 // Record i of a numbered log: payload "rec=i", `perSecond` records a second.
@@ -38,11 +30,10 @@ template <typename Make>
 bool writeLog(const QString &path, int count, Make make)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    for (int i = 0; i < count; ++i)
-        file.write(encodeRecord(make(i)));
-    return file.flush();
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (int i = 0; ok && i < count; ++i)
+        ok = file.write(encodeRecord(make(i))) > 0;
+    return ok && file.flush();
 }
 
 inline bool writeLog(const QString &path, const QVector<MlogRecord> &records)
@@ -50,29 +41,29 @@ inline bool writeLog(const QString &path, const QVector<MlogRecord> &records)
     return writeLog(path, records.size(), [&records](int i) { return records.at(i); });
 }
 
-inline CFilterPtr makeFilter(const QList<QStringList> &lists = {}, qint32 period = 0, const QDateTime &time = {})
+// A filter of the time range and with `pattern` as its only criterion, if any.
+inline CFilterPtr makeFilter(const QString &pattern = {}, qint32 period = 0, const QDateTime &time = {})
 {
     CFilterPtr filter(new CFilter(QStringLiteral("test")));
-    filter->setLists(lists);
+    filter->setLists(pattern.isEmpty() ? QList<QStringList>() : QList<QStringList>{{}, {}, {}, {}, {}, {pattern}});
     filter->period = period;
     filter->time = time;
     return filter;
 }
 
-// Only the records whose text holds a match of `pattern`.
-inline CFilterPtr parameterFilter(const QString &pattern)
-{
-    return makeFilter({{}, {}, {}, {}, {}, {pattern}});
-}
-
-// A results model under the model tester. The last scroll value, which all
-// models share, starts at the top.
+// A results model on the log at `path`, under the model tester. The last
+// scroll value, which all models share, starts at the top.
 struct Results
 {
+    CLog log;
     CStringListModel model;
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
 
-    Results(CLog *log, const CFilterPtr &filter) : model(log, filter) { model.scrollMoved(0); }
+    explicit Results(const QString &path, const CFilterPtr &filter = makeFilter()) : model(&log, filter)
+    {
+        log.readLog(path);
+        model.scrollMoved(0);
+    }
     QString text(int row) const { return model.index(row, 0).data().toString(); }
 };
 
