@@ -42,15 +42,14 @@ private slots:
         QTest::addColumn<QDateTime>("time");
         QTest::addColumn<QList<QStringList>>("lists");
         QTest::addColumn<QString>("value");
+        const QString root = QStringLiteral("<\\d+,\\d+,0,"), colon = QStringLiteral(":a"), hash = QStringLiteral("#b");
         QTest::newRow("empty") << 0 << QDateTime() << six() << QStringLiteral("0::::;;;;;;;;;;");
-        QTest::newRow("refused root, last day")
-            << -86400 << QDateTime() << six({fragments().at(1)}, {}, {}, {}, {QStringLiteral("<\\d+,\\d+,0,")})
-            << QStringLiteral("-86400::::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,0,;;");
+        QTest::newRow("refused root, last day") << -86400 << QDateTime() << six({fragments().at(1)}, {}, {}, {}, {root})
+                                                << QStringLiteral("-86400::::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,0,;;");
         QTest::newRow("custom range") << -3600 << QDateTime(QDate(2026, 12, 6), QTime(9, 20, 27)) << six()
                                       << QStringLiteral("-3600::2026-12-06 09:20:27::;;;;;;;;;;");
-        QTest::newRow("leading separator characters")
-            << 0 << QDateTime() << six({}, {}, {}, {}, {QStringLiteral(";x")}, {QStringLiteral(":a"), QStringLiteral("#b")})
-            << QStringLiteral("0::::;;;;;;;;;x;;:a###b");
+        QTest::newRow("leading separator characters") << 0 << QDateTime() << six({}, {}, {}, {}, {QStringLiteral(";x")}, {colon, hash})
+                                                      << QStringLiteral("0::::;;;;;;;;;x;;:a###b");
     }
 
     // What is stored, and that it reads back as the same record.
@@ -80,20 +79,17 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QList<QStringList>>("lists");
         QTest::addColumn<QString>("reason");
+        const auto row = [](const char *name, const QString &key, const QStringList &users, const QStringList &params,
+                            const QString &reason) { QTest::newRow(name) << key << six({}, {}, {}, {}, users, params) << reason; };
         const QString k = QStringLiteral("k");
-        QTest::newRow("storable") << QStringLiteral("a:b;c#d") << six({}, {}, {}, {}, {}, {QStringLiteral("a:b;c#d")})
-                                  << QString();
-        QTest::newRow("slash") << QStringLiteral("a/b") << six() << QStringLiteral("\"/\"");
-        QTest::newRow("backslash") << QStringLiteral("a\\b") << six() << QStringLiteral("\"\\\"");
-        QTest::newRow("entry separators")
-            << k << six({}, {}, {}, {}, {QStringLiteral("u::v")}, {QStringLiteral("a##b"), QStringLiteral("x;;y")})
-            << QStringLiteral("\"::\", \"##\", \";;\"");
-        QTest::newRow("hash before the next entry")
-            << k << six({}, {}, {}, {}, {}, {QStringLiteral("a#"), QStringLiteral("b")}) << QStringLiteral("\"#\"");
-        QTest::newRow("semicolon before the next list")
-            << k << six({}, {}, {}, {}, {QStringLiteral("u;")}, {}) << QStringLiteral("\";\"");
-        QTest::newRow("empty entry") << k << six({}, {}, {}, {}, {}, {QString(), QStringLiteral("x")})
-                                     << QStringLiteral("\"\"");
+        row("storable", QStringLiteral("a:b;c#d"), {}, {QStringLiteral("a:b;c#d")}, QString());
+        row("slash", QStringLiteral("a/b"), {}, {}, QStringLiteral("\"/\""));
+        row("backslash", QStringLiteral("a\\b"), {}, {}, QStringLiteral("\"\\\""));
+        row("entry separators", k, {QStringLiteral("u::v")}, {QStringLiteral("a##b"), QStringLiteral("x;;y")},
+            QStringLiteral("\"::\", \"##\", \";;\""));
+        row("hash before the next entry", k, {}, {QStringLiteral("a#"), QStringLiteral("b")}, QStringLiteral("\"#\""));
+        row("semicolon before the next list", k, {QStringLiteral("u;")}, {}, QStringLiteral("\";\""));
+        row("empty entry", k, {}, {QString(), QStringLiteral("x")}, QStringLiteral("\"\""));
     }
 
     // Saving refuses what would read back as something else, and stores nothing.

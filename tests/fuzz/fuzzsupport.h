@@ -1,6 +1,6 @@
 // What the fuzz targets share: the application in a folder of its own,
-// checks whose failure libFuzzer keeps as a crash with its input, and the
-// seeds a target writes itself when tools/fuzz.sh asks for them.
+// checks whose failure libFuzzer keeps with its input, and the seeds a
+// target writes itself when tools/fuzz.sh asks for them.
 #ifndef FUZZSUPPORT_H
 #define FUZZSUPPORT_H
 
@@ -19,10 +19,10 @@
 
 namespace fuzz {
 
-inline QString folder; // the process's own, on tmpfs when there is one; HOME
+inline QString folder; // HOME of the process, on tmpfs when there is one
 
-// The application object (QApplication on the offscreen platform for the
-// targets with widgets); index and settings files go to `folder`.
+// The application object: a QApplication on the offscreen platform for the
+// targets with widgets.
 template <class App = QCoreApplication>
 void setUp()
 {
@@ -30,19 +30,18 @@ void setUp()
     static char name[] = "vrelfuzz";
     static char *argv[] = {name, nullptr};
     QByteArray home = QDir(QStringLiteral("/dev/shm")).exists() ? "/dev/shm" : QFile::encodeName(QDir::tempPath());
-    home += "/vrelfuzz.XXXXXX";
-    FUZZ_CHECK(::mkdtemp(home.data()));
+    FUZZ_CHECK(::mkdtemp((home += "/vrelfuzz.XXXXXX").data()));
     folder = QFile::decodeName(home);
     std::atexit([] { QDir(folder).removeRecursively(); });
-    qputenv("HOME", home);
-    qputenv("XDG_RUNTIME_DIR", home);
+    for (const char *variable : {"HOME", "XDG_RUNTIME_DIR"})
+        qputenv(variable, home);
     qputenv("XDG_CONFIG_HOME", home + "/.config");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
     static App *app = new App(argc, argv);
     Q_UNUSED(app);
-    QDir().mkpath(folder + QStringLiteral("/Documents/vrelview"));
+    QDir().mkpath(folder + QStringLiteral("/Documents/vrelview")); // index files
 }
 
 inline QByteArray bytes(const uint8_t *data, size_t size)
@@ -63,18 +62,16 @@ inline void setModified(const QString &path, qint64 secs)
 }
 
 // With VREL_FUZZ_WRITE_SEEDS=DIR, `write("DIR/")` writes the seeds and the
-// process ends, without the leak check: libraries loaded for widgets keep
-// what they load.
+// process ends without the leak check (font libraries keep what they load).
 template <class Write>
 void writeSeedsIfAsked(Write write)
 {
-    const QString dir = QFile::decodeName(qgetenv("VREL_FUZZ_WRITE_SEEDS"));
-    if (dir.isEmpty())
-        return;
-    QDir().mkpath(dir);
-    write(dir + QLatin1Char('/'));
-    QDir(folder).removeRecursively();
-    std::_Exit(0);
+    const QString dir = QFile::decodeName(qgetenv("VREL_FUZZ_WRITE_SEEDS")) + QLatin1Char('/');
+    if (dir.size() > 1 && QDir().mkpath(dir)) {
+        write(dir);
+        QDir(folder).removeRecursively();
+        std::_Exit(0);
+    }
 }
 
 } // namespace fuzz
