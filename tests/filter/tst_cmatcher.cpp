@@ -4,16 +4,24 @@
 #include "filtermatch.h"
 #include "records.h"
 
-#include <QRandomGenerator>
 #include <QRegExp>
 #include <QtTest>
 
 namespace {
 
-bool byQRegExp(const QString &pattern, const QString &text)
+// The first pattern and text the matcher does not decide as QRegExp does.
+QString disagreement(const QStringList &patterns, const QStringList &texts)
 {
-    const QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
-    return rx.isValid() && rx.indexIn(text) != -1;
+    for (const QString &pattern : patterns) {
+        const QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
+        const CMatcher matcher({{pattern}});
+        for (const QString &text : texts) {
+            const bool expected = rx.isValid() && rx.indexIn(text) != -1;
+            if (matcher.verdict(text) != (expected ? CMatcher::Verdict::Match : CMatcher::Verdict::NoMatch))
+                return QStringLiteral("pattern \"%1\" text \"%2\"").arg(pattern, text);
+        }
+    }
+    return QString();
 }
 
 QStringList patterns()
@@ -72,74 +80,19 @@ class TestCMatcher : public QObject
     Q_OBJECT
 
 private slots:
-    void sameAnswersAsQRegExp()
-    {
-        const QStringList ts = texts();
-        for (const QString &pattern : patterns()) {
-            const CMatcher matcher({{pattern}});
-            for (const QString &text : ts) {
-                const CMatcher::Verdict expected = byQRegExp(pattern, text) ? CMatcher::Verdict::Match : CMatcher::Verdict::NoMatch;
-                if (matcher.verdict(text) != expected)
-                    QFAIL(qPrintable(QStringLiteral("pattern \"%1\" text \"%2\"").arg(pattern, text)));
-            }
-        }
-    }
+    void sameAnswersAsQRegExp() { QCOMPARE(disagreement(patterns(), texts()), QString()); }
 
     // The character classes, unit by unit over the whole basic plane.
     void classesOverEveryCharacter()
     {
-        const QStringList list = {QStringLiteral("\\s"), QStringLiteral("\\d"), QStringLiteral("\\w"),
-                                  QStringLiteral("\\S"), QStringLiteral("\\b"), QStringLiteral("(\\s|\\d)"),
-                                  QStringLiteral("(\\w)x?"), QStringLiteral("[^\\d]x*"), QStringLiteral("(\\b|y)"),
-                                  QStringLiteral(".")};
-        for (const QString &pattern : list) {
-            const QRegExp rx(pattern);
-            const CMatcher matcher({{pattern}});
-            for (uint c = 0; c < 0x10000; ++c) {
-                const QString text{QChar(ushort(c))};
-                if (matcher.matches(text) != (rx.indexIn(text) != -1))
-                    QFAIL(qPrintable(QStringLiteral("pattern \"%1\" char %2").arg(pattern).arg(c)));
-            }
-        }
-    }
-
-    // Random patterns built from the constructs filters use, over texts
-    // made of the characters those patterns care about.
-    void randomPatterns()
-    {
-        const QStringList atoms = {
-            QStringLiteral("a"), QStringLiteral("b"), QStringLiteral(","), QStringLiteral("\\d"), QStringLiteral("\\s"),
-            QStringLiteral("\\w"), QStringLiteral("\\S"), QStringLiteral("."), QStringLiteral("[ab]"), QStringLiteral("[^a]"),
-            QStringLiteral("\\["), QStringLiteral("\\]"), QStringLiteral("\\b"), QStringLiteral("\\B"), QStringLiteral("^"),
-            QStringLiteral("$"), QStringLiteral("(a|b)"), QStringLiteral("(?=a)"), QStringLiteral("(?!\\S)"),
-            QStringLiteral("(?:a,)"), QStringLiteral("1"), QStringLiteral("<"), QStringLiteral(">")};
-        const QStringList quantifiers = {QString(), QString(), QString(), QStringLiteral("+"), QStringLiteral("*"),
-                                         QStringLiteral("?"), QStringLiteral("{2}"), QStringLiteral("{1,2}")};
-        const QString alphabet = QStringLiteral("ab,1 <>[]x\t");
-        QRandomGenerator random(4212);
-        QStringList ts;
-        for (int i = 0; i < 40; ++i) {
-            QString t;
-            const int length = random.bounded(48); // past the widths of the vector scans
-            for (int j = 0; j < length; ++j)
-                t += alphabet.at(random.bounded(alphabet.size()));
-            ts << t;
-        }
-        for (int i = 0; i < 3000; ++i) {
-            QString pattern;
-            const int length = 1 + random.bounded(5);
-            for (int j = 0; j < length; ++j) {
-                pattern += atoms.at(random.bounded(atoms.size()));
-                pattern += quantifiers.at(random.bounded(quantifiers.size()));
-                if (random.bounded(12) == 0)
-                    pattern += QLatin1Char('|');
-            }
-            const CMatcher matcher({{pattern}});
-            for (const QString &text : ts) {
-                if (matcher.matches(text) != byQRegExp(pattern, text))
-                    QFAIL(qPrintable(QStringLiteral("pattern \"%1\" text \"%2\"").arg(pattern, text)));
-            }
-        }
+        QStringList characters;
+        for (uint c = 0; c < 0x10000; ++c)
+            characters << QString(QChar(ushort(c)));
+        QCOMPARE(disagreement({QStringLiteral("\\s"), QStringLiteral("\\d"), QStringLiteral("\\w"), QStringLiteral("\\S"),
+                               QStringLiteral("\\b"), QStringLiteral("(\\s|\\d)"), QStringLiteral("(\\w)x?"),
+                               QStringLiteral("[^\\d]x*"), QStringLiteral("(\\b|y)"), QStringLiteral(".")},
+                              characters),
+                 QString());
     }
 
     // No pattern makes one text cost more than a few milliseconds: what an

@@ -1,22 +1,13 @@
-// The index loader on an arbitrary index file next to a fixed log (times
-// never go back, garbage between records). Nothing may be taken on trust:
-// no allocation from a size in the file, no block showing a record of
-// another time. After every block has been read, either the blocks together
-// hold every record that decodes, in file order, or the index was found
-// stale; and the next read of a stale index comes to the true index.
-//
-// With VREL_FUZZ_WRITE_SEEDS=DIR set, writes seed index files for the
-// fixed log into DIR instead (the true one and a few spoilt ones) and exits.
+// An arbitrary index file next to a fixed log (times never go back, garbage
+// between records): nothing allocated from a size in the file, no block
+// showing a record of another time; either the blocks hold every record that
+// decodes, in file order, or the index is found stale and the next read
+// comes to the true index. Seeds: the true index file and spoilt ones.
 #include "fuzzsupport.h"
 
 #include "../log/logbuilder.h"
 
-#include <clog.h>
-#include <mlogwriter.h>
-
-#include <QByteArray>
 #include <QDataStream>
-#include <QStringList>
 
 namespace {
 
@@ -24,7 +15,7 @@ QString logPath;
 const NaiveScan *truth = nullptr;
 constexpr qint64 kLogTime = 1900000000; // the log's mtime; seeds are older
 
-QByteArray indexBytes(qint64 time, qint32 count, const QMap<quint32, qint64> &index)
+QByteArray indexFile(const QMap<quint32, qint64> &index, qint32 count, qint64 time = kLogTime - 86400)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -36,24 +27,30 @@ QByteArray indexBytes(qint64 time, qint32 count, const QMap<quint32, qint64> &in
 
 void writeSeeds(const QString &dir)
 {
-    QDir().mkpath(dir);
-    const QMap<quint32, qint64> &index = truth->index;
-    const qint64 old = kLogTime - 86400;
-    const auto save = [&dir](const char *name, const QByteArray &bytes) {
-        fuzz::writeFile(dir + QLatin1Char('/') + QLatin1String(name), bytes.constData(), size_t(bytes.size()));
-    };
-    save("true", indexBytes(old, truth->count, index));
-    QMap<quint32, qint64> head;
-    for (auto it = index.cbegin(); it != index.cend() && head.size() < index.size() / 2; ++it)
+    QMap<quint32, qint64> head, shifted = truth->index, dropped = truth->index;
+    for (auto it = truth->index.cbegin(); head.size() < truth->index.size() / 2; ++it)
         head.insert(it.key(), it.value());
-    save("head", indexBytes(old, truth->count / 2, head));
-    QMap<quint32, qint64> shifted = index;
     (shifted.begin() + shifted.size() / 2).value() += 1;
-    save("shifted", indexBytes(old, truth->count, shifted));
-    QMap<quint32, qint64> dropped = index;
     dropped.erase(dropped.begin() + dropped.size() / 3);
-    save("dropped", indexBytes(old, truth->count, dropped));
-    save("new", indexBytes(kLogTime, truth->count, index));
+    fuzz::writeFile(dir + "true", indexFile(truth->index, truth->count));
+    fuzz::writeFile(dir + "head", indexFile(head, truth->count / 2));
+    fuzz::writeFile(dir + "shifted", indexFile(shifted, truth->count));
+    fuzz::writeFile(dir + "dropped", indexFile(dropped, truth->count));
+    fuzz::writeFile(dir + "new", indexFile(truth->index, truth->count, kLogTime));
+}
+
+// Every block's texts, each a record of the block's time.
+QStringList readAllBlocks(const CLog &log)
+{
+    const QList<quint32> times = log.timeIndex().keys();
+    QStringList all;
+    log.forEachBlock(0, log.blockCount() - 1, [&](int block, const QStringList &texts) {
+        for (const QString &text : texts)
+            FUZZ_CHECK(truth->textsByTime.value(times.at(block)).contains(text));
+        all += texts;
+        return true;
+    });
+    return all;
 }
 
 } // namespace
@@ -61,7 +58,7 @@ void writeSeeds(const QString &dir)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     fuzz::setUp();
-    logPath = fuzz::path("fixed.mlog");
+    logPath = fuzz::folder + QStringLiteral("/fixed.mlog");
     MlogGeneratorOptions o;
     o.records = 400;
     o.seed = 11;
@@ -69,50 +66,27 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     o.recordsPerSecond = 3;
     o.garbageRate = 0.1;
     FUZZ_CHECK(generateLog(logPath, o));
-    QFile f(logPath);
-    FUZZ_CHECK(f.open(QIODevice::ReadOnly));
-    truth = new NaiveScan(f.readAll());
+    truth = new NaiveScan(fileBytes(logPath));
     FUZZ_CHECK(truth->ascending && truth->index.size() > 20);
-    const QByteArray seeds = qgetenv("VREL_FUZZ_WRITE_SEEDS");
-    if (!seeds.isEmpty()) {
-        writeSeeds(QFile::decodeName(seeds));
-        std::exit(0);
-    }
+    fuzz::writeSeedsIfAsked(writeSeeds);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString indexPath = CLog::indexFilePath(logPath);
-    fuzz::writeFile(indexPath, data, size);
+    fuzz::writeFile(CLog::indexFilePath(logPath), fuzz::bytes(data, size));
     fuzz::setModified(logPath, kLogTime);
-
     CLog log;
     log.readLog(logPath);
     FUZZ_CHECK(log.recordCount() <= QFileInfo(logPath).size() / MLOG_HEADER_SIZE);
-    const QList<quint32> keys = log.timeIndex().keys();
-    QStringList all;
-    log.forEachBlock(0, log.blockCount() - 1, [&](int block, const QStringList &texts) {
-        const QStringList own = truth->textsByTime.value(keys.at(block));
-        for (const QString &text : texts)
-            FUZZ_CHECK(own.contains(text));
-        all += texts;
-        return true;
-    });
+    const QStringList all = readAllBlocks(log);
     if (!log.isIndexStale()) {
         FUZZ_CHECK(all == truth->texts);
         return 0;
     }
     FUZZ_CHECK(log.isChanged(logPath));
     log.readLog(logPath);
-    FUZZ_CHECK(!log.isIndexStale());
-    FUZZ_CHECK(log.timeIndex() == truth->index);
-    FUZZ_CHECK(log.recordCount() == truth->count);
-    all.clear();
-    log.forEachBlock(0, log.blockCount() - 1, [&](int, const QStringList &texts) {
-        all += texts;
-        return true;
-    });
-    FUZZ_CHECK(all == truth->texts);
+    FUZZ_CHECK(!log.isIndexStale() && log.timeIndex() == truth->index && log.recordCount() == truth->count);
+    FUZZ_CHECK(readAllBlocks(log) == truth->texts);
     return 0;
 }

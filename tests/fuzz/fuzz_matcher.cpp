@@ -1,18 +1,12 @@
-// Differential fuzzing of the compiled matcher against QRegExp, whose answers
-// the filter patterns are defined by. Input: one flag byte (bit 0: the text
-// is raw UTF-16LE, so lone surrogates occur; bit 1: the same for the
-// pattern), one byte giving the pattern's length in bytes, the pattern, and
-// the text. Any disagreement where the matcher decided is a crash; an
-// undecided text is no answer and is passed over.
+// The compiled matcher against QRegExp, whose answers define the filter
+// patterns. Input: a flag byte (bit 0: the text is raw UTF-16LE, so lone
+// surrogates occur; bit 1: the same for the pattern), the pattern's length
+// in bytes, the pattern, the text. An undecided text is no answer.
+#include "fuzzsupport.h"
+
 #include <cmatcher.h>
 
 #include <QRegExp>
-#include <QString>
-
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -32,34 +26,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    const uint8_t flags = data[0];
     const size_t patternBytes = std::min<size_t>(data[1], size - 2);
-    // QRegExp cannot be interrupted: short texts keep it within the
-    // fuzzer's time-out even for its slowest patterns.
+    // QRegExp cannot be interrupted: short texts keep its slowest patterns
+    // within the fuzzer's time-out.
     const size_t textBytes = std::min<size_t>(size - 2 - patternBytes, 384);
-    const QString pattern = decode(data + 2, patternBytes, flags & 2);
-    const QString text = decode(data + 2 + patternBytes, textBytes, flags & 1);
-
-    const CMatcher matcher({{pattern}});
-    const CMatcher::Verdict verdict = matcher.verdict(text);
+    const QString pattern = decode(data + 2, patternBytes, data[0] & 2);
+    const QString text = decode(data + 2 + patternBytes, textBytes, data[0] & 1);
+    const CMatcher::Verdict verdict = CMatcher({{pattern}}).verdict(text);
     if (verdict == CMatcher::Verdict::Undecided)
         return 0;
-    // A back-reference number of 65536 or more makes QRegExp read memory it
-    // does not own; the matcher takes such a pattern for an invalid one.
-    static const QRegExp bigBackReference(QStringLiteral("(^|[^\\\\])(\\\\\\\\)*\\\\[1-9]\\d*"));
+    // QRegExp reads memory it does not own for a back-reference number of
+    // 65536 or more; the matcher takes such a pattern for an invalid one.
+    static const QRegExp backReference(QStringLiteral("(^|[^\\\\])(\\\\\\\\)*\\\\[1-9]\\d*"));
     bool overflow = false;
-    for (int at = bigBackReference.indexIn(pattern); at >= 0 && !overflow;
-         at = bigBackReference.indexIn(pattern, at + 1)) {
-        const QString digits = bigBackReference.cap(0).section(QLatin1Char('\\'), -1);
+    for (int at = backReference.indexIn(pattern); at >= 0 && !overflow; at = backReference.indexIn(pattern, at + 1)) {
+        const QString digits = backReference.cap(0).section(QLatin1Char('\\'), -1);
         overflow = digits.size() > 5 || digits.toLongLong() > 0xFFFF;
     }
-    QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
-    const bool expected = !overflow && rx.isValid() && rx.indexIn(text) != -1;
-    if ((verdict == CMatcher::Verdict::Match) != expected) {
-        std::fprintf(stderr, "pattern \"%s\" text \"%s\": matcher %d, QRegExp %d\n",
-                     pattern.toUtf8().constData(), text.toUtf8().constData(),
-                     int(verdict == CMatcher::Verdict::Match), int(expected));
-        std::abort();
-    }
+    const QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
+    FUZZ_CHECK((verdict == CMatcher::Verdict::Match) == (!overflow && rx.isValid() && rx.indexIn(text) != -1));
     return 0;
 }

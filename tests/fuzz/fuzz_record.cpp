@@ -1,55 +1,44 @@
-// The record library on arbitrary records: mlog_compile and the text must
-// never crash, leak or read out of bounds, and every text must keep the
-// documented form (one line of valid UTF-8 starting with the kind mark, the
-// subjects, the status, the event and the date). CLog::readRecord reads the
-// same bytes as a stream of records.
+// One raw record to mlog_compile and its text: no crash, leak or read out
+// of bounds, and every text one line of valid UTF-8 in the documented form.
+// CLog::readRecord reads the same bytes as a stream of records.
 #include "fuzzsupport.h"
 
 #include <clog.h>
 #include <mlog.h>
 
-#include <QByteArray>
 #include <QDataStream>
 #include <QRegularExpression>
-#include <QString>
-
-#include <cstring>
-#include <vector>
+#include <QtEndian>
 
 namespace {
 
-// Compiles the record and checks its text; the text, or a null QByteArray
-// when the library refuses the record.
-QByteArray compileAndCheck(const uint8_t *record, size_t size)
+// The record's text, or a null QByteArray when the library refuses it.
+QByteArray compileAndCheck(const QByteArray &record)
 {
     void *compiled = nullptr;
-    const int rc = mlog_compile(&compiled, record, int64_t(size));
     QByteArray result;
-    if (rc != -1) {
-        FUZZ_CHECK(compiled != nullptr);
-        char *text = mlog_txt_malloc(compiled);
-        const quint16 flags = quint16(record[36] | record[37] << 8);
-        if (flags & MLOG_FLAG_HIDDEN) {
-            FUZZ_CHECK(text == nullptr || *text == '\0');
-        } else {
-            FUZZ_CHECK(text != nullptr);
-            result = QByteArray(text);
-            // Valid UTF-8 without control characters: it survives a round trip
-            // and holds nothing below a blank, no DEL and no C1 control.
-            const QString decoded = QString::fromUtf8(result);
-            FUZZ_CHECK(decoded.toUtf8() == result);
-            for (const QChar c : decoded)
-                FUZZ_CHECK(c.unicode() >= 0x20 && c.unicode() != 0x7F && (c.unicode() < 0x80 || c.unicode() > 0x9F));
-            static const QRegularExpression form(QStringLiteral(
-                "^\\[[upfc]\\] <\\d+,\\d+,\\d+,\\d+,\\d+> \\[[sf]\\] \\S+ \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d( .*)?$"));
-            FUZZ_CHECK(form.match(decoded).hasMatch());
-            const bool hasParams = size > MLOG_HEADER_SIZE;
-            FUZZ_CHECK(hasParams == (decoded.count(QLatin1Char(' ')) > 5));
-        }
-        free(text);
-    } else if (size >= MLOG_HEADER_SIZE) {
-        FUZZ_CHECK(compiled == nullptr);
+    if (mlog_compile(&compiled, record.constData(), record.size()) == -1) {
+        FUZZ_CHECK(record.size() < MLOG_HEADER_SIZE || compiled == nullptr);
+        free(compiled);
+        return result;
     }
+    FUZZ_CHECK(compiled != nullptr);
+    char *text = mlog_txt_malloc(compiled);
+    if (qFromLittleEndian<quint16>(record.constData() + MLOG_OFF_FLAGS) & MLOG_FLAG_HIDDEN) {
+        FUZZ_CHECK(text == nullptr || *text == '\0');
+    } else {
+        FUZZ_CHECK(text != nullptr);
+        result = QByteArray(text);
+        const QString decoded = QString::fromUtf8(result);
+        FUZZ_CHECK(decoded.toUtf8() == result); // valid UTF-8
+        for (const QChar c : decoded) // no C0 or C1 control, no DEL
+            FUZZ_CHECK(c.unicode() >= 0x20 && c.unicode() != 0x7F && (c.unicode() < 0x80 || c.unicode() > 0x9F));
+        static const QRegularExpression form(QStringLiteral(
+            "^\\[[upfc]\\] <\\d+,\\d+,\\d+,\\d+,\\d+> \\[[sf]\\] \\S+ \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d( .*)?$"));
+        FUZZ_CHECK(form.match(decoded).hasMatch());
+        FUZZ_CHECK((record.size() > MLOG_HEADER_SIZE) == (decoded.count(QLatin1Char(' ')) > 5));
+    }
+    free(text);
     free(compiled);
     return result;
 }
@@ -64,38 +53,25 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // As given, then made to pass the checks of the header so that decoding
-    // goes on to the payload: the magic, a length that fits, a known kind and
-    // an event of its list.
-    const QByteArray first = compileAndCheck(data, size);
-    FUZZ_CHECK(compileAndCheck(data, size) == first); // the same bytes, the same text
+    const QByteArray input = fuzz::bytes(data, size);
+    FUZZ_CHECK(compileAndCheck(input) == compileAndCheck(input));
     mlog_done();
+    // Made to pass the header checks so that decoding reaches the payload:
+    // the magic, a length that fits, a known kind and an event of its list.
     if (size >= MLOG_HEADER_SIZE) {
-        std::vector<uint8_t> record(data, data + std::min<size_t>(size, MLOG_HEADER_SIZE + 0xFFFF));
-        const size_t payload = record.size() - MLOG_HEADER_SIZE;
-        const uint32_t magic = MLOG_MAGIC;
-        std::memcpy(record.data(), &magic, 4);
-        record[MLOG_OFF_KIND] %= 4;
-        record[MLOG_OFF_KIND + 1] = 0;
-        record[MLOG_OFF_EVENT] %= 8;
-        record[MLOG_OFF_EVENT + 1] = 0;
-        record[MLOG_OFF_PAYLOAD_LENGTH] = uint8_t(payload);
-        record[MLOG_OFF_PAYLOAD_LENGTH + 1] = uint8_t(payload >> 8);
-        const QByteArray text = compileAndCheck(record.data(), record.size());
-        FUZZ_CHECK(!text.isNull() || (record[MLOG_OFF_FLAGS] & MLOG_FLAG_HIDDEN));
+        QByteArray record = input.left(MLOG_HEADER_SIZE + 0xFFFF);
+        char *header = record.data();
+        qToLittleEndian<quint32>(MLOG_MAGIC, header);
+        qToLittleEndian<quint16>(quint8(header[MLOG_OFF_KIND]) % 4, header + MLOG_OFF_KIND);
+        qToLittleEndian<quint16>(quint8(header[MLOG_OFF_EVENT]) % 8, header + MLOG_OFF_EVENT);
+        qToLittleEndian<quint16>(quint16(record.size() - MLOG_HEADER_SIZE), header + MLOG_OFF_PAYLOAD_LENGTH);
+        FUZZ_CHECK(!compileAndCheck(record).isNull() || (header[MLOG_OFF_FLAGS] & MLOG_FLAG_HIDDEN));
         mlog_done();
     }
-
-    // The same bytes as a stream of records, as the reader takes them.
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
-    QDataStream in(bytes);
+    QDataStream in(input);
     in.setByteOrder(QDataStream::LittleEndian);
-    for (;;) {
-        const QPair<QString, int> record = CLog::readRecord(in);
-        if (record.second < 0)
-            break;
+    for (QPair<QString, int> record = CLog::readRecord(in); record.second >= 0; record = CLog::readRecord(in))
         FUZZ_CHECK(record.second <= 0xFFFF);
-    }
     mlog_done();
     return 0;
 }

@@ -1,88 +1,77 @@
-// What the fuzz targets share: the application object, a folder of the
-// process's own for logs and index files, and checks whose failure libFuzzer
-// keeps as a crash with its input.
+// What the fuzz targets share: the application in a folder of its own,
+// checks whose failure libFuzzer keeps with its input, and the seeds a
+// target writes itself when tools/fuzz.sh asks for them.
 #ifndef FUZZSUPPORT_H
 #define FUZZSUPPORT_H
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QString>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#define FUZZ_CHECK(ok)                                                                             \
-    do {                                                                                           \
-        if (!(ok))                                                                                 \
-            fuzz::fail(#ok, __FILE__, __LINE__);                                                   \
-    } while (0)
+#define FUZZ_CHECK(ok) \
+    ((ok) ? void(0) : (std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #ok), std::abort()))
 
 namespace fuzz {
 
-[[noreturn]] inline void fail(const char *what, const char *file, int line)
-{
-    std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, what);
-    std::fflush(stderr);
-    std::abort();
-}
+inline QString folder; // HOME of the process, on tmpfs when there is one
 
-// The folder made by setUp().
-inline QString &folder()
-{
-    static QString f;
-    return f;
-}
-
-// Creates the application object and a folder of this process's own (on
-// tmpfs when there is one) that becomes HOME, so index files go there too.
-inline void setUp()
+// The application object: a QApplication on the offscreen platform for the
+// targets with widgets.
+template <class App = QCoreApplication>
+void setUp()
 {
     static int argc = 1;
     static char name[] = "vrelfuzz";
     static char *argv[] = {name, nullptr};
+    QByteArray home = QDir(QStringLiteral("/dev/shm")).exists() ? "/dev/shm" : QFile::encodeName(QDir::tempPath());
+    FUZZ_CHECK(::mkdtemp((home += "/vrelfuzz.XXXXXX").data()));
+    folder = QFile::decodeName(home);
+    std::atexit([] { QDir(folder).removeRecursively(); });
+    for (const char *variable : {"HOME", "XDG_RUNTIME_DIR"})
+        qputenv(variable, home);
+    qputenv("XDG_CONFIG_HOME", home + "/.config");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
-    static QCoreApplication *app = new QCoreApplication(argc, argv);
+    static App *app = new App(argc, argv);
     Q_UNUSED(app);
-    const QByteArray base = QDir(QStringLiteral("/dev/shm")).exists() ? "/dev/shm" : QFile::encodeName(QDir::tempPath());
-    QByteArray templ = base + "/vrelfuzz.XXXXXX";
-    if (!::mkdtemp(templ.data()))
-        fail("mkdtemp", __FILE__, __LINE__);
-    folder() = QFile::decodeName(templ);
-    qputenv("HOME", templ);
-    qputenv("XDG_CONFIG_HOME", templ + "/.config");
-    QDir().mkpath(folder() + QStringLiteral("/Documents/vrelview"));
-    std::atexit([] { QDir(folder()).removeRecursively(); });
+    QDir().mkpath(folder + QStringLiteral("/Documents/vrelview")); // index files
 }
 
-inline QString path(const char *name)
+inline QByteArray bytes(const uint8_t *data, size_t size)
 {
-    return folder() + QLatin1Char('/') + QLatin1String(name);
+    return QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
 }
 
-inline void writeFile(const QString &path, const void *data, size_t size)
+inline void writeFile(const QString &path, const QByteArray &bytes)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    FUZZ_CHECK(fd >= 0);
-    const auto *p = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        FUZZ_CHECK(n > 0);
-        p += n;
-        size -= size_t(n);
-    }
-    ::close(fd);
+    QFile file(path);
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
 }
 
 inline void setModified(const QString &path, qint64 secs)
 {
     const timespec times[2] = {{secs, 0}, {secs, 0}};
     FUZZ_CHECK(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
+}
+
+// With VREL_FUZZ_WRITE_SEEDS=DIR, `write("DIR/")` writes the seeds and the
+// process ends without the leak check (font libraries keep what they load).
+template <class Write>
+void writeSeedsIfAsked(Write write)
+{
+    const QString dir = QFile::decodeName(qgetenv("VREL_FUZZ_WRITE_SEEDS")) + QLatin1Char('/');
+    if (dir.size() > 1 && QDir().mkpath(dir)) {
+        write(dir);
+        QDir(folder).removeRecursively();
+        std::_Exit(0);
+    }
 }
 
 } // namespace fuzz

@@ -1,0 +1,70 @@
+// Logs written record by record with the project's encoder, filters, and a
+// results model checked throughout by the item-model tester.
+#ifndef RESULTLOG_H
+#define RESULTLOG_H
+
+#include <QAbstractItemModelTester>
+#include <QFile>
+#include <QVector>
+
+#include "clog.h"
+#include "cstringlistmodel.h"
+#include "mlogwriter.h"
+
+const quint32 T0 = 1780000000; // some time in 2026
+
+// A file record (its text starts with "[f]") at second T0 + `second`.
+inline MlogRecord fileRecord(quint32 second, const QByteArray &payload, bool refused = false)
+{
+    return MlogRecord{T0 + second, {4000, 1, 0, 0, 0}, 2, 0, refused ? 1u : 0u, 0, payload};
+}
+
+// Record i of a numbered log: payload "rec=i", `perSecond` records a second.
+inline MlogRecord numbered(int i, int perSecond)
+{
+    return fileRecord(quint32(i / perSecond), "rec=" + QByteArray::number(i));
+}
+
+// A log of `count` records, record i made by `make(i)`.
+template <typename Make>
+bool writeLog(const QString &path, int count, Make make)
+{
+    QFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (int i = 0; ok && i < count; ++i)
+        ok = file.write(encodeRecord(make(i))) > 0;
+    return ok && file.flush();
+}
+
+inline bool writeLog(const QString &path, const QVector<MlogRecord> &records)
+{
+    return writeLog(path, records.size(), [&records](int i) { return records.at(i); });
+}
+
+// A filter of the time range and with `pattern` as its only criterion, if any.
+inline CFilterPtr makeFilter(const QString &pattern = {}, qint32 period = 0, const QDateTime &time = {})
+{
+    CFilterPtr filter(new CFilter(QStringLiteral("test")));
+    filter->setLists(pattern.isEmpty() ? QList<QStringList>() : QList<QStringList>{{}, {}, {}, {}, {}, {pattern}});
+    filter->period = period;
+    filter->time = time;
+    return filter;
+}
+
+// A results model on the log at `path`, under the model tester. The last
+// scroll value, which all models share, starts at the top.
+struct Results
+{
+    CLog log;
+    CStringListModel model;
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
+
+    explicit Results(const QString &path, const CFilterPtr &filter = makeFilter()) : model(&log, filter)
+    {
+        log.readLog(path);
+        model.scrollMoved(0);
+    }
+    QString text(int row) const { return model.index(row, 0).data().toString(); }
+};
+
+#endif
