@@ -12,50 +12,46 @@ namespace {
 
 struct Message
 {
-    QString context;
+    QString key; // context, source text, and "(%n)" when it has plural forms
     QString source;
-    bool numerus = false;
-    bool finished = false;
-    QStringList translations; // one per numerus form, else one
+    bool finished = true;
+    QStringList translations; // one per plural form, else one
 };
 
-// The messages of a .ts file in file order; `error` is set when it is no
-// readable translation source.
+// The messages of a .ts file; `error` tells why it is no readable translation source.
 QList<Message> readTs(const QString &path, QString *error)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = path + QStringLiteral(": ") + file.errorString();
-        return {};
-    }
+    QXmlStreamReader xml(&file);
     QList<Message> messages;
     QString context;
-    QXmlStreamReader xml(&file);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = path + QStringLiteral(": ") + file.errorString();
+        return messages;
+    }
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         if (xml.name() == QLatin1String("name")) {
             context = xml.readElementText();
         } else if (xml.name() == QLatin1String("message")) {
-            Message message;
-            message.context = context;
-            message.numerus = xml.attributes().value(QLatin1String("numerus")) == QLatin1String("yes");
+            const bool numerus = xml.attributes().value(QLatin1String("numerus")) == QLatin1String("yes");
+            Message m;
             while (xml.readNextStartElement()) {
                 if (xml.name() == QLatin1String("source")) {
-                    message.source = xml.readElementText();
+                    m.source = xml.readElementText();
                 } else if (xml.name() == QLatin1String("translation")) {
-                    message.finished = xml.attributes().value(QLatin1String("type")).isEmpty();
-                    if (message.numerus) {
-                        while (xml.readNextStartElement())
-                            message.translations.append(xml.readElementText());
-                    } else {
-                        message.translations.append(xml.readElementText());
-                    }
+                    m.finished = xml.attributes().value(QLatin1String("type")).isEmpty();
+                    while (numerus && xml.readNextStartElement())
+                        m.translations.append(xml.readElementText());
+                    if (!numerus)
+                        m.translations.append(xml.readElementText());
                 } else {
                     xml.skipCurrentElement();
                 }
             }
-            messages.append(message);
+            m.key = context + QStringLiteral(" | ") + m.source + (numerus ? QStringLiteral(" (%n)") : QString());
+            messages.append(m);
         }
     }
     if (xml.hasError())
@@ -63,62 +59,53 @@ QList<Message> readTs(const QString &path, QString *error)
     return messages;
 }
 
-QString keyOf(const Message &m)
-{
-    return m.context + QStringLiteral(" | ") + m.source + (m.numerus ? QStringLiteral(" (%n)") : QString());
-}
-
 QStringList keysOf(const QList<Message> &messages)
 {
     QStringList keys;
     for (const Message &m : messages)
-        keys.append(keyOf(m));
+        keys.append(m.key);
     keys.sort();
     return keys;
 }
 
-QStringList placeholders(const QString &text)
+// The placeholders and the blanks at both ends of a text, sorted.
+QStringList marks(const QString &text)
 {
     static const QRegularExpression marker(QStringLiteral("%(L?\\d+|n)"));
+    static const QRegularExpression blanks(QStringLiteral("^(\\s*).*?(\\s*)$"), QRegularExpression::DotMatchesEverythingOption);
     QStringList found;
     for (auto it = marker.globalMatch(text); it.hasNext();)
         found.append(it.next().captured());
     found.sort();
-    return found;
-}
-
-// The blanks a text starts and ends with.
-QStringList edges(const QString &text)
-{
-    static const QRegularExpression blanks(QStringLiteral("^(\\s*).*?(\\s*)$"), QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match = blanks.match(text);
-    return {match.captured(1), match.captured(2)};
+    const QRegularExpressionMatch edges = blanks.match(text);
+    return found << QStringLiteral("<%1|%2>").arg(edges.captured(1), edges.captured(2));
 }
 
 // What a translation must keep of its source text.
-QStringList faultsOf(const Message &m, const QString &translation)
+QStringList faultsOf(const QString &source, const QString &translation)
 {
     QStringList faults;
     if (translation.isEmpty())
         faults.append(QStringLiteral("empty"));
-    if (placeholders(translation) != placeholders(m.source))
-        faults.append(QStringLiteral("placeholders differ"));
-    if (translation.count(QLatin1Char('&')) != m.source.count(QLatin1Char('&')))
+    if (marks(translation) != marks(source))
+        faults.append(QStringLiteral("placeholders or leading or trailing blanks differ"));
+    if (translation.count(QLatin1Char('&')) != source.count(QLatin1Char('&')))
         faults.append(QStringLiteral("accelerator marks differ"));
-    if (edges(translation) != edges(m.source))
-        faults.append(QStringLiteral("leading or trailing blanks differ"));
-    if (m.source.endsWith(QLatin1String("...")) != translation.endsWith(QLatin1String("...")))
+    if (source.endsWith(QLatin1String("...")) != translation.endsWith(QLatin1String("...")))
         faults.append(QStringLiteral("the \"...\" of a command that asks more differs"));
     // Key names stay portable, so that the shortcut works in every language.
     static const QRegularExpression keys(QStringLiteral("^((Ctrl|Shift|Alt)\\+)+\\w*$|^(F\\d+|Esc|Space)$"));
-    if (keys.match(m.source).hasMatch() && translation != m.source)
+    if (keys.match(source).hasMatch() && translation != source)
         faults.append(QStringLiteral("a key name was translated"));
     return faults;
 }
 
-QString tsPath(const char *name)
+QList<Message> catalogue(const char *name)
 {
-    return QStringLiteral(VREL_TS_DIR "/") + QLatin1String(name);
+    QString error;
+    const QList<Message> messages = readTs(QStringLiteral(VREL_TS_DIR "/") + QLatin1String(name), &error);
+    QTest::qVerify(error.isEmpty(), "readable", qPrintable(error), __FILE__, __LINE__);
+    return messages;
 }
 
 } // namespace
@@ -141,10 +128,7 @@ private slots:
         QSettings().clear();
         QSettings().setValue(QStringLiteral("config/logdir"), logDir.path());
         // One recent file, for the shortcut of its menu entry.
-        QFile log(logDir.filePath(QStringLiteral("a.mlog")));
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.close();
-        QSettings().setValue(QStringLiteral("recentFiles"), log.fileName());
+        QSettings().setValue(QStringLiteral("recentFiles"), writeRecords(logDir.filePath(QStringLiteral("a.mlog")), 0, [](int, MlogRecord &) {}));
         QVERIFY(QFile::exists(translationFolders().value(0) + QStringLiteral("/vrelview_de.qm")));
         QVERIFY(installTranslations() >= 1);
     }
@@ -191,9 +175,7 @@ private slots:
         mainWindow window;
         // The default filter carries the translated name, and the start settings
         // name it so: the start step finds it in the selector.
-        auto *selector = window.findChild<QToolBar *>(QStringLiteral("tbFilterEdit"))->findChild<QComboBox *>();
-        QVERIFY(selector);
-        QCOMPARE(selector->itemText(0), QStringLiteral("Standardfilter"));
+        QCOMPARE(child<QToolBar>(window, "tbFilterEdit")->findChild<QComboBox *>()->itemText(0), QStringLiteral("Standardfilter"));
         QCOMPARE(QSettings().value(QStringLiteral("config/filter")).toString(), QStringLiteral("Standardfilter"));
         // The layers below the window translate in the shared context.
         QCOMPARE(statusLabel(0), QStringLiteral("Erfolg [s]"));
@@ -228,17 +210,12 @@ private slots:
         QFETCH(QString, keys);
         mainWindow window;
         QKeySequence shortcut;
-        if (object.startsWith(QLatin1String("recent"))) {
-            const QList<QAction *> entries = window.findChild<QMenu *>(QStringLiteral("menuFile"))->actions();
-            for (const QAction *action : entries) {
-                if (action->text().startsWith(QLatin1String("1 ")))
-                    shortcut = action->shortcut();
-            }
-        } else if (auto *action = window.findChild<QAction *>(object)) {
-            shortcut = action->shortcut();
-        } else if (auto *button = window.findChild<QPushButton *>(object)) {
-            shortcut = button->shortcut();
+        for (const QAction *action : window.findChildren<QAction *>()) {
+            if (action->objectName() == object || (object == QLatin1String("recent file 1") && action->text().startsWith("1 ")))
+                shortcut = action->shortcut();
         }
+        if (auto *button = window.findChild<QPushButton *>(object))
+            shortcut = button->shortcut();
         QCOMPARE(shortcut, QKeySequence::fromString(keys, QKeySequence::PortableText));
     }
 
@@ -248,74 +225,52 @@ private slots:
             QSKIP("Qt's German catalogue is not installed (Debian: qttranslations5-l10n)");
         // Menus show the keys as the desktop names them.
         mainWindow window;
-        QCOMPARE(window.findChild<QAction *>(QStringLiteral("actionExit"))->shortcut().toString(QKeySequence::NativeText),
-                 QStringLiteral("Strg+Q"));
+        QCOMPARE(child<QAction>(window, "actionExit")->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Strg+Q"));
     }
 
     void germanCatalogueComplete()
     {
-        QString error;
-        const QList<Message> messages = readTs(tsPath("vrelview_de.ts"), &error);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QList<Message> messages = catalogue("vrelview_de.ts");
         QVERIFY(messages.size() > 100);
         QStringList faults;
         for (const Message &m : messages) {
             if (!m.finished)
-                faults.append(keyOf(m) + QStringLiteral(": unfinished or obsolete"));
-            if (m.numerus && m.translations.size() != 2)
-                faults.append(keyOf(m) + QStringLiteral(": German has two plural forms"));
+                faults.append(m.key + QStringLiteral(": unfinished or obsolete"));
+            if (m.key.endsWith(QLatin1String(" (%n)")) && m.translations.size() != 2)
+                faults.append(m.key + QStringLiteral(": German has two plural forms"));
             for (const QString &translation : m.translations) {
-                for (const QString &fault : faultsOf(m, translation))
-                    faults.append(keyOf(m) + QStringLiteral(": ") + fault);
+                for (const QString &fault : faultsOf(m.source, translation))
+                    faults.append(m.key + QStringLiteral(": ") + fault);
             }
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 
-    void templateMatchesLanguages()
-    {
-        QString error;
-        const QList<Message> templ = readTs(tsPath("vrelview.ts"), &error);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-        for (const Message &m : templ)
-            QVERIFY2(m.translations.join(QString()).isEmpty(), qPrintable(keyOf(m) + QStringLiteral(" is translated")));
-        const QList<Message> german = readTs(tsPath("vrelview_de.ts"), &error);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-        QCOMPARE(keysOf(german), keysOf(templ));
-    }
-
+    // The template and every language hold exactly the texts of the code.
     void cataloguesFollowTheCode()
     {
         QTemporaryDir work;
-        QVERIFY(work.isValid());
         const QString fresh = work.filePath(QStringLiteral("fresh.ts"));
         QStringList arguments = {QStringLiteral("-no-obsolete"), QStringLiteral("-locations"), QStringLiteral("none")};
         for (const QString &dir : QStringLiteral(VREL_TRANSLATED_DIRS).split(QLatin1Char(',')))
             arguments.append(QStringLiteral(VREL_SOURCE_DIR "/") + dir);
-        arguments << QStringLiteral("-ts") << fresh;
         QProcess lupdate;
-        lupdate.start(QStringLiteral(VREL_LUPDATE), arguments);
-        QVERIFY2(lupdate.waitForFinished(60000), qPrintable(lupdate.errorString()));
-        QCOMPARE(lupdate.exitCode(), 0);
-
+        lupdate.start(QStringLiteral(VREL_LUPDATE), arguments << QStringLiteral("-ts") << fresh);
+        QVERIFY2(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0, qPrintable(lupdate.errorString()));
         QString error;
         const QStringList code = keysOf(readTs(fresh, &error));
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        const QStringList kept = keysOf(readTs(tsPath("vrelview.ts"), &error));
-        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QList<Message> templ = catalogue("vrelview.ts");
+        for (const Message &m : templ)
+            QVERIFY2(m.translations.join(QString()).isEmpty(), qPrintable(m.key + QStringLiteral(" is translated")));
+        QCOMPARE(keysOf(catalogue("vrelview_de.ts")), keysOf(templ));
         QStringList differences;
-        for (const QString &key : code) {
-            if (!kept.contains(key))
-                differences.append(QStringLiteral("new in the code: ") + key);
+        for (const QString &key : code + keysOf(templ)) {
+            if (!code.contains(key) || !keysOf(templ).contains(key))
+                differences.append((code.contains(key) ? QStringLiteral("new in the code: ") : QStringLiteral("gone from the code: ")) + key);
         }
-        for (const QString &key : kept) {
-            if (!code.contains(key))
-                differences.append(QStringLiteral("gone from the code: ") + key);
-        }
-        QVERIFY2(differences.isEmpty(),
-                 qPrintable(differences.join(QLatin1Char('\n'))
-                            + QStringLiteral("\nrun `cmake --build <build> --target update_translations` and translate "
-                                             "translations/vrelview_*.ts")));
+        QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1Char('\n')) + QStringLiteral(
+            "\nrun `cmake --build <build> --target update_translations` and translate translations/vrelview_*.ts")));
     }
 };
 
