@@ -33,8 +33,7 @@ public:
     QStringList titles;
     int fileDialogs = 0;
     int done() const { return m_done; }
-    // Widgets that came up after the steps.
-    int unexpected() const { return m_unexpected; }
+    int unexpected() const { return m_unexpected; } // widgets that came up after the steps
 
     // A step that presses `button` of a message box and keeps its text.
     static Step press(QMessageBox::StandardButton button, QString *text = nullptr)
@@ -61,24 +60,19 @@ private:
             return;
         }
         if (auto *files = qobject_cast<QFileDialog *>(modal)) {
-            if (!fileName.isEmpty()) {
-                // selectFile() leaves the typed name alone while the name
-                // field has the focus, and the dialog reaches the file's
-                // folder on its own time; accepted before both, it would
-                // take the folder as the choice.
-                if (QWidget *focus = files->focusWidget())
-                    focus->clearFocus();
-                files->selectFile(fileName);
-                if (files->selectedFiles().value(0) != fileName && ++m_waits < 50)
-                    return;
-                m_waits = 0;
-            }
+            // selectFile() leaves the typed name alone while the name field
+            // has the focus, and the dialog reaches the file's folder on its
+            // own time; accepted before both, it would take the folder.
+            if (QWidget *focus = files->focusWidget())
+                focus->clearFocus();
+            files->selectFile(fileName);
+            if (!fileName.isEmpty() && files->selectedFiles().value(0) != fileName && ++m_waits < 50)
+                return;
+            m_waits = 0;
             ++fileDialogs;
             if (fileName.isEmpty())
-                files->reject();
-            else
-                static_cast<QDialog *>(files)->accept(); // QFileDialog::accept, through its public base
-            return;
+                return files->reject();
+            return static_cast<QDialog *>(files)->accept(); // QFileDialog::accept, through its public base
         }
         ++m_unexpected;
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {

@@ -73,11 +73,6 @@ DialogDriver::Step typeName(const QString &name)
     };
 }
 
-DialogDriver::Step cancel()
-{
-    return [](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); };
-}
-
 QString stored(const QString &name)
 {
     return QSettings().value(QStringLiteral("filter/") + name).toString();
@@ -102,8 +97,6 @@ private slots:
         QTest::addColumn<Lists>("lists");
         QTest::addColumn<QString>("text");
         const QDateTime t = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), kFormat);
-        QTest::newRow("default") << "default" << 0 << QDateTime() << six()
-                                 << "<b>Name: </b>default<br><b>Time: </b>Any time";
         QTest::newRow("refusals of root") << "r" << -86400 << QDateTime() << six({statusLabel(1)}, {}, {}, {}, {"root"})
             << "<b>Name: </b>r<br><b>Time: </b>Last 24 hours<br><b>Status: </b>refuse [f] <br><b>User: </b>root ";
         QTest::newRow("custom range") << "c" << -3600 << t << six()
@@ -199,7 +192,7 @@ private slots:
             QCOMPARE(window.entries(), QStringList({"default", "a (modified)", "b (modified)"}));
             QVERIFY(window.tip(1).contains(QStringLiteral("<b>Status: </b>success [s], refuse [f] ")));
             QCOMPARE(window.panel(), window.tip(1));
-            window.run("actionFilterEdit", {cancel()});
+            window.run("actionFilterEdit", {DialogDriver::press(QMessageBox::Cancel)});
             QCOMPARE(filterList().at(1)->lists().at(0).size(), 2);
             window.run("actionFilterEdit", {tick("chbStateSuccess")});
 
@@ -221,7 +214,7 @@ private slots:
             const CFilterPtr shown = window.tabs().first().filter;
             window.run("actionFilterDel", {DialogDriver::press(QMessageBox::No, &text)});
             QCOMPARE(text, QStringLiteral("Delete saved filter?"));
-            window.run("actionFilterDel", {cancel()});
+            window.run("actionFilterDel", {DialogDriver::press(QMessageBox::Cancel)});
             QCOMPARE(window.entries().size(), 4);
             window.run("actionFilterDel", {DialogDriver::press(QMessageBox::Yes)});
             QCOMPARE(window.entries(), QStringList({"default", "A", "b"}));
@@ -304,24 +297,22 @@ private slots:
         QSettings().setValue(QStringLiteral("filter/refused"), QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;"));
         Window window;
         window.show();
-        QTabWidget *tabs = resultTabs(window);
         QAbstractItemView *view = nullptr;
-        QString description;
         {
             DialogDriver none;
             window.openLogPath(path);
             window.choose(1);
-            view = qobject_cast<QAbstractItemView *>(tabs->currentWidget());
+            view = currentView(window);
             QCOMPARE(view->model()->rowCount(), 5000);
-            description = window.panel();
             QCOMPARE(none.unexpected(), 0);
         }
+        const QString description = window.panel();
         window.run("actionFilterDel", {DialogDriver::press(QMessageBox::Yes)});
         DialogDriver none;
-        QMetaObject::invokeMethod(&window, "tabNew");
-        QMetaObject::invokeMethod(&window, "actionResultsPress");
+        invoke(window, "tabNew");
+        invoke(window, "actionResultsPress");
         // Back on the first tab: its filter is still described and its rows still load.
-        tabs->setCurrentIndex(0);
+        resultTabs(window)->setCurrentIndex(0);
         QCOMPARE(window.panel(), description);
         view->scrollToBottom();
         QTRY_VERIFY(view->model()->index(4999, 0).data().toString().contains(QStringLiteral("/srv/file-19996")));
