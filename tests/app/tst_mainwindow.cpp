@@ -94,27 +94,14 @@ private slots:
         QVERIFY(child<QWidget>(*window.centralWidget(), "gbFilter")->isVisible());
     }
 
-    void sizeToString_data()
+    void sizeAndMemoryTexts()
     {
-        QTest::addColumn<qint64>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << qint64(0) << "0 bytes";
-        QTest::newRow("bytes") << qint64(1000) << "1000 bytes";
-        QTest::newRow("half kb") << qint64(1536) << "1.5 kb";
-        QTest::newRow("small remainder") << qint64(1100) << "1.0 kb";
-        QTest::newRow("one mb") << qint64(1024 * 1024) << "1 mb";
-        QTest::newRow("beyond gb") << (qint64(1) << 40) << "1024 gb";
-    }
-
-    void sizeToString()
-    {
-        QFETCH(qint64, bytes);
-        QFETCH(QString, text);
-        QCOMPARE(mainWindow::sizeToString(bytes), text);
-    }
-
-    void memAvailableParsing()
-    {
+        QCOMPARE(mainWindow::sizeToString(0), QStringLiteral("0 bytes"));
+        QCOMPARE(mainWindow::sizeToString(1000), QStringLiteral("1000 bytes"));
+        QCOMPARE(mainWindow::sizeToString(1536), QStringLiteral("1.5 kb"));
+        QCOMPARE(mainWindow::sizeToString(1100), QStringLiteral("1.0 kb"));
+        QCOMPARE(mainWindow::sizeToString(1024 * 1024), QStringLiteral("1 mb"));
+        QCOMPARE(mainWindow::sizeToString(qint64(1) << 40), QStringLiteral("1024 gb"));
         QCOMPARE(mainWindow::parseMemAvailable("MemTotal:  100 kB\nMemAvailable:    2048 kB\n"), qint64(2048) * 1024);
         QCOMPARE(mainWindow::parseMemAvailable("MemAvailable: 77\n"), qint64(77));
         QCOMPARE(mainWindow::parseMemAvailable("MemFree: 10 kB\n"), qint64(0));
