@@ -1,88 +1,39 @@
-// Answers the next modal dialog a test provokes, so no test ever blocks.
+// Answers every modal widget a test provokes, so that no test ever blocks.
 #ifndef MODALANSWER_H
 #define MODALANSWER_H
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
-#include <QObject>
-#include <QPointer>
 #include <QTimer>
 
 #include <functional>
 
-// Polls for the active modal widget and presses `button` on it (a message
-// box) or rejects it (any other dialog). Records what it saw.
-class ModalAnswer : public QObject
+// Polls for the active modal widget. The steps given run first, one per
+// widget, in order; each does what the user would and closes the widget.
+// After them: a message box gets `button` (else it is rejected) and its
+// text and title are kept, a file dialog is given `fileName` (empty: it is
+// rejected), any other dialog goes to `other` (none: it is rejected).
+class DialogDriver : public QObject
 {
 public:
-    explicit ModalAnswer(QMessageBox::StandardButton button = QMessageBox::Ok, QObject *parent = nullptr)
-        : QObject(parent)
-        , m_button(button)
+    using Step = std::function<void(QWidget *)>;
+    explicit DialogDriver(const QList<Step> &steps = {}) : m_steps(steps)
     {
         m_timer.setInterval(10);
         connect(&m_timer, &QTimer::timeout, this, [this] { answer(); });
         m_timer.start();
     }
 
-    int count() const { return m_count; }
-    QString lastText() const { return m_lastText; }
-    QString lastTitle() const { return m_lastTitle; }
-
-private:
-    void answer()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        ++m_count;
-        m_lastTitle = modal->windowTitle();
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            m_lastText = box->text();
-            if (QAbstractButton *button = box->button(m_button)) {
-                button->click();
-                return;
-            }
-        }
-        if (auto *dialog = qobject_cast<QDialog *>(modal))
-            dialog->reject();
-    }
-
-    QTimer m_timer;
-    QMessageBox::StandardButton m_button;
-    int m_count = 0;
-    QString m_lastText;
-    QString m_lastTitle;
-};
-
-// Runs one step on each modal widget that comes up, in order: a step does
-// what the user would and closes the widget. Modal widgets beyond the last
-// step are rejected and counted as unexpected.
-class ModalSteps : public QObject
-{
-public:
-    using Step = std::function<void(QWidget *)>;
-    explicit ModalSteps(const QList<Step> &steps, QObject *parent = nullptr)
-        : QObject(parent)
-        , m_steps(steps)
-    {
-        m_timer.setInterval(10);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (!modal)
-                return;
-            if (m_done < m_steps.size()) {
-                m_steps.at(m_done++)(modal);
-                return;
-            }
-            ++m_unexpected;
-            if (auto *dialog = qobject_cast<QDialog *>(modal))
-                dialog->reject();
-        });
-        m_timer.start();
-    }
+    QMessageBox::StandardButton button = QMessageBox::Ok;
+    QString fileName;
+    std::function<void(QDialog *)> other;
+    QStringList texts;
+    QStringList titles;
+    int fileDialogs = 0;
     int done() const { return m_done; }
-    int unexpected() const { return m_unexpected; }
+    int unexpected() const { return m_unexpected; } // widgets that came up after the steps
 
     // A step that presses `button` of a message box and keeps its text.
     static Step press(QMessageBox::StandardButton button, QString *text = nullptr)
@@ -99,10 +50,50 @@ public:
     }
 
 private:
+    void answer()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (m_done < m_steps.size()) {
+            m_steps.at(m_done++)(modal);
+            return;
+        }
+        if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+            // selectFile() leaves the typed name alone while the name field
+            // has the focus, and the dialog reaches the file's folder on its
+            // own time; accepted before both, it would take the folder.
+            if (QWidget *focus = files->focusWidget())
+                focus->clearFocus();
+            files->selectFile(fileName);
+            if (!fileName.isEmpty() && files->selectedFiles().value(0) != fileName && ++m_waits < 50)
+                return;
+            m_waits = 0;
+            ++fileDialogs;
+            if (fileName.isEmpty())
+                return files->reject();
+            return static_cast<QDialog *>(files)->accept(); // QFileDialog::accept, through its public base
+        }
+        ++m_unexpected;
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            texts.append(box->text());
+            titles.append(box->windowTitle());
+            if (QAbstractButton *pressed = box->button(button))
+                return pressed->click();
+        } else if (auto *dialog = qobject_cast<QDialog *>(modal); dialog && other) {
+            return other(dialog);
+        }
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+    }
+
     QTimer m_timer;
     QList<Step> m_steps;
     int m_done = 0;
     int m_unexpected = 0;
+    int m_waits = 0;
 };
+
+using ModalSteps = DialogDriver;
 
 #endif

@@ -1,26 +1,10 @@
 // The filter selector and its commands, the filter description and the time
 // conversions, driven offscreen through the main window.
+#include "apptest.h"
 #include "cfilter.h"
 #include "cfiltereditwindow.h"
 #include "filterdescription.h"
 #include "filtermatch.h"
-#include "mainwindow.h"
-#include "mlogwriter.h"
-#include "modalanswer.h"
-
-#include <QAbstractItemView>
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QToolBar>
-#include <QtTest>
 
 using Lists = QList<QStringList>;
 Q_DECLARE_METATYPE(Lists)
@@ -45,7 +29,7 @@ QMap<int, QString> presets()
 // The main window seen through its filter selector.
 struct Window : mainWindow
 {
-    QComboBox *selector() { return findChild<QToolBar *>(QStringLiteral("tbFilterEdit"))->findChild<QComboBox *>(); }
+    QComboBox *selector() { return child<QToolBar>(*this, "tbFilterEdit")->findChild<QComboBox *>(); }
     QStringList entries()
     {
         QStringList texts;
@@ -54,24 +38,24 @@ struct Window : mainWindow
         return texts;
     }
     QString tip(int entry) { return selector()->itemData(entry, Qt::ToolTipRole).toString(); }
-    QString panel() { return findChild<QLabel *>(QStringLiteral("lbFilter"))->text(); }
+    QString panel() { return child<QLabel>(*this, "lbFilter")->text(); }
     void choose(int entry)
     {
         selector()->setCurrentIndex(entry);
         QMetaObject::invokeMethod(this, "activateFilter", Q_ARG(int, entry));
     }
     // Triggers `action`, answering the modal dialogs it brings with `answers`.
-    void run(const char *action, const QList<ModalSteps::Step> &answers)
+    void run(const char *action, const QList<DialogDriver::Step> &answers)
     {
-        ModalSteps steps(answers);
-        findChild<QAction *>(QLatin1String(action))->trigger();
+        DialogDriver steps(answers);
+        trigger(*this, action);
         QCOMPARE(steps.done(), answers.size());
         QCOMPARE(steps.unexpected(), 0);
     }
 };
 
 // Answers the editor: ticks the check box `box` and presses OK.
-ModalSteps::Step tick(const char *box)
+DialogDriver::Step tick(const char *box)
 {
     return [box](QWidget *modal) {
         QVERIFY(qobject_cast<CFilterEditWindow *>(modal));
@@ -81,17 +65,12 @@ ModalSteps::Step tick(const char *box)
 }
 
 // Answers the name dialog: types `name` and presses OK.
-ModalSteps::Step typeName(const QString &name)
+DialogDriver::Step typeName(const QString &name)
 {
     return [name](QWidget *modal) {
         modal->findChild<QLineEdit *>(QStringLiteral("leFilterName"))->setText(name);
         modal->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
     };
-}
-
-ModalSteps::Step cancel()
-{
-    return [](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); };
 }
 
 QString stored(const QString &name)
@@ -104,295 +83,266 @@ QString stored(const QString &name)
 class TestFilterCommands : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init() { QSettings().clear(); }
-    void description_data();
-    void description();
-    void timeChoice_data();
-    void timeChoice();
-    void selectorCommands();
-    void saving_data();
-    void saving();
-    void deletedFilterTabKeepsWorking();
-    void failedSaveIsNotDone();
-
-private:
     QTemporaryDir m_dir;
-};
 
-void TestFilterCommands::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("vrel-test"));
-    QCoreApplication::setApplicationName(QStringLiteral("vrelview-test"));
-}
+private slots:
+    void initTestCase() { startApp("vrelview-test"); }
+    void init() { QSettings().clear(); }
 
-void TestFilterCommands::description_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("period");
-    QTest::addColumn<QDateTime>("time");
-    QTest::addColumn<Lists>("lists");
-    QTest::addColumn<QString>("text");
-    const QDateTime t = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), kFormat);
-    QTest::newRow("default") << "default" << 0 << QDateTime() << six()
-                             << "<b>Name: </b>default<br><b>Time: </b>Any time";
-    QTest::newRow("refusals of root") << "r" << -86400 << QDateTime() << six({statusLabel(1)}, {}, {}, {}, {"root"})
-        << "<b>Name: </b>r<br><b>Time: </b>Last 24 hours<br><b>Status: </b>refuse [f] <br><b>User: </b>root ";
-    QTest::newRow("custom range") << "c" << -3600 << t << six()
-                                  << "<b>Name: </b>c<br><b>Time: </b>2026-01-02 09:00:00 - 2026-01-02 10:00:00";
-    QTest::newRow("paths only") << "p" << 0 << QDateTime() << six({}, {}, {}, {}, {}, {"/etc/shadow", "/tmp"})
-        << "<b>Name: </b>p<br><b>Time: </b>Any time<br><b>Files and dirs: </b><br>/etc/shadow<br>/tmp ";
-    QTest::newRow("slash later is a parameter")
-        << "p" << 0 << QDateTime() << six({}, {statusLabel(4)}, {"unlink"}, {"root"}, {}, {"a/b", "/etc"})
-        << "<b>Name: </b>p<br><b>Time: </b>Any time<br><b>Source: </b>file [f] <br><b>Event: </b>unlink "
-           "<br><b>Group: </b>root <br><b>Parameter: </b>a/b <br><b>Files and dirs: </b><br>/etc ";
-    QTest::newRow("unknown name as stored") << "u" << 0 << QDateTime() << six({}, {}, {}, {}, {"no-such-user-x"})
-        << "<b>Name: </b>u<br><b>Time: </b>Any time<br><b>User: </b>no-such-user-x ";
-    QTest::newRow("markup shows as typed") << "a<b" << 0 << QDateTime() << six({}, {}, {}, {}, {}, {"<\\d+>&"})
-        << "<b>Name: </b>a&lt;b<br><b>Time: </b>Any time<br><b>Parameter: </b>&lt;\\d+&gt;&amp; ";
-    QTest::newRow("no lists") << "n" << 0 << QDateTime() << Lists() << "<b>Name: </b>n<br><b>Time: </b>Any time";
-}
-
-void TestFilterCommands::description()
-{
-    QFETCH(QString, name);
-    QFETCH(int, period);
-    QFETCH(QDateTime, time);
-    QFETCH(Lists, lists);
-    QFETCH(QString, text);
-    CFilter filter(name);
-    filter.period = period;
-    filter.time = time;
-    if (lists.isEmpty())
-        filter.reset();
-    else
-        filter.setLists(toPatternForm(lists));
-    QCOMPARE(filterDescription(filter, presets()), text);
-}
-
-void TestFilterCommands::timeChoice_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("period");
-    QTest::addColumn<QString>("time");
-    QTest::addColumn<QString>("shownAgain");
-    const QString fiveMinutes = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 10:05:00");
-    const QString instant = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 10:00:00");
-    QTest::newRow("preset") << 4 << "Last 24 hours" << -86400 << "" << "Last 24 hours";
-    QTest::newRow("300 s range is no preset") << 7 << fiveMinutes << -300 << "2026-01-02 10:05:00" << fiveMinutes;
-    QTest::newRow("start equals end") << 7 << instant << 0 << "2026-01-02 10:00:00" << instant;
-    QTest::newRow("custom entry never set") << 7 << "Set range..." << 0 << "" << "Any time";
-    QTest::newRow("unknown label") << 2 << "Yesterday" << 0 << "" << "Any time";
-}
-
-void TestFilterCommands::timeChoice()
-{
-    QFETCH(int, index);
-    QFETCH(QString, text);
-    QFETCH(int, period);
-    QFETCH(QString, time);
-    QFETCH(QString, shownAgain);
-    CFilter filter(QStringLiteral("t"));
-    filter.period = 123;
-    TimeChoice choice;
-    choice.index = index;
-    choice.count = 8;
-    choice.text = text;
-    applyTimeChoice(choice, presets(), filter);
-    QCOMPARE(filter.period, period);
-    QCOMPARE(filter.time.toString(kFormat), time);
-    QCOMPARE(timeText(filter, presets()), shownAgain);
-}
-
-void TestFilterCommands::selectorCommands()
-{
-    const QString refusals = QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;");
-    QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
-    QSettings().setValue(QStringLiteral("filter/b"), QStringLiteral("0::::;;;;;;;;;;"));
+    void description_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<QDateTime>("time");
+        QTest::addColumn<Lists>("lists");
+        QTest::addColumn<QString>("text");
+        const QDateTime t = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), kFormat);
+        QTest::newRow("refusals of root") << "r" << -86400 << QDateTime() << six({statusLabel(1)}, {}, {}, {}, {"root"})
+            << "<b>Name: </b>r<br><b>Time: </b>Last 24 hours<br><b>Status: </b>refuse [f] <br><b>User: </b>root ";
+        QTest::newRow("custom range") << "c" << -3600 << t << six()
+                                      << "<b>Name: </b>c<br><b>Time: </b>2026-01-02 09:00:00 - 2026-01-02 10:00:00";
+        QTest::newRow("paths only") << "p" << 0 << QDateTime() << six({}, {}, {}, {}, {}, {"/etc/shadow", "/tmp"})
+            << "<b>Name: </b>p<br><b>Time: </b>Any time<br><b>Files and dirs: </b><br>/etc/shadow<br>/tmp ";
+        QTest::newRow("slash later is a parameter")
+            << "p" << 0 << QDateTime() << six({}, {statusLabel(4)}, {"unlink"}, {"root"}, {}, {"a/b", "/etc"})
+            << "<b>Name: </b>p<br><b>Time: </b>Any time<br><b>Source: </b>file [f] <br><b>Event: </b>unlink "
+               "<br><b>Group: </b>root <br><b>Parameter: </b>a/b <br><b>Files and dirs: </b><br>/etc ";
+        QTest::newRow("unknown name as stored") << "u" << 0 << QDateTime() << six({}, {}, {}, {}, {"no-such-user-x"})
+            << "<b>Name: </b>u<br><b>Time: </b>Any time<br><b>User: </b>no-such-user-x ";
+        QTest::newRow("markup shows as typed") << "a<b" << 0 << QDateTime() << six({}, {}, {}, {}, {}, {"<\\d+>&"})
+            << "<b>Name: </b>a&lt;b<br><b>Time: </b>Any time<br><b>Parameter: </b>&lt;\\d+&gt;&amp; ";
+        QTest::newRow("no lists") << "n" << 0 << QDateTime() << Lists() << "<b>Name: </b>n<br><b>Time: </b>Any time";
+    }
+
+    void description()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, period);
+        QFETCH(QDateTime, time);
+        QFETCH(Lists, lists);
+        QFETCH(QString, text);
+        CFilter filter(name);
+        filter.period = period;
+        filter.time = time;
+        if (lists.isEmpty())
+            filter.reset();
+        else
+            filter.setLists(toPatternForm(lists));
+        QCOMPARE(filterDescription(filter, presets()), text);
+    }
+
+    void timeChoice_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("shownAgain");
+        const QString fiveMinutes = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 10:05:00");
+        const QString instant = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 10:00:00");
+        QTest::newRow("preset") << 4 << "Last 24 hours" << -86400 << "" << "Last 24 hours";
+        QTest::newRow("300 s range is no preset") << 7 << fiveMinutes << -300 << "2026-01-02 10:05:00" << fiveMinutes;
+        QTest::newRow("start equals end") << 7 << instant << 0 << "2026-01-02 10:00:00" << instant;
+        QTest::newRow("custom entry never set") << 7 << "Set range..." << 0 << "" << "Any time";
+        QTest::newRow("unknown label") << 2 << "Yesterday" << 0 << "" << "Any time";
+    }
+
+    void timeChoice()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, text);
+        QFETCH(int, period);
+        QFETCH(QString, time);
+        QFETCH(QString, shownAgain);
+        CFilter filter(QStringLiteral("t"));
+        filter.period = 123;
+        TimeChoice choice;
+        choice.index = index;
+        choice.count = 8;
+        choice.text = text;
+        applyTimeChoice(choice, presets(), filter);
+        QCOMPARE(filter.period, period);
+        QCOMPARE(filter.time.toString(kFormat), time);
+        QCOMPARE(timeText(filter, presets()), shownAgain);
+    }
+
+    void selectorCommands()
+    {
+        const QString refusals = QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;");
+        QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
+        QSettings().setValue(QStringLiteral("filter/b"), QStringLiteral("0::::;;;;;;;;;;"));
+        {
+            Window window;
+            QCOMPARE(window.entries(), QStringList({"default", "a", "b"}));
+            QString text;
+            window.run("actionFilterDel", {DialogDriver::press(QMessageBox::Ok, &text)});
+            QCOMPARE(text, QStringLiteral("Can't delete default filter!"));
+            // The default filter is never marked, but described anew.
+            window.run("actionFilterEdit", {tick("chbSourceFile")});
+            QCOMPARE(window.entries().first(), QStringLiteral("default"));
+            QVERIFY(window.tip(0).contains(QStringLiteral("<b>Source: </b>file [f] ")));
+            QCOMPARE(window.panel(), window.tip(0));
+
+            window.choose(2);
+            window.run("actionFilterEdit", {tick("chbStateSuccess")});
+            window.choose(1);
+            window.run("actionFilterEdit", {tick("chbStateRefuse")});
+            window.run("actionFilterEdit", {tick("chbStateSuccess")});
+            // Marked once; the tip follows the latest edit; Cancel changes nothing.
+            QCOMPARE(window.entries(), QStringList({"default", "a (modified)", "b (modified)"}));
+            QVERIFY(window.tip(1).contains(QStringLiteral("<b>Status: </b>success [s], refuse [f] ")));
+            QCOMPARE(window.panel(), window.tip(1));
+            window.run("actionFilterEdit", {DialogDriver::press(QMessageBox::Cancel)});
+            QCOMPARE(filterList().at(1)->lists().at(0).size(), 2);
+            window.run("actionFilterEdit", {tick("chbStateSuccess")});
+
+            // Under its own name: the mark goes, the others keep theirs.
+            window.run("actionFilterSave", {typeName("a")});
+            QCOMPARE(window.entries(), QStringList({"default", "a", "b (modified)"}));
+            QCOMPARE(stored("a"), refusals);
+            // Under a new name: reloaded, the new filter current and applied.
+            window.run("actionFilterSave", {typeName("A")});
+            QCOMPARE(window.entries(), QStringList({"default", "A", "a", "b"}));
+            QCOMPARE(window.selector()->currentIndex(), 1);
+            QCOMPARE(currentFilterIndex(), 1);
+            QVERIFY(window.panel().startsWith(QStringLiteral("<b>Name: </b>A<br>")));
+            QVERIFY(!window.tip(3).contains(QStringLiteral("Status"))); // b's edits are gone
+            QCOMPARE(window.tabs().first().filter->name, QStringLiteral("A"));
+
+            // Deleting asks; only Yes deletes; the default filter is shown then.
+            window.choose(2);
+            const CFilterPtr shown = window.tabs().first().filter;
+            window.run("actionFilterDel", {DialogDriver::press(QMessageBox::No, &text)});
+            QCOMPARE(text, QStringLiteral("Delete saved filter?"));
+            window.run("actionFilterDel", {DialogDriver::press(QMessageBox::Cancel)});
+            QCOMPARE(window.entries().size(), 4);
+            window.run("actionFilterDel", {DialogDriver::press(QMessageBox::Yes)});
+            QCOMPARE(window.entries(), QStringList({"default", "A", "b"}));
+            QCOMPARE(window.selector()->currentIndex(), 0);
+            QCOMPARE(currentFilterIndex(), 0);
+            QCOMPARE(window.tabs().first().filter, shown); // no new run
+            QCOMPARE(window.panel(), window.tip(0));
+        }
+        // A fresh start reads back what was saved.
         Window window;
-        QCOMPARE(window.entries(), QStringList({"default", "a", "b"}));
-        QString text;
-        window.run("actionFilterDel", {ModalSteps::press(QMessageBox::Ok, &text)});
-        QCOMPARE(text, QStringLiteral("Can't delete default filter!"));
-        // The default filter is never marked, but described anew.
-        window.run("actionFilterEdit", {tick("chbSourceFile")});
-        QCOMPARE(window.entries().first(), QStringLiteral("default"));
-        QVERIFY(window.tip(0).contains(QStringLiteral("<b>Source: </b>file [f] ")));
-        QCOMPARE(window.panel(), window.tip(0));
-
-        window.choose(2);
-        window.run("actionFilterEdit", {tick("chbStateSuccess")});
-        window.choose(1);
-        window.run("actionFilterEdit", {tick("chbStateRefuse")});
-        window.run("actionFilterEdit", {tick("chbStateSuccess")});
-        // Marked once; the tip follows the latest edit; Cancel changes nothing.
-        QCOMPARE(window.entries(), QStringList({"default", "a (modified)", "b (modified)"}));
-        QVERIFY(window.tip(1).contains(QStringLiteral("<b>Status: </b>success [s], refuse [f] ")));
-        QCOMPARE(window.panel(), window.tip(1));
-        window.run("actionFilterEdit", {cancel()});
-        QCOMPARE(filterList().at(1)->lists().at(0).size(), 2);
-        window.run("actionFilterEdit", {tick("chbStateSuccess")});
-
-        // Under its own name: the mark goes, the others keep theirs.
-        window.run("actionFilterSave", {typeName("a")});
-        QCOMPARE(window.entries(), QStringList({"default", "a", "b (modified)"}));
-        QCOMPARE(stored("a"), refusals);
-        // Under a new name: reloaded, the new filter current and applied.
-        window.run("actionFilterSave", {typeName("A")});
-        QCOMPARE(window.entries(), QStringList({"default", "A", "a", "b"}));
-        QCOMPARE(window.selector()->currentIndex(), 1);
-        QCOMPARE(currentFilterIndex(), 1);
-        QVERIFY(window.panel().startsWith(QStringLiteral("<b>Name: </b>A<br>")));
-        QVERIFY(!window.tip(3).contains(QStringLiteral("Status"))); // b's edits are gone
-        QCOMPARE(window.tabs().first().filter->name, QStringLiteral("A"));
-
-        // Deleting asks; only Yes deletes; the default filter is shown then.
-        window.choose(2);
-        const CFilterPtr shown = window.tabs().first().filter;
-        window.run("actionFilterDel", {ModalSteps::press(QMessageBox::No, &text)});
-        QCOMPARE(text, QStringLiteral("Delete saved filter?"));
-        window.run("actionFilterDel", {cancel()});
-        QCOMPARE(window.entries().size(), 4);
-        window.run("actionFilterDel", {ModalSteps::press(QMessageBox::Yes)});
         QCOMPARE(window.entries(), QStringList({"default", "A", "b"}));
-        QCOMPARE(window.selector()->currentIndex(), 0);
-        QCOMPARE(currentFilterIndex(), 0);
-        QCOMPARE(window.tabs().first().filter, shown); // no new run
-        QCOMPARE(window.panel(), window.tip(0));
+        QCOMPARE(stored("A"), refusals);
+        QVERIFY(window.tip(1).contains(QStringLiteral("<b>Status: </b>refuse [f] ")));
     }
-    // A fresh start reads back what was saved.
-    Window window;
-    QCOMPARE(window.entries(), QStringList({"default", "A", "b"}));
-    QCOMPARE(stored("A"), refusals);
-    QVERIFY(window.tip(1).contains(QStringLiteral("<b>Status: </b>refuse [f] ")));
-}
 
-void TestFilterCommands::saving_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<Lists>("lists");
-    QTest::addColumn<QString>("message"); // empty: stored and read back the same
-    const Lists plain = six({}, {}, {}, {}, {}, {"p"});
-    const QString emptyOrDefault = QStringLiteral("Can't save default or empty name filter!");
-    QTest::newRow("empty name") << "" << plain << emptyOrDefault;
-    QTest::newRow("default name") << "default" << plain << emptyOrDefault;
-    QTest::newRow("slash") << "a/b" << plain << "A filter name must not contain \"/\".";
-    QTest::newRow("backslash") << "a\\b" << plain << "A filter name must not contain \"\\\".";
-    for (const char *name : {"Default", "a=b", "x y ", " ", "50%", "[g]", "\u00fc;#c", "a,b", "General"})
-        QTest::newRow(name) << QString::fromUtf8(name) << plain << "";
-    for (const char *separator : {"::", ";;", "##"}) {
-        QTest::addRow("%s in an entry", separator)
-            << "n" << six({}, {}, {}, {}, {}, {QStringLiteral("a%1b").arg(QLatin1String(separator))})
-            << QStringLiteral("found: \"%1\".").arg(QLatin1String(separator));
-    }
-    QTest::newRow("empty entry") << "n" << six({}, {}, {}, {}, {}, {"", "p"}) << "found: \"\".";
-    for (const char *text : {"#x", ";x", ":x", "x:", "a:b", "x;", "x#", "a#b;c:d", "a, b=c"}) {
-        const QString entry = QString::fromUtf8(text);
-        QTest::addRow("%s between", text) << "n" << six({}, {}, {}, {}, {entry, "u"}, {entry, "p"})
-                                          << (entry == QLatin1String("x#") ? QStringLiteral("found: \"#\".") : QString());
-        QTest::addRow("%s last", text) << "n" << six({}, {}, {}, {}, {"u", entry}, {"p", entry})
-                                       << (entry == QLatin1String("x;") ? QStringLiteral("found: \";\".") : QString());
-    }
-}
-
-// Save refuses what would not read back the same, and stores nothing then;
-// what it stores reads back as the same filter after a fresh start.
-void TestFilterCommands::saving()
-{
-    QFETCH(QString, name);
-    QFETCH(Lists, lists);
-    QFETCH(QString, message);
+    void saving_data()
     {
-        Window window;
-        filterList().first()->setLists(lists);
-        QString text;
-        QList<ModalSteps::Step> answers = {typeName(name)};
-        if (!message.isEmpty())
-            answers.append(ModalSteps::press(QMessageBox::Ok, &text));
-        window.run("actionFilterSave", answers);
-        QVERIFY2(text.contains(message), qPrintable(text));
-    }
-    QSettings().sync();
-    Window window;
-    if (!message.isEmpty()) {
-        QCOMPARE(QSettings().allKeys().filter(QStringLiteral("filter/")), QStringList());
-        QCOMPARE(window.entries(), QStringList({"default"}));
-        return;
-    }
-    QCOMPARE(window.entries(), QStringList({"default", name}));
-    QCOMPARE(filterList().at(1)->lists(), toPatternForm(lists));
-}
-
-void TestFilterCommands::deletedFilterTabKeepsWorking()
-{
-    const QString path = m_dir.filePath(QStringLiteral("log.mlog"));
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        const quint32 start = QDateTime::currentDateTime().toSecsSinceEpoch() - 3600;
-        for (int i = 0; i < 20000; ++i) {
-            MlogRecord record;
-            record.time = start + quint32(i / 10);
-            record.kind = 2;
-            record.status = i % 4 == 0 ? 1 : 0;
-            record.payload = "/srv/file-" + QByteArray::number(i);
-            file.write(encodeRecord(record));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<Lists>("lists");
+        QTest::addColumn<QString>("message"); // empty: stored and read back the same
+        const Lists plain = six({}, {}, {}, {}, {}, {"p"});
+        const QString emptyOrDefault = QStringLiteral("Can't save default or empty name filter!");
+        QTest::newRow("empty name") << "" << plain << emptyOrDefault;
+        QTest::newRow("default name") << "default" << plain << emptyOrDefault;
+        QTest::newRow("slash") << "a/b" << plain << "A filter name must not contain \"/\".";
+        QTest::newRow("backslash") << "a\\b" << plain << "A filter name must not contain \"\\\".";
+        for (const char *name : {"Default", "a=b", "x y ", " ", "50%", "[g]", "\u00fc;#c", "a,b", "General"})
+            QTest::newRow(name) << QString::fromUtf8(name) << plain << "";
+        for (const char *separator : {"::", ";;", "##"}) {
+            QTest::addRow("%s in an entry", separator)
+                << "n" << six({}, {}, {}, {}, {}, {QStringLiteral("a%1b").arg(QLatin1String(separator))})
+                << QStringLiteral("found: \"%1\".").arg(QLatin1String(separator));
+        }
+        QTest::newRow("empty entry") << "n" << six({}, {}, {}, {}, {}, {"", "p"}) << "found: \"\".";
+        for (const char *text : {"#x", ";x", ":x", "x:", "a:b", "x;", "x#", "a#b;c:d", "a, b=c"}) {
+            const QString entry = QString::fromUtf8(text);
+            QTest::addRow("%s between", text) << "n" << six({}, {}, {}, {}, {entry, "u"}, {entry, "p"})
+                                              << (entry == QLatin1String("x#") ? QStringLiteral("found: \"#\".") : QString());
+            QTest::addRow("%s last", text) << "n" << six({}, {}, {}, {}, {"u", entry}, {"p", entry})
+                                           << (entry == QLatin1String("x;") ? QStringLiteral("found: \";\".") : QString());
         }
     }
-    QSettings().setValue(QStringLiteral("filter/refused"), QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;"));
-    Window window;
-    window.show();
-    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("twLogResult"));
-    QAbstractItemView *view = nullptr;
-    QString description;
+
+    // Save refuses what would not read back the same, and stores nothing then;
+    // what it stores reads back as the same filter after a fresh start.
+    void saving()
     {
-        ModalSteps none({});
-        window.openLogPath(path);
-        window.choose(1);
-        view = qobject_cast<QAbstractItemView *>(tabs->currentWidget());
-        QCOMPARE(view->model()->rowCount(), 5000);
-        description = window.panel();
+        QFETCH(QString, name);
+        QFETCH(Lists, lists);
+        QFETCH(QString, message);
+        {
+            Window window;
+            filterList().first()->setLists(lists);
+            QString text;
+            QList<DialogDriver::Step> answers = {typeName(name)};
+            if (!message.isEmpty())
+                answers.append(DialogDriver::press(QMessageBox::Ok, &text));
+            window.run("actionFilterSave", answers);
+            QVERIFY2(text.contains(message), qPrintable(text));
+        }
+        QSettings().sync();
+        Window window;
+        if (!message.isEmpty()) {
+            QCOMPARE(QSettings().allKeys().filter(QStringLiteral("filter/")), QStringList());
+            QCOMPARE(window.entries(), QStringList({"default"}));
+            return;
+        }
+        QCOMPARE(window.entries(), QStringList({"default", name}));
+        QCOMPARE(filterList().at(1)->lists(), toPatternForm(lists));
+    }
+
+    void deletedFilterTabKeepsWorking()
+    {
+        const quint32 start = QDateTime::currentDateTime().toSecsSinceEpoch() - 3600;
+        const QString path = writeRecords(m_dir.filePath(QStringLiteral("log.mlog")), 20000, [&](int i, MlogRecord &record) {
+            record.time = start + quint32(i / 10);
+            record.status = i % 4 == 0 ? 1 : 0;
+            record.payload = "/srv/file-" + QByteArray::number(i);
+        });
+        QSettings().setValue(QStringLiteral("filter/refused"), QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;"));
+        Window window;
+        window.show();
+        QAbstractItemView *view = nullptr;
+        {
+            DialogDriver none;
+            window.openLogPath(path);
+            window.choose(1);
+            view = currentView(window);
+            QCOMPARE(view->model()->rowCount(), 5000);
+            QCOMPARE(none.unexpected(), 0);
+        }
+        const QString description = window.panel();
+        window.run("actionFilterDel", {DialogDriver::press(QMessageBox::Yes)});
+        DialogDriver none;
+        invoke(window, "tabNew");
+        invoke(window, "actionResultsPress");
+        // Back on the first tab: its filter is still described and its rows still load.
+        resultTabs(window)->setCurrentIndex(0);
+        QCOMPARE(window.panel(), description);
+        view->scrollToBottom();
+        QTRY_VERIFY(view->model()->index(4999, 0).data().toString().contains(QStringLiteral("/srv/file-19996")));
         QCOMPARE(none.unexpected(), 0);
     }
-    window.run("actionFilterDel", {ModalSteps::press(QMessageBox::Yes)});
-    ModalSteps none({});
-    QMetaObject::invokeMethod(&window, "tabNew");
-    QMetaObject::invokeMethod(&window, "actionResultsPress");
-    // Back on the first tab: its filter is still described and its rows still load.
-    tabs->setCurrentIndex(0);
-    QCOMPARE(window.panel(), description);
-    view->scrollToBottom();
-    QTRY_VERIFY(view->model()->index(4999, 0).data().toString().contains(QStringLiteral("/srv/file-19996")));
-    QCOMPARE(none.unexpected(), 0);
-}
 
-// A settings file that cannot be written: the filter stays marked as
-// modified, and the user is told.
-void TestFilterCommands::failedSaveIsNotDone()
-{
-    QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
-    QSettings().sync();
-    Window window;
-    window.choose(1);
-    window.run("actionFilterEdit", {tick("chbStateRefuse")});
-    QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
-    // Where the file was, a folder: nothing can be written there.
-    const QString file = QSettings().fileName();
-    QVERIFY(QFile::remove(file));
-    QVERIFY(QDir().mkpath(file));
-    QString text;
-    window.run("actionFilterSave", {typeName("a"), ModalSteps::press(QMessageBox::Ok, &text)});
-    QVERIFY2(text.contains(QStringLiteral("could not be saved")), qPrintable(text));
-    QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
-    window.run("actionFilterSave", {typeName("b"), ModalSteps::press(QMessageBox::Ok, &text)});
-    QVERIFY2(text.contains(QStringLiteral("could not be saved")), qPrintable(text));
-    QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
-    QVERIFY(QDir(file).removeRecursively());
-}
+    // A settings file that cannot be written: the filter stays marked as
+    // modified, and the user is told.
+    void failedSaveIsNotDone()
+    {
+        QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
+        QSettings().sync();
+        Window window;
+        window.choose(1);
+        window.run("actionFilterEdit", {tick("chbStateRefuse")});
+        QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
+        // Where the file was, a folder: nothing can be written there.
+        const QString file = QSettings().fileName();
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkpath(file));
+        QString text;
+        window.run("actionFilterSave", {typeName("a"), DialogDriver::press(QMessageBox::Ok, &text)});
+        QVERIFY2(text.contains(QStringLiteral("could not be saved")), qPrintable(text));
+        QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
+        window.run("actionFilterSave", {typeName("b"), DialogDriver::press(QMessageBox::Ok, &text)});
+        QVERIFY2(text.contains(QStringLiteral("could not be saved")), qPrintable(text));
+        QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
+        QVERIFY(QDir(file).removeRecursively());
+    }
+};
 
 QTEST_MAIN(TestFilterCommands)
 #include "tst_filtercommands.moc"

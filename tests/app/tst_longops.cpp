@@ -2,59 +2,28 @@
 // milliseconds per record: a record it cannot decide stops the operation
 // with a message naming the pattern, and Cancel (its button, or Esc) ends
 // each operation within half a second while the window keeps answering.
-#include "clog.h"
-#include "cstringlistmodel.h"
-#include "dialogdriver.h"
-#include "iconfallback.h"
-#include "mainwindow.h"
-#include "mlogwriter.h"
-
-#include <QAbstractItemView>
-#include <QAction>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSettings>
-#include <QStatusBar>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QtTest>
+#include "apptest.h"
 
 namespace {
 
-const quint32 T0 = 1780000000;
-
 // One block per list of payloads, a second apart.
-QString writeBlocks(const QString &path, const QList<QList<QByteArray>> &blocks)
+QString writeBlocks(const QString &path, const QList<QVector<QByteArray>> &blocks)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
+    QList<QPair<int, QByteArray>> records;
     for (int b = 0; b < blocks.size(); ++b) {
-        for (const QByteArray &payload : blocks.at(b)) {
-            MlogRecord record;
-            record.time = T0 + quint32(b);
-            record.kind = 2;
-            record.status = 1;
-            record.payload = payload;
-            file.write(encodeRecord(record));
-        }
+        for (const QByteArray &payload : blocks.at(b))
+            records.append({b, payload});
     }
-    return path;
+    return writeRecords(path, records.size(), [&](int i, MlogRecord &record) {
+        record.time = 1780000000 + quint32(records.at(i).first);
+        record.status = 1;
+        record.payload = records.at(i).second;
+    });
 }
 
 QList<QStringList> parameters(const QStringList &patterns)
 {
     return {{}, {}, {}, {}, {}, patterns};
-}
-
-CStringListModel *currentModel(mainWindow &window)
-{
-    auto *view = qobject_cast<QAbstractItemView *>(
-        window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->currentWidget());
-    return view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
 }
 
 // The longest time the event loop went without a turn while it watches:
@@ -90,176 +59,138 @@ private:
 class TestLongOps : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void costlyPatternStops();
-    void cancelWithinHalfASecond_data();
-    void cancelWithinHalfASecond();
-    void typingDuringFindSearchesTheNewText();
-
-private:
     QTemporaryDir m_dir;
-};
 
-void TestLongOps::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("vrel-test"));
-    QCoreApplication::setApplicationName(QStringLiteral("vrelview-longops"));
-    QVERIFY(m_dir.isValid());
-    ensureIconTheme();
-}
+private slots:
+    void initTestCase() { startApp("vrelview-longops"); }
 
-void TestLongOps::init()
-{
-    QSettings().clear();
-    QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path() + QStringLiteral("/none"));
-}
+    void init()
+    {
+        QSettings().clear();
+        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path() + QStringLiteral("/none"));
+    }
 
-// The record no engine decides within its limits: the run shows the rows
-// before it and says why it stopped; save writes those rows and says so;
-// find goes through the rows shown.
-void TestLongOps::costlyPatternStops()
-{
-    const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
-    const QByteArray hard(400, 'a');
-    const QString path = writeBlocks(m_dir.filePath(QStringLiteral("costly.mlog")),
-                                     {{"ab", "ab", "ab"}, {"ab", hard, "ab"}, {"ab"}});
-    mainWindow window;
-    DialogDriver driver;
-    window.openLogPath(path);
-    QCOMPARE(currentModel(window)->rowCount(), 7);
-    filterList().first()->setLists(parameters({costly}));
-    window.findChild<QAction *>(QStringLiteral("actionResults"))->trigger();
-    QTRY_COMPARE(driver.texts.size(), 1);
-    QVERIFY2(driver.texts.last().contains(costly) && driver.texts.last().contains(QStringLiteral("too costly")),
-             qPrintable(driver.texts.last()));
-    QCOMPARE(currentModel(window)->rowCount(), 4);
-    QVERIFY(!window.isBusy());
+    // The record no engine decides within its limits: the run shows the rows
+    // before it and says why it stopped; save writes those rows and says so;
+    // find goes through the rows shown.
+    void costlyPatternStops()
+    {
+        const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
+        const QString path = writeBlocks(m_dir.filePath(QStringLiteral("costly.mlog")),
+                                         {{"ab", "ab", "ab"}, {"ab", QByteArray(400, 'a'), "ab"}, {"ab"}});
+        mainWindow window;
+        DialogDriver driver;
+        window.openLogPath(path);
+        QCOMPARE(currentModel(window)->rowCount(), 7);
+        filterList().first()->setLists(parameters({costly}));
+        trigger(window, "actionResults");
+        QTRY_COMPARE(driver.texts.size(), 1);
+        QVERIFY2(driver.texts.last().contains(costly) && driver.texts.last().contains(QStringLiteral("too costly")),
+                 qPrintable(driver.texts.last()));
+        QCOMPARE(currentModel(window)->rowCount(), 4);
+        QVERIFY(!window.isBusy());
+        child<QLineEdit>(window, "leFind")->setText(QStringLiteral("ab"));
+        // Rows 0 to 3, then the end.
+        for (int i = 0; i < 4; ++i)
+            child<QPushButton>(window, "btnFwd")->click();
+        QTRY_COMPARE(driver.texts.size(), 2);
+        QCOMPARE(driver.texts.last(), QStringLiteral("End of log reached! Found nothing else."));
+        driver.fileName = m_dir.filePath(QStringLiteral("costly.txt"));
+        trigger(window, "actionResultsSave");
+        QTRY_COMPARE(driver.texts.size(), 3);
+        QVERIFY(driver.texts.last().contains(costly));
+        QCOMPARE(readAll(driver.fileName).count('\n'), 4);
+    }
 
-    auto *find = window.findChild<QLineEdit *>(QStringLiteral("leFind"));
-    find->setText(QStringLiteral("ab"));
-    // Rows 0 to 3, then the end.
-    for (int i = 0; i < 4; ++i)
-        window.findChild<QPushButton *>(QStringLiteral("btnFwd"))->click();
-    QTRY_COMPARE(driver.texts.size(), 2);
-    QCOMPARE(driver.texts.last(), QStringLiteral("End of log reached! Found nothing else."));
+    void cancelWithinHalfASecond_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("filter run, cancel button") << "run";
+        QTest::newRow("find, Esc") << "find";
+        QTest::newRow("save, cancel button") << "save";
+    }
 
-    const QString target = m_dir.filePath(QStringLiteral("costly.txt"));
-    driver.fileName = target;
-    window.findChild<QAction *>(QStringLiteral("actionResultsSave"))->trigger();
-    QTRY_COMPARE(driver.texts.size(), 3);
-    QVERIFY(driver.texts.last().contains(costly));
-    QFile saved(target);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll().count('\n'), 4);
-}
-
-void TestLongOps::cancelWithinHalfASecond_data()
-{
-    QTest::addColumn<QString>("operation");
-    QTest::newRow("filter run, cancel button") << "run";
-    QTest::newRow("find, Esc") << "find";
-    QTest::newRow("save, cancel button") << "save";
-}
-
-// Each record costs a back-reference pattern some milliseconds before the
-// next pattern of its list matches it, and a block holds a second or more
-// of such work: the event loop must still turn every few tens of
-// milliseconds, and a cancel end the operation at once.
-void TestLongOps::cancelWithinHalfASecond()
-{
-    QFETCH(QString, operation);
-    const QByteArray slow(100, 'a');
-    QList<QByteArray> block;
-    for (int i = 0; i < 150; ++i)
-        block.append(slow);
-    QList<QByteArray> last = block;
-    last.last() = slow + " needle";
-    const QString path = writeBlocks(m_dir.filePath(QStringLiteral("slow.mlog")), {block, last});
-    mainWindow window;
-    window.show();
-    DialogDriver driver;
-    driver.fileName = m_dir.filePath(QStringLiteral("slow.txt"));
-    window.openLogPath(path);
-    QCOMPARE(currentModel(window)->rowCount(), 300);
-    filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
-    if (operation != QLatin1String("run")) {
-        // The rows to search and save, counted without a cancel.
-        window.findChild<QAction *>(QStringLiteral("actionResults"))->trigger();
+    // Each record costs a back-reference pattern some milliseconds before the
+    // next pattern of its list matches it, and a block holds a second or more
+    // of such work: the event loop must still turn every few tens of
+    // milliseconds, and a cancel end the operation at once.
+    void cancelWithinHalfASecond()
+    {
+        QFETCH(QString, operation);
+        const QVector<QByteArray> block(150, QByteArray(100, 'a'));
+        QVector<QByteArray> last = block;
+        last.last() += " needle";
+        mainWindow window;
+        window.show();
+        DialogDriver driver;
+        driver.fileName = m_dir.filePath(QStringLiteral("slow.txt"));
+        window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("slow.mlog")), {block, last}));
         QCOMPARE(currentModel(window)->rowCount(), 300);
-        QVERIFY(!currentModel(window)->stop().stopped());
-    }
-
-    TurnWatch watch;
-    qint64 pressed = -1;
-    QTimer::singleShot(300, &window, [&] {
-        pressed = watch.now();
-        if (operation == QLatin1String("find")) {
-            QTest::keyClick(&window, Qt::Key_Escape);
-            return;
+        filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+        if (operation != QLatin1String("run")) {
+            // The rows to search and save, counted without a cancel.
+            trigger(window, "actionResults");
+            QCOMPARE(currentModel(window)->rowCount(), 300);
+            QVERIFY(!currentModel(window)->stop().stopped());
         }
-        // The cancel button of the status bar, as the user clicks it.
-        const QList<QPushButton *> buttons = window.statusBar()->findChildren<QPushButton *>();
-        QVERIFY(!buttons.isEmpty());
-        buttons.last()->click();
-    });
-    if (operation == QLatin1String("run")) {
-        window.findChild<QAction *>(QStringLiteral("actionResults"))->trigger();
-    } else if (operation == QLatin1String("find")) {
-        window.findChild<QLineEdit *>(QStringLiteral("leFind"))->setText(QStringLiteral("needle"));
-    } else {
-        window.findChild<QAction *>(QStringLiteral("actionResultsSave"))->trigger();
+        TurnWatch watch;
+        qint64 pressed = -1;
+        QTimer::singleShot(300, &window, [&] {
+            pressed = watch.now();
+            // The cancel button of the status bar, as the user clicks it.
+            const QList<QPushButton *> buttons = window.statusBar()->findChildren<QPushButton *>();
+            if (operation == QLatin1String("find"))
+                QTest::keyClick(&window, Qt::Key_Escape);
+            else if (!buttons.isEmpty())
+                buttons.last()->click();
+        });
+        if (operation == QLatin1String("run"))
+            trigger(window, "actionResults");
+        else if (operation == QLatin1String("find"))
+            child<QLineEdit>(window, "leFind")->setText(QStringLiteral("needle"));
+        else
+            trigger(window, "actionResultsSave");
+        const qint64 ended = watch.now();
+        QVERIFY2(pressed >= 0, "the operation ended before the cancel");
+        qInfo("%s: ended %lld ms after the cancel; the longest time without a turn was %lld ms", qPrintable(operation),
+              ended - pressed, watch.longestGap());
+        QVERIFY2(ended - pressed < 500, qPrintable(QStringLiteral("ended %1 ms after the cancel").arg(ended - pressed)));
+        QVERIFY2(watch.longestGap() < 500, qPrintable(QStringLiteral("no turn for %1 ms").arg(watch.longestGap())));
+        QVERIFY(currentModel(window)->isCancelled());
+        QVERIFY(!window.isBusy());
+        if (operation == QLatin1String("run"))
+            QVERIFY(currentModel(window)->rowCount() < 300);
+        if (operation == QLatin1String("save"))
+            QCOMPARE(readAll(driver.fileName), QByteArray());
+        if (operation == QLatin1String("find")) {
+            // Nothing selected, no message: the search was called off.
+            QCOMPARE(selectedRow(window), -1);
+            QCOMPARE(driver.texts, QStringList());
+            QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Find cancelled."));
+        }
     }
-    const qint64 ended = watch.now();
-    QVERIFY2(pressed >= 0, "the operation ended before the cancel");
-    qInfo("%s: ended %lld ms after the cancel; the longest time without a turn was %lld ms", qPrintable(operation),
-          ended - pressed, watch.longestGap());
-    QVERIFY2(ended - pressed < 500, qPrintable(QStringLiteral("ended %1 ms after the cancel").arg(ended - pressed)));
-    QVERIFY2(watch.longestGap() < 500, qPrintable(QStringLiteral("no turn for %1 ms").arg(watch.longestGap())));
-    QVERIFY(currentModel(window)->isCancelled());
-    QVERIFY(!window.isBusy());
-    if (operation == QLatin1String("run"))
-        QVERIFY(currentModel(window)->rowCount() < 300);
-    if (operation == QLatin1String("find")) {
-        // Nothing selected, no message: the search was called off.
-        auto *view = qobject_cast<QAbstractItemView *>(
-            window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->currentWidget());
-        QVERIFY(view->selectionModel()->selectedIndexes().isEmpty());
-        QCOMPARE(driver.texts, QStringList());
-        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Find cancelled."));
-    }
-    if (operation == QLatin1String("save")) {
-        QFile saved(driver.fileName);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.size(), 0);
-    }
-}
 
-// A keystroke while a long search runs calls it off and searches the text
-// as it is then: "needl" alone would find row 100.
-void TestLongOps::typingDuringFindSearchesTheNewText()
-{
-    QList<QByteArray> block;
-    for (int i = 0; i < 150; ++i)
-        block.append(QByteArray(100, 'a') + (i == 149 ? " needle" : i == 100 ? " needl" : ""));
-    const QString path = writeBlocks(m_dir.filePath(QStringLiteral("typing.mlog")), {block});
-    mainWindow window;
-    DialogDriver driver;
-    window.openLogPath(path);
-    filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
-    window.findChild<QAction *>(QStringLiteral("actionResults"))->trigger();
-    QCOMPARE(currentModel(window)->rowCount(), 150);
-    auto *find = window.findChild<QLineEdit *>(QStringLiteral("leFind"));
-    QTimer::singleShot(200, &window, [find] { find->setText(QStringLiteral("needle")); });
-    find->setText(QStringLiteral("needl"));
-    auto *view = qobject_cast<QAbstractItemView *>(
-        window.findChild<QTabWidget *>(QStringLiteral("twLogResult"))->currentWidget());
-    QTRY_COMPARE(view->selectionModel()->selectedIndexes().value(0).row(), 149);
-    QVERIFY(!window.isBusy());
-    QCOMPARE(driver.texts, QStringList());
-}
+    // A keystroke while a long search runs calls it off and searches the text
+    // as it is then: "needl" alone would find row 100.
+    void typingDuringFindSearchesTheNewText()
+    {
+        QVector<QByteArray> block(150, QByteArray(100, 'a'));
+        block[100] += " needl";
+        block[149] += " needle";
+        mainWindow window;
+        DialogDriver driver;
+        window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("typing.mlog")), {block}));
+        filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+        trigger(window, "actionResults");
+        QCOMPARE(currentModel(window)->rowCount(), 150);
+        auto *find = child<QLineEdit>(window, "leFind");
+        QTimer::singleShot(200, &window, [find] { find->setText(QStringLiteral("needle")); });
+        find->setText(QStringLiteral("needl"));
+        QTRY_COMPARE(selectedRow(window), 149);
+        QVERIFY(!window.isBusy());
+        QCOMPARE(driver.texts, QStringList());
+    }
+};
 
 QTEST_MAIN(TestLongOps)
 #include "tst_longops.moc"

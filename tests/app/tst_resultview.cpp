@@ -1,51 +1,13 @@
 // The result view offscreen: rows stay on screen while a filter run counts,
 // scrolling to rows, keyboard navigation, selection and copy, row counts up
 // to the largest int, the horizontal range, and the roles rows paint.
-#include "clog.h"
-#include "cstringlistmodel.h"
-#include "mlogwriter.h"
+#include "apptest.h"
 #include "resultview.h"
-
-#include <QAbstractItemModelTester>
-#include <QClipboard>
-#include <QFile>
-#include <QHelpEvent>
-#include <QScrollBar>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QToolTip>
-#include <QtTest>
 
 #include <limits>
 #include <memory>
 
 namespace {
-
-const quint32 T0 = 1780000000;
-
-// `count` file records "rec=N", `perSecond` to a second.
-bool writeLog(const QString &path, int count, int perSecond)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray bytes;
-    for (int i = 0; i < count; ++i) {
-        MlogRecord record;
-        record.time = T0 + quint32(i / perSecond);
-        record.subject[0] = 4000;
-        record.subject[1] = 1;
-        record.kind = 2;
-        record.payload = "rec=" + QByteArray::number(i);
-        bytes += encodeRecord(record);
-        if (bytes.size() > (1 << 20)) {
-            file.write(bytes);
-            bytes.clear();
-        }
-    }
-    file.write(bytes);
-    return file.error() == QFile::NoError;
-}
 
 // Rows "row N" in any number, grown by row insertion as the results model
 // does; row `longRow` is long, every 7th row is refused (red), every row
@@ -56,33 +18,24 @@ public:
     int longRow = -1;
     mutable qint64 displayCalls = 0;
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override
-    {
-        return parent.isValid() ? 0 : m_rows;
-    }
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override { return parent.isValid() ? 0 : m_rows; }
 
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (!index.isValid() || index.row() >= m_rows)
-            return QVariant();
         const int row = index.row();
-        switch (role) {
-        case Qt::DisplayRole:
-            ++displayCalls;
-            return QStringLiteral("row %1").arg(row) + (row == longRow ? QString(400, QLatin1Char('w')) : QString());
-        case Qt::BackgroundRole:
-            return row % 7 == 6 ? QVariant(QBrush(QColor(255, 0, 0, 128))) : QVariant();
-        case Qt::ToolTipRole:
-            return QStringLiteral("tip %1").arg(row);
-        default:
+        if (!index.isValid() || row >= m_rows)
             return QVariant();
+        if (role == Qt::DisplayRole) {
+            ++displayCalls;
+            return QStringLiteral("row %1").arg(row) + QString(row == longRow ? 400 : 0, QLatin1Char('w'));
         }
+        if (role == Qt::BackgroundRole && row % 7 == 6)
+            return QBrush(QColor(255, 0, 0, 128));
+        return role == Qt::ToolTipRole ? QVariant(QStringLiteral("tip %1").arg(row)) : QVariant();
     }
 
     void growTo(int rows)
     {
-        if (rows <= m_rows)
-            return;
         beginInsertRows(QModelIndex(), m_rows, rows - 1);
         m_rows = rows;
         endInsertRows();
@@ -103,371 +56,326 @@ int rowY(const ResultView &view, int position)
     return position * view.rowHeight() + view.rowHeight() / 2;
 }
 
+QModelIndex shownAt(const ResultView &view, int position)
+{
+    return view.indexAt(QPoint(2, rowY(view, position)));
+}
+
+bool showWith(ResultView &view, QAbstractItemModel *model, QSize size = QSize(300, 200))
+{
+    view.resize(size);
+    view.setModel(model);
+    view.show();
+    return QTest::qWaitForWindowExposed(&view);
+}
+
 } // namespace
 
 class TestResultView : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void rowsStayWhileRunCounts();
-    void scrollToShowsRow_data();
-    void scrollToShowsRow();
-    void keyboardNavigation_data();
-    void keyboardNavigation();
-    void selectionSurvivesWindowMovesAndCopies();
-    void largestRowCount();
-    void horizontalRangeFollowsWidestRow();
-    void rowsShowTheirRoles();
-
-private:
-    // A log of `count` numbered records, read, with a results model shown
-    // in a view. The filter keeps every record, or (`sparse`) every 100th;
-    // either way it matches every text, so the run makes many turns of the
-    // event loop.
-    void openNumbered(int count, int perSecond, bool sparse = false);
-    // The end of the text of result row `row`.
-    QString recordEnd(int row) const;
     QTemporaryDir m_dir;
     std::unique_ptr<CLog> m_log;
     std::unique_ptr<ResultView> m_view;
     CStringListModel *m_model = nullptr;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
     int m_every = 1;
-};
 
-QString TestResultView::recordEnd(int row) const
-{
-    // Every 100th: records 100, 200 ...
-    return QStringLiteral(" rec=%1").arg(m_every == 1 ? qint64(row) : (qint64(row) + 1) * m_every);
-}
+    // A log of `count` records "rec=N", read, with a results model shown in
+    // a view. The filter keeps every record, or (`sparse`) every 100th;
+    // either way it matches every text, so the run makes many turns of the
+    // event loop.
+    void openNumbered(int count, int perSecond, bool sparse = false)
+    {
+        m_every = sparse ? 100 : 1;
+        m_tester.reset();
+        m_view.reset(); // the previous tab goes before the log it shows
+        const QString path = m_dir.filePath(QStringLiteral("numbered-%1-%2.mlog").arg(count).arg(perSecond));
+        if (!QFile::exists(path)) {
+            QVERIFY(!writeRecords(path, count, [=](int i, MlogRecord &record) {
+                         record.time = 1780000000 + quint32(i / perSecond);
+                         record.subject[0] = 4000;
+                         record.subject[1] = 1;
+                         record.payload = "rec=" + QByteArray::number(i);
+                     }).isEmpty());
+        }
+        m_log.reset(new CLog);
+        m_log->readLog(path);
+        QCOMPARE(m_log->recordCount(), count);
+        CFilterPtr filter(new CFilter(QStringLiteral("numbered")));
+        filter->setLists({{}, {}, {}, {}, {}, {sparse ? QStringLiteral("rec=\\d*00$") : QStringLiteral("rec=")}});
+        m_view.reset(createResultView(nullptr));
+        m_model = new CStringListModel(m_log.get(), filter, m_view.get());
+        m_tester.reset(new QAbstractItemModelTester(m_model, QAbstractItemModelTester::FailureReportingMode::QtTest));
+        connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, m_model, &CStringListModel::scrollMoved);
+        m_model->scrollMoved(0);
+        QVERIFY(showWith(*m_view, m_model, QSize(500, 300)));
+    }
 
-void TestResultView::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(m_dir.isValid());
-}
+    // The end of the text of result row `row`: every 100th is records 100, 200 ...
+    QString recordEnd(int row) const
+    {
+        return QStringLiteral(" rec=%1").arg(m_every == 1 ? qint64(row) : (qint64(row) + 1) * m_every);
+    }
 
-void TestResultView::openNumbered(int count, int perSecond, bool sparse)
-{
-    m_every = sparse ? 100 : 1;
-    // The previous tab goes before the log it shows.
-    m_tester.reset();
-    m_view.reset();
-    const QString path = m_dir.filePath(QStringLiteral("numbered-%1-%2.mlog").arg(count).arg(perSecond));
-    if (!QFile::exists(path))
-        QVERIFY(writeLog(path, count, perSecond));
-    m_log.reset(new CLog);
-    m_log->readLog(path);
-    QCOMPARE(m_log->recordCount(), count);
+private slots:
+    void initTestCase() { startApp("vrelview-resultview"); }
 
-    CFilterPtr filter(new CFilter(QStringLiteral("numbered")));
-    filter->setLists({{}, {}, {}, {}, {}, {sparse ? QStringLiteral("rec=\\d*00$") : QStringLiteral("rec=")}});
-    m_view.reset(createResultView(nullptr));
-    m_view->resize(500, 300);
-    m_model = new CStringListModel(m_log.get(), filter, m_view.get());
-    m_tester.reset(new QAbstractItemModelTester(m_model, QAbstractItemModelTester::FailureReportingMode::QtTest));
-    m_view->setModel(m_model);
-    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, m_model, &CStringListModel::scrollMoved);
-    m_model->scrollMoved(0);
-    m_view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-}
-
-void TestResultView::rowsStayWhileRunCounts()
-{
-    openNumbered(1000000, 1, true);
-    if (QTest::currentTestFailed())
-        return;
-    ResultView &view = *m_view;
-    QScrollBar *bar = view.verticalScrollBar();
-    const int scrolledTop = 100;
-    int checks = 0;
-    int counts = 0;
-    int lastRows = 0;
-    bool scrolled = false;
-    QImage shown;
-    QString failure;
     // At every turn of the event loop the run makes once rows are announced:
     // the top rows are on screen with their texts, painted as before, and
     // the scroll bar has grown with the rows without moving them.
-    QTimer probe;
-    probe.setInterval(0);
-    connect(&probe, &QTimer::timeout, this, [&] {
-        // From the time the top four rows are there.
-        const int rows = m_model->rowCount();
-        if (rows < 4 || !failure.isEmpty())
+    void rowsStayWhileRunCounts()
+    {
+        openNumbered(1000000, 1, true);
+        if (QTest::currentTestFailed())
             return;
-        ++checks;
-        if (rows != lastRows) {
-            ++counts;
+        ResultView &view = *m_view;
+        QScrollBar *bar = view.verticalScrollBar();
+        const int scrolledTop = 100;
+        int checks = 0;
+        int counts = 0;
+        int lastRows = 0;
+        bool scrolled = false;
+        QImage shown;
+        QString failure;
+        QTimer probe;
+        connect(&probe, &QTimer::timeout, this, [&] {
+            const int rows = m_model->rowCount();
+            if (rows < 4 || !failure.isEmpty())
+                return;
+            ++checks;
+            counts += rows != lastRows;
             lastRows = rows;
-        }
-        const int top = scrolled ? scrolledTop : 0;
-        const QStringList expected{recordEnd(top), recordEnd(top + 3)};
-        const QModelIndex first = view.indexAt(QPoint(2, rowY(view, 0)));
-        const QModelIndex fourth = view.indexAt(QPoint(2, rowY(view, 3)));
-        if (first.row() != top || !text(first).endsWith(expected.at(0)) || !text(fourth).endsWith(expected.at(1)))
-            failure = QStringLiteral("top rows %1 \"%2\", %3 \"%4\"").arg(first.row()).arg(text(first)).arg(fourth.row()).arg(text(fourth));
-        else if (bar->value() != top || bar->maximum() != std::max(0, rows - view.visibleRows()))
-            failure = QStringLiteral("scroll bar %1 of %2 for %3 rows").arg(bar->value()).arg(bar->maximum()).arg(rows);
-        const QImage image = view.viewport()->grab(QRect(0, 0, 200, 4 * view.rowHeight())).toImage();
-        if (shown.isNull())
-            shown = image;
-        else if (image != shown)
-            failure = QStringLiteral("the top rows were painted differently at %1 rows").arg(rows);
-        // Once the count has grown, the user scrolls a little.
-        if (counts >= 2 && !scrolled && rows >= scrolledTop + view.visibleRows()) {
-            scrolled = true;
-            bar->setValue(scrolledTop);
-            shown = QImage();
-        }
-    });
-    probe.start();
-    m_model->runFilter();
-    probe.stop();
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QVERIFY2(checks >= 3 && counts >= 2, qPrintable(QStringLiteral("%1 checks, %2 counts").arg(checks).arg(counts)));
-    QVERIFY(scrolled);
+            const int top = scrolled ? scrolledTop : 0;
+            const QModelIndex first = shownAt(view, 0);
+            const QModelIndex fourth = shownAt(view, 3);
+            if (first.row() != top || !text(first).endsWith(recordEnd(top)) || !text(fourth).endsWith(recordEnd(top + 3)))
+                failure = QStringLiteral("top rows %1 \"%2\", \"%3\"").arg(first.row()).arg(text(first), text(fourth));
+            else if (bar->value() != top || bar->maximum() != std::max(0, rows - view.visibleRows()))
+                failure = QStringLiteral("scroll bar %1 of %2 for %3 rows").arg(bar->value()).arg(bar->maximum()).arg(rows);
+            const QImage image = view.viewport()->grab(QRect(0, 0, 200, 4 * view.rowHeight())).toImage();
+            if (shown.isNull())
+                shown = image;
+            else if (image != shown)
+                failure = QStringLiteral("the top rows were painted differently at %1 rows").arg(rows);
+            // Once the count has grown, the user scrolls a little.
+            if (counts >= 2 && !scrolled && rows >= scrolledTop + view.visibleRows()) {
+                scrolled = true;
+                bar->setValue(scrolledTop);
+                shown = QImage();
+            }
+        });
+        probe.start(0);
+        m_model->runFilter();
+        probe.stop();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QVERIFY2(checks >= 3 && counts >= 2 && scrolled, qPrintable(QStringLiteral("%1 checks, %2 counts").arg(checks).arg(counts)));
+        QCOMPARE(m_model->rowCount(), 9999);
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->maximum(), 9999 - view.visibleRows());
+        QCOMPARE(bar->value(), scrolledTop);
+        QVERIFY(text(shownAt(view, 0)).endsWith(recordEnd(scrolledTop)));
+    }
 
-    QCOMPARE(m_model->rowCount(), 9999);
-    QCoreApplication::processEvents();
-    QCOMPARE(bar->maximum(), 9999 - view.visibleRows());
-    QCOMPARE(bar->value(), scrolledTop);
-    QVERIFY(text(view.indexAt(QPoint(2, rowY(view, 0)))).endsWith(recordEnd(scrolledTop)));
-}
+    void scrollToShowsRow_data()
+    {
+        QTest::addColumn<int>("row"); // -1: the last row
+        QTest::addColumn<int>("hint");
+        QTest::addColumn<int>("position"); // -1: last whole row on screen, -2: the middle one
+        QTest::newRow("last row") << -1 << int(QAbstractItemView::EnsureVisible) << -1;
+        QTest::newRow("middle at top") << 10000 << int(QAbstractItemView::PositionAtTop) << 0;
+        QTest::newRow("middle at bottom") << 10000 << int(QAbstractItemView::PositionAtBottom) << -1;
+        QTest::newRow("middle at centre") << 10000 << int(QAbstractItemView::PositionAtCenter) << -2;
+        QTest::newRow("first row at bottom") << 0 << int(QAbstractItemView::PositionAtBottom) << 0;
+    }
 
-void TestResultView::scrollToShowsRow_data()
-{
-    QTest::addColumn<int>("row"); // -1: the last row
-    QTest::addColumn<int>("hint");
-    QTest::addColumn<int>("position"); // -1: last whole row on screen, -2: the middle one
+    void scrollToShowsRow()
+    {
+        QFETCH(int, row);
+        QFETCH(int, hint);
+        QFETCH(int, position);
+        openNumbered(20000, 20);
+        if (QTest::currentTestFailed())
+            return;
+        m_model->runFilter();
+        ResultView &view = *m_view;
+        row = row < 0 ? m_model->rowCount() - 1 : row;
+        const int visible = view.visibleRows();
+        position = position == -1 ? visible - 1 : position == -2 ? (visible - 1) / 2 : position;
+        // From the other end of the rows, so that the model's window must move.
+        view.verticalScrollBar()->setValue(row < 10000 ? view.verticalScrollBar()->maximum() : 0);
+        view.scrollTo(m_model->index(row, 0), QAbstractItemView::ScrollHint(hint));
+        const QModelIndex shown = shownAt(view, position);
+        QCOMPARE(shown.row(), row);
+        QVERIFY2(text(shown).endsWith(recordEnd(row)), qPrintable(text(shown)));
+        const QRect rect = view.visualRect(shown);
+        QVERIFY(rect.top() >= 0 && rect.bottom() < view.viewport()->height());
+    }
 
-    QTest::newRow("last row") << -1 << int(QAbstractItemView::EnsureVisible) << -1;
-    QTest::newRow("middle at top") << 10000 << int(QAbstractItemView::PositionAtTop) << 0;
-    QTest::newRow("middle at bottom") << 10000 << int(QAbstractItemView::PositionAtBottom) << -1;
-    QTest::newRow("middle at centre") << 10000 << int(QAbstractItemView::PositionAtCenter) << -2;
-    QTest::newRow("first row at bottom") << 0 << int(QAbstractItemView::PositionAtBottom) << 0;
-}
+    void keyboardNavigation_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("row");   // expected row, plus
+        QTest::addColumn<int>("pages"); // this many times the rows on screen
+        QTest::newRow("down") << 0 << int(Qt::Key_Down) << 1 << 0;
+        QTest::newRow("up") << 5 << int(Qt::Key_Up) << 4 << 0;
+        QTest::newRow("up at the top") << 0 << int(Qt::Key_Up) << 0 << 0;
+        QTest::newRow("page down") << 0 << int(Qt::Key_PageDown) << 0 << 1;
+        QTest::newRow("page up") << 600 << int(Qt::Key_PageUp) << 600 << -1;
+        QTest::newRow("page up near the top") << 2 << int(Qt::Key_PageUp) << 0 << 0;
+        QTest::newRow("page down near the end") << 995 << int(Qt::Key_PageDown) << 999 << 0;
+        QTest::newRow("end") << 3 << int(Qt::Key_End) << 999 << 0;
+        QTest::newRow("home") << 700 << int(Qt::Key_Home) << 0 << 0;
+    }
 
-void TestResultView::scrollToShowsRow()
-{
-    QFETCH(int, row);
-    QFETCH(int, hint);
-    QFETCH(int, position);
-    openNumbered(20000, 20);
-    if (QTest::currentTestFailed())
-        return;
-    m_model->runFilter();
-    ResultView &view = *m_view;
-    if (row < 0)
-        row = m_model->rowCount() - 1;
-    const int visible = view.visibleRows();
-    if (position == -1)
-        position = visible - 1;
-    else if (position == -2)
-        position = (visible - 1) / 2;
+    void keyboardNavigation()
+    {
+        QFETCH(int, start);
+        QFETCH(int, key);
+        QFETCH(int, row);
+        QFETCH(int, pages);
+        NumberedModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.growTo(1000);
+        ResultView view;
+        QVERIFY(showWith(view, &model));
+        view.setCurrentIndex(model.index(start, 0));
+        QTest::keyClick(&view, Qt::Key(key));
+        const int expected = row + pages * view.visibleRows();
+        QCOMPARE(view.currentIndex().row(), expected);
+        QCOMPARE(view.selectionModel()->selectedIndexes(), QModelIndexList{model.index(expected, 0)});
+        QVERIFY(view.viewport()->rect().contains(view.visualRect(view.currentIndex())));
+    }
 
-    // From the other end of the rows, so that the model's window must move.
-    view.verticalScrollBar()->setValue(row < 10000 ? view.verticalScrollBar()->maximum() : 0);
-    view.scrollTo(m_model->index(row, 0), QAbstractItemView::ScrollHint(hint));
-    const QModelIndex shown = view.indexAt(QPoint(2, rowY(view, position)));
-    QCOMPARE(shown.row(), row);
-    QVERIFY2(text(shown).endsWith(recordEnd(row)), qPrintable(text(shown)));
-    const QRect rect = view.visualRect(shown);
-    QVERIFY(rect.top() >= 0 && rect.bottom() < view.viewport()->height());
-}
+    void selectionSurvivesWindowMovesAndCopies()
+    {
+        openNumbered(20000, 20);
+        if (QTest::currentTestFailed())
+            return;
+        m_model->runFilter();
+        ResultView &view = *m_view;
+        const QModelIndex third = m_model->index(3, 0);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, view.visualRect(third).center());
+        QCOMPARE(view.currentIndex(), third);
+        // Far down and back: the model's window moves away and returns.
+        QScrollBar *bar = view.verticalScrollBar();
+        bar->setValue(bar->maximum());
+        QVERIFY(text(shownAt(view, 0)).endsWith(recordEnd(bar->maximum())));
+        QVERIFY(text(third).isEmpty());
+        bar->setValue(0);
+        QCOMPARE(view.currentIndex(), third);
+        QCOMPARE(view.selectionModel()->selectedIndexes(), QModelIndexList{third});
+        QApplication::clipboard()->clear();
+        QTest::keySequence(&view, QKeySequence::Copy);
+        QVERIFY(text(third).endsWith(recordEnd(3)));
+        QCOMPARE(QApplication::clipboard()->text(), text(third));
+        // A click below the last row selects nothing.
+        bar->setValue(bar->maximum());
+        NumberedModel few;
+        few.growTo(2);
+        view.setModel(&few);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, rowY(view, 5)));
+        QVERIFY(!view.selectionModel()->hasSelection());
+        QCOMPARE(bar->value(), 0);
+    }
 
-void TestResultView::keyboardNavigation_data()
-{
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("row");   // expected row, plus
-    QTest::addColumn<int>("pages"); // this many times the rows on screen
+    void largestRowCount()
+    {
+        const int most = std::numeric_limits<int>::max();
+        NumberedModel model; // no model tester here: it visits every inserted row
+        model.growTo(100);
+        ResultView view;
+        QVERIFY(showWith(view, &model));
+        QScrollBar *bar = view.verticalScrollBar();
+        bar->setValue(50);
+        QCoreApplication::processEvents();
+        // Growing costs the same at any count: the rows on screen stay, and
+        // only they are looked at.
+        model.displayCalls = 0;
+        model.growTo(most);
+        QCoreApplication::processEvents();
+        view.viewport()->repaint();
+        QVERIFY2(model.displayCalls < 20 * view.visibleRows(), qPrintable(QString::number(model.displayCalls)));
+        QCOMPARE(bar->maximum(), most - view.visibleRows());
+        QCOMPARE(bar->value(), 50);
+        QCOMPARE(shownAt(view, 0).row(), 50);
 
-    QTest::newRow("down") << 0 << int(Qt::Key_Down) << 1 << 0;
-    QTest::newRow("up") << 5 << int(Qt::Key_Up) << 4 << 0;
-    QTest::newRow("up at the top") << 0 << int(Qt::Key_Up) << 0 << 0;
-    QTest::newRow("page down") << 0 << int(Qt::Key_PageDown) << 0 << 1;
-    QTest::newRow("page up") << 600 << int(Qt::Key_PageUp) << 600 << -1;
-    QTest::newRow("page up near the top") << 2 << int(Qt::Key_PageUp) << 0 << 0;
-    QTest::newRow("page down near the end") << 995 << int(Qt::Key_PageDown) << 999 << 0;
-    QTest::newRow("end") << 3 << int(Qt::Key_End) << 999 << 0;
-    QTest::newRow("home") << 700 << int(Qt::Key_Home) << 0 << 0;
-}
+        view.setCurrentIndex(model.index(0, 0));
+        QTest::keyClick(&view, Qt::Key_End);
+        QCOMPARE(view.currentIndex().row(), most - 1);
+        QCOMPARE(bar->value(), bar->maximum());
+        const QModelIndex last = shownAt(view, view.visibleRows() - 1);
+        QCOMPARE(text(last), QStringLiteral("row %1").arg(most - 1));
+        QVERIFY(view.selectionModel()->isSelected(last));
+        // The first row is far above the viewport, not wrapped around into it.
+        QVERIFY(view.visualRect(model.index(0, 0)).bottom() < 0);
+        QVERIFY(view.viewport()->rect().contains(view.visualRect(last)));
+        QTest::keyClick(&view, Qt::Key_PageUp);
+        QCOMPARE(view.currentIndex().row(), most - 1 - view.visibleRows());
+        view.scrollTo(model.index(most / 2, 0), QAbstractItemView::PositionAtTop);
+        QCOMPARE(text(shownAt(view, 0)), QStringLiteral("row %1").arg(most / 2));
+    }
 
-void TestResultView::keyboardNavigation()
-{
-    QFETCH(int, start);
-    QFETCH(int, key);
-    QFETCH(int, row);
-    QFETCH(int, pages);
-    NumberedModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.growTo(1000);
-    ResultView view;
-    view.resize(300, 200);
-    view.setModel(&model);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.setCurrentIndex(model.index(start, 0));
+    void horizontalRangeFollowsWidestRow()
+    {
+        NumberedModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.longRow = 60;
+        model.growTo(100);
+        ResultView view;
+        QVERIFY(showWith(view, &model));
+        QScrollBar *bar = view.horizontalScrollBar();
+        QCoreApplication::processEvents();
+        QVERIFY(bar->maximum() == 0 && !bar->isVisible());
+        // The long row comes into view: the range reaches its end, and stays
+        // when the row is scrolled away again.
+        view.scrollTo(model.index(60, 0));
+        QTRY_VERIFY(bar->isVisible()); // the scroll area shows its bars a turn later
+        QStyleOptionViewItem option;
+        option.initFrom(&view);
+        option.font = view.font();
+        const int longWidth = view.itemDelegate()->sizeHint(option, model.index(60, 0)).width();
+        QCOMPARE(view.widestRow(), longWidth);
+        QCOMPARE(bar->maximum() + view.viewport()->width(), longWidth);
+        view.scrollTo(model.index(0, 0));
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->maximum() + view.viewport()->width(), longWidth);
+        bar->setValue(bar->maximum());
+        QCOMPARE(view.visualRect(model.index(0, 0)).right(), view.viewport()->width() - 1);
+        // A new model starts narrow again.
+        NumberedModel other;
+        other.growTo(3);
+        view.setModel(&other);
+        QCoreApplication::processEvents();
+        QCOMPARE(bar->maximum(), 0);
+    }
 
-    QTest::keyClick(&view, Qt::Key(key));
-    const int expected = row + pages * view.visibleRows();
-    QCOMPARE(view.currentIndex().row(), expected);
-    QVERIFY(view.selectionModel()->isSelected(model.index(expected, 0)));
-    QCOMPARE(view.selectionModel()->selectedIndexes().size(), 1);
-    QVERIFY(view.viewport()->rect().contains(view.visualRect(view.currentIndex())));
-}
-
-void TestResultView::selectionSurvivesWindowMovesAndCopies()
-{
-    openNumbered(20000, 20);
-    if (QTest::currentTestFailed())
-        return;
-    m_model->runFilter();
-    ResultView &view = *m_view;
-    const QModelIndex third = m_model->index(3, 0);
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, view.visualRect(third).center());
-    QCOMPARE(view.currentIndex(), third);
-    QVERIFY(view.selectionModel()->isSelected(third));
-
-    // Far down and back: the model's window moves away and returns.
-    QScrollBar *bar = view.verticalScrollBar();
-    bar->setValue(bar->maximum());
-    QVERIFY(text(view.indexAt(QPoint(2, rowY(view, 0)))).endsWith(recordEnd(bar->maximum())));
-    QVERIFY(text(third).isEmpty());
-    bar->setValue(0);
-    QCOMPARE(view.currentIndex(), third);
-    QCOMPARE(view.selectionModel()->selectedIndexes(), QModelIndexList{third});
-
-    QApplication::clipboard()->clear();
-    QTest::keySequence(&view, QKeySequence::Copy);
-    QVERIFY(text(third).endsWith(recordEnd(3)));
-    QCOMPARE(QApplication::clipboard()->text(), text(third));
-
-    // A click below the last row selects nothing.
-    view.verticalScrollBar()->setValue(bar->maximum());
-    NumberedModel few;
-    few.growTo(2);
-    view.setModel(&few);
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, rowY(view, 5)));
-    QVERIFY(!view.selectionModel()->hasSelection());
-    QCOMPARE(view.verticalScrollBar()->value(), 0);
-}
-
-void TestResultView::largestRowCount()
-{
-    const int most = std::numeric_limits<int>::max();
-    // No model tester here: it visits every inserted row.
-    NumberedModel model;
-    model.growTo(100);
-    ResultView view;
-    view.resize(300, 200);
-    view.setModel(&model);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    view.verticalScrollBar()->setValue(50);
-    QCoreApplication::processEvents();
-
-    // Growing costs the same at any count: the rows on screen stay, and only
-    // they are looked at.
-    model.displayCalls = 0;
-    model.growTo(most);
-    QCoreApplication::processEvents();
-    view.viewport()->repaint();
-    QVERIFY2(model.displayCalls < 20 * view.visibleRows(), qPrintable(QString::number(model.displayCalls)));
-    QScrollBar *bar = view.verticalScrollBar();
-    QCOMPARE(bar->maximum(), most - view.visibleRows());
-    QCOMPARE(bar->value(), 50);
-    QCOMPARE(view.indexAt(QPoint(2, rowY(view, 0))).row(), 50);
-
-    view.setCurrentIndex(model.index(0, 0));
-    QTest::keyClick(&view, Qt::Key_End);
-    QCOMPARE(view.currentIndex().row(), most - 1);
-    QCOMPARE(bar->value(), bar->maximum());
-    const QModelIndex last = view.indexAt(QPoint(2, rowY(view, view.visibleRows() - 1)));
-    QCOMPARE(text(last), QStringLiteral("row %1").arg(most - 1));
-    QVERIFY(view.selectionModel()->isSelected(last));
-    // The first row is far above the viewport, not wrapped around into it.
-    QVERIFY(view.visualRect(model.index(0, 0)).bottom() < 0);
-    QVERIFY(view.viewport()->rect().contains(view.visualRect(last)));
-
-    QTest::keyClick(&view, Qt::Key_PageUp);
-    QCOMPARE(view.currentIndex().row(), most - 1 - view.visibleRows());
-    view.scrollTo(model.index(most / 2, 0), QAbstractItemView::PositionAtTop);
-    QCOMPARE(text(view.indexAt(QPoint(2, rowY(view, 0)))), QStringLiteral("row %1").arg(most / 2));
-}
-
-void TestResultView::horizontalRangeFollowsWidestRow()
-{
-    NumberedModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.longRow = 60;
-    model.growTo(100);
-    ResultView view;
-    view.resize(300, 200);
-    view.setModel(&model);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QScrollBar *bar = view.horizontalScrollBar();
-    QCoreApplication::processEvents();
-    QCOMPARE(bar->maximum(), 0);
-    QVERIFY(!bar->isVisible());
-
-    // The long row comes into view: the range reaches its end, and stays
-    // when the row is scrolled away again.
-    view.scrollTo(model.index(60, 0));
-    // The scroll area shows its bars a turn of the event loop later.
-    QTRY_VERIFY(bar->isVisible());
-    QStyleOptionViewItem option;
-    option.initFrom(&view);
-    option.font = view.font();
-    const int longWidth = view.itemDelegate()->sizeHint(option, model.index(60, 0)).width();
-    QCOMPARE(view.widestRow(), longWidth);
-    QCOMPARE(bar->maximum() + view.viewport()->width(), longWidth);
-    view.scrollTo(model.index(0, 0));
-    QCoreApplication::processEvents();
-    QCOMPARE(bar->maximum() + view.viewport()->width(), longWidth);
-    bar->setValue(bar->maximum());
-    QCOMPARE(view.visualRect(model.index(0, 0)).right(), view.viewport()->width() - 1);
-
-    // A new model starts narrow again.
-    NumberedModel other;
-    other.growTo(3);
-    view.setModel(&other);
-    QCoreApplication::processEvents();
-    QCOMPARE(bar->maximum(), 0);
-}
-
-void TestResultView::rowsShowTheirRoles()
-{
-    NumberedModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.growTo(20);
-    ResultView view;
-    view.resize(300, 200);
-    view.setModel(&model);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-
-    const QImage image = view.viewport()->grab().toImage();
-    // Row 6 is shaded red, row 5 is not; right of the texts, so only the background counts.
-    const QColor refused = image.pixelColor(view.viewport()->width() - 5, rowY(view, 6));
-    const QColor plain = image.pixelColor(view.viewport()->width() - 5, rowY(view, 5));
-    QVERIFY2(refused.red() > 200 && refused.green() < 180 && refused.blue() < 180, qPrintable(refused.name()));
-    QVERIFY2(plain.green() > 200, qPrintable(plain.name()));
-    // The text is drawn: the row's left part is not all one colour.
-    bool drawn = false;
-    for (int x = 0; x < 60 && !drawn; ++x)
-        drawn = image.pixel(x, rowY(view, 5)) != image.pixel(view.viewport()->width() - 5, rowY(view, 5));
-    QVERIFY(drawn);
-
-    const QPoint at(10, rowY(view, 4));
-    QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
-    QApplication::sendEvent(view.viewport(), &help);
-    QTRY_COMPARE(QToolTip::text(), QStringLiteral("tip 4"));
-}
+    void rowsShowTheirRoles()
+    {
+        NumberedModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.growTo(20);
+        ResultView view;
+        QVERIFY(showWith(view, &model));
+        const QImage image = view.viewport()->grab().toImage();
+        // Right of the texts only the background counts: row 6 is shaded red, row 5 is not.
+        const int right = view.viewport()->width() - 5;
+        const QColor refused = image.pixelColor(right, rowY(view, 6));
+        const QColor plain = image.pixelColor(right, rowY(view, 5));
+        QVERIFY2(refused.red() > 200 && refused.green() < 180 && refused.blue() < 180, qPrintable(refused.name()));
+        QVERIFY2(plain.green() > 200, qPrintable(plain.name()));
+        // The text is drawn: the row's left part is not all one colour.
+        bool drawn = false;
+        for (int x = 0; x < 60 && !drawn; ++x)
+            drawn = image.pixel(x, rowY(view, 5)) != image.pixel(right, rowY(view, 5));
+        QVERIFY(drawn);
+        const QPoint at(10, rowY(view, 4));
+        QHelpEvent help(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("tip 4"));
+    }
+};
 
 QTEST_MAIN(TestResultView)
 #include "tst_resultview.moc"

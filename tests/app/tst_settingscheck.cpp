@@ -1,19 +1,8 @@
 // Settings files that Qt cannot read safely: the check of the raw file, the
 // setting aside at start with its warning, splitter states, and stored
 // values of the wrong type.
-#include "mainwindow.h"
-#include "modalanswer.h"
+#include "apptest.h"
 #include "settingscheck.h"
-
-#include <QAction>
-#include <QColor>
-#include <QDateTime>
-#include <QFile>
-#include <QFont>
-#include <QSettings>
-#include <QSplitter>
-#include <QTemporaryDir>
-#include <QtTest>
 
 namespace {
 
@@ -21,27 +10,18 @@ namespace {
 QByteArray nestedLists(int depth)
 {
     QByteArray value = "@Variant(";
-    value.reserve(depth * 24 + 64);
     for (int i = 0; i < depth; ++i)
         value += "\\0\\0\\0\\t\\0\\0\\0\\x1";
-    value += "\\0\\0\\0\\x2\\0\\0\\0\\x5)";
-    return "[filter]\nbad=" + value + "\n";
+    return "[filter]\nbad=" + value + "\\0\\0\\0\\x2\\0\\0\\0\\x5)\n";
 }
 
 const QByteArray kHugeList = "@Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)";
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void writeFile(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(content), qint64(content.size()));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
 }
 
 } // namespace
@@ -49,232 +29,201 @@ void writeFile(const QString &path, const QByteArray &content)
 class TestSettingsCheck : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void rawFile_data();
-    void rawFile();
-    void whatQtWritesIsAccepted();
-    void setAsideKeepsTheFile();
-    void startSetsAsideAndWarns_data();
-    void startSetsAside();
-    void startSetsAsideAndWarns();
-    void splitterState_data();
-    void splitterState();
-    void wrongTypesGiveDefaults_data();
-    void wrongTypesGiveDefaults();
-
-private:
     QTemporaryDir m_dir;
-};
 
-void TestSettingsCheck::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setOrganizationName(QStringLiteral("vrel-test"));
-    QCoreApplication::setApplicationName(QStringLiteral("vrelview-test"));
-    QVERIFY(m_dir.isValid());
-}
+private slots:
+    void initTestCase() { startApp("vrelview-test"); }
 
-void TestSettingsCheck::init()
-{
-    QSettings().clear();
-    QSettings().sync();
-}
-
-void TestSettingsCheck::rawFile_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("safe");
-    const QByteArray list = kHugeList;
-    QTest::newRow("empty") << QByteArray() << true;
-    QTest::newRow("plain values") << QByteArray("[config]\nlogdir=/var/log/marvok\nautoopen=true\n[filter]\nf=-300::::;;;;;;;;;;x\n") << true;
-    QTest::newRow("list of 2^31-1 strings") << "[filter]\nbad=" + list + "\n" << false;
-    QTest::newRow("lists nested 200000 deep") << nestedLists(200000) << false;
-    QTest::newRow("lists nested 17 deep") << nestedLists(17) << false;
-    QTest::newRow("lists nested 5 deep") << nestedLists(5) << true;
-    QTest::newRow("in the general section") << "k=" + list + "\n" << false;
-    QTest::newRow("element of a list") << "[a]\nk=x, " + list + ", y\n" << false;
-    QTest::newRow("quoted prefix") << QByteArray("k=\"@Var\"iant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
-    QTest::newRow("escaped at sign") << QByteArray("k=\\x40Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
-    QTest::newRow("octal escapes") << QByteArray("k=@Variant(\\0\\0\\0\\13\\177\\377\\377\\377)\n") << false;
-    QTest::newRow("blanks after it") << "k=" + list + "  \t\n" << false;
-    QTest::newRow("as a date-time") << QByteArray("k=@DateTime(\\0\\0\\0\\x0b\\0\\x7f\\xff\\xff\\xff)\n") << false;
-    QTest::newRow("after a byte order mark") << "\xef\xbb\xbfk=\xef\xbb\xbf" + list + "\n" << false;
-    QTest::newRow("line break in quotes") << "k=\"a\n[s]\nb=" + list + "\"\n" << true;
-    QTest::newRow("continued line") << "k=a\\\n" + list + "\n" << true;
-    QTest::newRow("comment line") << ";k=" + list + "\n" << true;
-    QTest::newRow("comment after a value") << "k=x ;" + list + "\n" << true;
-    QTest::newRow("text after it") << "k=" + list + " x\n" << true;
-    QTest::newRow("escaped blank after it") << "k=" + list.left(list.size() - 1) + ")\\x20\n" << true;
-    QTest::newRow("doubled at sign") << "k=@" + list + "\n" << true;
-    QTest::newRow("image") << QByteArray("k=@Variant(\\0\\0\\0\\x46\\0\\0\\0\\0)\n") << false;
-    QTest::newRow("user type") << QByteArray("k=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5QIcon\\0)\n") << false;
-    QTest::newRow("string longer than its bytes") << QByteArray("k=@Variant(\\0\\0\\0\\n\\x7f\\xff\\xff\\xfe)\n") << false;
-    QTest::newRow("truncated int") << QByteArray("k=@Variant(\\0\\0\\0\\x2\\0\\0)\n") << false;
-    QTest::newRow("int") << QByteArray("k=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n") << true;
-    QTest::newRow("empty string list") << QByteArray("k=@Variant(\\0\\0\\0\\v\\0\\0\\0\\0)\n") << true;
-    QTest::newRow("larger than 16 MiB") << QByteArray(16 * 1024 * 1024 + 1, 'x') << false;
-}
-
-// What the check accepts, QSettings reads without harm; what it refuses
-// would end the program (so it is not handed to QSettings here).
-void TestSettingsCheck::rawFile()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, safe);
-    const SettingsCheck check(content);
-    QVERIFY2(check.isSafe() == safe, qPrintable(check.problem()));
-    QCOMPARE(check.problem().isEmpty(), safe);
-    if (!safe)
-        return;
-    const QString path = m_dir.filePath(QStringLiteral("raw.conf"));
-    writeFile(path, content);
-    QSettings settings(path, QSettings::IniFormat);
-    for (const QString &key : settings.allKeys())
-        settings.value(key);
-}
-
-// The values the program and the libraries it uses write are read back.
-void TestSettingsCheck::whatQtWritesIsAccepted()
-{
-    const QString path = m_dir.filePath(QStringLiteral("written.conf"));
-    QFile::remove(path);
+    void init()
     {
+        QSettings().clear();
+        QSettings().sync();
+    }
+
+    void rawFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("safe");
+        const QByteArray list = kHugeList;
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("plain values") << QByteArray("[config]\nlogdir=/var/log/marvok\nautoopen=true\n[filter]\nf=-300::::;;;;;;;;;;x\n") << true;
+        QTest::newRow("list of 2^31-1 strings") << "[filter]\nbad=" + list + "\n" << false;
+        QTest::newRow("lists nested 200000 deep") << nestedLists(200000) << false;
+        QTest::newRow("lists nested 17 deep") << nestedLists(17) << false;
+        QTest::newRow("lists nested 5 deep") << nestedLists(5) << true;
+        QTest::newRow("in the general section") << "k=" + list + "\n" << false;
+        QTest::newRow("element of a list") << "[a]\nk=x, " + list + ", y\n" << false;
+        QTest::newRow("quoted prefix") << QByteArray("k=\"@Var\"iant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
+        QTest::newRow("escaped at sign") << QByteArray("k=\\x40Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
+        QTest::newRow("octal escapes") << QByteArray("k=@Variant(\\0\\0\\0\\13\\177\\377\\377\\377)\n") << false;
+        QTest::newRow("blanks after it") << "k=" + list + "  \t\n" << false;
+        QTest::newRow("as a date-time") << QByteArray("k=@DateTime(\\0\\0\\0\\x0b\\0\\x7f\\xff\\xff\\xff)\n") << false;
+        QTest::newRow("after a byte order mark") << "\xef\xbb\xbfk=\xef\xbb\xbf" + list + "\n" << false;
+        QTest::newRow("line break in quotes") << "k=\"a\n[s]\nb=" + list + "\"\n" << true;
+        QTest::newRow("continued line") << "k=a\\\n" + list + "\n" << true;
+        QTest::newRow("comment line") << ";k=" + list + "\n" << true;
+        QTest::newRow("comment after a value") << "k=x ;" + list + "\n" << true;
+        QTest::newRow("text after it") << "k=" + list + " x\n" << true;
+        QTest::newRow("escaped blank after it") << "k=" + list.left(list.size() - 1) + ")\\x20\n" << true;
+        QTest::newRow("doubled at sign") << "k=@" + list + "\n" << true;
+        QTest::newRow("image") << QByteArray("k=@Variant(\\0\\0\\0\\x46\\0\\0\\0\\0)\n") << false;
+        QTest::newRow("user type") << QByteArray("k=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5QIcon\\0)\n") << false;
+        QTest::newRow("string longer than its bytes") << QByteArray("k=@Variant(\\0\\0\\0\\n\\x7f\\xff\\xff\\xfe)\n") << false;
+        QTest::newRow("truncated int") << QByteArray("k=@Variant(\\0\\0\\0\\x2\\0\\0)\n") << false;
+        QTest::newRow("int") << QByteArray("k=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n") << true;
+        QTest::newRow("empty string list") << QByteArray("k=@Variant(\\0\\0\\0\\v\\0\\0\\0\\0)\n") << true;
+        QTest::newRow("larger than 16 MiB") << QByteArray(16 * 1024 * 1024 + 1, 'x') << false;
+    }
+
+    // What the check accepts, QSettings reads without harm; what it refuses
+    // would end the program (so it is not handed to QSettings here).
+    void rawFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, safe);
+        const SettingsCheck check(content);
+        QVERIFY2(check.isSafe() == safe, qPrintable(check.problem()));
+        QCOMPARE(check.problem().isEmpty(), safe);
+        if (!safe)
+            return;
+        const QString path = m_dir.filePath(QStringLiteral("raw.conf"));
+        writeFile(path, content);
         QSettings settings(path, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("config/logfont"), QFont(QStringLiteral("DejaVu Sans Mono"), 11));
-        settings.setValue(QStringLiteral("VrelGeometry/splitterv"), QByteArray("\x00\x00\x00\xff\x7f", 5));
-        settings.setValue(QStringLiteral("a/colour"), QColor(10, 20, 30));
-        settings.setValue(QStringLiteral("a/when"), QDateTime(QDate(2024, 5, 10), QTime(1, 2, 3)));
-        settings.setValue(QStringLiteral("a/list"), QVariantList{QStringList{QStringLiteral("x")}, 3, QVariantMap{{QStringLiteral("k"), 1.5}}});
-        settings.setValue(QStringLiteral("a/text"), QStringLiteral("@Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)"));
+        for (const QString &key : settings.allKeys())
+            settings.value(key);
     }
-    const SettingsCheck check = SettingsCheck::ofFile(path);
-    QVERIFY2(check.isSafe(), qPrintable(check.problem()));
-    // The font, the colour, the date-time, and the first and last element of the list.
-    QCOMPARE(check.streamedValues(), 5);
-}
 
-void TestSettingsCheck::setAsideKeepsTheFile()
-{
-    const QString path = m_dir.filePath(QStringLiteral("aside.conf"));
-    const QByteArray content = "k=" + kHugeList + "\n";
-    writeFile(path, content);
-    const QString first = SettingsCheck::setAside(path);
-    QCOMPARE(first, path + QStringLiteral(".unreadable"));
-    QVERIFY(!QFile::exists(path));
-    QCOMPARE(readAll(first), content);
-    // A second one never replaces the first.
-    writeFile(path, "second");
-    const QString second = SettingsCheck::setAside(path);
-    QCOMPARE(second, path + QStringLiteral(".unreadable-2"));
-    QCOMPARE(readAll(first), content);
-    QCOMPARE(readAll(second), QByteArray("second"));
-    QCOMPARE(SettingsCheck::setAside(m_dir.filePath(QStringLiteral("missing.conf"))), QString());
-}
-
-void TestSettingsCheck::startSetsAsideAndWarns_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::newRow("list of 2^31-1 strings") << "[filter]\nbad=" + kHugeList + "\n";
-    QTest::newRow("lists nested 200000 deep") << nestedLists(200000);
-}
-
-// The check alone, as main runs it: the file goes, QSettings then reads
-// nothing of it.
-void TestSettingsCheck::startSetsAside()
-{
-    const QString path = QSettings().fileName();
-    const QByteArray content = "[config]\nlogdir=/srv\n[filter]\nbad=" + kHugeList + "\n";
-    writeFile(path, content);
-    const QList<SettingsCheck::SetAside> setAside = SettingsCheck::setAsideUnsafeSettings();
-    QCOMPARE(setAside.size(), 1);
-    QCOMPARE(setAside.first().file, path);
-    QCOMPARE(setAside.first().movedTo, path + QStringLiteral(".unreadable"));
-    QCOMPARE(readAll(setAside.first().movedTo), content);
-    QCOMPARE(QSettings().allKeys(), QStringList());
-    QVERIFY(SettingsCheck::setAsideUnsafeSettings().isEmpty());
-    QFile::remove(setAside.first().movedTo);
-}
-
-// The window starts from defaults and says once where the file went.
-void TestSettingsCheck::startSetsAsideAndWarns()
-{
-    QFETCH(QByteArray, content);
-    const QString path = QSettings().fileName();
-    writeFile(path, content);
-    const QList<SettingsCheck::SetAside> setAside = SettingsCheck::setAsideUnsafeSettings();
-    QCOMPARE(setAside.size(), 1);
-    ModalAnswer answer;
-    mainWindow window;
-    window.setSettingsSetAside(setAside);
-    QTRY_COMPARE(answer.count(), 1);
-    QVERIFY2(answer.lastText().contains(path + QStringLiteral(".unreadable")), qPrintable(answer.lastText()));
-    QCOMPARE(QSettings().value(QStringLiteral("config/logdir")).toString(), QStringLiteral("/var/log/marvok"));
-    QTest::qWait(200);
-    QCOMPARE(answer.count(), 1);
-    QFile::remove(path + QStringLiteral(".unreadable"));
-}
-
-void TestSettingsCheck::splitterState_data()
-{
-    QTest::addColumn<QByteArray>("state");
-    QTest::addColumn<bool>("sound");
-    QSplitter splitter;
-    splitter.addWidget(new QWidget);
-    splitter.addWidget(new QWidget);
-    QTest::newRow("saved") << splitter.saveState() << true;
-    QTest::newRow("2^31-1 sizes") << QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12) << false;
-    QTest::newRow("more sizes than bytes") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\x03\0\0\0\x05", 16) << false;
-    QTest::newRow("other magic") << QByteArray("\0\0\0\xfe\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x01", 22) << false;
-    QTest::newRow("no sizes") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x01", 22) << true;
-    QTest::newRow("bad orientation") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x07", 22) << false;
-    QTest::newRow("huge handle") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\x7f\xff\xff\xff\x01\0\0\0\x01", 22) << false;
-    QTest::newRow("empty") << QByteArray() << false;
-}
-
-void TestSettingsCheck::splitterState()
-{
-    QFETCH(QByteArray, state);
-    QFETCH(bool, sound);
-    QCOMPARE(SettingsCheck::isSoundSplitterState(state), sound);
-}
-
-void TestSettingsCheck::wrongTypesGiveDefaults_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QVariant>("value");
-    const QVariant list = QStringList{QStringLiteral("a"), QStringLiteral("b")};
-    const QVariant font = QFont(QStringLiteral("Sans"), 9);
-    const QVariant map = QVariantMap{{QStringLiteral("k"), 1}};
-    const QVariant bytes = QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12);
-    for (const char *key : {"VrelGeometry/splitterv", "VrelGeometry/splitterh", "VrelGeometry/filtershow",
-                            "VrelGeometry/fileshow", "VrelGeometry/findshow", "VrelGeometry/geometry",
-                            "config/logdir", "config/logfile", "config/filter", "config/autoopen",
-                            "config/autofilter", "config/logfont", "recentFiles", "filter/f"}) {
-        QTest::addRow("%s list", key) << key << list;
-        QTest::addRow("%s font", key) << key << font;
-        QTest::addRow("%s map", key) << key << map;
-        QTest::addRow("%s bytes", key) << key << bytes;
-        QTest::addRow("%s text", key) << key << QVariant(QStringLiteral("maybe"));
+    // The values the program and the libraries it uses write are read back.
+    void whatQtWritesIsAccepted()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("written.conf"));
+        QFile::remove(path);
+        {
+            QSettings settings(path, QSettings::IniFormat);
+            settings.setValue(QStringLiteral("config/logfont"), QFont(QStringLiteral("DejaVu Sans Mono"), 11));
+            settings.setValue(QStringLiteral("VrelGeometry/splitterv"), QByteArray("\x00\x00\x00\xff\x7f", 5));
+            settings.setValue(QStringLiteral("a/colour"), QColor(10, 20, 30));
+            settings.setValue(QStringLiteral("a/when"), QDateTime(QDate(2024, 5, 10), QTime(1, 2, 3)));
+            settings.setValue(QStringLiteral("a/list"), QVariantList{QStringList{QStringLiteral("x")}, 3, QVariantMap{{QStringLiteral("k"), 1.5}}});
+            settings.setValue(QStringLiteral("a/text"), QStringLiteral("@Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)"));
+        }
+        const SettingsCheck check = SettingsCheck::ofFile(path);
+        QVERIFY2(check.isSafe(), qPrintable(check.problem()));
+        // The font, the colour, the date-time, and the first and last element of the list.
+        QCOMPARE(check.streamedValues(), 5);
     }
-}
 
-// Any key holding a value of the wrong type leaves the window as it is
-// with no settings at all.
-void TestSettingsCheck::wrongTypesGiveDefaults()
-{
-    QFETCH(QString, key);
-    QFETCH(QVariant, value);
-    QSettings().setValue(key, value);
-    QSettings().sync();
-    QVERIFY(SettingsCheck::setAsideUnsafeSettings().isEmpty());
-    ModalAnswer answer;
-    mainWindow window;
-    QVERIFY(window.findChild<QAction *>(QStringLiteral("actionFilterShow"))->isChecked());
-    QVERIFY(window.findChild<QAction *>(QStringLiteral("actionFileShow"))->isChecked());
-    QVERIFY(!window.findChild<QAction *>(QStringLiteral("actionFindShow"))->isChecked());
-}
+    void setAsideKeepsTheFile()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("aside.conf"));
+        const QByteArray content = "k=" + kHugeList + "\n";
+        writeFile(path, content);
+        const QString first = SettingsCheck::setAside(path);
+        QCOMPARE(first, path + QStringLiteral(".unreadable"));
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(readAll(first), content);
+        // A second one never replaces the first.
+        writeFile(path, "second");
+        const QString second = SettingsCheck::setAside(path);
+        QCOMPARE(second, path + QStringLiteral(".unreadable-2"));
+        QCOMPARE(readAll(first), content);
+        QCOMPARE(readAll(second), QByteArray("second"));
+        QCOMPARE(SettingsCheck::setAside(m_dir.filePath(QStringLiteral("missing.conf"))), QString());
+    }
+
+    void startSetsAsideAndWarns_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("list of 2^31-1 strings") << "[config]\nlogdir=/srv\n[filter]\nbad=" + kHugeList + "\n";
+        QTest::newRow("lists nested 200000 deep") << nestedLists(200000);
+    }
+
+    // The check, as main runs it, moves the file aside whole, and QSettings
+    // then reads nothing of it; the window starts from defaults and says once
+    // where the file went.
+    void startSetsAsideAndWarns()
+    {
+        QFETCH(QByteArray, content);
+        const QString path = QSettings().fileName();
+        const QString aside = path + QStringLiteral(".unreadable");
+        writeFile(path, content);
+        const QList<SettingsCheck::SetAside> setAside = SettingsCheck::setAsideUnsafeSettings();
+        const auto removed = qScopeGuard([&] { QFile::remove(aside); });
+        QCOMPARE(setAside.size(), 1);
+        QCOMPARE(setAside.first().file, path);
+        QCOMPARE(setAside.first().movedTo, aside);
+        QCOMPARE(readAll(aside), content);
+        QCOMPARE(QSettings().allKeys(), QStringList());
+        QVERIFY(SettingsCheck::setAsideUnsafeSettings().isEmpty());
+        DialogDriver driver;
+        mainWindow window;
+        window.setSettingsSetAside(setAside);
+        QTRY_COMPARE(driver.texts.size(), 1);
+        QVERIFY2(driver.texts.first().contains(aside), qPrintable(driver.texts.first()));
+        QCOMPARE(QSettings().value(QStringLiteral("config/logdir")).toString(), QStringLiteral("/var/log/marvok"));
+        QTest::qWait(200);
+        QCOMPARE(driver.texts.size(), 1);
+    }
+
+    void splitterState_data()
+    {
+        QTest::addColumn<QByteArray>("state");
+        QTest::addColumn<bool>("sound");
+        QSplitter splitter;
+        splitter.addWidget(new QWidget);
+        splitter.addWidget(new QWidget);
+        QTest::newRow("saved") << splitter.saveState() << true;
+        QTest::newRow("2^31-1 sizes") << QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12) << false;
+        QTest::newRow("more sizes than bytes") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\x03\0\0\0\x05", 16) << false;
+        QTest::newRow("other magic") << QByteArray("\0\0\0\xfe\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x01", 22) << false;
+        QTest::newRow("no sizes") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x01", 22) << true;
+        QTest::newRow("bad orientation") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x07", 22) << false;
+        QTest::newRow("huge handle") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\x7f\xff\xff\xff\x01\0\0\0\x01", 22) << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+
+    void splitterState()
+    {
+        QFETCH(QByteArray, state);
+        QFETCH(bool, sound);
+        QCOMPARE(SettingsCheck::isSoundSplitterState(state), sound);
+    }
+
+    void wrongTypesGiveDefaults_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        const QVariant list = QStringList{QStringLiteral("a"), QStringLiteral("b")};
+        const QVariant font = QFont(QStringLiteral("Sans"), 9);
+        const QVariant map = QVariantMap{{QStringLiteral("k"), 1}};
+        const QVariant bytes = QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12);
+        for (const char *key : {"VrelGeometry/splitterv", "VrelGeometry/splitterh", "VrelGeometry/filtershow",
+                                "VrelGeometry/fileshow", "VrelGeometry/findshow", "VrelGeometry/geometry",
+                                "config/logdir", "config/logfile", "config/filter", "config/autoopen",
+                                "config/autofilter", "config/logfont", "recentFiles", "filter/f"}) {
+            QTest::addRow("%s list", key) << key << list;
+            QTest::addRow("%s font", key) << key << font;
+            QTest::addRow("%s map", key) << key << map;
+            QTest::addRow("%s bytes", key) << key << bytes;
+            QTest::addRow("%s text", key) << key << QVariant(QStringLiteral("maybe"));
+        }
+    }
+
+    // Any key holding a value of the wrong type leaves the window as it is
+    // with no settings at all.
+    void wrongTypesGiveDefaults()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QSettings().setValue(key, value);
+        QSettings().sync();
+        QVERIFY(SettingsCheck::setAsideUnsafeSettings().isEmpty());
+        DialogDriver driver;
+        mainWindow window;
+        QVERIFY(child<QAction>(window, "actionFilterShow")->isChecked() && child<QAction>(window, "actionFileShow")->isChecked());
+        QVERIFY(!child<QAction>(window, "actionFindShow")->isChecked());
+    }
+};
 
 QTEST_MAIN(TestSettingsCheck)
 #include "tst_settingscheck.moc"

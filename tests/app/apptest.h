@@ -1,0 +1,112 @@
+// What the window tests share: their start, logs written by the project's
+// writer, and the ways to the window's parts and its current tab.
+#ifndef APPTEST_H
+#define APPTEST_H
+
+#include "clog.h"
+#include "cstringlistmodel.h"
+#include "iconfallback.h"
+#include "mainwindow.h"
+#include "mlogwriter.h"
+#include "modalanswer.h"
+
+#include <QAbstractItemModelTester>
+#include <QtTest>
+#include <QtWidgets>
+
+// Settings and documents in test mode, under the application `name`.
+inline void startApp(const char *name)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("vrel-test"));
+    QCoreApplication::setApplicationName(QLatin1String(name));
+    ensureIconTheme();
+}
+
+// Writes `count` file records, each shaped by `make(i, record)`; returns
+// `path`, or an empty string when it could not be written.
+template <typename Make>
+QString writeRecords(const QString &path, int count, Make make)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i) {
+        MlogRecord record;
+        record.kind = 2;
+        make(i, record);
+        bytes += encodeRecord(record);
+        if (bytes.size() > (1 << 20)) {
+            file.write(bytes);
+            bytes.clear();
+        }
+    }
+    file.write(bytes);
+    return file.error() == QFile::NoError ? path : QString();
+}
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+template <typename T = QObject>
+T *child(const QObject &parent, const char *name)
+{
+    return parent.findChild<T *>(QLatin1String(name));
+}
+
+inline void trigger(const QObject &window, const char *action)
+{
+    child<QAction>(window, action)->trigger();
+}
+
+// Calls a private slot of the window, as its signal would.
+inline void invoke(mainWindow &window, const char *slot)
+{
+    QMetaObject::invokeMethod(&window, slot, Qt::DirectConnection);
+}
+
+inline QTabWidget *resultTabs(const mainWindow &window)
+{
+    return child<QTabWidget>(window, "twLogResult");
+}
+
+inline QAbstractItemView *currentView(const mainWindow &window)
+{
+    return qobject_cast<QAbstractItemView *>(resultTabs(window)->currentWidget());
+}
+
+inline CStringListModel *currentModel(const mainWindow &window)
+{
+    QAbstractItemView *view = currentView(window);
+    return view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+}
+
+// The row selected in the current tab; -1 when none is.
+inline int selectedRow(const mainWindow &window)
+{
+    const QModelIndexList rows = currentView(window)->selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+inline QString firstRow(const mainWindow &window)
+{
+    QAbstractItemView *view = currentView(window);
+    return view && view->model() ? view->model()->index(0, 0).data().toString() : QString();
+}
+
+// Calls `step` at each turn of the event loop while the window is busy
+// with a tab and no box is up, until `step` returns true.
+inline void whileBusy(QTimer &poll, mainWindow &window, std::function<bool()> step)
+{
+    QObject::connect(&poll, &QTimer::timeout, &window, [&poll, &window, step] {
+        if (window.isBusy() && currentModel(window) && !QApplication::activeModalWidget() && step())
+            poll.stop();
+    });
+    poll.start(1);
+}
+
+#endif
