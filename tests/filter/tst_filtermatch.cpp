@@ -17,8 +17,6 @@ QString eventPattern(const char *name)
     return toPatternForm(six({}, {}, {QString::fromLatin1(name)})).at(2).at(0);
 }
 
-const QString kUnknownId = QStringLiteral("3999999999");
-
 } // namespace
 
 class TestFilterMatch : public QObject
@@ -45,7 +43,6 @@ private slots:
         // Event entries of older versions show their names too.
         const QStringList old = {QStringLiteral("\\[\\b(s|f)\\b\\]\\s(?:open)(?!\\S)"), QStringLiteral("\\[\\b(s|f)\\b\\]\\sopen")};
         QCOMPARE(toDisplayForm(six({}, {}, old)).at(2), (QStringList{QStringLiteral("open"), QStringLiteral("open")}));
-
         QVERIFY(toPatternForm(QList<QStringList>{{}, {}, {}, {}, {}}).isEmpty());
         QVERIFY(toDisplayForm(QList<QStringList>{}).isEmpty());
     }
@@ -64,22 +61,16 @@ private slots:
         row("root", false, true, QStringLiteral("root"), u + QStringLiteral("0,"));
         // Prefixes of known names are no names; typed numbers stay as typed.
         row("prefix of a name", false, true, QStringLiteral("roo"), QStringLiteral("roo"));
-        row("name plus a letter", false, true, QStringLiteral("daemonx"), QStringLiteral("daemonx"));
         row("typed number", false, true, QStringLiteral("0"), QStringLiteral("0"));
-        row("converted, new", false, true, u + QStringLiteral("1,"), u + QStringLiteral("1,"));
         row("converted, old", false, true, u + QStringLiteral("1"), u + QStringLiteral("1"));
         row("to name", false, false, u + QStringLiteral("0,"), QStringLiteral("root"));
         row("old to name", false, false, u + QStringLiteral("1"), QStringLiteral("daemon"));
-        row("unknown id", false, false, u + kUnknownId + QLatin1Char(','), kUnknownId);
-        row("unknown id, old", false, false, u + kUnknownId, kUnknownId);
+        row("unknown id", false, false, u + QStringLiteral("3999999999,"), QStringLiteral("3999999999"));
         row("bare known id", false, false, QStringLiteral("0"), QStringLiteral("root"));
         row("free pattern ending in a comma", false, false, QStringLiteral("alice,"), QStringLiteral("alice,"));
         row("group root", true, true, QStringLiteral("root"), g + QStringLiteral("0,"));
         row("unknown group", true, true, QStringLiteral("no-such-group-x"), QStringLiteral("no-such-group-x"));
-        row("group converted", true, true, g + QStringLiteral("0,"), g + QStringLiteral("0,"));
-        row("group to name", true, false, g + QStringLiteral("0,"), QStringLiteral("root"));
         row("group old to name", true, false, g + QStringLiteral("0"), QStringLiteral("root"));
-        row("unknown gid", true, false, g + kUnknownId + QLatin1Char(','), kUnknownId);
     }
 
     void idEntries()
@@ -105,10 +96,9 @@ private slots:
         // nor a group id 1 that follows the user id.
         const QString daemon = user("daemon");
         row("uid 1", 4, daemon, record("p", 1, 1, false, "execve"), true);
-        for (uint uid : {0u, 10u, 11u, 100u, 1000u})
+        for (uint uid : {0u, 10u, 1000u})
             row(qPrintable(QStringLiteral("uid %1").arg(uid)), 4, daemon, record("p", uid, 1, false, "execve"), false);
         // The form older versions stored keeps its prefix matches.
-        row("old form, uid 1", 4, QStringLiteral("<\\d+,\\d+,1"), record("p", 1, 5, false, "execve"), true);
         row("old form, uid 1000", 4, QStringLiteral("<\\d+,\\d+,1"), record("p", 1000, 5, false, "execve"), true);
         const QString rootGroup = groupToPattern(QStringLiteral("root"), FormDirection::ToPattern);
         row("gid 0", 3, rootGroup, record("f", 1000, 0, false, "open"), true);
@@ -118,17 +108,12 @@ private slots:
         const QString head = QStringLiteral("[f] <1,1,0,0,0> [s] ");
         row("open", 2, open, record("f", 0, 0, false, "open"), true);
         row("openat", 2, open, record("f", 0, 0, false, "openat"), false);
-        row("open_by_handle_at", 2, open, record("f", 0, 0, false, "open_by_handle_at"), false);
         row("end of text", 2, open, head + QStringLiteral("open"), true);
         row("colon", 2, open, head + QStringLiteral("open: /etc"), true);
-        row("parenthesis", 2, open, head + QStringLiteral("open(/etc)"), true);
         row("combining mark", 2, open, head + QString::fromUtf8("open\xcc\x81 x"), false);
         // The name keeps its regular-expression meaning.
         row("open.*", 2, eventPattern("open.*"), record("f", 0, 0, false, "openat"), true);
-        row("alternation", 2, eventPattern("set(u|g)id"), record("p", 0, 0, false, "setgid"), true);
-        row("alternation, longer", 2, eventPattern("set(u|g)id"), record("p", 0, 0, false, "setgidx"), false);
         row("bar", 2, eventPattern("kill|open"), record("p", 0, 0, false, "kill"), true);
-        row("bar, longer", 2, eventPattern("kill|open"), record("p", 0, 0, false, "killall"), false);
         row("bar, parameter", 2, eventPattern("kill|open"), record("p", 0, 0, false, "exec", QStringLiteral("kill -9 4")), false);
         // Event entries stored by older versions match as they did.
         const QString blank = QStringLiteral("\\[\\b(s|f)\\b\\]\\s(?:open)(?!\\S)");
@@ -158,20 +143,14 @@ private slots:
         const QString refusedRoot = record("f", 0, 0, true, "unlink");
         const QString allowedRoot = record("f", 0, 0, false, "unlink");
         const QString refusedDaemon = record("p", 1, 1, true, "kill");
-
+        const QStringList texts = {refusedRoot, allowedRoot, refusedDaemon};
         QVERIFY(matches(QList<QStringList>{}, refusedRoot));
         QVERIFY(matches(six(), refusedRoot));
         QVERIFY(!CMatcher({{}, {QStringLiteral("x")}}).matchesEverything());
         QVERIFY(matches({{QString()}}, refusedRoot));
-
-        const QList<QStringList> both = six({fragments().at(0), fragments().at(1)});
-        QCOMPARE(countMatches(both, {refusedRoot, allowedRoot, refusedDaemon}), 3);
-
-        const QList<QStringList> refusedUsers = six({fragments().at(1)}, {}, {}, {}, {user("root"), user("daemon")});
-        QCOMPARE(countMatches(refusedUsers, {refusedRoot, allowedRoot, refusedDaemon}), 2);
-
-        const QList<QStringList> fileOrUser = six({}, {fragments().at(4), fragments().at(2)}, {eventPattern("kill")});
-        QCOMPARE(countMatches(fileOrUser, {refusedRoot, allowedRoot, refusedDaemon}), 0);
+        QCOMPARE(countMatches(six({fragments().at(0), fragments().at(1)}), texts), 3);
+        QCOMPARE(countMatches(six({fragments().at(1)}, {}, {}, {}, {user("root"), user("daemon")}), texts), 2);
+        QCOMPARE(countMatches(six({}, {fragments().at(4), fragments().at(2)}, {eventPattern("kill")}), texts), 0);
         QCOMPARE(countMatches(six({}, {fragments().at(3)}, {eventPattern("kill")}), {refusedDaemon}), 1);
         // An invalid pattern fails only a list it is alone in.
         QVERIFY(matches(six({}, {}, {}, {}, {}, {QStringLiteral("(unlink"), QStringLiteral("alice")}), refusedRoot));
@@ -195,7 +174,6 @@ private slots:
         QVERIFY(!matcher.matches(hard));
         // Another pattern of the list that matches decides it.
         QCOMPARE(CMatcher(six({}, {}, {}, {}, {}, {costly, QStringLiteral("open")})).verdict(hard), CMatcher::Verdict::Match);
-
         const QStringList texts = {easy, allowed, hard, easy};
         MatchStop stop;
         QCOMPARE(countMatches(matcher, texts, &stop), 1);
@@ -208,7 +186,8 @@ private slots:
         QCOMPARE(countMatches(matcher, texts), 2);
     }
 
-    void resultRows()
+    // The user column: the name of the first "uid,gid,session>" of the text, or nothing.
+    void userColumn()
     {
         const QString root = record("f", 0, 0, true, "unlink");
         const QString unknown = record("f", 3999999999u, 0, true, "unlink");
@@ -218,19 +197,8 @@ private slots:
         QCOMPARE(rows, (QStringList{QStringLiteral("root\t") + root, QLatin1Char('\t') + unknown,
                                     QLatin1Char('\t') + noSubject}));
         QCOMPARE(filterRows(CMatcher(), {noSubject}), QStringList{QLatin1Char('\t') + noSubject});
-    }
-
-    void userNames()
-    {
-        QCOMPARE(userNameOf(record("u", 0, 0, false, "login")), QStringLiteral("root"));
-        QCOMPARE(userNameOf(record("u", 65534, 0, false, "login")), QStringLiteral("nobody"));
-        QCOMPARE(userNameOf(record("u", 65534, 0, false, "login")), QStringLiteral("nobody")); // from the cache
-        QCOMPARE(userNameOf(record("u", 3999999999u, 0, false, "login")), QString());
-        QCOMPARE(userNameOf(record("u", 0, 0, false, "login", QStringLiteral("<1,2,3>"))), QStringLiteral("root"));
-        // The id is taken from the first place that looks like "uid,gid,session>".
         QCOMPARE(userNameOf(QStringLiteral("x 12,1,65534,1,0> y")), QStringLiteral("nobody"));
         QCOMPARE(userNameOf(QStringLiteral("[u] <4212,4100,99999999999,0,0> [s] login")), QString());
-        QCOMPARE(userNameOf(QString()), QString());
     }
 };
 

@@ -1,7 +1,6 @@
-// The compiled matcher against QRegExp, whose answers define the filter
-// patterns. Input: a flag byte (bit 0: the text is raw UTF-16LE, so lone
-// surrogates occur; bit 1: the same for the pattern), the pattern's length
-// in bytes, the pattern, the text. An undecided text is no answer.
+// The compiled matcher against QRegExp. Input: a flag byte (bit 0: the text
+// is raw UTF-16LE, lone surrogates and all; bit 1: the pattern is), the
+// pattern's length in bytes, the pattern, the text.
 #include "fuzzsupport.h"
 
 #include <cmatcher.h>

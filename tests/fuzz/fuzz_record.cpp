@@ -1,6 +1,5 @@
-// One raw record to mlog_compile and its text: no crash, leak or read out
-// of bounds, and every text one line of valid UTF-8 in the documented form.
-// CLog::readRecord reads the same bytes as a stream of records.
+// One raw record to mlog_compile and its text, and as a stream to
+// CLog::readRecord (tests/fuzz/README.md says what each target checks).
 #include "fuzzsupport.h"
 
 #include <clog.h>

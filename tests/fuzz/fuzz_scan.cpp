@@ -1,8 +1,5 @@
-// A whole log to the scan: the index and record count of a plain walk of
-// every byte; every block read the same alone, in sequence and counted; with
-// times that never go back, every record that decodes shown in file order;
-// the dates of the first and last record starts; and a reader that goes on
-// from the index file comes to the same index.
+// A whole log to the scan, compared with a plain walk of every byte; blocks
+// read three ways; first and last record dates; the index file read back.
 #include "fuzzsupport.h"
 
 #include "../log/logbuilder.h"

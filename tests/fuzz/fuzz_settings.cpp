@@ -1,12 +1,6 @@
-// An arbitrary settings file. When the check of the raw file lets it be
-// read, everything that reads settings at start reads it: every value as
-// QSettings parses it, the saved filters, the window state, the log folder
-// and the Options dialog. No crash, over-allocation or deep recursion; and
-// QSettings never streams more values through QDataStream than the check
-// found sound (else the check read the file otherwise than Qt).
-// Seeds: settings as the window and the Options dialog write them, and a
-// few by hand (a splitter state, a line of values with a list, a font after
-// a byte order mark).
+// An arbitrary settings file that the check of the raw file accepts, read by
+// everything that reads settings at start; QSettings must stream no more
+// values through QDataStream than the check found sound.
 #include "fuzzsupport.h"
 
 #include "csettingswindow.h"

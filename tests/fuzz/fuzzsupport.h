@@ -1,6 +1,5 @@
 // What the fuzz targets share: the application in a folder of its own,
-// checks whose failure libFuzzer keeps with its input, and the seeds a
-// target writes itself when tools/fuzz.sh asks for them.
+// checks whose failure libFuzzer keeps with its input, and seed writing.
 #ifndef FUZZSUPPORT_H
 #define FUZZSUPPORT_H
 
@@ -21,8 +20,7 @@ namespace fuzz {
 
 inline QString folder; // HOME of the process, on tmpfs when there is one
 
-// The application object: a QApplication on the offscreen platform for the
-// targets with widgets.
+// App: QApplication (offscreen) for the targets with widgets.
 template <class App = QCoreApplication>
 void setUp()
 {
@@ -33,13 +31,13 @@ void setUp()
     FUZZ_CHECK(::mkdtemp((home += "/vrelfuzz.XXXXXX").data()));
     folder = QFile::decodeName(home);
     std::atexit([] { QDir(folder).removeRecursively(); });
-    for (const char *variable : {"HOME", "XDG_RUNTIME_DIR"})
-        qputenv(variable, home);
+    qputenv("HOME", home);
+    qputenv("XDG_RUNTIME_DIR", home);
     qputenv("XDG_CONFIG_HOME", home + "/.config");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
-    static App *app = new App(argc, argv);
+    static App *app = new App(argc, argv); // lives as long as the process
     Q_UNUSED(app);
     QDir().mkpath(folder + QStringLiteral("/Documents/vrelview")); // index files
 }

@@ -10,189 +10,172 @@
 class TestResultsModel : public QObject
 {
     Q_OBJECT
+    QTemporaryDir m_dir;
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void windowFollowsScrolling();
-    void refusalShading();
-    void timeRange_data();
-    void timeRange();
-    void progress_data();
-    void progress();
-    void cancelKeepsCountedBlocks();
 
-private:
-    QTemporaryDir m_dir;
-};
-
-void TestResultsModel::windowFollowsScrolling()
-{
-    const QString path = m_dir.filePath("numbered.mlog");
-    QVERIFY(writeLog(path, 12000, [](int i) { return numbered(i, 40); }));
-    Results tab(path), other(path);
-    tab.model.runFilter();
-    other.model.runFilter();
-    CStringListModel &model = tab.model;
-    QCOMPARE(model.rowCount(), 12000);
-    // The first window: whole blocks until it holds ten pages.
-    QCOMPARE(model.windowEndBlock(), 125);
-    QVERIFY(tab.text(0).endsWith(" rec=0") && tab.text(4999).endsWith(" rec=4999") && tab.text(5000).isEmpty());
-    // Small steps inside the window keep it.
-    model.scrollMoved(100);
-    model.scrollMoved(4400);
-    QCOMPARE(model.windowFirstRow(), 0);
-    // Within a page of its end the window moves to the top row's block and
-    // at least one page after it.
-    model.scrollMoved(4600);
-    QCOMPARE(model.windowStartBlock(), 115);
-    QCOMPARE(model.windowFirstRow(), 4600);
-    QVERIFY(model.windowRows() >= 540);
-    QVERIFY(tab.text(5100).endsWith(" rec=5100") && tab.text(0).isEmpty());
-    model.scrollMoved(11990);
-    QVERIFY(tab.text(11999).endsWith(" rec=11999"));
-    // Back at the top, the window is built upwards from a page below.
-    model.scrollMoved(0);
-    QCOMPARE(model.windowStartBlock(), 0);
-    QVERIFY(tab.text(0).endsWith(" rec=0") && tab.text(499).endsWith(" rec=499"));
-    // Near the end of this short window going down reloads it; going up
-    // while it starts at the first block does not.
-    model.scrollMoved(30);
-    QCOMPARE(model.windowEndBlock(), 14);
-    model.scrollMoved(10);
-    QCOMPARE(model.windowEndBlock(), 14);
-    // The last scroll value is one for all models: from 8000 to 8000 the
-    // other one sees no movement.
-    model.scrollMoved(8000);
-    other.model.scrollMoved(8000);
-    QCOMPARE(model.windowFirstRow(), 8000);
-    QCOMPARE(other.model.windowFirstRow(), 0);
-}
-
-// Shaded: the text holds ">", exactly one white-space character, "[f]".
-void TestResultsModel::refusalShading()
-{
-    const QVector<QPair<QByteArray, bool>> payloads{
-        {"text> [f] inside", true}, {"text>  [f] two blanks", false}, {"text>[f] none", false},
-        {"text> [F] upper", false}, {"text>\t[f] control char", true}, {"end> [f", false}};
-    QVector<MlogRecord> records{fileRecord(0, "plain", true), fileRecord(0, "plain")};
-    for (const auto &payload : payloads)
-        records.append(fileRecord(0, payload.first));
-    const QString path = m_dir.filePath("shading.mlog");
-    QVERIFY(writeLog(path, records));
-    Results tab(path);
-    tab.model.runFilter();
-    QCOMPARE(tab.model.rowCount(), records.size());
-    for (int row = 0; row < records.size(); ++row) {
-        const QVariant background = tab.model.index(row, 0).data(Qt::BackgroundRole);
-        QCOMPARE(background.isValid(), row == 0 || (row > 1 && payloads.at(row - 2).second));
-        QVERIFY(!background.isValid() || background.value<QBrush>().color() == QColor(255, 0, 0, 128));
+    void windowFollowsScrolling()
+    {
+        const QString path = m_dir.filePath("numbered.mlog");
+        QVERIFY(writeLog(path, 12000, [](int i) { return numbered(i, 40); }));
+        Results tab(path), other(path);
+        tab.model.runFilter();
+        other.model.runFilter();
+        CStringListModel &model = tab.model;
+        QCOMPARE(model.rowCount(), 12000);
+        // The first window: whole blocks until it holds ten pages.
+        QCOMPARE(model.windowEndBlock(), 125);
+        QVERIFY(tab.text(4999).endsWith(" rec=4999") && tab.text(5000).isEmpty());
+        // Small steps inside the window keep it.
+        model.scrollMoved(100);
+        model.scrollMoved(4400);
+        QCOMPARE(model.windowFirstRow(), 0);
+        // Within a page of its end the window moves to the top row's block and
+        // at least one page after it.
+        model.scrollMoved(4600);
+        QCOMPARE(model.windowStartBlock(), 115);
+        QCOMPARE(model.windowFirstRow(), 4600);
+        QVERIFY(model.windowRows() >= 540);
+        QVERIFY(tab.text(5100).endsWith(" rec=5100") && tab.text(0).isEmpty());
+        // Back at the top, the window is built upwards from a page below.
+        model.scrollMoved(0);
+        QCOMPARE(model.windowStartBlock(), 0);
+        QVERIFY(tab.text(499).endsWith(" rec=499"));
+        // Near the end of this short window going down reloads it; going up
+        // while it starts at the first block does not.
+        model.scrollMoved(30);
+        QCOMPARE(model.windowEndBlock(), 14);
+        model.scrollMoved(10);
+        QCOMPARE(model.windowEndBlock(), 14);
+        // The last scroll value is one for all models: from 8000 to 8000 the
+        // other one sees no movement.
+        model.scrollMoved(8000);
+        other.model.scrollMoved(8000);
+        QCOMPARE(model.windowFirstRow(), 8000);
+        QCOMPARE(other.model.windowFirstRow(), 0);
     }
-}
 
-void TestResultsModel::timeRange_data()
-{
-    QTest::addColumn<qint32>("period");
-    QTest::addColumn<qint64>("end"); // seconds after T0; -1000 for none
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("firstBlock");
-    QTest::addColumn<int>("lastBlock");
-    // Blocks at T0, T0+10 and T0+20 with five records each.
-    QTest::newRow("whole log") << 0 << qint64(-1000) << 15 << 0 << 2;
-    QTest::newRow("end between blocks") << 0 << qint64(15) << 10 << 0 << 1;
-    QTest::newRow("end at a block") << 0 << qint64(10) << 10 << 0 << 1;
-    QTest::newRow("end after the log") << 0 << qint64(100) << 15 << 0 << 2;
-    QTest::newRow("end before the log") << 0 << qint64(-5) << 0 << 0 << -1;
-    QTest::newRow("start and end at blocks") << -10 << qint64(10) << 10 << 0 << 1;
-    QTest::newRow("last seconds of the log") << -5 << qint64(-1000) << 5 << 2 << 2;
-    QTest::newRow("range between blocks") << -3 << qint64(14) << 0 << 2 << 1;
-}
-
-void TestResultsModel::timeRange()
-{
-    QFETCH(qint32, period);
-    QFETCH(qint64, end);
-    QFETCH(int, rows);
-    QFETCH(int, firstBlock);
-    QFETCH(int, lastBlock);
-    const QString path = m_dir.filePath("range.mlog");
-    QVERIFY(writeLog(path, 15, [](int i) { return fileRecord(quint32(i / 5 * 10), "r"); }));
-    const QDateTime time = end == -1000 ? QDateTime() : QDateTime::fromSecsSinceEpoch(T0 + end).toLocalTime();
-    Results tab(path, makeFilter({}, period, time));
-    tab.model.runFilter();
-    QCOMPARE(tab.model.rowCount(), rows);
-    QCOMPARE(tab.model.firstBlock(), firstBlock);
-    QCOMPARE(tab.model.lastBlock(), lastBlock);
-    QCOMPARE(tab.model.blockCounts().size(), std::max(0, lastBlock - firstBlock + 1));
-}
-
-void TestResultsModel::progress_data()
-{
-    QTest::addColumn<int>("blocks"); // of two records each
-    QTest::addColumn<QString>("pattern");
-    QTest::addColumn<int>("step");
-    QTest::newRow("log without records") << 0 << QString() << 1;
-    QTest::newRow("filter matching nothing") << 20 << QStringLiteral("no such text") << 1;
-    QTest::newRow("50 blocks") << 50 << QString() << 1;
-    QTest::newRow("1001 blocks") << 1001 << QString() << 11;
-}
-
-// One maximum, then a value every `step` blocks; every block counted.
-void TestResultsModel::progress()
-{
-    QFETCH(int, blocks);
-    QFETCH(QString, pattern);
-    QFETCH(int, step);
-    const QString path = m_dir.filePath(QStringLiteral("progress-%1.mlog").arg(blocks));
-    QVERIFY(writeLog(path, 2 * blocks, [](int i) { return numbered(i, 2); }));
-    Results tab(path, makeFilter(pattern));
-    QSignalSpy maximum(&tab.model, &CStringListModel::valueMaximum);
-    QSignalSpy value(&tab.model, &CStringListModel::valueChanged);
-    tab.model.runFilter();
-    QCOMPARE(static_cast<QList<QVariantList> &>(maximum), QList<QVariantList>{{std::max(0, blocks - 1)}});
-    QList<QVariantList> expected;
-    for (int offset = step; offset <= blocks - 1; offset += step)
-        expected.append({offset});
-    QCOMPARE(static_cast<QList<QVariantList> &>(value), expected);
-    QCOMPARE(tab.model.blockCounts().size(), blocks);
-    QCOMPARE(tab.model.rowCount(), pattern.isEmpty() ? 2 * blocks : 0);
-    tab.model.scrollMoved(50);
-    tab.model.scrollMoved(0);
-    QCOMPARE(tab.model.windowRows(), tab.model.rowCount());
-}
-
-void TestResultsModel::cancelKeepsCountedBlocks()
-{
-    const QString path = m_dir.filePath("cancel.mlog");
-    QVERIFY(writeLog(path, 10010, [](int i) { return numbered(i, 10); }));
-    Results tab(path);
-    CStringListModel &model = tab.model;
-    int windowStartWhileCounting = -1;
-    const QMetaObject::Connection canceller = connect(&model, &CStringListModel::valueChanged, [&](int offset) {
-        if (offset >= 330)
-            model.cancel();
-        // A scroll while the run counts works on the blocks counted so far.
-        if (offset == 220) {
-            model.scrollMoved(2000);
-            windowStartWhileCounting = model.windowStartBlock();
+    // Shaded: the text holds ">", exactly one white-space character, "[f]".
+    void refusalShading()
+    {
+        const QVector<QPair<QByteArray, bool>> payloads{
+            {"text> [f] inside", true}, {"text>  [f] two blanks", false}, {"text>[f] none", false},
+            {"text> [F] upper", false}, {"text>\t[f] control char", true}, {"end> [f", false}};
+        QVector<MlogRecord> records{fileRecord(0, "plain", true), fileRecord(0, "plain")};
+        for (const auto &payload : payloads)
+            records.append(fileRecord(0, payload.first));
+        const QString path = m_dir.filePath("shading.mlog");
+        QVERIFY(writeLog(path, records));
+        Results tab(path);
+        tab.model.runFilter();
+        QCOMPARE(tab.model.rowCount(), records.size());
+        for (int row = 0; row < records.size(); ++row) {
+            const QVariant background = tab.model.index(row, 0).data(Qt::BackgroundRole);
+            QCOMPARE(background.isValid(), row == 0 || (row > 1 && payloads.at(row - 2).second));
+            QVERIFY(!background.isValid() || background.value<QBrush>().color() == QColor(255, 0, 0, 128));
         }
-    });
-    model.runFilter();
-    QCOMPARE(windowStartWhileCounting, 200);
-    QVERIFY(model.isCancelled());
-    QCOMPARE(model.blockCounts().size(), 331);
-    QCOMPARE(model.rowCount(), 3310);
-    QCOMPARE(model.blockForRow(3310), 331);
-    // The window the scroll made stays; the run stopped filling its own.
-    QCOMPARE(model.windowFirstRow(), 2000);
-    QVERIFY(tab.text(2500).endsWith(" rec=2500") && tab.text(0).isEmpty());
-    // A new run on the same model starts over.
-    disconnect(canceller);
-    model.scrollMoved(0);
-    model.runFilter();
-    QVERIFY(!model.isCancelled());
-    QCOMPARE(model.rowCount(), 10010);
-    QVERIFY(tab.text(0).endsWith(" rec=0"));
-}
+    }
+
+    void timeRange_data()
+    {
+        QTest::addColumn<qint32>("period");
+        QTest::addColumn<qint64>("end"); // seconds after T0; -1000 for none
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("firstBlock");
+        QTest::addColumn<int>("lastBlock");
+        // Blocks at T0, T0+10 and T0+20 with five records each.
+        QTest::newRow("end between blocks") << 0 << qint64(15) << 10 << 0 << 1;
+        QTest::newRow("end at a block") << 0 << qint64(10) << 10 << 0 << 1;
+        QTest::newRow("end before the log") << 0 << qint64(-5) << 0 << 0 << -1;
+        QTest::newRow("last seconds of the log") << -5 << qint64(-1000) << 5 << 2 << 2;
+        QTest::newRow("range between blocks") << -3 << qint64(14) << 0 << 2 << 1;
+    }
+
+    void timeRange()
+    {
+        QFETCH(qint32, period);
+        QFETCH(qint64, end);
+        QFETCH(int, rows);
+        QFETCH(int, firstBlock);
+        QFETCH(int, lastBlock);
+        const QString path = m_dir.filePath("range.mlog");
+        QVERIFY(writeLog(path, 15, [](int i) { return fileRecord(quint32(i / 5 * 10), "r"); }));
+        const QDateTime time = end == -1000 ? QDateTime() : QDateTime::fromSecsSinceEpoch(T0 + end).toLocalTime();
+        Results tab(path, makeFilter({}, period, time));
+        tab.model.runFilter();
+        QCOMPARE(tab.model.rowCount(), rows);
+        QCOMPARE(tab.model.firstBlock(), firstBlock);
+        QCOMPARE(tab.model.lastBlock(), lastBlock);
+    }
+
+    void progress_data()
+    {
+        QTest::addColumn<int>("blocks"); // of two records each
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("step");
+        QTest::newRow("log without records") << 0 << QString() << 1;
+        QTest::newRow("filter matching nothing") << 20 << QStringLiteral("no such text") << 1;
+        QTest::newRow("50 blocks") << 50 << QString() << 1;
+        QTest::newRow("1001 blocks") << 1001 << QString() << 11;
+    }
+
+    // One maximum, then a value every `step` blocks; every block counted.
+    void progress()
+    {
+        QFETCH(int, blocks);
+        QFETCH(QString, pattern);
+        QFETCH(int, step);
+        const QString path = m_dir.filePath(QStringLiteral("progress-%1.mlog").arg(blocks));
+        QVERIFY(writeLog(path, 2 * blocks, [](int i) { return numbered(i, 2); }));
+        Results tab(path, makeFilter(pattern));
+        QSignalSpy maximum(&tab.model, &CStringListModel::valueMaximum);
+        QSignalSpy value(&tab.model, &CStringListModel::valueChanged);
+        tab.model.runFilter();
+        QCOMPARE(static_cast<QList<QVariantList> &>(maximum), QList<QVariantList>{{std::max(0, blocks - 1)}});
+        QList<QVariantList> expected;
+        for (int offset = step; offset <= blocks - 1; offset += step)
+            expected.append({offset});
+        QCOMPARE(static_cast<QList<QVariantList> &>(value), expected);
+        QCOMPARE(tab.model.rowCount(), pattern.isEmpty() ? 2 * blocks : 0);
+        tab.model.scrollMoved(50);
+        tab.model.scrollMoved(0);
+        QCOMPARE(tab.model.windowRows(), tab.model.rowCount());
+    }
+
+    void cancelKeepsCountedBlocks()
+    {
+        const QString path = m_dir.filePath("cancel.mlog");
+        QVERIFY(writeLog(path, 10010, [](int i) { return numbered(i, 10); }));
+        Results tab(path);
+        CStringListModel &model = tab.model;
+        int windowStartWhileCounting = -1;
+        const QMetaObject::Connection canceller = connect(&model, &CStringListModel::valueChanged, [&](int offset) {
+            if (offset >= 330)
+                model.cancel();
+            // A scroll while the run counts works on the blocks counted so far.
+            if (offset == 220) {
+                model.scrollMoved(2000);
+                windowStartWhileCounting = model.windowStartBlock();
+            }
+        });
+        model.runFilter();
+        QCOMPARE(windowStartWhileCounting, 200);
+        QVERIFY(model.isCancelled());
+        QCOMPARE(model.blockCounts().size(), 331);
+        QCOMPARE(model.rowCount(), 3310);
+        // The window the scroll made stays; the run stopped filling its own.
+        QCOMPARE(model.windowFirstRow(), 2000);
+        QVERIFY(tab.text(2500).endsWith(" rec=2500") && tab.text(0).isEmpty());
+        // A new run on the same model starts over.
+        disconnect(canceller);
+        model.scrollMoved(0);
+        model.runFilter();
+        QVERIFY(!model.isCancelled());
+        QCOMPARE(model.rowCount(), 10010);
+        QVERIFY(tab.text(0).endsWith(" rec=0"));
+    }
+};
 
 QTEST_MAIN(TestResultsModel)
 #include "tst_cstringlistmodel.moc"
