@@ -72,28 +72,22 @@ private slots:
         QStringList characters;
         for (uint c = 0; c < 0x10000; ++c)
             characters << QString(QChar(ushort(c)));
-        QCOMPARE(disagreement({QStringLiteral("\\s"), QStringLiteral("\\d"), QStringLiteral("\\w"), QStringLiteral("\\S"),
-                               QStringLiteral("\\b"), QStringLiteral("(\\s|\\d)"), QStringLiteral("(\\w)x?"),
-                               QStringLiteral("[^\\d]x*"), QStringLiteral("(\\b|y)"), QStringLiteral(".")},
-                              characters),
-                 QString());
+        const QStringList classes{R"(\s)", R"(\d)", R"(\w)", R"(\S)", R"(\b)", R"((\s|\d))", R"((\w)x?)", R"([^\d]x*)", R"((\b|y))", "."};
+        QCOMPARE(disagreement(classes, characters), QString());
     }
 
     // No pattern makes one text cost more than a few milliseconds: what an
     // engine cannot decide within its limits is undecided, never a non-match.
     void workPerTextIsBounded()
     {
-        // Nested repetitions say no more than one; QRegExp's answer, at once.
+        // Nested repetitions: QRegExp's answer, at once; where PCRE gives up, QRegExp answers.
         const QString as = record("f", 0, 0, false, "open", QString(60, QLatin1Char('a')) + QStringLiteral(" /home/bob"));
         QCOMPARE(CMatcher({{QStringLiteral("(a*)*b")}}).verdict(as), CMatcher::Verdict::Match);
-        QCOMPARE(CMatcher({{QStringLiteral("(a+)+c")}}).verdict(as), CMatcher::Verdict::NoMatch);
-        // Where PCRE gives up, QRegExp answers.
         const QString xs = record("f", 0, 0, false, "open", QString(60, QLatin1Char('x')) + QStringLiteral(" xxy"));
         QCOMPARE(CMatcher({{QStringLiteral("(x+x+)+y")}}).verdict(xs), CMatcher::Verdict::Match);
         QCOMPARE(CMatcher({{QStringLiteral("(x+x+)+z")}}).verdict(xs + QLatin1Char('z')), CMatcher::Verdict::NoMatch);
         // Back-references stay with QRegExp, which takes minutes on this one.
-        const QString long4k = QString(4000, QLatin1Char('a'));
-        QCOMPARE(CMatcher({{QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b")}}).verdict(long4k), CMatcher::Verdict::Undecided);
+        QCOMPARE(CMatcher({{QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b")}}).verdict(QString(4000, 'a')), CMatcher::Verdict::Undecided);
         // Long runs are scanned once, not once per start.
         const QString digits(200000, QLatin1Char('7'));
         QCOMPARE(CMatcher({{QStringLiteral(".\\d+x")}}).verdict(digits), CMatcher::Verdict::NoMatch);

@@ -38,14 +38,12 @@ void writeSeeds(const QString &dir)
     {
         QSettings settings;
         settings.setValue(QStringLiteral("config/logfont"), QFont(QStringLiteral("DejaVu Sans Mono"), 10));
-        settings.setValue(QStringLiteral("config/autoopen"), true);
         settings.setValue(QStringLiteral("filter/refused"), QStringLiteral("-86400::::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,0;;"));
         settings.setValue(QStringLiteral("filter/range"),
                           QStringLiteral("-3600::2026-12-06 09:20:27::;;^\\[u\\]##^\\[p\\];;;;;;(x+x+)+y##a,b"));
         settings.setValue(QStringLiteral("recentFiles"), QStringLiteral("/var/log/marvok/kernel.mlog;/tmp/a b.mlog;"));
     }
     QFile::copy(settingsPath, dir + "written");
-    fuzz::writeFile(dir + "sample1", "[config]\nlogdir=/var/log/marvok\nlogfile=/var/log/marvok/kernel.mlog\nfilter=default\n");
     fuzz::writeFile(dir + "sample2", "[VrelGeometry]\nsplitterv=@ByteArray(\\0\\0\\0\\xff\\0\\0\\0\\x1\\0\\0\\0\\x2\\0\\0\\0\\x64\\0"
                                      "\\0\\0\\x64\\x1\\xff\\xff\\xff\\xff\\x1\\0\\0\\0\\x2\\0)\nfiltershow=false\n");
     fuzz::writeFile(dir + "sample3", "[a]\nk=x, @Variant(\\0\\0\\0\\t\\0\\0\\0\\x2\\0\\0\\0\\x2\\0\\0\\0\\x5\\0\\0\\0\\n\\0\\0\\0"

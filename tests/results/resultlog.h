@@ -41,7 +41,6 @@ inline bool writeLog(const QString &path, const QVector<MlogRecord> &records)
     return writeLog(path, records.size(), [&records](int i) { return records.at(i); });
 }
 
-// A filter of the time range and with `pattern` as its only criterion, if any.
 inline CFilterPtr makeFilter(const QString &pattern = {}, qint32 period = 0, const QDateTime &time = {})
 {
     CFilterPtr filter(new CFilter(QStringLiteral("test")));
@@ -51,8 +50,8 @@ inline CFilterPtr makeFilter(const QString &pattern = {}, qint32 period = 0, con
     return filter;
 }
 
-// A results model on the log at `path`, under the model tester. The last
-// scroll value, which all models share, starts at the top.
+// A results model on the log at `path`, scrolled to the top (the last scroll
+// value is shared by all models).
 struct Results
 {
     CLog log;

@@ -167,6 +167,9 @@ private slots:
         // The window the scroll made stays; the run stopped filling its own.
         QCOMPARE(model.windowFirstRow(), 2000);
         QVERIFY(tab.text(2500).endsWith(" rec=2500") && tab.text(0).isEmpty());
+        // Find goes through the rows counted only.
+        QCOMPARE(model.searchForward(QStringLiteral("rec=5000"), -1), -1);
+        QCOMPARE(model.searchBackward(QStringLiteral("rec="), 1000000), 3309);
         // A new run on the same model starts over.
         disconnect(canceller);
         model.scrollMoved(0);
