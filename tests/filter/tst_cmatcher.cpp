@@ -1,5 +1,4 @@
-// The compiled matcher must give QRegExp's answer for every pattern and
-// text; these tests compare the two directly.
+// The compiled matcher must give QRegExp's answer for every pattern and text.
 #include "cmatcher.h"
 #include "filtermatch.h"
 #include "records.h"
@@ -64,11 +63,10 @@ class TestCMatcher : public QObject
     Q_OBJECT
 
 private slots:
-    void sameAnswersAsQRegExp() { QCOMPARE(disagreement(patterns(), texts()), QString()); }
-
-    // The character classes, unit by unit over the whole basic plane.
-    void classesOverEveryCharacter()
+    // Then the character classes, unit by unit over the whole basic plane.
+    void sameAnswersAsQRegExp()
     {
+        QCOMPARE(disagreement(patterns(), texts()), QString());
         QStringList characters;
         for (uint c = 0; c < 0x10000; ++c)
             characters << QString(QChar(ushort(c)));
