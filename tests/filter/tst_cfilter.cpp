@@ -48,20 +48,14 @@ private slots:
                             const QString &stored, int period = 0, const QDateTime &time = {}) {
             QTest::newRow(name) << key << period << time << lists << refused << stored;
         };
-        const QString f = QStringLiteral("f");
-        row("empty", f, six(), false, QStringLiteral("0::::;;;;;;;;;;"));
-        row("refused root, custom range", f, six({fragments().at(1)}, {}, {}, {}, {QStringLiteral("<\\d+,\\d+,0,")}), false,
-            QStringLiteral("-3600::2026-12-06 09:20:27::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,0,;;"), -3600,
-            QDateTime(QDate(2026, 12, 6), QTime(9, 20, 27)));
-        row("separator characters at the edges", QStringLiteral("a:b;c#d"),
-            six({}, {}, {}, {}, {QStringLiteral(";x")}, {QStringLiteral(":a"), QStringLiteral("#b")}), false,
-            QStringLiteral("0::::;;;;;;;;;x;;:a###b"));
+        row("empty", "f", six(), false, "0::::;;;;;;;;;;");
+        row("refused root, custom range", "f", six({fragments().at(1)}, {}, {}, {}, {R"(<\d+,\d+,0,)"}), false,
+            R"(-3600::2026-12-06 09:20:27::>\s\[f\];;;;;;;;<\d+,\d+,0,;;)", -3600, QDateTime(QDate(2026, 12, 6), QTime(9, 20, 27)));
+        row("separator characters at the edges", "a:b;c#d", six({}, {}, {}, {}, {";x"}, {":a", "#b"}), false, "0::::;;;;;;;;;x;;:a###b");
         // What would read back as something else is refused.
-        row("slash, backslash", QStringLiteral("a/b\\c"), six(), true, QStringLiteral("\"/\", \"\\\""));
-        row("entry separators", f, six({}, {}, {}, {}, {QStringLiteral("u::v")}, {QStringLiteral("a##b"), QStringLiteral("x;;y")}),
-            true, QStringLiteral("\"::\", \"##\", \";;\""));
-        row("hash before the next entry, empty entry", f, six({}, {}, {}, {}, {}, {QStringLiteral("a#"), QString()}), true,
-            QStringLiteral("\"#\", \"\""));
+        row("slash, backslash", R"(a/b\c)", six(), true, "\"/\", \"\\\"");
+        row("entry separators", "f", six({}, {}, {}, {}, {"u::v"}, {"a##b", "x;;y"}), true, "\"::\", \"##\", \";;\"");
+        row("hash before the next entry, empty entry", "f", six({}, {}, {}, {}, {}, {"a#", ""}), true, "\"#\", \"\"");
     }
 
     // What is stored, and that it reads back as the same record.
@@ -98,14 +92,11 @@ private slots:
         const QList<QStringList> before = six({fragments().at(0)});
         QTest::newRow("missing") << QVariant() << -300 << before;
         QTest::newRow("two parts") << QVariant(QStringLiteral("0::")) << -300 << before;
-        QTest::newRow("unreadable number and time")
-            << QVariant(QStringLiteral("soon::yesterday::>\\s\\[f\\]::extra")) << 0
-            << QList<QStringList>{{fragments().at(1)}};
+        QTest::newRow("unreadable number and time") << QVariant(R"(soon::yesterday::>\s\[f\]::extra)") << 0
+                                                    << QList<QStringList>{{fragments().at(1)}};
         // Values stored before saving refused separators load as they always did.
-        QTest::newRow("split entries and lists")
-            << QVariant(QStringLiteral("0::::;;;;;;;;x;;y;;a##b")) << 0
-            << QList<QStringList>{{}, {}, {}, {}, {QStringLiteral("x")}, {QStringLiteral("y")},
-                                  {QStringLiteral("a"), QStringLiteral("b")}};
+        QTest::newRow("split entries and lists") << QVariant("0::::;;;;;;;;x;;y;;a##b") << 0
+                                                 << QList<QStringList>{{}, {}, {}, {}, {"x"}, {"y"}, {"a", "b"}};
         QTest::newRow("reset record") << QVariant(QStringLiteral("0::::")) << 0 << QList<QStringList>{{}};
     }
 

@@ -6,13 +6,11 @@
 
 #include <QDataStream>
 
-namespace {
-
-QString logPath;
-const NaiveScan *truth = nullptr;
+static QString logPath;
+static const NaiveScan *truth = nullptr;
 constexpr qint64 kLogTime = 1900000000; // the log's mtime; seeds are older
 
-QByteArray indexFile(const QMap<quint32, qint64> &index, qint32 count, qint64 time = kLogTime - 86400)
+static QByteArray indexFile(const QMap<quint32, qint64> &index, qint32 count, qint64 time = kLogTime - 86400)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -22,7 +20,7 @@ QByteArray indexFile(const QMap<quint32, qint64> &index, qint32 count, qint64 ti
     return bytes;
 }
 
-void writeSeeds(const QString &dir)
+static void writeSeeds(const QString &dir)
 {
     QMap<quint32, qint64> shifted = truth->index, dropped = truth->index;
     (shifted.begin() + shifted.size() / 2).value() += 1;
@@ -34,7 +32,7 @@ void writeSeeds(const QString &dir)
 }
 
 // Every block's texts, each a record of the block's time.
-QStringList readAllBlocks(const CLog &log)
+static QStringList readAllBlocks(const CLog &log)
 {
     const QList<quint32> times = log.timeIndex().keys();
     QStringList all;
@@ -46,8 +44,6 @@ QStringList readAllBlocks(const CLog &log)
     });
     return all;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

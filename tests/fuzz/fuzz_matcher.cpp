@@ -7,9 +7,7 @@
 
 #include <QRegExp>
 
-namespace {
-
-QString decode(const uint8_t *data, size_t size, bool utf16)
+static QString decode(const uint8_t *data, size_t size, bool utf16)
 {
     if (!utf16)
         return QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
@@ -18,8 +16,6 @@ QString decode(const uint8_t *data, size_t size, bool utf16)
         out.append(QChar(ushort(data[i] | data[i + 1] << 8)));
     return out;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -9,10 +9,8 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
-namespace {
-
 // The record's text, or a null QByteArray when the library refuses it.
-QByteArray compileAndCheck(const QByteArray &record)
+static QByteArray compileAndCheck(const QByteArray &record)
 {
     void *compiled = nullptr;
     QByteArray result;
@@ -41,8 +39,6 @@ QByteArray compileAndCheck(const QByteArray &record)
     free(compiled);
     return result;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

@@ -6,11 +6,9 @@
 
 #include <QtEndian>
 
-namespace {
+static QString logPath;
 
-QString logPath;
-
-QStringList readAllBlocks(const CLog &log)
+static QStringList readAllBlocks(const CLog &log)
 {
     QList<QStringList> blocks;
     log.forEachBlock(0, log.blockCount() - 1, [&](int block, const QStringList &texts) {
@@ -33,8 +31,6 @@ QStringList readAllBlocks(const CLog &log)
     FUZZ_CHECK(log.readBlock(-1).isEmpty() && log.readBlock(log.blockCount()).isEmpty());
     return all;
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

@@ -12,15 +12,13 @@
 #include <QSet>
 #include <QSettings>
 
-namespace {
-
-QString settingsPath;
-mainWindow *window = nullptr;
-CSettingsWindow *options = nullptr;
+static QString settingsPath;
+static mainWindow *window = nullptr;
+static CSettingsWindow *options = nullptr;
 
 // Values QSettings can only have made through QDataStream; a line of values
 // counts once when any of them is such.
-bool streamed(const QVariant &value)
+static bool streamed(const QVariant &value)
 {
     if (value.userType() == QMetaType::QVariantList) {
         const QVariantList items = value.toList();
@@ -31,18 +29,16 @@ bool streamed(const QVariant &value)
     return !plain.contains(value.userType());
 }
 
-void writeSeeds(const QString &dir)
+static void writeSeeds(const QString &dir)
 {
     window->saveWindowState();
     options->accept();
-    {
-        QSettings settings;
-        settings.setValue(QStringLiteral("config/logfont"), QFont(QStringLiteral("DejaVu Sans Mono"), 10));
-        settings.setValue(QStringLiteral("filter/refused"), QStringLiteral("-86400::::>\\s\\[f\\];;;;;;;;<\\d+,\\d+,0;;"));
-        settings.setValue(QStringLiteral("filter/range"),
-                          QStringLiteral("-3600::2026-12-06 09:20:27::;;^\\[u\\]##^\\[p\\];;;;;;(x+x+)+y##a,b"));
-        settings.setValue(QStringLiteral("recentFiles"), QStringLiteral("/var/log/marvok/kernel.mlog;/tmp/a b.mlog;"));
-    }
+    QSettings settings;
+    settings.setValue(QStringLiteral("config/logfont"), QFont(QStringLiteral("DejaVu Sans Mono"), 10));
+    settings.setValue(QStringLiteral("filter/refused"), QStringLiteral(R"(-86400::::>\s\[f\];;;;;;;;<\d+,\d+,0;;)"));
+    settings.setValue(QStringLiteral("filter/range"), QStringLiteral(R"(-3600::2026-12-06 09:20:27::;;^\[u\]##^\[p\];;;;;;(x+x+)+y##a,b)"));
+    settings.setValue(QStringLiteral("recentFiles"), QStringLiteral("/var/log/marvok/kernel.mlog;/tmp/a b.mlog;"));
+    settings.sync();
     QFile::copy(settingsPath, dir + "written");
     fuzz::writeFile(dir + "sample2", "[VrelGeometry]\nsplitterv=@ByteArray(\\0\\0\\0\\xff\\0\\0\\0\\x1\\0\\0\\0\\x2\\0\\0\\0\\x64\\0"
                                      "\\0\\0\\x64\\x1\\xff\\xff\\xff\\xff\\x1\\0\\0\\0\\x2\\0)\nfiltershow=false\n");
@@ -51,8 +47,6 @@ void writeSeeds(const QString &dir)
     fuzz::writeFile(dir + "sample4", "\xef\xbb\xbf[config]\nlogfont=@Variant(\\0\\0\\0@\\0\\0\\0\\x6\\0S\\0\\x61\\0n@(\\0\\0\\0"
                                      "\\0\\0\\0\\xff\\xff\\xff\\xff\\x5\\x1\\0\\x32\\x10)\n");
 }
-
-} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
