@@ -58,7 +58,6 @@ private slots:
         row("hash before the next entry, empty entry", "f", six({}, {}, {}, {}, {}, {"a#", ""}), true, "\"#\", \"\"");
     }
 
-    // What is stored, and that it reads back as the same record.
     void save()
     {
         QFETCH(QString, key);

@@ -23,9 +23,8 @@ QString disagreement(const QStringList &patterns, const QStringList &texts)
     return QString();
 }
 
-// Every engine and parser path: the editor's fragments and id forms (linear),
-// look-arounds and ".*" (PCRE), plain alternatives, back-references and
-// QRegExp's own syntax (QRegExp), invalid patterns, and surrogates on each path.
+// Every engine (linear, PCRE, plain alternatives, QRegExp) and parser path,
+// invalid patterns, and surrogates on each path.
 QStringList patterns()
 {
     QStringList list = fragments();

@@ -22,16 +22,14 @@ static QByteArray indexFile(const QMap<quint32, qint64> &index, qint32 count, qi
 
 static void writeSeeds(const QString &dir)
 {
-    QMap<quint32, qint64> shifted = truth->index, dropped = truth->index;
+    QMap<quint32, qint64> shifted = truth->index;
     (shifted.begin() + shifted.size() / 2).value() += 1;
-    dropped.erase(dropped.begin() + dropped.size() / 3);
     fuzz::writeFile(dir + "true", indexFile(truth->index, truth->records.size()));
     fuzz::writeFile(dir + "shifted", indexFile(shifted, truth->records.size()));
-    fuzz::writeFile(dir + "dropped", indexFile(dropped, truth->records.size() / 2));
+    fuzz::writeFile(dir + "short", indexFile(truth->index, truth->records.size() / 2));
     fuzz::writeFile(dir + "new", indexFile(truth->index, truth->records.size(), kLogTime));
 }
 
-// Every block's texts, each a record of the block's time.
 static QStringList readAllBlocks(const CLog &log)
 {
     const QList<quint32> times = log.timeIndex().keys();

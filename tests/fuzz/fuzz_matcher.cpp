@@ -1,6 +1,5 @@
-// The compiled matcher against QRegExp. Input: a flag byte (bit 0: the text
-// is raw UTF-16LE, lone surrogates and all; bit 1: the pattern is), the
-// pattern's length in bytes, the pattern, the text.
+// The compiled matcher against QRegExp. Input: a flag byte (bit 0: the text is raw
+// UTF-16LE, lone surrogates and all; bit 1: the pattern is), pattern length, pattern, text.
 #include "fuzzsupport.h"
 
 #include <cmatcher.h>

@@ -30,8 +30,7 @@ static QByteArray compileAndCheck(const QByteArray &record)
         FUZZ_CHECK(decoded.toUtf8() == result); // valid UTF-8
         for (const QChar c : decoded) // no C0 or C1 control, no DEL
             FUZZ_CHECK(c.unicode() >= 0x20 && c.unicode() != 0x7F && (c.unicode() < 0x80 || c.unicode() > 0x9F));
-        static const QRegularExpression form(QStringLiteral(
-            "^\\[[upfc]\\] <\\d+,\\d+,\\d+,\\d+,\\d+> \\[[sf]\\] \\S+ \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d( .*)?$"));
+        static const QRegularExpression form(R"(^\[[upfc]\] <\d+,\d+,\d+,\d+,\d+> \[[sf]\] \S+ \d{4}-\d\d-\d\d \d\d:\d\d:\d\d( .*)?$)");
         FUZZ_CHECK(form.match(decoded).hasMatch());
         FUZZ_CHECK((record.size() > MLOG_HEADER_SIZE) == (decoded.count(QLatin1Char(' ')) > 5));
     }

@@ -1,5 +1,4 @@
-// What the fuzz targets share: the application in a folder of its own,
-// checks whose failure libFuzzer keeps with its input, and seed writing.
+// What the fuzz targets share: set-up in a folder of its own, checks, seeds.
 #ifndef FUZZSUPPORT_H
 #define FUZZSUPPORT_H
 
@@ -20,7 +19,6 @@ namespace fuzz {
 
 inline QString folder; // HOME of the process, on tmpfs when there is one
 
-// App: QApplication (offscreen) for the targets with widgets.
 template <class App = QCoreApplication>
 void setUp()
 {

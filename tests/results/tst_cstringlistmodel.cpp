@@ -1,5 +1,5 @@
 // The results model: the window of rows following the scroll position, the
-// time range of a run, progress, and cancel.
+// time range of a run, cancel and progress.
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -83,40 +83,6 @@ private slots:
         QCOMPARE(tab.model.lastBlock(), lastBlock);
     }
 
-    void progress_data()
-    {
-        QTest::addColumn<int>("blocks"); // of two records each
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<int>("step");
-        QTest::newRow("log without records") << 0 << QString() << 1;
-        QTest::newRow("filter matching nothing") << 20 << QStringLiteral("no such text") << 1;
-        QTest::newRow("50 blocks") << 50 << QString() << 1;
-        QTest::newRow("1001 blocks") << 1001 << QString() << 11;
-    }
-
-    // One maximum, then a value every `step` blocks; every block counted.
-    void progress()
-    {
-        QFETCH(int, blocks);
-        QFETCH(QString, pattern);
-        QFETCH(int, step);
-        const QString path = m_dir.filePath(QStringLiteral("progress-%1.mlog").arg(blocks));
-        QVERIFY(writeLog(path, 2 * blocks, [](int i) { return numbered(i, 2); }));
-        Results tab(path, makeFilter(pattern));
-        QSignalSpy maximum(&tab.model, &CStringListModel::valueMaximum);
-        QSignalSpy value(&tab.model, &CStringListModel::valueChanged);
-        tab.model.runFilter();
-        QCOMPARE(static_cast<QList<QVariantList> &>(maximum), QList<QVariantList>{{std::max(0, blocks - 1)}});
-        QList<QVariantList> expected;
-        for (int offset = step; offset <= blocks - 1; offset += step)
-            expected.append({offset});
-        QCOMPARE(static_cast<QList<QVariantList> &>(value), expected);
-        QCOMPARE(tab.model.rowCount(), pattern.isEmpty() ? 2 * blocks : 0);
-        tab.model.scrollMoved(50);
-        tab.model.scrollMoved(0);
-        QCOMPARE(tab.model.windowRows(), tab.model.rowCount());
-    }
-
     void cancelKeepsCountedBlocks()
     {
         const QString path = m_dir.filePath("cancel.mlog");
@@ -143,10 +109,14 @@ private slots:
         // Find goes through the rows counted only.
         QCOMPARE(model.searchForward(QStringLiteral("rec=5000"), -1), -1);
         QCOMPARE(model.searchBackward(QStringLiteral("rec="), 1000000), 3309);
-        // A new run on the same model starts over.
+        // A new run on the same model starts over: one maximum, then a value every 11 blocks.
         disconnect(canceller);
         model.scrollMoved(0);
+        QSignalSpy maximum(&model, &CStringListModel::valueMaximum), value(&model, &CStringListModel::valueChanged);
         model.runFilter();
+        QCOMPARE(static_cast<QList<QVariantList> &>(maximum), QList<QVariantList>{{1000}});
+        QCOMPARE(value.size(), 90);
+        QCOMPARE(value.last().first().toInt(), 990);
         QCOMPARE(model.rowCount(), 10010);
         QVERIFY(tab.text(0).endsWith(" rec=0"));
     }

@@ -86,8 +86,7 @@ private slots:
             const QStringList rows = filterRows(matcher, decoded);
             QCOMPARE(appendResultRows(matcher, texts, names, &bytes), rows.size());
             QCOMPARE(bytes, utf8Lines(rows));
-            for (const QString &needle : {QStringLiteral("root"), QStringLiteral("\u06630"), QStringLiteral("\uFFFD"),
-                                          QStringLiteral("t\t<"), QStringLiteral("a\tb"), QStringLiteral("0,0")})
+            for (const QString &needle : QStringList{"root", "\u06630", "\uFFFD", "t\t<", "a\tb", "0,0"})
                 QVERIFY2(rows.filter(needle).isEmpty() || RowTextProbe(needle).mayContain(texts), qPrintable(needle));
         }
         QVERIFY(!RowTextProbe(QStringLiteral("nowhere")).mayContain(texts));
@@ -119,8 +118,7 @@ private slots:
         QCOMPARE(model.blockForRow(rows.size()), blocks);
 
         QRandomGenerator random(7);
-        for (const QString &needle : {QStringLiteral("#1234"), QStringLiteral("root"), QStringLiteral("Grüße"),
-                                      QStringLiteral("\uFFFD"), QStringLiteral("\t[f]"), QStringLiteral("nowhere at all")}) {
+        for (const QString &needle : QStringList{"#1234", "root", "Grüße", "\uFFFD", "\t[f]", "nowhere at all"}) {
             QList<int> starts = {-1, 0, int(rows.size()) - 1, int(rows.size())};
             for (int i = 0; i < 6; ++i)
                 starts.append(int(random.bounded(rows.size())));
