@@ -60,12 +60,7 @@ private slots:
         QTest::addColumn<QString>("filter"); // current item of the selector
         const QVariantMap all{{"autoopen", true},   {"autofilter", true},    {"logfile", "/l/k.mlog"},
                               {"filter", "Logins"}, {"logdir", "/var/log/x"}};
-        const auto with = [&all](const QString &key, const QVariant &value) {
-            QVariantMap changed = all;
-            changed[key] = value;
-            return changed;
-        };
-        QTest::newRow("both on") << all << true << true << "Logins";
+        const auto with = [&all](const QString &key, const QVariant &value) { QVariantMap m = all; m[key] = value; return m; };
         QTest::newRow("no log file: both off") << with("logfile", QString()) << false << false << "Logins";
         QTest::newRow("no filter name: filter off") << with("filter", QString()) << true << false << "";
         QTest::newRow("name not in the selector (case)") << with("filter", "logins") << true << true << "";
@@ -106,24 +101,9 @@ private slots:
         QVERIFY(stored("logfont").canConvert<QFont>());
     }
 
-    void uncheckingLogUnchecksFilter()
+    void choosersAndCoupling()
     {
-        store({{"autoopen", true}, {"autofilter", true}, {"logfile", "/l/k.mlog"}, {"filter", "default"}});
-        CSettingsWindow dialog;
-        prepare(dialog);
-        dialog.show();
-        auto *log = child<QGroupBox>(dialog, "gbLog");
-        auto *filter = child<QGroupBox>(dialog, "gbFilter");
-        // The user's click on the check box (the key does what the mouse does).
-        QTest::keyClick(log, Qt::Key_Space);
-        QVERIFY(!log->isChecked() && !filter->isChecked());
-        dialog.accept();
-        QVERIFY(!stored("autoopen").toBool() && !stored("autofilter").toBool());
-    }
-
-    void choosers()
-    {
-        store({{"autoopen", true}, {"logfile", "/l/k.mlog"}, {"logdir", "/var/log/x"}});
+        store({{"autoopen", true}, {"autofilter", true}, {"logfile", "/l/k.mlog"}, {"filter", "default"}, {"logdir", "/var/log/x"}});
         CSettingsWindow dialog;
         prepare(dialog);
         dialog.show();
@@ -152,7 +132,12 @@ private slots:
         QCOMPARE(child<QLabel>(dialog, "lbFontSelected")->text(),
                  QStringLiteral(" Font: %1 Size: %2").arg(font.family()).arg(font.pointSize()));
         QCOMPARE(font.pointSize(), 15);
+        // Unchecking "Open log on start" unchecks "Apply filter on start"
+        // (the key does what the mouse does).
+        QTest::keyClick(child<QGroupBox>(dialog, "gbLog"), Qt::Key_Space);
+        QVERIFY(!child<QGroupBox>(dialog, "gbFilter")->isChecked());
         dialog.accept();
+        QVERIFY(!stored("autoopen").toBool() && !stored("autofilter").toBool());
         QCOMPARE(stored("logdir").toString(), m_dir.path());
         dialog.readSettings();
         QCOMPARE(dialog.chosenFont(), font);
