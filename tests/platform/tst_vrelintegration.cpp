@@ -1,42 +1,17 @@
-// The desktop integration calls the main window makes.
+// The desktop integration's About box (the main window's tests cover the
+// geometry kept through it).
 #include "vrelintegration.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 class TestVrelIntegration : public QObject
 {
     Q_OBJECT
-    QTemporaryDir dir;
-
 private slots:
-    void geometry()
-    {
-        // Saved and restored, and a hand-edited value that is no geometry; the
-        // program's own keys in the same group stay, no group is left open.
-        QSettings settings(dir.filePath("geometry.ini"), QSettings::IniFormat);
-        settings.setValue("VrelGeometry/splitterv", QByteArray("x"));
-        QWidget window, widget;
-        const QRect placed(130, 150, 640, 420), own(40, 50, 300, 200);
-        window.setGeometry(placed);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        vrelSaveGeometry(&window, &settings, false);
-        widget.setGeometry(own);
-        vrelRestoreGeometry(&widget, &settings, QRect(), false);
-        QCOMPARE(widget.geometry(), placed);
-        settings.setValue("VrelGeometry/geometry", QByteArray("not a geometry"));
-        vrelRestoreGeometry(&widget, &settings, own, false);
-        QCOMPARE(widget.geometry(), own);
-        QVERIFY(settings.group().isEmpty());
-        QCOMPARE(settings.value("VrelGeometry/splitterv").toByteArray(), QByteArray("x"));
-    }
-
     void initAndHelpMenu()
     {
         QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
