@@ -4,7 +4,6 @@
 #include "csettingswindow.h"
 
 #include <QComboBox>
-#include <QFontDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -119,19 +118,6 @@ private slots:
         press("btnLogDirSelect");
         QCOMPARE(child<QLabel>(dialog, "lbLogDirSelected")->text(), m_dir.path());
 
-        // A font chosen: the label names its family and size, OK stores it.
-        const QFont chosen(QStringLiteral("Monospace"), 15);
-        driver.other = [&](QDialog *modal) {
-            auto *fonts = qobject_cast<QFontDialog *>(modal);
-            QVERIFY(fonts);
-            fonts->setCurrentFont(chosen);
-            fonts->accept();
-        };
-        press("btnFontSelect");
-        const QFont font = dialog.chosenFont();
-        QCOMPARE(child<QLabel>(dialog, "lbFontSelected")->text(),
-                 QStringLiteral(" Font: %1 Size: %2").arg(font.family()).arg(font.pointSize()));
-        QCOMPARE(font.pointSize(), 15);
         // Unchecking "Open log on start" unchecks "Apply filter on start"
         // (the key does what the mouse does).
         QTest::keyClick(child<QGroupBox>(dialog, "gbLog"), Qt::Key_Space);
@@ -139,8 +125,6 @@ private slots:
         dialog.accept();
         QVERIFY(!stored("autoopen").toBool() && !stored("autofilter").toBool());
         QCOMPARE(stored("logdir").toString(), m_dir.path());
-        dialog.readSettings();
-        QCOMPARE(dialog.chosenFont(), font);
     }
 };
 

@@ -55,35 +55,6 @@ class TestFilterEditor : public QObject
 {
     Q_OBJECT
 private slots:
-    void eventModel_data()
-    {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QStringList>("toCheck");
-        QTest::addColumn<QStringList>("checked");
-        QTest::newRow("name in two rows") << QStringList{"a", "b", "a"} << QStringList{"a"} << QStringList{"a", "a"};
-        QTest::newRow("comma in a name") << QStringList{"x, y", "z"} << QStringList{"x, y"} << QStringList{"x", "y"};
-        QTest::newRow("name equal to the caption") << QStringList{"Select events"} << QStringList{"Select events"}
-                                                   << QStringList();
-    }
-
-    void eventModel()
-    {
-        QFETCH(QStringList, names);
-        QFETCH(QStringList, toCheck);
-        QFETCH(QStringList, checked);
-        CEventModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.fill(names);
-        model.setChecked(toCheck);
-        const QString caption = checked.isEmpty() ? QStringLiteral("Select events") : checked.join(QStringLiteral(", "));
-        QVERIFY(model.item(0)->text() == caption && model.item(0)->toolTip() == caption);
-        QCOMPARE(model.checkedEvents(), checked);
-        // Unchecking all brings the default caption back.
-        for (int row = 1; row < model.rowCount(); ++row)
-            model.item(row)->setCheckState(Qt::Unchecked);
-        QCOMPARE(model.item(0)->text(), QStringLiteral("Select events"));
-    }
-
     void eventListFollowsSourcesAndStaysOpen()
     {
         Editor editor;
