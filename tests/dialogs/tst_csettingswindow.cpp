@@ -30,7 +30,6 @@ QVariant stored(const char *key) { return QSettings().value(QStringLiteral("conf
 // A dialog as the Options command shows it: selector filled, settings read.
 void prepare(CSettingsWindow &dialog)
 {
-    dialog.filterSelector()->clear();
     dialog.filterSelector()->addItems({QStringLiteral("default"), QStringLiteral("Logins")});
     dialog.readSettings();
 }
@@ -75,8 +74,7 @@ private slots:
         store(settings);
         CSettingsWindow dialog;
         prepare(dialog);
-        QCOMPARE(child<QGroupBox>(dialog, "gbLog")->isChecked(), logChecked);
-        QCOMPARE(child<QGroupBox>(dialog, "gbFilter")->isChecked(), filterChecked);
+        QVERIFY(child<QGroupBox>(dialog, "gbLog")->isChecked() == logChecked && child<QGroupBox>(dialog, "gbFilter")->isChecked() == filterChecked);
         QCOMPARE(dialog.filterSelector()->currentText(), filter);
         QCOMPARE(child<QLabel>(dialog, "lbLogSelected")->text(), settings.value("logfile").toString());
         // Without a stored font, the application's default, not the form's.

@@ -1,5 +1,5 @@
 // Scanning logs into the time index, keeping it in the index file, and
-// reading record texts by blocks, dates, single records and ranges.
+// reading record texts by blocks, dates and ranges.
 #include "logbuilder.h"
 
 #include <QDataStream>
@@ -513,22 +513,6 @@ private slots:
         QCOMPARE(log.readRange(b.offsets[4], 0).size(), 1);
         QVERIFY(log.readRange(-1, 1000).isEmpty());
         QVERIFY(log.readRange(b.data.size() + 10, b.data.size() + 100).isEmpty());
-    }
-
-    void readRecordFromStream()
-    {
-        LogBuilder b;
-        b.add(1800000200, "/one");
-        b.add(1800000200, "/two", 9);
-        b.add(1800000200, "/three");
-        const QByteArray bytes = b.data.left(b.data.size() - 1);
-        QDataStream in(bytes), cut(bytes.mid(int(b.offsets[2]))), shortHeader(bytes.left(39));
-        const QPair<QString, int> one = CLog::readRecord(in), failed(QString(), -1);
-        QVERIFY(one.first.contains("/one"));
-        QCOMPARE(one.second, 4);
-        QCOMPARE(CLog::readRecord(in), failed);
-        QCOMPARE(CLog::readRecord(cut), failed);
-        QCOMPARE(CLog::readRecord(shortHeader), failed);
     }
 
     void appendedRecordsComeWithTheLastBlock()
