@@ -32,11 +32,11 @@ void writeSeeds(const QString &dir)
         head.insert(it.key(), it.value());
     (shifted.begin() + shifted.size() / 2).value() += 1;
     dropped.erase(dropped.begin() + dropped.size() / 3);
-    fuzz::writeFile(dir + "true", indexFile(truth->index, truth->count));
-    fuzz::writeFile(dir + "head", indexFile(head, truth->count / 2));
-    fuzz::writeFile(dir + "shifted", indexFile(shifted, truth->count));
-    fuzz::writeFile(dir + "dropped", indexFile(dropped, truth->count));
-    fuzz::writeFile(dir + "new", indexFile(truth->index, truth->count, kLogTime));
+    fuzz::writeFile(dir + "true", indexFile(truth->index, truth->records.size()));
+    fuzz::writeFile(dir + "head", indexFile(head, truth->records.size() / 2));
+    fuzz::writeFile(dir + "shifted", indexFile(shifted, truth->records.size()));
+    fuzz::writeFile(dir + "dropped", indexFile(dropped, truth->records.size()));
+    fuzz::writeFile(dir + "new", indexFile(truth->index, truth->records.size(), kLogTime));
 }
 
 // Every block's texts, each a record of the block's time.
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     FUZZ_CHECK(log.isChanged(logPath));
     log.readLog(logPath);
-    FUZZ_CHECK(!log.isIndexStale() && log.timeIndex() == truth->index && log.recordCount() == truth->count);
+    FUZZ_CHECK(!log.isIndexStale() && log.timeIndex() == truth->index && log.recordCount() == truth->records.size());
     FUZZ_CHECK(readAllBlocks(log) == truth->texts);
     return 0;
 }

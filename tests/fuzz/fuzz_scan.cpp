@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const NaiveScan naive(fuzz::bytes(data, size));
     CLog log;
     log.readLog(logPath);
-    FUZZ_CHECK(log.timeIndex() == naive.index && log.recordCount() == naive.count);
+    FUZZ_CHECK(log.timeIndex() == naive.index && log.recordCount() == naive.records.size());
     const QStringList all = readAllBlocks(log);
     FUZZ_CHECK(!log.isIndexStale() && (!naive.ascending || all == naive.texts));
 
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (first + MLOG_HEADER_SIZE <= size && le32(first) != MLOG_MAGIC)
         ++first;
     const QDateTime firstDate = CLog::firstRecordDate(logPath), lastDate = CLog::lastRecordDate(logPath);
-    FUZZ_CHECK(firstDate.isValid() == (first + MLOG_HEADER_SIZE <= size) && firstDate.isValid() == (naive.count > 0));
+    FUZZ_CHECK(firstDate.isValid() == (first + MLOG_HEADER_SIZE <= size) && firstDate.isValid() == (naive.records.size() > 0));
     FUZZ_CHECK(lastDate.isValid() == firstDate.isValid());
     if (firstDate.isValid()) {
         size_t last = size - MLOG_HEADER_SIZE;
