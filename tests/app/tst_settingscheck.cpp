@@ -45,33 +45,18 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("safe");
         const QByteArray list = kHugeList;
-        QTest::newRow("empty") << QByteArray() << true;
         QTest::newRow("plain values") << QByteArray("[config]\nlogdir=/var/log/marvok\nautoopen=true\n[filter]\nf=-300::::;;;;;;;;;;x\n") << true;
         QTest::newRow("list of 2^31-1 strings") << "[filter]\nbad=" + list + "\n" << false;
         QTest::newRow("lists nested 200000 deep") << nestedLists(200000) << false;
         QTest::newRow("lists nested 17 deep") << nestedLists(17) << false;
-        QTest::newRow("lists nested 5 deep") << nestedLists(5) << true;
-        QTest::newRow("in the general section") << "k=" + list + "\n" << false;
-        QTest::newRow("element of a list") << "[a]\nk=x, " + list + ", y\n" << false;
-        QTest::newRow("quoted prefix") << QByteArray("k=\"@Var\"iant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
-        QTest::newRow("escaped at sign") << QByteArray("k=\\x40Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
-        QTest::newRow("octal escapes") << QByteArray("k=@Variant(\\0\\0\\0\\13\\177\\377\\377\\377)\n") << false;
-        QTest::newRow("blanks after it") << "k=" + list + "  \t\n" << false;
         QTest::newRow("as a date-time") << QByteArray("k=@DateTime(\\0\\0\\0\\x0b\\0\\x7f\\xff\\xff\\xff)\n") << false;
+        QTest::newRow("quoted prefix") << QByteArray("k=\"@Var\"iant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
         QTest::newRow("after a byte order mark") << "\xef\xbb\xbfk=\xef\xbb\xbf" + list + "\n" << false;
-        QTest::newRow("line break in quotes") << "k=\"a\n[s]\nb=" + list + "\"\n" << true;
-        QTest::newRow("continued line") << "k=a\\\n" + list + "\n" << true;
         QTest::newRow("comment line") << ";k=" + list + "\n" << true;
-        QTest::newRow("comment after a value") << "k=x ;" + list + "\n" << true;
-        QTest::newRow("text after it") << "k=" + list + " x\n" << true;
-        QTest::newRow("escaped blank after it") << "k=" + list.left(list.size() - 1) + ")\\x20\n" << true;
         QTest::newRow("doubled at sign") << "k=@" + list + "\n" << true;
         QTest::newRow("image") << QByteArray("k=@Variant(\\0\\0\\0\\x46\\0\\0\\0\\0)\n") << false;
-        QTest::newRow("user type") << QByteArray("k=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5QIcon\\0)\n") << false;
-        QTest::newRow("string longer than its bytes") << QByteArray("k=@Variant(\\0\\0\\0\\n\\x7f\\xff\\xff\\xfe)\n") << false;
         QTest::newRow("truncated int") << QByteArray("k=@Variant(\\0\\0\\0\\x2\\0\\0)\n") << false;
         QTest::newRow("int") << QByteArray("k=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n") << true;
-        QTest::newRow("empty string list") << QByteArray("k=@Variant(\\0\\0\\0\\v\\0\\0\\0\\0)\n") << true;
         QTest::newRow("larger than 16 MiB") << QByteArray(16 * 1024 * 1024 + 1, 'x') << false;
     }
 
@@ -161,7 +146,7 @@ private slots:
         QTRY_COMPARE(driver.texts.size(), 1);
         QVERIFY2(driver.texts.first().contains(aside), qPrintable(driver.texts.first()));
         QCOMPARE(QSettings().value(QStringLiteral("config/logdir")).toString(), QStringLiteral("/var/log/marvok"));
-        QTest::qWait(200);
+        invoke(window, "startEvent"); // as Options does: no second warning
         QCOMPARE(driver.texts.size(), 1);
     }
 
@@ -174,11 +159,8 @@ private slots:
         splitter.addWidget(new QWidget);
         QTest::newRow("saved") << splitter.saveState() << true;
         QTest::newRow("2^31-1 sizes") << QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12) << false;
-        QTest::newRow("more sizes than bytes") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\x03\0\0\0\x05", 16) << false;
-        QTest::newRow("other magic") << QByteArray("\0\0\0\xfe\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x01", 22) << false;
         QTest::newRow("no sizes") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x01", 22) << true;
         QTest::newRow("bad orientation") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x07", 22) << false;
-        QTest::newRow("huge handle") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\x7f\xff\xff\xff\x01\0\0\0\x01", 22) << false;
         QTest::newRow("empty") << QByteArray() << false;
     }
 
@@ -193,20 +175,19 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("value");
-        const QVariant list = QStringList{QStringLiteral("a"), QStringLiteral("b")};
-        const QVariant font = QFont(QStringLiteral("Sans"), 9);
-        const QVariant map = QVariantMap{{QStringLiteral("k"), 1}};
-        const QVariant bytes = QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12);
-        for (const char *key : {"VrelGeometry/splitterv", "VrelGeometry/splitterh", "VrelGeometry/filtershow",
-                                "VrelGeometry/fileshow", "VrelGeometry/findshow", "VrelGeometry/geometry",
-                                "config/logdir", "config/logfile", "config/filter", "config/autoopen",
-                                "config/autofilter", "config/logfont", "recentFiles", "filter/f"}) {
-            QTest::addRow("%s list", key) << key << list;
-            QTest::addRow("%s font", key) << key << font;
-            QTest::addRow("%s map", key) << key << map;
-            QTest::addRow("%s bytes", key) << key << bytes;
-            QTest::addRow("%s text", key) << key << QVariant(QStringLiteral("maybe"));
-        }
+        const QVariant values[] = {QStringList{QStringLiteral("a"), QStringLiteral("b")}, QFont(QStringLiteral("Sans"), 9),
+                                   QVariantMap{{QStringLiteral("k"), 1}}, QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12),
+                                   QStringLiteral("maybe")};
+        const char *const kinds[] = {"list", "font", "map", "bytes", "text"};
+        const QPair<const char *, int> rows[] = {
+            {"VrelGeometry/splitterv", 1}, {"VrelGeometry/splitterh", 4}, {"VrelGeometry/filtershow", 0},
+            {"VrelGeometry/findshow", 4},  {"VrelGeometry/geometry", 2},  {"VrelGeometry/geometry", 3},
+            {"config/logdir", 0},          {"config/logfile", 2},         {"config/autoopen", 1},
+            {"config/logfont", 3},         {"config/logfont", 4},         {"recentFiles", 0},
+            {"filter/f", 2},
+        };
+        for (const auto &row : rows)
+            QTest::addRow("%s %s", row.first, kinds[row.second]) << row.first << values[row.second];
     }
 
     // Any key holding a value of the wrong type leaves the window as it is
