@@ -1,7 +1,6 @@
 // The window's commands driven offscreen as a user would: find, save a tab's
-// results, the log files panel and Refresh, recent files, and Options.
+// results, the log files panel and Refresh, and recent files.
 #include "apptest.h"
-#include "csettingswindow.h"
 #include "filtermatch.h"
 
 #include <linux/capability.h>
@@ -41,24 +40,20 @@ QByteArray savedForm(const mainWindow &window)
 }
 
 // The rights by which root reads any file, dropped from this thread for as
-// long as the object lives; ok() is false when they could not be dropped.
-class WithoutReadOverride
+// long as the object lives; `ok` is false when they could not be dropped.
+struct WithoutReadOverride
 {
-public:
     WithoutReadOverride()
     {
-        m_ok = syscall(SYS_capget, &m_header, m_saved) == 0;
-        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        ok = syscall(SYS_capget, &header, saved) == 0;
+        __user_cap_data_struct lowered[2] = {saved[0], saved[1]};
         lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        m_ok = m_ok && syscall(SYS_capset, &m_header, lowered) == 0;
+        ok = ok && syscall(SYS_capset, &header, lowered) == 0;
     }
-    ~WithoutReadOverride() { syscall(SYS_capset, &m_header, m_saved); }
-    bool ok() const { return m_ok; }
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2] = {};
-    bool m_ok = false;
+    ~WithoutReadOverride() { syscall(SYS_capset, &header, saved); }
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2] = {};
+    bool ok = false;
 };
 
 } // namespace
@@ -310,7 +305,7 @@ private slots:
         mainWindow window;
         DialogDriver driver;
         WithoutReadOverride unprivileged;
-        if (!unprivileged.ok() && geteuid() == 0)
+        if (!unprivileged.ok && geteuid() == 0)
             QSKIP("root reads every file here");
         window.fillLogFiles(QDir(folder.path()));
         QCOMPARE(child<QTableWidget>(window, "twFiles")->rowCount(), 1);
@@ -410,33 +405,6 @@ private slots:
         QSettings().setValue(QStringLiteral("recentFiles"), QRect(1, 2, 3, 4));
         mainWindow other;
         QVERIFY(child<QMenu>(other, "menuFile")->actions().last()->isSeparator());
-    }
-
-    void options()
-    {
-        QTemporaryDir folder;
-        const QString log = writeItems(folder.filePath(QStringLiteral("start.mlog")), 25);
-        mainWindow window;
-        DialogDriver driver;
-        // A log, the folder and both start steps chosen, then OK: the start step runs again.
-        driver.other = [&](QDialog *dialog) {
-            QCOMPARE(qobject_cast<CSettingsWindow *>(dialog)->filterSelector()->count(), filterList().size());
-            child<QLabel>(*dialog, "lbLogSelected")->setText(log);
-            child<QLabel>(*dialog, "lbLogDirSelected")->setText(folder.path());
-            child<QGroupBox>(*dialog, "gbLog")->setChecked(true);
-            child<QGroupBox>(*dialog, "gbFilter")->setChecked(true);
-            dialog->accept();
-        };
-        trigger(window, "actionOptions");
-        QCOMPARE(child<QTableWidget>(window, "twFiles")->rowCount(), 1);
-        QVERIFY(currentModel(window) && currentModel(window)->rowCount() == 25);
-        QVERIFY(QSettings().value(QStringLiteral("config/autofilter")).toBool());
-        // Cancel changes nothing and reruns nothing.
-        driver.other = nullptr;
-        QSignalSpy reads(window.logReader(), &CLog::valueMaximum);
-        trigger(window, "actionOptions");
-        QCOMPARE(reads.count(), 0);
-        QCOMPARE(driver.texts, QStringList());
     }
 };
 
