@@ -89,77 +89,49 @@ private slots:
     void initTestCase() { startApp("vrelview-test"); }
     void init() { QSettings().clear(); }
 
-    void description_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("period");
-        QTest::addColumn<QDateTime>("time");
-        QTest::addColumn<Lists>("lists");
-        QTest::addColumn<QString>("text");
-        const QDateTime t = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), kFormat);
-        QTest::newRow("refusals of root") << "r" << -86400 << QDateTime() << six({statusLabel(1)}, {}, {}, {}, {"root"})
-            << "<b>Name: </b>r<br><b>Time: </b>Last 24 hours<br><b>Status: </b>refuse [f] <br><b>User: </b>root ";
-        QTest::newRow("custom range") << "c" << -3600 << t << six()
-                                      << "<b>Name: </b>c<br><b>Time: </b>2026-01-02 09:00:00 - 2026-01-02 10:00:00";
-        QTest::newRow("slash later is a parameter")
-            << "p" << 0 << QDateTime() << six({}, {statusLabel(4)}, {"unlink"}, {"root"}, {}, {"a/b", "/etc"})
-            << "<b>Name: </b>p<br><b>Time: </b>Any time<br><b>Source: </b>file [f] <br><b>Event: </b>unlink "
-               "<br><b>Group: </b>root <br><b>Parameter: </b>a/b <br><b>Files and dirs: </b><br>/etc ";
-        QTest::newRow("markup shows as typed") << "a<b" << 0 << QDateTime() << six({}, {}, {}, {}, {}, {"<\\d+>&"})
-            << "<b>Name: </b>a&lt;b<br><b>Time: </b>Any time<br><b>Parameter: </b>&lt;\\d+&gt;&amp; ";
-        QTest::newRow("no lists") << "n" << 0 << QDateTime() << Lists() << "<b>Name: </b>n<br><b>Time: </b>Any time";
-    }
-
     void description()
     {
-        QFETCH(QString, name);
-        QFETCH(int, period);
-        QFETCH(QDateTime, time);
-        QFETCH(Lists, lists);
-        QFETCH(QString, text);
-        CFilter filter(name);
-        filter.period = period;
-        filter.time = time;
-        if (lists.isEmpty())
-            filter.reset();
-        else
-            filter.setLists(toPatternForm(lists));
-        QCOMPARE(filterDescription(filter, presets()), text);
+        const auto describe = [](const QString &name, int period, const QDateTime &time, const Lists &lists) {
+            CFilter filter(name);
+            filter.period = period;
+            filter.time = time;
+            lists.isEmpty() ? filter.reset() : filter.setLists(toPatternForm(lists));
+            return filterDescription(filter, presets());
+        };
+        QCOMPARE(describe("r", -86400, {}, six({statusLabel(1)}, {}, {}, {}, {"root"})),
+                 "<b>Name: </b>r<br><b>Time: </b>Last 24 hours<br><b>Status: </b>refuse [f] <br><b>User: </b>root ");
+        QCOMPARE(describe("c", -3600, QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), kFormat), six()),
+                 "<b>Name: </b>c<br><b>Time: </b>2026-01-02 09:00:00 - 2026-01-02 10:00:00");
+        // An entry with a slash later than first is a parameter.
+        QCOMPARE(describe("p", 0, {}, six({}, {statusLabel(4)}, {"unlink"}, {"root"}, {}, {"a/b", "/etc"})),
+                 "<b>Name: </b>p<br><b>Time: </b>Any time<br><b>Source: </b>file [f] <br><b>Event: </b>unlink "
+                 "<br><b>Group: </b>root <br><b>Parameter: </b>a/b <br><b>Files and dirs: </b><br>/etc ");
+        // Markup shows as typed.
+        QCOMPARE(describe("a<b", 0, {}, six({}, {}, {}, {}, {}, {"<\\d+>&"})),
+                 "<b>Name: </b>a&lt;b<br><b>Time: </b>Any time<br><b>Parameter: </b>&lt;\\d+&gt;&amp; ");
+        QCOMPARE(describe("n", 0, {}, {}), "<b>Name: </b>n<br><b>Time: </b>Any time");
     }
 
-    void timeChoice_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("period");
-        QTest::addColumn<QString>("time");
-        QTest::addColumn<QString>("shownAgain");
-        const QString fiveMinutes = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 10:05:00");
-        const QString instant = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 10:00:00");
-        QTest::newRow("preset") << 4 << "Last 24 hours" << -86400 << "" << "Last 24 hours";
-        QTest::newRow("300 s range is no preset") << 7 << fiveMinutes << -300 << "2026-01-02 10:05:00" << fiveMinutes;
-        QTest::newRow("start equals end") << 7 << instant << 0 << "2026-01-02 10:00:00" << instant;
-        QTest::newRow("custom entry never set") << 7 << "Set range..." << 0 << "" << "Any time";
-        QTest::newRow("unknown label") << 2 << "Yesterday" << 0 << "" << "Any time";
-    }
-
+    // The editor's date entry to the filter, and the text it shows then.
     void timeChoice()
     {
-        QFETCH(int, index);
-        QFETCH(QString, text);
-        QFETCH(int, period);
-        QFETCH(QString, time);
-        QFETCH(QString, shownAgain);
-        CFilter filter(QStringLiteral("t"));
-        filter.period = 123;
-        TimeChoice choice;
-        choice.index = index;
-        choice.count = 8;
-        choice.text = text;
-        applyTimeChoice(choice, presets(), filter);
-        QCOMPARE(filter.period, period);
-        QCOMPARE(filter.time.toString(kFormat), time);
-        QCOMPARE(timeText(filter, presets()), shownAgain);
+        const auto choose = [](int index, const QString &text) {
+            CFilter filter(QStringLiteral("t"));
+            filter.period = 123;
+            TimeChoice choice;
+            choice.index = index;
+            choice.count = 8;
+            choice.text = text;
+            applyTimeChoice(choice, presets(), filter);
+            return QStringList{QString::number(filter.period), filter.time.toString(kFormat), timeText(filter, presets())};
+        };
+        const QString fiveMinutes = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 10:05:00");
+        const QString instant = QStringLiteral("2026-01-02 10:00:00 - 2026-01-02 10:00:00");
+        QCOMPARE(choose(4, "Last 24 hours"), QStringList({"-86400", "", "Last 24 hours"}));
+        QCOMPARE(choose(7, fiveMinutes), QStringList({"-300", "2026-01-02 10:05:00", fiveMinutes})); // no preset
+        QCOMPARE(choose(7, instant), QStringList({"0", "2026-01-02 10:00:00", instant}));
+        QCOMPARE(choose(7, "Set range..."), QStringList({"0", "", "Any time"})); // the range never set
+        QCOMPARE(choose(2, "Yesterday"), QStringList({"0", "", "Any time"}));
     }
 
     void selectorCommands()
