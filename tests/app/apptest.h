@@ -43,6 +43,14 @@ QString writeRecords(const QString &path, int count, Make make)
     return file.error() == QFile::NoError ? path : QString();
 }
 
+// Writes `bytes` to `path` whole, making its folder; false when it could not.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size() && file.flush();
+}
+
 inline QByteArray readAll(const QString &path)
 {
     QFile file(path);

@@ -162,11 +162,9 @@ private slots:
         QFETCH(qint64, sizeLimit);
         QFETCH(bool, fails);
         const QString path = m_dir.filePath(target);
-        QFile::remove(path);
         const QByteArray before("kept unless saved\n");
-        QFile old(path);
-        QVERIFY(!existing || (old.open(QIODevice::WriteOnly) && old.write(before) == before.size()));
-        old.close();
+        QVERIFY(QFile::remove(path) || !QFile::exists(path));
+        QVERIFY(!existing || writeFile(path, before));
         mainWindow window;
         const auto unfiltered = qScopeGuard([] { filterList().first()->setLists({}); });
         window.show();
@@ -258,10 +256,7 @@ private slots:
         writeItems(path("kernel-index.mlog"), 50);
         writeItems(path("sameday.mlog"), 30, 1);
         writeItems(path("name with blanks.mlog"), 30, 1);
-        for (const QByteArray &bytes : {QByteArray("1234567"), QByteArray("12345678")}) {
-            QFile file(path(bytes.size() == 7 ? "x.mlog" : "y.mlog"));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        }
+        QVERIFY(writeFile(path("x.mlog"), "1234567") && writeFile(path("y.mlog"), "12345678"));
         // Neither a FIFO nor a link to one may hold up the fill.
         QCOMPARE(mkfifo(QFile::encodeName(path("pipe.mlog")).constData(), 0600), 0);
         QVERIFY(QFile::link(path("pipe.mlog"), path("link.mlog")));

@@ -127,8 +127,7 @@ private slots:
     {
         const QString shown = writeLog(m_dir.filePath(QStringLiteral("shown.mlog")), 300, 10);
         const QString path = m_dir.filePath(QStringLiteral("empty.mlog"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(256, 'x')) == 256 && file.flush());
+        QVERIFY(writeFile(path, QByteArray(256, 'x')));
         mainWindow window;
         window.openLogPath(shown);
         const QString row = firstRow(window);

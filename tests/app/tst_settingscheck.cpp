@@ -17,13 +17,6 @@ QByteArray nestedLists(int depth)
 
 const QByteArray kHugeList = "@Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)";
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
-}
-
 } // namespace
 
 class TestSettingsCheck : public QObject
@@ -72,7 +65,7 @@ private slots:
         if (!safe)
             return;
         const QString path = m_dir.filePath(QStringLiteral("raw.conf"));
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
         QSettings settings(path, QSettings::IniFormat);
         for (const QString &key : settings.allKeys())
             settings.value(key);
@@ -102,13 +95,13 @@ private slots:
     {
         const QString path = m_dir.filePath(QStringLiteral("aside.conf"));
         const QByteArray content = "k=" + kHugeList + "\n";
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
         const QString first = SettingsCheck::setAside(path);
         QCOMPARE(first, path + QStringLiteral(".unreadable"));
         QVERIFY(!QFile::exists(path));
         QCOMPARE(readAll(first), content);
         // A second one never replaces the first.
-        writeFile(path, "second");
+        QVERIFY(writeFile(path, "second"));
         const QString second = SettingsCheck::setAside(path);
         QCOMPARE(second, path + QStringLiteral(".unreadable-2"));
         QCOMPARE(readAll(first), content);
@@ -131,7 +124,7 @@ private slots:
         QFETCH(QByteArray, content);
         const QString path = QSettings().fileName();
         const QString aside = path + QStringLiteral(".unreadable");
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
         const QList<SettingsCheck::SetAside> setAside = SettingsCheck::setAsideUnsafeSettings();
         const auto removed = qScopeGuard([&] { QFile::remove(aside); });
         QCOMPARE(setAside.size(), 1);
