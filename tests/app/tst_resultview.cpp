@@ -165,49 +165,32 @@ private slots:
         QVERIFY(bar->value() == 100 && text(shownAt(view, 0)).endsWith(recordEnd(100)));
     }
 
-    void scrollToShowsRow_data()
-    {
-        QTest::addColumn<int>("row"); // -1: the last row
-        QTest::addColumn<int>("hint");
-        QTest::addColumn<int>("position"); // -1: last whole row on screen, -2: the middle one
-        QTest::newRow("last row") << -1 << int(QAbstractItemView::EnsureVisible) << -1;
-        QTest::newRow("middle at bottom") << 10000 << int(QAbstractItemView::PositionAtBottom) << -1;
-        QTest::newRow("middle at centre") << 10000 << int(QAbstractItemView::PositionAtCenter) << -2;
-        QTest::newRow("first row at bottom") << 0 << int(QAbstractItemView::PositionAtBottom) << 0;
-    }
-
-    void scrollToShowsRow()
-    {
-        QFETCH(int, row);
-        QFETCH(int, hint);
-        QFETCH(int, position);
-        QVERIFY(openNumbered(20000, 20));
-        m_model->runFilter();
-        ResultView &view = *m_view;
-        row = row < 0 ? m_model->rowCount() - 1 : row;
-        const int visible = view.visibleRows();
-        position = position == -1 ? visible - 1 : position == -2 ? (visible - 1) / 2 : position;
-        // From the other end of the rows, so that the model's window must move.
-        view.verticalScrollBar()->setValue(row < 10000 ? view.verticalScrollBar()->maximum() : 0);
-        view.scrollTo(m_model->index(row, 0), QAbstractItemView::ScrollHint(hint));
-        const QModelIndex shown = shownAt(view, position);
-        QCOMPARE(shown.row(), row);
-        QVERIFY2(text(shown).endsWith(recordEnd(row)), qPrintable(text(shown)));
-        const QRect rect = view.visualRect(shown);
-        QVERIFY(rect.top() >= 0 && rect.bottom() < view.viewport()->height());
-    }
-
-    void selectionSurvivesWindowMovesAndCopies()
+    // Rows the view scrolls to, and a selection that outlives the model's
+    // window moving away and back, through to a copy.
+    void scrollToAndSelection()
     {
         QVERIFY(openNumbered(20000, 20));
         m_model->runFilter();
         ResultView &view = *m_view;
+        QScrollBar *bar = view.verticalScrollBar();
+        const int last = m_model->rowCount() - 1, bottom = view.visibleRows() - 1;
+        const int cases[][3] = {// row, hint, position on screen
+                                {last, QAbstractItemView::EnsureVisible, bottom},
+                                {10000, QAbstractItemView::PositionAtBottom, bottom},
+                                {10000, QAbstractItemView::PositionAtCenter, bottom / 2},
+                                {0, QAbstractItemView::PositionAtBottom, 0}};
+        for (const auto &c : cases) {
+            // From the other end of the rows, so that the model's window must move.
+            bar->setValue(c[0] < 10000 ? bar->maximum() : 0);
+            view.scrollTo(m_model->index(c[0], 0), QAbstractItemView::ScrollHint(c[1]));
+            const QModelIndex shown = shownAt(view, c[2]);
+            QCOMPARE(shown.row(), c[0]);
+            QVERIFY2(text(shown).endsWith(recordEnd(c[0])), qPrintable(text(shown)));
+            QVERIFY(view.visualRect(shown).top() >= 0 && view.visualRect(shown).bottom() < view.viewport()->height());
+        }
         const QModelIndex third = m_model->index(3, 0);
         QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, view.visualRect(third).center());
-        // Far down and back: the model's window moves away and returns.
-        QScrollBar *bar = view.verticalScrollBar();
         bar->setValue(bar->maximum());
-        QVERIFY(text(shownAt(view, 0)).endsWith(recordEnd(bar->maximum())));
         QVERIFY(text(third).isEmpty());
         bar->setValue(0);
         QCOMPARE(view.selectionModel()->selectedIndexes(), QModelIndexList{third});
@@ -215,14 +198,6 @@ private slots:
         QTest::keySequence(&view, QKeySequence::Copy);
         QVERIFY(text(third).endsWith(recordEnd(3)));
         QCOMPARE(QApplication::clipboard()->text(), text(third));
-        // A click below the last row selects nothing.
-        bar->setValue(bar->maximum());
-        NumberedModel few;
-        few.growTo(2);
-        view.setModel(&few);
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, rowY(view, 5)));
-        QVERIFY(!view.selectionModel()->hasSelection());
-        QCOMPARE(bar->value(), 0);
     }
 
     // Row counts up to the largest int, and the keys that move through them.
