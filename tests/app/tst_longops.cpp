@@ -1,7 +1,6 @@
-// Filter runs, finds and saves against patterns that cost the matcher
-// milliseconds per record: a record it cannot decide stops the operation
-// with a message naming the pattern, and Cancel (its button, or Esc) ends
-// each operation within half a second while the window keeps answering.
+// Runs, finds and saves against patterns that cost milliseconds per record: a record
+// the matcher cannot decide stops the operation with a message naming the pattern,
+// and Cancel (button or Esc) ends it within half a second while the window answers.
 #include "apptest.h"
 
 namespace {
@@ -100,10 +99,9 @@ private slots:
         QTest::newRow("save, cancel button") << "save";
     }
 
-    // Each record costs a back-reference pattern some milliseconds before the
-    // next pattern of its list matches it, and a block holds a second or more
-    // of such work: the event loop must still turn every few tens of
-    // milliseconds, and a cancel end the operation at once.
+    // Each record costs a back-reference some milliseconds before the next pattern
+    // matches it, a block a second or more: the event loop must still turn every few
+    // tens of milliseconds, and a cancel end the operation at once.
     void cancelWithinHalfASecond()
     {
         QFETCH(QString, operation);
