@@ -41,21 +41,11 @@ private:
     int m_rows = 0;
 };
 
-QString text(const QModelIndex &index)
-{
-    return index.data().toString();
-}
+QString text(const QModelIndex &index) { return index.data().toString(); }
 
-// Viewport y of the middle of the row at `position` from the top.
-int rowY(const ResultView &view, int position)
-{
-    return position * view.rowHeight() + view.rowHeight() / 2;
-}
-
-QModelIndex shownAt(const ResultView &view, int position)
-{
-    return view.indexAt(QPoint(2, rowY(view, position)));
-}
+// Viewport y of the middle of the row at `position` from the top, and the row shown there.
+int rowY(const ResultView &view, int position) { return position * view.rowHeight() + view.rowHeight() / 2; }
+QModelIndex shownAt(const ResultView &view, int position) { return view.indexAt(QPoint(2, rowY(view, position))); }
 
 bool showWith(ResultView &view, QAbstractItemModel *model, QSize size = QSize(300, 200))
 {
