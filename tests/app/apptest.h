@@ -37,13 +37,18 @@ QString writeRecords(const QString &path, int count, Make make)
         record.kind = 2;
         make(i, record);
         bytes += encodeRecord(record);
-        if (bytes.size() > (1 << 20)) {
-            file.write(bytes);
-            bytes.clear();
-        }
+        if (bytes.size() > (1 << 20) || i == count - 1)
+            file.write(std::exchange(bytes, QByteArray()));
     }
-    file.write(bytes);
     return file.error() == QFile::NoError ? path : QString();
+}
+
+// Writes `bytes` to `path` whole, making its folder; false when it could not.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size() && file.flush();
 }
 
 inline QByteArray readAll(const QString &path)
@@ -53,26 +58,14 @@ inline QByteArray readAll(const QString &path)
 }
 
 template <typename T = QObject>
-T *child(const QObject &parent, const char *name)
-{
-    return parent.findChild<T *>(QLatin1String(name));
-}
+T *child(const QObject &parent, const char *name) { return parent.findChild<T *>(QLatin1String(name)); }
 
-inline void trigger(const QObject &window, const char *action)
-{
-    child<QAction>(window, action)->trigger();
-}
+inline void trigger(const QObject &window, const char *action) { child<QAction>(window, action)->trigger(); }
 
 // Calls a private slot of the window, as its signal would.
-inline void invoke(mainWindow &window, const char *slot)
-{
-    QMetaObject::invokeMethod(&window, slot, Qt::DirectConnection);
-}
+inline void invoke(mainWindow &window, const char *slot) { QMetaObject::invokeMethod(&window, slot, Qt::DirectConnection); }
 
-inline QTabWidget *resultTabs(const mainWindow &window)
-{
-    return child<QTabWidget>(window, "twLogResult");
-}
+inline QTabWidget *resultTabs(const mainWindow &window) { return child<QTabWidget>(window, "twLogResult"); }
 
 inline QAbstractItemView *currentView(const mainWindow &window)
 {
@@ -88,14 +81,12 @@ inline CStringListModel *currentModel(const mainWindow &window)
 // The row selected in the current tab; -1 when none is.
 inline int selectedRow(const mainWindow &window)
 {
-    const QModelIndexList rows = currentView(window)->selectionModel()->selectedIndexes();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return currentView(window)->selectionModel()->selectedIndexes().value(0, QModelIndex()).row();
 }
 
 inline QString firstRow(const mainWindow &window)
 {
-    QAbstractItemView *view = currentView(window);
-    return view && view->model() ? view->model()->index(0, 0).data().toString() : QString();
+    return currentModel(window) ? currentModel(window)->index(0, 0).data().toString() : QString();
 }
 
 // Calls `step` at each turn of the event loop while the window is busy

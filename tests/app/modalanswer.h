@@ -13,24 +13,22 @@
 // Polls for the active modal widget. The steps given run first, one per
 // widget, in order; each does what the user would and closes the widget.
 // After them: a message box gets `button` (else it is rejected) and its
-// text and title are kept, a file dialog is given `fileName` (empty: it is
-// rejected), any other dialog goes to `other` (none: it is rejected).
+// text is kept, a file dialog is given `fileName` (empty: it is rejected),
+// any other dialog goes to `other` (none: it is rejected).
 class DialogDriver : public QObject
 {
 public:
     using Step = std::function<void(QWidget *)>;
     explicit DialogDriver(const QList<Step> &steps = {}) : m_steps(steps)
     {
-        m_timer.setInterval(10);
         connect(&m_timer, &QTimer::timeout, this, [this] { answer(); });
-        m_timer.start();
+        m_timer.start(10);
     }
 
     QMessageBox::StandardButton button = QMessageBox::Ok;
     QString fileName;
     std::function<void(QDialog *)> other;
     QStringList texts;
-    QStringList titles;
     int fileDialogs = 0;
     int done() const { return m_done; }
     int unexpected() const { return m_unexpected; } // widgets that came up after the steps
@@ -55,10 +53,8 @@ private:
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal)
             return;
-        if (m_done < m_steps.size()) {
-            m_steps.at(m_done++)(modal);
-            return;
-        }
+        if (m_done < m_steps.size())
+            return m_steps.at(m_done++)(modal);
         if (auto *files = qobject_cast<QFileDialog *>(modal)) {
             // selectFile() leaves the typed name alone while the name field
             // has the focus, and the dialog reaches the file's folder on its
@@ -75,16 +71,13 @@ private:
             return static_cast<QDialog *>(files)->accept(); // QFileDialog::accept, through its public base
         }
         ++m_unexpected;
-        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (box)
             texts.append(box->text());
-            titles.append(box->windowTitle());
-            if (QAbstractButton *pressed = box->button(button))
-                return pressed->click();
-        } else if (auto *dialog = qobject_cast<QDialog *>(modal); dialog && other) {
-            return other(dialog);
-        }
+        if (box && box->button(button))
+            return box->button(button)->click();
         if (auto *dialog = qobject_cast<QDialog *>(modal))
-            dialog->reject();
+            other && !box ? other(dialog) : dialog->reject();
     }
 
     QTimer m_timer;

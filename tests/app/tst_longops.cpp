@@ -1,7 +1,6 @@
-// Filter runs, finds and saves against patterns that cost the matcher
-// milliseconds per record: a record it cannot decide stops the operation
-// with a message naming the pattern, and Cancel (its button, or Esc) ends
-// each operation within half a second while the window keeps answering.
+// Runs, finds and saves against patterns that cost milliseconds per record: a record
+// the matcher cannot decide stops the operation with a message naming the pattern,
+// and Cancel (button or Esc) ends it within half a second while the window answers.
 #include "apptest.h"
 
 namespace {
@@ -28,30 +27,20 @@ QList<QStringList> parameters(const QStringList &patterns)
 
 // The longest time the event loop went without a turn while it watches:
 // a timer that should fire every 10 ms notes the gaps between its calls.
-class TurnWatch
+struct TurnWatch
 {
-public:
     TurnWatch()
     {
-        m_clock.start();
-        m_last = m_clock.elapsed();
-        m_tick.setTimerType(Qt::PreciseTimer);
-        m_tick.setInterval(10);
-        QObject::connect(&m_tick, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.elapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-        m_tick.start();
+        clock.start();
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, [this] { longest = std::max(longest, clock.restart()); });
+        tick.start(10);
     }
-    qint64 longestGap() const { return std::max(m_longest, m_clock.elapsed() - m_last); }
-    qint64 now() const { return m_clock.elapsed(); }
+    qint64 longestGap() const { return std::max(longest, clock.elapsed()); }
 
-private:
-    QElapsedTimer m_clock;
-    QTimer m_tick;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
+    QElapsedTimer clock;
+    QTimer tick;
+    qint64 longest = 0;
 };
 
 } // namespace
@@ -110,10 +99,9 @@ private slots:
         QTest::newRow("save, cancel button") << "save";
     }
 
-    // Each record costs a back-reference pattern some milliseconds before the
-    // next pattern of its list matches it, and a block holds a second or more
-    // of such work: the event loop must still turn every few tens of
-    // milliseconds, and a cancel end the operation at once.
+    // Each record costs a back-reference some milliseconds before the next pattern
+    // matches it, a block a second or more: the event loop must still turn every few
+    // tens of milliseconds, and a cancel end the operation at once.
     void cancelWithinHalfASecond()
     {
         QFETCH(QString, operation);
@@ -125,19 +113,14 @@ private slots:
         DialogDriver driver;
         driver.fileName = m_dir.filePath(QStringLiteral("slow.txt"));
         window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("slow.mlog")), {block, last}));
-        QCOMPARE(currentModel(window)->rowCount(), 300);
         filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
-        if (operation != QLatin1String("run")) {
-            // The rows to search and save, counted without a cancel.
+        if (operation != QLatin1String("run")) // the rows to search and save, counted without a cancel
             trigger(window, "actionResults");
-            QCOMPARE(currentModel(window)->rowCount(), 300);
-            QVERIFY(!currentModel(window)->stop().stopped());
-        }
+        QVERIFY(currentModel(window)->rowCount() == 300 && !currentModel(window)->stop().stopped());
         TurnWatch watch;
-        qint64 pressed = -1;
+        QElapsedTimer sinceCancel;
         QTimer::singleShot(300, &window, [&] {
-            pressed = watch.now();
-            // The cancel button of the status bar, as the user clicks it.
+            sinceCancel.start();
             const QList<QPushButton *> buttons = window.statusBar()->findChildren<QPushButton *>();
             if (operation == QLatin1String("find"))
                 QTest::keyClick(&window, Qt::Key_Escape);
@@ -150,22 +133,18 @@ private slots:
             child<QLineEdit>(window, "leFind")->setText(QStringLiteral("needle"));
         else
             trigger(window, "actionResultsSave");
-        const qint64 ended = watch.now();
-        QVERIFY2(pressed >= 0, "the operation ended before the cancel");
-        qInfo("%s: ended %lld ms after the cancel; the longest time without a turn was %lld ms", qPrintable(operation),
-              ended - pressed, watch.longestGap());
-        QVERIFY2(ended - pressed < 500, qPrintable(QStringLiteral("ended %1 ms after the cancel").arg(ended - pressed)));
+        const qint64 ended = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+        QVERIFY2(ended >= 0, "the operation ended before the cancel");
+        QVERIFY2(ended < 500, qPrintable(QStringLiteral("ended %1 ms after the cancel").arg(ended)));
         QVERIFY2(watch.longestGap() < 500, qPrintable(QStringLiteral("no turn for %1 ms").arg(watch.longestGap())));
-        QVERIFY(currentModel(window)->isCancelled());
-        QVERIFY(!window.isBusy());
+        QVERIFY(currentModel(window)->isCancelled() && !window.isBusy());
         if (operation == QLatin1String("run"))
             QVERIFY(currentModel(window)->rowCount() < 300);
         if (operation == QLatin1String("save"))
             QCOMPARE(readAll(driver.fileName), QByteArray());
         if (operation == QLatin1String("find")) {
             // Nothing selected, no message: the search was called off.
-            QCOMPARE(selectedRow(window), -1);
-            QCOMPARE(driver.texts, QStringList());
+            QVERIFY(selectedRow(window) == -1 && driver.texts.isEmpty());
             QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Find cancelled."));
         }
     }
@@ -182,7 +161,6 @@ private slots:
         window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("typing.mlog")), {block}));
         filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
         trigger(window, "actionResults");
-        QCOMPARE(currentModel(window)->rowCount(), 150);
         auto *find = child<QLineEdit>(window, "leFind");
         QTimer::singleShot(200, &window, [find] { find->setText(QStringLiteral("needle")); });
         find->setText(QStringLiteral("needl"));

@@ -43,31 +43,25 @@ private slots:
             .removeRecursively();
     }
 
-    void firstStartWritesDefaults()
+    void startSettings()
     {
-        mainWindow window;
-        QCOMPARE(setting("config/logdir"), QStringLiteral("/var/log/marvok"));
-        QCOMPARE(setting("config/logfile"), QStringLiteral("/var/log/marvok/kernel.mlog"));
-        QCOMPARE(setting("config/filter"), QStringLiteral("default"));
-        QVERIFY(!QSettings().contains(QStringLiteral("config/autoopen")));
-        QVERIFY(!QSettings().contains(QStringLiteral("config/autofilter")));
-        // The index folder exists, and nothing is opened on start.
-        QVERIFY(QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).exists(QCoreApplication::applicationName()));
-        QTest::qWait(0);
-        QCOMPARE(resultTabs(window)->count(), 0);
-        // The desktop library's help menu comes last; icon-only buttons have an icon.
-        QVERIFY(qobject_cast<VrelHelpMenu *>(window.menuBar()->actions().last()->menu()));
-        QVERIFY(!child<QPushButton>(window, "btnFwd")->icon().isNull());
-    }
-
-    void existingSettingsAreKept()
-    {
+        {
+            mainWindow window;
+            QCOMPARE(setting("config/logdir"), QStringLiteral("/var/log/marvok"));
+            QCOMPARE(setting("config/logfile"), QStringLiteral("/var/log/marvok/kernel.mlog"));
+            QCOMPARE(setting("config/filter"), QStringLiteral("default"));
+            QVERIFY(!QSettings().contains(QStringLiteral("config/autoopen")) && !QSettings().contains(QStringLiteral("config/autofilter")));
+            QVERIFY(QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).exists(QCoreApplication::applicationName()));
+            // The desktop library's help menu comes last; icon-only buttons have an icon.
+            QVERIFY(qobject_cast<VrelHelpMenu *>(window.menuBar()->actions().last()->menu()));
+            QVERIFY(!child<QPushButton>(window, "btnFwd")->icon().isNull());
+        }
+        // Existing values are kept, a wrong type too.
         QSettings().setValue(QStringLiteral("config/logdir"), QStringLiteral("/srv/logs"));
-        QSettings().setValue(QStringLiteral("config/filter"), 42); // a wrong type is kept as it is
+        QSettings().setValue(QStringLiteral("config/filter"), 42);
         mainWindow window;
         QCOMPARE(setting("config/logdir"), QStringLiteral("/srv/logs"));
         QCOMPARE(QSettings().value(QStringLiteral("config/filter")).toInt(), 42);
-        QCOMPARE(setting("config/logfile"), QStringLiteral("/var/log/marvok/kernel.mlog"));
     }
 
     void windowStateRoundTrip()
@@ -89,96 +83,55 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.geometry().size(), stored.size());
-        QVERIFY(child<QWidget>(window, "gbFind")->isVisible());
-        QVERIFY(!child<QWidget>(window, "gbFile")->isVisible());
+        QVERIFY(child<QWidget>(window, "gbFind")->isVisible() && !child<QWidget>(window, "gbFile")->isVisible());
         QVERIFY(child<QWidget>(*window.centralWidget(), "gbFilter")->isVisible());
     }
 
     void sizeAndMemoryTexts()
     {
-        QCOMPARE(mainWindow::sizeToString(0), QStringLiteral("0 bytes"));
-        QCOMPARE(mainWindow::sizeToString(1000), QStringLiteral("1000 bytes"));
-        QCOMPARE(mainWindow::sizeToString(1536), QStringLiteral("1.5 kb"));
-        QCOMPARE(mainWindow::sizeToString(1100), QStringLiteral("1.0 kb"));
-        QCOMPARE(mainWindow::sizeToString(1024 * 1024), QStringLiteral("1 mb"));
         QCOMPARE(mainWindow::sizeToString(qint64(1) << 40), QStringLiteral("1024 gb"));
-        QCOMPARE(mainWindow::parseMemAvailable("MemTotal:  100 kB\nMemAvailable:    2048 kB\n"), qint64(2048) * 1024);
-        QCOMPARE(mainWindow::parseMemAvailable("MemAvailable: 77\n"), qint64(77));
-        QCOMPARE(mainWindow::parseMemAvailable("MemFree: 10 kB\n"), qint64(0));
-        QCOMPARE(mainWindow::parseMemAvailable("MemAvailable: lots kB\n"), qint64(0));
         QCOMPARE(mainWindow::parseMemAvailable(QByteArray("MemAvailable: 5 kB\0MemAvailable: 9 kB\n", 38)), qint64(5) * 1024);
         QVERIFY(mainWindow::memAvailable() > 0);
     }
 
-    void openShowsRecords()
+    // A log opened shows its records; an empty log opened after it keeps it shown and held.
+    void openShowsRecordsAndEmptyLogKeepsThem()
     {
         const QString path = writeLog(m_dir.filePath(QStringLiteral("open.mlog")), 7000, 25);
+        const QString empty = m_dir.filePath(QStringLiteral("empty.mlog"));
+        QVERIFY(writeFile(empty, QByteArray(256, 'x')));
         mainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         DialogDriver driver;
         window.openLogPath(path);
-        QCOMPARE(resultTabs(window)->tabText(0), QStringLiteral("open.mlog - default"));
-        QCOMPARE(window.windowTitle(), path + QStringLiteral(" - Vrel View Audit"));
         CStringListModel *model = currentModel(window);
-        QVERIFY(model);
         QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model->rowCount(), 7000);
-        const QString first = model->index(0, 0).data().toString();
-        QVERIFY2(first.contains(QStringLiteral("/var/tmp/file-0")) && first.contains(QLatin1Char('\t')), qPrintable(first));
-        // Record 6 is refused: shaded red; record 0 is not.
-        QCOMPARE(model->index(6, 0).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(255, 0, 0, 128));
-        QVERIFY(!model->index(0, 0).data(Qt::BackgroundRole).isValid());
-        // Scrolling to the end loads the last rows.
+        const QString row = firstRow(window);
         currentView(window)->scrollToBottom();
         QTRY_VERIFY(model->index(6999, 0).data().toString().contains(QStringLiteral("/var/tmp/file-6999")));
-        QVERIFY(!window.isBusy());
-        QVERIFY(child<QAction>(window, "actionOpen")->isEnabled());
         QCOMPARE(setting("recentFiles"), path + QLatin1Char(';'));
-        QCOMPARE(driver.texts, QStringList());
         // The same unchanged log is not read again.
         QSignalSpy maximum(window.logReader(), &CLog::valueMaximum);
         window.openLogPath(path);
         QCOMPARE(maximum.count(), 0);
-    }
-
-    void noEntriesFound()
-    {
-        const QString shown = writeLog(m_dir.filePath(QStringLiteral("shown.mlog")), 300, 10);
-        const QString path = m_dir.filePath(QStringLiteral("empty.mlog"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(256, 'x')) == 256);
-        file.close();
-        mainWindow window;
-        window.openLogPath(shown);
-        const QString row = firstRow(window);
-        QVERIFY(row.contains(QStringLiteral("<4000,1,0,0,0>")));
-
-        DialogDriver driver;
-        window.openLogPath(path);
+        QCOMPARE(driver.texts, QStringList());
+        window.openLogPath(empty);
         QCOMPARE(driver.texts, QStringList("No entries found!"));
-        QCOMPARE(driver.titles, QStringList("Warning"));
-        // The log shown stays the log held: the tab, its rows and both titles.
-        QCOMPARE(window.logReader()->logPath(), shown);
-        QCOMPARE(window.windowTitle(), shown + QStringLiteral(" - Vrel View Audit"));
-        QCOMPARE(firstRow(window), row);
+        QCOMPARE(window.windowTitle(), path + QStringLiteral(" - Vrel View Audit"));
         invoke(window, "actionResultsPress");
-        QCOMPARE(resultTabs(window)->tabText(0), QStringLiteral("shown.mlog - default"));
-        QCOMPARE(firstRow(window), row);
+        QCOMPARE(resultTabs(window)->tabText(0), QStringLiteral("open.mlog - default"));
+        QVERIFY(firstRow(window) == row && row.contains(QStringLiteral("<4000,1,0,0,0>")));
         // Asked again, the unchanged empty log is not read and not reported again.
-        window.openLogPath(path);
+        window.openLogPath(empty);
         QCOMPARE(driver.texts.size(), 1);
     }
 
     void largeFileQuestion()
     {
         const QString path = m_dir.filePath(QStringLiteral("large.mlog"));
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(encodeRecord(MlogRecord()));
-            QVERIFY(file.resize(104857600)); // exactly 100 MiB: never asked
-        }
+        QVERIFY(QFile(writeRecords(path, 1, [](int, MlogRecord &) {})).resize(104857600)); // exactly 100 MiB: never asked
         mainWindow window;
         DialogDriver driver;
         driver.button = QMessageBox::No;
@@ -187,11 +140,8 @@ private slots:
         QCOMPARE(driver.texts.size(), 0);
         QVERIFY(QFile(path).resize(104857601));
         QSignalSpy maximum(window.logReader(), &CLog::valueMaximum);
-        QVERIFY(!window.loadLog(path));
-        QCOMPARE(driver.titles, QStringList("Large file size"));
-        QVERIFY(driver.texts.value(0).startsWith(
-            QStringLiteral("You are trying to load a 100 mb log with an available memory of 1000 bytes.")));
-        QCOMPARE(maximum.count(), 0);
+        QVERIFY(!window.loadLog(path) && maximum.count() == 0);
+        QVERIFY(driver.texts.value(0).startsWith(QStringLiteral("You are trying to load a 100 mb log with an available memory of 1000 bytes.")));
         // Memory that cannot be told: never asked.
         window.memAvailableSource = [] { return qint64(0); };
         QVERIFY(window.loadLog(path));
@@ -217,11 +167,8 @@ private slots:
         });
         esc.start(1);
         window.loadLog(path);
-        QVERIFY(window.logReader()->isCancelled());
-        QVERIFY(window.logReader()->recordCount() < 200000);
-        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Read finished!"));
-        QVERIFY(!window.isBusy());
-        QVERIFY(window.statusBar()->findChildren<QProgressBar *>().isEmpty());
+        QVERIFY(window.logReader()->isCancelled() && window.logReader()->recordCount() < 200000);
+        QVERIFY(!window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty());
     }
 
     void tabsNewCloseAndSwitch()
@@ -235,34 +182,24 @@ private slots:
         QTabWidget *tabs = resultTabs(window);
         DialogDriver driver;
         invoke(window, "tabNew");
-        QCOMPARE(tabs->tabText(0), QStringLiteral("New"));
-        QVERIFY(!tabs->tabsClosable());
+        QVERIFY(tabs->tabText(0) == QStringLiteral("New") && !tabs->tabsClosable());
         window.openLogPath(inside);
-        QCOMPARE(tabs->tabText(0), QStringLiteral("a.mlog - default"));
         invoke(window, "tabNew");
-        QCOMPARE(tabs->count(), 2);
-        QVERIFY(tabs->tabsClosable());
-        QCOMPARE(tabs->currentIndex(), 1);
+        QVERIFY(tabs->currentIndex() == 1 && tabs->tabsClosable());
         // A tab that never showed results opens nothing and warns of nothing.
         tabs->setCurrentIndex(0);
         tabs->setCurrentIndex(1);
         QCOMPARE(window.logReader()->logPath(), inside);
-
         window.openLogPath(outside);
-        QCOMPARE(tabs->tabText(1), QStringLiteral("b.mlog - default"));
-        QCOMPARE(currentModel(window)->rowCount(), 500);
         tabs->setCurrentIndex(0);
-        QCOMPARE(window.logReader()->logPath(), inside);
         // Back to the tab of the log outside the log folder: exactly that file again.
         tabs->setCurrentIndex(1);
         QCOMPARE(window.logReader()->logPath(), outside);
         QCOMPARE(driver.texts, QStringList());
-
         // Closing the last but one tab hides the close buttons; the last one stays.
         QMetaObject::invokeMethod(&window, "tabClose", Qt::DirectConnection, Q_ARG(int, 1));
         QVERIFY(!tabs->tabsClosable());
         QCOMPARE(window.logReader()->logPath(), inside);
-        QCOMPARE(window.tabs().size(), 1);
         QMetaObject::invokeMethod(&window, "tabClose", Qt::DirectConnection, Q_ARG(int, 0));
         QCOMPARE(tabs->count(), 1);
     }
@@ -288,7 +225,6 @@ private slots:
         QTabWidget *tabs = resultTabs(window);
         window.openLogPath(a);
         invoke(window, "tabNew");
-        // Once b's filter run counts, try to switch to a's tab.
         bool stayed = false;
         QTimer poll;
         whileBusy(poll, window, [&] {

@@ -1,6 +1,5 @@
-// Settings files that Qt cannot read safely: the check of the raw file, the
-// setting aside at start with its warning, splitter states, and stored
-// values of the wrong type.
+// Settings files that Qt cannot read safely: the check of the raw file, the setting
+// aside at start with its warning, splitter states, and stored values of the wrong type.
 #include "apptest.h"
 #include "settingscheck.h"
 
@@ -16,13 +15,6 @@ QByteArray nestedLists(int depth)
 }
 
 const QByteArray kHugeList = "@Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)";
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
-}
 
 } // namespace
 
@@ -45,33 +37,18 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("safe");
         const QByteArray list = kHugeList;
-        QTest::newRow("empty") << QByteArray() << true;
         QTest::newRow("plain values") << QByteArray("[config]\nlogdir=/var/log/marvok\nautoopen=true\n[filter]\nf=-300::::;;;;;;;;;;x\n") << true;
         QTest::newRow("list of 2^31-1 strings") << "[filter]\nbad=" + list + "\n" << false;
         QTest::newRow("lists nested 200000 deep") << nestedLists(200000) << false;
         QTest::newRow("lists nested 17 deep") << nestedLists(17) << false;
-        QTest::newRow("lists nested 5 deep") << nestedLists(5) << true;
-        QTest::newRow("in the general section") << "k=" + list + "\n" << false;
-        QTest::newRow("element of a list") << "[a]\nk=x, " + list + ", y\n" << false;
-        QTest::newRow("quoted prefix") << QByteArray("k=\"@Var\"iant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
-        QTest::newRow("escaped at sign") << QByteArray("k=\\x40Variant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
-        QTest::newRow("octal escapes") << QByteArray("k=@Variant(\\0\\0\\0\\13\\177\\377\\377\\377)\n") << false;
-        QTest::newRow("blanks after it") << "k=" + list + "  \t\n" << false;
         QTest::newRow("as a date-time") << QByteArray("k=@DateTime(\\0\\0\\0\\x0b\\0\\x7f\\xff\\xff\\xff)\n") << false;
+        QTest::newRow("quoted prefix") << QByteArray("k=\"@Var\"iant(\\0\\0\\0\\x0b\\x7f\\xff\\xff\\xff)\n") << false;
         QTest::newRow("after a byte order mark") << "\xef\xbb\xbfk=\xef\xbb\xbf" + list + "\n" << false;
-        QTest::newRow("line break in quotes") << "k=\"a\n[s]\nb=" + list + "\"\n" << true;
-        QTest::newRow("continued line") << "k=a\\\n" + list + "\n" << true;
         QTest::newRow("comment line") << ";k=" + list + "\n" << true;
-        QTest::newRow("comment after a value") << "k=x ;" + list + "\n" << true;
-        QTest::newRow("text after it") << "k=" + list + " x\n" << true;
-        QTest::newRow("escaped blank after it") << "k=" + list.left(list.size() - 1) + ")\\x20\n" << true;
         QTest::newRow("doubled at sign") << "k=@" + list + "\n" << true;
         QTest::newRow("image") << QByteArray("k=@Variant(\\0\\0\\0\\x46\\0\\0\\0\\0)\n") << false;
-        QTest::newRow("user type") << QByteArray("k=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5QIcon\\0)\n") << false;
-        QTest::newRow("string longer than its bytes") << QByteArray("k=@Variant(\\0\\0\\0\\n\\x7f\\xff\\xff\\xfe)\n") << false;
         QTest::newRow("truncated int") << QByteArray("k=@Variant(\\0\\0\\0\\x2\\0\\0)\n") << false;
         QTest::newRow("int") << QByteArray("k=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n") << true;
-        QTest::newRow("empty string list") << QByteArray("k=@Variant(\\0\\0\\0\\v\\0\\0\\0\\0)\n") << true;
         QTest::newRow("larger than 16 MiB") << QByteArray(16 * 1024 * 1024 + 1, 'x') << false;
     }
 
@@ -83,11 +60,10 @@ private slots:
         QFETCH(bool, safe);
         const SettingsCheck check(content);
         QVERIFY2(check.isSafe() == safe, qPrintable(check.problem()));
-        QCOMPARE(check.problem().isEmpty(), safe);
         if (!safe)
             return;
         const QString path = m_dir.filePath(QStringLiteral("raw.conf"));
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
         QSettings settings(path, QSettings::IniFormat);
         for (const QString &key : settings.allKeys())
             settings.value(key);
@@ -113,21 +89,14 @@ private slots:
         QCOMPARE(check.streamedValues(), 5);
     }
 
+    // A file set aside never replaces one set aside before.
     void setAsideKeepsTheFile()
     {
         const QString path = m_dir.filePath(QStringLiteral("aside.conf"));
-        const QByteArray content = "k=" + kHugeList + "\n";
-        writeFile(path, content);
-        const QString first = SettingsCheck::setAside(path);
-        QCOMPARE(first, path + QStringLiteral(".unreadable"));
-        QVERIFY(!QFile::exists(path));
-        QCOMPARE(readAll(first), content);
-        // A second one never replaces the first.
-        writeFile(path, "second");
-        const QString second = SettingsCheck::setAside(path);
-        QCOMPARE(second, path + QStringLiteral(".unreadable-2"));
-        QCOMPARE(readAll(first), content);
-        QCOMPARE(readAll(second), QByteArray("second"));
+        QVERIFY(writeFile(path, "first") && SettingsCheck::setAside(path) == path + QStringLiteral(".unreadable"));
+        QVERIFY(writeFile(path, "second") && SettingsCheck::setAside(path) == path + QStringLiteral(".unreadable-2"));
+        QVERIFY(!QFile::exists(path) && readAll(path + QStringLiteral(".unreadable")) == "first");
+        QCOMPARE(readAll(path + QStringLiteral(".unreadable-2")), QByteArray("second"));
         QCOMPARE(SettingsCheck::setAside(m_dir.filePath(QStringLiteral("missing.conf"))), QString());
     }
 
@@ -138,20 +107,17 @@ private slots:
         QTest::newRow("lists nested 200000 deep") << nestedLists(200000);
     }
 
-    // The check, as main runs it, moves the file aside whole, and QSettings
-    // then reads nothing of it; the window starts from defaults and says once
-    // where the file went.
+    // The check, as main runs it, moves the file aside whole and QSettings reads
+    // nothing of it; the window starts from defaults and says once where it went.
     void startSetsAsideAndWarns()
     {
         QFETCH(QByteArray, content);
         const QString path = QSettings().fileName();
         const QString aside = path + QStringLiteral(".unreadable");
-        writeFile(path, content);
+        QVERIFY(writeFile(path, content));
         const QList<SettingsCheck::SetAside> setAside = SettingsCheck::setAsideUnsafeSettings();
         const auto removed = qScopeGuard([&] { QFile::remove(aside); });
-        QCOMPARE(setAside.size(), 1);
-        QCOMPARE(setAside.first().file, path);
-        QCOMPARE(setAside.first().movedTo, aside);
+        QVERIFY(setAside.size() == 1 && setAside.first().file == path && setAside.first().movedTo == aside);
         QCOMPARE(readAll(aside), content);
         QCOMPARE(QSettings().allKeys(), QStringList());
         QVERIFY(SettingsCheck::setAsideUnsafeSettings().isEmpty());
@@ -161,7 +127,7 @@ private slots:
         QTRY_COMPARE(driver.texts.size(), 1);
         QVERIFY2(driver.texts.first().contains(aside), qPrintable(driver.texts.first()));
         QCOMPARE(QSettings().value(QStringLiteral("config/logdir")).toString(), QStringLiteral("/var/log/marvok"));
-        QTest::qWait(200);
+        invoke(window, "startEvent"); // as Options does: no second warning
         QCOMPARE(driver.texts.size(), 1);
     }
 
@@ -174,11 +140,7 @@ private slots:
         splitter.addWidget(new QWidget);
         QTest::newRow("saved") << splitter.saveState() << true;
         QTest::newRow("2^31-1 sizes") << QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12) << false;
-        QTest::newRow("more sizes than bytes") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\x03\0\0\0\x05", 16) << false;
-        QTest::newRow("other magic") << QByteArray("\0\0\0\xfe\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x01", 22) << false;
-        QTest::newRow("no sizes") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x01", 22) << true;
         QTest::newRow("bad orientation") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\xff\xff\xff\xff\x01\0\0\0\x07", 22) << false;
-        QTest::newRow("huge handle") << QByteArray("\0\0\0\xff\0\0\0\x01\0\0\0\0\x01\x7f\xff\xff\xff\x01\0\0\0\x01", 22) << false;
         QTest::newRow("empty") << QByteArray() << false;
     }
 
@@ -193,24 +155,20 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("value");
-        const QVariant list = QStringList{QStringLiteral("a"), QStringLiteral("b")};
-        const QVariant font = QFont(QStringLiteral("Sans"), 9);
-        const QVariant map = QVariantMap{{QStringLiteral("k"), 1}};
-        const QVariant bytes = QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12);
-        for (const char *key : {"VrelGeometry/splitterv", "VrelGeometry/splitterh", "VrelGeometry/filtershow",
-                                "VrelGeometry/fileshow", "VrelGeometry/findshow", "VrelGeometry/geometry",
-                                "config/logdir", "config/logfile", "config/filter", "config/autoopen",
-                                "config/autofilter", "config/logfont", "recentFiles", "filter/f"}) {
-            QTest::addRow("%s list", key) << key << list;
-            QTest::addRow("%s font", key) << key << font;
-            QTest::addRow("%s map", key) << key << map;
-            QTest::addRow("%s bytes", key) << key << bytes;
-            QTest::addRow("%s text", key) << key << QVariant(QStringLiteral("maybe"));
-        }
+        const QVariant values[] = {QStringList{QStringLiteral("a"), QStringLiteral("b")}, QFont(QStringLiteral("Sans"), 9),
+                                   QVariantMap{{QStringLiteral("k"), 1}}, QByteArray("\0\0\0\xff\0\0\0\0\x7f\xff\xff\xff", 12),
+                                   QStringLiteral("maybe")};
+        const char *const kinds[] = {"list", "font", "map", "bytes", "text"};
+        const QPair<const char *, int> rows[] = {
+            {"VrelGeometry/splitterv", 1}, {"VrelGeometry/filtershow", 0}, {"VrelGeometry/findshow", 4},
+            {"VrelGeometry/geometry", 3},  {"config/logdir", 0},          {"config/autoopen", 1},
+            {"config/logfont", 4},         {"recentFiles", 2},            {"filter/f", 2},
+        };
+        for (const auto &row : rows)
+            QTest::addRow("%s %s", row.first, kinds[row.second]) << row.first << values[row.second];
     }
 
-    // Any key holding a value of the wrong type leaves the window as it is
-    // with no settings at all.
+    // Any key holding a value of the wrong type leaves the window as with no settings.
     void wrongTypesGiveDefaults()
     {
         QFETCH(QString, key);

@@ -1,6 +1,6 @@
 // The Options dialog: what it reads from the settings, what OK writes back
 // (and leaves), the coupling of its check boxes, and its choosers.
-#include "../app/dialogdriver.h"
+#include "../app/modalanswer.h"
 #include "csettingswindow.h"
 
 #include <QComboBox>
