@@ -52,6 +52,27 @@ private slots:
         QCOMPARE(other.model.windowFirstRow(), 0);
     }
 
+    // Shaded: the text holds ">", exactly one white-space character, "[f]".
+    void refusalShading()
+    {
+        const QVector<QPair<QByteArray, bool>> payloads{
+            {"text> [f] inside", true}, {"text>  [f] two blanks", false}, {"text>[f] none", false},
+            {"text> [F] upper", false}, {"text>\t[f] control char", true}, {"end> [f", false}};
+        QVector<MlogRecord> records{fileRecord(0, "plain", true), fileRecord(0, "plain")};
+        for (const auto &payload : payloads)
+            records.append(fileRecord(0, payload.first));
+        const QString path = m_dir.filePath("shading.mlog");
+        QVERIFY(writeLog(path, records));
+        Results tab(path);
+        tab.model.runFilter();
+        QCOMPARE(tab.model.rowCount(), records.size());
+        for (int row = 0; row < records.size(); ++row) {
+            const QVariant background = tab.model.index(row, 0).data(Qt::BackgroundRole);
+            QCOMPARE(background.isValid(), row == 0 || (row > 1 && payloads.at(row - 2).second));
+            QVERIFY(!background.isValid() || background.value<QBrush>().color() == QColor(255, 0, 0, 128));
+        }
+    }
+
     void timeRange_data()
     {
         QTest::addColumn<qint32>("period");
