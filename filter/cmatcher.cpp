@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 // Filter patterns use QRegExp's syntax, but QRegExp is slow in the loops
 // that test millions of records. Every pattern is therefore parsed here
@@ -691,9 +692,12 @@ public:
     }
 
 private:
-    bool equalAt(const ushort *h, qsizetype start) const
+    friend class NeedleSet;
+
+    // `keysSeen`: whether every key is known to be in place already.
+    bool equalAt(const ushort *h, qsizetype start, bool keysSeen) const
     {
-        if (m_keysCoverAll)
+        if (m_keysCoverAll && keysSeen)
             return true;
         for (const Unit &u : m_units) {
             if (h[start + u.offset] != u.ch)
@@ -703,11 +707,11 @@ private:
     }
 
     // Bit 2k of `bits` marks a candidate start at from + k.
-    qsizetype firstOf(quint32 bits, const ushort *h, qsizetype from) const
+    qsizetype firstOf(quint32 bits, const ushort *h, qsizetype from, bool keysSeen = true) const
     {
         while (bits) {
             const qsizetype start = from + __builtin_ctz(bits) / 2;
-            if (equalAt(h, start))
+            if (equalAt(h, start, keysSeen))
                 return start;
             bits &= bits - 1;
             bits &= bits - 1; // both bytes of the unit
@@ -732,7 +736,7 @@ private:
             bool keys = true;
             for (int k = 0; k < K; ++k)
                 keys = keys && h[from + m_key[k].offset] == m_key[k].ch;
-            if (keys && equalAt(h, from))
+            if (keys && equalAt(h, from, true))
                 return from;
         }
         return -1;
@@ -827,6 +831,116 @@ private:
     bool m_keysCoverAll = false;
 };
 
+// Several needles looked for in one pass over a text, each by its two
+// rarest characters: a text that holds none of them, as most texts a filter
+// passes over, costs about one search instead of one per needle.
+class NeedleSet
+{
+public:
+    explicit NeedleSet(std::vector<const Needle *> needles)
+        : m_needles(std::move(needles))
+    {
+        for (const Needle *needle : m_needles)
+            m_keys.push_back({needle->m_key[0], needle->m_key[needle->m_keys > 1 ? 1 : 0]});
+    }
+
+    // Whether one of the needles lies somewhere in `hay`.
+    bool anyIn(QStringView hay) const
+    {
+        for (size_t first = 0; first < m_needles.size(); first += kGroup) {
+            if (groupIn(first, std::min(m_needles.size(), first + kGroup), hay))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    // Needles scanned together: their characters stay in registers.
+    static constexpr size_t kGroup = 4;
+
+    bool groupIn(size_t first, size_t end, QStringView hay) const
+    {
+        const Needle *const *group = m_needles.data() + first;
+        const size_t count = end - first;
+        // The last start where every needle of the group fits.
+        qsizetype last = hay.size();
+        for (size_t i = 0; i < count; ++i)
+            last = std::min(last, hay.size() - group[i]->m_span);
+#ifdef __x86_64__
+        static const bool avx2 = __builtin_cpu_supports("avx2");
+        const ushort *h = reinterpret_cast<const ushort *>(hay.utf16());
+        if (avx2 && last >= 15) {
+            switch (count) {
+            case 1: return scanWide<1>(first, h, hay.size(), last);
+            case 2: return scanWide<2>(first, h, hay.size(), last);
+            case 3: return scanWide<3>(first, h, hay.size(), last);
+            default: return scanWide<4>(first, h, hay.size(), last);
+            }
+        }
+#endif
+        for (size_t i = 0; i < count; ++i) {
+            if (group[i]->find(hay, 0) >= 0)
+                return true;
+        }
+        return false;
+    }
+
+#ifdef __x86_64__
+    // Sixteen starts at a time for all N needles, then one last step that
+    // ends where the longest needle last fits (starts already done are
+    // masked off), then the few starts beyond where only shorter ones fit.
+    template<size_t N>
+    __attribute__((target("avx2"))) bool scanWide(size_t first, const ushort *h, qsizetype n, qsizetype last) const
+    {
+        const Needle *const *group = m_needles.data() + first;
+        __m256i want[N][2];
+        int offset[N][2];
+#pragma GCC unroll 4
+        for (size_t i = 0; i < N; ++i) {
+            for (int k = 0; k < 2; ++k) {
+                want[i][k] = _mm256_set1_epi16(short(m_keys[first + i][k].ch));
+                offset[i][k] = m_keys[first + i][k].offset;
+            }
+        }
+        const auto hits = [&](size_t i, qsizetype f) __attribute__((target("avx2"))) {
+            const __m256i a = _mm256_cmpeq_epi16(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + offset[i][0])), want[i][0]);
+            const __m256i b = _mm256_cmpeq_epi16(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + offset[i][1])), want[i][1]);
+            return quint32(_mm256_movemask_epi8(_mm256_and_si256(a, b)));
+        };
+        qsizetype f = 0;
+        for (; f + 15 <= last; f += 16) {
+#pragma GCC unroll 4
+            for (size_t i = 0; i < N; ++i) {
+                const quint32 bits = hits(i, f);
+                if (bits && group[i]->firstOf(bits, h, f, false) >= 0)
+                    return true;
+            }
+        }
+        if (f <= last) {
+            const qsizetype g = last - 15;
+            const quint32 keep = quint32(~((quint64(1) << (2 * (f - g))) - 1));
+            for (size_t i = 0; i < N; ++i) {
+                const quint32 bits = hits(i, g) & keep;
+                if (bits && group[i]->firstOf(bits, h, g, false) >= 0)
+                    return true;
+            }
+        }
+        for (size_t i = 0; i < N; ++i) {
+            for (qsizetype start = last + 1; start <= n - group[i]->m_span; ++start) {
+                if (group[i]->equalAt(h, start, false))
+                    return true;
+            }
+        }
+        return false;
+    }
+#endif
+
+    std::vector<const Needle *> m_needles;
+    std::vector<std::array<Needle::Unit, 2>> m_keys; // the two rarest of each needle
+};
+
 // ------------------------------------------------------------- patterns
 
 using Verdict = CMatcher::Verdict;
@@ -841,12 +955,20 @@ class Pattern
 public:
     virtual ~Pattern() = default;
     virtual Verdict search(const QString &text) const = 0;
+    // Adds needles one of which every text that matches holds; false when
+    // the pattern has no such needles.
+    virtual bool needles(std::vector<const Needle *> *out) const
+    {
+        Q_UNUSED(out);
+        return false;
+    }
 };
 
 class NeverPattern : public Pattern
 {
 public:
     Verdict search(const QString &) const override { return Verdict::NoMatch; }
+    bool needles(std::vector<const Needle *> *) const override { return true; }
 };
 
 // Processor time of this thread: a probe must not count the time the
@@ -989,6 +1111,14 @@ public:
     Verdict search(const QString &text) const override
     {
         return verdictOf(find(text));
+    }
+    bool needles(std::vector<const Needle *> *out) const override
+    {
+        const Needle &needle = m_required.isEmpty() ? m_needle : m_required;
+        if (needle.isEmpty())
+            return false;
+        out->push_back(&needle);
+        return true;
     }
 
 private:
@@ -1324,6 +1454,12 @@ public:
             m_needles.emplace_back(needle);
     }
     bool valid() const { return expression(0).isValid(); }
+    bool needles(std::vector<const Needle *> *out) const override
+    {
+        for (const Needle &needle : m_needles)
+            out->push_back(&needle);
+        return !m_needles.empty();
+    }
 
     Verdict search(const QString &text) const override
     {
@@ -1396,6 +1532,12 @@ public:
                 return Verdict::Match;
         }
         return Verdict::NoMatch;
+    }
+    bool needles(std::vector<const Needle *> *out) const override
+    {
+        for (const Needle &needle : m_needles)
+            out->push_back(&needle);
+        return true;
     }
 
 private:
@@ -1507,6 +1649,9 @@ struct CMatcher::List
 {
     std::vector<std::unique_ptr<Pattern>> patterns;
     QStringList sources;
+    // The needles of all patterns, when every pattern has some and there
+    // are several: a text without any of them matches no pattern.
+    std::optional<NeedleSet> needles;
 };
 
 CMatcher::CMatcher(const QList<QStringList> &lists)
@@ -1519,6 +1664,12 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
         for (const QString &pattern : list)
             compiled->patterns.push_back(compile(pattern));
         compiled->sources = list;
+        std::vector<const Needle *> needles;
+        bool all = true;
+        for (const auto &pattern : compiled->patterns)
+            all = all && pattern->needles(&needles);
+        if (all && needles.size() > 1)
+            compiled->needles.emplace(std::move(needles));
         m_lists.push_back(std::move(compiled));
     }
 }
@@ -1531,6 +1682,8 @@ CMatcher::Verdict CMatcher::verdict(const QString &text, QString *costly) const
     // so an undecided list only counts when every other list is satisfied.
     const QString *open = nullptr;
     for (const auto &list : m_lists) {
+        if (list->needles && !list->needles->anyIn(text))
+            return Verdict::NoMatch;
         const QString *undecided = nullptr;
         bool found = false;
         for (size_t i = 0; i < list->patterns.size(); ++i) {

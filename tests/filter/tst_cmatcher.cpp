@@ -73,6 +73,36 @@ private slots:
         QCOMPARE(disagreement(classes, characters), QString());
     }
 
+    // A list is any of its patterns. The needles of all its patterns are
+    // looked for in one pass: an occurrence at any place of a text of any
+    // length, across the vector widths and the ends, must still count.
+    void listIsAnyOfItsPatterns()
+    {
+        const QStringList events = toPatternForm(QList<QStringList>{{}, {}, {"open", "unlink"}, {}, {}, {}}).at(2);
+        const QList<QStringList> lists{events, {"passwd|shadow"}, {"ab", "xyzxyzxyz"}, {"k", "zz|yy"},
+                                       {"q1", "q2", "q3", "q4", "q5|q6"}, {"a^b", "zq"}, {R"((q)\1)", "zq"}};
+        const QStringList words{"[s] open", "[f] unlink", "[s] openat", "passwd", "shadow", "passw", "ab", "xyzxyzxyz",
+                                "xyzxyzxy", "k", "yy", "q5", "q6", "zq", "qq"};
+        for (const QStringList &list : lists) {
+            const CMatcher matcher({list});
+            QList<QRegExp> rxs;
+            for (const QString &pattern : list)
+                rxs << QRegExp(pattern, Qt::CaseSensitive, QRegExp::RegExp);
+            for (const QString &word : words) {
+                for (int length = 0; length <= 40; ++length) {
+                    for (int at = 0; at <= length; ++at) {
+                        const QString text = QString(at, '-') + word + QString(length - at, '-');
+                        bool expected = false;
+                        for (QRegExp &rx : rxs)
+                            expected = expected || rx.indexIn(text) != -1;
+                        if (matcher.matches(text) != expected)
+                            QFAIL(qPrintable(QStringLiteral("list \"%1\" text \"%2\"").arg(list.join('\t'), text)));
+                    }
+                }
+            }
+        }
+    }
+
     // No pattern makes one text cost more than a few milliseconds: what an
     // engine cannot decide within its limits is undecided, never a non-match.
     void workPerTextIsBounded()
