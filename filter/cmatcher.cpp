@@ -840,8 +840,13 @@ public:
     explicit NeedleSet(std::vector<const Needle *> needles)
         : m_needles(std::move(needles))
     {
-        for (const Needle *needle : m_needles)
-            m_keys.push_back({needle->m_key[0], needle->m_key[needle->m_keys > 1 ? 1 : 0]});
+        for (size_t i = 0; i < m_needles.size(); ++i) {
+            const Needle &needle = *m_needles[i];
+            m_keys.push_back({needle.m_key[0], needle.m_key[needle.m_keys > 1 ? 1 : 0]});
+            if (i % kGroup == 0)
+                m_groupSpans.push_back(0);
+            m_groupSpans.back() = std::max(m_groupSpans.back(), needle.m_span);
+        }
     }
 
     // Whether one of the needles lies somewhere in `hay`.
@@ -863,9 +868,7 @@ private:
         const Needle *const *group = m_needles.data() + first;
         const size_t count = end - first;
         // The last start where every needle of the group fits.
-        qsizetype last = hay.size();
-        for (size_t i = 0; i < count; ++i)
-            last = std::min(last, hay.size() - group[i]->m_span);
+        const qsizetype last = hay.size() - m_groupSpans[first / kGroup];
 #ifdef __x86_64__
         static const bool avx2 = __builtin_cpu_supports("avx2");
         const ushort *h = reinterpret_cast<const ushort *>(hay.utf16());
@@ -893,6 +896,8 @@ private:
     __attribute__((target("avx2"))) bool scanWide(size_t first, const ushort *h, qsizetype n, qsizetype last) const
     {
         const Needle *const *group = m_needles.data() + first;
+        // The loops over the needles are unrolled so that their characters
+        // stay in registers.
         __m256i want[N][2];
         int offset[N][2];
 #pragma GCC unroll 4
@@ -921,12 +926,14 @@ private:
         if (f <= last) {
             const qsizetype g = last - 15;
             const quint32 keep = quint32(~((quint64(1) << (2 * (f - g))) - 1));
+#pragma GCC unroll 4
             for (size_t i = 0; i < N; ++i) {
                 const quint32 bits = hits(i, g) & keep;
                 if (bits && group[i]->firstOf(bits, h, g, false) >= 0)
                     return true;
             }
         }
+#pragma GCC unroll 4
         for (size_t i = 0; i < N; ++i) {
             for (qsizetype start = last + 1; start <= n - group[i]->m_span; ++start) {
                 if (group[i]->equalAt(h, start, false))
@@ -939,6 +946,7 @@ private:
 
     std::vector<const Needle *> m_needles;
     std::vector<std::array<Needle::Unit, 2>> m_keys; // the two rarest of each needle
+    std::vector<int> m_groupSpans;                   // the longest needle of each group
 };
 
 // ------------------------------------------------------------- patterns
