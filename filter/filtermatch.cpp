@@ -381,23 +381,13 @@ namespace {
 template<typename Take>
 void eachMatch(const CMatcher &matcher, const QStringList &texts, MatchStop *stop, Take take)
 {
-    if (stop)
-        *stop = MatchStop();
+    if (stop) {
+        walkMatches(matcher, texts, stop, take, [] { return true; });
+        return;
+    }
     for (int i = 0; i < texts.size(); ++i) {
-        switch (matcher.verdict(texts.at(i))) {
-        case CMatcher::Verdict::Match:
+        if (matcher.matches(texts.at(i)))
             take(i);
-            break;
-        case CMatcher::Verdict::NoMatch:
-            break;
-        case CMatcher::Verdict::Undecided:
-            if (stop) {
-                stop->index = i;
-                stop->pattern = matcher.costlyPattern();
-                return;
-            }
-            break;
-        }
     }
 }
 

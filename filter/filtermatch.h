@@ -7,8 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "cmatcher.h"
+
 class CFilter;
-class CMatcher;
 
 // The ten regular-expression fragments the pattern form is built from.
 const QStringList &fragments();
@@ -63,6 +64,32 @@ int countMatches(const QList<QStringList> &lists, const QStringList &texts, Matc
 // The matching texts, in order, as result rows: user name, tab, text.
 QStringList filterRows(const CMatcher &matcher, const QStringList &texts, MatchStop *stop = nullptr);
 QStringList filterRows(const QList<QStringList> &lists, const QStringList &texts, MatchStop *stop = nullptr);
+// Decides `texts` in order, calling `take(i)` for each match, up to the first
+// text the matcher cannot decide (recorded in `stop`); `between()` is asked
+// before every text after the first, and false ends the walk (the result is
+// false then).
+template <typename Take, typename Between>
+bool walkMatches(const CMatcher &matcher, const QStringList &texts, MatchStop *stop, Take take, Between between)
+{
+    *stop = MatchStop();
+    for (int i = 0; i < texts.size(); ++i) {
+        if (i > 0 && !between())
+            return false;
+        QString costly;
+        switch (matcher.verdict(texts.at(i), &costly)) {
+        case CMatcher::Verdict::Match:
+            take(i);
+            break;
+        case CMatcher::Verdict::NoMatch:
+            break;
+        case CMatcher::Verdict::Undecided:
+            stop->index = i;
+            stop->pattern = costly;
+            return true;
+        }
+    }
+    return true;
+}
 // User name of the record's user id ("" when unknown); cached per id.
 QString userNameOf(const QString &text);
 

@@ -81,33 +81,6 @@ bool turnIfDue(Slice &slice, const QPointer<Model> &alive)
     return !alive.isNull();
 }
 
-// Decides `texts` one by one, calling `take(i)` for each match, up to the
-// first text the matcher cannot decide (recorded in `stop`). `between()` is
-// asked after every text whether to go on; false ends the walk, and the
-// result is false then.
-template <typename Take, typename Between>
-bool walkTexts(const CMatcher &matcher, const QStringList &texts, MatchStop *stop, Take take, Between between)
-{
-    *stop = MatchStop();
-    for (int i = 0; i < texts.size(); ++i) {
-        if (i > 0 && !between())
-            return false;
-        QString costly;
-        switch (matcher.verdict(texts.at(i), &costly)) {
-        case CMatcher::Verdict::Match:
-            take(i);
-            break;
-        case CMatcher::Verdict::NoMatch:
-            break;
-        case CMatcher::Verdict::Undecided:
-            stop->index = i;
-            stop->pattern = costly;
-            return true;
-        }
-    }
-    return true;
-}
-
 QString resultRow(const QString &text)
 {
     return userNameOf(text) + QLatin1Char('\t') + text;
@@ -382,7 +355,7 @@ void CStringListModel::runFilter()
         MatchStop stop;
         if (filling) {
             QStringList rows;
-            if (!walkTexts(criteria, texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, turn))
+            if (!walkMatches(criteria, texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, turn))
                 return false;
             addBlockCount(rows.size());
             // A scroll during the turns may have moved the window away;
@@ -404,7 +377,7 @@ void CStringListModel::runFilter()
             addBlockCount(texts.size());
         } else {
             int count = 0;
-            if (!walkTexts(criteria, texts, &stop, [&count](int) { ++count; }, turn))
+            if (!walkMatches(criteria, texts, &stop, [&count](int) { ++count; }, turn))
                 return false;
             addBlockCount(count);
         }
@@ -444,7 +417,7 @@ QStringList CStringListModel::rowsOfBlock(int block)
     const QStringList texts = m_log ? m_log->readBlock(block) : QStringList();
     QStringList rows;
     MatchStop stop;
-    walkTexts(matcher(), texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, [] { return true; });
+    walkMatches(matcher(), texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, [] { return true; });
     if (stop.stopped())
         m_loadStopped = true;
     // The rows the views count for the block, whatever this reading
@@ -465,7 +438,7 @@ bool CStringListModel::searchRows(int block, const QStringList &texts, int *firs
     // Rows numbers come from the counts the view shows: a log that changed
     // since must not give a block more rows than it has there.
     rows->clear();
-    if (!walkTexts(matcher(), texts, stop, [&](int i) { rows->append(resultRow(texts.at(i))); }, between))
+    if (!walkMatches(matcher(), texts, stop, [&](int i) { rows->append(resultRow(texts.at(i))); }, between))
         return false;
     const int counted = m_blockCounts.value(block - m_firstBlock);
     if (rows->size() > counted)
