@@ -77,6 +77,10 @@ mainWindow::mainWindow(QWidget *parent)
 
     ui->setupUi(this);
     filterNameUi->setupUi(filterNameDialog);
+    rowCountLabel = new QLabel(this);
+    rowCountLabel->setObjectName(QStringLiteral("lbRowCount"));
+    statusBar()->addPermanentWidget(rowCountLabel);
+    rowCountLabel->hide();
 
     QAction *mainBarToggle = ui->mainToolBar->toggleViewAction();
     QAction *filterBarToggle = ui->tbFilterEdit->toggleViewAction();
@@ -220,6 +224,7 @@ void mainWindow::tabNew()
     updateTabsClosable();
     tabInfos.append(TabInfo());
     showTabFilter(tabInfos.last());
+    showRowCount();
 }
 
 void mainWindow::tabClose(int index)
@@ -255,6 +260,7 @@ void mainWindow::tabChanged(int index)
         }
         return;
     }
+    showRowCount();
     if (index < 0 || index >= tabInfos.size())
         return;
     const TabInfo info = tabInfos.at(index);
