@@ -109,6 +109,9 @@ private slots:
     void logItemPressed(int row, int column);
     void findNext();
     void findPrevious();
+    // Find next as the text of the find panel changes: a search that finds
+    // nothing says so in the panel, never in a box.
+    void findTyped();
     void actionResultsSavePress();
     void actionFilterEditPress();
     void actionFilterSavePress();
@@ -136,9 +139,12 @@ private:
     void warnBusy();
     ResultView *currentResultView() const;
     // Finds the text of the find panel in the current tab's results,
-    // towards their end or their beginning, from the selected row. A long
-    // search holds the window busy and ends at Cancel (Esc).
-    void find(bool forward);
+    // towards their end or their beginning, from the selected row (`typed`:
+    // from it on, itself included). A long search holds the window busy,
+    // shows progress after half a second and ends at Cancel (Esc).
+    void find(bool forward, bool typed);
+    // The find panel's note on the last search; `failed` turns the field red.
+    void showFindStatus(const QString &text, bool failed);
     // Tells that `pattern` was too costly to decide for a record, so that
     // the operation stopped there.
     void warnCostlyPattern(const QString &pattern);
@@ -183,6 +189,10 @@ private:
     MatchStop runStop;                          // where the last filter run stopped
     bool findRunning = false;                   // a search of find is under way
     int findAgain = 0;                          // 1 / -1: find next / previous once it has ended
+    bool findAgainTyped = false;                // ... as typing does
+    // The search called off for another goes on from its start row.
+    QPointer<CStringListModel> findResumeModel;
+    int findResumeRow = -1;
     // The tab that was current when the long operation under way began; it
     // stays current until the operation ends.
     QPointer<QWidget> busyPage;

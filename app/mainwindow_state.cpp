@@ -64,6 +64,7 @@ void mainWindow::saveWindowState()
     settings.setValue(QStringLiteral("filtershow"), ui->actionFilterShow->isChecked());
     settings.setValue(QStringLiteral("fileshow"), ui->actionFileShow->isChecked());
     settings.setValue(QStringLiteral("findshow"), ui->actionFindShow->isChecked());
+    settings.setValue(QStringLiteral("findcase"), ui->chbMatchCase->isChecked());
     settings.endGroup();
 }
 
@@ -85,5 +86,6 @@ void mainWindow::restoreWindowState()
     ui->actionFilterShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("filtershow")), true));
     ui->actionFileShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("fileshow")), true));
     ui->actionFindShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findshow")), false));
+    ui->chbMatchCase->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findcase")), true));
     settings.endGroup();
 }
