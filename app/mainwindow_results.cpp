@@ -74,7 +74,10 @@ void mainWindow::showFilterResults()
     StatusProgress progress(statusBar(), tr("Processing results"), tr("Cancel current log processing"));
     QWidget *page = ui->twLogResult->currentWidget();
     const int tabIndex = ui->twLogResult->currentIndex();
-    const CFilterPtr filter = filterList().at(currentFilterIndex());
+    const CFilterPtr source = filterList().at(currentFilterIndex());
+    // The rows and the tab's description keep to the filter as it is now;
+    // an edit changes the list's record in place.
+    const CFilterPtr filter = CFilterPtr::create(*source);
     auto *model = new CStringListModel(log, filter, page);
     connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
     connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
@@ -102,6 +105,7 @@ void mainWindow::showFilterResults()
     if (tabIndex >= 0 && tabIndex < tabInfos.size()) {
         TabInfo &info = tabInfos[tabIndex];
         info.filter = filter;
+        info.source = source;
         info.filePath = log->logPath();
         info.fileName = QFileInfo(info.filePath).fileName();
         showTabFilter(info);
