@@ -210,8 +210,30 @@ void CFilterEditWindow::accept()
     QStringList rest = splitNames(ui->leParams->text());
     rest += ui->lbFiles->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 
-    resultLists = {status, sources, eventModel.checkedEvents(), splitNames(ui->leGroup->text()),
-                   splitNames(ui->leUser->text()), rest};
+    // A name this machine does not know would only match as free text
+    // anywhere in a record; the id of a user of another machine is typed
+    // as a number.
+    const QStringList groups = splitNames(ui->leGroup->text());
+    const QStringList users = splitNames(ui->leUser->text());
+    QStringList unknown;
+    for (const QString &entry : groups) {
+        if (groupToPattern(entry, FormDirection::ToPattern) == entry)
+            unknown.append(tr("group \"%1\"").arg(entry));
+    }
+    for (const QString &entry : users) {
+        if (userToPattern(entry, FormDirection::ToPattern) == entry)
+            unknown.append(tr("user \"%1\"").arg(entry));
+    }
+    if (!unknown.isEmpty()) {
+        QMessageBox::information(this, QCoreApplication::applicationName(),
+                                 tr("This machine does not know the %1. Type the numeric id instead, as the "
+                                    "records hold it.")
+                                     .arg(unknown.join(QStringLiteral(", "))),
+                                 QMessageBox::Ok);
+        return;
+    }
+
+    resultLists = {status, sources, eventModel.checkedEvents(), groups, users, rest};
     QDialog::accept();
 }
 
