@@ -41,8 +41,12 @@ void mainWindow::buildRecentFiles()
 
 void mainWindow::addRecentFile(const QFileInfo &file)
 {
-    QStringList paths = readRecentFiles();
     const QString path = file.absoluteFilePath();
+    // The stored list separates its paths with ";": such a path would come
+    // back as pieces of other paths.
+    if (path.contains(QLatin1Char(';')))
+        return;
+    QStringList paths = readRecentFiles();
     if (!paths.contains(path))
         paths.append(path);
     if (paths.size() > kMaxRecentFiles)

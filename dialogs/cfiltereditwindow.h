@@ -75,6 +75,9 @@ private slots:
     void filesSelect();
 
 private:
+    // Shows the paths (one a line) and lets the clear button clear them.
+    void setFiles(const QString &text);
+
     Ui::filterDialog *ui = nullptr;
     Ui::dateTimeDialog *dateUi = nullptr;
     QDialog dateDialog;

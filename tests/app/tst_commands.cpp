@@ -514,6 +514,21 @@ private slots:
         third->trigger();
         QCOMPARE(window.logReader()->logPath(), paths.at(3));
     }
+
+    // The stored list separates paths with ";": a path holding one opens,
+    // but never joins the list, where it would read back as other paths.
+    void recentFilesSkipSemicolonPaths()
+    {
+        QTemporaryDir folder;
+        const QString plain = writeItems(folder.filePath(QStringLiteral("plain.mlog")), 5);
+        const QString odd = writeItems(folder.filePath(QStringLiteral("a;b.mlog")), 5);
+        QVERIFY(!plain.isEmpty() && !odd.isEmpty());
+        mainWindow window;
+        window.openLogPath(plain);
+        window.openLogPath(odd);
+        QCOMPARE(window.logReader()->logPath(), odd);
+        QCOMPARE(QSettings().value(QStringLiteral("recentFiles")).toString(), plain + QLatin1Char(';'));
+    }
 };
 
 QTEST_MAIN(TestCommands)

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 
 using Lists = QList<QStringList>;
@@ -213,16 +214,31 @@ private slots:
 
     void filesChooser()
     {
-        // A folder is chosen; cancelling clears what was listed.
+        // A folder is chosen in a dialog titled for a folder; cancelling
+        // keeps it; the clear button clears it.
         Editor editor;
         auto *files = child<QLabel>(&editor, "lbFiles");
-        ModalSteps driver;
+        auto *clear = child<QToolButton>(&editor, "btnFilesClear");
+        QVERIFY(!clear->isEnabled());
+        QString title;
+        ModalSteps driver({[&title](QWidget *modal) {
+            title = modal->windowTitle();
+            static_cast<QDialog *>(modal)->reject();
+        }});
+        QMetaObject::invokeMethod(&editor, "filesSelect");
+        QCOMPARE(title, QStringLiteral("Select folder..."));
         driver.fileName = QDir::tempPath();
         QMetaObject::invokeMethod(&editor, "filesSelect");
         QCOMPARE(files->text(), QDir::tempPath());
+        QVERIFY(clear->isEnabled());
         driver.fileName.clear();
         QMetaObject::invokeMethod(&editor, "filesSelect");
+        QCOMPARE(files->text(), QDir::tempPath());
+        clear->click();
         QCOMPARE(files->text(), QString());
+        QVERIFY(!clear->isEnabled());
+        editor.accept();
+        QCOMPARE(editor.filterLists(), six());
     }
 
     void dateRange_data()
