@@ -751,7 +751,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+47"/>
+        <location line="+59"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -831,7 +831,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+22"/>
         <source>You are trying to load a %1 log with an available memory of %2.
 Parsing this file can take a lot of time.
 This application can be killed by OS if the available memory is exceeded.
@@ -844,7 +844,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+29"/>
         <source>Warning</source>
         <translation type="unfinished"></translation>
     </message>
@@ -867,6 +867,11 @@ Do you want to continue?</source>
     <message>
         <location line="+10"/>
         <source>Read finished!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Read cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
