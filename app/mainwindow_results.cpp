@@ -290,7 +290,8 @@ void mainWindow::find(bool forward, bool typed)
     if (row < 0) {
         const QString message = forward ? tr("End of log reached! Found nothing else.")
                                         : tr("Begin of log reached! Found nothing else.");
-        showFindStatus(message, true);
+        // The panel has room for a word or two; the box says the rest.
+        showFindStatus(tr("Not found"), true);
         if (typed) {
             // No box while typing, and the hit stays: a letter too many,
             // taken back, finds it again.

@@ -360,12 +360,12 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+31"/>
-        <location line="+196"/>
+        <location line="+202"/>
         <source>File</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-191"/>
+        <location line="-197"/>
         <source>First record date</source>
         <translation type="unfinished"></translation>
     </message>
@@ -381,7 +381,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+31"/>
-        <location line="+417"/>
+        <location line="+423"/>
         <source>Find</source>
         <translation type="unfinished"></translation>
     </message>
@@ -974,7 +974,12 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+2"/>
+        <source>Not found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+20"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation type="unfinished"></translation>

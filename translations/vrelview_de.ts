@@ -361,12 +361,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+31"/>
-        <location line="+196"/>
+        <location line="+202"/>
         <source>File</source>
         <translation>Datei</translation>
     </message>
     <message>
-        <location line="-191"/>
+        <location line="-197"/>
         <source>First record date</source>
         <translation>Erster Eintrag</translation>
     </message>
@@ -382,7 +382,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+31"/>
-        <location line="+417"/>
+        <location line="+423"/>
         <source>Find</source>
         <translation>Suchen</translation>
     </message>
@@ -979,7 +979,12 @@ Möchten Sie fortfahren?</translation>
         <translation>Anfang des Protokolls erreicht! Nichts weiter gefunden.</translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+2"/>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+    <message>
+        <location line="+20"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation>Nichts zu speichern!</translation>
