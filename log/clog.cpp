@@ -371,8 +371,9 @@ void CLog::walkBlocks(int first, int last,
     QFile file;
     const bool opened = openRegular(file, m_logPath);
     const qint64 size = opened ? file.size() : 0;
-    const auto endOf = [this, size](int block) {
-        return block + 1 < blockCount() ? m_entries[size_t(block) + 1].offset : size;
+    const qint64 lastEnd = m_indexEnd >= 0 ? std::min(m_indexEnd, size) : size;
+    const auto endOf = [this, lastEnd](int block) {
+        return block + 1 < blockCount() ? m_entries[size_t(block) + 1].offset : lastEnd;
     };
     // A single block is read in one piece of about its own size, with the
     // header of the next block that the walk checks.
@@ -532,6 +533,7 @@ void CLog::clearIndex()
     m_entries.clear();
     m_early.clear();
     m_lastBlockRecords = 0;
+    m_indexEnd = -1;
     m_timeIndex.clear();
     m_timeIndexValid = true;
 }
@@ -601,6 +603,7 @@ void CLog::swapState(CLog &other)
     std::swap(m_timeIndex, other.m_timeIndex);
     std::swap(m_timeIndexValid, other.m_timeIndexValid);
     std::swap(m_cancelled, other.m_cancelled);
+    std::swap(m_indexEnd, other.m_indexEnd);
     std::swap(m_indexStale, other.m_indexStale);
     std::swap(m_writtenIndexPath, other.m_writtenIndexPath);
     std::swap(m_writtenIndexStamp, other.m_writtenIndexStamp);
@@ -841,6 +844,11 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
         clearIndex();
         m_recordCount = 0;
     }
+    // What a cancel gives back: the index as it was before this scan.
+    qint64 recordsBefore = m_recordCount;
+    qint64 lastBlockBefore = m_lastBlockRecords;
+    const QDateTime timeBefore = m_indexTime;
+    m_indexEnd = -1;
     // The records the scans before counted, but for those of the last block,
     // which this scan counts again from its start.
     qint64 before = m_entries.empty() ? 0 : std::max<qint64>(0, m_recordCount - m_lastBlockRecords);
@@ -980,6 +988,8 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             clearIndex();
             m_recordCount = 0;
             before = 0;
+            recordsBefore = 0;
+            lastBlockBefore = 0;
             firstNew = 0;
             start = 0;
             pos = 0;
@@ -987,6 +997,10 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             timeKnown = false;
             n = 0;
         }
+    }
+    if (m_cancelled) {
+        keepHeadStart(firstNew, before, recordsBefore, lastBlockBefore, firstNew > 0 ? timeBefore : QDateTime(), pos);
+        return;
     }
     // Entries the scan started with that no longer lie inside the file.
     const auto outside = [size](const Entry &e) { return e.offset + kHeaderSize > size; };
@@ -997,6 +1011,36 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
     // The count cannot exceed the records the log has room for.
     m_recordCount = int(std::min<qint64>({before + n, size / kHeaderSize, INT_MAX}));
     writeIndex();
+}
+
+void CLog::keepHeadStart(size_t firstNew, qint64 counted, qint64 recordsBefore, qint64 lastBlockBefore,
+                         const QDateTime &timeBefore, qint64 stoppedAt)
+{
+    // A time earlier than any log's: the file is never taken as up to date,
+    // and the next read goes on from its last entry.
+    static const QDateTime unfinished = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
+    const bool found = m_entries.size() > firstNew;
+    if (found) {
+        // The next scan counts again from the last entry on.
+        m_recordCount = int(std::min<qint64>(counted + m_entries.back().seen, INT_MAX));
+        m_lastBlockRecords = 0;
+        m_indexTime = unfinished;
+        m_timeIndexValid = false;
+        writeIndex();
+    }
+    // The entries in memory are no longer what the file holds.
+    m_writtenIndexStamp.clear();
+    // The last block held before ends where the first time found after it
+    // begins; records of its own time found later belong to it. What the
+    // scan noted of its earlier times holds for that part.
+    const qint64 lastEnd = found ? m_entries[firstNew].offset : stoppedAt;
+    m_entries.resize(firstNew);
+    dropEarlyFrom(firstNew);
+    m_timeIndexValid = false;
+    m_indexEnd = m_entries.empty() ? -1 : lastEnd;
+    m_recordCount = int(std::min<qint64>(recordsBefore, INT_MAX));
+    m_lastBlockRecords = lastBlockBefore;
+    m_indexTime = timeBefore.isValid() ? timeBefore : unfinished;
 }
 
 // --- Functions on any log file ----------------------------------------------
