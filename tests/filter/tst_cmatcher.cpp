@@ -8,19 +8,55 @@
 
 namespace {
 
-// The first pattern and text the matcher does not decide as QRegExp does.
-QString disagreement(const QStringList &patterns, const QStringList &texts)
+// The first pattern and text the matcher does not decide as QRegExp does,
+// given the text as a QString and, where it has one, as its UTF-8 bytes.
+QString disagreement(const QStringList &patterns, const QStringList &texts, const QList<QByteArray> &bytes = {})
 {
     for (const QString &pattern : patterns) {
         const QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
         const CMatcher matcher({{pattern}});
+        const auto verdictOf = [&](const QString &text) {
+            const bool found = rx.isValid() && rx.indexIn(text) != -1;
+            return found ? CMatcher::Verdict::Match : CMatcher::Verdict::NoMatch;
+        };
         for (const QString &text : texts) {
-            const bool expected = rx.isValid() && rx.indexIn(text) != -1;
-            if (matcher.verdict(text) != (expected ? CMatcher::Verdict::Match : CMatcher::Verdict::NoMatch))
+            if (matcher.verdict(text) != verdictOf(text))
                 return QStringLiteral("pattern \"%1\" text \"%2\"").arg(pattern, text);
+            const QByteArray utf8 = text.toUtf8();
+            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != verdictOf(QString::fromUtf8(utf8.constData(), utf8.size())))
+                return QStringLiteral("pattern \"%1\" UTF-8 text \"%2\"").arg(pattern, text);
+        }
+        for (const QByteArray &utf8 : bytes) {
+            const QString decoded = QString::fromUtf8(utf8.constData(), utf8.size());
+            // As a block hands it out: followed by a NUL that ends the buffer.
+            const QByteArray block = utf8 + '\0';
+            qsizetype length = -1;
+            const CMatcher::Verdict inBlock = matcher.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length);
+            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != verdictOf(decoded) || inBlock != verdictOf(decoded)
+                || length != utf8.size())
+                return QStringLiteral("pattern \"%1\" bytes \"%2\"").arg(pattern, QString::fromLatin1(utf8.toHex()));
         }
     }
     return QString();
+}
+
+// Byte strings that are not all valid UTF-8 (each bad byte decodes to
+// U+FFFD), or that hold characters of several lengths and outside the
+// basic plane.
+QList<QByteArray> rawTexts()
+{
+    QList<QByteArray> list;
+    for (const char *raw : {"caf\xe9 open", "\xff\xfe[f] <1,1,1,1,0> [f] unlink", "a\xc3", "\xc3(a", "x\xed\xa0\xbdy",
+                            "\xf0\x9f\x98\x80 passwd", "[f] <1,1,1000,1,0> [s] open /home/j\xc3\xbcrgen/x.txt",
+                            "\xe2\x80\xa8line \xef\xbf\xbd", "\xc0\xaf etc/shadow", "un\x80link", "\xd9\xa3 digits"})
+        list << QByteArray(raw);
+    // A text of each length around the vector widths, with a bad byte at each end.
+    for (int at = 0; at <= 70; at += 5)
+        list << QByteArray(at, 'a') + "\xe9> [f] open 1,1000," + QByteArray(70 - at, 'b') + "\x80";
+    // ASCII texts of every length around the sixteen-byte steps that find a text's end.
+    for (int length = 0; length <= 40; ++length)
+        list << QByteArray(length, 'x') + "> [f] open";
+    return list;
 }
 
 // Every engine (linear, PCRE, plain alternatives, QRegExp) and parser path,
@@ -65,7 +101,7 @@ private slots:
     // Then the character classes, unit by unit over the whole basic plane.
     void sameAnswersAsQRegExp()
     {
-        QCOMPARE(disagreement(patterns(), texts()), QString());
+        QCOMPARE(disagreement(patterns(), texts(), rawTexts()), QString());
         QStringList characters;
         for (uint c = 0; c < 0x10000; ++c)
             characters << QString(QChar(ushort(c)));
@@ -95,7 +131,9 @@ private slots:
                         bool expected = false;
                         for (QRegExp &rx : rxs)
                             expected = expected || rx.indexIn(text) != -1;
-                        if (matcher.matches(text) != expected)
+                        const QByteArray utf8 = text.toUtf8();
+                        const bool bytes = matcher.verdictUtf8(utf8.constData(), utf8.size()) == CMatcher::Verdict::Match;
+                        if (matcher.matches(text) != expected || bytes != expected)
                             QFAIL(qPrintable(QStringLiteral("list \"%1\" text \"%2\"").arg(list.join('\t'), text)));
                     }
                 }

@@ -1,5 +1,7 @@
 // The compiled matcher against QRegExp. Input: a flag byte (bit 0: the text is raw
 // UTF-16LE, lone surrogates and all; bit 1: the pattern is), pattern length, pattern, text.
+// A text given as bytes is matched both as its decoding and as the bytes
+// themselves (CMatcher::verdictUtf8), invalid sequences and all.
 #include "fuzzsupport.h"
 
 #include <cmatcher.h>
@@ -26,9 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const size_t textBytes = std::min<size_t>(size - 2 - patternBytes, 384);
     const QString pattern = decode(data + 2, patternBytes, data[0] & 2);
     const QString text = decode(data + 2 + patternBytes, textBytes, data[0] & 1);
-    const CMatcher::Verdict verdict = CMatcher({{pattern}}).verdict(text);
+    const CMatcher matcher({{pattern}});
+    const CMatcher::Verdict verdict = matcher.verdict(text);
     if (verdict == CMatcher::Verdict::Undecided)
         return 0;
+    if (!(data[0] & 1)) {
+        const char *bytes = reinterpret_cast<const char *>(data + 2 + patternBytes);
+        const CMatcher::Verdict byBytes = matcher.verdictUtf8(bytes, qsizetype(textBytes));
+        FUZZ_CHECK(byBytes == verdict || byBytes == CMatcher::Verdict::Undecided);
+    }
     // QRegExp reads memory it does not own for a back-reference number of
     // 65536 or more; the matcher takes such a pattern for an invalid one.
     static const QRegExp backReference(QStringLiteral("(^|[^\\\\])(\\\\\\\\)*\\\\[1-9]\\d*"));
