@@ -131,6 +131,8 @@ CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, q
 {
     bool ascii = false;
     *length = terminatedLength(utf8, end, &ascii);
+    if (m_lists.empty())
+        return Verdict::Match;
     if (ascii)
         return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), *length}, costly);
     return verdictOn(QString::fromUtf8(utf8, int(*length)), costly);
