@@ -13,6 +13,8 @@
 //    (matcher/needles), for other patterns of the common subset,
 //  - QRegExp itself for anything else (back-references above all, whose
 //    QRegExp answers no other engine reproduces), under a time budget.
+// A list of many plain entries (watched paths, say) finds them all with one
+// automaton (matcher/literalset) instead of one search per entry.
 #include "cmatcher.h"
 
 #include <cstring>
@@ -22,16 +24,27 @@
 #endif
 
 #include "matcher/engines.h"
+#include "matcher/literalset.h"
 #include "matcher/needles.h"
 
+using matcher::LiteralSet;
 using matcher::Needle;
 using matcher::NeedleSet;
 using matcher::Pattern;
 
+// From this many plain entries on, a list looks for them all with one
+// automaton; fewer are found faster by their needles.
+constexpr int kManyLiterals = 16;
+
 struct CMatcher::List
 {
+    // The patterns other than the plain entries the automaton finds, and
+    // the index of each in `sources`.
     std::vector<std::unique_ptr<Pattern>> patterns;
+    std::vector<int> sourceOf;
     QStringList sources;
+    // The plain entries, when there are many: finding one decides the list.
+    std::optional<LiteralSet> literals;
     // The needles of all patterns, when every pattern has some and there
     // are several: a text without any of them matches no pattern.
     std::optional<NeedleSet> needles;
@@ -43,15 +56,30 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
         if (list.isEmpty())
             continue;
         auto compiled = std::make_unique<List>();
-        compiled->patterns.reserve(size_t(list.size()));
-        for (const QString &pattern : list)
-            compiled->patterns.push_back(matcher::compile(pattern));
         compiled->sources = list;
+        QStringList plain;
+        std::vector<bool> isPlain(size_t(list.size()), false);
+        for (int i = 0; i < list.size(); ++i) {
+            QString literal;
+            if (matcher::plainLiteral(list.at(i), &literal)) {
+                plain.append(literal);
+                isPlain[size_t(i)] = true;
+            }
+        }
+        const bool automaton = plain.size() >= kManyLiterals;
+        if (automaton)
+            compiled->literals.emplace(plain);
+        for (int i = 0; i < list.size(); ++i) {
+            if (automaton && isPlain[size_t(i)])
+                continue;
+            compiled->patterns.push_back(matcher::compile(list.at(i)));
+            compiled->sourceOf.push_back(i);
+        }
         std::vector<const Needle *> needles;
         bool all = true;
         for (const auto &pattern : compiled->patterns)
             all = all && pattern->needles(&needles);
-        if (all && needles.size() > 1)
+        if (all && (needles.size() > 1 || (automaton && !needles.empty())))
             compiled->needles.emplace(std::move(needles));
         m_lists.push_back(std::move(compiled));
     }
@@ -145,6 +173,8 @@ CMatcher::Verdict CMatcher::verdictOn(const Text &text, QString *costly) const
     // so an undecided list only counts when every other list is satisfied.
     const QString *open = nullptr;
     for (const auto &list : m_lists) {
+        if (list->literals && list->literals->anyIn(viewOf(text)))
+            continue;
         if (list->needles && !list->needles->anyIn(viewOf(text)))
             return Verdict::NoMatch;
         const QString *undecided = nullptr;
@@ -156,7 +186,7 @@ CMatcher::Verdict CMatcher::verdictOn(const Text &text, QString *costly) const
                 break;
             }
             if (v == Verdict::Undecided && !undecided)
-                undecided = &list->sources.at(int(i));
+                undecided = &list->sources.at(list->sourceOf[i]);
         }
         if (found)
             continue;
