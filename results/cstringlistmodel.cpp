@@ -339,14 +339,19 @@ void CStringListModel::runFilter()
     // block left by a cancel is not counted.
     int nextBlock = m_firstBlock;
     bool countOnly = false;
-    m_log->forEachBlock(m_firstBlock, m_lastBlock, [&](int block, const QStringList &texts) {
+    // The texts are matched as the reader's UTF-8 bytes: only the rows of the
+    // first window are made into strings.
+    m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
         padCountsTo(block);
         if (filling && (m_windowEndBlock != block || m_windowRowCount >= firstWindowRows))
             filling = false;
         MatchStop stop;
         if (filling) {
             QStringList rows;
-            if (!walkMatches(criteria, texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, turn))
+            const auto take = [&](int, const char *text, qsizetype length) {
+                rows.append(resultRow(QString::fromUtf8(text, int(length))));
+            };
+            if (!walkMatchesUtf8(criteria, texts, &stop, take, turn))
                 return false;
             addBlockCount(rows.size());
             // A scroll during the turns may have moved the window away;
@@ -365,10 +370,10 @@ void CStringListModel::runFilter()
                 publishCountedRows();
             }
         } else if (criteria.matchesEverything()) {
-            addBlockCount(texts.size());
+            addBlockCount(countMatchesUtf8(criteria, texts));
         } else {
             int count = 0;
-            if (!walkMatches(criteria, texts, &stop, [&count](int) { ++count; }, turn))
+            if (!walkMatchesUtf8(criteria, texts, &stop, [&count](int, const char *, qsizetype) { ++count; }, turn))
                 return false;
             addBlockCount(count);
         }
@@ -438,6 +443,22 @@ bool CStringListModel::searchRows(int block, const QStringList &texts, int *firs
     return true;
 }
 
+bool CStringListModel::searchRows(int block, const QByteArray &texts, int *firstRow, QStringList *rows,
+                                  MatchStop *stop, const std::function<bool()> &between)
+{
+    rows->clear();
+    const auto take = [&](int, const char *text, qsizetype length) {
+        rows->append(resultRow(QString::fromUtf8(text, int(length))));
+    };
+    if (!walkMatchesUtf8(matcher(), texts, stop, take, between))
+        return false;
+    const int counted = m_blockCounts.value(block - m_firstBlock);
+    if (rows->size() > counted)
+        rows->erase(rows->begin() + counted, rows->end());
+    *firstRow = rowsBefore(block);
+    return true;
+}
+
 int CStringListModel::lastLoadableBlock() const
 {
     return m_running ? m_lastBlock : std::min(m_lastBlock, m_firstBlock + int(m_blockCounts.size()) - 1);
@@ -475,7 +496,7 @@ int CStringListModel::searchForward(const QString &text, int fromRow, Qt::CaseSe
         int firstRow = 0;
         QStringList rows;
         MatchStop stop;
-        if (!searchRows(block, decodeTexts(texts), &firstRow, &rows, &stop, between)) {
+        if (!searchRows(block, texts, &firstRow, &rows, &stop, between)) {
             ended = true;
             return false;
         }

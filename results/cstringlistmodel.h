@@ -114,6 +114,10 @@ private:
     // and the number of its first row. False when `between` ended the walk.
     bool searchRows(int block, const QStringList &texts, int *firstRow, QStringList *rows, MatchStop *stop,
                     const std::function<bool()> &between);
+    // The same from the block's UTF-8 texts (CLog::forEachBlockUtf8): only
+    // the texts that match are decoded.
+    bool searchRows(int block, const QByteArray &texts, int *firstRow, QStringList *rows, MatchStop *stop,
+                    const std::function<bool()> &between);
     // The last block scrolling loads: the range's while a run counts, then
     // the last block counted.
     int lastLoadableBlock() const;

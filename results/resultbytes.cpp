@@ -121,14 +121,12 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
         return out->data() + size;
     };
     for (int index = 0; p < end; ++index) {
-        QString decoded;
         if (!everything) {
             if (index > 0 && between && !between())
                 break;
-            const int length = int(std::strlen(p));
-            decoded = QString::fromUtf8(p, length);
+            qsizetype length = 0;
             QString costly;
-            const CMatcher::Verdict verdict = matcher.verdict(decoded, stop ? &costly : nullptr);
+            const CMatcher::Verdict verdict = matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr);
             if (verdict == CMatcher::Verdict::Undecided && stop) {
                 stop->index = index;
                 stop->pattern = costly;
@@ -150,7 +148,7 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
         // written as it replaces them.
         if (!isAscii(w, length)) {
             // The row is written again from its start: making room may move it.
-            const QByteArray encoded = (everything ? QString::fromUtf8(p, length) : decoded).toUtf8();
+            const QByteArray encoded = QString::fromUtf8(p, length).toUtf8();
             w = makeRoom(name.size() + encoded.size() + 2);
             std::memcpy(w, name.constData(), size_t(name.size()));
             w += name.size();
