@@ -244,6 +244,33 @@ bool CStringListModel::publishCountedRows()
     return true;
 }
 
+void CStringListModel::useFilterRange()
+{
+    if (!m_log || m_log->blockCount() == 0) {
+        m_firstBlock = 0;
+        m_lastBlock = -1;
+        return;
+    }
+    QDateTime end = m_log->lastDate();
+    if (m_filter && m_filter->time.isValid())
+        end = m_filter->time;
+    QDateTime start = end.addSecs(m_filter ? m_filter->period : 0);
+    if (!m_filter || m_filter->period == 0)
+        start = m_log->firstDate();
+    useRange(start, end);
+}
+
+void CStringListModel::useRange(const QDateTime &start, const QDateTime &end)
+{
+    m_firstBlock = 0;
+    m_lastBlock = -1;
+    if (m_log && m_log->blockCount() > 0) {
+        m_firstBlock = firstBlockFrom(*m_log, start.isValid() ? start : m_log->firstDate());
+        m_lastBlock = lastBlockUntil(*m_log, end.isValid() ? end : m_log->lastDate());
+    }
+    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
+}
+
 void CStringListModel::runFilter()
 {
     m_cancelled = false;
@@ -263,18 +290,7 @@ void CStringListModel::runFilter()
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
 
-    m_firstBlock = 0;
-    m_lastBlock = -1;
-    if (m_log && m_log->blockCount() > 0) {
-        QDateTime end = m_log->lastDate();
-        if (m_filter && m_filter->time.isValid())
-            end = m_filter->time;
-        QDateTime start = end.addSecs(m_filter ? m_filter->period : 0);
-        if (!m_filter || m_filter->period == 0)
-            start = m_log->firstDate();
-        m_firstBlock = firstBlockFrom(*m_log, start);
-        m_lastBlock = lastBlockUntil(*m_log, end);
-    }
+    useFilterRange();
     m_windowStartBlock = m_windowEndBlock = m_firstBlock;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
     if (m_lastBlock < m_firstBlock)
@@ -569,7 +585,7 @@ int CStringListModel::searchBackward(const QString &text, int fromRow)
     return -1;
 }
 
-bool CStringListModel::saveToFile(const QString &fileName, QString *error)
+bool CStringListModel::saveToFile(const QString &fileName, QString *error, ExportFormat format, bool wholeOnly)
 {
     const auto fail = [error](const QString &reason) {
         if (error)
@@ -584,7 +600,26 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
+    if (!writeRows(file.handle(), format, error)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (wholeOnly && (m_cancelled || m_stop.stopped())) {
+        file.cancelWriting();
+        return fail(m_cancelled ? tr("Cancelled.") : tr("A pattern is too costly to decide: %1").arg(m_stop.pattern));
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
 
+bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
+{
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason.isEmpty() ? tr("Unknown error") : reason;
+        return false;
+    };
     m_cancelled = false;
     m_stop = MatchStop();
     m_stopBlock = -1;
@@ -592,11 +627,12 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     bool written = true;
     {
         // The rows are made here while the chunks made before are written.
-        ChunkWriter writer(file.handle());
+        ChunkWriter writer(fd);
         QPointer<CStringListModel> alive(this);
         const CMatcher &criteria = matcher();
         UserNameBytes names;
-        QByteArray buffer;
+        ExportRows rows(format);
+        QByteArray buffer = exportHeader(format);
         buffer.reserve(saveChunk + (64 << 10));
         if (m_log && m_lastBlock >= m_firstBlock) {
             ProgressSteps progress(m_lastBlock - m_firstBlock);
@@ -605,7 +641,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
             m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
                 const int blockStart = buffer.size();
                 MatchStop stop;
-                appendResultRows(criteria, texts, names, &buffer, &stop, between);
+                rows.append(criteria, texts, m_log->blockTime(block), names, &buffer, &stop, between);
                 if (!alive)
                     return false;
                 if (m_cancelled) {
@@ -637,15 +673,11 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
         if (!alive)
             return fail(tr("The results were closed while they were saved."));
         written = (buffer.isEmpty() || writer.write(std::move(buffer))) && writer.finish();
-        if (!written) {
-            file.cancelWriting();
+        if (!written)
             return fail(qt_error_string(writer.error()));
-        }
     }
     if (!m_cancelled && !m_stop.stopped())
         emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
-    if (!file.commit())
-        return fail(file.errorString());
     return true;
 }
 

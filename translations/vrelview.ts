@@ -55,12 +55,23 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+586"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+592"/>
+        <location line="+28"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="-11"/>
+        <source>Cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>A pattern is too costly to decide: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+65"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -913,12 +924,27 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+4"/>
+        <source>Text (*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CSV (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>JSON Lines (*.jsonl)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>File not saved!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>Saving results</source>
         <translation type="unfinished"></translation>
     </message>

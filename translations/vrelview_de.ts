@@ -55,12 +55,23 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+586"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+592"/>
+        <location line="+28"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="-11"/>
+        <source>Cancelled.</source>
+        <translation>Abgebrochen.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>A pattern is too costly to decide: %1</source>
+        <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
+    </message>
+    <message>
+        <location line="+65"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -918,12 +929,27 @@ Möchten Sie fortfahren?</translation>
         <translation>Datei zum Speichern auswählen...</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+4"/>
+        <source>Text (*.txt)</source>
+        <translation>Text (*.txt)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>JSON Lines (*.jsonl)</source>
+        <translation>JSON Lines (*.jsonl)</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>File not saved!</source>
         <translation>Datei nicht gespeichert!</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>Saving results</source>
         <translation>Ergebnisse werden gespeichert</translation>
     </message>
