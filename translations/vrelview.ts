@@ -4,22 +4,32 @@
 <context>
     <name>CFilterEditWindow</name>
     <message>
-        <location filename="../dialogs/cfiltereditwindow.cpp" line="+136"/>
+        <location filename="../dialogs/cfiltereditwindow.cpp" line="+138"/>
         <source>Edit Filter</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+98"/>
-        <source>Select file...</source>
+        <location line="+85"/>
+        <source>group &quot;%1&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+0"/>
-        <source>All Files</source>
+        <location line="+4"/>
+        <source>user &quot;%1&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+38"/>
+        <location line="+4"/>
+        <source>This machine does not know the %1. Type the numeric id instead, as the records hold it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>Select folder...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+43"/>
         <source>Wrong time range!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -55,7 +65,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+592"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+596"/>
         <location line="+28"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
@@ -120,7 +130,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../filter/filtermatch.cpp" line="+296"/>
+        <location filename="../filter/filtermatch.cpp" line="+315"/>
         <source>success</source>
         <translation type="unfinished"></translation>
     </message>
@@ -264,7 +274,17 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+38"/>
+        <source>Clear the folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Clear</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+13"/>
         <source>Select files to filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -339,7 +359,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+61"/>
         <source>Log files</source>
         <translation type="unfinished"></translation>
     </message>
@@ -351,12 +371,12 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+31"/>
-        <location line="+170"/>
+        <location line="+202"/>
         <source>File</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-165"/>
+        <location line="-197"/>
         <source>First record date</source>
         <translation type="unfinished"></translation>
     </message>
@@ -372,12 +392,12 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+31"/>
-        <location line="+391"/>
+        <location line="+423"/>
         <source>Find</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-362"/>
+        <location line="-388"/>
         <location line="+3"/>
         <source>Find string in current tab</source>
         <translation type="unfinished"></translation>
@@ -405,13 +425,24 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+55"/>
+        <location line="+13"/>
+        <location line="+3"/>
+        <source>Upper and lower case must match</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Match case</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+62"/>
         <source>View</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+113"/>
+        <location filename="../app/mainwindow.cpp" line="+116"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -635,7 +666,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-80"/>
+        <location filename="../app/mainwindow.cpp" line="-82"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -701,7 +732,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+120"/>
+        <location line="+96"/>
+        <source>filter changed: Apply to refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+35"/>
         <source>Another process in progress.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -726,7 +762,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+58"/>
+        <location line="+59"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -741,12 +777,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+74"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+123"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+23"/>
         <source>Can&apos;t save default or empty name filter!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -761,7 +797,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+22"/>
         <source>Can&apos;t delete default filter!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -771,12 +807,22 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-36"/>
+        <location line="-39"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="-104"/>
+        <source>The stored value of this filter could not be read: it may match every record.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>The saved filter &quot;%1&quot; could not be read: it may match every record until it is edited and saved again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+95"/>
         <source>A filter name must not contain %1.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -825,7 +871,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+72"/>
+        <location filename="../app/mainwindow_results.cpp" line="+74"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
@@ -883,7 +929,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+39"/>
         <source>Finished!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -893,22 +939,33 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+41"/>
+        <location line="+2"/>
         <source>Nothing to find!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+23"/>
-        <source>Busy: find waits until the current operation ends.</source>
+        <location line="+27"/>
+        <source>Busy: nothing was searched; find again once the current operation ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+31"/>
+        <location line="+43"/>
+        <source>Finding</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel the search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+27"/>
         <source>Find cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+8"/>
         <source>End of log reached! Found nothing else.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -918,7 +975,12 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+2"/>
+        <source>Not found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+20"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation type="unfinished"></translation>

@@ -4,22 +4,32 @@
 <context>
     <name>CFilterEditWindow</name>
     <message>
-        <location filename="../dialogs/cfiltereditwindow.cpp" line="+136"/>
+        <location filename="../dialogs/cfiltereditwindow.cpp" line="+138"/>
         <source>Edit Filter</source>
         <translation>Filter bearbeiten</translation>
     </message>
     <message>
-        <location line="+98"/>
-        <source>Select file...</source>
-        <translation>Datei auswählen...</translation>
+        <location line="+85"/>
+        <source>group &quot;%1&quot;</source>
+        <translation>Gruppe „%1“</translation>
     </message>
     <message>
-        <location line="+0"/>
-        <source>All Files</source>
-        <translation>Alle Dateien</translation>
+        <location line="+4"/>
+        <source>user &quot;%1&quot;</source>
+        <translation>Benutzer „%1“</translation>
     </message>
     <message>
-        <location line="+38"/>
+        <location line="+4"/>
+        <source>This machine does not know the %1. Type the numeric id instead, as the records hold it.</source>
+        <translation>Dieser Rechner kennt %1 nicht. Geben Sie stattdessen die numerische ID ein, wie sie in den Einträgen steht.</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>Select folder...</source>
+        <translation>Ordner auswählen...</translation>
+    </message>
+    <message>
+        <location line="+43"/>
         <source>Wrong time range!</source>
         <translation>Ungültiger Zeitraum!</translation>
     </message>
@@ -55,7 +65,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+592"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+596"/>
         <location line="+28"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
@@ -120,7 +130,7 @@
         <translation>Ereignisse auswählen</translation>
     </message>
     <message>
-        <location filename="../filter/filtermatch.cpp" line="+296"/>
+        <location filename="../filter/filtermatch.cpp" line="+315"/>
         <source>success</source>
         <translation>Erfolg</translation>
     </message>
@@ -264,7 +274,17 @@
         <translation>Benutzer</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+38"/>
+        <source>Clear the folder</source>
+        <translation>Gewählten Ordner entfernen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Clear</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <location line="+13"/>
         <source>Select files to filter</source>
         <translation>Dateien zum Filtern auswählen</translation>
     </message>
@@ -340,7 +360,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterinfo</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+61"/>
         <source>Log files</source>
         <translation>Protokolldateien</translation>
     </message>
@@ -352,12 +372,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+31"/>
-        <location line="+170"/>
+        <location line="+202"/>
         <source>File</source>
         <translation>Datei</translation>
     </message>
     <message>
-        <location line="-165"/>
+        <location line="-197"/>
         <source>First record date</source>
         <translation>Erster Eintrag</translation>
     </message>
@@ -373,12 +393,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+31"/>
-        <location line="+391"/>
+        <location line="+423"/>
         <source>Find</source>
         <translation>Suchen</translation>
     </message>
     <message>
-        <location line="-362"/>
+        <location line="-388"/>
         <location line="+3"/>
         <source>Find string in current tab</source>
         <translation>Text im aktuellen Tab suchen</translation>
@@ -406,13 +426,24 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>F3</translation>
     </message>
     <message>
-        <location line="+55"/>
+        <location line="+13"/>
+        <location line="+3"/>
+        <source>Upper and lower case must match</source>
+        <translation>Groß- und Kleinschreibung müssen übereinstimmen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Match case</source>
+        <translation>Groß-/Kleinschreibung</translation>
+    </message>
+    <message>
+        <location line="+62"/>
         <source>View</source>
         <translation>Ansicht</translation>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+113"/>
+        <location filename="../app/mainwindow.cpp" line="+116"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -636,7 +667,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-80"/>
+        <location filename="../app/mainwindow.cpp" line="-82"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -702,7 +733,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+120"/>
+        <location line="+96"/>
+        <source>filter changed: Apply to refresh</source>
+        <translation>Filter geändert: zum Aktualisieren anwenden</translation>
+    </message>
+    <message>
+        <location line="+35"/>
         <source>Another process in progress.</source>
         <translation>Ein anderer Vorgang läuft noch.</translation>
     </message>
@@ -727,7 +763,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Beschäftigt: Der aktuelle Tab bleibt, bis der laufende Vorgang endet.</translation>
     </message>
     <message>
-        <location line="+58"/>
+        <location line="+59"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen und auch nicht beiseitegelegt werden: Sie bleibt unverändert, und diese Sitzung hält ihre Einstellungen an anderer Stelle.</translation>
     </message>
@@ -742,12 +778,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+74"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+123"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+23"/>
         <source>Can&apos;t save default or empty name filter!</source>
         <translation>Der Standardfilter und Filter ohne Namen können nicht gespeichert werden!</translation>
     </message>
@@ -762,7 +798,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der Filter konnte nicht gespeichert werden: Die Einstellungen ließen sich nicht schreiben.</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+22"/>
         <source>Can&apos;t delete default filter!</source>
         <translation>Der Standardfilter kann nicht gelöscht werden!</translation>
     </message>
@@ -772,12 +808,22 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Gespeicherten Filter löschen?</translation>
     </message>
     <message>
-        <location line="-36"/>
+        <location line="-39"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="-104"/>
+        <source>The stored value of this filter could not be read: it may match every record.</source>
+        <translation>Der gespeicherte Wert dieses Filters konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>The saved filter &quot;%1&quot; could not be read: it may match every record until it is edited and saved again.</source>
+        <translation>Der gespeicherte Filter „%1“ konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu, bis er bearbeitet und erneut gespeichert wird.</translation>
+    </message>
+    <message>
+        <location line="+95"/>
         <source>A filter name must not contain %1.</source>
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
@@ -829,7 +875,7 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+72"/>
+        <location filename="../app/mainwindow_results.cpp" line="+74"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
@@ -888,7 +934,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse werden ermittelt</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+39"/>
         <source>Finished!</source>
         <translation>Fertig!</translation>
     </message>
@@ -898,22 +944,33 @@ Möchten Sie fortfahren?</translation>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; der Vorgang wurde bei diesem Eintrag angehalten. Die zuvor gefundenen Zeilen bleiben erhalten.</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+41"/>
+        <location line="+2"/>
         <source>Nothing to find!</source>
         <translation>Keine Ergebnisse zum Durchsuchen!</translation>
     </message>
     <message>
-        <location line="+23"/>
-        <source>Busy: find waits until the current operation ends.</source>
-        <translation>Beschäftigt: Die Suche wartet, bis der laufende Vorgang endet.</translation>
+        <location line="+27"/>
+        <source>Busy: nothing was searched; find again once the current operation ends.</source>
+        <translation>Beschäftigt: Es wurde nicht gesucht; suchen Sie erneut, wenn der laufende Vorgang beendet ist.</translation>
     </message>
     <message>
-        <location line="+31"/>
+        <location line="+43"/>
+        <source>Finding</source>
+        <translation>Suche</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel the search</source>
+        <translation>Suche abbrechen</translation>
+    </message>
+    <message>
+        <location line="+27"/>
         <source>Find cancelled.</source>
         <translation>Suche abgebrochen.</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+8"/>
         <source>End of log reached! Found nothing else.</source>
         <translation>Ende des Protokolls erreicht! Nichts weiter gefunden.</translation>
     </message>
@@ -923,7 +980,12 @@ Möchten Sie fortfahren?</translation>
         <translation>Anfang des Protokolls erreicht! Nichts weiter gefunden.</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+2"/>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+    <message>
+        <location line="+20"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation>Nichts zu speichern!</translation>

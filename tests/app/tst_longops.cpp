@@ -156,6 +156,50 @@ private slots:
         }
     }
 
+    void findAgainDuringASearch_data()
+    {
+        QTest::addColumn<bool>("typed"); // the second search comes from typing, else from F3
+        QTest::addColumn<int>("found");
+        QTest::newRow("F3") << false << 100;
+        QTest::newRow("typing") << true << 10;
+    }
+
+    // F3 (or a keystroke) while a long search runs starts again from the row
+    // the search under way started at, not from the top; a search that lasts
+    // shows the progress widgets of the other long operations meanwhile.
+    void findAgainDuringASearch()
+    {
+        QFETCH(bool, typed);
+        QFETCH(int, found);
+        QVector<QByteArray> block(150, QByteArray(100, 'a'));
+        block[10] += " needle";
+        block[100] += " needle";
+        mainWindow window;
+        DialogDriver driver;
+        window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("again.mlog")), {block}));
+        filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+        trigger(window, "actionResults");
+        auto *find = child<QLineEdit>(window, "leFind");
+        {
+            const QSignalBlocker quiet(find);
+            find->setText(QStringLiteral("needl"));
+        }
+        currentView(window)->selectionModel()->select(currentModel(window)->index(10, 0), QItemSelectionModel::Select);
+        bool progressShown = false;
+        QTimer::singleShot(700, &window, [&] {
+            progressShown = !window.statusBar()->findChildren<QProgressBar *>().isEmpty();
+            if (typed)
+                find->setText(QStringLiteral("needle"));
+            else
+                child<QPushButton>(window, "btnFwd")->click();
+        });
+        child<QPushButton>(window, "btnFwd")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(selectedRow(window), found, 20000);
+        QVERIFY(progressShown);
+        QVERIFY(!window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty());
+        QCOMPARE(driver.texts, QStringList());
+    }
+
     void cancelledReadKeepsThePreviousLog_data()
     {
         QTest::addColumn<QString>("how");
