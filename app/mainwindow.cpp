@@ -78,6 +78,10 @@ mainWindow::mainWindow(QWidget *parent)
 
     ui->setupUi(this);
     filterNameUi->setupUi(filterNameDialog);
+    rowCountLabel = new QLabel(this);
+    rowCountLabel->setObjectName(QStringLiteral("lbRowCount"));
+    statusBar()->addPermanentWidget(rowCountLabel);
+    rowCountLabel->hide();
 
     QAction *mainBarToggle = ui->mainToolBar->toggleViewAction();
     QAction *filterBarToggle = ui->tbFilterEdit->toggleViewAction();
@@ -232,6 +236,7 @@ void mainWindow::tabNew()
     updateTabsClosable();
     tabInfos.append(TabInfo());
     showTabFilter(tabInfos.last());
+    showRowCount();
 }
 
 void mainWindow::tabClose(int index)
@@ -267,6 +272,7 @@ void mainWindow::tabChanged(int index)
         }
         return;
     }
+    showRowCount();
     if (index < 0 || index >= tabInfos.size())
         return;
     const TabInfo info = tabInfos.at(index);

@@ -3,6 +3,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QDateTime>
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
@@ -31,6 +32,7 @@ class QDir;
 class QDragEnterEvent;
 class QDropEvent;
 class QFileInfo;
+class QLabel;
 
 namespace Ui {
 class mainWindow;
@@ -47,6 +49,11 @@ struct TabInfo
     CFilterPtr source;
     QString fileName;   // file name of the log, no folder
     QString filePath;   // the log's full path, so switching back reopens exactly it
+    bool counting = false;  // a filter run is counting the tab's rows
+    // The last run ended before the end of its range (cancelled, or stopped
+    // at a record it could not decide): its rows end at `stoppedAt`.
+    bool stopped = false;
+    QDateTime stoppedAt;
 };
 
 class mainWindow : public QMainWindow
@@ -155,6 +162,15 @@ private:
     // the operation stopped there.
     void warnCostlyPattern(const QString &pattern);
 
+    // Row counts (mainwindow_counts.cpp). The status bar's count label and
+    // the tool tip of the current tab say how many rows it holds, whether
+    // they are still counted, and where they stop after a run ended early.
+    void showRowCount();
+    // Notes how the run of `model` in tab `index` ended: the tab's marker,
+    // tool tip and empty-results line, and the count.
+    void noteRunEnd(int index, const CStringListModel *model);
+    QString rowCountText(const TabInfo &info, int rows) const;
+
     // Selects the row of the log the reader holds in the log files panel.
     void selectOpenLogRow();
     // Adds a row for `file` to the log files panel.
@@ -216,6 +232,7 @@ private:
     QActionGroup *recentGroup = nullptr;
     QStringList unreadableWarned;  // saved filters already warned of as unreadable
     bool fillingFiles = false;  // the log files panel is being filled
+    QLabel *rowCountLabel = nullptr;  // rows of the current tab, in the status bar
 };
 
 #endif

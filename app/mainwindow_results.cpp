@@ -97,20 +97,40 @@ void mainWindow::showFilterResults()
         delete oldModel;
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, model, &CStringListModel::scrollMoved);
 
+    // The count shows while the run adds rows.
+    if (tabIndex >= 0 && tabIndex < tabInfos.size()) {
+        tabInfos[tabIndex].counting = true;
+        tabInfos[tabIndex].stopped = false;
+    }
+    if (auto *resultView = dynamic_cast<ResultView *>(view))
+        resultView->setEmptyText(QString());
+    connect(model, &QAbstractItemModel::rowsInserted, this, &mainWindow::showRowCount);
+    connect(model, &QAbstractItemModel::modelReset, this, &mainWindow::showRowCount);
+    showRowCount();
+
     runningModel = model;
+    const QPointer<CStringListModel> ran(model);
     model->runFilter();
     runStop = runningModel ? runningModel->stop() : MatchStop();
+    const bool cancelled = runningModel && runningModel->isCancelled();
     runningModel = nullptr;
 
+    bool stopped = false;
     if (tabIndex >= 0 && tabIndex < tabInfos.size()) {
         TabInfo &info = tabInfos[tabIndex];
         info.filter = filter;
         info.source = source;
         info.filePath = log->logPath();
         info.fileName = QFileInfo(info.filePath).fileName();
+        noteRunEnd(tabIndex, ran);
+        stopped = info.stopped;
         showTabFilter(info);
     }
-    statusBar()->showMessage(tr("Finished!"), 3000);
+    // A run that ended early says so: its rows stop before the range's end.
+    if (!stopped)
+        statusBar()->showMessage(tr("Finished!"), 3000);
+    else
+        statusBar()->showMessage(cancelled ? tr("Filter run cancelled.") : tr("Filter run stopped."), 3000);
     setCursor(Qt::ArrowCursor);
 }
 

@@ -465,6 +465,11 @@ QDateTime CLog::lastDate() const
     return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.back().key);
 }
 
+QDateTime CLog::blockDate(int block) const
+{
+    return block >= 0 && block < blockCount() ? localFromSecs(m_entries[size_t(block)].key) : QDateTime();
+}
+
 // --- State ------------------------------------------------------------------
 
 QString CLog::logPath() const

@@ -64,6 +64,8 @@ public:
     // Time of the first / last time block in local time; invalid when empty.
     QDateTime firstDate() const;
     QDateTime lastDate() const;
+    // Time of block `block` in local time; invalid for any other number.
+    QDateTime blockDate(int block) const;
 
     // --- State ----------------------------------------------------------
     QString logPath() const;                       // log last given to readLog

@@ -587,7 +587,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+116"/>
+        <location filename="../app/mainwindow.cpp" line="+120"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -812,7 +812,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-82"/>
+        <location filename="../app/mainwindow.cpp" line="-86"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -868,7 +868,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+11"/>
         <source>Show main toolbar</source>
         <translation type="unfinished"></translation>
     </message>
@@ -898,7 +898,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+11"/>
         <source>Busy: the tab stays open until the current operation ends.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -908,7 +908,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+59"/>
+        <location line="+60"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1075,8 +1075,18 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+57"/>
         <source>Finished!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Filter run cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Filter run stopped.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -1194,6 +1204,41 @@ Do you want to continue?</source>
     <message>
         <location line="+1"/>
         <source>Alt+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <source>Rows so far: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rows: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rows: %1, stopped early</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows: %1, stopped at %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>(stopped)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>No records matched before the run stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>No records match the filter</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -595,7 +595,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+116"/>
+        <location filename="../app/mainwindow.cpp" line="+120"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -820,7 +820,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-82"/>
+        <location filename="../app/mainwindow.cpp" line="-86"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -876,7 +876,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Aktueller Filter</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+11"/>
         <source>Show main toolbar</source>
         <translation>Hauptwerkzeugleiste anzeigen</translation>
     </message>
@@ -906,7 +906,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Neu</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+11"/>
         <source>Busy: the tab stays open until the current operation ends.</source>
         <translation>Beschäftigt: Der Tab bleibt offen, bis der laufende Vorgang endet.</translation>
     </message>
@@ -916,7 +916,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Beschäftigt: Der aktuelle Tab bleibt, bis der laufende Vorgang endet.</translation>
     </message>
     <message>
-        <location line="+59"/>
+        <location line="+60"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen und auch nicht beiseitegelegt werden: Sie bleibt unverändert, und diese Sitzung hält ihre Einstellungen an anderer Stelle.</translation>
     </message>
@@ -1087,9 +1087,19 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse werden ermittelt</translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+57"/>
         <source>Finished!</source>
         <translation>Fertig!</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Filter run cancelled.</source>
+        <translation>Filterlauf abgebrochen.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Filter run stopped.</source>
+        <translation>Filterlauf vorzeitig beendet.</translation>
     </message>
     <message>
         <location line="+10"/>
@@ -1207,6 +1217,41 @@ Möchten Sie fortfahren?</translation>
         <location line="+1"/>
         <source>Alt+</source>
         <translation>Alt+</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <source>Rows so far: %1</source>
+        <translation>Bisher Zeilen: %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rows: %1</source>
+        <translation>Zeilen: %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rows: %1, stopped early</source>
+        <translation>Zeilen: %1, vorzeitig beendet</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows: %1, stopped at %2</source>
+        <translation>Zeilen: %1, beendet bei %2</translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>(stopped)</source>
+        <translation>(abgebrochen)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>No records matched before the run stopped.</source>
+        <translation>Bis zum Abbruch des Laufs passte kein Eintrag.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>No records match the filter</source>
+        <translation>Keine Einträge passen zum Filter</translation>
     </message>
 </context>
 <context>
