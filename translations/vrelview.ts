@@ -65,7 +65,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+596"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+597"/>
         <location line="+28"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
