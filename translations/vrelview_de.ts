@@ -37,7 +37,12 @@
 <context>
     <name>CSettingsWindow</name>
     <message>
-        <location filename="../dialogs/csettingswindow.cpp" line="+109"/>
+        <location filename="../dialogs/csettingswindow.cpp" line="+101"/>
+        <source>The options could not be saved: the settings could not be written. They apply until the program ends.</source>
+        <translation>Die Optionen konnten nicht gespeichert werden: die Einstellungen konnten nicht geschrieben werden. Sie gelten bis zum Programmende.</translation>
+    </message>
+    <message>
+        <location line="+19"/>
         <source>Select log dir...</source>
         <translation>Protokollordner auswählen...</translation>
     </message>
@@ -211,9 +216,9 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
 </source>
         <translation>Ohne --export oder --count öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
 
---export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI ("-": Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
 
-Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie "2026-12-06 09:00" oder "2026-12-06T09:00:00+01:00" oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
 
 Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
 </translation>
@@ -231,7 +236,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+9"/>
         <source>Write the results to FILE (&quot;-&quot;: standard output).</source>
-        <translation>Die Ergebnisse in DATEI schreiben (&quot;-&quot;: Standardausgabe).</translation>
+        <translation>Die Ergebnisse in DATEI schreiben ("-": Standardausgabe).</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -281,18 +286,18 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+2"/>
         <source>Unknown format &quot;%1&quot; (see --help).</source>
-        <translation>Unbekanntes Format &quot;%1&quot; (siehe --help).</translation>
+        <translation>Unbekanntes Format "%1" (siehe --help).</translation>
     </message>
     <message>
         <location line="+5"/>
         <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
-        <translation>--export braucht eine DATEI oder &quot;-&quot; für die Standardausgabe.</translation>
+        <translation>--export braucht eine DATEI oder "-" für die Standardausgabe.</translation>
     </message>
     <message>
         <location line="+6"/>
         <location line="+5"/>
         <source>Not a time: &quot;%1&quot; (see --help).</source>
-        <translation>Keine Zeitangabe: &quot;%1&quot; (siehe --help).</translation>
+        <translation>Keine Zeitangabe: "%1" (siehe --help).</translation>
     </message>
     <message>
         <location line="+3"/>
@@ -307,7 +312,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+6"/>
         <source>No saved filter is named &quot;%1&quot;.</source>
-        <translation>Kein gespeicherter Filter heißt &quot;%1&quot;.</translation>
+        <translation>Kein gespeicherter Filter heißt "%1".</translation>
     </message>
     <message>
         <location line="+13"/>
@@ -324,7 +329,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="-28"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
-        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
+        <translation>Das Muster "%1" ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
     </message>
     <message>
         <location line="+4"/>
@@ -339,7 +344,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+6"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; the output stops before it.</source>
-        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
+        <translation>Das Muster "%1" ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
     </message>
     <message>
         <location line="+11"/>
@@ -595,7 +600,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+120"/>
+        <location filename="../app/mainwindow.cpp" line="+128"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -820,7 +825,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-86"/>
+        <location filename="../app/mainwindow.cpp" line="-90"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -870,7 +875,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Vrel View Audit</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+11"/>
+        <source>The folder %1 for the index files could not be made or written: every log is scanned in full whenever it is read.</source>
+        <translation>Der Ordner %1 für die Indexdateien konnte nicht angelegt oder beschrieben werden: jedes Protokoll wird bei jedem Lesen vollständig durchsucht.</translation>
+    </message>
+    <message>
+        <location line="+18"/>
         <location line="+1"/>
         <source>Current filter</source>
         <translation>Aktueller Filter</translation>
@@ -886,7 +896,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+96"/>
+        <location line="+98"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -916,7 +926,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Beschäftigt: Der aktuelle Tab bleibt, bis der laufende Vorgang endet.</translation>
     </message>
     <message>
-        <location line="+60"/>
+        <location filename="../app/mainwindow_settings.cpp" line="+30"/>
+        <source>The program goes on with default settings; the filters in the filter selector stay until it ends.</source>
+        <translation>Das Programm arbeitet mit Standardeinstellungen weiter; die Filter in der Filterauswahl bleiben bis zum Programmende erhalten.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen und auch nicht beiseitegelegt werden: Sie bleibt unverändert, und diese Sitzung hält ihre Einstellungen an anderer Stelle.</translation>
     </message>
@@ -926,12 +941,17 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden und wurde als %2 beiseitegelegt.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+14"/>
+        <source>The settings file %1 could not be written: the recent files and the window state are not kept beyond this session.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht geschrieben werden: die zuletzt geöffneten Dateien und der Fensterzustand gehen am Ende dieser Sitzung verloren.</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow.cpp" line="+56"/>
         <source>The program starts with default settings.</source>
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+123"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -961,7 +981,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Gespeicherten Filter löschen?</translation>
     </message>
     <message>
-        <location line="-39"/>
+        <location line="+12"/>
+        <source>The filter could not be deleted: the settings could not be written.</source>
+        <translation>Der Filter konnte nicht gelöscht werden: die Einstellungen konnten nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <location line="-51"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
     </message>
@@ -1209,7 +1234,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse gespeichert: %1</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+34"/>
+        <location filename="../app/mainwindow_state.cpp" line="+47"/>
         <source>Open file: </source>
         <translation>Datei öffnen: </translation>
     </message>
