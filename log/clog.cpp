@@ -469,6 +469,11 @@ int CLog::blockCount() const
     return int(m_entries.size());
 }
 
+qint64 CLog::blockTime(int block) const
+{
+    return block >= 0 && block < blockCount() ? qint64(m_entries[size_t(block)].key) : -1;
+}
+
 QDateTime CLog::firstDate() const
 {
     return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.front().key);

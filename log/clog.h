@@ -86,6 +86,9 @@ public:
     int blockForDate(const QDateTime &date) const;
     // Number of time blocks (entries of the time index).
     int blockCount() const;
+    // Record time of block `block` in seconds since 1970; -1 for a number
+    // outside 0 to blockCount()-1.
+    qint64 blockTime(int block) const;
     // Time of the first / last time block in local time; invalid when empty.
     QDateTime firstDate() const;
     QDateTime lastDate() const;

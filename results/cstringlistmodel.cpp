@@ -227,25 +227,8 @@ bool CStringListModel::publishCountedRows()
     return true;
 }
 
-void CStringListModel::runFilter()
+void CStringListModel::useFilterRange()
 {
-    m_cancelled = false;
-    m_stop = MatchStop();
-    m_stopBlock = -1;
-    if (m_rowTotal > 0) {
-        // A second run on the same model starts from nothing.
-        beginResetModel();
-        m_rowTotal = 0;
-        endResetModel();
-    }
-    clearWindow();
-    m_blockCounts.clear();
-    m_rowsBefore.clear();
-    m_rowsBefore.append(0);
-    m_windowFirstRow = 0;
-    // Compile the criteria as they are now; scrolling reuses them.
-    m_matcher.reset();
-
     // Without a period the range is the whole log up to the filter's time;
     // with one, the records whose own time lies from the period's start to
     // its end (the filter's time or the log's last).
@@ -266,6 +249,49 @@ void CStringListModel::runFilter()
         m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);
         m_lastBlock = std::max(m_lastBlock, m_firstBlock - 1);
     }
+    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
+}
+
+void CStringListModel::useRange(const QDateTime &start, const QDateTime &end)
+{
+    m_firstBlock = 0;
+    m_lastBlock = -1;
+    m_span = TimeSpan();
+    if (m_log && m_log->blockCount() > 0) {
+        if (start.isValid())
+            m_span.from = recordTime(start);
+        if (end.isValid())
+            m_span.to = recordTime(end);
+        const qint64 startSecs = start.isValid() ? start.toSecsSinceEpoch() : 0;
+        const qint64 endSecs = end.isValid() ? end.toSecsSinceEpoch() : 0xFFFFFFFFLL;
+        if (endSecs < 0 || startSecs > 0xFFFFFFFFLL || startSecs > endSecs)
+            m_span = TimeSpan{1, 0};
+        m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);
+        m_lastBlock = std::max(m_lastBlock, m_firstBlock - 1);
+    }
+    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
+}
+
+void CStringListModel::runFilter()
+{
+    m_cancelled = false;
+    m_stop = MatchStop();
+    m_stopBlock = -1;
+    if (m_rowTotal > 0) {
+        // A second run on the same model starts from nothing.
+        beginResetModel();
+        m_rowTotal = 0;
+        endResetModel();
+    }
+    clearWindow();
+    m_blockCounts.clear();
+    m_rowsBefore.clear();
+    m_rowsBefore.append(0);
+    m_windowFirstRow = 0;
+    // Compile the criteria as they are now; scrolling reuses them.
+    m_matcher.reset();
+
+    useFilterRange();
     m_windowStartBlock = m_windowEndBlock = m_firstBlock;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
     if (m_lastBlock < m_firstBlock)
@@ -585,7 +611,7 @@ int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseS
     return -1;
 }
 
-bool CStringListModel::saveToFile(const QString &fileName, QString *error)
+bool CStringListModel::saveToFile(const QString &fileName, QString *error, ExportFormat format, bool wholeOnly)
 {
     const auto fail = [error](const QString &reason) {
         if (error)
@@ -600,7 +626,26 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
+    if (!writeRows(file.handle(), format, error)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (wholeOnly && (m_cancelled || m_stop.stopped())) {
+        file.cancelWriting();
+        return fail(m_cancelled ? tr("Cancelled.") : tr("A pattern is too costly to decide: %1").arg(m_stop.pattern));
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
+}
 
+bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
+{
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason.isEmpty() ? tr("Unknown error") : reason;
+        return false;
+    };
     m_cancelled = false;
     m_stop = MatchStop();
     m_stopBlock = -1;
@@ -608,11 +653,12 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     bool written = true;
     {
         // The rows are made here while the chunks made before are written.
-        ChunkWriter writer(file.handle());
+        ChunkWriter writer(fd);
         QPointer<CStringListModel> alive(this);
         const CMatcher &criteria = matcher();
         UserNameBytes names;
-        QByteArray buffer;
+        ExportRows rows(format);
+        QByteArray buffer = exportHeader(format);
         buffer.reserve(saveChunk + (64 << 10));
         if (m_log && m_lastBlock >= m_firstBlock) {
             ProgressSteps progress(m_lastBlock - m_firstBlock);
@@ -621,7 +667,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
             m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
                 const int blockStart = buffer.size();
                 MatchStop stop;
-                appendResultRows(criteria, texts, names, &buffer, &stop, between);
+                rows.append(criteria, texts, m_log->blockTime(block), names, &buffer, &stop, between);
                 if (!alive)
                     return false;
                 if (m_cancelled) {
@@ -653,15 +699,11 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
         if (!alive)
             return fail(tr("The results were closed while they were saved."));
         written = (buffer.isEmpty() || writer.write(std::move(buffer))) && writer.finish();
-        if (!written) {
-            file.cancelWriting();
+        if (!written)
             return fail(qt_error_string(writer.error()));
-        }
     }
     if (!m_cancelled && !m_stop.stopped())
         emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
-    if (!file.commit())
-        return fail(file.errorString());
     return true;
 }
 

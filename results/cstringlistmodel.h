@@ -13,6 +13,7 @@
 
 #include "cfilter.h"
 #include "clog.h"
+#include "exportformat.h"
 #include "filtermatch.h"
 
 class CMatcher;
@@ -51,13 +52,27 @@ public:
     // The last row before `fromRow` whose result row contains `text`, or -1;
     // the same towards the first block.
     int searchBackward(const QString &text, int fromRow, Qt::CaseSensitivity cs = Qt::CaseSensitive);
-    // Writes the result rows of the whole range, each followed by "\n", as
-    // UTF-8 to `fileName`, with progress and cancel. The file is replaced
-    // only when every block is written, every block before a cancel, or
-    // every row before a record the filter cannot decide (stop()); otherwise
-    // it is left as it was. False, with the reason in `error`, when it could
-    // not be written.
-    bool saveToFile(const QString &fileName, QString *error = nullptr);
+    // Writes the result rows of the whole range in `format` (the text
+    // format: each row followed by "\n", as UTF-8) to `fileName`, with
+    // progress and cancel. The file is replaced only when every block is
+    // written, every block before a cancel, or every row before a record the
+    // filter cannot decide (stop()); with `wholeOnly`, only when every block
+    // is written. Otherwise it is left as it was. False, with the reason in
+    // `error`, when it could not be written (or, with `wholeOnly`, was not
+    // written whole).
+    bool saveToFile(const QString &fileName, QString *error = nullptr, ExportFormat format = ExportFormat::Text,
+                    bool wholeOnly = false);
+    // Writes the same rows to the open descriptor `fd` (not owned), as they
+    // are made. False, with the reason in `error`, when a write failed or the
+    // model went away meanwhile; a cancel or a stop() is no failure here.
+    bool writeRows(int fd, ExportFormat format, QString *error = nullptr);
+    // Sets the block range from the log and the filter's time range as
+    // runFilter() does, without reading the log: for saving or summing up
+    // the results of a model that shows none.
+    void useFilterRange();
+    // Sets the block range to the blocks from `start` to `end` (an invalid
+    // date: the log's first or last), without reading the log.
+    void useRange(const QDateTime &start, const QDateTime &end);
 
     // Where the last run, search or save stopped at a record the filter
     // could not decide within its limits: the pattern too costly for it, and

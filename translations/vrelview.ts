@@ -70,12 +70,23 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+597"/>
+        <location line="+28"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="-11"/>
+        <source>Cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>A pattern is too costly to decide: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+65"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -188,6 +199,149 @@
     <message>
         <location line="+2"/>
         <source>About Qt</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>commandLine</name>
+    <message>
+        <location filename="../app/commandline.cpp" line="+217"/>
+        <source>Without --export or --count, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The settings file %1 could not be read safely and was set aside as %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Write the results to FILE (&quot;-&quot;: standard output).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Format of --export: text, csv or jsonl.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Saved filter to apply.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results from this time on.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results up to this time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Print the number of matching records.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>Give one of --export and --count (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--%1 is given more than once.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Give exactly one LOG (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>--count takes no --format.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Unknown format &quot;%1&quot; (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+5"/>
+        <source>Not a time: &quot;%1&quot; (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--from is later than --to.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Cannot read the log %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>No saved filter is named &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Reading %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+19"/>
+        <location line="+20"/>
+        <source>Interrupted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-28"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Counting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Exporting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record; the output stops before it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Cannot write %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -330,12 +484,14 @@ Any text may place here, anything that may be in log file</source>
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/main.cpp" line="+33"/>
+        <location filename="../app/commandline.cpp" line="-133"/>
+        <location filename="../app/main.cpp" line="+38"/>
         <source>Viewer for binary security audit logs.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+13"/>
+        <location filename="../app/main.cpp" line="+4"/>
         <source>Audit log to open at start.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -660,12 +816,13 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location filename="../app/commandline.cpp" line="-101"/>
         <location filename="../app/mainwindow.cpp" line="-90"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../app/mainwindow.cpp" line="+1"/>
         <source>Any time</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1015,12 +1172,27 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+4"/>
+        <source>Text (*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CSV (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>JSON Lines (*.jsonl)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>File not saved!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>Saving results</source>
         <translation type="unfinished"></translation>
     </message>

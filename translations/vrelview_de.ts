@@ -70,12 +70,23 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+597"/>
+        <location line="+28"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="-11"/>
+        <source>Cancelled.</source>
+        <translation>Abgebrochen.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>A pattern is too costly to decide: %1</source>
+        <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
+    </message>
+    <message>
+        <location line="+65"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -189,6 +200,156 @@
         <location line="+2"/>
         <source>About Qt</source>
         <translation>Über Qt</translation>
+    </message>
+</context>
+<context>
+    <name>commandLine</name>
+    <message>
+        <location filename="../app/commandline.cpp" line="+217"/>
+        <source>Without --export or --count, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation>Ohne --export oder --count öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
+
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI ("-": Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
+
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie "2026-12-06 09:00" oder "2026-12-06T09:00:00+01:00" oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
+
+Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
+</translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden; sie bleibt unverändert und wird nicht gelesen.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The settings file %1 could not be read safely and was set aside as %2.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden und wurde als %2 beiseitegelegt.</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Write the results to FILE (&quot;-&quot;: standard output).</source>
+        <translation>Die Ergebnisse in DATEI schreiben ("-": Standardausgabe).</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Format of --export: text, csv or jsonl.</source>
+        <translation>Format von --export: text, csv oder jsonl.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Saved filter to apply.</source>
+        <translation>Anzuwendender gespeicherter Filter.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results from this time on.</source>
+        <translation>Ergebnisse ab dieser Zeit.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results up to this time.</source>
+        <translation>Ergebnisse bis zu dieser Zeit.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Print the number of matching records.</source>
+        <translation>Die Zahl der passenden Einträge ausgeben.</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>Give one of --export and --count (see --help).</source>
+        <translation>Eines von --export und --count angeben (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--%1 is given more than once.</source>
+        <translation>--%1 ist mehr als einmal angegeben.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Give exactly one LOG (see --help).</source>
+        <translation>Genau ein LOG angeben (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>--count takes no --format.</source>
+        <translation>--count nimmt kein --format.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Unknown format &quot;%1&quot; (see --help).</source>
+        <translation>Unbekanntes Format "%1" (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
+        <translation>--export braucht eine DATEI oder "-" für die Standardausgabe.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+5"/>
+        <source>Not a time: &quot;%1&quot; (see --help).</source>
+        <translation>Keine Zeitangabe: "%1" (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--from is later than --to.</source>
+        <translation>--from liegt nach --to.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Cannot read the log %1.</source>
+        <translation>Das Protokoll %1 kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>No saved filter is named &quot;%1&quot;.</source>
+        <translation>Kein gespeicherter Filter heißt "%1".</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Reading %1</source>
+        <translation>%1 wird gelesen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+19"/>
+        <location line="+20"/>
+        <source>Interrupted.</source>
+        <translation>Unterbrochen.</translation>
+    </message>
+    <message>
+        <location line="-28"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
+        <translation>Das Muster "%1" ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Counting</source>
+        <translation>Zählen</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Exporting</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record; the output stops before it.</source>
+        <translation>Das Muster "%1" ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Cannot write %1: %2</source>
+        <translation>%1 kann nicht geschrieben werden: %2</translation>
     </message>
 </context>
 <context>
@@ -331,12 +492,14 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/main.cpp" line="+33"/>
+        <location filename="../app/commandline.cpp" line="-133"/>
+        <location filename="../app/main.cpp" line="+38"/>
         <source>Viewer for binary security audit logs.</source>
         <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+13"/>
+        <location filename="../app/main.cpp" line="+4"/>
         <source>Audit log to open at start.</source>
         <translation>Audit-Protokoll, das beim Start geöffnet wird.</translation>
     </message>
@@ -661,12 +824,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
+        <location filename="../app/commandline.cpp" line="-101"/>
         <location filename="../app/mainwindow.cpp" line="-90"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../app/mainwindow.cpp" line="+1"/>
         <source>Any time</source>
         <translation>Gesamter Zeitraum</translation>
     </message>
@@ -1020,12 +1184,27 @@ Möchten Sie fortfahren?</translation>
         <translation>Datei zum Speichern auswählen...</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+4"/>
+        <source>Text (*.txt)</source>
+        <translation>Text (*.txt)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>JSON Lines (*.jsonl)</source>
+        <translation>JSON Lines (*.jsonl)</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>File not saved!</source>
         <translation>Datei nicht gespeichert!</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>Saving results</source>
         <translation>Ergebnisse werden gespeichert</translation>
     </message>
