@@ -105,6 +105,7 @@ mainWindow::mainWindow(QWidget *parent)
 
     buildRecentFiles();
     setupActions();
+    setupFollow();
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -167,7 +168,7 @@ void mainWindow::setSettingsSetAside(const QList<SettingsCheck::SetAside> &files
 
 void mainWindow::showTabFilter(const TabInfo &info)
 {
-    ui->lbFilter->setText(info.filter ? filterDescription(*info.filter, datePresets) : QString());
+    ui->lbFilter->setText(info.filter ? filterDescription(*info.filter, datePresets) + followNote(info) : QString());
 }
 
 void mainWindow::updateTabsClosable()
@@ -196,6 +197,8 @@ void mainWindow::updateBusyState()
         busyPage = nullptr;
     else if (!busyPage)
         busyPage = ui->twLogResult->currentWidget();
+    if (free)
+        followWhenFree();
 }
 
 void mainWindow::warnBusy()

@@ -20,6 +20,7 @@ class CFilterEditWindow;
 class CLog;
 class CSettingsWindow;
 class CStringListModel;
+class LogWatcher;
 class ResultView;
 class QAction;
 class QActionGroup;
@@ -30,6 +31,7 @@ class QDir;
 class QDragEnterEvent;
 class QDropEvent;
 class QFileInfo;
+class QPushButton;
 
 namespace Ui {
 class mainWindow;
@@ -148,6 +150,33 @@ private:
     // Adds a row for `file` to the log files panel.
     void addLogFileRow(const QFileInfo &file);
 
+    // Sets row `row` of the log files panel to `file`'s name, dates and size.
+    void setLogFileRow(int row, const QFileInfo &file);
+
+    // Following the open log as it grows (mainwindow_follow.cpp).
+    void setupFollow();
+    void followToggled(bool on);
+    // Watches the log the reader holds while following is on, nothing else.
+    void watchOpenLog();
+    // Called whenever the window is free again: what the watcher told
+    // meanwhile is taken in now.
+    void followWhenFree();
+    void logGrown();
+    void logReplaced();
+    // Reads the grown log incrementally and adds the new rows to every tab
+    // of it; a tab at its last row stays there, another counts the rows
+    // that wait below it.
+    void takeInGrowth();
+    // Reads a log that another file (or a shrunk one) replaced anew and marks
+    // the tabs that showed the old one.
+    void takeInReplacement();
+    void markReplaced(const QString &path);
+    void updateLogFileRow(const QString &path);
+    void updateNewRowsButton();
+    void goToNewRows();
+    // The line the Filter info panel adds for a tab that follows its log.
+    QString followNote(const TabInfo &info) const;
+
     // Window state and recent files (mainwindow_state.cpp).
     void buildRecentFiles();
 
@@ -188,6 +217,14 @@ private:
     QPointer<QWidget> busyPage;
     QActionGroup *recentGroup = nullptr;
     bool fillingFiles = false;  // the log files panel is being filled
+
+    QAction *actionFollow = nullptr;
+    LogWatcher *logWatcher = nullptr;
+    QPushButton *newRowsButton = nullptr;  // "n new rows below" of the current tab
+    bool growthPending = false;       // grown while the window was busy
+    bool replacementPending = false;  // replaced while the window was busy
+    bool followScheduled = false;     // a take-in waits for the event loop
+    bool takingIn = false;            // a take-in is under way
 };
 
 #endif

@@ -112,6 +112,7 @@ bool mainWindow::loadLog(const QString &path)
     setWindowTitle(path + QStringLiteral(" - ") + appTitle);
     ui->twFiles->setEnabled(!isBusy());
     selectOpenLogRow();
+    followWhenFree();
     return true;
 }
 
@@ -235,6 +236,14 @@ void mainWindow::fillLogFiles(const QDir &dir)
 
 void mainWindow::addLogFileRow(const QFileInfo &file)
 {
+    QTableWidget *table = ui->twFiles;
+    const int row = table->rowCount();
+    table->insertRow(row);
+    setLogFileRow(row, file);
+}
+
+void mainWindow::setLogFileRow(int row, const QFileInfo &file)
+{
     const QString path = file.absoluteFilePath();
     const QString dateFormat = QStringLiteral("yyyy-MM-dd\nhh:mm:ss");
     const QChar noBreak(0x00A0);
@@ -250,8 +259,6 @@ void mainWindow::addLogFileRow(const QFileInfo &file)
         lastText = last.toString(dateFormat);
 
     QTableWidget *table = ui->twFiles;
-    const int row = table->rowCount();
-    table->insertRow(row);
     auto *name = new QTableWidgetItem(file.fileName());
     name->setData(Qt::TextAlignmentRole, int(Qt::AlignVCenter));
     // The click opens exactly this file, whatever its name holds.

@@ -459,6 +459,11 @@ QDateTime CLog::lastDate() const
     return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.back().key);
 }
 
+qint64 CLog::blockOffset(int block) const
+{
+    return block >= 0 && block < int(m_entries.size()) ? m_entries[size_t(block)].offset : -1;
+}
+
 // --- State ------------------------------------------------------------------
 
 QString CLog::logPath() const

@@ -276,6 +276,9 @@ void CStringListModel::runFilter()
         m_lastBlock = lastBlockUntil(*m_log, end);
     }
     m_windowStartBlock = m_windowEndBlock = m_firstBlock;
+    rememberLog();
+    m_openEnd = !m_filter || !m_filter->time.isValid();
+    m_complete = m_lastBlock < m_firstBlock;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
     if (m_lastBlock < m_firstBlock)
         return;
@@ -404,6 +407,7 @@ void CStringListModel::runFilter()
             return;
     }
     publishCountedRows();
+    m_complete = !m_cancelled && !m_stop.stopped();
 }
 
 QStringList CStringListModel::rowsOfBlock(int block)
