@@ -55,12 +55,12 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+586"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="+62"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -400,7 +400,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+113"/>
+        <location filename="../app/mainwindow.cpp" line="+114"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -624,7 +624,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-80"/>
+        <location filename="../app/mainwindow.cpp" line="-81"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -690,7 +690,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+120"/>
+        <location line="+123"/>
         <source>Another process in progress.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -808,7 +808,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+22"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
@@ -856,8 +856,8 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+15"/>
+        <location line="+24"/>
+        <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation type="unfinished"></translation>
     </message>
@@ -956,6 +956,49 @@ Do you want to continue?</source>
         <location line="+1"/>
         <source>Alt+</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+37"/>
+        <source>Follow log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show new records of the open log as they are written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Go to the last row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>Following the log: new records are added as they are written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+120"/>
+        <location line="+29"/>
+        <source>The log %1 is another file now and was read anew.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source> (replaced)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location line="+27"/>
+        <source>%n new rows below</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -55,12 +55,12 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+586"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="+62"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -401,7 +401,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+113"/>
+        <location filename="../app/mainwindow.cpp" line="+114"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -625,7 +625,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-80"/>
+        <location filename="../app/mainwindow.cpp" line="-81"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -691,7 +691,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+120"/>
+        <location line="+123"/>
         <source>Another process in progress.</source>
         <translation>Ein anderer Vorgang läuft noch.</translation>
     </message>
@@ -812,7 +812,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge gefunden!</translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+22"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
@@ -861,8 +861,8 @@ Möchten Sie fortfahren?</translation>
         <translation>Diese Protokolle in %1 können nicht geöffnet werden:</translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+15"/>
+        <location line="+24"/>
+        <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation>&lt;Unbekannt&gt;</translation>
     </message>
@@ -961,6 +961,50 @@ Möchten Sie fortfahren?</translation>
         <location line="+1"/>
         <source>Alt+</source>
         <translation>Alt+</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+37"/>
+        <source>Follow log</source>
+        <translation>Protokoll verfolgen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show new records of the open log as they are written</source>
+        <translation>Neue Einträge des geöffneten Protokolls zeigen, sobald sie geschrieben werden</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Go to the last row</source>
+        <translation>Zur letzten Zeile gehen</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>Following the log: new records are added as they are written.</source>
+        <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
+    </message>
+    <message>
+        <location line="+120"/>
+        <location line="+29"/>
+        <source>The log %1 is another file now and was read anew.</source>
+        <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source> (replaced)</source>
+        <translation> (ersetzt)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
+        <translation>Eine andere Datei hat den Namen dieses Protokolls übernommen, seit diese Zeilen gezeigt wurden; Anwenden zeigt sie.</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+27"/>
+        <source>%n new rows below</source>
+        <translation>
+            <numerusform>%n neue Zeile darunter</numerusform>
+            <numerusform>%n neue Zeilen darunter</numerusform>
+        </translation>
     </message>
 </context>
 <context>
