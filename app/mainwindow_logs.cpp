@@ -112,6 +112,8 @@ bool mainWindow::loadLog(const QString &path)
     setWindowTitle(path + QStringLiteral(" - ") + appTitle);
     ui->twFiles->setEnabled(!isBusy());
     selectOpenLogRow();
+    // A log read again may have grown under tabs that follow it.
+    growthPending = actionFollow->isChecked();
     followWhenFree();
     return true;
 }
