@@ -268,6 +268,18 @@ void mainWindow::tabChanged(int index)
     }
     if (isFileReadable(info.filePath)) {
         loadLog(info.filePath);
+        if (readCancelled && log->logPath() != info.filePath) {
+            // The tab's log was not read: a tab of the log still current
+            // comes back, so that no tab shows rows of another log.
+            for (int other = 0; other < tabInfos.size(); ++other) {
+                if (tabInfos.at(other).filePath == log->logPath()) {
+                    const QSignalBlocker blocker(ui->twLogResult);
+                    ui->twLogResult->setCurrentIndex(other);
+                    showTabFilter(tabInfos.at(other));
+                    return;
+                }
+            }
+        }
         showTabFilter(info);
     }
 }
@@ -324,7 +336,7 @@ void mainWindow::startEvent()
     if (!isFileReadable(path))
         return;
     loadLog(path);
-    if (!settingsWindow->autoFilter())
+    if (readCancelled || !settingsWindow->autoFilter())
         return;
     const QString name = SettingsCheck::stringValue(settings.value(QStringLiteral("config/filter")), defaultFilterName);
     // A filter deleted after it was chosen falls back to the default filter.

@@ -198,6 +198,7 @@ private:
     QString currentFile;
     QString logDir;
     bool cancelRequested = false;
+    bool readCancelled = false;  // the last loadLog ended with a cancelled read
     bool ready = true;
     QList<TabInfo> tabInfos;
 

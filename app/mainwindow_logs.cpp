@@ -63,6 +63,7 @@ bool mainWindow::isFileReadable(QString fName)
 bool mainWindow::loadLog(const QString &path)
 {
     currentFile = QFileInfo(path).fileName();
+    readCancelled = false;
     // The one log reader serves one read at a time, and a filter run under
     // way reads the log it holds.
     if (isBusy())
@@ -98,6 +99,15 @@ bool mainWindow::loadLog(const QString &path)
     CLog *const reader = readingLog;
     readingLog = nullptr;
     updateBusyState();
+    if (reader->isCancelled()) {
+        // The log shown before stays current: a part of a log is never
+        // shown as if it were the whole. What was scanned is kept in the
+        // index file, and the next open of the log goes on from there.
+        readCancelled = true;
+        ui->twFiles->setEnabled(!isBusy());
+        selectOpenLogRow();
+        return false;
+    }
     if (reader->recordCount() == 0) {
         if (reader != log)
             emptyLog = std::move(scratch);
@@ -135,7 +145,7 @@ void mainWindow::showReadLogResults(QString fName)
         readingLog = nullptr;
         updateBusyState();
     }
-    statusBar()->showMessage(tr("Read finished!"), 3000);
+    statusBar()->showMessage(reader->isCancelled() ? tr("Read cancelled.") : tr("Read finished!"), 3000);
 }
 
 qint64 mainWindow::memAvailable()
@@ -315,8 +325,10 @@ void mainWindow::actionResreshPress()
     // lie in the log folder.
     const QString path = log->logPath();
     if (ui->twLogResult->count() > 0 && !path.isEmpty() && isFileReadable(path)) {
+        // A cancelled read leaves the results of the log as it was.
         loadLog(path);
-        actionResultsPress();
+        if (!readCancelled)
+            actionResultsPress();
     }
     setCursor(Qt::ArrowCursor);
 }

@@ -383,8 +383,9 @@ void CLog::walkBlocks(int first, int last,
     QFile file;
     const bool opened = openRegular(file, m_logPath);
     const qint64 size = opened ? file.size() : 0;
-    const auto endOf = [this, size](int block) {
-        return block + 1 < blockCount() ? m_entries[size_t(block) + 1].offset : size;
+    const qint64 lastEnd = m_indexEnd >= 0 ? std::min(m_indexEnd, size) : size;
+    const auto endOf = [this, lastEnd](int block) {
+        return block + 1 < blockCount() ? m_entries[size_t(block) + 1].offset : lastEnd;
     };
     // A single block is read in one piece of about its own size, with the
     // header of the next block that the walk checks.
@@ -517,6 +518,7 @@ void CLog::clearIndex()
     // than the scan of a grown log.
     m_entries.clear();
     m_entriesSorted = true;
+    m_indexEnd = -1;
     m_timeIndex.clear();
     m_timeIndexValid = true;
 }
@@ -593,6 +595,7 @@ void CLog::swapState(CLog &other)
     std::swap(m_timeIndex, other.m_timeIndex);
     std::swap(m_timeIndexValid, other.m_timeIndexValid);
     std::swap(m_cancelled, other.m_cancelled);
+    std::swap(m_indexEnd, other.m_indexEnd);
     std::swap(m_indexStale, other.m_indexStale);
     std::swap(m_writtenIndexPath, other.m_writtenIndexPath);
     std::swap(m_writtenIndexStamp, other.m_writtenIndexStamp);
@@ -809,6 +812,10 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
         clearIndex();
         m_recordCount = 0;
     }
+    // What a cancel gives back: the index as it was before this scan.
+    qint64 recordsBefore = m_recordCount;
+    const QDateTime timeBefore = m_indexTime;
+    m_indexEnd = -1;
     m_indexTime = file->fileTime(QFileDevice::FileModificationTime);
     qint64 size = file->size();
     const int shift = progressShift(size);
@@ -930,6 +937,7 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             // replaced by a shorter one.
             clearIndex();
             m_recordCount = 0;
+            recordsBefore = 0;
             firstNew = 0;
             start = 0;
             pos = 0;
@@ -937,6 +945,10 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             timeKnown = false;
             n = 0;
         }
+    }
+    if (m_cancelled) {
+        keepHeadStart(firstNew, recordsBefore, firstNew > 0 ? timeBefore : QDateTime(), pos);
+        return;
     }
     // Entries the scan started with that no longer lie inside the file.
     const auto outside = [size](const Entry &e) { return e.offset + kHeaderSize > size; };
@@ -947,6 +959,34 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
     // incremental scan counts its first block again).
     m_recordCount = int(std::min<qint64>({qint64(m_recordCount) + n, size / kHeaderSize, INT_MAX}));
     writeIndex();
+}
+
+void CLog::keepHeadStart(size_t firstNew, qint64 recordsBefore, const QDateTime &timeBefore, qint64 stoppedAt)
+{
+    // A time earlier than any log's: the file is never taken as up to date,
+    // and the next read goes on from its last entry.
+    static const QDateTime unfinished = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
+    const bool found = m_entries.size() > firstNew;
+    // Only an index in ascending order can be continued; one whose times
+    // went back is left to the next full scan.
+    if (found && m_entriesSorted) {
+        // The next scan counts again from the last entry on.
+        m_recordCount = int(std::min<qint64>(recordsBefore + m_entries.back().seen, INT_MAX));
+        m_indexTime = unfinished;
+        m_timeIndexValid = false;
+        writeIndex();
+    }
+    // The entries in memory are no longer what the file holds.
+    m_writtenIndexStamp.clear();
+    // The last block held before ends where the first time found after it
+    // begins; records of its own time found later belong to it.
+    const qint64 lastEnd = found ? m_entries[firstNew].offset : stoppedAt;
+    m_entries.resize(firstNew);
+    m_entriesSorted = true;
+    m_timeIndexValid = false;
+    m_indexEnd = m_entries.empty() ? -1 : lastEnd;
+    m_recordCount = int(std::min<qint64>(recordsBefore, INT_MAX));
+    m_indexTime = timeBefore.isValid() ? timeBefore : unfinished;
 }
 
 // --- Functions on any log file ----------------------------------------------

@@ -69,6 +69,11 @@ public:
     int recordCount() const;                       // records counted by the scans (at most size / 40)
     QDateTime indexTime() const;                   // log's mtime when the index was built
     const QMap<quint32, qint64> &timeIndex() const; // time -> offset of its block
+    // True when the last readLog was cancelled. The time index is then the
+    // one held before that read, its last block ending where the next
+    // time began, so no block runs into the part left unscanned; what the
+    // scan found went to the index file, and the next readLog of the log
+    // goes on from there.
     bool isCancelled() const;
     // True once a block read found the time index wrong for the log (an
     // entry that is not a record start of its time, or records that belong
@@ -123,6 +128,11 @@ private:
     };
 
     void scanLog(QFile *file, quint32 lastTime, qint64 start);
+    // After a cancelled scan: writes what it found as an index file that the
+    // next scan goes on from, then gives back the entries before `firstNew`
+    // with the count and time they had; the last of them ends at the first
+    // entry found after it, or at `stoppedAt`.
+    void keepHeadStart(size_t firstNew, qint64 recordsBefore, const QDateTime &timeBefore, qint64 stoppedAt);
     bool loadIndex(qint64 logSize);
     void writeIndex();
 
@@ -155,6 +165,9 @@ private:
     mutable QMap<quint32, qint64> m_timeIndex; // built from m_entries on demand
     mutable bool m_timeIndexValid = true;
     bool m_cancelled = false;
+    // Where the last block ends when a cancelled scan left the log's tail
+    // unscanned; -1 when it ends with the log.
+    qint64 m_indexEnd = -1;
     mutable bool m_indexStale = false;
     // The index file as this object last wrote it: while it is unchanged,
     // reading the same log again keeps the entries in memory.

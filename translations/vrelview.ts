@@ -715,7 +715,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+58"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -785,7 +785,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+22"/>
         <source>You are trying to load a %1 log with an available memory of %2.
 Parsing this file can take a lot of time.
 This application can be killed by OS if the available memory is exceeded.
@@ -798,7 +798,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+29"/>
         <source>Warning</source>
         <translation type="unfinished"></translation>
     </message>
@@ -808,7 +808,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+24"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
@@ -821,6 +821,11 @@ Do you want to continue?</source>
     <message>
         <location line="+10"/>
         <source>Read finished!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Read cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -716,7 +716,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Beschäftigt: Der aktuelle Tab bleibt, bis der laufende Vorgang endet.</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+58"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen und auch nicht beiseitegelegt werden: Sie bleibt unverändert, und diese Sitzung hält ihre Einstellungen an anderer Stelle.</translation>
     </message>
@@ -786,7 +786,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Datei kann nicht geöffnet werden - </translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+22"/>
         <source>You are trying to load a %1 log with an available memory of %2.
 Parsing this file can take a lot of time.
 This application can be killed by OS if the available memory is exceeded.
@@ -802,7 +802,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Große Datei</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+29"/>
         <source>Warning</source>
         <translation>Warnung</translation>
     </message>
@@ -812,7 +812,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge gefunden!</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+24"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
@@ -826,6 +826,11 @@ Möchten Sie fortfahren?</translation>
         <location line="+10"/>
         <source>Read finished!</source>
         <translation>Lesen beendet!</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Read cancelled.</source>
+        <translation>Lesen abgebrochen.</translation>
     </message>
     <message>
         <location line="+36"/>

@@ -20,6 +20,13 @@ QString writeBlocks(const QString &path, const QList<QVector<QByteArray>> &block
     });
 }
 
+// Sets the modification time of `path`.
+bool setFileTime(const QString &path, const QDateTime &when)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
 QList<QStringList> parameters(const QStringList &patterns)
 {
     return {{}, {}, {}, {}, {}, patterns};
@@ -147,6 +154,78 @@ private slots:
             QVERIFY(selectedRow(window) == -1 && driver.texts.isEmpty());
             QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Find cancelled."));
         }
+    }
+
+    void cancelledReadKeepsThePreviousLog_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("another log opened, Esc") << "open";
+        QTest::newRow("the grown log refreshed, cancel button") << "refresh";
+    }
+
+    // A cancelled read says so, and the window goes on showing the log it
+    // showed before, whole; the next read of the log finishes the scan.
+    void cancelledReadKeepsThePreviousLog()
+    {
+        QFETCH(QString, how);
+        const QString shown = m_dir.filePath(QStringLiteral("shown.mlog"));
+        const QString other = m_dir.filePath(QStringLiteral("other.mlog"));
+        const auto make = [](const QString &path, int count) {
+            return writeRecords(path, count, [](int i, MlogRecord &record) {
+                record.time = 1780000000 + quint32(i / 4);
+                record.status = 1;
+                record.payload = "/srv/" + QByteArray::number(i);
+            });
+        };
+        QVERIFY(!make(shown, 40).isEmpty() && !make(other, 60000).isEmpty());
+        QFile::remove(CLog::indexFilePath(shown));
+        QFile::remove(CLog::indexFilePath(other));
+        mainWindow window;
+        window.show();
+        DialogDriver driver;
+        window.openLogPath(shown);
+        QCOMPARE(currentModel(window)->rowCount(), 40);
+        const QString title = window.windowTitle();
+        const QString tab = resultTabs(window)->tabText(0);
+        const CStringListModel *model = currentModel(window);
+
+        QString target = other;
+        if (how == QLatin1String("refresh")) {
+            // The log grows by far more than it held.
+            target = shown;
+            QVERIFY(QFile::remove(shown) && QFile::copy(other, shown));
+            QVERIFY(setFileTime(shown, QDateTime::currentDateTime().addSecs(5)));
+        }
+        // Stopped at the first turn of the read, as soon as its bar shows.
+        QTimer::singleShot(0, &window, [&] {
+            if (how == QLatin1String("open"))
+                QTest::keyClick(&window, Qt::Key_Escape);
+            else
+                window.statusBar()->findChildren<QPushButton *>().last()->click();
+        });
+        if (how == QLatin1String("open"))
+            window.openLogPath(other);
+        else
+            trigger(window, "actionRefresh");
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Read cancelled."));
+        QVERIFY(driver.texts.isEmpty());
+        QVERIFY(!window.isBusy());
+        QCOMPARE(window.windowTitle(), title);
+        QCOMPARE(resultTabs(window)->tabText(0), tab);
+        QCOMPARE(currentModel(window), model);
+        QCOMPARE(model->rowCount(), 40);
+        QCOMPARE(window.logReader()->logPath(), shown);
+        QCOMPARE(window.logReader()->blockCount(), 10);
+
+        // Read again to its end, it shows every record.
+        if (how == QLatin1String("open"))
+            window.openLogPath(other);
+        else
+            trigger(window, "actionRefresh");
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Finished!"));
+        QCOMPARE(window.logReader()->logPath(), target);
+        QCOMPARE(currentModel(window)->rowCount(), 60000);
+        QVERIFY(driver.texts.isEmpty());
     }
 
     // A keystroke while a long search runs calls it off and searches the text
