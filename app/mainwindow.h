@@ -165,11 +165,9 @@ private:
     void logReplaced();
     // Reads the grown log incrementally and adds the new rows to every tab
     // of it; a tab at its last row stays there, another counts the rows
-    // that wait below it.
-    void takeInGrowth();
-    // Reads a log that another file (or a shrunk one) replaced anew and marks
-    // the tabs that showed the old one.
-    void takeInReplacement();
+    // that wait below it. A log that another file (or a shrunk one) replaced
+    // is read anew and the tabs that showed the old one are marked.
+    void takeIn();
     void markReplaced(const QString &path);
     void updateLogFileRow(const QString &path);
     void updateNewRowsButton();

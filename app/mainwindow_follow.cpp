@@ -101,10 +101,8 @@ void mainWindow::followWhenFree()
         followScheduled = true;
         QTimer::singleShot(0, this, [this]() {
             followScheduled = false;
-            if (std::exchange(replacementPending, false))
-                logReplaced();
-            else if (growthPending)
-                logGrown();
+            if ((growthPending || replacementPending) && !isBusy() && !takingIn)
+                takeIn();
         });
     }
 }
@@ -113,23 +111,27 @@ void mainWindow::logGrown()
 {
     growthPending = true;
     if (!isBusy() && !takingIn)
-        takeInGrowth();
+        takeIn();
 }
 
 void mainWindow::logReplaced()
 {
     replacementPending = true;
-    growthPending = false;
     if (!isBusy() && !takingIn)
-        takeInReplacement();
+        takeIn();
 }
 
-void mainWindow::takeInGrowth()
+void mainWindow::takeIn()
 {
+    const bool replaced = std::exchange(replacementPending, false);
     growthPending = false;
     const QString path = log->logPath();
     if (!actionFollow->isChecked() || path.isEmpty())
         return;
+    // The tabs of a file that another one replaced let go of the reader
+    // before it reads the new one: their block numbers do not fit it.
+    if (replaced)
+        markReplaced(path);
     struct Followed
     {
         QPointer<ResultView> view;
@@ -153,7 +155,9 @@ void mainWindow::takeInGrowth()
     ready = false;
     updateBusyState();
     bool renumbered = false;
-    if (log->isChanged(path)) {
+    // What changes from here on is told again.
+    logWatcher->rebase();
+    if (replaced || log->isChanged(path)) {
         readingLog = log;
         log->readLog(path);
         readingLog = nullptr;
@@ -176,6 +180,8 @@ void mainWindow::takeInGrowth()
             tab.view->verticalScrollBar()->setValue(tab.view->verticalScrollBar()->maximum());
             continue;
         }
+        if (added <= 0)
+            continue;
         const int waiting = tab.model->property(kNewRowsProperty).toInt();
         if (waiting == 0) {
             // Reaching the last row by any way takes the count away.
@@ -195,38 +201,13 @@ void mainWindow::takeInGrowth()
     updateBusyState();
     updateLogFileRow(path);
     updateNewRowsButton();
-    if (renumbered) {
+    if (renumbered)
         markReplaced(path);
+    if (replaced || renumbered) {
         statusBar()->showMessage(tr("The log %1 is another file now and was read anew.")
                                      .arg(QDir::toNativeSeparators(path)),
                                  5000);
     }
-}
-
-void mainWindow::takeInReplacement()
-{
-    replacementPending = false;
-    growthPending = false;
-    const QString path = log->logPath();
-    if (!actionFollow->isChecked() || path.isEmpty())
-        return;
-    // The tabs of the old file let go of the reader before it reads the new
-    // one: their block numbers do not fit it.
-    markReplaced(path);
-    takingIn = true;
-    ready = false;
-    readingLog = log;
-    updateBusyState();
-    log->readLog(path);
-    readingLog = nullptr;
-    ready = true;
-    takingIn = false;
-    updateBusyState();
-    updateLogFileRow(path);
-    updateNewRowsButton();
-    logWatcher->rebase();
-    statusBar()->showMessage(
-        tr("The log %1 is another file now and was read anew.").arg(QDir::toNativeSeparators(path)), 5000);
 }
 
 void mainWindow::markReplaced(const QString &path)

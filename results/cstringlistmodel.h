@@ -84,7 +84,10 @@ public:
     // the range's last block when it was the log's last (records of its
     // second may have joined it) and counts the blocks after it, up to the
     // range's end (the log's end for a range that ends with the log); the new
-    // rows come at the end and nothing counted before is run again. A range
+    // rows come at the end and nothing counted before is run again, except
+    // that rows the last block was given from records appended after the
+    // log was read (it reads to the end of the file) are taken back from the
+    // end, to come again under their own blocks. A range
     // relative to the log's end keeps the start its run computed. Added when
     // rows were added; NeedsRun, with nothing changed, when the log's blocks
     // were renumbered or lost since (a full run gives the rows then); None

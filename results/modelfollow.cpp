@@ -77,7 +77,7 @@ CStringListModel::Growth CStringListModel::followGrowth()
     }
 
     // The block counted again leaves the counts and the window; it comes
-    // back with at least the rows it had, so no row shown moves.
+    // back with the rows it has now.
     qint32 keptCount = 0;
     if (from < countedEnd) {
         keptCount = m_blockCounts.takeLast();
@@ -98,6 +98,7 @@ CStringListModel::Growth CStringListModel::followGrowth()
     }
 
     const qint32 rowsAtStart = m_rowTotal;
+    bool takenBack = false;
     m_lastBlock = newLast;
     m_cancelled = false;
     m_complete = false;
@@ -153,10 +154,17 @@ CStringListModel::Growth CStringListModel::followGrowth()
             return false;
         }
         if (block == from && count < keptCount) {
-            // Rows already shown stay: a block never loses records by growth.
-            while (rows.size() < keptCount && filling)
-                rows.append(QString());
-            count = keptCount;
+            // While it was the log's last block it was read to the end of
+            // the file, so records appended after the index was made were
+            // counted in it; their rows go now and come back under their
+            // own blocks. They are the last rows.
+            const qint32 first = m_rowsBefore.last() + count;
+            if (first < m_rowTotal) {
+                takenBack = true;
+                beginRemoveRows(QModelIndex(), first, m_rowTotal - 1);
+                m_rowTotal = first;
+                endRemoveRows();
+            }
         }
         addBlockCount(count);
         if (filling && m_windowEndBlock == block) {
@@ -184,5 +192,5 @@ CStringListModel::Growth CStringListModel::followGrowth()
     publishCountedRows();
     m_complete = !m_cancelled && !stopped;
     rememberLog();
-    return m_rowTotal > rowsAtStart ? Growth::Added : Growth::None;
+    return m_rowTotal > rowsAtStart || takenBack ? Growth::Added : Growth::None;
 }

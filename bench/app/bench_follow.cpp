@@ -20,6 +20,7 @@
 #include <mainwindow.h>
 #include <mlogwriter.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -28,6 +29,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTabWidget>
 #include <QThread>
 #include <QTimer>
