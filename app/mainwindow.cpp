@@ -5,6 +5,7 @@
 #include "csettingswindow.h"
 #include "cstringlistmodel.h"
 #include "filterdescription.h"
+#include "filterselector.h"
 #include "resultview.h"
 #include "ui_filternamedialog.h"
 #include "ui_mainwindow.h"
@@ -45,7 +46,7 @@ mainWindow::mainWindow(QWidget *parent)
     log = new CLog;
     ui = new Ui::mainWindow;
     filterNameUi = new Ui::filterNameDialog;
-    filterCombo = new QComboBox;
+    filterCombo = new FilterSelector;
     filterNameDialog = new QDialog;
     appTitle = tr("Vrel View Audit");
 
@@ -72,11 +73,15 @@ mainWindow::mainWindow(QWidget *parent)
         settings.endGroup();
     }
 
-    filterCombo->setToolTip(tr("Current filter"));
+    filterCombo->setToolTipHeading(tr("Current filter"));
     filterCombo->setStatusTip(tr("Current filter"));
 
     ui->setupUi(this);
     filterNameUi->setupUi(filterNameDialog);
+    rowCountLabel = new QLabel(this);
+    rowCountLabel->setObjectName(QStringLiteral("lbRowCount"));
+    statusBar()->addPermanentWidget(rowCountLabel);
+    rowCountLabel->hide();
 
     QAction *mainBarToggle = ui->mainToolBar->toggleViewAction();
     QAction *filterBarToggle = ui->tbFilterEdit->toggleViewAction();
@@ -97,7 +102,9 @@ mainWindow::mainWindow(QWidget *parent)
     connect(ui->twLogResult, SIGNAL(tabCloseRequested(int)), this, SLOT(tabClose(int)));
     connect(ui->twLogResult, SIGNAL(currentChanged(int)), this, SLOT(tabChanged(int)));
     connect(ui->twFiles, SIGNAL(cellClicked(int, int)), this, SLOT(logItemPressed(int, int)));
-    connect(ui->leFind, SIGNAL(textChanged(QString)), this, SLOT(findNext()));
+    connect(ui->leFind, SIGNAL(textChanged(QString)), this, SLOT(findTyped()));
+    connect(ui->leFind, SIGNAL(returnPressed()), this, SLOT(findNext()));
+    connect(ui->chbMatchCase, SIGNAL(toggled(bool)), this, SLOT(findTyped()));
     connect(filterCombo, SIGNAL(activated(int)), this, SLOT(activateFilter(int)));
 
     setWindowTitle(appTitle);
@@ -113,7 +120,6 @@ mainWindow::mainWindow(QWidget *parent)
 
     auto *filterLabel = new QLabel(tr("Filter").leftJustified(8, QLatin1Char(' ')), ui->tbFilterEdit);
     ui->tbFilterEdit->insertWidget(ui->actionFilterEdit, filterLabel);
-    filterCombo->setMinimumWidth(200);
     ui->tbFilterEdit->insertWidget(ui->actionFilterEdit, filterCombo);
     setAcceptDrops(true);
 
@@ -168,7 +174,17 @@ void mainWindow::setSettingsSetAside(const QList<SettingsCheck::SetAside> &files
 
 void mainWindow::showTabFilter(const TabInfo &info)
 {
-    ui->lbFilter->setText(info.filter ? filterDescription(*info.filter, datePresets) + followNote(info) : QString());
+    if (!info.filter) {
+        ui->lbFilter->setText(QString());
+        return;
+    }
+    QString text = filterDescription(*info.filter, datePresets);
+    const CFilter &made = *info.filter;
+    if (info.source
+        && (info.source->period != made.period || info.source->time != made.time
+            || info.source->lists() != made.lists()))
+        text += QStringLiteral("<br><br><i>") + tr("filter changed: Apply to refresh") + QStringLiteral("</i>");
+    ui->lbFilter->setText(text + followNote(info));
 }
 
 void mainWindow::updateTabsClosable()
@@ -223,6 +239,7 @@ void mainWindow::tabNew()
     updateTabsClosable();
     tabInfos.append(TabInfo());
     showTabFilter(tabInfos.last());
+    showRowCount();
 }
 
 void mainWindow::tabClose(int index)
@@ -258,9 +275,11 @@ void mainWindow::tabChanged(int index)
         }
         return;
     }
+    showRowCount();
     if (index < 0 || index >= tabInfos.size())
         return;
     const TabInfo info = tabInfos.at(index);
+    followTabFilter(info);
     if (info.filePath.isEmpty()) {
         // A tab that never showed results has no log to reopen.
         showTabFilter(info);
@@ -339,9 +358,15 @@ void mainWindow::startEvent()
     if (readCancelled || !settingsWindow->autoFilter())
         return;
     const QString name = SettingsCheck::stringValue(settings.value(QStringLiteral("config/filter")), defaultFilterName);
-    // A filter deleted after it was chosen falls back to the default filter.
-    const int position = qMax(0, filterCombo->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive));
-    currentFilterIndex() = position < filterList().size() ? position : 0;
+    // By the filter's name, not the selector's text, which may carry the
+    // mark of an edit. A filter deleted after it was chosen falls back to
+    // the default filter.
+    int position = 0;
+    for (int i = 1; i < filterList().size() && position == 0; ++i) {
+        if (filterList().at(i)->name == name)
+            position = i;
+    }
+    currentFilterIndex() = position;
     filterCombo->setCurrentIndex(currentFilterIndex());
     actionResultsPress();
 }

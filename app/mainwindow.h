@@ -3,6 +3,7 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QDateTime>
 #include <QList>
 #include <QMainWindow>
 #include <QMap>
@@ -21,6 +22,7 @@ class CLog;
 class CSettingsWindow;
 class CStringListModel;
 class LogWatcher;
+class FilterSelector;
 class ResultView;
 class QAction;
 class QActionGroup;
@@ -32,6 +34,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QFileInfo;
 class QPushButton;
+class QLabel;
 
 namespace Ui {
 class mainWindow;
@@ -41,9 +44,18 @@ class filterNameDialog;
 // What a result tab shows: the filter last applied in it and its log.
 struct TabInfo
 {
-    CFilterPtr filter;  // null for a tab that never showed results
+    // The filter as the tab's rows were made with it: a copy that no edit
+    // changes. Null for a tab that never showed results.
+    CFilterPtr filter;
+    // The record of the filter list it was copied from, which edits change.
+    CFilterPtr source;
     QString fileName;   // file name of the log, no folder
     QString filePath;   // the log's full path, so switching back reopens exactly it
+    bool counting = false;  // a filter run is counting the tab's rows
+    // The last run ended before the end of its range (cancelled, or stopped
+    // at a record it could not decide): its rows end at `stoppedAt`.
+    bool stopped = false;
+    QDateTime stoppedAt;
 };
 
 class mainWindow : public QMainWindow
@@ -61,7 +73,8 @@ public:
     // Settings files found unsafe and set aside before the window was made:
     // the start step names them, and where they went, in one warning.
     void setSettingsSetAside(const QList<SettingsCheck::SetAside> &files);
-    // Shows the description of the tab's filter in the Filter info panel.
+    // Shows the description of the tab's filter in the Filter info panel,
+    // with a note when the filter it was copied from changed since.
     void showTabFilter(const TabInfo &info);
     // Tabs get close buttons only while there are two or more.
     void updateTabsClosable();
@@ -111,6 +124,9 @@ private slots:
     void logItemPressed(int row, int column);
     void findNext();
     void findPrevious();
+    // Find next as the text of the find panel changes: a search that finds
+    // nothing says so in the panel, never in a box.
+    void findTyped();
     void actionResultsSavePress();
     void actionFilterEditPress();
     void actionFilterSavePress();
@@ -138,12 +154,24 @@ private:
     void warnBusy();
     ResultView *currentResultView() const;
     // Finds the text of the find panel in the current tab's results,
-    // towards their end or their beginning, from the selected row. A long
-    // search holds the window busy and ends at Cancel (Esc).
-    void find(bool forward);
+    // towards their end or their beginning, from the selected row (`typed`:
+    // from it on, itself included). A long search holds the window busy,
+    // shows progress after half a second and ends at Cancel (Esc).
+    void find(bool forward, bool typed);
+    // The find panel's note on the last search; `failed` turns the field red.
+    void showFindStatus(const QString &text, bool failed);
     // Tells that `pattern` was too costly to decide for a record, so that
     // the operation stopped there.
     void warnCostlyPattern(const QString &pattern);
+
+    // Row counts (mainwindow_counts.cpp). The status bar's count label and
+    // the tool tip of the current tab say how many rows it holds, whether
+    // they are still counted, and where they stop after a run ended early.
+    void showRowCount();
+    // Notes how the run of `model` in tab `index` ended: the tab's marker,
+    // tool tip and empty-results line, and the count.
+    void noteRunEnd(int index, const CStringListModel *model);
+    QString rowCountText(const TabInfo &info, int rows) const;
 
     // Selects the row of the log the reader holds in the log files panel.
     void selectOpenLogRow();
@@ -180,6 +208,16 @@ private:
 
     // Filter selector (mainwindow_filters.cpp).
     void fillFilterCombo(QComboBox *combo);
+    // The tool tip of a filter's selector entry: its description, and a
+    // warning when its stored value could not be read.
+    QString selectorTip(const CFilter &filter) const;
+    // Points the selector and the current filter at the filter the tab's
+    // rows were made with, when the filter list still holds it.
+    void followTabFilter(const TabInfo &info);
+    // Shows the current tab's filter when the tab has rows.
+    void showCurrentTabFilter();
+    // Warns, once per name, that the chosen saved filter could not be read.
+    void warnUnreadableFilter(const CFilter &filter);
 
     QString defaultFilterName;
     QMap<int, QString> datePresets;
@@ -188,7 +226,7 @@ private:
     CLog *log = nullptr;
     Ui::mainWindow *ui = nullptr;
     Ui::filterNameDialog *filterNameUi = nullptr;
-    QComboBox *filterCombo = nullptr;
+    FilterSelector *filterCombo = nullptr;
     QDialog *filterNameDialog = nullptr;
     QString appTitle;
     QString startLog;
@@ -211,10 +249,15 @@ private:
     MatchStop runStop;                          // where the last filter run stopped
     bool findRunning = false;                   // a search of find is under way
     int findAgain = 0;                          // 1 / -1: find next / previous once it has ended
+    bool findAgainTyped = false;                // ... as typing does
+    // The search called off for another goes on from its start row.
+    QPointer<CStringListModel> findResumeModel;
+    int findResumeRow = -1;
     // The tab that was current when the long operation under way began; it
     // stays current until the operation ends.
     QPointer<QWidget> busyPage;
     QActionGroup *recentGroup = nullptr;
+    QStringList unreadableWarned;  // saved filters already warned of as unreadable
     bool fillingFiles = false;  // the log files panel is being filled
 
     QAction *actionFollow = nullptr;
@@ -224,6 +267,7 @@ private:
     bool replacementPending = false;  // replaced while the window was busy
     bool followScheduled = false;     // a take-in waits for the event loop
     bool takingIn = false;            // a take-in is under way
+    QLabel *rowCountLabel = nullptr;  // rows of the current tab, in the status bar
 };
 
 #endif

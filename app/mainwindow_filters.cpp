@@ -4,6 +4,7 @@
 #include "cfiltereditwindow.h"
 #include "filterdescription.h"
 #include "ui_filternamedialog.h"
+#include "filterselector.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -38,9 +39,54 @@ void mainWindow::fillFilterCombo(QComboBox *combo)
     combo->clear();
     for (const CFilterPtr &filter : qAsConst(filterList())) {
         combo->addItem(filter->name);
-        combo->setItemData(combo->count() - 1, filterDescription(*filter, datePresets), Qt::ToolTipRole);
+        combo->setItemData(combo->count() - 1, selectorTip(*filter), Qt::ToolTipRole);
     }
     combo->setCurrentIndex(combo->count() > 0 ? 0 : -1);
+}
+
+QString mainWindow::selectorTip(const CFilter &filter) const
+{
+    QString tip = filterDescription(filter, datePresets);
+    if (filter.unreadable)
+        tip += QStringLiteral("<br><br><b>")
+               + tr("The stored value of this filter could not be read: it may match every record.")
+               + QStringLiteral("</b>");
+    return tip;
+}
+
+void mainWindow::warnUnreadableFilter(const CFilter &filter)
+{
+    if (!filter.unreadable || unreadableWarned.contains(filter.name))
+        return;
+    unreadableWarned.append(filter.name);
+    QMessageBox::warning(this, QCoreApplication::applicationName(),
+                         tr("The saved filter \"%1\" could not be read: it may match every record until it is "
+                            "edited and saved again.")
+                             .arg(filter.name),
+                         QMessageBox::Ok);
+}
+
+void mainWindow::followTabFilter(const TabInfo &info)
+{
+    if (!info.source)
+        return;
+    // The record itself; after a reload, the saved filter of that name.
+    int position = filterList().indexOf(info.source);
+    for (int i = 1; i < filterList().size() && position < 0; ++i) {
+        if (filterList().at(i)->name == info.source->name)
+            position = i;
+    }
+    if (position < 0 || position >= filterCombo->count())
+        return;
+    currentFilterIndex() = position;
+    filterCombo->setCurrentIndex(position);
+}
+
+void mainWindow::showCurrentTabFilter()
+{
+    const TabInfo info = tabInfos.value(ui->twLogResult->currentIndex());
+    if (info.filter)
+        showTabFilter(info);
 }
 
 void mainWindow::activateFilter(int id)
@@ -49,7 +95,10 @@ void mainWindow::activateFilter(int id)
         return;
     currentFilterIndex() = id;
     ui->lbFilter->setText(filterDescription(*filterList().at(id), datePresets));
+    warnUnreadableFilter(*filterList().at(id));
     actionResultsPress();
+    // A run refused as busy left the tab's rows as they were.
+    showCurrentTabFilter();
 }
 
 void mainWindow::actionFilterEditPress()
@@ -72,9 +121,12 @@ void mainWindow::actionFilterEditPress()
     if (entry >= 0 && entry < filterCombo->count()) {
         if (entry != 0)
             filterCombo->setItemText(entry, filter->name + QStringLiteral(" (") + tr("modified") + QLatin1Char(')'));
-        filterCombo->setItemData(entry, description, Qt::ToolTipRole);
+        filterCombo->setItemData(entry, selectorTip(*filter), Qt::ToolTipRole);
     }
     actionResultsPress();
+    // A run refused as busy left the tab's rows, and their description, as
+    // they were: the tab says the filter changed since.
+    showCurrentTabFilter();
 }
 
 void mainWindow::actionFilterSavePress()
@@ -120,9 +172,12 @@ void mainWindow::actionFilterSavePress()
     }
 
     if (name == filter->name) {
+        filter->unreadable = false;
         const int entry = filterList().indexOf(filter);
-        if (entry >= 0 && entry < filterCombo->count())
+        if (entry >= 0 && entry < filterCombo->count()) {
             filterCombo->setItemText(entry, name);
+            filterCombo->setItemData(entry, selectorTip(*filter), Qt::ToolTipRole);
+        }
         return;
     }
     reloadFilters();

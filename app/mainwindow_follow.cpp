@@ -77,7 +77,8 @@ QString mainWindow::followNote(const TabInfo &info) const
 {
     if (!actionFollow || !actionFollow->isChecked() || info.filePath.isEmpty() || info.filePath != log->logPath())
         return QString();
-    return QLatin1Char('\n') + tr("Following the log: new records are added as they are written.");
+    return QStringLiteral("<br><br><i>") + tr("Following the log: new records are added as they are written.")
+           + QStringLiteral("</i>");
 }
 
 void mainWindow::watchOpenLog()

@@ -15,10 +15,12 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QPalette>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 
+#include <memory>
 #include <utility>
 
 namespace {
@@ -72,7 +74,10 @@ void mainWindow::showFilterResults()
     StatusProgress progress(statusBar(), tr("Processing results"), tr("Cancel current log processing"));
     QWidget *page = ui->twLogResult->currentWidget();
     const int tabIndex = ui->twLogResult->currentIndex();
-    const CFilterPtr filter = filterList().at(currentFilterIndex());
+    const CFilterPtr source = filterList().at(currentFilterIndex());
+    // The rows and the tab's description keep to the filter as it is now;
+    // an edit changes the list's record in place.
+    const CFilterPtr filter = CFilterPtr::create(*source);
     auto *model = new CStringListModel(log, filter, page);
     connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
     connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
@@ -92,19 +97,40 @@ void mainWindow::showFilterResults()
         delete oldModel;
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, model, &CStringListModel::scrollMoved);
 
+    // The count shows while the run adds rows.
+    if (tabIndex >= 0 && tabIndex < tabInfos.size()) {
+        tabInfos[tabIndex].counting = true;
+        tabInfos[tabIndex].stopped = false;
+    }
+    if (auto *resultView = dynamic_cast<ResultView *>(view))
+        resultView->setEmptyText(QString());
+    connect(model, &QAbstractItemModel::rowsInserted, this, &mainWindow::showRowCount);
+    connect(model, &QAbstractItemModel::modelReset, this, &mainWindow::showRowCount);
+    showRowCount();
+
     runningModel = model;
+    const QPointer<CStringListModel> ran(model);
     model->runFilter();
     runStop = runningModel ? runningModel->stop() : MatchStop();
+    const bool cancelled = runningModel && runningModel->isCancelled();
     runningModel = nullptr;
 
+    bool stopped = false;
     if (tabIndex >= 0 && tabIndex < tabInfos.size()) {
         TabInfo &info = tabInfos[tabIndex];
         info.filter = filter;
+        info.source = source;
         info.filePath = log->logPath();
         info.fileName = QFileInfo(info.filePath).fileName();
+        noteRunEnd(tabIndex, ran);
+        stopped = info.stopped;
         showTabFilter(info);
     }
-    statusBar()->showMessage(tr("Finished!"), 3000);
+    // A run that ended early says so: its rows stop before the range's end.
+    if (!stopped)
+        statusBar()->showMessage(tr("Finished!"), 3000);
+    else
+        statusBar()->showMessage(cancelled ? tr("Filter run cancelled.") : tr("Filter run stopped."), 3000);
     setCursor(Qt::ArrowCursor);
 }
 
@@ -122,31 +148,59 @@ void mainWindow::warnCostlyPattern(const QString &pattern)
 
 void mainWindow::findNext()
 {
-    find(true);
+    find(true, false);
 }
 
 void mainWindow::findPrevious()
 {
-    find(false);
+    find(false, false);
 }
 
-void mainWindow::find(bool forward)
+void mainWindow::findTyped()
 {
+    find(true, true);
+}
+
+void mainWindow::showFindStatus(const QString &text, bool failed)
+{
+    ui->lbFindStatus->setText(text);
+    if (!failed) {
+        ui->leFind->setPalette(QPalette());
+        return;
+    }
+    QPalette palette = ui->leFind->palette();
+    palette.setColor(QPalette::Base, QColor(255, 160, 160));
+    palette.setColor(QPalette::Text, Qt::black);
+    ui->leFind->setPalette(palette);
+}
+
+void mainWindow::find(bool forward, bool typed)
+{
+    // A search that typing or F3 called off goes on from where it started.
+    const QPointer<CStringListModel> resumeIn = std::exchange(findResumeModel, nullptr);
     if (ui->twLogResult->count() == 0) {
-        QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Nothing to find!"), QMessageBox::Ok);
+        // Keys typed meanwhile would go to a box: the panel tells instead.
+        if (typed)
+            showFindStatus(tr("Nothing to find!"), true);
+        else
+            QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Nothing to find!"), QMessageBox::Ok);
         return;
     }
     const QString text = ui->leFind->text();
-    if (text.size() < 2)
+    if (text.size() < 2) {
+        if (typed)
+            showFindStatus(QString(), false);
         return;
+    }
     QAbstractItemView *view = currentResultView();
     auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
     if (!model)
         return;
-    // Typing on while a search runs: the search under way gives way to
-    // one for the text as it is now.
+    // Typing on, or F3, while a search runs: the search under way gives
+    // way to one for the text as it is now, from the same row.
     if (findRunning) {
         findAgain = forward ? 1 : -1;
+        findAgainTyped = typed;
         if (runningModel)
             runningModel->cancel();
         return;
@@ -156,15 +210,21 @@ void mainWindow::find(bool forward)
     // a log is read again, its blocks are not yet the ones the rows are
     // counted in; while a run counts, the rows are not all there).
     if (isBusy()) {
-        statusBar()->showMessage(tr("Busy: find waits until the current operation ends."), 3000);
+        statusBar()->showMessage(tr("Busy: nothing was searched; find again once the current operation ends."),
+                                 3000);
         return;
     }
     QItemSelectionModel *selection = view->selectionModel();
-    int start = forward ? -1 : model->rowCount();
     const QModelIndexList selected = selection->selectedIndexes();
-    if (!selected.isEmpty())
-        start = selected.first().row();
+    // The current hit: typing searches from it on, itself included, so that
+    // a longer text keeps the hit while it still matches; F3 and Shift+F3
+    // go past it.
+    const int hit = resumeIn == model ? findResumeRow : selected.isEmpty() ? -1 : selected.first().row();
+    int start = forward ? -1 : model->rowCount();
+    if (hit >= 0)
+        start = !typed ? hit : forward ? hit - 1 : hit + 1;
     selection->clearSelection();
+    const Qt::CaseSensitivity cs = ui->chbMatchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
 
     ready = false;
     findRunning = true;
@@ -172,15 +232,48 @@ void mainWindow::find(bool forward)
     updateBusyState();
     runningModel = model;
     const QPointer<CStringListModel> searched(model);
-    setCursor(Qt::WaitCursor);
-    const int row = forward ? model->searchForward(text, start) : model->searchBackward(text, start);
-    setCursor(Qt::ArrowCursor);
+    int row = -1;
+    {
+        // A search that lasts shows its progress as the other long
+        // operations do; a short one does not flash it.
+        std::unique_ptr<StatusProgress> progress;
+        int maximum = 0;
+        int value = 0;
+        QObject watch;
+        connect(model, &CStringListModel::valueMaximum, &watch, [&](int v) {
+            maximum = v;
+            if (progress)
+                progress->bar()->setMaximum(v);
+        });
+        connect(model, &CStringListModel::valueChanged, &watch, [&](int v) {
+            value = v;
+            if (progress)
+                progress->bar()->setValue(v);
+        });
+        QTimer delay;
+        delay.setSingleShot(true);
+        connect(&delay, &QTimer::timeout, &watch, [&] {
+            progress = std::make_unique<StatusProgress>(statusBar(), tr("Finding"), tr("Cancel the search"));
+            progress->bar()->setMaximum(maximum);
+            progress->bar()->setValue(value);
+            connect(progress->cancelButton(), &QPushButton::clicked, this, &mainWindow::actionCancelPress);
+        });
+        delay.start(500);
+        setCursor(Qt::WaitCursor);
+        row = forward ? model->searchForward(text, start, cs) : model->searchBackward(text, start, cs);
+        setCursor(Qt::ArrowCursor);
+    }
     runningModel = nullptr;
     findRunning = false;
     ready = true;
     updateBusyState();
     if (findAgain != 0) {
-        QTimer::singleShot(0, this, findAgain > 0 ? &mainWindow::findNext : &mainWindow::findPrevious);
+        findResumeModel = searched;
+        findResumeRow = hit;
+        QTimer::singleShot(0, this,
+                           findAgainTyped      ? &mainWindow::findTyped
+                           : findAgain > 0     ? &mainWindow::findNext
+                                               : &mainWindow::findPrevious);
         findAgain = 0;
         return;
     }
@@ -195,12 +288,21 @@ void mainWindow::find(bool forward)
         return;
     }
     if (row < 0) {
-        QMessageBox::information(this, QCoreApplication::applicationName(),
-                                 forward ? tr("End of log reached! Found nothing else.")
-                                         : tr("Begin of log reached! Found nothing else."),
-                                 QMessageBox::Ok);
+        const QString message = forward ? tr("End of log reached! Found nothing else.")
+                                        : tr("Begin of log reached! Found nothing else.");
+        // The panel has room for a word or two; the box says the rest.
+        showFindStatus(tr("Not found"), true);
+        if (typed) {
+            // No box while typing, and the hit stays: a letter too many,
+            // taken back, finds it again.
+            if (hit >= 0)
+                selection->select(model->index(hit, 0), QItemSelectionModel::Select);
+            return;
+        }
+        QMessageBox::information(this, QCoreApplication::applicationName(), message, QMessageBox::Ok);
         return;
     }
+    showFindStatus(QString(), false);
     const QModelIndex index = model->index(row, 0);
     view->scrollTo(index, forward ? QAbstractItemView::PositionAtTop : QAbstractItemView::PositionAtBottom);
     selection->select(index, QItemSelectionModel::Select);

@@ -41,8 +41,12 @@ void mainWindow::buildRecentFiles()
 
 void mainWindow::addRecentFile(const QFileInfo &file)
 {
-    QStringList paths = readRecentFiles();
     const QString path = file.absoluteFilePath();
+    // The stored list separates its paths with ";": such a path would come
+    // back as pieces of other paths.
+    if (path.contains(QLatin1Char(';')))
+        return;
+    QStringList paths = readRecentFiles();
     if (!paths.contains(path))
         paths.append(path);
     if (paths.size() > kMaxRecentFiles)
@@ -64,6 +68,7 @@ void mainWindow::saveWindowState()
     settings.setValue(QStringLiteral("filtershow"), ui->actionFilterShow->isChecked());
     settings.setValue(QStringLiteral("fileshow"), ui->actionFileShow->isChecked());
     settings.setValue(QStringLiteral("findshow"), ui->actionFindShow->isChecked());
+    settings.setValue(QStringLiteral("findcase"), ui->chbMatchCase->isChecked());
     settings.endGroup();
 }
 
@@ -85,5 +90,6 @@ void mainWindow::restoreWindowState()
     ui->actionFilterShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("filtershow")), true));
     ui->actionFileShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("fileshow")), true));
     ui->actionFindShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findshow")), false));
+    ui->chbMatchCase->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findcase")), true));
     settings.endGroup();
 }

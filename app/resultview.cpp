@@ -283,8 +283,16 @@ void ResultView::paintEvent(QPaintEvent *event)
 {
     const QAbstractItemModel *m = model();
     const int rows = rowTotal();
-    if (!m || rows == 0)
+    if (!m || rows == 0) {
+        if (!m_emptyText.isEmpty()) {
+            QPainter painter(viewport());
+            painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+            const int margin = rowHeight();
+            painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                             Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_emptyText);
+        }
         return;
+    }
     const QRect area = event->rect();
     const qint64 first = std::max<qint64>(rowAtY(area.top()), 0);
     const qint64 last = std::min<qint64>(rowAtY(area.bottom()), rows - 1);
@@ -407,6 +415,14 @@ void ResultView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bott
     QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
     // A model may announce a new row count with a data change alone.
     updateGeometries();
+}
+
+void ResultView::setEmptyText(const QString &text)
+{
+    if (text == m_emptyText)
+        return;
+    m_emptyText = text;
+    viewport()->update();
 }
 
 ResultView *createResultView(QWidget *parent)

@@ -41,6 +41,9 @@ public:
     // window's find panel searches results.
     void keyboardSearch(const QString &search) override;
     void setModel(QAbstractItemModel *model) override;
+    // A line shown in place of rows while the model has none (empty: none).
+    void setEmptyText(const QString &text);
+    QString emptyText() const { return m_emptyText; }
     void reset() override;
 
 protected:
@@ -73,6 +76,7 @@ private:
     int m_widest = 0;
     int m_hoverRow = -1;
     bool m_rangePending = false;
+    QString m_emptyText;
 };
 
 // The view of a new result tab.

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -54,6 +55,7 @@ CFilterEditWindow::CFilterEditWindow(QWidget *parent)
     connect(ui->chbSourceFile, SIGNAL(clicked()), this, SLOT(eventsFill()));
     connect(ui->chbSourceCustom, SIGNAL(clicked()), this, SLOT(eventsFill()));
     connect(ui->btnFiles, SIGNAL(clicked()), this, SLOT(filesSelect()));
+    connect(ui->btnFilesClear, &QToolButton::clicked, this, [this] { setFiles(QString()); });
 
     // The closed event box always shows the caption row: Enter in the open
     // list, the arrow keys and the wheel on the closed box would otherwise
@@ -106,7 +108,7 @@ void CFilterEditWindow::resetFields()
     ui->leGroup->clear();
     ui->leUser->clear();
     ui->leParams->clear();
-    ui->lbFiles->clear();
+    setFiles(QString());
 }
 
 void CFilterEditWindow::eventsFill()
@@ -172,7 +174,7 @@ void CFilterEditWindow::setFilter(const QString &name, const QString &timeText, 
     QStringList parameters;
     for (const QString &entry : lists.at(5))
         (entry.startsWith(QDir::separator()) ? paths : parameters).append(entry);
-    ui->lbFiles->setText(paths.join(QLatin1Char('\n')));
+    setFiles(paths.join(QLatin1Char('\n')));
     ui->leParams->setText(parameters.join(QStringLiteral(", ")));
 }
 
@@ -210,8 +212,30 @@ void CFilterEditWindow::accept()
     QStringList rest = splitNames(ui->leParams->text());
     rest += ui->lbFiles->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 
-    resultLists = {status, sources, eventModel.checkedEvents(), splitNames(ui->leGroup->text()),
-                   splitNames(ui->leUser->text()), rest};
+    // A name this machine does not know would only match as free text
+    // anywhere in a record; the id of a user of another machine is typed
+    // as a number.
+    const QStringList groups = splitNames(ui->leGroup->text());
+    const QStringList users = splitNames(ui->leUser->text());
+    QStringList unknown;
+    for (const QString &entry : groups) {
+        if (groupToPattern(entry, FormDirection::ToPattern) == entry)
+            unknown.append(tr("group \"%1\"").arg(entry));
+    }
+    for (const QString &entry : users) {
+        if (userToPattern(entry, FormDirection::ToPattern) == entry)
+            unknown.append(tr("user \"%1\"").arg(entry));
+    }
+    if (!unknown.isEmpty()) {
+        QMessageBox::information(this, QCoreApplication::applicationName(),
+                                 tr("This machine does not know the %1. Type the numeric id instead, as the "
+                                    "records hold it.")
+                                     .arg(unknown.join(QStringLiteral(", "))),
+                                 QMessageBox::Ok);
+        return;
+    }
+
+    resultLists = {status, sources, eventModel.checkedEvents(), groups, users, rest};
     QDialog::accept();
 }
 
@@ -231,15 +255,22 @@ void CFilterEditWindow::closeEvent(QCloseEvent *event)
 
 void CFilterEditWindow::filesSelect()
 {
-    QFileDialog dialog(this, tr("Select file..."), QDir::homePath(), tr("All Files") + QStringLiteral(" (*)"));
+    // Opens where the folder chosen before is; Cancel keeps that folder.
+    const QString chosen = ui->lbFiles->text().section(QLatin1Char('\n'), 0, 0);
+    QFileDialog dialog(this, tr("Select folder..."), chosen.isEmpty() ? QDir::homePath() : chosen);
     dialog.setFileMode(QFileDialog::Directory);
-    if (dialog.exec() != QDialog::Accepted) {
-        ui->lbFiles->clear();
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    }
     const QStringList selected = dialog.selectedFiles();
     if (!selected.isEmpty())
-        ui->lbFiles->setText(selected.join(QLatin1Char('\n')));
+        setFiles(selected.join(QLatin1Char('\n')));
+}
+
+void CFilterEditWindow::setFiles(const QString &text)
+{
+    ui->lbFiles->setText(text);
+    ui->btnFilesClear->setEnabled(!text.isEmpty());
 }
 
 void CFilterEditWindow::setDateTime(int index)

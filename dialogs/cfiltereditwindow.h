@@ -55,7 +55,9 @@ public:
     static QString rangeSeparator();
 
 public slots:
-    // Builds the result lists from the fields and closes with Accepted.
+    // Builds the result lists from the fields and closes with Accepted;
+    // a user or group name this machine does not know is refused with a
+    // message, and the editor stays open.
     void accept() override;
     // Resets the fields and closes with Rejected.
     void reject() override;
@@ -73,6 +75,9 @@ private slots:
     void filesSelect();
 
 private:
+    // Shows the paths (one a line) and lets the clear button clear them.
+    void setFiles(const QString &text);
+
     Ui::filterDialog *ui = nullptr;
     Ui::dateTimeDialog *dateUi = nullptr;
     QDialog dateDialog;

@@ -100,6 +100,10 @@ void CFilter::load()
     settings.endGroup();
 
     const QStringList parts = value.split(kPartSeparator, Qt::KeepEmptyParts);
+    // Fewer than six lists describe nothing and match much more than the
+    // filter was saved for; more come from older values whose entries held
+    // separators, which load as they always did.
+    unreadable = parts.size() < 3 || parts.at(2).split(kListSeparator, Qt::KeepEmptyParts).size() < 6;
     if (parts.size() < 3)
         return;
 

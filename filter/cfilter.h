@@ -35,7 +35,7 @@ public:
     // lists would split or vanish). Empty when the record can be stored.
     QString unstorableReason(const QString &key) const;
     // Fills the record from the value stored under `name`; a missing or
-    // malformed value leaves it unchanged.
+    // malformed value leaves it unchanged and sets `unreadable`.
     void load();
     // Deletes the stored value of `name`, then reset().
     void remove();
@@ -47,6 +47,9 @@ public:
     qint32 period = 0; // seconds counted back from `time`; 0 or negative
     QDateTime time;    // end of the range; null = the log's last record
     QString name;
+    // The last load() found no value it could read, or one with fewer than
+    // six lists.
+    bool unreadable = false;
 
 private:
     QList<QStringList> m_lists;

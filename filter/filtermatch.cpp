@@ -144,6 +144,25 @@ QString idEntryToDisplay(const QString &entry, const QString &prefix,
     return rest;
 }
 
+// A number typed for a user or group of another machine: that id. Plain
+// decimal digits only, so that free text such as "+1" or " 5" is left alone.
+template <typename Id>
+bool idForNumber(const QString &entry, Id *id)
+{
+    if (entry.isEmpty() || entry.size() > 10)
+        return false;
+    for (const QChar c : entry) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    bool ok = false;
+    const uint value = entry.toUInt(&ok, 10);
+    if (!ok)
+        return false;
+    *id = static_cast<Id>(value);
+    return true;
+}
+
 QString userNameForUint(uint id)
 {
     return userNameForId(static_cast<uid_t>(id));
@@ -346,7 +365,7 @@ QString userToPattern(const QString &entry, FormDirection direction)
     if (direction == FormDirection::ToDisplay)
         return idEntryToDisplay(entry, prefix, &userNameForUint);
     uid_t uid = 0;
-    if (!userIdForName(entry, &uid))
+    if (!userIdForName(entry, &uid) && !idForNumber(entry, &uid))
         return entry;
     // The comma ends the id, so that uid 1 does not also match 10 or 1000.
     return prefix + QString::number(uid) + QLatin1Char(',');
@@ -358,7 +377,7 @@ QString groupToPattern(const QString &entry, FormDirection direction)
     if (direction == FormDirection::ToDisplay)
         return idEntryToDisplay(entry, prefix, &groupNameForUint);
     gid_t gid = 0;
-    if (!groupIdForName(entry, &gid))
+    if (!groupIdForName(entry, &gid) && !idForNumber(entry, &gid))
         return entry;
     return prefix + QString::number(gid) + QLatin1Char(',');
 }

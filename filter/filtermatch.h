@@ -31,9 +31,11 @@ QList<QStringList> toDisplayForm(const CFilter &filter);
 QList<QStringList> toDisplayForm(const QList<QStringList> &lists);
 
 enum class FormDirection { ToDisplay, ToPattern };
-// One user entry converted in `direction`: a known name becomes "<\d+,\d+,"
-// + uid + "," (that id only); both that form and the older one without the
-// comma turn back into the name. Unknown names and ids stay as typed.
+// One user entry converted in `direction`: a known name, or a number (the
+// id of a user this machine may not know), becomes "<\d+,\d+," + uid + ","
+// (that id only); both that form and the older one without the comma turn
+// back into the name, or the bare number for an id without a name here.
+// Unknown names stay as typed.
 QString userToPattern(const QString &entry, FormDirection direction);
 // The same for groups, with "<\d+,\d+,\d+," + gid + ",".
 QString groupToPattern(const QString &entry, FormDirection direction);

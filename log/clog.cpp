@@ -465,6 +465,11 @@ qint64 CLog::blockOffset(int block) const
     return block >= 0 && block < int(m_entries.size()) ? m_entries[size_t(block)].offset : -1;
 }
 
+QDateTime CLog::blockDate(int block) const
+{
+    return block >= 0 && block < blockCount() ? localFromSecs(m_entries[size_t(block)].key) : QDateTime();
+}
+
 // --- State ------------------------------------------------------------------
 
 QString CLog::logPath() const

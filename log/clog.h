@@ -63,6 +63,8 @@ public:
     QDateTime lastDate() const;
     // Offset of the first record of block `block`; -1 for any other number.
     qint64 blockOffset(int block) const;
+    // Time of block `block` in local time; invalid for any other number.
+    QDateTime blockDate(int block) const;
 
     // --- State ----------------------------------------------------------
     QString logPath() const;                       // log last given to readLog

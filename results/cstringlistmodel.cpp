@@ -456,7 +456,7 @@ int CStringListModel::lastLoadableBlock() const
     return m_running ? m_lastBlock : std::min(m_lastBlock, m_firstBlock + int(m_blockCounts.size()) - 1);
 }
 
-int CStringListModel::searchForward(const QString &text, int fromRow)
+int CStringListModel::searchForward(const QString &text, int fromRow, Qt::CaseSensitivity cs)
 {
     m_cancelled = false;
     m_stop = MatchStop();
@@ -472,14 +472,16 @@ int CStringListModel::searchForward(const QString &text, int fromRow)
     QPointer<CStringListModel> alive(this);
     Slice slice;
     const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
-    RowTextProbe probe(text);
+    RowTextProbe probe(text, cs);
     int found = -1;
     bool ended = false;
+    emit valueMaximum(last - first);
     m_log->forEachBlockUtf8(first, last, [&](int block, const QByteArray &texts) {
         if (!between()) {
             ended = true;
             return false;
         }
+        emit valueChanged(block - first);
         const int counted = m_blockCounts.value(block - m_firstBlock);
         if (counted == 0 || !probe.mayContain(texts))
             return true;
@@ -494,7 +496,7 @@ int CStringListModel::searchForward(const QString &text, int fromRow)
             const int row = firstRow + i;
             if (row >= m_rowTotal)
                 return false;
-            if (row > fromRow && rows.at(i).contains(text)) {
+            if (row > fromRow && rows.at(i).contains(text, cs)) {
                 found = row;
                 return false;
             }
@@ -514,7 +516,7 @@ int CStringListModel::searchForward(const QString &text, int fromRow)
     return found;
 }
 
-int CStringListModel::searchBackward(const QString &text, int fromRow)
+int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseSensitivity cs)
 {
     m_cancelled = false;
     m_stop = MatchStop();
@@ -525,17 +527,19 @@ int CStringListModel::searchBackward(const QString &text, int fromRow)
     QPointer<CStringListModel> alive(this);
     Slice slice;
     const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
-    RowTextProbe probe(text);
+    RowTextProbe probe(text, cs);
     // The log is read forwards in runs of blocks, each run before the one
     // read last, growing from a few blocks (a hit close by costs little) to
     // long sequential reads; only the blocks whose rows may hold the text
     // are read again, last first.
     int span = 64;
     std::vector<int> candidates;
+    emit valueMaximum(start - m_firstBlock);
     for (int high = start; high >= m_firstBlock; span = std::min(span * 2, 8192)) {
         const int low = std::max(m_firstBlock, high - span + 1);
         candidates.clear();
         bool ended = false;
+        emit valueChanged(start - high);
         m_log->forEachBlockUtf8(low, high, [&](int block, const QByteArray &texts) {
             if (!between()) {
                 ended = true;
@@ -564,7 +568,7 @@ int CStringListModel::searchBackward(const QString &text, int fromRow)
             }
             for (int i = int(rows.size()) - 1; i >= 0; --i) {
                 const int row = firstRow + i;
-                if (row < fromRow && row < m_rowTotal && rows.at(i).contains(text))
+                if (row < fromRow && row < m_rowTotal && rows.at(i).contains(text, cs))
                     return row;
             }
         }

@@ -42,14 +42,15 @@ public:
     // of work, inside a block too, and end at the next turn after cancel().
 
     // The first row after `fromRow` whose result row contains `text`
-    // (case-sensitive), or -1. Reads the log again from the block of
+    // (compared as `cs` says), or -1. Reads the log again from the block of
     // `fromRow` to the last block with rows shown, holding one block's rows
-    // at a time. -1 too when cancelled (isCancelled()) or when a record
-    // the filter cannot decide leaves the answer open (stop()).
-    int searchForward(const QString &text, int fromRow);
+    // at a time, with progress over those blocks. -1 too when cancelled
+    // (isCancelled()) or when a record the filter cannot decide leaves the
+    // answer open (stop()).
+    int searchForward(const QString &text, int fromRow, Qt::CaseSensitivity cs = Qt::CaseSensitive);
     // The last row before `fromRow` whose result row contains `text`, or -1;
     // the same towards the first block.
-    int searchBackward(const QString &text, int fromRow);
+    int searchBackward(const QString &text, int fromRow, Qt::CaseSensitivity cs = Qt::CaseSensitive);
     // Writes the result rows of the whole range, each followed by "\n", as
     // UTF-8 to `fileName`, with progress and cancel. The file is replaced
     // only when every block is written, every block before a cancel, or

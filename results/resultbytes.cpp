@@ -182,8 +182,9 @@ QStringList decodeTexts(const QByteArray &texts)
     return decoded;
 }
 
-RowTextProbe::RowTextProbe(const QString &needle)
+RowTextProbe::RowTextProbe(const QString &needle, Qt::CaseSensitivity cs)
     : m_needle(needle.toUtf8())
+    , m_ignoreCase(cs == Qt::CaseInsensitive)
 {
     // A row is the user name, a tab and the text. A needle without a tab
     // lies inside one of the two; and in a text only where its own bytes
@@ -191,6 +192,26 @@ RowTextProbe::RowTextProbe(const QString &needle)
     // A NUL would reach across the texts of the buffer.
     m_decisive = !needle.isEmpty() && !needle.contains(QLatin1Char('\t')) && !needle.contains(QChar(0xFFFD))
                  && !needle.contains(QChar(0));
+    if (m_ignoreCase) {
+        // Ignoring case, the bytes of a text tell only for an ASCII needle,
+        // and not for "k" and "s": the Kelvin sign and the long s fold to
+        // them.
+        for (const QChar c : needle) {
+            const char16_t u = c.toLower().unicode();
+            if (c.unicode() >= 0x80 || u == u'k' || u == u's')
+                m_decisive = false;
+        }
+        m_needle = m_needle.toLower();
+    }
+}
+
+bool RowTextProbe::holds(const QByteArray &bytes) const
+{
+    if (!m_ignoreCase)
+        return memmem(bytes.constData(), size_t(bytes.size()), m_needle.constData(), size_t(m_needle.size()));
+    // The needle is ASCII: its bytes meet only ASCII bytes, and lowering the
+    // bytes of other characters cannot make them ASCII.
+    return bytes.toLower().contains(m_needle);
 }
 
 bool RowTextProbe::mayContain(const QByteArray &texts)
@@ -199,7 +220,7 @@ bool RowTextProbe::mayContain(const QByteArray &texts)
         return false;
     if (!m_decisive)
         return true;
-    if (memmem(texts.constData(), size_t(texts.size()), m_needle.constData(), size_t(m_needle.size())))
+    if (holds(texts))
         return true;
     const char *p = texts.constData();
     const char *const end = p + texts.size();
@@ -207,7 +228,7 @@ bool RowTextProbe::mayContain(const QByteArray &texts)
         const int length = int(std::strlen(p));
         UserNameBytes::Name &name = m_names.nameOf(p);
         if (name.holdsNeedle < 0)
-            name.holdsNeedle = !name.bytes.isEmpty() && (name.bytes.contains(m_needle) || name.bytes.contains('\t'));
+            name.holdsNeedle = !name.bytes.isEmpty() && (holds(name.bytes) || name.bytes.contains('\t'));
         if (name.holdsNeedle)
             return true;
         p += length + 1;

@@ -60,14 +60,18 @@ QStringList decodeTexts(const QByteArray &texts);
 class RowTextProbe
 {
 public:
-    explicit RowTextProbe(const QString &needle);
+    explicit RowTextProbe(const QString &needle, Qt::CaseSensitivity cs = Qt::CaseSensitive);
     // False only when no result row made of one of `texts` (as for
-    // appendResultRows), whatever the filter, contains the needle.
+    // appendResultRows), whatever the filter, contains the needle (compared
+    // as QString::contains does with the probe's case sensitivity).
     bool mayContain(const QByteArray &texts);
 
 private:
-    QByteArray m_needle; // the needle in UTF-8
+    bool holds(const QByteArray &bytes) const;
+
+    QByteArray m_needle; // the needle in UTF-8; in lower case when case is ignored
     bool m_decisive;     // false: bytes cannot rule rows out for this needle
+    bool m_ignoreCase;   // the needle is ASCII and compared in either case
     UserNameBytes m_names;
 };
 

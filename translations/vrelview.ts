@@ -4,22 +4,32 @@
 <context>
     <name>CFilterEditWindow</name>
     <message>
-        <location filename="../dialogs/cfiltereditwindow.cpp" line="+136"/>
+        <location filename="../dialogs/cfiltereditwindow.cpp" line="+138"/>
         <source>Edit Filter</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+98"/>
-        <source>Select file...</source>
+        <location line="+85"/>
+        <source>group &quot;%1&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+0"/>
-        <source>All Files</source>
+        <location line="+4"/>
+        <source>user &quot;%1&quot;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+38"/>
+        <location line="+4"/>
+        <source>This machine does not know the %1. Type the numeric id instead, as the records hold it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>Select folder...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+43"/>
         <source>Wrong time range!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -55,7 +65,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+584"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
@@ -109,7 +119,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../filter/filtermatch.cpp" line="+296"/>
+        <location filename="../filter/filtermatch.cpp" line="+315"/>
         <source>success</source>
         <translation type="unfinished"></translation>
     </message>
@@ -253,7 +263,17 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+38"/>
+        <source>Clear the folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Clear</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+13"/>
         <source>Select files to filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -328,7 +348,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+61"/>
         <source>Log files</source>
         <translation type="unfinished"></translation>
     </message>
@@ -340,12 +360,12 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+31"/>
-        <location line="+170"/>
+        <location line="+202"/>
         <source>File</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-165"/>
+        <location line="-197"/>
         <source>First record date</source>
         <translation type="unfinished"></translation>
     </message>
@@ -361,12 +381,12 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+31"/>
-        <location line="+391"/>
+        <location line="+423"/>
         <source>Find</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-362"/>
+        <location line="-388"/>
         <location line="+3"/>
         <source>Find string in current tab</source>
         <translation type="unfinished"></translation>
@@ -394,13 +414,24 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+55"/>
+        <location line="+13"/>
+        <location line="+3"/>
+        <source>Upper and lower case must match</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Match case</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+62"/>
         <source>View</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+114"/>
+        <location filename="../app/mainwindow.cpp" line="+121"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -624,7 +655,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-81"/>
+        <location filename="../app/mainwindow.cpp" line="-87"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -680,7 +711,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+11"/>
         <source>Show main toolbar</source>
         <translation type="unfinished"></translation>
     </message>
@@ -690,7 +721,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+97"/>
+        <source>filter changed: Apply to refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+37"/>
         <source>Another process in progress.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -705,7 +741,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+11"/>
         <source>Busy: the tab stays open until the current operation ends.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -715,7 +751,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+58"/>
+        <location line="+60"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -730,12 +766,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+74"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+123"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+23"/>
         <source>Can&apos;t save default or empty name filter!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -750,7 +786,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+22"/>
         <source>Can&apos;t delete default filter!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -760,12 +796,22 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-36"/>
+        <location line="-39"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="-104"/>
+        <source>The stored value of this filter could not be read: it may match every record.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>The saved filter &quot;%1&quot; could not be read: it may match every record until it is edited and saved again.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+95"/>
         <source>A filter name must not contain %1.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -814,7 +860,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+72"/>
+        <location filename="../app/mainwindow_results.cpp" line="+74"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
@@ -872,8 +918,18 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+57"/>
         <source>Finished!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Filter run cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Filter run stopped.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -882,22 +938,33 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+41"/>
+        <location line="+2"/>
         <source>Nothing to find!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+23"/>
-        <source>Busy: find waits until the current operation ends.</source>
+        <location line="+27"/>
+        <source>Busy: nothing was searched; find again once the current operation ends.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+31"/>
+        <location line="+43"/>
+        <source>Finding</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel the search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+27"/>
         <source>Find cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+8"/>
         <source>End of log reached! Found nothing else.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -907,7 +974,12 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+2"/>
+        <source>Not found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+20"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation type="unfinished"></translation>
@@ -963,6 +1035,41 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <source>Rows so far: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rows: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rows: %1, stopped early</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows: %1, stopped at %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>(stopped)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>No records matched before the run stopped.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>No records match the filter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <location filename="../app/mainwindow_follow.cpp" line="+37"/>
         <source>Follow log</source>
         <translation type="unfinished"></translation>
@@ -983,13 +1090,12 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+120"/>
-        <location line="+29"/>
+        <location line="+128"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+20"/>
         <source> (replaced)</source>
         <translation type="unfinished"></translation>
     </message>

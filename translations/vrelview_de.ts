@@ -4,22 +4,32 @@
 <context>
     <name>CFilterEditWindow</name>
     <message>
-        <location filename="../dialogs/cfiltereditwindow.cpp" line="+136"/>
+        <location filename="../dialogs/cfiltereditwindow.cpp" line="+138"/>
         <source>Edit Filter</source>
         <translation>Filter bearbeiten</translation>
     </message>
     <message>
-        <location line="+98"/>
-        <source>Select file...</source>
-        <translation>Datei auswählen...</translation>
+        <location line="+85"/>
+        <source>group &quot;%1&quot;</source>
+        <translation>Gruppe „%1“</translation>
     </message>
     <message>
-        <location line="+0"/>
-        <source>All Files</source>
-        <translation>Alle Dateien</translation>
+        <location line="+4"/>
+        <source>user &quot;%1&quot;</source>
+        <translation>Benutzer „%1“</translation>
     </message>
     <message>
-        <location line="+38"/>
+        <location line="+4"/>
+        <source>This machine does not know the %1. Type the numeric id instead, as the records hold it.</source>
+        <translation>Dieser Rechner kennt %1 nicht. Geben Sie stattdessen die numerische ID ein, wie sie in den Einträgen steht.</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>Select folder...</source>
+        <translation>Ordner auswählen...</translation>
+    </message>
+    <message>
+        <location line="+43"/>
         <source>Wrong time range!</source>
         <translation>Ungültiger Zeitraum!</translation>
     </message>
@@ -55,7 +65,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+584"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
@@ -109,7 +119,7 @@
         <translation>Ereignisse auswählen</translation>
     </message>
     <message>
-        <location filename="../filter/filtermatch.cpp" line="+296"/>
+        <location filename="../filter/filtermatch.cpp" line="+315"/>
         <source>success</source>
         <translation>Erfolg</translation>
     </message>
@@ -253,7 +263,17 @@
         <translation>Benutzer</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+38"/>
+        <source>Clear the folder</source>
+        <translation>Gewählten Ordner entfernen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Clear</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <location line="+13"/>
         <source>Select files to filter</source>
         <translation>Dateien zum Filtern auswählen</translation>
     </message>
@@ -329,7 +349,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterinfo</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+61"/>
         <source>Log files</source>
         <translation>Protokolldateien</translation>
     </message>
@@ -341,12 +361,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+31"/>
-        <location line="+170"/>
+        <location line="+202"/>
         <source>File</source>
         <translation>Datei</translation>
     </message>
     <message>
-        <location line="-165"/>
+        <location line="-197"/>
         <source>First record date</source>
         <translation>Erster Eintrag</translation>
     </message>
@@ -362,12 +382,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+31"/>
-        <location line="+391"/>
+        <location line="+423"/>
         <source>Find</source>
         <translation>Suchen</translation>
     </message>
     <message>
-        <location line="-362"/>
+        <location line="-388"/>
         <location line="+3"/>
         <source>Find string in current tab</source>
         <translation>Text im aktuellen Tab suchen</translation>
@@ -395,13 +415,24 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>F3</translation>
     </message>
     <message>
-        <location line="+55"/>
+        <location line="+13"/>
+        <location line="+3"/>
+        <source>Upper and lower case must match</source>
+        <translation>Groß- und Kleinschreibung müssen übereinstimmen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Match case</source>
+        <translation>Groß-/Kleinschreibung</translation>
+    </message>
+    <message>
+        <location line="+62"/>
         <source>View</source>
         <translation>Ansicht</translation>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+114"/>
+        <location filename="../app/mainwindow.cpp" line="+121"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -625,7 +656,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-81"/>
+        <location filename="../app/mainwindow.cpp" line="-87"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -681,7 +712,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Aktueller Filter</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+11"/>
         <source>Show main toolbar</source>
         <translation>Hauptwerkzeugleiste anzeigen</translation>
     </message>
@@ -691,7 +722,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+97"/>
+        <source>filter changed: Apply to refresh</source>
+        <translation>Filter geändert: zum Aktualisieren anwenden</translation>
+    </message>
+    <message>
+        <location line="+37"/>
         <source>Another process in progress.</source>
         <translation>Ein anderer Vorgang läuft noch.</translation>
     </message>
@@ -706,7 +742,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Neu</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+11"/>
         <source>Busy: the tab stays open until the current operation ends.</source>
         <translation>Beschäftigt: Der Tab bleibt offen, bis der laufende Vorgang endet.</translation>
     </message>
@@ -716,7 +752,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Beschäftigt: Der aktuelle Tab bleibt, bis der laufende Vorgang endet.</translation>
     </message>
     <message>
-        <location line="+58"/>
+        <location line="+60"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen und auch nicht beiseitegelegt werden: Sie bleibt unverändert, und diese Sitzung hält ihre Einstellungen an anderer Stelle.</translation>
     </message>
@@ -731,12 +767,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+74"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+123"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+23"/>
         <source>Can&apos;t save default or empty name filter!</source>
         <translation>Der Standardfilter und Filter ohne Namen können nicht gespeichert werden!</translation>
     </message>
@@ -751,7 +787,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der Filter konnte nicht gespeichert werden: Die Einstellungen ließen sich nicht schreiben.</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+22"/>
         <source>Can&apos;t delete default filter!</source>
         <translation>Der Standardfilter kann nicht gelöscht werden!</translation>
     </message>
@@ -761,12 +797,22 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Gespeicherten Filter löschen?</translation>
     </message>
     <message>
-        <location line="-36"/>
+        <location line="-39"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="-104"/>
+        <source>The stored value of this filter could not be read: it may match every record.</source>
+        <translation>Der gespeicherte Wert dieses Filters konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>The saved filter &quot;%1&quot; could not be read: it may match every record until it is edited and saved again.</source>
+        <translation>Der gespeicherte Filter „%1“ konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu, bis er bearbeitet und erneut gespeichert wird.</translation>
+    </message>
+    <message>
+        <location line="+95"/>
         <source>A filter name must not contain %1.</source>
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
@@ -818,7 +864,7 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+72"/>
+        <location filename="../app/mainwindow_results.cpp" line="+74"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
@@ -877,9 +923,19 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse werden ermittelt</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+57"/>
         <source>Finished!</source>
         <translation>Fertig!</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Filter run cancelled.</source>
+        <translation>Filterlauf abgebrochen.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Filter run stopped.</source>
+        <translation>Filterlauf vorzeitig beendet.</translation>
     </message>
     <message>
         <location line="+10"/>
@@ -887,22 +943,33 @@ Möchten Sie fortfahren?</translation>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; der Vorgang wurde bei diesem Eintrag angehalten. Die zuvor gefundenen Zeilen bleiben erhalten.</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+41"/>
+        <location line="+2"/>
         <source>Nothing to find!</source>
         <translation>Keine Ergebnisse zum Durchsuchen!</translation>
     </message>
     <message>
-        <location line="+23"/>
-        <source>Busy: find waits until the current operation ends.</source>
-        <translation>Beschäftigt: Die Suche wartet, bis der laufende Vorgang endet.</translation>
+        <location line="+27"/>
+        <source>Busy: nothing was searched; find again once the current operation ends.</source>
+        <translation>Beschäftigt: Es wurde nicht gesucht; suchen Sie erneut, wenn der laufende Vorgang beendet ist.</translation>
     </message>
     <message>
-        <location line="+31"/>
+        <location line="+43"/>
+        <source>Finding</source>
+        <translation>Suche</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel the search</source>
+        <translation>Suche abbrechen</translation>
+    </message>
+    <message>
+        <location line="+27"/>
         <source>Find cancelled.</source>
         <translation>Suche abgebrochen.</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+8"/>
         <source>End of log reached! Found nothing else.</source>
         <translation>Ende des Protokolls erreicht! Nichts weiter gefunden.</translation>
     </message>
@@ -912,7 +979,12 @@ Möchten Sie fortfahren?</translation>
         <translation>Anfang des Protokolls erreicht! Nichts weiter gefunden.</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+2"/>
+        <source>Not found</source>
+        <translation>Nicht gefunden</translation>
+    </message>
+    <message>
+        <location line="+20"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation>Nichts zu speichern!</translation>
@@ -968,6 +1040,41 @@ Möchten Sie fortfahren?</translation>
         <translation>Alt+</translation>
     </message>
     <message>
+        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <source>Rows so far: %1</source>
+        <translation>Bisher Zeilen: %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rows: %1</source>
+        <translation>Zeilen: %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Rows: %1, stopped early</source>
+        <translation>Zeilen: %1, vorzeitig beendet</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows: %1, stopped at %2</source>
+        <translation>Zeilen: %1, beendet bei %2</translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>(stopped)</source>
+        <translation>(abgebrochen)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>No records matched before the run stopped.</source>
+        <translation>Bis zum Abbruch des Laufs passte kein Eintrag.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>No records match the filter</source>
+        <translation>Keine Einträge passen zum Filter</translation>
+    </message>
+    <message>
         <location filename="../app/mainwindow_follow.cpp" line="+37"/>
         <source>Follow log</source>
         <translation>Protokoll verfolgen</translation>
@@ -988,13 +1095,12 @@ Möchten Sie fortfahren?</translation>
         <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
     </message>
     <message>
-        <location line="+120"/>
-        <location line="+29"/>
+        <location line="+128"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+20"/>
         <source> (replaced)</source>
         <translation> (ersetzt)</translation>
     </message>

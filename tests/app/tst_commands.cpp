@@ -130,12 +130,126 @@ private slots:
         }
     }
 
+    void typingKeepsTheHit_data()
+    {
+        QTest::addColumn<int>("selected"); // row selected before typing; -1 none
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QList<int>>("hits"); // selected row after each text
+        QTest::newRow("longer text, same hit") << 5 << QStringList{"Ma", "Mar", "Mark"} << QList<int>{5, 5, 5};
+        QTest::newRow("selected row does not match") << 6 << QStringList{"Ma", "Mar"} << QList<int>{10, 10};
+        QTest::newRow("no selection") << -1 << QStringList{"it", "item-0001", "item-00012"} << QList<int>{0, 10, 12};
+        QTest::newRow("hit no longer matches") << 12 << QStringList{"item-0001", "item-00015"} << QList<int>{12, 15};
+    }
+
+    // Typing searches from the current hit on, the hit itself included; the
+    // text the user typed is what counts, not the keystrokes before it.
+    void typingKeepsTheHit()
+    {
+        QFETCH(int, selected);
+        QFETCH(QStringList, typed);
+        QFETCH(QList<int>, hits);
+        mainWindow window;
+        DialogDriver driver;
+        window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("typing.mlog")), 40));
+        CStringListModel *model = currentModel(window);
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        if (selected >= 0)
+            currentView(window)->selectionModel()->select(model->index(selected, 0), QItemSelectionModel::Select);
+        for (int i = 0; i < typed.size(); ++i) {
+            child<QLineEdit>(window, "leFind")->setText(typed.at(i));
+            QCOMPARE(selectedRow(window), hits.at(i));
+        }
+        QCOMPARE(driver.texts, QStringList());
+    }
+
+    void typingNothingFound_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("status"); // of the find panel after the keys
+        QTest::newRow("case differs") << "mark 20" << "Not found";
+        QTest::newRow("found after a miss") << "itex" << "Not found";
+        QTest::newRow("found") << "item-00003" << "";
+    }
+
+    // A search started by typing that finds nothing opens no box: the keys
+    // all reach the field, which turns red while the panel says why; the hit
+    // found before stays selected. F3 still tells by a box.
+    void typingNothingFound()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, status);
+        mainWindow window;
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        DialogDriver driver;
+        trigger(window, "actionFindShow");
+        window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("miss.mlog")), 40));
+        auto *find = child<QLineEdit>(window, "leFind");
+        const QColor normal = find->palette().color(QPalette::Base);
+        find->setFocus();
+        QTest::keyClicks(find, keys);
+        QCOMPARE(find->text(), keys);
+        QCOMPARE(driver.texts, QStringList());
+        QCOMPARE(child<QLabel>(window, "lbFindStatus")->text(), status);
+        QCOMPARE(find->palette().color(QPalette::Base) != normal, !status.isEmpty());
+        if (keys == QLatin1String("itex"))
+            QCOMPARE(selectedRow(window), 0);
+        if (status.isEmpty())
+            return;
+        child<QPushButton>(window, "btnFwd")->click();
+        QCOMPARE(driver.texts, QStringList(kEnd));
+        // The field follows the text: taken back to a hit, it is plain again.
+        find->setText(QStringLiteral("it"));
+        QCOMPARE(child<QLabel>(window, "lbFindStatus")->text(), QString());
+        QCOMPARE(find->palette().color(QPalette::Base), normal);
+    }
+
+    void matchCase_data()
+    {
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("found");
+        QTest::newRow("case kept, differs") << true << "mark" << -1;
+        QTest::newRow("case kept, same") << true << "Mark" << 0;
+        QTest::newRow("case ignored") << false << "iTEM-00003" << 3;
+        QTest::newRow("case ignored, k") << false << "mARK" << 0;
+        QTest::newRow("case ignored, user name") << false << "ROOT" << 0;
+        QTest::newRow("case ignored, s") << false << "ITEM-00005 MARKS" << -1;
+    }
+
+    // The "Match case" box of the find panel, checked at first, is kept
+    // with the panel's state.
+    void matchCase()
+    {
+        QFETCH(bool, matchCase);
+        QFETCH(QString, text);
+        QFETCH(int, found);
+        {
+            mainWindow window;
+            DialogDriver driver;
+            auto *box = child<QCheckBox>(window, "chbMatchCase");
+            QVERIFY(box->isChecked());
+            box->setChecked(matchCase);
+            window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("case.mlog")), 40));
+            child<QLineEdit>(window, "leFind")->setText(text);
+            QCOMPARE(selectedRow(window), found);
+            window.saveWindowState();
+        }
+        QCOMPARE(QSettings().value(QStringLiteral("VrelGeometry/findcase")).toBool(), matchCase);
+        mainWindow again;
+        QCOMPARE(child<QCheckBox>(again, "chbMatchCase")->isChecked(), matchCase);
+    }
+
     void nothingToFindOrSave()
     {
         mainWindow window;
         DialogDriver driver;
         driver.fileName = m_dir.filePath(QStringLiteral("never.txt"));
+        // Typed: the find panel says it; F3: a box.
         child<QLineEdit>(window, "leFind")->setText(QStringLiteral("abc"));
+        QCOMPARE(child<QLabel>(window, "lbFindStatus")->text(), QStringLiteral("Nothing to find!"));
+        child<QPushButton>(window, "btnFwd")->click();
         trigger(window, "actionResultsSave");
         trigger(window, "actionNewTab");
         // A tab that never showed results: no file dialog, nothing written.
@@ -399,6 +513,21 @@ private slots:
         QCOMPARE(third->shortcut(), QKeySequence(QStringLiteral("Alt+3")));
         third->trigger();
         QCOMPARE(window.logReader()->logPath(), paths.at(3));
+    }
+
+    // The stored list separates paths with ";": a path holding one opens,
+    // but never joins the list, where it would read back as other paths.
+    void recentFilesSkipSemicolonPaths()
+    {
+        QTemporaryDir folder;
+        const QString plain = writeItems(folder.filePath(QStringLiteral("plain.mlog")), 5);
+        const QString odd = writeItems(folder.filePath(QStringLiteral("a;b.mlog")), 5);
+        QVERIFY(!plain.isEmpty() && !odd.isEmpty());
+        mainWindow window;
+        window.openLogPath(plain);
+        window.openLogPath(odd);
+        QCOMPARE(window.logReader()->logPath(), odd);
+        QCOMPARE(QSettings().value(QStringLiteral("recentFiles")).toString(), plain + QLatin1Char(';'));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "cfilter.h"
 #include "cfiltereditwindow.h"
 #include "filterdescription.h"
+#include "filterselector.h"
 #include "filtermatch.h"
 
 using Lists = QList<QStringList>;
@@ -263,6 +264,161 @@ private slots:
         view->scrollToBottom();
         QTRY_VERIFY(view->model()->index(4999, 0).data().toString().contains(QStringLiteral("/srv/file-19996")));
         QCOMPARE(driver.texts, QStringList("Delete saved filter?"));
+    }
+
+    // Switching tabs points the selector at the tab's filter without a run,
+    // so that Edit works on what the tab shows; each tab describes the
+    // filter its rows were made with and says when that filter changed.
+    void tabsKeepTheirFilter()
+    {
+        QSettings().setValue(QStringLiteral("filter/refusals"), QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;"));
+        QSettings().setValue(QStringLiteral("filter/shadow"), QStringLiteral("0::::;;;;;;;;;;/etc/shadow"));
+        Window window;
+        window.openLogPath(writeRecords(m_dir.filePath(QStringLiteral("tabs.mlog")), 20, [](int i, MlogRecord &record) {
+            record.time = 1700000000 + quint32(i);
+            record.status = i % 2;
+            record.payload = i % 3 ? "/etc/passwd" : "/etc/shadow";
+        }));
+        window.choose(1);
+        const QString refusals = window.panel();
+        invoke(window, "tabNew");
+        window.choose(2);
+        QCOMPARE(currentModel(window)->rowCount(), 7);
+        const auto modelOf = [&window](int tab) {
+            return qobject_cast<QAbstractItemView *>(resultTabs(window)->widget(tab))->model();
+        };
+        const QAbstractItemModel *first = modelOf(0);
+        resultTabs(window)->setCurrentIndex(0);
+        QCOMPARE(modelOf(0), first); // nothing ran
+        QCOMPARE(window.selector()->currentIndex(), 1);
+        QCOMPARE(currentFilterIndex(), 1);
+        QCOMPARE(window.panel(), refusals);
+        QString title;
+        window.run("actionFilterEdit", {[&title](QWidget *modal) {
+                       title = modal->windowTitle();
+                       static_cast<QDialog *>(modal)->reject();
+                   }});
+        QVERIFY2(title.startsWith(QStringLiteral("refusals - ")), qPrintable(title));
+        // Edited on the second tab: the first still shows the rows of the
+        // filter as it was, and says that it changed.
+        resultTabs(window)->setCurrentIndex(1);
+        QCOMPARE(window.selector()->currentIndex(), 2);
+        window.choose(1);
+        window.run("actionFilterEdit", {tick("chbStateSuccess")});
+        QVERIFY(window.panel().contains(QStringLiteral("success [s]")));
+        QVERIFY(!window.panel().contains(QStringLiteral("filter changed")));
+        resultTabs(window)->setCurrentIndex(0);
+        QCOMPARE(window.panel(), refusals + QStringLiteral("<br><br><i>filter changed: Apply to refresh</i>"));
+        QCOMPARE(currentModel(window)->rowCount(), 10);
+        QCOMPARE(currentModel(window)->filter()->lists(), window.tabs().first().filter->lists());
+        QVERIFY(window.tabs().first().filter->lists() != filterList().at(1)->lists());
+        invoke(window, "actionResultsPress");
+        QCOMPARE(currentModel(window)->rowCount(), 20);
+        QVERIFY(!window.panel().contains(QStringLiteral("filter changed")));
+    }
+
+    // The selector shows the end of a long marked name, elided in the
+    // middle, and names the whole entry in its tool tip.
+    void markedNameStaysVisible()
+    {
+        const QString name = QStringLiteral("Refusals of every account on the hosts of the lab, last 24 hours");
+        QSettings().setValue(QStringLiteral("filter/") + name, QStringLiteral("0::::;;;;;;;;;;"));
+        QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
+        Window window;
+        window.resize(800, 500);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *selector = qobject_cast<FilterSelector *>(window.selector());
+        QVERIFY(selector);
+        for (const QString &shown : {name, QStringLiteral("a")}) {
+            window.choose(window.entries().indexOf(shown));
+            window.run("actionFilterEdit", {tick("chbStateRefuse")});
+            const QString marked = shown + QStringLiteral(" (modified)");
+            QCOMPARE(selector->currentText(), marked);
+            QVERIFY2(selector->shownText().endsWith(QStringLiteral("(modified)")), qPrintable(selector->shownText()));
+            QCOMPARE(selector->shownText() == marked, shown == QLatin1String("a"));
+            QCOMPARE(selector->toolTip(), QStringLiteral("Current filter: ") + marked);
+        }
+        QVERIFY(selector->width() <= selector->fontMetrics().averageCharWidth() * 50);
+    }
+
+    // Options looks the filter to apply at start up by its name, whatever
+    // mark the selector shows.
+    void optionsFindsAMarkedFilter()
+    {
+        const QString path = writeRecords(m_dir.filePath(QStringLiteral("options.mlog")), 5, [](int i, MlogRecord &record) {
+            record.time = 1700000000 + quint32(i);
+        });
+        QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
+        QSettings().setValue(QStringLiteral("filter/b"), QStringLiteral("0::::;;;;;;;;;;"));
+        QSettings().setValue(QStringLiteral("config/logfile"), path);
+        QSettings().setValue(QStringLiteral("config/autoopen"), true);
+        QSettings().setValue(QStringLiteral("config/autofilter"), true);
+        QSettings().setValue(QStringLiteral("config/filter"), QStringLiteral("b"));
+        Window window;
+        QTRY_COMPARE(currentFilterIndex(), 2);
+        window.run("actionFilterEdit", {tick("chbStateRefuse")});
+        QCOMPARE(window.entries(), QStringList({"default", "a", "b (modified)"}));
+        window.run("actionOptions", {[](QWidget *modal) {
+                       modal->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+                   }});
+        QCOMPARE(currentFilterIndex(), 2);
+        QCOMPARE(window.selector()->currentIndex(), 2);
+        QVERIFY(window.tabs().first().filter->name == QLatin1String("b"));
+    }
+
+    // A saved filter whose value cannot be read is marked in its tool tip
+    // and warned of once, when it is first chosen.
+    void unreadableFilterWarnsOnce()
+    {
+        QSettings().setValue(QStringLiteral("filter/bad"), QStringLiteral("garbage"));
+        QSettings().setValue(QStringLiteral("filter/good"), QStringLiteral("0::::;;;;;;;;;;"));
+        Window window;
+        QVERIFY(window.tip(1).contains(QStringLiteral("could not be read")));
+        QVERIFY(!window.tip(2).contains(QStringLiteral("could not be read")));
+        {
+            DialogDriver driver;
+            window.choose(2);
+            QCOMPARE(driver.texts, QStringList());
+            window.choose(1);
+            QTRY_COMPARE(driver.texts.size(), 1);
+            QVERIFY2(driver.texts.first().contains(QStringLiteral("\"bad\" could not be read")),
+                     qPrintable(driver.texts.first()));
+            window.choose(2);
+            window.choose(1);
+            QCOMPARE(driver.texts.size(), 1);
+        }
+        // Saved again, it is readable.
+        window.run("actionFilterSave", {typeName("bad")});
+        QVERIFY(!window.tip(1).contains(QStringLiteral("could not be read")));
+    }
+
+    // The Filter info panel shows a long description whole, scrolling when
+    // it must, and keeps its width whatever it shows.
+    void filterInfoShowsItAll()
+    {
+        Window window;
+        window.resize(900, 500);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *label = child<QLabel>(window, "lbFilter");
+        QWidget *panel = child<QWidget>(window, "gbFilter");
+        const int width = panel->width();
+        CFilter &filter = *filterList().first();
+        filter.period = -3600;
+        filter.time = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), kFormat);
+        filter.setLists(toPatternForm(six({statusLabel(1)}, {statusLabel(4)}, {"unlink", "chmod", "rename"}, {"root"},
+                                          {"root"}, {"/var/lib/a-rather-long-folder-name/with/more/levels/below/it/x",
+                                                     "/etc/shadow", "/etc/passwd", "/etc/group", "/etc/gshadow"})));
+        window.choose(0);
+        QApplication::processEvents();
+        QCOMPARE(panel->width(), width);
+        QVERIFY(label->text().contains(QStringLiteral("<b>User: </b>root")));
+        QVERIFY(qobject_cast<QScrollArea *>(child<QWidget>(window, "saFilter")));
+        // The label has the room its text needs; the scroll area shows it.
+        QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()),
+                     qPrintable(QStringLiteral("%1 < %2").arg(label->height()).arg(label->heightForWidth(label->width()))));
+        QVERIFY(label->width() >= label->minimumSizeHint().width());
     }
 
     // A settings file that cannot be written: the filter stays marked as

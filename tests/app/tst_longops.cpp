@@ -2,6 +2,7 @@
 // the matcher cannot decide stops the operation with a message naming the pattern,
 // and Cancel (button or Esc) ends it within half a second while the window answers.
 #include "apptest.h"
+#include "resultview.h"
 
 namespace {
 
@@ -156,6 +157,50 @@ private slots:
         }
     }
 
+    void findAgainDuringASearch_data()
+    {
+        QTest::addColumn<bool>("typed"); // the second search comes from typing, else from F3
+        QTest::addColumn<int>("found");
+        QTest::newRow("F3") << false << 100;
+        QTest::newRow("typing") << true << 10;
+    }
+
+    // F3 (or a keystroke) while a long search runs starts again from the row
+    // the search under way started at, not from the top; a search that lasts
+    // shows the progress widgets of the other long operations meanwhile.
+    void findAgainDuringASearch()
+    {
+        QFETCH(bool, typed);
+        QFETCH(int, found);
+        QVector<QByteArray> block(150, QByteArray(100, 'a'));
+        block[10] += " needle";
+        block[100] += " needle";
+        mainWindow window;
+        DialogDriver driver;
+        window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("again.mlog")), {block}));
+        filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+        trigger(window, "actionResults");
+        auto *find = child<QLineEdit>(window, "leFind");
+        {
+            const QSignalBlocker quiet(find);
+            find->setText(QStringLiteral("needl"));
+        }
+        currentView(window)->selectionModel()->select(currentModel(window)->index(10, 0), QItemSelectionModel::Select);
+        bool progressShown = false;
+        QTimer::singleShot(700, &window, [&] {
+            progressShown = !window.statusBar()->findChildren<QProgressBar *>().isEmpty();
+            if (typed)
+                find->setText(QStringLiteral("needle"));
+            else
+                child<QPushButton>(window, "btnFwd")->click();
+        });
+        child<QPushButton>(window, "btnFwd")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(selectedRow(window), found, 20000);
+        QVERIFY(progressShown);
+        QVERIFY(!window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty());
+        QCOMPARE(driver.texts, QStringList());
+    }
+
     void cancelledReadKeepsThePreviousLog_data()
     {
         QTest::addColumn<QString>("how");
@@ -226,6 +271,76 @@ private slots:
         QCOMPARE(window.logReader()->logPath(), target);
         QCOMPARE(currentModel(window)->rowCount(), 60000);
         QVERIFY(driver.texts.isEmpty());
+    }
+
+    void tabTellsItsCount_data()
+    {
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("every record matches") << "all" << 600;
+        QTest::newRow("nothing matches") << "none" << 0;
+        QTest::newRow("cancelled") << "cancel" << -1;
+    }
+
+    // The status bar and the tab's tool tip tell how many rows the tab
+    // holds; a cancelled run says so, and its tab is marked until the next
+    // run; a run without a match says so in the tab.
+    void tabTellsItsCount()
+    {
+        QFETCH(QString, run);
+        QFETCH(int, rows);
+        const QVector<QByteArray> block(150, QByteArray(100, 'a'));
+        const QString path = writeBlocks(m_dir.filePath(QStringLiteral("count.mlog")), {block, block, block, block});
+        mainWindow window;
+        window.show();
+        DialogDriver driver;
+        window.openLogPath(path);
+        auto *label = child<QLabel>(window, "lbRowCount");
+        QVERIFY(label && label->isVisible());
+        QCOMPARE(label->text(), QStringLiteral("Rows: 600"));
+        if (run == QLatin1String("none"))
+            filterList().first()->setLists(parameters({QStringLiteral("zzz")}));
+        if (run == QLatin1String("cancel")) {
+            // Each record costs milliseconds: the run is cancelled in its first blocks.
+            filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+            QTimer::singleShot(300, &window, [&] {
+                QVERIFY(label->text().startsWith(QStringLiteral("Rows so far: ")));
+                QTest::keyClick(&window, Qt::Key_Escape);
+            });
+        }
+        trigger(window, "actionResults");
+        QVERIFY(driver.texts.isEmpty());
+        const QString title = QStringLiteral("count.mlog - ") + filterList().first()->name;
+        auto *view = dynamic_cast<ResultView *>(currentView(window));
+        QVERIFY(view);
+        if (rows >= 0) {
+            QCOMPARE(currentModel(window)->rowCount(), rows);
+            QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Finished!"));
+            QCOMPARE(label->text(), QStringLiteral("Rows: %1").arg(rows));
+            QCOMPARE(resultTabs(window)->tabText(0), title);
+            QCOMPARE(resultTabs(window)->tabToolTip(0), QDir::toNativeSeparators(path) + QStringLiteral("\nRows: %1").arg(rows));
+            QCOMPARE(view->emptyText(), rows == 0 ? QStringLiteral("No records match the filter") : QString());
+            return;
+        }
+        const int shown = currentModel(window)->rowCount();
+        QVERIFY(shown < 600);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Filter run cancelled."));
+        QCOMPARE(resultTabs(window)->tabText(0), title + QStringLiteral(" (stopped)"));
+        // The rows stop before the first block not counted.
+        const int counted = currentModel(window)->blockCounts().size();
+        const QString where = QStringLiteral("Rows: %1, stopped at %2")
+                                  .arg(shown)
+                                  .arg(QDateTime::fromSecsSinceEpoch(1780000000 + counted).toString(
+                                      QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        QCOMPARE(label->text(), where);
+        QVERIFY(resultTabs(window)->tabToolTip(0).endsWith(where));
+        if (shown == 0)
+            QCOMPARE(view->emptyText(), QStringLiteral("No records matched before the run stopped."));
+        // The next run, whole, takes the marker away.
+        filterList().first()->setLists(parameters({}));
+        trigger(window, "actionResults");
+        QCOMPARE(resultTabs(window)->tabText(0), title);
+        QCOMPARE(label->text(), QStringLiteral("Rows: 600"));
     }
 
     // A keystroke while a long search runs calls it off and searches the text

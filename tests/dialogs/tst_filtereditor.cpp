@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 
 using Lists = QList<QStringList>;
@@ -100,18 +101,17 @@ private slots:
         QTest::addColumn<QStringList>("edits"); // "objectName=text", "event=name" or a check box to click
         QTest::addColumn<Lists>("expected");
         const QString refuse = statusLabel(1);
-        const Lists full = six({refuse}, {statusLabel(4)}, {"unlink"}, {"grp-x"}, {"usr-x"}, {"pid=\\d+", "/etc/shadow"});
+        const Lists full = six({refuse}, {statusLabel(4)}, {"unlink"}, {"3999998"}, {"3999999"}, {"pid=\\d+", "/etc/shadow"});
         QTest::newRow("loaded unchanged") << full << QStringList() << full;
         QTest::newRow("success ticked") << full << QStringList{"chbStateSuccess"}
                                         << six({statusLabel(0), refuse}, full[1], full[2], full[3], full[4], full[5]);
         QTest::newRow("source click drops events") << full << QStringList{"chbSourceFile"}
-                                                   << six({refuse}, {}, {}, {"grp-x"}, {"usr-x"}, full[5]);
+                                                   << six({refuse}, {}, {}, {"3999998"}, {"3999999"}, full[5]);
         QTest::newRow("fewer than six lists") << Lists() << QStringList() << six();
         QTest::newRow("events in row order") << Lists() << QStringList{"event=unlink", "event=chmod"}
                                              << six({}, {}, {"chmod", "unlink"});
-        QTest::newRow("comma and blank") << six() << QStringList{"leGroup=a, b"} << six({}, {}, {}, {"a", "b"});
-        QTest::newRow("two commas") << six() << QStringList{"leUser=a,,b"} << six({}, {}, {}, {}, {"a", "b"});
-        QTest::newRow("outer blanks stay") << six() << QStringList{"leUser= a,b "} << six({}, {}, {}, {}, {" a", "b "});
+        QTest::newRow("comma and blank") << six() << QStringList{"leGroup=root, 7"} << six({}, {}, {}, {"root", "7"});
+        QTest::newRow("two commas") << six() << QStringList{"leUser=root,,4711"} << six({}, {}, {}, {}, {"root", "4711"});
         QTest::newRow("parameters then paths") << six() << QStringList{"leParams=x=1, /etc/passwd", "lbFiles=/srv\n\n/tmp"}
                                                << six({}, {}, {}, {}, {}, {"x=1", "/etc/passwd", "/srv", "/tmp"});
     }
@@ -147,6 +147,45 @@ private slots:
         QCOMPARE(again.filterLists(), toPatternForm(expected));
     }
 
+    void unknownNamesRefused_data()
+    {
+        QTest::addColumn<QString>("groups");
+        QTest::addColumn<QString>("users");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        QTest::newRow("known names and ids") << "root, 4711" << "root, 3999999" << "";
+        QTest::newRow("unknown user") << "" << "root, alice-x" << "the user \"alice-x\".";
+        QTest::newRow("unknown group") << "staff-x" << "" << "the group \"staff-x\".";
+        QTest::newRow("both named") << "g-x" << "u-x" << "the group \"g-x\", user \"u-x\".";
+        QTest::newRow("outer blanks") << "" << " root" << "the user \" root\".";
+        QTest::newRow("signed number") << "" << "+5" << "the user \"+5\".";
+    }
+
+    // A user or group name this machine does not know would match as free
+    // text anywhere in a record: the editor refuses it, names it and asks
+    // for the numeric id, and stays open with what was typed.
+    void unknownNamesRefused()
+    {
+        QFETCH(QString, groups);
+        QFETCH(QString, users);
+        QFETCH(QString, message);
+        Editor editor;
+        editor.show();
+        child<QLineEdit>(&editor, "leGroup")->setText(groups);
+        child<QLineEdit>(&editor, "leUser")->setText(users);
+        QString text;
+        ModalSteps driver({ModalSteps::press(QMessageBox::Ok, &text)});
+        child<QDialogButtonBox>(&editor, "buttonBox")->button(QDialogButtonBox::Ok)->click();
+        if (message.isEmpty()) {
+            QCOMPARE(driver.done(), 0);
+            QCOMPARE(editor.result(), int(QDialog::Accepted));
+            return;
+        }
+        QCOMPARE(driver.done(), 1);
+        QVERIFY2(text.contains(message) && text.contains(QStringLiteral("numeric id")), qPrintable(text));
+        QVERIFY(editor.isVisible());
+        QCOMPARE(child<QLineEdit>(&editor, "leUser")->text(), users);
+    }
+
     void closingResets_data()
     {
         QTest::addColumn<QString>("way");
@@ -175,16 +214,31 @@ private slots:
 
     void filesChooser()
     {
-        // A folder is chosen; cancelling clears what was listed.
+        // A folder is chosen in a dialog titled for a folder; cancelling
+        // keeps it; the clear button clears it.
         Editor editor;
         auto *files = child<QLabel>(&editor, "lbFiles");
-        ModalSteps driver;
+        auto *clear = child<QToolButton>(&editor, "btnFilesClear");
+        QVERIFY(!clear->isEnabled());
+        QString title;
+        ModalSteps driver({[&title](QWidget *modal) {
+            title = modal->windowTitle();
+            static_cast<QDialog *>(modal)->reject();
+        }});
+        QMetaObject::invokeMethod(&editor, "filesSelect");
+        QCOMPARE(title, QStringLiteral("Select folder..."));
         driver.fileName = QDir::tempPath();
         QMetaObject::invokeMethod(&editor, "filesSelect");
         QCOMPARE(files->text(), QDir::tempPath());
+        QVERIFY(clear->isEnabled());
         driver.fileName.clear();
         QMetaObject::invokeMethod(&editor, "filesSelect");
+        QCOMPARE(files->text(), QDir::tempPath());
+        clear->click();
         QCOMPARE(files->text(), QString());
+        QVERIFY(!clear->isEnabled());
+        editor.accept();
+        QCOMPARE(editor.filterLists(), six());
     }
 
     void dateRange_data()

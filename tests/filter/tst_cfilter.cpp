@@ -88,15 +88,18 @@ private slots:
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<int>("period");
         QTest::addColumn<QList<QStringList>>("lists");
+        QTest::addColumn<bool>("unreadable");
         const QList<QStringList> before = six({fragments().at(0)});
-        QTest::newRow("missing") << QVariant() << -300 << before;
-        QTest::newRow("two parts") << QVariant(QStringLiteral("0::")) << -300 << before;
+        QTest::newRow("missing") << QVariant() << -300 << before << true;
+        QTest::newRow("two parts") << QVariant(QStringLiteral("0::")) << -300 << before << true;
+        QTest::newRow("a list of values") << QVariant(QStringList{"0", "x"}) << -300 << before << true;
         QTest::newRow("unreadable number and time") << QVariant(R"(soon::yesterday::>\s\[f\]::extra)") << 0
-                                                    << QList<QStringList>{{fragments().at(1)}};
+                                                    << QList<QStringList>{{fragments().at(1)}} << true;
         // Values stored before saving refused separators load as they always did.
         QTest::newRow("split entries and lists") << QVariant("0::::;;;;;;;;x;;y;;a##b") << 0
-                                                 << QList<QStringList>{{}, {}, {}, {}, {"x"}, {"y"}, {"a", "b"}};
-        QTest::newRow("reset record") << QVariant(QStringLiteral("0::::")) << 0 << QList<QStringList>{{}};
+                                                 << QList<QStringList>{{}, {}, {}, {}, {"x"}, {"y"}, {"a", "b"}} << false;
+        QTest::newRow("reset record") << QVariant(QStringLiteral("0::::")) << 0 << QList<QStringList>{{}} << true;
+        QTest::newRow("six empty lists") << QVariant(QStringLiteral("0::::;;;;;;;;;;")) << 0 << six() << false;
     }
 
     // A missing or malformed value leaves the record as it was.
@@ -115,6 +118,8 @@ private slots:
         QCOMPARE(f.period, period);
         QCOMPARE(f.lists(), lists);
         QCOMPARE(f.time.isNull(), period != -300);
+        QFETCH(bool, unreadable);
+        QCOMPARE(f.unreadable, unreadable);
     }
 
     // A value written by an older version: user and event entries keep their

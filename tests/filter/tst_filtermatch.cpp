@@ -60,6 +60,15 @@ private slots:
         row("free pattern ending in a comma", false, false, QStringLiteral("alice,"), QStringLiteral("alice,"));
         row("unknown group", true, true, QStringLiteral("no-such-group-x"), QStringLiteral("no-such-group-x"));
         row("group old to name", true, false, g + QStringLiteral("0"), QStringLiteral("root"));
+        // A number is the id of a user or group of another machine, shown
+        // as the name where this machine knows the id.
+        row("number to id", false, true, QStringLiteral("4711"), u + QStringLiteral("4711,"));
+        row("known number to id", false, true, QStringLiteral("0"), u + QStringLiteral("0,"));
+        row("largest id", false, true, QStringLiteral("4294967295"), u + QStringLiteral("4294967295,"));
+        row("past the largest id", false, true, QStringLiteral("4294967296"), QStringLiteral("4294967296"));
+        row("signed number", false, true, QStringLiteral("+5"), QStringLiteral("+5"));
+        row("group number to id", true, true, QStringLiteral("4711"), g + QStringLiteral("4711,"));
+        row("group number back", true, false, g + QStringLiteral("3999999,"), QStringLiteral("3999999"));
     }
 
     void idEntries()

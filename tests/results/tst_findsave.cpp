@@ -69,6 +69,7 @@ private slots:
         QTest::newRow("no id") << QByteArray("hello world");
         QTest::newRow("id beyond 32 bits") << QByteArray("<1,2,99999999999,0,0> x");
         QTest::newRow("undecodable bytes") << QByteArray("<1,2,0,0,0> \xff\xfe x \xef\xbf\xbd a\tb");
+        QTest::newRow("Kelvin sign, long s, capitals") << QByteArray("<1,2,0,0,0> Open \xe2\x84\xaa \xc5\xbf \xc3\x84");
     }
 
     // The rows made from bytes are those made from the decoded texts, and the
@@ -88,8 +89,15 @@ private slots:
             QCOMPARE(bytes, utf8Lines(rows));
             for (const QString &needle : QStringList{"root", "\u06630", "\uFFFD", "t\t<", "a\tb", "0,0"})
                 QVERIFY2(rows.filter(needle).isEmpty() || RowTextProbe(needle).mayContain(texts), qPrintable(needle));
+            // Case ignored as QString ignores it: the Kelvin sign is a k, the long s an s.
+            for (const QString &needle : QStringList{"ROOT", "oPEN", "k s", "K", "\u00e4", "0,0", "T\t<"}) {
+                QVERIFY2(rows.filter(needle, Qt::CaseInsensitive).isEmpty()
+                             || RowTextProbe(needle, Qt::CaseInsensitive).mayContain(texts),
+                         qPrintable(needle));
+            }
         }
         QVERIFY(!RowTextProbe(QStringLiteral("nowhere")).mayContain(texts));
+        QVERIFY(!RowTextProbe(QStringLiteral("NOWHERE"), Qt::CaseInsensitive).mayContain(texts));
     }
 
     void searchAgreesWithRows_data()
