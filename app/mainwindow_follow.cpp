@@ -225,7 +225,7 @@ void mainWindow::markReplaced(const QString &path)
         model->detachLog();
         model->setProperty(kNewRowsProperty, 0);
         disconnect(view->verticalScrollBar(), nullptr, model, nullptr);
-        ui->twLogResult->setTabText(i, ui->twLogResult->tabText(i) + tr(" (replaced)"));
+        ui->twLogResult->setTabText(i, ui->twLogResult->tabText(i) + QLatin1Char(' ') + tr("(replaced)"));
         ui->twLogResult->setTabToolTip(
             i, tr("Another file has taken the name of this log since these rows were shown; Apply shows it."));
     }

@@ -1096,7 +1096,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+20"/>
-        <source> (replaced)</source>
+        <source>(replaced)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

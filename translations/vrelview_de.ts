@@ -1101,8 +1101,8 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+20"/>
-        <source> (replaced)</source>
-        <translation> (ersetzt)</translation>
+        <source>(replaced)</source>
+        <translation>(ersetzt)</translation>
     </message>
     <message>
         <location line="+2"/>
