@@ -35,6 +35,7 @@ class QDropEvent;
 class QFileInfo;
 class QPushButton;
 class QLabel;
+class QSettings;
 
 namespace Ui {
 class mainWindow;
@@ -203,6 +204,18 @@ private:
     // The line the Filter info panel adds for a tab that follows its log.
     QString followNote(const TabInfo &info) const;
 
+    // The settings file (mainwindow_settings.cpp). Run before every read of
+    // the settings: a file changed since it was last checked is checked
+    // again, and set aside when Qt cannot read it safely; the warning
+    // follows once the command under way has ended.
+    void guardSettings();
+    void showSettingsSetAsideLater();
+    // Names the settings files set aside and where they went, then `closing`.
+    void warnSettingsSetAside(const QList<SettingsCheck::SetAside> &files, const QString &closing);
+    // Writes what `settings` holds to the file; false when it could not.
+    // The first failure of the session is told, later ones are not.
+    bool syncSettings(QSettings &settings);
+
     // Window state and recent files (mainwindow_state.cpp).
     void buildRecentFiles();
 
@@ -231,6 +244,9 @@ private:
     QString appTitle;
     QString startLog;
     QList<SettingsCheck::SetAside> settingsSetAside;
+    QList<SettingsCheck::SetAside> settingsSetAsideLater;  // set aside while the window runs, not yet told
+    bool settingsWriteTold = false;  // a failed write of the settings was told this session
+    QString indexFolderProblem;      // told at the start step
     QString currentFile;
     QString logDir;
     bool cancelRequested = false;

@@ -6,6 +6,7 @@
 #include "cstringlistmodel.h"
 #include "logwatcher.h"
 #include "resultview.h"
+#include "settingsaccess.h"
 #include "settingscheck.h"
 #include "ui_mainwindow.h"
 
@@ -56,6 +57,7 @@ void mainWindow::setupFollow()
     connect(newRowsButton, &QPushButton::clicked, this, &mainWindow::goToNewRows);
     connect(ui->twLogResult, &QTabWidget::currentChanged, this, &mainWindow::updateNewRowsButton);
 
+    beforeSettingsAccess();
     const QSettings settings;
     actionFollow->setChecked(SettingsCheck::boolValue(settings.value(QLatin1String(kFollowKey)), false));
     connect(actionFollow, &QAction::toggled, this, &mainWindow::followToggled);
@@ -63,8 +65,10 @@ void mainWindow::setupFollow()
 
 void mainWindow::followToggled(bool on)
 {
+    beforeSettingsAccess();
     QSettings settings;
     settings.setValue(QLatin1String(kFollowKey), on);
+    syncSettings(settings);
     if (!on)
         growthPending = replacementPending = false;
     followWhenFree();
