@@ -268,7 +268,6 @@ void CStringListModel::runFilter()
     }
     m_windowStartBlock = m_windowEndBlock = m_firstBlock;
     rememberLog();
-    m_openEnd = !m_filter || !m_filter->time.isValid();
     m_complete = m_lastBlock < m_firstBlock;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
     if (m_lastBlock < m_firstBlock)

@@ -175,12 +175,11 @@ private:
     mutable bool m_windowOffsetsValid = true;
     // The log as the counts know it: its path, number of blocks and the
     // offset of its last block, to tell growth from renumbering; whether the
-    // range ends with the log; whether the counts cover the whole range.
+    // counts cover the whole range.
     void rememberLog();
     QString m_knownPath;
     int m_knownBlocks = 0;
     qint64 m_knownLastOffset = -1;
-    bool m_openEnd = true;
     bool m_complete = false;
 
     // Criteria compiled once per run, so rows and counts always agree even

@@ -18,17 +18,6 @@ namespace {
 // user reads, so the window must stay quick.
 constexpr qint64 followSliceMs = 15;
 
-// The last block whose time is not later than `end` (as the run computes it).
-int lastBlockAtOrBefore(const CLog &log, const QDateTime &end)
-{
-    const qint64 secs = end.toSecsSinceEpoch();
-    if (secs < 0)
-        return -1;
-    if (secs >= 0xFFFFFFFFLL)
-        return log.blockCount() - 1;
-    return log.blockForDate(QDateTime::fromSecsSinceEpoch(secs + 1, Qt::UTC)) - 1;
-}
-
 } // namespace
 
 void CStringListModel::rememberLog()
@@ -59,10 +48,13 @@ CStringListModel::Growth CStringListModel::followGrowth()
     if (m_knownBlocks == 0 || blocks < m_knownBlocks
         || m_log->blockOffset(m_knownBlocks - 1) != m_knownLastOffset)
         return Growth::NeedsRun;
-    const int newLast =
-        m_openEnd ? blocks - 1 : lastBlockAtOrBefore(*m_log, m_filter->time);
+    // The run's span keeps its start; a range with an end of its own grows
+    // only as far as blocks can hold records up to that end.
+    int spanFirst = 0;
+    int newLast = -1;
+    m_log->blocksFor(m_span, &spanFirst, &newLast);
     if (newLast < m_lastBlock)
-        return Growth::NeedsRun;
+        return m_lastBlock < m_firstBlock ? Growth::None : Growth::NeedsRun;
 
     const int countedEnd = m_firstBlock + int(m_blockCounts.size());
     // The log's old last block may have gained records of its second; a
@@ -180,7 +172,7 @@ CStringListModel::Growth CStringListModel::followGrowth()
             return false;
         }
         return turn();
-    });
+    }, m_span);
     if (!alive)
         return Growth::None;
     // A block the reader could not reach counts as empty, as in a run; a
