@@ -120,6 +120,7 @@ mainWindow::mainWindow(QWidget *parent)
 
     buildRecentFiles();
     setupActions();
+    setupFollow();
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -193,7 +194,7 @@ void mainWindow::showTabFilter(const TabInfo &info)
         && (info.source->period != made.period || info.source->time != made.time
             || info.source->lists() != made.lists()))
         text += QStringLiteral("<br><br><i>") + tr("filter changed: Apply to refresh") + QStringLiteral("</i>");
-    ui->lbFilter->setText(text);
+    ui->lbFilter->setText(text + followNote(info));
 }
 
 void mainWindow::updateTabsClosable()
@@ -222,6 +223,8 @@ void mainWindow::updateBusyState()
         busyPage = nullptr;
     else if (!busyPage)
         busyPage = ui->twLogResult->currentWidget();
+    if (free)
+        followWhenFree();
 }
 
 void mainWindow::warnBusy()

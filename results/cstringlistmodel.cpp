@@ -309,6 +309,8 @@ void CStringListModel::runOnce()
 
     useFilterRange();
     m_windowStartBlock = m_windowEndBlock = m_firstBlock;
+    rememberLog();
+    m_complete = m_lastBlock < m_firstBlock;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
     if (m_lastBlock < m_firstBlock)
         return;
@@ -445,6 +447,7 @@ void CStringListModel::runOnce()
             return;
     }
     publishCountedRows();
+    m_complete = !m_cancelled && !m_stop.stopped();
 }
 
 QStringList CStringListModel::rowsOfBlock(int block)

@@ -96,6 +96,27 @@ public:
     // Tells the views that rows `first` to `last` changed (clipped to the rows shown).
     void announceRows(int first, int last);
 
+    // --- Following a growing log (modelfollow.cpp) ------------------------
+    enum class Growth { None, Added, NeedsRun };
+    // After the log of the last run was read again and found grown: recounts
+    // the range's last block when it was the log's last (records of its
+    // second may have joined it) and counts the blocks after it, up to the
+    // range's end (the log's end for a range that ends with the log); the new
+    // rows come at the end and nothing counted before is run again, except
+    // that rows the last block was given from records appended after the
+    // log was read (it reads to the end of the file) are taken back from the
+    // end, to come again under their own blocks. A range
+    // relative to the log's end keeps the start its run computed. Added when
+    // rows were added; NeedsRun, with nothing changed, when the log's blocks
+    // were renumbered or lost since (a full run gives the rows then); None
+    // when nothing changed or the last run did not end complete.
+    Growth followGrowth();
+    // True when the last run (and what followed it) counted its whole range.
+    bool isComplete() const;
+    // Lets go of the log for good (another file bears its name now): the
+    // rows loaded stay, nothing is read from the log again.
+    void detachLog();
+
     CLog *log() const;
     const CFilterPtr &filter() const;
     int firstBlock() const;
@@ -174,6 +195,15 @@ private:
     qint32 m_windowRowCount = 0;
     mutable QVector<qint32> m_windowOffsets;
     mutable bool m_windowOffsetsValid = true;
+    // The log as the counts know it: its path, number of blocks and the
+    // offset of its last block, to tell growth from renumbering; whether the
+    // counts cover the whole range.
+    void rememberLog();
+    QString m_knownPath;
+    int m_knownBlocks = 0;
+    qint64 m_knownLastOffset = -1;
+    bool m_complete = false;
+
     // Criteria compiled once per run, so rows and counts always agree even
     // if the shared filter is edited while the tab shows them.
     std::unique_ptr<const CMatcher> m_matcher;

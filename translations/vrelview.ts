@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+597"/>
-        <location line="+28"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+640"/>
+        <location line="+33"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-11"/>
+        <location line="-14"/>
         <source>Cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -86,7 +86,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+68"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -592,7 +592,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+128"/>
+        <location filename="../app/mainwindow.cpp" line="+129"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -817,7 +817,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-90"/>
+        <location filename="../app/mainwindow.cpp" line="-91"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -888,12 +888,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+98"/>
+        <location line="+99"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+37"/>
         <source>Another process in progress.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1036,7 +1036,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+24"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1089,8 +1089,8 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+15"/>
+        <location line="+24"/>
+        <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1265,6 +1265,48 @@ Do you want to continue?</source>
         <location line="+0"/>
         <source>No records match the filter</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+38"/>
+        <source>Follow log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show new records of the open log as they are written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Go to the last row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>Following the log: new records are added as they are written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+128"/>
+        <source>The log %1 is another file now and was read anew.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>(replaced)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location line="+27"/>
+        <source>%n new rows below</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+597"/>
-        <location line="+28"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+640"/>
+        <location line="+33"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="-11"/>
+        <location line="-14"/>
         <source>Cancelled.</source>
         <translation>Abgebrochen.</translation>
     </message>
@@ -86,7 +86,7 @@
         <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+68"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -216,9 +216,9 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
 </source>
         <translation>Ohne --export oder --count öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
 
---export schreibt die Ergebnisse des Filters auf LOG in DATEI ("-": Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
 
-Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie "2026-12-06 09:00" oder "2026-12-06T09:00:00+01:00" oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
 
 Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
 </translation>
@@ -236,7 +236,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+9"/>
         <source>Write the results to FILE (&quot;-&quot;: standard output).</source>
-        <translation>Die Ergebnisse in DATEI schreiben ("-": Standardausgabe).</translation>
+        <translation>Die Ergebnisse in DATEI schreiben (&quot;-&quot;: Standardausgabe).</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -286,18 +286,18 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+2"/>
         <source>Unknown format &quot;%1&quot; (see --help).</source>
-        <translation>Unbekanntes Format "%1" (siehe --help).</translation>
+        <translation>Unbekanntes Format &quot;%1&quot; (siehe --help).</translation>
     </message>
     <message>
         <location line="+5"/>
         <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
-        <translation>--export braucht eine DATEI oder "-" für die Standardausgabe.</translation>
+        <translation>--export braucht eine DATEI oder &quot;-&quot; für die Standardausgabe.</translation>
     </message>
     <message>
         <location line="+6"/>
         <location line="+5"/>
         <source>Not a time: &quot;%1&quot; (see --help).</source>
-        <translation>Keine Zeitangabe: "%1" (siehe --help).</translation>
+        <translation>Keine Zeitangabe: &quot;%1&quot; (siehe --help).</translation>
     </message>
     <message>
         <location line="+3"/>
@@ -312,7 +312,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+6"/>
         <source>No saved filter is named &quot;%1&quot;.</source>
-        <translation>Kein gespeicherter Filter heißt "%1".</translation>
+        <translation>Kein gespeicherter Filter heißt &quot;%1&quot;.</translation>
     </message>
     <message>
         <location line="+13"/>
@@ -329,7 +329,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="-28"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
-        <translation>Das Muster "%1" ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
+        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
     </message>
     <message>
         <location line="+4"/>
@@ -344,7 +344,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+6"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; the output stops before it.</source>
-        <translation>Das Muster "%1" ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
+        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
     </message>
     <message>
         <location line="+11"/>
@@ -600,7 +600,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+128"/>
+        <location filename="../app/mainwindow.cpp" line="+129"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -825,7 +825,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-90"/>
+        <location filename="../app/mainwindow.cpp" line="-91"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -896,12 +896,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+98"/>
+        <location line="+99"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+37"/>
         <source>Another process in progress.</source>
         <translation>Ein anderer Vorgang läuft noch.</translation>
     </message>
@@ -1047,7 +1047,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge gefunden!</translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+24"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
@@ -1101,8 +1101,8 @@ Möchten Sie fortfahren?</translation>
         <translation>Diese Protokolle in %1 können nicht geöffnet werden:</translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+15"/>
+        <location line="+24"/>
+        <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation>&lt;Unbekannt&gt;</translation>
     </message>
@@ -1277,6 +1277,49 @@ Möchten Sie fortfahren?</translation>
         <location line="+0"/>
         <source>No records match the filter</source>
         <translation>Keine Einträge passen zum Filter</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+38"/>
+        <source>Follow log</source>
+        <translation>Protokoll verfolgen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show new records of the open log as they are written</source>
+        <translation>Neue Einträge des geöffneten Protokolls zeigen, sobald sie geschrieben werden</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Go to the last row</source>
+        <translation>Zur letzten Zeile gehen</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>Following the log: new records are added as they are written.</source>
+        <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
+    </message>
+    <message>
+        <location line="+128"/>
+        <source>The log %1 is another file now and was read anew.</source>
+        <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>(replaced)</source>
+        <translation>(ersetzt)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
+        <translation>Eine andere Datei hat den Namen dieses Protokolls übernommen, seit diese Zeilen gezeigt wurden; Anwenden zeigt sie.</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+27"/>
+        <source>%n new rows below</source>
+        <translation>
+            <numerusform>%n neue Zeile darunter</numerusform>
+            <numerusform>%n neue Zeilen darunter</numerusform>
+        </translation>
     </message>
 </context>
 <context>
