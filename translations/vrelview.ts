@@ -37,7 +37,12 @@
 <context>
     <name>CSettingsWindow</name>
     <message>
-        <location filename="../dialogs/csettingswindow.cpp" line="+109"/>
+        <location filename="../dialogs/csettingswindow.cpp" line="+101"/>
+        <source>The options could not be saved: the settings could not be written. They apply until the program ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+19"/>
         <source>Select log dir...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -431,7 +436,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+120"/>
+        <location filename="../app/mainwindow.cpp" line="+128"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -655,7 +660,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-86"/>
+        <location filename="../app/mainwindow.cpp" line="-90"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -705,7 +710,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+11"/>
+        <source>The folder %1 for the index files could not be made or written: every log is scanned in full whenever it is read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+18"/>
         <location line="+1"/>
         <source>Current filter</source>
         <translation type="unfinished"></translation>
@@ -721,7 +731,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+96"/>
+        <location line="+98"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -751,7 +761,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+60"/>
+        <location filename="../app/mainwindow_settings.cpp" line="+30"/>
+        <source>The program goes on with default settings; the filters in the filter selector stay until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+10"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -761,12 +776,17 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+14"/>
+        <source>The settings file %1 could not be written: the recent files and the window state are not kept beyond this session.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow.cpp" line="+56"/>
         <source>The program starts with default settings.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+123"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -796,7 +816,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-39"/>
+        <location line="+12"/>
+        <source>The filter could not be deleted: the settings could not be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-51"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1025,7 +1050,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+34"/>
+        <location filename="../app/mainwindow_state.cpp" line="+47"/>
         <source>Open file: </source>
         <translation type="unfinished"></translation>
     </message>
