@@ -71,12 +71,12 @@
     <name>CStringListModel</name>
     <message>
         <location filename="../results/cstringlistmodel.cpp" line="+597"/>
-        <location line="+28"/>
+        <location line="+32"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-11"/>
+        <location line="-13"/>
         <source>Cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -86,7 +86,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+67"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>

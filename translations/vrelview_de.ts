@@ -71,12 +71,12 @@
     <name>CStringListModel</name>
     <message>
         <location filename="../results/cstringlistmodel.cpp" line="+597"/>
-        <location line="+28"/>
+        <location line="+32"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="-11"/>
+        <location line="-13"/>
         <source>Cancelled.</source>
         <translation>Abgebrochen.</translation>
     </message>
@@ -86,7 +86,7 @@
         <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+67"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -216,9 +216,9 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
 </source>
         <translation>Ohne --export oder --count öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
 
---export schreibt die Ergebnisse des Filters auf LOG in DATEI ("-": Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
 
-Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie "2026-12-06 09:00" oder "2026-12-06T09:00:00+01:00" oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
 
 Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
 </translation>
@@ -236,7 +236,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+9"/>
         <source>Write the results to FILE (&quot;-&quot;: standard output).</source>
-        <translation>Die Ergebnisse in DATEI schreiben ("-": Standardausgabe).</translation>
+        <translation>Die Ergebnisse in DATEI schreiben (&quot;-&quot;: Standardausgabe).</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -286,18 +286,18 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+2"/>
         <source>Unknown format &quot;%1&quot; (see --help).</source>
-        <translation>Unbekanntes Format "%1" (siehe --help).</translation>
+        <translation>Unbekanntes Format &quot;%1&quot; (siehe --help).</translation>
     </message>
     <message>
         <location line="+5"/>
         <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
-        <translation>--export braucht eine DATEI oder "-" für die Standardausgabe.</translation>
+        <translation>--export braucht eine DATEI oder &quot;-&quot; für die Standardausgabe.</translation>
     </message>
     <message>
         <location line="+6"/>
         <location line="+5"/>
         <source>Not a time: &quot;%1&quot; (see --help).</source>
-        <translation>Keine Zeitangabe: "%1" (siehe --help).</translation>
+        <translation>Keine Zeitangabe: &quot;%1&quot; (siehe --help).</translation>
     </message>
     <message>
         <location line="+3"/>
@@ -312,7 +312,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+6"/>
         <source>No saved filter is named &quot;%1&quot;.</source>
-        <translation>Kein gespeicherter Filter heißt "%1".</translation>
+        <translation>Kein gespeicherter Filter heißt &quot;%1&quot;.</translation>
     </message>
     <message>
         <location line="+13"/>
@@ -329,7 +329,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="-28"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
-        <translation>Das Muster "%1" ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
+        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
     </message>
     <message>
         <location line="+4"/>
@@ -344,7 +344,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+6"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; the output stops before it.</source>
-        <translation>Das Muster "%1" ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
+        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
     </message>
     <message>
         <location line="+11"/>
