@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+597"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+616"/>
         <location line="+32"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
