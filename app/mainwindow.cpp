@@ -112,6 +112,7 @@ mainWindow::mainWindow(QWidget *parent)
 
     buildRecentFiles();
     setupActions();
+    buildTimeline();
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -231,6 +232,7 @@ void mainWindow::tabNew()
     if (isBusy())
         return;
     ResultView *view = createResultView(ui->twLogResult);
+    setupTimeline(view);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

@@ -142,6 +142,10 @@ private slots:
     void showReadLogResults(QString fName);
     void startEvent();
     bool isFileReadable(QString fName);
+    void actionGoToTimePress();
+    // Applies the current filter with the custom range `start` to `end`,
+    // as an edit of the filter would.
+    void applyTimeRange(const QDateTime &start, const QDateTime &end);
 
 private:
     // Frame and tabs (mainwindow.cpp).
@@ -175,6 +179,11 @@ private:
     void selectOpenLogRow();
     // Adds a row for `file` to the log files panel.
     void addLogFileRow(const QFileInfo &file);
+
+    // Time line (mainwindow_timeline.cpp): the Edit menu, the View toggle,
+    // and what a new tab's strip is tied to.
+    void buildTimeline();
+    void setupTimeline(ResultView *view);
 
     // Window state and recent files (mainwindow_state.cpp).
     void buildRecentFiles();
@@ -233,6 +242,7 @@ private:
     QStringList unreadableWarned;  // saved filters already warned of as unreadable
     bool fillingFiles = false;  // the log files panel is being filled
     QLabel *rowCountLabel = nullptr;  // rows of the current tab, in the status bar
+    QAction *timelineToggle = nullptr;  // View > Show time line
 };
 
 #endif

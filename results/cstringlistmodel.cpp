@@ -133,6 +133,48 @@ bool isRefusal(const QString &row)
     return false;
 }
 
+// The same test on the NUL-ended UTF-8 texts of a block, without making
+// strings of them; `count` gets the number of texts.
+int refusalsInUtf8(const QByteArray &texts, int *count)
+{
+    int refused = 0;
+    int n = 0;
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    while (p < end) {
+        const char *const textEnd = static_cast<const char *>(std::memchr(p, 0, size_t(end - p)));
+        const char *const stop = textEnd ? textEnd : end;
+        ++n;
+        for (const char *gt = p; (gt = static_cast<const char *>(std::memchr(gt, '>', size_t(stop - gt))));
+             ++gt) {
+            // One white-space character: ASCII, or a longer UTF-8 sequence
+            // decoded so that it means what QChar::isSpace() says.
+            const char *mark = gt + 1;
+            const uchar c = uchar(*mark);
+            if (c == ' ' || (c >= 9 && c <= 13)) {
+                ++mark;
+            } else if (c >= 0x80) {
+                int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+                if (stop - mark < len)
+                    continue;
+                const QString ch = QString::fromUtf8(mark, len);
+                if (ch.size() != 1 || !ch.at(0).isSpace())
+                    continue;
+                mark += len;
+            } else {
+                continue;
+            }
+            if (stop - mark >= 3 && mark[0] == '[' && mark[1] == 'f' && mark[2] == ']') {
+                ++refused;
+                break;
+            }
+        }
+        p = stop + 1;
+    }
+    *count = n;
+    return refused;
+}
+
 // Block numbers for dates, with dates outside the 32-bit seconds of the
 // time index kept at the ends instead of wrapping around.
 int firstBlockFrom(const CLog &log, const QDateTime &start)
@@ -163,6 +205,7 @@ CStringListModel::CStringListModel(CLog *log, const CFilterPtr &filter, QObject 
     : QAbstractListModel(parent), m_log(log), m_filter(filter)
 {
     m_rowsBefore.append(0);
+    m_refusedBefore.append(0);
 }
 
 CStringListModel::~CStringListModel() = default;
@@ -226,10 +269,11 @@ void CStringListModel::clearWindow()
     m_windowRowCount = 0;
 }
 
-void CStringListModel::addBlockCount(qint32 count)
+void CStringListModel::addBlockCount(qint32 count, qint32 refused)
 {
     m_blockCounts.append(count);
     m_rowsBefore.append(m_rowsBefore.last() + count);
+    m_refusedBefore.append(m_refusedBefore.last() + refused);
 }
 
 bool CStringListModel::publishCountedRows()
@@ -259,6 +303,8 @@ void CStringListModel::runFilter()
     m_blockCounts.clear();
     m_rowsBefore.clear();
     m_rowsBefore.append(0);
+    m_refusedBefore.clear();
+    m_refusedBefore.append(0);
     m_windowFirstRow = 0;
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
@@ -338,7 +384,7 @@ void CStringListModel::runFilter()
     // and counts stay in step.
     const auto padCountsTo = [this](int block) {
         while (m_firstBlock + m_blockCounts.size() < block)
-            addBlockCount(0);
+            addBlockCount(0, 0);
     };
 
     // One sequential pass: the blocks of the first window are matched once,
@@ -355,9 +401,14 @@ void CStringListModel::runFilter()
         MatchStop stop;
         if (filling) {
             QStringList rows;
-            if (!walkMatches(criteria, texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, turn))
+            int refused = 0;
+            const auto keep = [&](int i) {
+                rows.append(resultRow(texts.at(i)));
+                refused += isRefusal(texts.at(i));
+            };
+            if (!walkMatches(criteria, texts, &stop, keep, turn))
                 return false;
-            addBlockCount(rows.size());
+            addBlockCount(rows.size(), refused);
             // A scroll during the turns may have moved the window away;
             // then the first window is over.
             if (m_windowEndBlock == block) {
@@ -374,12 +425,17 @@ void CStringListModel::runFilter()
                 publishCountedRows();
             }
         } else if (criteria.matchesEverything()) {
-            addBlockCount(texts.size());
+            addBlockCount(texts.size(), int(std::count_if(texts.cbegin(), texts.cend(), isRefusal)));
         } else {
             int count = 0;
-            if (!walkMatches(criteria, texts, &stop, [&count](int) { ++count; }, turn))
+            int refused = 0;
+            const auto tally = [&](int i) {
+                ++count;
+                refused += isRefusal(texts.at(i));
+            };
+            if (!walkMatches(criteria, texts, &stop, tally, turn))
                 return false;
-            addBlockCount(count);
+            addBlockCount(count, refused);
         }
         nextBlock = block + 1;
         if (stop.stopped()) {
@@ -395,9 +451,13 @@ void CStringListModel::runFilter()
     if (!alive)
         return;
     if (countOnly && nextBlock <= m_lastBlock) {
-        m_log->countBlockTexts(nextBlock, m_lastBlock, [&](int block, int count) {
+        // The texts are made either way; their bytes are enough to count
+        // them and their refusals.
+        m_log->forEachBlockUtf8(nextBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
             padCountsTo(block);
-            addBlockCount(count);
+            int count = 0;
+            const int refused = refusalsInUtf8(texts, &count);
+            addBlockCount(count, refused);
             return afterBlock(block);
         });
         if (!alive)
@@ -687,6 +747,12 @@ int CStringListModel::rowsBefore(int block) const
 {
     const int i = std::clamp(block - m_firstBlock, 0, int(m_blockCounts.size()));
     return m_rowsBefore.at(i);
+}
+
+int CStringListModel::refusalsBefore(int block) const
+{
+    const int i = std::clamp(block - m_firstBlock, 0, int(m_blockCounts.size()));
+    return m_refusedBefore.at(i);
 }
 
 void CStringListModel::announceRows(int first, int last)
