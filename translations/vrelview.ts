@@ -65,7 +65,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+640"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
@@ -155,6 +155,68 @@
     <message>
         <location filename="../log/eventcatalogue.cpp" line="+1"/>
         <source>for audit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimeBuckets</name>
+    <message>
+        <location filename="../results/timebuckets.cpp" line="+132"/>
+        <source>%1 d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStrip</name>
+    <message>
+        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <source>Time line of the results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows over time, refusals in red. Click: go to that time; drag: mark a time range; Edit &gt; Go to time... does the same from the keyboard.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>%1 to %2
+%3 rows, %4 of them refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>1 bar = %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+90"/>
+        <source>Show only this time range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear the marked range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Logarithmic scale</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -431,7 +493,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+120"/>
+        <location filename="../app/mainwindow.cpp" line="+121"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -655,7 +717,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-86"/>
+        <location filename="../app/mainwindow.cpp" line="-87"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -721,7 +783,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+96"/>
+        <location line="+97"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -736,7 +798,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>New</source>
         <translation type="unfinished"></translation>
     </message>
@@ -767,6 +829,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+123"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1067,6 +1130,51 @@ Do you want to continue?</source>
     <message>
         <location line="+0"/>
         <source>No records match the filter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <source>&amp;Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Go to time...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show the first row of the current tab at a time or later</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show time line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show the rows of each result tab over time above them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no rows.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Go to time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no row at %1 or later.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -65,7 +65,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+640"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
@@ -156,6 +156,69 @@
         <location filename="../log/eventcatalogue.cpp" line="+1"/>
         <source>for audit</source>
         <translation>für das Audit</translation>
+    </message>
+</context>
+<context>
+    <name>TimeBuckets</name>
+    <message>
+        <location filename="../results/timebuckets.cpp" line="+132"/>
+        <source>%1 d</source>
+        <translation>%1 d</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStrip</name>
+    <message>
+        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <source>Time line of the results</source>
+        <translation>Zeitleiste der Ergebnisse</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows over time, refusals in red. Click: go to that time; drag: mark a time range; Edit &gt; Go to time... does the same from the keyboard.</source>
+        <translation>Zeilen im Zeitverlauf, Ablehnungen in Rot. Klick: zu dieser Zeit gehen; Ziehen: einen Zeitraum markieren; Bearbeiten &gt; Gehe zu Zeit... erledigt dasselbe mit der Tastatur.</translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>%1 to %2
+%3 rows, %4 of them refused</source>
+        <translation>%1 bis %2
+%3 Zeilen, davon %4 abgelehnt</translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>1 bar = %1</source>
+        <translation>1 Balken = %1</translation>
+    </message>
+    <message>
+        <location line="+90"/>
+        <source>Show only this time range</source>
+        <translation>Nur diesen Zeitraum anzeigen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear the marked range</source>
+        <translation>Markierten Zeitraum aufheben</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Logarithmic scale</source>
+        <translation>Logarithmische Skala</translation>
     </message>
 </context>
 <context>
@@ -432,7 +495,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+120"/>
+        <location filename="../app/mainwindow.cpp" line="+121"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -656,7 +719,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-86"/>
+        <location filename="../app/mainwindow.cpp" line="-87"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -722,7 +785,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+96"/>
+        <location line="+97"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -737,7 +800,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Bitte warten Sie, bis er beendet ist!</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>New</source>
         <translation>Neu</translation>
     </message>
@@ -768,6 +831,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+123"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -1073,6 +1137,51 @@ Möchten Sie fortfahren?</translation>
         <location line="+0"/>
         <source>No records match the filter</source>
         <translation>Keine Einträge passen zum Filter</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Go to time...</source>
+        <translation>Gehe zu Zeit...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show the first row of the current tab at a time or later</source>
+        <translation>Die erste Zeile des aktuellen Tabs zu oder nach einer Zeit anzeigen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show time line</source>
+        <translation>Zeitleiste anzeigen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show the rows of each result tab over time above them</source>
+        <translation>Die Zeilen jedes Ergebnis-Tabs im Zeitverlauf darüber anzeigen</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no rows.</source>
+        <translation>Der aktuelle Tab hat keine Zeilen.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Go to time</source>
+        <translation>Gehe zu Zeit</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation>Die erste Zeile zu dieser Zeit oder später anzeigen:</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no row at %1 or later.</source>
+        <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
     </message>
 </context>
 <context>
