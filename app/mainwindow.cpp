@@ -8,6 +8,7 @@
 #include "filterselector.h"
 #include "resultview.h"
 #include "ui_filternamedialog.h"
+#include "settingsaccess.h"
 #include "ui_mainwindow.h"
 #include "vrelintegration.h"
 
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
@@ -31,6 +33,8 @@
 mainWindow::mainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
+    // Before the first read of the settings.
+    setSettingsAccessHook([this] { guardSettings(); });
     defaultFilterName = tr("default");
     datePresets.insert(0, tr("Any time"));
     datePresets.insert(300, tr("Last 5 minutes"));
@@ -57,10 +61,14 @@ mainWindow::mainWindow(QWidget *parent)
 
     // Index files live in the application's folder under the documents folder.
     const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    if (!documents.exists(QCoreApplication::applicationName()))
-        documents.mkpath(QCoreApplication::applicationName());
+    const QString indexFolder = documents.filePath(QCoreApplication::applicationName());
+    if (!documents.mkpath(QCoreApplication::applicationName()) || !QFileInfo(indexFolder).isWritable())
+        indexFolderProblem = tr("The folder %1 for the index files could not be made or written: every log is "
+                                "scanned in full whenever it is read.")
+                                 .arg(QDir::toNativeSeparators(indexFolder));
 
     {
+        beforeSettingsAccess();
         QSettings settings;
         settings.beginGroup(QStringLiteral("config"));
         if (!settings.contains(QStringLiteral("logdir")))
@@ -128,6 +136,7 @@ mainWindow::mainWindow(QWidget *parent)
 
 mainWindow::~mainWindow()
 {
+    setSettingsAccessHook({});
     delete filterNameDialog;
     delete filterCombo;
     delete filterNameUi;
@@ -162,6 +171,7 @@ void mainWindow::setupActions()
 
 void mainWindow::loadLogDir()
 {
+    beforeSettingsAccess();
     const QSettings settings;
     logDir = SettingsCheck::stringValue(settings.value(QStringLiteral("config/logdir")),
                                         QStringLiteral("/var/log/marvok"));
@@ -325,21 +335,11 @@ void mainWindow::actionCancelPress()
 
 void mainWindow::startEvent()
 {
-    if (!settingsSetAside.isEmpty()) {
-        QStringList lines;
-        for (const SettingsCheck::SetAside &file : std::exchange(settingsSetAside, {})) {
-            const QString name = QDir::toNativeSeparators(file.file);
-            lines.append(file.movedTo.isEmpty()
-                             ? tr("The settings file %1 could not be read safely, nor be set aside: it is left as "
-                                  "it is, and this session keeps its settings elsewhere.")
-                                   .arg(name)
-                             : tr("The settings file %1 could not be read safely and was set aside as %2.")
-                                   .arg(name, QDir::toNativeSeparators(file.movedTo)));
-        }
-        lines.append(tr("The program starts with default settings."));
-        QMessageBox::warning(this, QCoreApplication::applicationName(), lines.join(QLatin1Char('\n')),
+    if (!settingsSetAside.isEmpty())
+        warnSettingsSetAside(std::exchange(settingsSetAside, {}), tr("The program starts with default settings."));
+    if (!indexFolderProblem.isEmpty())
+        QMessageBox::warning(this, QCoreApplication::applicationName(), std::exchange(indexFolderProblem, QString()),
                              QMessageBox::Ok);
-    }
     fillLogFiles(QDir(logDir));
     if (!startLog.isEmpty()) {
         // A log named from outside, once: it takes the place of the
@@ -349,6 +349,7 @@ void mainWindow::startEvent()
     }
     if (!settingsWindow->autoOpen())
         return;
+    beforeSettingsAccess();
     const QSettings settings;
     const QString path = SettingsCheck::stringValue(settings.value(QStringLiteral("config/logfile")));
     if (!isFileReadable(path))

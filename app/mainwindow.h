@@ -33,6 +33,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QFileInfo;
 class QLabel;
+class QSettings;
 
 namespace Ui {
 class mainWindow;
@@ -184,6 +185,17 @@ private:
     // and what a new tab's strip is tied to.
     void buildTimeline();
     void setupTimeline(ResultView *view);
+    // The settings file (mainwindow_settings.cpp). Run before every read of
+    // the settings: a file changed since it was last checked is checked
+    // again, and set aside when Qt cannot read it safely; the warning
+    // follows once the command under way has ended.
+    void guardSettings();
+    void showSettingsSetAsideLater();
+    // Names the settings files set aside and where they went, then `closing`.
+    void warnSettingsSetAside(const QList<SettingsCheck::SetAside> &files, const QString &closing);
+    // Writes what `settings` holds to the file; false when it could not.
+    // The first failure of the session is told, later ones are not.
+    bool syncSettings(QSettings &settings);
 
     // Window state and recent files (mainwindow_state.cpp).
     void buildRecentFiles();
@@ -213,6 +225,9 @@ private:
     QString appTitle;
     QString startLog;
     QList<SettingsCheck::SetAside> settingsSetAside;
+    QList<SettingsCheck::SetAside> settingsSetAsideLater;  // set aside while the window runs, not yet told
+    bool settingsWriteTold = false;  // a failed write of the settings was told this session
+    QString indexFolderProblem;      // told at the start step
     QString currentFile;
     QString logDir;
     bool cancelRequested = false;

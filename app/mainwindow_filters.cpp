@@ -5,6 +5,7 @@
 #include "filterdescription.h"
 #include "ui_filternamedialog.h"
 #include "filterselector.h"
+#include "settingsaccess.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
@@ -16,6 +17,7 @@
 
 void mainWindow::reloadFilters()
 {
+    beforeSettingsAccess();
     QSettings settings;
     settings.beginGroup(QStringLiteral("filter"));
     const QStringList keys = settings.childKeys();
@@ -200,7 +202,14 @@ void mainWindow::actionFilterDelPress()
     if (filter && currentFilterIndex() > 0) {
         // The stored filter goes; the record itself stays as it is for the
         // tabs that still show its results, and is freed with the last of them.
-        CFilter(filter->name).remove();
+        if (!CFilter(filter->name).remove()) {
+            // What this session reads must match what the file keeps.
+            filter->save(filter->name);
+            QMessageBox::warning(this, QCoreApplication::applicationName(),
+                                 tr("The filter could not be deleted: the settings could not be written."),
+                                 QMessageBox::Ok);
+            return;
+        }
         filterList().removeAll(filter);
     }
     reloadFilters();

@@ -1,6 +1,7 @@
 // Window state and recent files, kept in the settings between runs.
 #include "mainwindow.h"
 
+#include "settingsaccess.h"
 #include "ui_mainwindow.h"
 #include "vrelintegration.h"
 
@@ -17,8 +18,20 @@ const int kMaxRecentFiles = 9;
 
 QStringList readRecentFiles()
 {
+    beforeSettingsAccess();
     const QSettings settings;
-    return settings.value(QLatin1String(kRecentFilesKey)).toString().split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    const QString value = settings.value(QLatin1String(kRecentFilesKey)).toString();
+    // A list edited by hand may hold any number of paths: only the newest
+    // nine are taken, found from the end, so a long value costs one pass.
+    QStringList paths;
+    int end = value.size();
+    while (end > 0 && paths.size() < kMaxRecentFiles) {
+        const int separator = value.lastIndexOf(QLatin1Char(';'), end - 1);
+        if (separator + 1 < end)
+            paths.prepend(value.mid(separator + 1, end - separator - 1));
+        end = separator;
+    }
+    return paths;
 }
 
 } // namespace
@@ -54,12 +67,15 @@ void mainWindow::addRecentFile(const QFileInfo &file)
     QString value;
     for (const QString &entry : qAsConst(paths))
         value += entry + QLatin1Char(';');
+    beforeSettingsAccess();
     QSettings settings;
     settings.setValue(QLatin1String(kRecentFilesKey), value);
+    syncSettings(settings);
 }
 
 void mainWindow::saveWindowState()
 {
+    beforeSettingsAccess();
     QSettings settings;
     vrelSaveGeometry(this, &settings, false);
     settings.beginGroup(QLatin1String(kGeometryGroup));
@@ -71,10 +87,12 @@ void mainWindow::saveWindowState()
     settings.setValue(QStringLiteral("findcase"), ui->chbMatchCase->isChecked());
     settings.setValue(QStringLiteral("timelineshow"), timelineToggle->isChecked());
     settings.endGroup();
+    syncSettings(settings);
 }
 
 void mainWindow::restoreWindowState()
 {
+    beforeSettingsAccess();
     QSettings settings;
     vrelRestoreGeometry(this, &settings, QRect(), false);
     settings.beginGroup(QLatin1String(kGeometryGroup));

@@ -4,12 +4,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 #include <QTextCodec>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -460,7 +463,41 @@ QString SettingsCheck::setAside(const QString &path)
     return QString();
 }
 
+namespace {
+
+// What identifies the state of a file: device, inode, size and times of
+// change. Empty for a missing file.
+QByteArray fileStamp(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArray();
+    return QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino)) + ' '
+           + QByteArray::number(qint64(st.st_size)) + ' ' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
+           + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' ' + QByteArray::number(qint64(st.st_ctim.tv_sec))
+           + '.' + QByteArray::number(qint64(st.st_ctim.tv_nsec));
+}
+
+// The state of each settings file when it was last found safe.
+QHash<QString, QByteArray> &checkedStamps()
+{
+    static QHash<QString, QByteArray> stamps;
+    return stamps;
+}
+
+} // namespace
+
 QList<SettingsCheck::SetAside> SettingsCheck::setAsideUnsafeSettings()
+{
+    return setAsideSettings(false);
+}
+
+QList<SettingsCheck::SetAside> SettingsCheck::setAsideChangedSettings()
+{
+    return setAsideSettings(true);
+}
+
+QList<SettingsCheck::SetAside> SettingsCheck::setAsideSettings(bool onlyChanged)
 {
     // Naming the files reads none of their values.
     const QString organization = QCoreApplication::organizationName();
@@ -470,9 +507,17 @@ QList<SettingsCheck::SetAside> SettingsCheck::setAsideUnsafeSettings()
         QSettings(QSettings::NativeFormat, QSettings::UserScope, organization).fileName()};
     QList<SetAside> setAside;
     for (const QString &file : files) {
-        const SettingsCheck check = ofFile(file);
-        if (check.isSafe())
+        // A file this program wrote since is checked again too: another
+        // writer may have added to it before.
+        const QByteArray stamp = fileStamp(file);
+        if (onlyChanged && checkedStamps().contains(file) && checkedStamps().value(file) == stamp)
             continue;
+        const SettingsCheck check = ofFile(file);
+        if (check.isSafe()) {
+            checkedStamps().insert(file, stamp);
+            continue;
+        }
+        checkedStamps().remove(file);
         setAside.append({file, SettingsCheck::setAside(file), check.problem()});
         if (setAside.last().movedTo.isEmpty()) {
             // Left where it is, it must not be read: this run keeps its

@@ -50,6 +50,9 @@ public:
     // the settings of this run go to a fresh folder instead, so that it is
     // never read. Call before anything reads settings.
     static QList<SetAside> setAsideUnsafeSettings();
+    // The same for the files that changed since they were last found safe
+    // (or were never checked): called before the settings are read again.
+    static QList<SetAside> setAsideChangedSettings();
 
     // True when `state` is a QSplitter state that restoreState reads without
     // reserving more than its bytes hold, with sizes and a handle width in
@@ -64,6 +67,8 @@ public:
     static QString stringValue(const QVariant &value, const QString &fallback = QString());
 
 private:
+    static QList<SetAside> setAsideSettings(bool onlyChanged);
+
     QString m_problem;
     int m_streamed = 0;
 };

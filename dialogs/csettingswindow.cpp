@@ -1,10 +1,12 @@
 #include "csettingswindow.h"
 
+#include "settingsaccess.h"
 #include "ui_settingsdialog.h"
 
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QMessageBox>
 #include <QSettings>
 
 namespace {
@@ -40,6 +42,7 @@ QComboBox *CSettingsWindow::filterSelector() const
 
 void CSettingsWindow::readSettings()
 {
+    beforeSettingsAccess();
     QSettings settings;
     settings.beginGroup(QLatin1String(kGroup));
     ui->gbLog->setChecked(settings.value(QStringLiteral("autoopen"), false).toBool());
@@ -75,6 +78,7 @@ bool CSettingsWindow::autoFilter() const
 void CSettingsWindow::accept()
 {
     {
+        beforeSettingsAccess();
         QSettings settings;
         settings.beginGroup(QLatin1String(kGroup));
         // Without a chosen log or filter, what is stored for them stays.
@@ -91,6 +95,13 @@ void CSettingsWindow::accept()
         settings.setValue(QStringLiteral("logdir"), ui->lbLogDirSelected->text());
         settings.setValue(QStringLiteral("logfont"), logFont);
         settings.endGroup();
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            QMessageBox::warning(this, QCoreApplication::applicationName(),
+                                 tr("The options could not be saved: the settings could not be written. They "
+                                    "apply until the program ends."),
+                                 QMessageBox::Ok);
+        }
     }
     QDialog::accept();
 }

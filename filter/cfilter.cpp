@@ -1,6 +1,7 @@
 #include "cfilter.h"
 
 #include "filtermatch.h"
+#include "settingsaccess.h"
 
 #include <QSettings>
 
@@ -81,6 +82,7 @@ bool CFilter::save(const QString &key) const
     const QString value = QString::number(period) + kPartSeparator
         + (time.isNull() ? QString() : time.toString(kTimeFormat)) + kPartSeparator
         + listsText();
+    beforeSettingsAccess();
     QSettings settings;
     settings.beginGroup(kGroup);
     settings.setValue(key, value);
@@ -92,6 +94,7 @@ bool CFilter::save(const QString &key) const
 
 void CFilter::load()
 {
+    beforeSettingsAccess();
     QSettings settings;
     settings.beginGroup(kGroup);
     // toString() copes with values of the wrong type (numbers, lists) that
@@ -120,15 +123,20 @@ void CFilter::load()
     setLists(lists);
 }
 
-void CFilter::remove()
+bool CFilter::remove()
 {
+    bool written = false;
     {
+        beforeSettingsAccess();
         QSettings settings;
         settings.beginGroup(kGroup);
         settings.remove(name);
         settings.endGroup();
+        settings.sync();
+        written = settings.status() == QSettings::NoError;
     }
     reset();
+    return written;
 }
 
 void CFilter::reset()

@@ -37,8 +37,9 @@ public:
     // Fills the record from the value stored under `name`; a missing or
     // malformed value leaves it unchanged and sets `unreadable`.
     void load();
-    // Deletes the stored value of `name`, then reset().
-    void remove();
+    // Deletes the stored value of `name`, then reset(); false when the
+    // settings file could not be written (the value stays in it).
+    bool remove();
     // period 0, null time, no lists at all (matches every record).
     void reset();
     // The stored text of the lists: entries joined by "##", lists by ";;".

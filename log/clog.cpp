@@ -142,19 +142,17 @@ qint64 nextRecordStart(ChunkReader &reader, qint64 from, qint64 end, bool *dataE
     return -1;
 }
 
-// What a walk over a time block holds the index to. The block's records
-// must start with one of its own time at its entry's offset; a record of
-// another time, or a later run of its own, must be one whose time the index
-// files at the start of that run, or further on at a record of that time
-// (a time that comes back later keeps its later offset); and the walk must
-// meet the next block's entry exactly, at a record of the next block's time
-// that differs from the one before it.
+// What a walk over a time block holds the index to. The block must start
+// at its entry's offset with a record of its key; every record in it must
+// be of a time from the block's lowest (the key unless the index says the
+// block holds earlier times) to its key; and the walk must meet the next
+// block's entry exactly, at a record of the next block's key.
 // The last block holds records appended since the scan, of any time: only
 // its start is checked.
 struct BlockCheck
 {
-    bool hasKey = false; // false: the stretch before the first block
     quint32 key = 0;
+    quint32 low = 0;
     bool hasNext = false; // false: the last block
     quint32 nextKey = 0;
 };
@@ -162,19 +160,13 @@ struct BlockCheck
 // Walks the records from `start` on as the scan walks them, until a record
 // ends at or beyond `end` or the data ends: a record that cannot be compiled
 // is stepped over by its length, bytes between records are searched for the
-// next record start before `end`. Each text goes to `take`. With `check`,
-// returns false as soon as the index is found not to fit the log; `entryOf`
-// gives the offset the index files a time under, or -1.
-template <typename EntryOf, typename TakeText>
+// next record start before `end`. The text of each record whose time lies in
+// `span` (all of them without one) goes to `take`. With `check`, returns
+// false as soon as the index is found not to fit the log.
+template <typename TakeText>
 bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *check,
-               const EntryOf &entryOf, TakeText &&take)
+               const TimeSpan *span, TakeText &&take)
 {
-    // Whether a record of time `t` starts at `at`, wherever that lies.
-    const auto recordOfTimeAt = [&reader](qint64 at, quint32 t) {
-        char header[kHeaderSize];
-        return reader.peek(at, header, kHeaderSize) && isMagic(header)
-               && le32(header + MLOG_OFF_TIME) == t;
-    };
     struct Done
     {
         ~Done() { mlog_done(); }
@@ -182,18 +174,16 @@ bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *
     qint64 pos = start;
     bool first = true;
     bool dataEnded = false;
-    quint32 runTime = 0;
-    qint64 runStart = start;
     for (;;) {
         const char *header = reader.span(pos, kHeaderSize);
         if (!header) {
-            if (first && check && check->hasKey)
+            if (first && check)
                 return false; // the entry lies past the end of the log
             dataEnded = true;
             break;
         }
         if (!isMagic(header)) {
-            if (first && check && check->hasKey)
+            if (first && check)
                 return false;
             const qint64 next = nextRecordStart(reader, pos + 1, end, &dataEnded);
             if (next < 0) {
@@ -205,34 +195,28 @@ bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *
         }
         const quint32 t = le32(header + MLOG_OFF_TIME);
         const qint64 length = kHeaderSize + le16(header + MLOG_OFF_PAYLOAD_LENGTH);
-        if (first || t != runTime) {
-            runTime = t;
-            runStart = pos;
-        }
-        if (check) {
-            if (first && check->hasKey && t != check->key)
-                return false;
-            if (check->hasNext && (!check->hasKey || t != check->key || runStart != start)) {
-                const qint64 at = entryOf(t);
-                if (at < 0 || (at != runStart && at <= pos) || (at > pos && !recordOfTimeAt(at, t)))
-                    return false;
-            }
-        }
-        const char *record = reader.span(pos, length);
-        if (!record) {
-            dataEnded = true;
-            break;
-        }
-        // A record the library refuses is stepped over, as the scan counts it.
-        compileRecord(record, length, take);
+        if (check && (first ? t != check->key : check->hasNext && (t > check->key || t < check->low)))
+            return false;
         first = false;
+        if (!span || span->holds(t)) {
+            const char *record = reader.span(pos, length);
+            if (!record) {
+                dataEnded = true;
+                break;
+            }
+            // A record the library refuses is stepped over, as the scan counts it.
+            compileRecord(record, length, take);
+        }
         pos += length;
         if (pos >= end)
             break;
     }
-    if (check && check->hasNext && start < end && !dataEnded
-        && (pos != end || (!first && runTime == check->nextKey) || !recordOfTimeAt(end, check->nextKey)))
-        return false;
+    if (check && check->hasNext && start < end && !dataEnded) {
+        char header[kHeaderSize];
+        if (pos != end || !reader.peek(end, header, kHeaderSize) || !isMagic(header)
+            || le32(header + MLOG_OFF_TIME) != check->nextKey)
+            return false;
+    }
     return true;
 }
 
@@ -296,41 +280,37 @@ QStringList CLog::readRange(qint64 start, qint64 end) const
     // One read covers a usual block whole; a record reaching past `end` or a
     // block larger than the cap costs further reads.
     ChunkReader reader(file, qBound(kRangeChunkMin, end - start, kRangeChunkMax), file.size());
-    walkRange(reader, start, end, nullptr, [](quint32) { return qint64(-1); },
-              [&texts](const char *text) {
+    walkRange(reader, start, end, nullptr, nullptr, [&texts](const char *text) {
                   if (text && *text)
                       texts.append(QString::fromUtf8(text));
               });
     return texts;
 }
 
-QStringList CLog::readBlock(int block) const
+QStringList CLog::readBlock(int block, const TimeSpan &span) const
 {
     QStringList texts;
     walkBlocks(block, block, [&](int b, ChunkReader *reader, qint64 start, qint64 end) {
         if (reader)
-            readBlockTexts(*reader, b, start, end, &texts, nullptr);
+            readBlockTexts(*reader, b, start, end, span, &texts, nullptr);
         return true;
     });
     return texts;
 }
 
-qint64 CLog::entryOffset(quint32 key) const
-{
-    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), key,
-                                     [](const Entry &e, quint32 k) { return e.key < k; });
-    return it != m_entries.end() && it->key == key ? it->offset : -1;
-}
-
-bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
                           const std::function<void(const char *)> &perText) const
 {
+    if (blockOutside(block, span))
+        return true;
     BlockCheck check;
-    check.hasKey = true;
     check.key = m_entries[size_t(block)].key;
+    check.low = lowOf(block);
     check.hasNext = block + 1 < blockCount();
     check.nextKey = check.hasNext ? m_entries[size_t(block) + 1].key : 0;
-    const bool sound = walkRange(reader, start, end, &check, [this](quint32 t) { return entryOffset(t); },
+    // A block of one time that lies in the span needs no look at the times.
+    const bool wholeBlock = span.isAll() || (!isMixedBlock(block) && span.holds(check.key));
+    const bool sound = walkRange(reader, start, end, &check, wholeBlock ? nullptr : &span,
                                  [&perText](const char *text) {
                                      if (text && *text)
                                          perText(text);
@@ -340,12 +320,12 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     return sound;
 }
 
-void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
                           QStringList *texts, int *count) const
 {
     QStringList found;
     int n = 0;
-    const bool sound = walkBlockTexts(reader, block, start, end, [&found, &n, texts](const char *text) {
+    const bool sound = walkBlockTexts(reader, block, start, end, span, [&found, &n, texts](const char *text) {
         if (texts)
             found.append(QString::fromUtf8(text));
         ++n;
@@ -357,6 +337,14 @@ void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
         texts->append(found);
     if (count)
         *count += n;
+}
+
+bool CLog::blockOutside(int block, const TimeSpan &span) const
+{
+    if (span.isAll() || block + 1 >= blockCount())
+        return false;
+    const quint32 key = m_entries[size_t(block)].key;
+    return key < span.from || lowOf(block) > span.to;
 }
 
 void CLog::markStale() const
@@ -401,40 +389,71 @@ void CLog::walkBlocks(int first, int last,
 }
 
 void CLog::forEachBlock(int first, int last,
-                        const std::function<bool(int, const QStringList &)> &visit) const
+                        const std::function<bool(int, const QStringList &)> &visit, const TimeSpan &span) const
 {
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         QStringList texts;
         if (reader)
-            readBlockTexts(*reader, block, start, end, &texts, nullptr);
+            readBlockTexts(*reader, block, start, end, span, &texts, nullptr);
         return visit(block, texts);
     });
 }
 
-void CLog::countBlockTexts(int first, int last, const std::function<bool(int, int)> &visit) const
+void CLog::countBlockTexts(int first, int last, const std::function<bool(int, int)> &visit,
+                           const TimeSpan &span) const
 {
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         int count = 0;
         if (reader)
-            readBlockTexts(*reader, block, start, end, nullptr, &count);
+            readBlockTexts(*reader, block, start, end, span, nullptr, &count);
         return visit(block, count);
     });
 }
 
 void CLog::forEachBlockUtf8(int first, int last,
-                            const std::function<bool(int, const QByteArray &)> &visit) const
+                            const std::function<bool(int, const QByteArray &)> &visit, const TimeSpan &span) const
 {
     // One buffer for every block: its capacity stays once reserved.
     QByteArray texts;
     texts.reserve(64 << 10);
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         texts.resize(0);
-        if (reader && !walkBlockTexts(*reader, block, start, end, [&texts](const char *text) {
+        if (reader && !walkBlockTexts(*reader, block, start, end, span, [&texts](const char *text) {
                 texts.append(text, int(std::strlen(text)) + 1);
             }))
             texts.resize(0);
         return visit(block, texts);
     });
+}
+
+void CLog::blocksFor(const TimeSpan &span, int *first, int *last) const
+{
+    // Every record is of a time up to its block's key, so the blocks before
+    // the first key in the span hold none; after the last key in the span
+    // only blocks holding earlier times can.
+    const auto keyBelow = [](const Entry &e, quint32 s) { return e.key < s; };
+    *first = int(std::lower_bound(m_entries.begin(), m_entries.end(), span.from, keyBelow) - m_entries.begin());
+    const auto past = std::upper_bound(m_entries.begin(), m_entries.end(), span.to,
+                                       [](quint32 s, const Entry &e) { return s < e.key; });
+    *last = int(past - m_entries.begin()) - 1;
+    for (const Early &e : m_early) {
+        if (e.low <= span.to)
+            *last = std::max(*last, int(e.block));
+    }
+    if (span.from > span.to)
+        *last = *first - 1;
+}
+
+bool CLog::isMixedBlock(int block) const
+{
+    return block + 1 == blockCount() || lowOf(block) != m_entries[size_t(block)].key;
+}
+
+quint32 CLog::lowOf(int block) const
+{
+    const auto it = std::lower_bound(m_early.begin(), m_early.end(), quint32(block),
+                                     [](const Early &e, quint32 b) { return e.block < b; });
+    return it != m_early.end() && it->block == quint32(block) ? it->low : m_entries[size_t(block)].key;
 }
 
 int CLog::blockForDate(const QDateTime &date) const
@@ -517,7 +536,8 @@ void CLog::clearIndex()
     // The capacity stays: giving it back and faulting it in again costs more
     // than the scan of a grown log.
     m_entries.clear();
-    m_entriesSorted = true;
+    m_early.clear();
+    m_lastBlockRecords = 0;
     m_indexEnd = -1;
     m_timeIndex.clear();
     m_timeIndexValid = true;
@@ -525,31 +545,23 @@ void CLog::clearIndex()
 
 void CLog::addEntry(quint32 key, qint64 offset, qint64 seen)
 {
-    if (!m_entries.empty() && key <= m_entries.back().key)
-        m_entriesSorted = false;
     m_entries.push_back(Entry{key, quint32(std::min<qint64>(seen, UINT_MAX)), offset});
     m_timeIndexValid = false;
 }
 
-void CLog::settleEntries()
+void CLog::noteEarly(quint32 time)
 {
-    // A time that comes back later in the log keeps its later offset: after
-    // a stable sort the last of equal keys is the one found last.
-    if (!m_entriesSorted) {
-        std::stable_sort(m_entries.begin(), m_entries.end(),
-                         [](const Entry &a, const Entry &b) { return a.key < b.key; });
-        std::vector<Entry> settled;
-        settled.reserve(m_entries.size());
-        for (const Entry &e : m_entries) {
-            if (!settled.empty() && settled.back().key == e.key)
-                settled.back() = e;
-            else
-                settled.push_back(e);
-        }
-        m_entries.swap(settled);
-        m_entriesSorted = true;
-    }
-    m_timeIndexValid = false;
+    const quint32 block = quint32(m_entries.size() - 1);
+    if (!m_early.empty() && m_early.back().block == block)
+        m_early.back().low = std::min(m_early.back().low, time);
+    else
+        m_early.push_back(Early{block, time});
+}
+
+void CLog::dropEarlyFrom(size_t block)
+{
+    while (!m_early.empty() && m_early.back().block >= block)
+        m_early.pop_back();
 }
 
 // --- Scanning ---------------------------------------------------------------
@@ -591,7 +603,8 @@ void CLog::swapState(CLog &other)
     std::swap(m_logPath, other.m_logPath);
     std::swap(m_indexTime, other.m_indexTime);
     std::swap(m_entries, other.m_entries);
-    std::swap(m_entriesSorted, other.m_entriesSorted);
+    std::swap(m_early, other.m_early);
+    std::swap(m_lastBlockRecords, other.m_lastBlockRecords);
     std::swap(m_timeIndex, other.m_timeIndex);
     std::swap(m_timeIndexValid, other.m_timeIndexValid);
     std::swap(m_cancelled, other.m_cancelled);
@@ -620,18 +633,10 @@ bool CLog::indexFitsLog(QFile &file) const
         if (!header || !isMagic(header) || le32(header + MLOG_OFF_TIME) != e.key)
             return false;
     }
-    // Records before the first entry are either none (the usual case) or
-    // of times the index files further on; a first entry moved into the
-    // middle of its run would hide the records before it.
+    // The first block starts at the first record: a first entry moved
+    // further on would hide the records before it.
     bool dataEnded = false;
-    const qint64 firstStart = nextRecordStart(reader, 0, m_entries.front().offset + 1, &dataEnded);
-    if (firstStart < 0 || firstStart == m_entries.front().offset)
-        return firstStart >= 0;
-    BlockCheck check;
-    check.hasNext = true;
-    check.nextKey = m_entries.front().key;
-    return walkRange(reader, firstStart, m_entries.front().offset, &check,
-                     [this](quint32 t) { return entryOffset(t); }, [](const char *) {});
+    return nextRecordStart(reader, 0, m_entries.front().offset + 1, &dataEnded) == m_entries.front().offset;
 }
 
 bool CLog::loadIndex(qint64 logSize)
@@ -667,6 +672,12 @@ bool CLog::loadIndex(qint64 logSize)
     in >> indexTime >> count;
     if (in.status() != QDataStream::Ok || count < 0)
         return false;
+    // The file holds the entries, then the blocks that hold earlier times
+    // than their key (each as its earliest time and its entry's offset), then
+    // a closing pair: the records counted in the last block, and -1 minus
+    // the number of those blocks. A file without the closing pair was made
+    // by a rule that filed times coming back elsewhere: it is not used.
+    //
     // Nothing is reserved before the sizes are checked against the log: an
     // index has no more entries, and counts no more records, than the log
     // has room for records, and every entry stands for at least one record.
@@ -674,13 +685,21 @@ bool CLog::loadIndex(qint64 logSize)
     const qint64 pairBytes = fileSize - headerSize;
     const qint64 room = logSize / kHeaderSize;
     const qint64 pairs = pairBytes / kIndexPairSize;
-    if (pairBytes % kIndexPairSize != 0 || pairs > room || count > room || pairs > count
-        || !file.seek(headerSize))
+    char closing[kIndexPairSize];
+    if (pairBytes % kIndexPairSize != 0 || pairs < 2 || !file.seek(fileSize - kIndexPairSize)
+        || file.read(closing, kIndexPairSize) != kIndexPairSize)
+        return false;
+    const quint32 lastBlockRecords = qFromBigEndian<quint32>(closing);
+    const qint64 earlyCount = -1 - qFromBigEndian<qint64>(closing + 4);
+    const qint64 entries = pairs - 1 - earlyCount;
+    if (earlyCount < 0 || entries < 1 || earlyCount > entries || entries > room || count > room
+        || entries > count || lastBlockRecords > quint32(count) || !file.seek(headerSize))
         return false;
     // Room for the entries the scan of the log's growth adds: growing the
     // vector would copy every entry, a cost of the log, not of the growth.
-    m_entries.reserve(size_t(pairs + pairs / 8 + 1024));
-    qint64 rest = pairBytes;
+    m_entries.reserve(size_t(entries + entries / 8 + 1024));
+    qint64 rest = (pairs - 1) * kIndexPairSize;
+    qint64 index = 0;
     char buffer[kIndexPairSize * 4096];
     while (rest > 0) {
         const qint64 want = std::min<qint64>(rest, sizeof buffer);
@@ -689,19 +708,32 @@ bool CLog::loadIndex(qint64 logSize)
             return false;
         }
         rest -= want;
-        for (const char *p = buffer; p < buffer + want; p += kIndexPairSize) {
+        for (const char *p = buffer; p < buffer + want; p += kIndexPairSize, ++index) {
             const quint32 key = qFromBigEndian<quint32>(p);
             const qint64 offset = qFromBigEndian<qint64>(p + 4);
-            if (offset < 0 || offset > logSize - kHeaderSize
-                || (!m_entries.empty() && m_entries.back().key >= key)) {
+            bool sound = offset >= 0 && offset <= logSize - kHeaderSize;
+            if (sound && index < entries) {
+                sound = m_entries.empty() || (m_entries.back().key < key && m_entries.back().offset < offset);
+                if (sound)
+                    m_entries.push_back(Entry{key, 0, offset});
+            } else if (sound) {
+                const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), offset,
+                                                 [](const Entry &e, qint64 o) { return e.offset < o; });
+                const quint32 block = quint32(it - m_entries.begin());
+                sound = it != m_entries.end() && it->offset == offset && key < it->key
+                        && (m_early.empty() || m_early.back().block < block);
+                if (sound)
+                    m_early.push_back(Early{block, key});
+            }
+            if (!sound) {
                 clearIndex();
                 return false;
             }
-            m_entries.push_back(Entry{key, 0, offset});
         }
     }
     m_indexTime = indexTime;
     m_recordCount = count;
+    m_lastBlockRecords = lastBlockRecords;
     m_timeIndexValid = false;
     return true;
 }
@@ -768,19 +800,24 @@ void CLog::writeIndex()
 
     // The pairs go out in blocks in the stream's big-endian layout: a stream
     // call per field costs more than the rest of an incremental scan.
-    const qint64 total = head.size() + qint64(m_entries.size()) * kIndexPairSize;
+    const qint64 total = head.size() + qint64(m_entries.size() + m_early.size() + 1) * kIndexPairSize;
     bool ok = ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, head.constData(), head.size());
     char buffer[kIndexPairSize * 4096];
     char *p = buffer;
-    for (auto e = m_entries.cbegin(); ok && e != m_entries.cend(); ++e) {
-        qToBigEndian<quint32>(e->key, p);
-        qToBigEndian<qint64>(e->offset, p + 4);
+    const auto put = [&](quint32 key, qint64 value) {
+        qToBigEndian<quint32>(key, p);
+        qToBigEndian<qint64>(value, p + 4);
         p += kIndexPairSize;
         if (p == buffer + sizeof buffer) {
-            ok = writeAll(fd, buffer, p - buffer);
+            ok = ok && writeAll(fd, buffer, p - buffer);
             p = buffer;
         }
-    }
+    };
+    for (auto e = m_entries.cbegin(); ok && e != m_entries.cend(); ++e)
+        put(e->key, e->offset);
+    for (const Early &e : m_early)
+        put(e.low, m_entries[e.block].offset);
+    put(quint32(std::clamp<qint64>(m_lastBlockRecords, 0, m_recordCount)), -1 - qint64(m_early.size()));
     ok = ok && writeAll(fd, buffer, p - buffer) && ::ftruncate(fd, off_t(total)) == 0;
     // The old file keeps a second name while the new one takes its place,
     // then becomes the spare.
@@ -814,8 +851,15 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
     }
     // What a cancel gives back: the index as it was before this scan.
     qint64 recordsBefore = m_recordCount;
+    qint64 lastBlockBefore = m_lastBlockRecords;
     const QDateTime timeBefore = m_indexTime;
     m_indexEnd = -1;
+    // The records the scans before counted, but for those of the last block,
+    // which this scan counts again from its start.
+    qint64 before = m_entries.empty() ? 0 : std::max<qint64>(0, m_recordCount - m_lastBlockRecords);
+    if (!m_entries.empty())
+        dropEarlyFrom(m_entries.size() - 1);
+    m_lastBlockRecords = 0;
     m_indexTime = file->fileTime(QFileDevice::FileModificationTime);
     qint64 size = file->size();
     const int shift = progressShift(size);
@@ -842,8 +886,11 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
     qint64 n = 0;
     quint32 time = lastTime;
     // A full scan opens a block at its first record whatever its time (a
-    // first record of time 0 would otherwise belong to no block).
+    // first record of time 0 would otherwise belong to no block). Later a
+    // block opens only at a time later than every one before: a time that
+    // comes back stays in the block it follows, so blocks never overlap.
     bool timeKnown = start != 0 || lastTime != 0;
+    qint64 inBlock = 0; // records of the last block so far
     for (int round = 1;; ++round) {
         ChunkReader reader(*file, kScanChunk, size);
         bool dataEnded = false;
@@ -889,10 +936,16 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             }
             const quint32 t = le32(header + MLOG_OFF_TIME);
             const qint64 payload = le16(header + MLOG_OFF_PAYLOAD_LENGTH);
-            if (t != time || !timeKnown)
+            if (t > time || !timeKnown) {
                 addEntry(t, pos, n);
+                time = t;
+                inBlock = 0;
+            } else if (t < time) {
+                noteEarly(t);
+            }
             timeKnown = true;
             ++n;
+            ++inBlock;
             if (pos >= threshold) {
                 // The bar is repainted when events are served, so a step
                 // serves them on the time slice; the first few serves come
@@ -907,7 +960,6 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
                 serveEvents();
             }
             pos += kHeaderSize + payload;
-            time = t;
         }
 
         // The result holds only what lies inside the file as it is now. A
@@ -921,23 +973,28 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             m_entries.pop_back();
         if (round == kScanRounds)
             break;
+        inBlock = 0;
         if (m_entries.size() > firstNew) {
             const Entry &resume = m_entries.back();
             pos = resume.offset;
             time = resume.key;
             timeKnown = true;
             n = resume.seen;
+            dropEarlyFrom(m_entries.size() - 1);
         } else if (start + kHeaderSize <= size || start == 0) {
             pos = start;
             time = lastTime;
             timeKnown = start != 0 || lastTime != 0;
             n = 0;
+            dropEarlyFrom(m_entries.empty() ? 0 : m_entries.size() - 1);
         } else {
             // Even the block the scan went on from is gone: the log was
             // replaced by a shorter one.
             clearIndex();
             m_recordCount = 0;
+            before = 0;
             recordsBefore = 0;
+            lastBlockBefore = 0;
             firstNew = 0;
             start = 0;
             pos = 0;
@@ -947,31 +1004,31 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
         }
     }
     if (m_cancelled) {
-        keepHeadStart(firstNew, recordsBefore, firstNew > 0 ? timeBefore : QDateTime(), pos);
+        keepHeadStart(firstNew, before, recordsBefore, lastBlockBefore, firstNew > 0 ? timeBefore : QDateTime(), pos);
         return;
     }
     // Entries the scan started with that no longer lie inside the file.
     const auto outside = [size](const Entry &e) { return e.offset + kHeaderSize > size; };
     m_entries.erase(std::remove_if(m_entries.begin(), m_entries.end(), outside), m_entries.end());
-
-    settleEntries();
-    // The count cannot exceed the records the log has room for (an
-    // incremental scan counts its first block again).
-    m_recordCount = int(std::min<qint64>({qint64(m_recordCount) + n, size / kHeaderSize, INT_MAX}));
+    dropEarlyFrom(m_entries.size());
+    m_timeIndexValid = false;
+    m_lastBlockRecords = inBlock;
+    // The count cannot exceed the records the log has room for.
+    m_recordCount = int(std::min<qint64>({before + n, size / kHeaderSize, INT_MAX}));
     writeIndex();
 }
 
-void CLog::keepHeadStart(size_t firstNew, qint64 recordsBefore, const QDateTime &timeBefore, qint64 stoppedAt)
+void CLog::keepHeadStart(size_t firstNew, qint64 counted, qint64 recordsBefore, qint64 lastBlockBefore,
+                         const QDateTime &timeBefore, qint64 stoppedAt)
 {
     // A time earlier than any log's: the file is never taken as up to date,
     // and the next read goes on from its last entry.
     static const QDateTime unfinished = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
     const bool found = m_entries.size() > firstNew;
-    // Only an index in ascending order can be continued; one whose times
-    // went back is left to the next full scan.
-    if (found && m_entriesSorted) {
+    if (found) {
         // The next scan counts again from the last entry on.
-        m_recordCount = int(std::min<qint64>(recordsBefore + m_entries.back().seen, INT_MAX));
+        m_recordCount = int(std::min<qint64>(counted + m_entries.back().seen, INT_MAX));
+        m_lastBlockRecords = 0;
         m_indexTime = unfinished;
         m_timeIndexValid = false;
         writeIndex();
@@ -979,13 +1036,15 @@ void CLog::keepHeadStart(size_t firstNew, qint64 recordsBefore, const QDateTime 
     // The entries in memory are no longer what the file holds.
     m_writtenIndexStamp.clear();
     // The last block held before ends where the first time found after it
-    // begins; records of its own time found later belong to it.
+    // begins; records of its own time found later belong to it. What the
+    // scan noted of its earlier times holds for that part.
     const qint64 lastEnd = found ? m_entries[firstNew].offset : stoppedAt;
     m_entries.resize(firstNew);
-    m_entriesSorted = true;
+    dropEarlyFrom(firstNew);
     m_timeIndexValid = false;
     m_indexEnd = m_entries.empty() ? -1 : lastEnd;
     m_recordCount = int(std::min<qint64>(recordsBefore, INT_MAX));
+    m_lastBlockRecords = lastBlockBefore;
     m_indexTime = timeBefore.isValid() ? timeBefore : unfinished;
 }
 

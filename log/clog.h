@@ -18,6 +18,16 @@ class ChunkReader;
 class QDataStream;
 class QFile;
 
+// Record times from `from` to `to` in seconds since 1970 UTC, both
+// included; by default every time.
+struct TimeSpan
+{
+    quint32 from = 0;
+    quint32 to = 0xFFFFFFFFu;
+    bool isAll() const { return from == 0 && to == 0xFFFFFFFFu; }
+    bool holds(quint32 t) const { return t >= from && t <= to; }
+};
+
 class CLog : public QObject
 {
     Q_OBJECT
@@ -25,6 +35,15 @@ public:
     explicit CLog(QObject *parent = nullptr);
 
     // --- Record reading -------------------------------------------------
+    // Time blocks cut the log in file order: a block starts at a record
+    // whose time is later than that of every record before it, and holds the
+    // records up to the next such start. A block's key is its first record's
+    // time, the latest time it holds; a record whose time went back lies in
+    // the block it follows, which then also holds earlier times.
+    //
+    // Every block read below takes a TimeSpan: only records whose own time
+    // lies in it give texts (by default all of them).
+
     // Reads one record at the stream's position: (text, payload length), or
     // ("", -1) when the record is cut short, unreadable or not compilable.
     static QPair<QString, int> readRecord(QDataStream &in);
@@ -37,22 +56,31 @@ public:
     // last block reads up to the log's current size. Empty for any other
     // number, and for a block whose index entries are found not to fit the
     // log (the index is then stale, see isIndexStale()).
-    QStringList readBlock(int block) const;
+    QStringList readBlock(int block, const TimeSpan &span = TimeSpan()) const;
     // Calls `visit(block, texts)` for the blocks `first` to `last` in order,
     // with the texts readBlock would give, opening the log once and reading
     // it in large pieces; stops early when `visit` returns false.
     void forEachBlock(int first, int last,
-                      const std::function<bool(int block, const QStringList &texts)> &visit) const;
+                      const std::function<bool(int block, const QStringList &texts)> &visit,
+                      const TimeSpan &span = TimeSpan()) const;
     // Calls `visit(block, count)` for the blocks `first` to `last` in order
     // with the number of texts readBlock would give, without decoding them
     // (for counting when every text matches); stops when `visit` returns false.
-    void countBlockTexts(int first, int last, const std::function<bool(int block, int count)> &visit) const;
+    void countBlockTexts(int first, int last, const std::function<bool(int block, int count)> &visit,
+                         const TimeSpan &span = TimeSpan()) const;
     // Calls `visit(block, texts)` for the blocks `first` to `last` in order,
     // where `texts` holds the UTF-8 bytes of the texts readBlock would give,
     // each followed by a NUL byte (for looking through many texts without
     // decoding them); stops when `visit` returns false.
     void forEachBlockUtf8(int first, int last,
-                          const std::function<bool(int block, const QByteArray &texts)> &visit) const;
+                          const std::function<bool(int block, const QByteArray &texts)> &visit,
+                          const TimeSpan &span = TimeSpan()) const;
+    // The blocks that can hold records of `span`: `first` to `last`, with
+    // last < first when there are none.
+    void blocksFor(const TimeSpan &span, int *first, int *last) const;
+    // True when block `block` holds records of times earlier than its key
+    // (or is the last block, which records appended since the scan join).
+    bool isMixedBlock(int block) const;
     // Number of the first block whose time is not earlier than `date`, or
     // blockCount() if there is none.
     int blockForDate(const QDateTime &date) const;
@@ -76,8 +104,8 @@ public:
     // goes on from there.
     bool isCancelled() const;
     // True once a block read found the time index wrong for the log (an
-    // entry that is not a record start of its time, or records that belong
-    // to no entry). Such blocks read as empty; the index file is dropped, and
+    // entry that is not a record start of its time, or records that do not
+    // belong to the block they lie in). Such blocks read as empty; the index file is dropped, and
     // the next readLog of the log scans it in full. Cleared by readLog.
     bool isIndexStale() const;
 
@@ -129,28 +157,42 @@ private:
 
     void scanLog(QFile *file, quint32 lastTime, qint64 start);
     // After a cancelled scan: writes what it found as an index file that the
-    // next scan goes on from, then gives back the entries before `firstNew`
-    // with the count and time they had; the last of them ends at the first
-    // entry found after it, or at `stoppedAt`.
-    void keepHeadStart(size_t firstNew, qint64 recordsBefore, const QDateTime &timeBefore, qint64 stoppedAt);
+    // next scan goes on from (`counted`: the records before the scan's
+    // start), then gives back the entries before `firstNew` with the counts
+    // and time they had; the last of them ends at the first entry found
+    // after it, or at `stoppedAt`.
+    void keepHeadStart(size_t firstNew, qint64 counted, qint64 recordsBefore, qint64 lastBlockBefore,
+                       const QDateTime &timeBefore, qint64 stoppedAt);
     bool loadIndex(qint64 logSize);
     void writeIndex();
 
+    // A block that holds records earlier than its key, and the earliest.
+    struct Early
+    {
+        quint32 block;
+        quint32 low;
+    };
+
     void clearIndex();
     void addEntry(quint32 key, qint64 offset, qint64 seen);
-    void settleEntries();
+    void noteEarly(quint32 time);
+    void dropEarlyFrom(size_t block);
+    quint32 lowOf(int block) const;
     bool indexFitsLog(QFile &file) const;
-    qint64 entryOffset(quint32 key) const;
     void markStale() const;
-    // Hands `perText` each non-empty text of the block; false (and the
-    // index marked stale) when the block is not what the index says.
-    bool walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+    // Hands `perText` each non-empty text of the block whose record time
+    // lies in `span`; false (and the index marked stale) when the block is
+    // not what the index says.
+    bool walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
                         const std::function<void(const char *)> &perText) const;
     // Reads block `block` from `start` to `end`, checking on the way that
     // its index entries fit the log; the texts go to `texts`, or only their
     // number to `count`. Nothing is handed over for a block found wrong.
-    void readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end,
+    void readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
                         QStringList *texts, int *count) const;
+    // True when no record of block `block` can lie in `span`, so that it
+    // need not be read at all.
+    bool blockOutside(int block, const TimeSpan &span) const;
     // Opens the log once and hands `perBlock` each block's extent and the
     // reader (null when the log cannot be opened); stops when it returns false.
     void walkBlocks(int first, int last,
@@ -160,8 +202,11 @@ private:
     int m_recordCount = 0;
     QString m_logPath;
     QDateTime m_indexTime;
-    std::vector<Entry> m_entries;            // ascending keys once settled
-    bool m_entriesSorted = true;              // false while a scan appended out of order
+    std::vector<Entry> m_entries;            // ascending keys and offsets
+    std::vector<Early> m_early;              // ascending blocks
+    // Records the scans counted in the last block: an incremental scan
+    // counts them again.
+    qint64 m_lastBlockRecords = 0;
     mutable QMap<quint32, qint64> m_timeIndex; // built from m_entries on demand
     mutable bool m_timeIndexValid = true;
     bool m_cancelled = false;

@@ -175,28 +175,11 @@ int refusalsInUtf8(const QByteArray &texts, int *count)
     return refused;
 }
 
-// Block numbers for dates, with dates outside the 32-bit seconds of the
-// time index kept at the ends instead of wrapping around.
-int firstBlockFrom(const CLog &log, const QDateTime &start)
+// Seconds of `date` as a record time, dates outside the 32-bit seconds of
+// the log kept at its ends instead of wrapping around.
+quint32 recordTime(const QDateTime &date)
 {
-    const qint64 secs = start.toSecsSinceEpoch();
-    if (secs <= 0)
-        return 0;
-    if (secs > 0xFFFFFFFFLL)
-        return log.blockCount();
-    return log.blockForDate(start);
-}
-
-// The last block whose time is not later than `end`: the blocks earlier
-// than the next whole second.
-int lastBlockUntil(const CLog &log, const QDateTime &end)
-{
-    const qint64 secs = end.toSecsSinceEpoch();
-    if (secs < 0)
-        return -1;
-    if (secs >= 0xFFFFFFFFLL)
-        return log.blockCount() - 1;
-    return log.blockForDate(QDateTime::fromSecsSinceEpoch(secs + 1, Qt::UTC)) - 1;
+    return quint32(std::clamp<qint64>(date.toSecsSinceEpoch(), 0, 0xFFFFFFFFLL));
 }
 
 } // namespace
@@ -309,17 +292,25 @@ void CStringListModel::runFilter()
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
 
+    // Without a period the range is the whole log up to the filter's time;
+    // with one, the records whose own time lies from the period's start to
+    // its end (the filter's time or the log's last).
     m_firstBlock = 0;
     m_lastBlock = -1;
+    m_span = TimeSpan();
     if (m_log && m_log->blockCount() > 0) {
-        QDateTime end = m_log->lastDate();
-        if (m_filter && m_filter->time.isValid())
-            end = m_filter->time;
-        QDateTime start = end.addSecs(m_filter ? m_filter->period : 0);
-        if (!m_filter || m_filter->period == 0)
-            start = m_log->firstDate();
-        m_firstBlock = firstBlockFrom(*m_log, start);
-        m_lastBlock = lastBlockUntil(*m_log, end);
+        const bool timed = m_filter && m_filter->time.isValid();
+        const QDateTime end = timed ? m_filter->time : m_log->lastDate();
+        if (timed)
+            m_span.to = recordTime(end);
+        if (m_filter && m_filter->period != 0)
+            m_span.from = recordTime(end.addSecs(m_filter->period));
+        const qint64 endSecs = end.toSecsSinceEpoch();
+        const qint64 startSecs = m_filter && m_filter->period != 0 ? endSecs + m_filter->period : 0;
+        if ((timed && endSecs < 0) || startSecs > 0xFFFFFFFFLL || startSecs > endSecs)
+            m_span = TimeSpan{1, 0};
+        m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);
+        m_lastBlock = std::max(m_lastBlock, m_firstBlock - 1);
     }
     m_windowStartBlock = m_windowEndBlock = m_firstBlock;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
@@ -447,7 +438,7 @@ void CStringListModel::runFilter()
             return false;
         countOnly = !filling && criteria.matchesEverything();
         return !countOnly;
-    });
+    }, m_span);
     if (!alive)
         return;
     if (countOnly && nextBlock <= m_lastBlock) {
@@ -459,7 +450,7 @@ void CStringListModel::runFilter()
             const int refused = refusalsInUtf8(texts, &count);
             addBlockCount(count, refused);
             return afterBlock(block);
-        });
+        }, m_span);
         if (!alive)
             return;
     }
@@ -474,7 +465,7 @@ QStringList CStringListModel::rowsOfBlock(int block)
     const bool isCounted = counted >= 0 && counted < m_blockCounts.size();
     if (isCounted && m_blockCounts.at(counted) == 0)
         return QStringList();
-    const QStringList texts = m_log ? m_log->readBlock(block) : QStringList();
+    const QStringList texts = m_log ? m_log->readBlock(block, m_span) : QStringList();
     QStringList rows;
     MatchStop stop;
     walkMatches(matcher(), texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, [] { return true; });
@@ -566,7 +557,7 @@ int CStringListModel::searchForward(const QString &text, int fromRow, Qt::CaseSe
             return false;
         }
         return true;
-    });
+    }, m_span);
     if (ended)
         return -1;
     return found;
@@ -604,14 +595,14 @@ int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseS
             if (m_blockCounts.value(block - m_firstBlock) > 0 && probe.mayContain(texts))
                 candidates.push_back(block);
             return true;
-        });
+        }, m_span);
         if (ended)
             return -1;
         for (auto it = candidates.crbegin(); it != candidates.crend(); ++it) {
             int firstRow = 0;
             QStringList rows;
             MatchStop stop;
-            if (!searchRows(*it, m_log->readBlock(*it), &firstRow, &rows, &stop, between))
+            if (!searchRows(*it, m_log->readBlock(*it, m_span), &firstRow, &rows, &stop, between))
                 return -1;
             // Shown rows before `fromRow` that could not be decided come
             // after every decided row of the block: any may be the hit.
@@ -696,7 +687,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
                         return false;
                 }
                 return between();
-            });
+            }, m_span);
         }
         if (!alive)
             return fail(tr("The results were closed while they were saved."));

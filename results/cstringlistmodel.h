@@ -12,9 +12,9 @@
 #include <memory>
 
 #include "cfilter.h"
+#include "clog.h"
 #include "filtermatch.h"
 
-class CLog;
 class CMatcher;
 
 class CStringListModel : public QAbstractListModel
@@ -132,6 +132,9 @@ private:
     QList<qint32> m_blockCounts;
     qint32 m_rowTotal = 0;
     qint32 m_windowFirstRow = 0;
+    // The record times of the filter's range; blocks that hold other times
+    // too give only the records of these.
+    TimeSpan m_span;
     qint32 m_firstBlock = 0;
     qint32 m_lastBlock = 0;
     qint32 m_windowEndBlock = 0;

@@ -31,12 +31,15 @@ seed_fuzz_record() {
 }
 
 # Small logs: clean, sparse in time, garbage with stray record starts, a
-# record cut short, nothing.
+# record cut short, a clock set back, nothing.
 seed_fuzz_scan() {
     "$GEN" --records 40 --seed 1 --start @1800000000 "$1/clean"
     "$GEN" --records 20 --seed 2 --rate 0.2 --start @1800000000 "$1/sparse"
     "$GEN" --records 40 --seed 3 --garbage 0.4 --garbage-magic --start @1800000000 "$1/garbage"
     "$GEN" --records 10 --seed 4 --truncate --start @1800000000 "$1/cut"
+    "$GEN" --records 20 --seed 5 --start @1800000100 "$1/back.1"
+    "$GEN" --records 20 --seed 6 --start @1800000000 "$1/back.2"
+    cat "$1/back.1" "$1/back.2" > "$1/back" && rm "$1/back.1" "$1/back.2"
     : > "$1/empty"
 }
 

@@ -37,7 +37,12 @@
 <context>
     <name>CSettingsWindow</name>
     <message>
-        <location filename="../dialogs/csettingswindow.cpp" line="+109"/>
+        <location filename="../dialogs/csettingswindow.cpp" line="+101"/>
+        <source>The options could not be saved: the settings could not be written. They apply until the program ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+19"/>
         <source>Select log dir...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -65,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+640"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+631"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
@@ -493,7 +498,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+121"/>
+        <location filename="../app/mainwindow.cpp" line="+129"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -717,7 +722,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-87"/>
+        <location filename="../app/mainwindow.cpp" line="-91"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -767,7 +772,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+11"/>
+        <source>The folder %1 for the index files could not be made or written: every log is scanned in full whenever it is read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+18"/>
         <location line="+1"/>
         <source>Current filter</source>
         <translation type="unfinished"></translation>
@@ -783,7 +793,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+97"/>
+        <location line="+99"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -813,7 +823,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+60"/>
+        <location filename="../app/mainwindow_settings.cpp" line="+30"/>
+        <source>The program goes on with default settings; the filters in the filter selector stay until it ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+10"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -823,12 +838,17 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+14"/>
+        <source>The settings file %1 could not be written: the recent files and the window state are not kept beyond this session.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow.cpp" line="+56"/>
         <source>The program starts with default settings.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+123"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
         <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
@@ -859,7 +879,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-39"/>
+        <location line="+12"/>
+        <source>The filter could not be deleted: the settings could not be written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-51"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1088,7 +1113,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+34"/>
+        <location filename="../app/mainwindow_state.cpp" line="+47"/>
         <source>Open file: </source>
         <translation type="unfinished"></translation>
     </message>

@@ -37,7 +37,12 @@
 <context>
     <name>CSettingsWindow</name>
     <message>
-        <location filename="../dialogs/csettingswindow.cpp" line="+109"/>
+        <location filename="../dialogs/csettingswindow.cpp" line="+101"/>
+        <source>The options could not be saved: the settings could not be written. They apply until the program ends.</source>
+        <translation>Die Optionen konnten nicht gespeichert werden: die Einstellungen konnten nicht geschrieben werden. Sie gelten bis zum Programmende.</translation>
+    </message>
+    <message>
+        <location line="+19"/>
         <source>Select log dir...</source>
         <translation>Protokollordner auswählen...</translation>
     </message>
@@ -65,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+640"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+631"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
@@ -495,7 +500,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+121"/>
+        <location filename="../app/mainwindow.cpp" line="+129"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -719,7 +724,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-87"/>
+        <location filename="../app/mainwindow.cpp" line="-91"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -769,7 +774,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Vrel View Audit</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+11"/>
+        <source>The folder %1 for the index files could not be made or written: every log is scanned in full whenever it is read.</source>
+        <translation>Der Ordner %1 für die Indexdateien konnte nicht angelegt oder beschrieben werden: jedes Protokoll wird bei jedem Lesen vollständig durchsucht.</translation>
+    </message>
+    <message>
+        <location line="+18"/>
         <location line="+1"/>
         <source>Current filter</source>
         <translation>Aktueller Filter</translation>
@@ -785,7 +795,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+97"/>
+        <location line="+99"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -815,7 +825,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Beschäftigt: Der aktuelle Tab bleibt, bis der laufende Vorgang endet.</translation>
     </message>
     <message>
-        <location line="+60"/>
+        <location filename="../app/mainwindow_settings.cpp" line="+30"/>
+        <source>The program goes on with default settings; the filters in the filter selector stay until it ends.</source>
+        <translation>Das Programm arbeitet mit Standardeinstellungen weiter; die Filter in der Filterauswahl bleiben bis zum Programmende erhalten.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
         <source>The settings file %1 could not be read safely, nor be set aside: it is left as it is, and this session keeps its settings elsewhere.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen und auch nicht beiseitegelegt werden: Sie bleibt unverändert, und diese Sitzung hält ihre Einstellungen an anderer Stelle.</translation>
     </message>
@@ -825,12 +840,17 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden und wurde als %2 beiseitegelegt.</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+14"/>
+        <source>The settings file %1 could not be written: the recent files and the window state are not kept beyond this session.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht geschrieben werden: die zuletzt geöffneten Dateien und der Fensterzustand gehen am Ende dieser Sitzung verloren.</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow.cpp" line="+56"/>
         <source>The program starts with default settings.</source>
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+123"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
         <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation>geändert</translation>
@@ -861,7 +881,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Gespeicherten Filter löschen?</translation>
     </message>
     <message>
-        <location line="-39"/>
+        <location line="+12"/>
+        <source>The filter could not be deleted: the settings could not be written.</source>
+        <translation>Der Filter konnte nicht gelöscht werden: die Einstellungen konnten nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <location line="-51"/>
         <source>The filter cannot be saved: it would read back as another filter.</source>
         <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
     </message>
@@ -1094,7 +1119,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse gespeichert: %1</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+34"/>
+        <location filename="../app/mainwindow_state.cpp" line="+47"/>
         <source>Open file: </source>
         <translation>Datei öffnen: </translation>
     </message>

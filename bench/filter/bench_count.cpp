@@ -7,7 +7,8 @@
 //       (CLog::forEachBlock, countMatches). Prints "COUNT OPEN_S RUN_S RUN_CPU_S"
 //       (wall times; the run's processor time). Without criteria every text
 //       is produced and counted: the floor of any run.
-//       --from/--to: record times from EPOCH to EPOCH, both included.
+//       --from/--to: records whose own time lies from EPOCH to EPOCH, both
+//       included, wherever they lie in the log.
 //   bench_count LOG --span
 //       Prints the times of the first and last records ("FIRST LAST").
 //   bench_count LOG --dump TEXT AUDIT
@@ -173,12 +174,15 @@ int main(int argc, char **argv)
         const QList<QStringList> events = {{}, {}, value("--events").split(QLatin1Char(',')), {}, {}, {}};
         lists[2] = toPatternForm(events).at(2);
     }
-    int first = 0;
-    int last = log.blockCount() - 1;
+    // The records whose own time lies in the range, wherever they lie.
+    TimeSpan span;
     if (!value("--from").isEmpty())
-        first = log.blockForDate(QDateTime::fromSecsSinceEpoch(value("--from").toLongLong()));
+        span.from = quint32(qBound<qint64>(0, value("--from").toLongLong(), 0xFFFFFFFFLL));
     if (!value("--to").isEmpty())
-        last = log.blockForDate(QDateTime::fromSecsSinceEpoch(value("--to").toLongLong() + 1)) - 1;
+        span.to = quint32(qBound<qint64>(0, value("--to").toLongLong(), 0xFFFFFFFFLL));
+    int first = 0;
+    int last = -1;
+    log.blocksFor(span, &first, &last);
 
     timer.restart();
     const double cpuStart = threadSeconds();
@@ -188,7 +192,7 @@ int main(int argc, char **argv)
     log.forEachBlock(first, last, [&](int, const QStringList &texts) {
         count += countMatches(matcher, texts, &stop);
         return !stop.stopped();
-    });
+    }, span);
     const double runSeconds = timer.nsecsElapsed() / 1e9;
     const double runCpu = threadSeconds() - cpuStart;
     if (stop.stopped())

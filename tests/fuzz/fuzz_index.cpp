@@ -12,12 +12,8 @@ constexpr qint64 kLogTime = 1900000000; // the log's mtime; seeds are older
 
 static QByteArray indexFile(const QMap<quint32, qint64> &index, qint32 count, qint64 time = kLogTime - 86400)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << QDateTime::fromSecsSinceEpoch(time) << count;
-    for (auto it = index.cbegin(); it != index.cend(); ++it)
-        out << qint32(it.key()) << qint64(it.value());
-    return bytes;
+    return indexFileBytes(QDateTime::fromSecsSinceEpoch(time), count, index, {},
+                          quint32(truth->textsByTime.value(index.lastKey()).size()));
 }
 
 static void writeSeeds(const QString &dir)

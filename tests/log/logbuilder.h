@@ -8,6 +8,8 @@
 #include <mlogwriter.h>
 
 #include <QCoreApplication>
+#include <QDataStream>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -52,14 +54,16 @@ struct LogBuilder
 };
 
 // Every byte offset is tried for a record start, and every record stepped
-// over is decoded, as a block read should.
+// over is decoded, as a block read should. A block opens at a record whose
+// time is later than every time before it.
 struct NaiveScan
 {
     struct Record { quint32 time; };
     QVector<Record> records;               // every record start with a whole header
     QMap<quint32, qint64> index;
     QStringList texts;                     // of the records that decode, in file order
-    QMap<quint32, QStringList> textsByTime;
+    QVector<quint32> textTimes;            // the record time of each of texts
+    QMap<quint32, QStringList> textsByTime; // texts of each block, by its key
     bool ascending = true;                 // record times never go back
     bool cutAtEnd = false;                 // the last record start lacks some of its bytes
     qint64 garbage = 0;                    // bytes before record starts
@@ -75,16 +79,19 @@ struct NaiveScan
             pos = next;
             const Record r{qFromLittleEndian<quint32>(d.constData() + pos + 4)};
             ascending = ascending && (records.isEmpty() || r.time >= records.last().time);
-            if (records.isEmpty() || r.time != records.last().time)
+            if (records.isEmpty() || r.time > index.lastKey())
                 index[r.time] = pos;
+            const quint32 key = index.lastKey();
             records.append(r);
             const qint64 length = 40 + qFromLittleEndian<quint16>(d.constData() + pos + 38);
             void *c = nullptr;
             if (pos + length <= d.size() && mlog_compile(&c, d.constData() + pos, length) != -1) {
                 ++compiled;
                 char *text = mlog_txt_malloc(c);
-                if (text && *text)
-                    textsByTime[r.time] << (texts << QString::fromUtf8(text)).last();
+                if (text && *text) {
+                    textsByTime[key] << (texts << QString::fromUtf8(text)).last();
+                    textTimes << r.time;
+                }
                 free(text);
             }
             free(c);
@@ -92,7 +99,34 @@ struct NaiveScan
             cutAtEnd = (pos += length) > d.size();
         }
     }
+
+    // Texts of the records whose time lies from `from` to `to`, in file order.
+    QStringList textsBetween(quint32 from, quint32 to) const
+    {
+        QStringList found;
+        for (int i = 0; i < texts.size(); ++i) {
+            if (textTimes.at(i) >= from && textTimes.at(i) <= to)
+                found << texts.at(i);
+        }
+        return found;
+    }
 };
+
+// The bytes of an index file: the header, the entries, the blocks holding
+// earlier times (earliest time, the block's offset) and the closing pair.
+inline QByteArray indexFileBytes(const QDateTime &time, qint32 count, const QMap<quint32, qint64> &index,
+                                 const QList<QPair<quint32, qint64>> &early = {}, quint32 lastBlockRecords = 1)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << time << count;
+    for (auto it = index.cbegin(); it != index.cend(); ++it)
+        out << quint32(it.key()) << qint64(it.value());
+    for (const auto &e : early)
+        out << e.first << e.second;
+    out << lastBlockRecords << qint64(-1 - early.size());
+    return bytes;
+}
 
 // A log of hidden records (empty texts, yet stepped over by their length)
 // and a block of nothing but hidden records, in blocks t0, +1, +3 and +5.

@@ -104,6 +104,56 @@ private slots:
         QCOMPARE(tab.model.lastBlock(), lastBlock);
     }
 
+    void timesOutOfOrder_data()
+    {
+        QTest::addColumn<qint32>("period");
+        QTest::addColumn<qint64>("end"); // seconds after T0; -1000 for none
+        // Records 0 to 59 at seconds i / 3; from record 30 on, 8 s earlier:
+        // the clock was set back after second 9.
+        QTest::newRow("no time range") << 0 << qint64(-1000);
+        QTest::newRow("seconds before the clock went back") << -2 << qint64(3);
+        QTest::newRow("seconds on both sides") << -4 << qint64(9);
+        QTest::newRow("only after it went back") << -1 << qint64(11);
+        QTest::newRow("up to a second") << 0 << qint64(2);
+    }
+
+    void timesOutOfOrder()
+    {
+        // Every record whose own time lies in the range, once, in file order:
+        // shown, saved and found.
+        QFETCH(qint32, period);
+        QFETCH(qint64, end);
+        const auto second = [](int i) { return quint32(i / 3 - (i >= 30 ? 8 : 0)); };
+        const QString path = m_dir.filePath("back.mlog");
+        QVERIFY(writeLog(path, 60, [&](int i) { return fileRecord(second(i), "rec=" + QByteArray::number(i) + ';'); }));
+        const QDateTime time = end == -1000 ? QDateTime() : QDateTime::fromSecsSinceEpoch(T0 + end).toLocalTime();
+        QStringList expected;
+        for (int i = 0; i < 60; ++i) {
+            const qint64 s = second(i);
+            if (end == -1000 || (s <= end && (period == 0 || s >= end + period)))
+                expected << QStringLiteral(" rec=%1;").arg(i);
+        }
+        Results tab(path, makeFilter({}, period, time));
+        tab.model.runFilter();
+        QStringList shown;
+        for (int row = 0; row < tab.model.rowCount(); ++row)
+            shown << tab.text(row).mid(tab.text(row).lastIndexOf(' '));
+        QCOMPARE(shown, expected);
+        const QString saved = m_dir.filePath("back.txt");
+        QVERIFY(tab.model.saveToFile(saved));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), expected.size());
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY(lines.at(i).endsWith(expected.at(i)));
+        if (!expected.isEmpty()) {
+            const QString last = expected.last().mid(1);
+            QCOMPARE(tab.model.searchForward(last, -1), expected.size() - 1);
+            QCOMPARE(tab.model.searchBackward(expected.first().mid(1), expected.size()), 0);
+        }
+    }
+
     void cancelKeepsCountedBlocks()
     {
         const QString path = m_dir.filePath("cancel.mlog");
