@@ -1091,7 +1091,8 @@ QDateTime CLog::firstRecordDate(const QString &path)
     QFile file;
     if (!openRegular(file, path))
         return QDateTime();
-    const qint64 size = file.size();
+    // A file of garbage is not read whole: the panel asks on the GUI thread.
+    const qint64 size = std::min(file.size(), kEndLookBytes + kHeaderSize - 1);
     ChunkReader reader(file, 64 << 10, size);
     qint64 pos = 0;
     while (pos + kHeaderSize <= size) {
@@ -1122,8 +1123,10 @@ QDateTime CLog::lastRecordDate(const QString &path)
     constexpr qint64 piece = 64 << 10;
     QByteArray buffer;
     qint64 top = size - kHeaderSize; // highest candidate still to look at
-    while (top >= 0) {
-        const qint64 low = std::max<qint64>(0, top - piece + 1);
+    // A long garbage tail is not read whole: the panel asks on the GUI thread.
+    const qint64 lowest = std::max<qint64>(0, size - kEndLookBytes - kHeaderSize + 1);
+    while (top >= lowest) {
+        const qint64 low = std::max<qint64>(lowest, top - piece + 1);
         const qint64 length = top - low + kHeaderSize;
         if (!file.seek(low))
             return QDateTime();

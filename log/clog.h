@@ -133,9 +133,11 @@ public:
     static bool isRecordStart(qint64 offset, const QString &path);
     // Local time of the record at `offset`; invalid when unreadable.
     static QDateTime recordDate(qint64 offset, const QString &path);
-    // Local time of the first / last record of the log; invalid when none.
+    // Local time of the first / last record of the log, looked for only in
+    // its first / last kEndLookBytes; invalid when there is none there.
     static QDateTime firstRecordDate(const QString &path);
     static QDateTime lastRecordDate(const QString &path);
+    static constexpr qint64 kEndLookBytes = 4 << 20;
 
 public slots:
     // Stops a scan under way after the record it is at.

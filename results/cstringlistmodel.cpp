@@ -1,12 +1,12 @@
 #include "cstringlistmodel.h"
 
+#include "savetarget.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
-
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -635,9 +635,11 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     // the program.
     const IgnoreFileSizeSignal ignoreFileSize;
     // The file is replaced when the rows are written, never cut short; a
-    // symbolic link stays and its target is replaced.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    // symbolic link stays and its target is replaced. A file with other
+    // hard links or another owner, or in a folder that takes no new file,
+    // is written in place instead.
+    SaveTarget file(fileName);
+    if (!file.open())
         return fail(file.errorString());
 
     m_cancelled = false;
@@ -699,7 +701,9 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     }
     if (!m_cancelled && !m_stop.stopped())
         emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
-    if (!file.commit())
+    QPointer<CStringListModel> alive(this);
+    Slice slice;
+    if (!file.commit([&] { turnIfDue(slice, alive); }))
         return fail(file.errorString());
     return true;
 }

@@ -20,6 +20,14 @@ for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
 if [ -n "$missing" ]; then
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+    # Another installation (an update running in the background) holds the
+    # package manager's lock: wait for it a few minutes instead of failing.
+    LOCK_WAIT="-o DPkg::Lock::Timeout=300"
+    if command -v fuser >/dev/null 2>&1 \
+        && fuser /var/lib/dpkg/lock-frontend /var/lib/dpkg/lock /var/lib/apt/lists/lock >/dev/null 2>&1; then
+        echo "deps.sh: another package installation is running; waiting up to 5 minutes for it to end..." >&2
+    fi
+    echo "deps.sh: installing$missing (waits up to 5 minutes for the package manager's lock)" >&2
+    $SUDO apt-get $LOCK_WAIT update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get $LOCK_WAIT install -y -qq $missing
 fi

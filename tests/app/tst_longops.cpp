@@ -4,6 +4,8 @@
 #include "apptest.h"
 #include "resultview.h"
 
+#include <unistd.h>
+
 namespace {
 
 // One block per list of payloads, a second apart.
@@ -341,6 +343,41 @@ private slots:
         trigger(window, "actionResults");
         QCOMPARE(resultTabs(window)->tabText(0), title);
         QCOMPARE(label->text(), QStringLiteral("Rows: 600"));
+    }
+
+    // The log files panel reads only the ends of a log: a file of garbage, or
+    // a log with a long garbage tail, fills its row at once with "<Unknown>"
+    // where no record lies near the end looked at.
+    void logFilesPanelReadsOnlyTheEnds()
+    {
+        const QString folder = m_dir.filePath(QStringLiteral("panel"));
+        QVERIFY(QDir().mkpath(folder));
+        const qint64 huge = qint64(64) << 30; // sparse: costs no disk
+        QFile junk(folder + QStringLiteral("/junk.mlog"));
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.resize(huge));
+        junk.close();
+        const QString tail = writeBlocks(folder + QStringLiteral("/tail.mlog"), {{"a"}, {"b"}});
+        QFile tailed(tail);
+        QVERIFY(tailed.open(QIODevice::ReadWrite) && tailed.resize(huge));
+        tailed.close();
+        QSettings().setValue(QStringLiteral("config/logdir"), folder);
+        mainWindow window;
+        DialogDriver driver;
+        // Reading 64 GiB would take minutes.
+        ::alarm(20);
+        window.fillLogFiles(QDir(folder));
+        ::alarm(0);
+        const auto *table = child<QTableWidget>(window, "twFiles");
+        QCOMPARE(table->rowCount(), 2);
+        const QString unknown = QChar(0x00A0) + QStringLiteral("<Unknown>");
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("junk.mlog"));
+        QCOMPARE(table->item(0, 1)->text(), unknown);
+        QCOMPARE(table->item(0, 2)->text(), unknown);
+        QCOMPARE(table->item(1, 0)->text(), QStringLiteral("tail.mlog"));
+        QCOMPARE(table->item(1, 1)->text(),
+                 QChar(0x00A0) + QDateTime::fromSecsSinceEpoch(1780000000).toString(QStringLiteral("yyyy-MM-dd\nhh:mm:ss")));
+        QCOMPARE(table->item(1, 2)->text(), unknown);
+        QVERIFY(driver.texts.isEmpty());
     }
 
     // A keystroke while a long search runs calls it off and searches the text
