@@ -782,10 +782,17 @@ void CLog::writeIndex()
     // freeing a file's blocks can cost more than the whole scan of a grown
     // log, and overwriting allocated blocks costs nothing of the kind. The
     // spare is locked while it is written, so two writers never share it.
+    // Only a file of ours with no other name is written in place: a second
+    // hard link (a backup made with cp -al, say) would see its contents
+    // overwritten; such a file is left alone and a new one written.
+    const auto ownSingle = [](const struct stat &s) {
+        return S_ISREG(s.st_mode) && s.st_nlink == 1 && s.st_uid == ::geteuid();
+    };
+    const bool keepReplaced = ::lstat(target.constData(), &st) == 0 && ownSingle(st);
     const QByteArray spare = target + ".spare";
     QByteArray temp = spare;
     int fd = ::open(spare.constData(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !ownSingle(st) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)) {
         ::close(fd);
         fd = -1;
     }
@@ -822,7 +829,7 @@ void CLog::writeIndex()
     // The old file keeps a second name while the new one takes its place,
     // then becomes the spare.
     const QByteArray old = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-    const bool kept = ok && ::link(target.constData(), old.constData()) == 0;
+    const bool kept = ok && keepReplaced && ::link(target.constData(), old.constData()) == 0;
     ok = ok && ::rename(temp.constData(), target.constData()) == 0;
     if (kept) {
         if (ok)
@@ -831,6 +838,10 @@ void CLog::writeIndex()
     }
     if (!ok && temp != spare)
         ::unlink(temp.constData());
+    // A spare passed over keeps its name only while it is of use.
+    if (ok && !kept && temp != spare && ::lstat(spare.constData(), &st) == 0 && S_ISREG(st.st_mode)
+        && !ownSingle(st))
+        ::unlink(spare.constData());
     ::close(fd);
     if (!ok)
         return;

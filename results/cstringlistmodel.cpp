@@ -273,6 +273,22 @@ bool CStringListModel::publishCountedRows()
 
 void CStringListModel::runFilter()
 {
+    // A block found not to fit the index reads as empty: the rows would be
+    // silently partial. The index is then brought up to date (a full scan)
+    // and the run made again, once; a log that changes under the second run
+    // too is left to the next one.
+    QPointer<CStringListModel> alive(this);
+    runOnce();
+    if (!alive || !m_log || !m_log->isIndexStale() || m_cancelled)
+        return;
+    m_log->readLog(m_log->logPath());
+    if (!alive || m_log->isCancelled())
+        return;
+    runOnce();
+}
+
+void CStringListModel::runOnce()
+{
     m_cancelled = false;
     m_stop = MatchStop();
     m_stopBlock = -1;
@@ -361,8 +377,11 @@ void CStringListModel::runFilter()
         }
         return !m_cancelled;
     };
-    // Progress and a turn after each block; false to stop.
+    // Progress and a turn after each block; false to stop, as once the
+    // index is found stale.
     const auto afterBlock = [&](int block) {
+        if (m_log->isIndexStale())
+            return false;
         const int offset = block - m_firstBlock;
         if (progress.due(offset)) {
             emit valueChanged(offset);

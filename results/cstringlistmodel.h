@@ -32,7 +32,9 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     // Turns the filter's time range into blocks, loads the first window and
-    // counts the matches of every block, with progress and cancel. The range
+    // counts the matches of every block, with progress and cancel. When the
+    // log's index is found not to fit the log on the way, the log is read
+    // again (a full scan, through CLog::readLog) and the run made again. The range
     // ends with the last block not later than the range's end. A record the
     // filter cannot decide ends the run (see stop()): the counts cover the
     // blocks before it and the records of its block before it.
@@ -106,6 +108,7 @@ signals:
     void valueMaximum(int maximum);
 
 private:
+    void runOnce();
     const CMatcher &matcher();
     // The result rows of `block`, read and matched unless it is known to have
     // none; as many as were counted for it (a record the filter cannot

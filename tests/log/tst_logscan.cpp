@@ -604,6 +604,44 @@ private slots:
         QCOMPARE(withoutClosingPair(CLog::indexFilePath(p)), indexBytes(log.indexTime(), log.recordCount(), log.timeIndex()));
     }
 
+    void indexWritesNeverReachOtherNames_data()
+    {
+        QTest::addColumn<QString>("linked"); // the file given a second name
+        QTest::newRow("index file") << QString(".index");
+        QTest::newRow("spare") << QString(".index.spare");
+    }
+
+    void indexWritesNeverReachOtherNames()
+    {
+        // A backup made of hard links (cp -al) shares the index folder's
+        // files: whatever is written later, the backup keeps its contents.
+        QFETCH(QString, linked);
+        const QString p = path("linked.mlog");
+        const QString index = CLog::indexFilePath(p);
+        LogBuilder b = twoBlocks(1800011000);
+        QVERIFY(b.save(p));
+        CLog log;
+        log.readLog(p);
+        log.readLog(p); // the file the second write replaces becomes the spare
+        const QString name = index.left(index.size() - 6) + linked;
+        const QString backup = path("backup" + linked);
+        QVERIFY(QFile::exists(name));
+        QCOMPARE(::link(QFile::encodeName(name).constData(), QFile::encodeName(backup).constData()), 0);
+        const QByteArray kept = fileBytes(backup);
+        for (int round = 0; round < 3; ++round) {
+            const qint64 before = b.data.size();
+            b.add(1800011002 + quint32(round), "/grown" + QByteArray::number(round));
+            QVERIFY(b.append(p, before) && setModified(p, QDateTime::currentDateTime().addSecs(round + 1)));
+            log.readLog(p);
+            QCOMPARE(fileBytes(backup), kept);
+        }
+        CLog fresh;
+        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(10)));
+        fresh.readLog(p);
+        QCOMPARE(fresh.timeIndex(), NaiveScan(b.data).index);
+        QCOMPARE(fresh.recordCount(), 7);
+    }
+
     void indexWriteNeverLeavesAPartialFile()
     {
         // Under a file-size limit the new index cannot be written whole: the

@@ -1,5 +1,8 @@
 // The results model: the window of rows following the scroll position, the
 // time range of a run, cancel and progress.
+#include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -152,6 +155,38 @@ private slots:
             QCOMPARE(tab.model.searchForward(last, -1), expected.size() - 1);
             QCOMPARE(tab.model.searchBackward(expected.first().mid(1), expected.size()), 0);
         }
+    }
+
+    void staleIndexFoundByTheRun()
+    {
+        // Another log's index that fits this log at both ends, not in the
+        // middle (the block of second 5 starts a record late): the run finds
+        // it, the log is read again, and every row is shown.
+        QStandardPaths::setTestModeEnabled(true);
+        const QString path = m_dir.filePath("stale.mlog");
+        const auto record = [](int i) { return fileRecord(quint32(i / 4), "rec=" + QByteArray::number(i).rightJustified(3, '0')); };
+        QVERIFY(writeLog(path, 68, record));
+        const qint64 size = encodeRecord(record(0)).size();
+        QVERIFY(QFileInfo(path).size() == 68 * size);
+        QByteArray index;
+        {
+            QDataStream out(&index, QIODevice::WriteOnly);
+            out << QDateTime::fromSecsSinceEpoch(T0) << qint32(68);
+            for (int second = 0; second < 17; ++second)
+                out << quint32(T0 + second) << qint64((second * 4 + (second == 5 ? 1 : 0)) * size);
+            out << quint32(4) << qint64(-1);
+        }
+        const QString indexPath = CLog::indexFilePath(path);
+        QVERIFY(QDir().mkpath(QFileInfo(indexPath).path()));
+        QFile file(indexPath);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(index) == index.size());
+        file.close();
+        Results tab(path);
+        QCOMPARE(tab.log.blockCount(), 17);
+        tab.model.runFilter();
+        QVERIFY(!tab.log.isIndexStale());
+        QCOMPARE(tab.model.rowCount(), 68);
+        QVERIFY(tab.text(67).endsWith(" rec=067"));
     }
 
     void cancelKeepsCountedBlocks()
