@@ -121,6 +121,7 @@ mainWindow::mainWindow(QWidget *parent)
     buildRecentFiles();
     setupActions();
     setupFollow();
+    buildTimeline();
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -244,6 +245,7 @@ void mainWindow::tabNew()
     if (isBusy())
         return;
     ResultView *view = createResultView(ui->twLogResult);
+    setupTimeline(view);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

@@ -145,6 +145,10 @@ private slots:
     void showReadLogResults(QString fName);
     void startEvent();
     bool isFileReadable(QString fName);
+    void actionGoToTimePress();
+    // Applies the current filter with the custom range `start` to `end`,
+    // as an edit of the filter would.
+    void applyTimeRange(const QDateTime &start, const QDateTime &end);
 
 private:
     // Frame and tabs (mainwindow.cpp).
@@ -204,6 +208,10 @@ private:
     // The line the Filter info panel adds for a tab that follows its log.
     QString followNote(const TabInfo &info) const;
 
+    // Time line (mainwindow_timeline.cpp): the Edit menu, the View toggle,
+    // and what a new tab's strip is tied to.
+    void buildTimeline();
+    void setupTimeline(ResultView *view);
     // The settings file (mainwindow_settings.cpp). Run before every read of
     // the settings: a file changed since it was last checked is checked
     // again, and set aside when Qt cannot read it safely; the warning
@@ -284,6 +292,7 @@ private:
     bool followScheduled = false;     // a take-in waits for the event loop
     bool takingIn = false;            // a take-in is under way
     QLabel *rowCountLabel = nullptr;  // rows of the current tab, in the status bar
+    QAction *timelineToggle = nullptr;  // View > Show time line
 };
 
 #endif

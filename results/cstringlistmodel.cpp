@@ -133,6 +133,53 @@ bool isRefusal(const QString &row)
     return false;
 }
 
+// The same test on the NUL-ended UTF-8 texts of a block, without making
+// strings of them; `count` gets the number of texts.
+// The same mark in one text's UTF-8 bytes from `p` to `stop`.
+bool isRefusalUtf8(const char *p, const char *stop)
+{
+    for (const char *gt = p; (gt = static_cast<const char *>(std::memchr(gt, '>', size_t(stop - gt)))); ++gt) {
+        // One white-space character: ASCII, or a longer UTF-8 sequence
+        // decoded so that it means what QChar::isSpace() says.
+        const char *mark = gt + 1;
+        const uchar c = mark < stop ? uchar(*mark) : 0;
+        if (c == ' ' || (c >= 9 && c <= 13)) {
+            ++mark;
+        } else if (c >= 0x80) {
+            const int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            if (stop - mark < len)
+                continue;
+            const QString ch = QString::fromUtf8(mark, len);
+            if (ch.size() != 1 || !ch.at(0).isSpace())
+                continue;
+            mark += len;
+        } else {
+            continue;
+        }
+        if (stop - mark >= 3 && mark[0] == '[' && mark[1] == 'f' && mark[2] == ']')
+            return true;
+    }
+    return false;
+}
+
+// Refusals among the NUL-separated texts of `texts`; their number goes to `count`.
+int refusalsInUtf8(const QByteArray &texts, int *count)
+{
+    int refused = 0;
+    int n = 0;
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    while (p < end) {
+        const char *const textEnd = static_cast<const char *>(std::memchr(p, 0, size_t(end - p)));
+        const char *const stop = textEnd ? textEnd : end;
+        ++n;
+        refused += isRefusalUtf8(p, stop);
+        p = stop + 1;
+    }
+    *count = n;
+    return refused;
+}
+
 // Seconds of `date` as a record time, dates outside the 32-bit seconds of
 // the log kept at its ends instead of wrapping around.
 quint32 recordTime(const QDateTime &date)
@@ -146,6 +193,7 @@ CStringListModel::CStringListModel(CLog *log, const CFilterPtr &filter, QObject 
     : QAbstractListModel(parent), m_log(log), m_filter(filter)
 {
     m_rowsBefore.append(0);
+    m_refusedBefore.append(0);
 }
 
 CStringListModel::~CStringListModel() = default;
@@ -209,10 +257,11 @@ void CStringListModel::clearWindow()
     m_windowRowCount = 0;
 }
 
-void CStringListModel::addBlockCount(qint32 count)
+void CStringListModel::addBlockCount(qint32 count, qint32 refused)
 {
     m_blockCounts.append(count);
     m_rowsBefore.append(m_rowsBefore.last() + count);
+    m_refusedBefore.append(m_refusedBefore.last() + refused);
 }
 
 bool CStringListModel::publishCountedRows()
@@ -303,6 +352,8 @@ void CStringListModel::runOnce()
     m_blockCounts.clear();
     m_rowsBefore.clear();
     m_rowsBefore.append(0);
+    m_refusedBefore.clear();
+    m_refusedBefore.append(0);
     m_windowFirstRow = 0;
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
@@ -376,7 +427,7 @@ void CStringListModel::runOnce()
     // and counts stay in step.
     const auto padCountsTo = [this](int block) {
         while (m_firstBlock + m_blockCounts.size() < block)
-            addBlockCount(0);
+            addBlockCount(0, 0);
     };
 
     // One sequential pass: the blocks of the first window are matched once,
@@ -395,12 +446,14 @@ void CStringListModel::runOnce()
         MatchStop stop;
         if (filling) {
             QStringList rows;
+            int refused = 0;
             const auto take = [&](int, const char *text, qsizetype length) {
                 rows.append(resultRow(QString::fromUtf8(text, int(length))));
+                refused += isRefusalUtf8(text, text + length);
             };
             if (!walkMatchesUtf8(criteria, texts, &stop, take, turn))
                 return false;
-            addBlockCount(rows.size());
+            addBlockCount(rows.size(), refused);
             // A scroll during the turns may have moved the window away;
             // then the first window is over.
             if (m_windowEndBlock == block) {
@@ -417,12 +470,19 @@ void CStringListModel::runOnce()
                 publishCountedRows();
             }
         } else if (criteria.matchesEverything()) {
-            addBlockCount(countMatchesUtf8(criteria, texts));
+            int count = 0;
+            const int refused = refusalsInUtf8(texts, &count);
+            addBlockCount(count, refused);
         } else {
             int count = 0;
-            if (!walkMatchesUtf8(criteria, texts, &stop, [&count](int, const char *, qsizetype) { ++count; }, turn))
+            int refused = 0;
+            const auto tally = [&](int, const char *text, qsizetype length) {
+                ++count;
+                refused += isRefusalUtf8(text, text + length);
+            };
+            if (!walkMatchesUtf8(criteria, texts, &stop, tally, turn))
                 return false;
-            addBlockCount(count);
+            addBlockCount(count, refused);
         }
         nextBlock = block + 1;
         if (stop.stopped()) {
@@ -438,9 +498,13 @@ void CStringListModel::runOnce()
     if (!alive)
         return;
     if (countOnly && nextBlock <= m_lastBlock) {
-        m_log->countBlockTexts(nextBlock, m_lastBlock, [&](int block, int count) {
+        // The texts are made either way; their bytes are enough to count
+        // them and their refusals.
+        m_log->forEachBlockUtf8(nextBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
             padCountsTo(block);
-            addBlockCount(count);
+            int count = 0;
+            const int refused = refusalsInUtf8(texts, &count);
+            addBlockCount(count, refused);
             return afterBlock(block);
         }, m_span);
         if (!alive)
@@ -768,6 +832,12 @@ int CStringListModel::rowsBefore(int block) const
 {
     const int i = std::clamp(block - m_firstBlock, 0, int(m_blockCounts.size()));
     return m_rowsBefore.at(i);
+}
+
+int CStringListModel::refusalsBefore(int block) const
+{
+    const int i = std::clamp(block - m_firstBlock, 0, int(m_blockCounts.size()));
+    return m_refusedBefore.at(i);
 }
 
 void CStringListModel::announceRows(int first, int last)

@@ -93,6 +93,8 @@ public:
     int blockForRow(int row) const;
     // Number of rows before the first row of block `block`.
     int rowsBefore(int block) const;
+    // Number of refused records among those rows (the rows shaded red).
+    int refusalsBefore(int block) const;
     // Tells the views that rows `first` to `last` changed (clipped to the rows shown).
     void announceRows(int first, int last);
 
@@ -161,7 +163,7 @@ private:
     // the last block counted.
     int lastLoadableBlock() const;
     void clearWindow();
-    void addBlockCount(qint32 count);
+    void addBlockCount(qint32 count, qint32 refused);
     bool publishCountedRows();
     const QString *windowRow(int row) const;
 
@@ -190,6 +192,8 @@ private:
     // m_rowsBefore[i]: rows before block firstBlock + i; one entry more than
     // m_blockCounts, so row and block look-ups are binary searches.
     QVector<qint32> m_rowsBefore;
+    // The same for the refused records among them.
+    QVector<qint32> m_refusedBefore;
     // Rows held in m_window, and the window position of each block list's
     // first row (rebuilt on demand after a prepend).
     qint32 m_windowRowCount = 0;

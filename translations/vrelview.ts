@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+640"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+704"/>
         <location line="+33"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
@@ -171,6 +171,68 @@
     <message>
         <location filename="../log/eventcatalogue.cpp" line="+1"/>
         <source>for audit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimeBuckets</name>
+    <message>
+        <location filename="../results/timebuckets.cpp" line="+132"/>
+        <source>%1 d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStrip</name>
+    <message>
+        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <source>Time line of the results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows over time, refusals in red. Click: go to that time; drag: mark a time range; Edit &gt; Go to time... does the same from the keyboard.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>%1 to %2
+%3 rows, %4 of them refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>1 bar = %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+90"/>
+        <source>Show only this time range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear the marked range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Logarithmic scale</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -592,7 +654,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+129"/>
+        <location filename="../app/mainwindow.cpp" line="+130"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -817,7 +879,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-91"/>
+        <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -888,7 +950,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+99"/>
+        <location line="+100"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -903,7 +965,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>New</source>
         <translation type="unfinished"></translation>
     </message>
@@ -944,6 +1006,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+125"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1307,6 +1370,51 @@ Do you want to continue?</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <source>&amp;Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Go to time...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show the first row of the current tab at a time or later</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show time line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show the rows of each result tab over time above them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no rows.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Go to time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no row at %1 or later.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

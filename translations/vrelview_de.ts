@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+640"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+704"/>
         <location line="+33"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
@@ -172,6 +172,69 @@
         <location filename="../log/eventcatalogue.cpp" line="+1"/>
         <source>for audit</source>
         <translation>für das Audit</translation>
+    </message>
+</context>
+<context>
+    <name>TimeBuckets</name>
+    <message>
+        <location filename="../results/timebuckets.cpp" line="+132"/>
+        <source>%1 d</source>
+        <translation>%1 d</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStrip</name>
+    <message>
+        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <source>Time line of the results</source>
+        <translation>Zeitleiste der Ergebnisse</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows over time, refusals in red. Click: go to that time; drag: mark a time range; Edit &gt; Go to time... does the same from the keyboard.</source>
+        <translation>Zeilen im Zeitverlauf, Ablehnungen in Rot. Klick: zu dieser Zeit gehen; Ziehen: einen Zeitraum markieren; Bearbeiten &gt; Gehe zu Zeit... erledigt dasselbe mit der Tastatur.</translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>%1 to %2
+%3 rows, %4 of them refused</source>
+        <translation>%1 bis %2
+%3 Zeilen, davon %4 abgelehnt</translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>1 bar = %1</source>
+        <translation>1 Balken = %1</translation>
+    </message>
+    <message>
+        <location line="+90"/>
+        <source>Show only this time range</source>
+        <translation>Nur diesen Zeitraum anzeigen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear the marked range</source>
+        <translation>Markierten Zeitraum aufheben</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Logarithmic scale</source>
+        <translation>Logarithmische Skala</translation>
     </message>
 </context>
 <context>
@@ -600,7 +663,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+129"/>
+        <location filename="../app/mainwindow.cpp" line="+130"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -825,7 +888,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-91"/>
+        <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -896,7 +959,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+99"/>
+        <location line="+100"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -911,7 +974,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Bitte warten Sie, bis er beendet ist!</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>New</source>
         <translation>Neu</translation>
     </message>
@@ -952,6 +1015,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+125"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -1320,6 +1384,51 @@ Möchten Sie fortfahren?</translation>
             <numerusform>%n neue Zeile darunter</numerusform>
             <numerusform>%n neue Zeilen darunter</numerusform>
         </translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Go to time...</source>
+        <translation>Gehe zu Zeit...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show the first row of the current tab at a time or later</source>
+        <translation>Die erste Zeile des aktuellen Tabs zu oder nach einer Zeit anzeigen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show time line</source>
+        <translation>Zeitleiste anzeigen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show the rows of each result tab over time above them</source>
+        <translation>Die Zeilen jedes Ergebnis-Tabs im Zeitverlauf darüber anzeigen</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no rows.</source>
+        <translation>Der aktuelle Tab hat keine Zeilen.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Go to time</source>
+        <translation>Gehe zu Zeit</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation>Die erste Zeile zu dieser Zeit oder später anzeigen:</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no row at %1 or later.</source>
+        <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
     </message>
 </context>
 <context>
