@@ -278,6 +278,7 @@ bool CStringListModel::publishCountedRows()
 
 void CStringListModel::useFilterRange()
 {
+    m_ownRange = false;
     // Without a period the range is the whole log up to the filter's time;
     // with one, the records whose own time lies from the period's start to
     // its end (the filter's time or the log's last).
@@ -303,6 +304,9 @@ void CStringListModel::useFilterRange()
 
 void CStringListModel::useRange(const QDateTime &start, const QDateTime &end)
 {
+    m_ownRange = true;
+    m_rangeStart = start;
+    m_rangeEnd = end;
     m_firstBlock = 0;
     m_lastBlock = -1;
     m_span = TimeSpan();
@@ -358,7 +362,10 @@ void CStringListModel::runOnce()
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
 
-    useFilterRange();
+    if (m_ownRange)
+        useRange(m_rangeStart, m_rangeEnd);
+    else
+        useFilterRange();
     m_windowStartBlock = m_windowEndBlock = m_firstBlock;
     rememberLog();
     m_complete = m_lastBlock < m_firstBlock;
@@ -832,6 +839,11 @@ int CStringListModel::rowsBefore(int block) const
 {
     const int i = std::clamp(block - m_firstBlock, 0, int(m_blockCounts.size()));
     return m_rowsBefore.at(i);
+}
+
+bool CStringListModel::isRefusalText(const QString &text)
+{
+    return isRefusal(text);
 }
 
 int CStringListModel::refusalsBefore(int block) const

@@ -73,7 +73,8 @@ public:
     // the results of a model that shows none.
     void useFilterRange();
     // Sets the block range to the blocks from `start` to `end` (an invalid
-    // date: the log's first or last), without reading the log.
+    // date: the log's first or last), without reading the log; runFilter()
+    // keeps it until useFilterRange() is called.
     void useRange(const QDateTime &start, const QDateTime &end);
 
     // Where the last run, search or save stopped at a record the filter
@@ -95,6 +96,8 @@ public:
     int rowsBefore(int block) const;
     // Number of refused records among those rows (the rows shaded red).
     int refusalsBefore(int block) const;
+    // True when a record text carries the refusal mark the rows are shaded for.
+    static bool isRefusalText(const QString &text);
     // Tells the views that rows `first` to `last` changed (clipped to the rows shown).
     void announceRows(int first, int last);
 
@@ -178,6 +181,10 @@ private:
     // The record times of the filter's range; blocks that hold other times
     // too give only the records of these.
     TimeSpan m_span;
+    // A range given by useRange(), kept for the runs that follow.
+    bool m_ownRange = false;
+    QDateTime m_rangeStart;
+    QDateTime m_rangeEnd;
     qint32 m_firstBlock = 0;
     qint32 m_lastBlock = 0;
     qint32 m_windowEndBlock = 0;

@@ -71,9 +71,11 @@ CStringListModel::Growth CStringListModel::followGrowth()
     // The block counted again leaves the counts and the window; it comes
     // back with the rows it has now.
     qint32 keptCount = 0;
+    qint32 keptRefused = 0;
     if (from < countedEnd) {
         keptCount = m_blockCounts.takeLast();
         m_rowsBefore.removeLast();
+        keptRefused = m_refusedBefore.takeLast() - m_refusedBefore.last();
     }
     const bool fromInWindow = m_windowEndBlock > from && m_windowStartBlock <= from;
     if (m_windowEndBlock > from) {
@@ -124,7 +126,7 @@ CStringListModel::Growth CStringListModel::followGrowth()
     };
     const auto padCountsTo = [this](int block) {
         while (m_firstBlock + m_blockCounts.size() < block)
-            addBlockCount(0);
+            addBlockCount(0, 0);
     };
     bool stopped = false;
     m_log->forEachBlock(from, newLast, [&](int block, const QStringList &texts) {
@@ -134,15 +136,25 @@ CStringListModel::Growth CStringListModel::followGrowth()
         MatchStop stop;
         QStringList rows;
         int count = 0;
+        int refused = 0;
         if (filling) {
             if (!walkMatches(criteria, texts, &stop,
-                             [&](int i) { rows.append(userNameOf(texts.at(i)) + QLatin1Char('\t') + texts.at(i)); },
+                             [&](int i) {
+                                 rows.append(userNameOf(texts.at(i)) + QLatin1Char('\t') + texts.at(i));
+                                 refused += isRefusalText(texts.at(i));
+                             },
                              turn))
                 return false;
             count = rows.size();
         } else if (criteria.matchesEverything()) {
             count = texts.size();
-        } else if (!walkMatches(criteria, texts, &stop, [&count](int) { ++count; }, turn)) {
+            refused = int(std::count_if(texts.cbegin(), texts.cend(), isRefusalText));
+        } else if (!walkMatches(criteria, texts, &stop,
+                                [&](int i) {
+                                    ++count;
+                                    refused += isRefusalText(texts.at(i));
+                                },
+                                turn)) {
             return false;
         }
         if (block == from && count < keptCount) {
@@ -158,7 +170,7 @@ CStringListModel::Growth CStringListModel::followGrowth()
                 endRemoveRows();
             }
         }
-        addBlockCount(count);
+        addBlockCount(count, refused);
         if (filling && m_windowEndBlock == block) {
             m_window.append(rows);
             m_windowOffsetsValid = false;
@@ -178,7 +190,7 @@ CStringListModel::Growth CStringListModel::followGrowth()
     // A block the reader could not reach counts as empty, as in a run; a
     // block given up before its count keeps the rows it had.
     if (m_firstBlock + m_blockCounts.size() <= from && keptCount > 0)
-        addBlockCount(keptCount);
+        addBlockCount(keptCount, keptRefused);
     if (!m_cancelled && !stopped)
         padCountsTo(newLast + 1);
     publishCountedRows();
