@@ -1,6 +1,7 @@
 #include "resultbytes.h"
 
 #include "cmatcher.h"
+#include "exportformat.h"
 #include "filtermatch.h"
 
 #include <cstring>
@@ -12,21 +13,7 @@ inline bool isAsciiDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-bool isAscii(const char *s, int n)
-{
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 word;
-        std::memcpy(&word, s + i, 8);
-        if (word & 0x8080808080808080ull)
-            return false;
-    }
-    for (; i < n; ++i) {
-        if (uchar(s[i]) >= 0x80)
-            return false;
-    }
-    return true;
-}
+using exportdetail::isAscii;
 
 enum class IdField { Found, Absent, NeedsDecoding };
 
