@@ -842,16 +842,25 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
             ProgressSteps progress(m_lastBlock - m_firstBlock);
             Slice slice;
             const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
+            // Where the rows of the block being written begin in the buffer;
+            // -1 once some went out with an earlier chunk.
+            int blockStart = 0;
+            int lastBlock = -1;
             m_log->forEachPieceUtf8(m_firstBlock, m_lastBlock, [&](const CLog::TextPiece &piece) {
                 const int block = piece.block;
                 const int pieceStart = buffer.size();
+                if (block != lastBlock) {
+                    lastBlock = block;
+                    blockStart = pieceStart;
+                }
                 MatchStop stop;
                 rows.append(criteria, piece.texts, m_log->blockTime(block), names, &buffer, &stop, between);
                 if (!alive)
                     return false;
                 if (m_cancelled) {
-                    // The file ends after the last piece written whole.
-                    buffer.resize(pieceStart);
+                    // The file ends after the last block written whole, or
+                    // within a block too large to hold, after its last piece.
+                    buffer.resize(blockStart >= 0 ? blockStart : pieceStart);
                     return false;
                 }
                 if (stop.stopped()) {
@@ -862,6 +871,8 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
                     return false;
                 }
                 if (buffer.size() >= saveChunk) {
+                    if (!piece.last)
+                        blockStart = -1;
                     if (!writer.write(std::move(buffer)))
                         return false;
                     buffer = writer.buffer();

@@ -59,7 +59,8 @@ public:
     // Writes the result rows of the whole range in `format` (the text
     // format: each row followed by "\n", as UTF-8) to `fileName`, with
     // progress and cancel. The file is replaced only when every block is
-    // written, every block before a cancel, or every row before a record the
+    // written, every block before a cancel (of a block too large to hold
+    // whole, the pieces before it), or every row before a record the
     // filter cannot decide (stop()); with `wholeOnly`, only when every block
     // is written. Otherwise it is left as it was. False, with the reason in
     // `error`, when it could not be written (or, with `wholeOnly`, was not

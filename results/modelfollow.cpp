@@ -3,7 +3,6 @@
 #include "cstringlistmodel.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 
 #include <algorithm>
