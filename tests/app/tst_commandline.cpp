@@ -9,6 +9,7 @@
 #include "clog.h"
 #include "cstringlistmodel.h"
 #include "mlogwriter.h"
+#include "resultsummary.h"
 
 namespace {
 
@@ -205,6 +206,43 @@ private slots:
         QCOMPARE(r.out, QByteArray::number(windowCount(filter)) + '\n');
     }
 
+    // --summary prints what the summary of the same rows holds, as text or CSV.
+    void summary_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<bool>("csv");
+        QTest::newRow("all, text") << QString() << false;
+        QTest::newRow("refusals, csv") << "refusals" << true;
+    }
+
+    void summary()
+    {
+        QFETCH(QString, filter);
+        QFETCH(bool, csv);
+        QStringList arguments{QStringLiteral("--summary"), QStringLiteral("audit.mlog")};
+        if (!filter.isEmpty())
+            arguments << QStringLiteral("--filter") << filter;
+        if (csv)
+            arguments << QStringLiteral("--format") << QStringLiteral("csv");
+        const Run r = run(arguments);
+        QVERIFY2(r.status == 0, r.err.constData());
+        CLog log;
+        log.readLog(m_log);
+        CFilterPtr saved = CFilterPtr::create(filter.isEmpty() ? QStringLiteral("default") : filter);
+        if (!filter.isEmpty())
+            saved->load();
+        CStringListModel model(&log, saved);
+        model.useFilterRange();
+        ResultSummary summary;
+        QVERIFY(model.summarize(&summary));
+        QVERIFY(summary.rows() > 100);
+        QCOMPARE(r.out, csv ? summary.toCsv() : summary.toText().toUtf8());
+        QCOMPARE(run({QStringLiteral("--summary"), QStringLiteral("--format"), QStringLiteral("jsonl"),
+                      QStringLiteral("audit.mlog")})
+                     .status,
+                 2);
+    }
+
     void failures_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -229,9 +267,9 @@ private slots:
         QTest::newRow("unknown format") << QStringList{"--export", out, "--format", "xml", "audit.mlog"} << 2
                                         << "Unknown format \"xml\" (see --help)." << "";
         QTest::newRow("export and count") << QStringList{"--export", out, "--count", "audit.mlog"} << 2
-                                          << "Give one of --export and --count (see --help)." << "";
+                                          << "Give one of --export, --count and --summary (see --help)." << "";
         QTest::newRow("format without a command") << QStringList{"--format", "csv", "audit.mlog"} << 2
-                                                  << "Give one of --export and --count (see --help)." << "";
+                                                  << "Give one of --export, --count and --summary (see --help)." << "";
         QTest::newRow("no log") << QStringList{"--count"} << 2 << "Give exactly one LOG (see --help)." << "";
         QTest::newRow("two logs") << QStringList{"--count", "audit.mlog", "audit.mlog"} << 2
                                   << "Give exactly one LOG (see --help)." << "";
