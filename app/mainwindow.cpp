@@ -120,6 +120,8 @@ mainWindow::mainWindow(QWidget *parent)
 
     buildRecentFiles();
     setupActions();
+    setupFollow();
+    buildTimeline();
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -194,7 +196,7 @@ void mainWindow::showTabFilter(const TabInfo &info)
         && (info.source->period != made.period || info.source->time != made.time
             || info.source->lists() != made.lists()))
         text += QStringLiteral("<br><br><i>") + tr("filter changed: Apply to refresh") + QStringLiteral("</i>");
-    ui->lbFilter->setText(text);
+    ui->lbFilter->setText(text + followNote(info));
 }
 
 void mainWindow::updateTabsClosable()
@@ -223,6 +225,8 @@ void mainWindow::updateBusyState()
         busyPage = nullptr;
     else if (!busyPage)
         busyPage = ui->twLogResult->currentWidget();
+    if (free)
+        followWhenFree();
 }
 
 void mainWindow::warnBusy()
@@ -242,6 +246,7 @@ void mainWindow::tabNew()
     if (isBusy())
         return;
     ResultView *view = createResultView(ui->twLogResult);
+    setupTimeline(view);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

@@ -484,6 +484,11 @@ QDateTime CLog::lastDate() const
     return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.back().key);
 }
 
+qint64 CLog::blockOffset(int block) const
+{
+    return block >= 0 && block < int(m_entries.size()) ? m_entries[size_t(block)].offset : -1;
+}
+
 QDateTime CLog::blockDate(int block) const
 {
     return block >= 0 && block < blockCount() ? localFromSecs(m_entries[size_t(block)].key) : QDateTime();

@@ -92,6 +92,8 @@ public:
     // Time of the first / last time block in local time; invalid when empty.
     QDateTime firstDate() const;
     QDateTime lastDate() const;
+    // Offset of the first record of block `block`; -1 for any other number.
+    qint64 blockOffset(int block) const;
     // Time of block `block` in local time; invalid for any other number.
     QDateTime blockDate(int block) const;
 

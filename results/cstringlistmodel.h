@@ -79,7 +79,8 @@ public:
     // the results of a model that shows none.
     void useFilterRange();
     // Sets the block range to the blocks from `start` to `end` (an invalid
-    // date: the log's first or last), without reading the log.
+    // date: the log's first or last), without reading the log; runFilter()
+    // keeps it until useFilterRange() is called.
     void useRange(const QDateTime &start, const QDateTime &end);
 
     // Where the last run, search or save stopped at a record the filter
@@ -99,8 +100,33 @@ public:
     int blockForRow(int row) const;
     // Number of rows before the first row of block `block`.
     int rowsBefore(int block) const;
+    // Number of refused records among those rows (the rows shaded red).
+    int refusalsBefore(int block) const;
+    // True when a record text carries the refusal mark the rows are shaded for.
+    static bool isRefusalText(const QString &text);
     // Tells the views that rows `first` to `last` changed (clipped to the rows shown).
     void announceRows(int first, int last);
+
+    // --- Following a growing log (modelfollow.cpp) ------------------------
+    enum class Growth { None, Added, NeedsRun };
+    // After the log of the last run was read again and found grown: recounts
+    // the range's last block when it was the log's last (records of its
+    // second may have joined it) and counts the blocks after it, up to the
+    // range's end (the log's end for a range that ends with the log); the new
+    // rows come at the end and nothing counted before is run again, except
+    // that rows the last block was given from records appended after the
+    // log was read (it reads to the end of the file) are taken back from the
+    // end, to come again under their own blocks. A range
+    // relative to the log's end keeps the start its run computed. Added when
+    // rows were added; NeedsRun, with nothing changed, when the log's blocks
+    // were renumbered or lost since (a full run gives the rows then); None
+    // when nothing changed or the last run did not end complete.
+    Growth followGrowth();
+    // True when the last run (and what followed it) counted its whole range.
+    bool isComplete() const;
+    // Lets go of the log for good (another file bears its name now): the
+    // rows loaded stay, nothing is read from the log again.
+    void detachLog();
 
     CLog *log() const;
     const CFilterPtr &filter() const;
@@ -138,11 +164,15 @@ private:
     // and the number of its first row. False when `between` ended the walk.
     bool searchRows(int block, const QStringList &texts, int *firstRow, QStringList *rows, MatchStop *stop,
                     const std::function<bool()> &between);
+    // The same from the block's UTF-8 texts (CLog::forEachBlockUtf8): only
+    // the texts that match are decoded.
+    bool searchRows(int block, const QByteArray &texts, int *firstRow, QStringList *rows, MatchStop *stop,
+                    const std::function<bool()> &between);
     // The last block scrolling loads: the range's while a run counts, then
     // the last block counted.
     int lastLoadableBlock() const;
     void clearWindow();
-    void addBlockCount(qint32 count);
+    void addBlockCount(qint32 count, qint32 refused);
     bool publishCountedRows();
     const QString *windowRow(int row) const;
 
@@ -157,6 +187,10 @@ private:
     // The record times of the filter's range; blocks that hold other times
     // too give only the records of these.
     TimeSpan m_span;
+    // A range given by useRange(), kept for the runs that follow.
+    bool m_ownRange = false;
+    QDateTime m_rangeStart;
+    QDateTime m_rangeEnd;
     qint32 m_firstBlock = 0;
     qint32 m_lastBlock = 0;
     qint32 m_windowEndBlock = 0;
@@ -171,11 +205,22 @@ private:
     // m_rowsBefore[i]: rows before block firstBlock + i; one entry more than
     // m_blockCounts, so row and block look-ups are binary searches.
     QVector<qint32> m_rowsBefore;
+    // The same for the refused records among them.
+    QVector<qint32> m_refusedBefore;
     // Rows held in m_window, and the window position of each block list's
     // first row (rebuilt on demand after a prepend).
     qint32 m_windowRowCount = 0;
     mutable QVector<qint32> m_windowOffsets;
     mutable bool m_windowOffsetsValid = true;
+    // The log as the counts know it: its path, number of blocks and the
+    // offset of its last block, to tell growth from renumbering; whether the
+    // counts cover the whole range.
+    void rememberLog();
+    QString m_knownPath;
+    int m_knownBlocks = 0;
+    qint64 m_knownLastOffset = -1;
+    bool m_complete = false;
+
     // Criteria compiled once per run, so rows and counts always agree even
     // if the shared filter is edited while the tab shows them.
     std::unique_ptr<const CMatcher> m_matcher;

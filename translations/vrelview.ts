@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+616"/>
-        <location line="+32"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+704"/>
+        <location line="+33"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-13"/>
+        <location line="-14"/>
         <source>Cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -86,7 +86,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+67"/>
+        <location line="+68"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -171,6 +171,68 @@
     <message>
         <location filename="../log/eventcatalogue.cpp" line="+1"/>
         <source>for audit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimeBuckets</name>
+    <message>
+        <location filename="../results/timebuckets.cpp" line="+132"/>
+        <source>%1 d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStrip</name>
+    <message>
+        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <source>Time line of the results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows over time, refusals in red. Click: go to that time; drag: mark a time range; Edit &gt; Go to time... does the same from the keyboard.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>%1 to %2
+%3 rows, %4 of them refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>1 bar = %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+90"/>
+        <source>Show only this time range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear the marked range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Logarithmic scale</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -592,7 +654,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+128"/>
+        <location filename="../app/mainwindow.cpp" line="+130"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -817,7 +879,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-90"/>
+        <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -888,12 +950,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+98"/>
+        <location line="+100"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+37"/>
         <source>Another process in progress.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -903,7 +965,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>New</source>
         <translation type="unfinished"></translation>
     </message>
@@ -944,6 +1006,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+125"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1036,7 +1099,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+24"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1089,8 +1152,8 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+15"/>
+        <location line="+24"/>
+        <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1264,6 +1327,93 @@ Do you want to continue?</source>
     <message>
         <location line="+0"/>
         <source>No records match the filter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+38"/>
+        <source>Follow log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show new records of the open log as they are written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Go to the last row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>Following the log: new records are added as they are written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+128"/>
+        <source>The log %1 is another file now and was read anew.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>(replaced)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location line="+27"/>
+        <source>%n new rows below</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <source>&amp;Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Go to time...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show the first row of the current tab at a time or later</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show time line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show the rows of each result tab over time above them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no rows.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Go to time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no row at %1 or later.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

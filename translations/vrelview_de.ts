@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+616"/>
-        <location line="+32"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+704"/>
+        <location line="+33"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="-13"/>
+        <location line="-14"/>
         <source>Cancelled.</source>
         <translation>Abgebrochen.</translation>
     </message>
@@ -86,7 +86,7 @@
         <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
     </message>
     <message>
-        <location line="+67"/>
+        <location line="+68"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -172,6 +172,69 @@
         <location filename="../log/eventcatalogue.cpp" line="+1"/>
         <source>for audit</source>
         <translation>für das Audit</translation>
+    </message>
+</context>
+<context>
+    <name>TimeBuckets</name>
+    <message>
+        <location filename="../results/timebuckets.cpp" line="+132"/>
+        <source>%1 d</source>
+        <translation>%1 d</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStrip</name>
+    <message>
+        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <source>Time line of the results</source>
+        <translation>Zeitleiste der Ergebnisse</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows over time, refusals in red. Click: go to that time; drag: mark a time range; Edit &gt; Go to time... does the same from the keyboard.</source>
+        <translation>Zeilen im Zeitverlauf, Ablehnungen in Rot. Klick: zu dieser Zeit gehen; Ziehen: einen Zeitraum markieren; Bearbeiten &gt; Gehe zu Zeit... erledigt dasselbe mit der Tastatur.</translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>%1 to %2
+%3 rows, %4 of them refused</source>
+        <translation>%1 bis %2
+%3 Zeilen, davon %4 abgelehnt</translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>1 bar = %1</source>
+        <translation>1 Balken = %1</translation>
+    </message>
+    <message>
+        <location line="+90"/>
+        <source>Show only this time range</source>
+        <translation>Nur diesen Zeitraum anzeigen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear the marked range</source>
+        <translation>Markierten Zeitraum aufheben</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Logarithmic scale</source>
+        <translation>Logarithmische Skala</translation>
     </message>
 </context>
 <context>
@@ -600,7 +663,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+128"/>
+        <location filename="../app/mainwindow.cpp" line="+130"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -825,7 +888,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-101"/>
-        <location filename="../app/mainwindow.cpp" line="-90"/>
+        <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -896,12 +959,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+98"/>
+        <location line="+100"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+37"/>
         <source>Another process in progress.</source>
         <translation>Ein anderer Vorgang läuft noch.</translation>
     </message>
@@ -911,7 +974,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Bitte warten Sie, bis er beendet ist!</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>New</source>
         <translation>Neu</translation>
     </message>
@@ -952,6 +1015,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+125"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -1047,7 +1111,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge gefunden!</translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+24"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
@@ -1101,8 +1165,8 @@ Möchten Sie fortfahren?</translation>
         <translation>Diese Protokolle in %1 können nicht geöffnet werden:</translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+15"/>
+        <location line="+24"/>
+        <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation>&lt;Unbekannt&gt;</translation>
     </message>
@@ -1277,6 +1341,94 @@ Möchten Sie fortfahren?</translation>
         <location line="+0"/>
         <source>No records match the filter</source>
         <translation>Keine Einträge passen zum Filter</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+38"/>
+        <source>Follow log</source>
+        <translation>Protokoll verfolgen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show new records of the open log as they are written</source>
+        <translation>Neue Einträge des geöffneten Protokolls zeigen, sobald sie geschrieben werden</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Go to the last row</source>
+        <translation>Zur letzten Zeile gehen</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>Following the log: new records are added as they are written.</source>
+        <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
+    </message>
+    <message>
+        <location line="+128"/>
+        <source>The log %1 is another file now and was read anew.</source>
+        <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>(replaced)</source>
+        <translation>(ersetzt)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
+        <translation>Eine andere Datei hat den Namen dieses Protokolls übernommen, seit diese Zeilen gezeigt wurden; Anwenden zeigt sie.</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+27"/>
+        <source>%n new rows below</source>
+        <translation>
+            <numerusform>%n neue Zeile darunter</numerusform>
+            <numerusform>%n neue Zeilen darunter</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Go to time...</source>
+        <translation>Gehe zu Zeit...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show the first row of the current tab at a time or later</source>
+        <translation>Die erste Zeile des aktuellen Tabs zu oder nach einer Zeit anzeigen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show time line</source>
+        <translation>Zeitleiste anzeigen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show the rows of each result tab over time above them</source>
+        <translation>Die Zeilen jedes Ergebnis-Tabs im Zeitverlauf darüber anzeigen</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no rows.</source>
+        <translation>Der aktuelle Tab hat keine Zeilen.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Go to time</source>
+        <translation>Gehe zu Zeit</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation>Die erste Zeile zu dieser Zeit oder später anzeigen:</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no row at %1 or later.</source>
+        <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
     </message>
 </context>
 <context>

@@ -190,20 +190,30 @@ private slots:
     void count_data()
     {
         QTest::addColumn<QString>("filter");
-        QTest::newRow("all") << QString();
-        QTest::newRow("refusals") << "refusals";
-        QTest::newRow("time range") << "ten minutes";
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("all") << QString() << QString() << QString();
+        QTest::newRow("refusals") << "refusals" << QString() << QString();
+        QTest::newRow("time range") << "ten minutes" << QString() << QString();
+        QTest::newRow("from and to replace the range")
+            << "ten minutes" << "2026-05-28T22:30:00+02:00" << "2026-05-28T20:31:00Z";
     }
 
     void count()
     {
         QFETCH(QString, filter);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
         QStringList arguments{QStringLiteral("--count"), QStringLiteral("audit.mlog")};
         if (!filter.isEmpty())
             arguments << QStringLiteral("--filter") << filter;
+        if (!from.isEmpty())
+            arguments << QStringLiteral("--from") << from << QStringLiteral("--to") << to;
         const Run r = run(arguments);
         QCOMPARE(r.status, 0);
-        QCOMPARE(r.out, QByteArray::number(windowCount(filter)) + '\n');
+        const int expected = from.isEmpty() ? windowCount(filter)
+                                            : int(windowSave(filter, ExportFormat::Text, from, to).count('\n'));
+        QCOMPARE(r.out, QByteArray::number(expected) + '\n');
     }
 
     // --summary prints what the summary of the same rows holds, as text or CSV.
