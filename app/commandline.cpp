@@ -404,12 +404,15 @@ int run(int argc, char **argv)
     if (parser.isSet(summaryOption)) {
         ResultSummary summary;
         progress.start(commandLine::tr("Summing up"));
-        const bool summed = model.summarize(&summary);
+        QString error;
+        const SummaryEnd end = summarizeRows(&model, &summary, &error);
         progress.clear();
         if (interrupts.interrupted())
             return fail(Interrupted, commandLine::tr("Interrupted."));
-        if (!summed)
+        if (end == SummaryEnd::Stopped)
             return fail(Failed, costly());
+        if (end != SummaryEnd::Done)
+            return fail(Failed, error);
         const QByteArray bytes = format == ExportFormat::Csv ? summary.toCsv() : summary.toText().toUtf8();
         if (!writeAll(STDOUT_FILENO, bytes))
             return fail(Failed, QString::fromLocal8Bit(std::strerror(errno)));

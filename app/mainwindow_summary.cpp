@@ -1,5 +1,5 @@
 // Results > Summary...: the counts of the current tab's results, in one
-// pass over its rows with progress and cancel, as a save walks them.
+// pass over its rows with the progress and cancel of a save.
 #include "mainwindow.h"
 
 #include "csummarydialog.h"
@@ -44,7 +44,8 @@ void mainWindow::actionSummaryPress()
     ready = false;
     updateBusyState();
     ResultSummary summary;
-    bool summed = false;
+    SummaryEnd end;
+    QString error;
     {
         StatusProgress progress(statusBar(), tr("Summing up results"), tr("Cancel the summary"));
         connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
@@ -52,20 +53,26 @@ void mainWindow::actionSummaryPress()
         connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
         runningModel = model;
         setCursor(Qt::BusyCursor);
-        summed = model->summarize(&summary);
+        end = summarizeRows(model, &summary, &error);
         setCursor(Qt::ArrowCursor);
     }
     runningModel = nullptr;
     ready = true;
     updateBusyState();
-    if (!model)
+    switch (end) {
+    case SummaryEnd::Done:
+        break;
+    case SummaryEnd::Cancelled:
+        statusBar()->showMessage(tr("Summary cancelled."), 3000);
         return;
-    if (model->stop().stopped()) {
+    case SummaryEnd::Stopped:
         warnCostlyPattern(model->stop().pattern);
         return;
-    }
-    if (!summed) {
-        statusBar()->showMessage(tr("Summary cancelled."), 3000);
+    case SummaryEnd::Failed:
+        // A tab closed meanwhile needs no word.
+        if (model)
+            QMessageBox::warning(this, QCoreApplication::applicationName(), tr("No summary: %1").arg(error),
+                                 QMessageBox::Ok);
         return;
     }
     auto *dialog = new CSummaryDialog(summary, source, this);

@@ -1,6 +1,6 @@
 // The summary of a result tab: its counts by user, event, status,
 // refusals per user and hour, one sortable table each, to copy or to save
-// as CSV.
+// as CSV. Not modal: the results stay at hand while it is open.
 #ifndef CSUMMARYDIALOG_H
 #define CSUMMARYDIALOG_H
 
@@ -11,7 +11,7 @@
 class QTableView;
 class QTabWidget;
 
-class CSummaryDialog : public QDialog
+class CSummaryDialog final : public QDialog
 {
     Q_OBJECT
 public:
@@ -19,15 +19,16 @@ public:
     // after the tab `source`.
     CSummaryDialog(const ResultSummary &summary, const QString &source, QWidget *parent = nullptr, int top = 20);
 
-    // The table of the current page, or null.
-    QTableView *currentTable() const;
-    // The selected cells of the current table (all of it when none is
-    // selected) as lines of tab-separated cells, headers first.
-    QString tableText() const;
+    // The table of page `table`.
+    QTableView *table(ResultSummary::Table table) const;
+    // The selected cells of the current table as lines of tab-separated
+    // cells, in the order shown; the whole table, headers first, when no
+    // cell is selected.
+    QString selectedText() const;
 
 public slots:
-    // Puts tableText() on the clipboard.
-    void copyTable();
+    // Puts selectedText() on the clipboard.
+    void copySelection();
     // Asks for a file and writes every table to it as CSV, whole or not at all.
     void saveCsv();
 

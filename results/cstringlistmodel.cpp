@@ -20,7 +20,6 @@
 #include "chunkwriter.h"
 #include "filtermatch.h"
 #include "resultbytes.h"
-#include "resultsummary.h"
 
 namespace {
 
@@ -274,47 +273,6 @@ bool CStringListModel::publishCountedRows()
     beginInsertRows(QModelIndex(), m_rowTotal, counted - 1);
     m_rowTotal = counted;
     endInsertRows();
-    return true;
-}
-
-bool CStringListModel::summarize(ResultSummary *summary)
-{
-    m_cancelled = false;
-    m_stop = MatchStop();
-    m_stopBlock = -1;
-    emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
-    QPointer<CStringListModel> alive(this);
-    if (m_log && m_lastBlock >= m_firstBlock) {
-        const CMatcher &criteria = matcher();
-        UserNameBytes names;
-        ProgressSteps progress(m_lastBlock - m_firstBlock);
-        Slice slice;
-        const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
-        m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
-            MatchStop stop;
-            forEachResultRow(criteria, texts, names, &stop, between,
-                             [summary](const QByteArray &name, std::string_view text) { summary->add(name, text); });
-            if (!alive || m_cancelled)
-                return false;
-            if (stop.stopped()) {
-                m_stop = stop;
-                m_stopBlock = block;
-                return false;
-            }
-            const int offset = block - m_firstBlock;
-            if (progress.due(offset)) {
-                emit valueChanged(offset);
-                if (!alive)
-                    return false;
-            }
-            return between();
-        });
-    }
-    if (!alive)
-        return false;
-    if (m_cancelled || m_stop.stopped())
-        return false;
-    emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
     return true;
 }
 

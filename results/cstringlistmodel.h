@@ -17,7 +17,6 @@
 #include "filtermatch.h"
 
 class CMatcher;
-class ResultSummary;
 
 class CStringListModel : public QAbstractListModel
 {
@@ -69,11 +68,6 @@ public:
     // are made. False, with the reason in `error`, when a write failed or the
     // model went away meanwhile; a cancel or a stop() is no failure here.
     bool writeRows(int fd, ExportFormat format, QString *error = nullptr);
-    // Counts the result rows of the whole range into `summary`, with
-    // progress and cancel, as a save walks them. False when cancelled, when
-    // a record the filter cannot decide stopped it (stop()), or when the
-    // model went away meanwhile (then no member may be touched).
-    bool summarize(ResultSummary *summary);
     // Sets the block range from the log and the filter's time range as
     // runFilter() does, without reading the log: for saving or summing up
     // the results of a model that shows none.

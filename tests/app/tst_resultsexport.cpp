@@ -1,7 +1,6 @@
-// Save results in the formats of its file dialog, and the summary of a
-// result, driven offscreen as a user would.
+// Save results in the formats of its file dialog, driven offscreen as a user
+// would.
 #include "apptest.h"
-#include "csummarydialog.h"
 #include "filtermatch.h"
 
 namespace {
@@ -86,45 +85,6 @@ private slots:
             QCOMPARE(saved, textForm(window));
         else
             QCOMPARE(saved.count('\n'), textForm(window).count('\n') + (starts.startsWith("user") ? 1 : 0));
-    }
-
-    // Results > Summary...: one pass with progress, then the dialog of
-    // sortable tables; copy and Save as CSV give what the summary holds.
-    void summaryDialog()
-    {
-        mainWindow window;
-        window.show();
-        window.openLogPath(writeLogOf(m_dir.filePath(QStringLiteral("summary.mlog")), 500));
-        const QString csv = m_dir.filePath(QStringLiteral("summary.csv"));
-        DialogDriver driver;
-        driver.fileName = csv;
-        QSignalSpy progress(currentModel(window), &CStringListModel::valueMaximum);
-        trigger(window, "actionSummary");
-        QCOMPARE(progress.count(), 1);
-        QVERIFY(!window.isBusy());
-        auto *dialog = window.findChild<CSummaryDialog *>(QStringLiteral("summaryDialog"));
-        QVERIFY(dialog);
-        auto *tabs = child<QTabWidget>(*dialog, "twSummary");
-        QCOMPARE(tabs->count(), ResultSummary::tableCount);
-        // Users: root on every fourth record, the id 54321 on the others.
-        tabs->setCurrentIndex(ResultSummary::Users);
-        QTableView *users = dialog->currentTable();
-        QAbstractItemModelTester tester(users->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QCOMPARE(dialog->tableText(), QStringLiteral("User\tRecords\n54321\t375\nroot\t125\n"));
-        users->sortByColumn(1, Qt::AscendingOrder);
-        QCOMPARE(dialog->tableText(), QStringLiteral("User\tRecords\nroot\t125\n54321\t375\n"));
-        users->selectRow(1);
-        dialog->copyTable();
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("User\tRecords\n54321\t375\n"));
-        // Refusals: every third record.
-        tabs->setCurrentIndex(ResultSummary::Statuses);
-        QCOMPARE(dialog->tableText(), QStringLiteral("Status\tRecords\nsuccess\t333\nrefusal\t167\n"));
-        child<QPushButton>(*dialog, "btnSummarySave")->click();
-        QCOMPARE(driver.fileDialogs, 1);
-        const QByteArray saved = readAll(csv);
-        QVERIFY2(saved.startsWith("Users\r\nUser,Records\r\n54321,375\r\nroot,125\r\n\r\nEvents\r\n"), saved.constData());
-        dialog->close();
-        QTRY_VERIFY(!window.findChild<CSummaryDialog *>());
     }
 };
 
