@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMap>
@@ -125,6 +126,8 @@ CSummaryDialog::CSummaryDialog(const ResultSummary &summary, const QString &sour
         all->setShortcutContext(Qt::WidgetShortcut);
         connect(all, &QAction::triggered, view, &QTableView::selectAll);
         view->addActions({copy, all});
+        // The view takes Ctrl+C for its current cell alone: the selection it is.
+        view->installEventFilter(this);
         view->setContextMenuPolicy(Qt::ActionsContextMenu);
         pageLayout->addWidget(view);
         m_tabs->addTab(page, ResultSummary::title(table));
@@ -141,6 +144,16 @@ CSummaryDialog::CSummaryDialog(const ResultSummary &summary, const QString &sour
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(600, 480);
+}
+
+bool CSummaryDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)
+        && qobject_cast<QTableView *>(watched)) {
+        copySelection();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QTableView *CSummaryDialog::table(ResultSummary::Table table) const

@@ -32,6 +32,9 @@ public slots:
     // Asks for a file and writes every table to it as CSV, whole or not at all.
     void saveCsv();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     ResultSummary m_summary;
     int m_top;
