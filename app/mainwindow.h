@@ -240,6 +240,9 @@ private:
     void followTabFilter(const TabInfo &info);
     // Shows the current tab's filter when the tab has rows.
     void showCurrentTabFilter();
+    // After an edit of `filter`: describes it, marks its selector entry as
+    // modified and runs it in the current tab.
+    void applyEditedFilter(const CFilterPtr &filter);
     // Warns, once per name, that the chosen saved filter could not be read.
     void warnUnreadableFilter(const CFilter &filter);
 
