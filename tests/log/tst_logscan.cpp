@@ -2,6 +2,8 @@
 // reading record texts by blocks, dates and ranges.
 #include "logbuilder.h"
 
+#include <logpath.h>
+
 #include <QDataStream>
 #include <QSignalSpy>
 #include <QTimer>
@@ -10,6 +12,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 using Index = QMap<quint32, qint64>;
@@ -602,6 +605,41 @@ private slots:
         QCOMPARE(log.timeIndex(), naive.index);
         QCOMPARE(log.recordCount(), naive.records.size());
         QCOMPARE(withoutClosingPair(CLog::indexFilePath(p)), indexBytes(log.indexTime(), log.recordCount(), log.timeIndex()));
+    }
+
+    void namesThatAreNotUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("latin-1") << QByteArray("caf\xe9.mlog");
+        QTest::newRow("cut sequence") << QByteArray("a\xe2\x82.mlog");
+        QTest::newRow("surrogate bytes") << QByteArray("\xed\xb2\x80.mlog");
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9.mlog");
+    }
+
+    void namesThatAreNotUtf8()
+    {
+        // Opened, scanned and indexed by the name's own bytes.
+        QFETCH(QByteArray, name);
+        const QByteArray bytes = QFile::encodeName(m_dir.path()) + '/' + name;
+        const QString p = LogPath::fromBytes(bytes);
+        QCOMPARE(LogPath::toBytes(p), bytes);
+        LogBuilder b = twoBlocks(1800012000);
+        QFile file;
+        const int fd = ::open(bytes.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(file.write(b.data), b.data.size());
+        file.close();
+        QVERIFY(CLog::canOpenLog(p));
+        CLog log;
+        log.readLog(p);
+        QCOMPARE(log.recordCount(), 4);
+        QCOMPARE(log.readBlock(1).size(), 2);
+        QVERIFY(!log.isChanged(p));
+        QVERIFY(::access(LogPath::toBytes(CLog::indexFilePath(p)).constData(), F_OK) == 0);
+        QCOMPARE(CLog::lastRecordDate(p), QDateTime::fromSecsSinceEpoch(1800012001));
+        // Qt cannot remove what it cannot name.
+        ::unlink(bytes.constData());
+        ::unlink(LogPath::toBytes(CLog::indexFilePath(p)).constData());
     }
 
     void indexWritesNeverReachOtherNames_data()
