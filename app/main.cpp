@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "iconfallback.h"
 #include "mainwindow.h"
 #include "translations.h"
@@ -16,12 +17,16 @@ int main(int argc, char *argv[])
     // Past the file-size limit a write fails with its error, which every
     // writer reports, instead of ending the program.
     signal(SIGXFSZ, SIG_IGN);
-    QApplication app(argc, argv);
     // Settings, index files and message titles are named after these; they
     // are set before the desktop library starts, which may refine them.
     QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
     QCoreApplication::setApplicationVersion(QStringLiteral("3.5.8+ci19"));
+    // Decided before any QApplication exists: the commands run where there
+    // is no display.
+    if (CommandLine::wanted(argc, argv))
+        return CommandLine::run(argc, argv);
+    QApplication app(argc, argv);
     vrelInit("3.5.8+ci19", "Vrel View Audit");
     // Before the first text is made: the command-line help included.
     installTranslations();

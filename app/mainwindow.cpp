@@ -120,6 +120,8 @@ mainWindow::mainWindow(QWidget *parent)
 
     buildRecentFiles();
     setupActions();
+    setupFollow();
+    buildTimeline();
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -193,7 +195,7 @@ void mainWindow::showTabFilter(const TabInfo &info)
         && (info.source->period != made.period || info.source->time != made.time
             || info.source->lists() != made.lists()))
         text += QStringLiteral("<br><br><i>") + tr("filter changed: Apply to refresh") + QStringLiteral("</i>");
-    ui->lbFilter->setText(text);
+    ui->lbFilter->setText(text + followNote(info));
 }
 
 void mainWindow::updateTabsClosable()
@@ -222,6 +224,8 @@ void mainWindow::updateBusyState()
         busyPage = nullptr;
     else if (!busyPage)
         busyPage = ui->twLogResult->currentWidget();
+    if (free)
+        followWhenFree();
 }
 
 void mainWindow::warnBusy()
@@ -241,6 +245,7 @@ void mainWindow::tabNew()
     if (isBusy())
         return;
     ResultView *view = createResultView(ui->twLogResult);
+    setupTimeline(view);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

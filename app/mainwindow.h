@@ -21,6 +21,7 @@ class CFilterEditWindow;
 class CLog;
 class CSettingsWindow;
 class CStringListModel;
+class LogWatcher;
 class FilterSelector;
 class ResultView;
 class QAction;
@@ -32,6 +33,7 @@ class QDir;
 class QDragEnterEvent;
 class QDropEvent;
 class QFileInfo;
+class QPushButton;
 class QLabel;
 class QSettings;
 
@@ -143,6 +145,10 @@ private slots:
     void showReadLogResults(QString fName);
     void startEvent();
     bool isFileReadable(QString fName);
+    void actionGoToTimePress();
+    // Applies the current filter with the custom range `start` to `end`,
+    // as an edit of the filter would.
+    void applyTimeRange(const QDateTime &start, const QDateTime &end);
 
 private:
     // Frame and tabs (mainwindow.cpp).
@@ -177,6 +183,35 @@ private:
     // Adds a row for `file` to the log files panel.
     void addLogFileRow(const QFileInfo &file);
 
+    // Sets row `row` of the log files panel to `file`'s name, dates and size.
+    void setLogFileRow(int row, const QFileInfo &file);
+
+    // Following the open log as it grows (mainwindow_follow.cpp).
+    void setupFollow();
+    void followToggled(bool on);
+    // Watches the log the reader holds while following is on, nothing else.
+    void watchOpenLog();
+    // Called whenever the window is free again: what the watcher told
+    // meanwhile is taken in now.
+    void followWhenFree();
+    void logGrown();
+    void logReplaced();
+    // Reads the grown log incrementally and adds the new rows to every tab
+    // of it; a tab at its last row stays there, another counts the rows
+    // that wait below it. A log that another file (or a shrunk one) replaced
+    // is read anew and the tabs that showed the old one are marked.
+    void takeIn();
+    void markReplaced(const QString &path);
+    void updateLogFileRow(const QString &path);
+    void updateNewRowsButton();
+    void goToNewRows();
+    // The line the Filter info panel adds for a tab that follows its log.
+    QString followNote(const TabInfo &info) const;
+
+    // Time line (mainwindow_timeline.cpp): the Edit menu, the View toggle,
+    // and what a new tab's strip is tied to.
+    void buildTimeline();
+    void setupTimeline(ResultView *view);
     // The settings file (mainwindow_settings.cpp). Run before every read of
     // the settings: a file changed since it was last checked is checked
     // again, and set aside when Qt cannot read it safely; the warning
@@ -248,7 +283,16 @@ private:
     QActionGroup *recentGroup = nullptr;
     QStringList unreadableWarned;  // saved filters already warned of as unreadable
     bool fillingFiles = false;  // the log files panel is being filled
+
+    QAction *actionFollow = nullptr;
+    LogWatcher *logWatcher = nullptr;
+    QPushButton *newRowsButton = nullptr;  // "n new rows below" of the current tab
+    bool growthPending = false;       // grown while the window was busy
+    bool replacementPending = false;  // replaced while the window was busy
+    bool followScheduled = false;     // a take-in waits for the event loop
+    bool takingIn = false;            // a take-in is under way
     QLabel *rowCountLabel = nullptr;  // rows of the current tab, in the status bar
+    QAction *timelineToggle = nullptr;  // View > Show time line
 };
 
 #endif

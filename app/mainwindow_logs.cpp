@@ -122,6 +122,9 @@ bool mainWindow::loadLog(const QString &path)
     setWindowTitle(path + QStringLiteral(" - ") + appTitle);
     ui->twFiles->setEnabled(!isBusy());
     selectOpenLogRow();
+    // A log read again may have grown under tabs that follow it.
+    growthPending = actionFollow->isChecked();
+    followWhenFree();
     return true;
 }
 
@@ -245,6 +248,14 @@ void mainWindow::fillLogFiles(const QDir &dir)
 
 void mainWindow::addLogFileRow(const QFileInfo &file)
 {
+    QTableWidget *table = ui->twFiles;
+    const int row = table->rowCount();
+    table->insertRow(row);
+    setLogFileRow(row, file);
+}
+
+void mainWindow::setLogFileRow(int row, const QFileInfo &file)
+{
     const QString path = file.absoluteFilePath();
     const QString dateFormat = QStringLiteral("yyyy-MM-dd\nhh:mm:ss");
     const QChar noBreak(0x00A0);
@@ -260,8 +271,6 @@ void mainWindow::addLogFileRow(const QFileInfo &file)
         lastText = last.toString(dateFormat);
 
     QTableWidget *table = ui->twFiles;
-    const int row = table->rowCount();
-    table->insertRow(row);
     auto *name = new QTableWidgetItem(file.fileName());
     name->setData(Qt::TextAlignmentRole, int(Qt::AlignVCenter));
     // The click opens exactly this file, whatever its name holds.

@@ -337,6 +337,11 @@ void mainWindow::actionResultsSavePress()
     QFileDialog dialog(this, tr("Select file to save..."), QDir::homePath());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // The text of the rows first: it is the default.
+    const QStringList formatFilters{tr("Text (*.txt)"), tr("CSV (*.csv)"), tr("JSON Lines (*.jsonl)")};
+    const ExportFormat filterFormats[] = {ExportFormat::Text, ExportFormat::Csv, ExportFormat::JsonLines};
+    dialog.setNameFilters(formatFilters);
+    dialog.selectNameFilter(formatFilters.first());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList files = dialog.selectedFiles();
@@ -345,6 +350,9 @@ void mainWindow::actionResultsSavePress()
         return;
     }
     const QString fileName = files.first();
+    // A typed name's extension names the format; else the chosen filter does.
+    const int filterIndex = std::max(0, int(formatFilters.indexOf(dialog.selectedNameFilter())));
+    const ExportFormat format = exportFormatOfFile(fileName, filterFormats[filterIndex]);
     if (!model)
         return;
 
@@ -359,7 +367,7 @@ void mainWindow::actionResultsSavePress()
         connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
         runningModel = model;
         setCursor(Qt::BusyCursor);
-        saved = model->saveToFile(fileName, &error);
+        saved = model->saveToFile(fileName, &error, format);
         setCursor(Qt::ArrowCursor);
         cancelled = model && model->isCancelled();
         if (model)

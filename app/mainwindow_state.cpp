@@ -85,6 +85,7 @@ void mainWindow::saveWindowState()
     settings.setValue(QStringLiteral("fileshow"), ui->actionFileShow->isChecked());
     settings.setValue(QStringLiteral("findshow"), ui->actionFindShow->isChecked());
     settings.setValue(QStringLiteral("findcase"), ui->chbMatchCase->isChecked());
+    settings.setValue(QStringLiteral("timelineshow"), timelineToggle->isChecked());
     settings.endGroup();
     syncSettings(settings);
 }
@@ -109,5 +110,6 @@ void mainWindow::restoreWindowState()
     ui->actionFileShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("fileshow")), true));
     ui->actionFindShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findshow")), false));
     ui->chbMatchCase->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findcase")), true));
+    timelineToggle->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("timelineshow")), true));
     settings.endGroup();
 }

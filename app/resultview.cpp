@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "timelinestrip.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -23,6 +25,14 @@ ResultView::ResultView(QWidget *parent) : QAbstractItemView(parent)
     setEditTriggers(NoEditTriggers);
     setVerticalScrollMode(ScrollPerItem);
     setHorizontalScrollMode(ScrollPerPixel);
+    m_timeline = new TimelineStrip(this);
+    m_timeline->hide();
+}
+
+void ResultView::setTimelineShown(bool shown)
+{
+    m_timeline->setVisible(shown);
+    updateGeometries();
 }
 
 int ResultView::rowTotal() const
@@ -142,6 +152,8 @@ void ResultView::setModel(QAbstractItemModel *newModel)
     m_widest = 0;
     m_hoverRow = -1;
     QAbstractItemView::setModel(newModel);
+    if (m_timeline)
+        m_timeline->setModel(newModel);
     measureShownRows();
     updateGeometries();
 }
@@ -253,6 +265,14 @@ QRegion ResultView::visualRegionForSelection(const QItemSelection &selection) co
 
 void ResultView::updateGeometries()
 {
+    // The time line takes the top of the frame; the rows the rest.
+    const int stripHeight = m_timeline && m_timeline->isVisibleTo(this) ? m_timeline->sizeHint().height() : 0;
+    if (viewportMargins().top() != stripHeight)
+        setViewportMargins(0, stripHeight, 0, 0);
+    if (stripHeight > 0) {
+        const QRect area = viewport()->geometry();
+        m_timeline->setGeometry(area.left(), area.top() - stripHeight, area.width(), stripHeight);
+    }
     const int rows = rowTotal();
     QScrollBar *vertical = verticalScrollBar();
     const int visible = visibleRows();

@@ -4,6 +4,8 @@
 
 #include <QAbstractItemView>
 
+class TimelineStrip;
+
 // A one-column list whose cost does not grow with its rows: every row has
 // the same height, and positions are computed from the row number, never
 // stored per row. The vertical scroll bar counts rows (its value is the top
@@ -44,6 +46,9 @@ public:
     // A line shown in place of rows while the model has none (empty: none).
     void setEmptyText(const QString &text);
     QString emptyText() const { return m_emptyText; }
+    // The time line above the rows; hidden until shown.
+    TimelineStrip *timeline() const { return m_timeline; }
+    void setTimelineShown(bool shown);
     void reset() override;
 
 protected:
@@ -77,6 +82,7 @@ private:
     int m_hoverRow = -1;
     bool m_rangePending = false;
     QString m_emptyText;
+    TimelineStrip *m_timeline = nullptr;
 };
 
 // The view of a new result tab.

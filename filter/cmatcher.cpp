@@ -13,21 +13,38 @@
 //    (matcher/needles), for other patterns of the common subset,
 //  - QRegExp itself for anything else (back-references above all, whose
 //    QRegExp answers no other engine reproduces), under a time budget.
+// A list of many plain entries (watched paths, say) finds them all with one
+// automaton (matcher/literalset) instead of one search per entry.
 #include "cmatcher.h"
 
+#include <cstring>
 #include <optional>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "matcher/engines.h"
+#include "matcher/literalset.h"
 #include "matcher/needles.h"
 
+using matcher::LiteralSet;
 using matcher::Needle;
 using matcher::NeedleSet;
 using matcher::Pattern;
 
+// From this many plain entries on, a list looks for them all with one
+// automaton; fewer are found faster by their needles.
+constexpr int kManyLiterals = 16;
+
 struct CMatcher::List
 {
+    // The patterns other than the plain entries the automaton finds, and
+    // the index of each in `sources`.
     std::vector<std::unique_ptr<Pattern>> patterns;
+    std::vector<int> sourceOf;
     QStringList sources;
+    // The plain entries, when there are many: finding one decides the list.
+    std::optional<LiteralSet> literals;
     // The needles of all patterns, when every pattern has some and there
     // are several: a text without any of them matches no pattern.
     std::optional<NeedleSet> needles;
@@ -39,15 +56,30 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
         if (list.isEmpty())
             continue;
         auto compiled = std::make_unique<List>();
-        compiled->patterns.reserve(size_t(list.size()));
-        for (const QString &pattern : list)
-            compiled->patterns.push_back(matcher::compile(pattern));
         compiled->sources = list;
+        QStringList plain;
+        std::vector<bool> isPlain(size_t(list.size()), false);
+        for (int i = 0; i < list.size(); ++i) {
+            QString literal;
+            if (matcher::plainLiteral(list.at(i), &literal)) {
+                plain.append(literal);
+                isPlain[size_t(i)] = true;
+            }
+        }
+        const bool automaton = plain.size() >= kManyLiterals;
+        if (automaton)
+            compiled->literals.emplace(plain);
+        for (int i = 0; i < list.size(); ++i) {
+            if (automaton && isPlain[size_t(i)])
+                continue;
+            compiled->patterns.push_back(matcher::compile(list.at(i)));
+            compiled->sourceOf.push_back(i);
+        }
         std::vector<const Needle *> needles;
         bool all = true;
         for (const auto &pattern : compiled->patterns)
             all = all && pattern->needles(&needles);
-        if (all && needles.size() > 1)
+        if (all && (needles.size() > 1 || (automaton && !needles.empty())))
             compiled->needles.emplace(std::move(needles));
         m_lists.push_back(std::move(compiled));
     }
@@ -55,13 +87,95 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
 
 CMatcher::~CMatcher() = default;
 
+namespace {
+
+// Whether every byte of `s` is ASCII.
+bool isAscii(const char *s, qsizetype n)
+{
+    qsizetype i = 0;
+    quint64 high = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, s + i, 8);
+        high |= word;
+    }
+    for (; i < n; ++i)
+        high |= uchar(s[i]);
+    return !(high & 0x8080808080808080ull);
+}
+
+// The length of the text at `s`, which a NUL byte ends before `end`, and
+// whether it is ASCII: sixteen bytes at a time while they lie before `end`.
+qsizetype terminatedLength(const char *s, const char *end, bool *ascii)
+{
+    const char *p = s;
+    uint high = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const uint nul = uint(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
+        const uint top = uint(_mm_movemask_epi8(bytes));
+        if (nul) {
+            const int at = __builtin_ctz(nul);
+            *ascii = !(high | (top & ((1u << at) - 1)));
+            return (p - s) + at;
+        }
+        high |= top;
+    }
+#endif
+    for (; p < end && *p; ++p)
+        high |= uchar(*p) & 0x80;
+    *ascii = !high;
+    return p - s;
+}
+
+QStringView viewOf(const QString &text)
+{
+    return QStringView(text);
+}
+
+matcher::AsciiView viewOf(const matcher::AsciiView &text)
+{
+    return text;
+}
+
+} // namespace
+
 CMatcher::Verdict CMatcher::verdict(const QString &text, QString *costly) const
+{
+    return verdictOn(text, costly);
+}
+
+CMatcher::Verdict CMatcher::verdictUtf8(const char *utf8, qsizetype length, QString *costly) const
+{
+    if (isAscii(utf8, length))
+        return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), length}, costly);
+    return verdictOn(QString::fromUtf8(utf8, int(length)), costly);
+}
+
+CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, qsizetype *length,
+                                            QString *costly) const
+{
+    bool ascii = false;
+    *length = terminatedLength(utf8, end, &ascii);
+    if (m_lists.empty())
+        return Verdict::Match;
+    if (ascii)
+        return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), *length}, costly);
+    return verdictOn(QString::fromUtf8(utf8, int(*length)), costly);
+}
+
+template<typename Text>
+CMatcher::Verdict CMatcher::verdictOn(const Text &text, QString *costly) const
 {
     // A list that fails decides the text whatever an earlier list left open,
     // so an undecided list only counts when every other list is satisfied.
     const QString *open = nullptr;
     for (const auto &list : m_lists) {
-        if (list->needles && !list->needles->anyIn(text))
+        if (list->literals && list->literals->anyIn(viewOf(text)))
+            continue;
+        if (list->needles && !list->needles->anyIn(viewOf(text)))
             return Verdict::NoMatch;
         const QString *undecided = nullptr;
         bool found = false;
@@ -72,7 +186,7 @@ CMatcher::Verdict CMatcher::verdict(const QString &text, QString *costly) const
                 break;
             }
             if (v == Verdict::Undecided && !undecided)
-                undecided = &list->sources.at(int(i));
+                undecided = &list->sources.at(list->sourceOf[i]);
         }
         if (found)
             continue;

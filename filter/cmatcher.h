@@ -29,6 +29,15 @@ public:
     // Undecided, `costly` (when given) receives the pattern that was too
     // costly, as costlyPattern() does.
     Verdict verdict(const QString &text, QString *costly = nullptr) const;
+    // verdict() of the UTF-8 text of `length` bytes at `utf8`, decoded as
+    // QString::fromUtf8(utf8, length) decodes it (NUL bytes included); an
+    // ASCII text is matched as it is, without making a QString of it.
+    Verdict verdictUtf8(const char *utf8, qsizetype length, QString *costly = nullptr) const;
+    // verdictUtf8() of the text at `utf8` that a NUL byte ends before `end`
+    // (as CLog::forEachBlockUtf8 hands texts out); `length` receives its
+    // length without the NUL. One pass finds both the end and whether the
+    // text is ASCII.
+    Verdict verdictUtf8Text(const char *utf8, const char *end, qsizetype *length, QString *costly = nullptr) const;
     // verdict() == Match. An undecided text reads as no match here: only for
     // callers that cannot stop on one; the others use verdict().
     bool matches(const QString &text) const;
@@ -39,6 +48,9 @@ public:
 
 private:
     struct List;
+    template<typename Text>
+    Verdict verdictOn(const Text &text, QString *costly) const;
+
     std::vector<std::unique_ptr<List>> m_lists;
     mutable QString m_costly;
 };

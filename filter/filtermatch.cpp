@@ -429,6 +429,31 @@ int countMatches(const QList<QStringList> &lists, const QStringList &texts, Matc
     return countMatches(CMatcher(lists), texts, stop);
 }
 
+int countMatchesUtf8(const CMatcher &matcher, const QByteArray &texts, MatchStop *stop)
+{
+    int count = 0;
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    if (matcher.matchesEverything()) {
+        if (stop)
+            *stop = MatchStop();
+        for (; p < end; p += std::strlen(p) + 1)
+            ++count;
+        return count;
+    }
+    if (stop) {
+        walkMatchesUtf8(matcher, texts, stop, [&count](int, const char *, qsizetype) { ++count; }, [] { return true; });
+        return count;
+    }
+    while (p < end) {
+        qsizetype length = 0;
+        if (matcher.verdictUtf8Text(p, end, &length) == CMatcher::Verdict::Match)
+            ++count;
+        p += length + 1;
+    }
+    return count;
+}
+
 QStringList filterRows(const CMatcher &matcher, const QStringList &texts, MatchStop *stop)
 {
     QStringList rows;

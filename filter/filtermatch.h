@@ -3,11 +3,14 @@
 #ifndef FILTERMATCH_H
 #define FILTERMATCH_H
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include "cmatcher.h"
+
+#include <cstring>
 
 class CFilter;
 
@@ -92,6 +95,38 @@ bool walkMatches(const CMatcher &matcher, const QStringList &texts, MatchStop *s
     }
     return true;
 }
+// The same walk over the texts of one block as CLog::forEachBlockUtf8 gives
+// them (UTF-8, each followed by a NUL byte), matched as their bytes
+// (CMatcher::verdictUtf8): `take(i, text, length)` gets the index, the
+// bytes and the length of each match, so that only those need decoding.
+template <typename Take, typename Between>
+bool walkMatchesUtf8(const CMatcher &matcher, const QByteArray &texts, MatchStop *stop, Take take, Between between)
+{
+    *stop = MatchStop();
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    for (int i = 0; p < end; ++i) {
+        if (i > 0 && !between())
+            return false;
+        qsizetype length = 0;
+        QString costly;
+        switch (matcher.verdictUtf8Text(p, end, &length, &costly)) {
+        case CMatcher::Verdict::Match:
+            take(i, p, length);
+            break;
+        case CMatcher::Verdict::NoMatch:
+            break;
+        case CMatcher::Verdict::Undecided:
+            stop->index = i;
+            stop->pattern = costly;
+            return true;
+        }
+        p += length + 1;
+    }
+    return true;
+}
+// Number of texts of `texts` (as for walkMatchesUtf8) that match, as countMatches counts.
+int countMatchesUtf8(const CMatcher &matcher, const QByteArray &texts, MatchStop *stop = nullptr);
 // User name of the record's user id ("" when unknown); cached per id.
 QString userNameOf(const QString &text);
 

@@ -470,6 +470,11 @@ int CLog::blockCount() const
     return int(m_entries.size());
 }
 
+qint64 CLog::blockTime(int block) const
+{
+    return block >= 0 && block < blockCount() ? qint64(m_entries[size_t(block)].key) : -1;
+}
+
 QDateTime CLog::firstDate() const
 {
     return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.front().key);
@@ -478,6 +483,11 @@ QDateTime CLog::firstDate() const
 QDateTime CLog::lastDate() const
 {
     return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.back().key);
+}
+
+qint64 CLog::blockOffset(int block) const
+{
+    return block >= 0 && block < int(m_entries.size()) ? m_entries[size_t(block)].offset : -1;
 }
 
 QDateTime CLog::blockDate(int block) const

@@ -86,9 +86,14 @@ public:
     int blockForDate(const QDateTime &date) const;
     // Number of time blocks (entries of the time index).
     int blockCount() const;
+    // Record time of block `block` in seconds since 1970; -1 for a number
+    // outside 0 to blockCount()-1.
+    qint64 blockTime(int block) const;
     // Time of the first / last time block in local time; invalid when empty.
     QDateTime firstDate() const;
     QDateTime lastDate() const;
+    // Offset of the first record of block `block`; -1 for any other number.
+    qint64 blockOffset(int block) const;
     // Time of block `block` in local time; invalid for any other number.
     QDateTime blockDate(int block) const;
 

@@ -133,6 +133,53 @@ bool isRefusal(const QString &row)
     return false;
 }
 
+// The same test on the NUL-ended UTF-8 texts of a block, without making
+// strings of them; `count` gets the number of texts.
+// The same mark in one text's UTF-8 bytes from `p` to `stop`.
+bool isRefusalUtf8(const char *p, const char *stop)
+{
+    for (const char *gt = p; (gt = static_cast<const char *>(std::memchr(gt, '>', size_t(stop - gt)))); ++gt) {
+        // One white-space character: ASCII, or a longer UTF-8 sequence
+        // decoded so that it means what QChar::isSpace() says.
+        const char *mark = gt + 1;
+        const uchar c = mark < stop ? uchar(*mark) : 0;
+        if (c == ' ' || (c >= 9 && c <= 13)) {
+            ++mark;
+        } else if (c >= 0x80) {
+            const int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            if (stop - mark < len)
+                continue;
+            const QString ch = QString::fromUtf8(mark, len);
+            if (ch.size() != 1 || !ch.at(0).isSpace())
+                continue;
+            mark += len;
+        } else {
+            continue;
+        }
+        if (stop - mark >= 3 && mark[0] == '[' && mark[1] == 'f' && mark[2] == ']')
+            return true;
+    }
+    return false;
+}
+
+// Refusals among the NUL-separated texts of `texts`; their number goes to `count`.
+int refusalsInUtf8(const QByteArray &texts, int *count)
+{
+    int refused = 0;
+    int n = 0;
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    while (p < end) {
+        const char *const textEnd = static_cast<const char *>(std::memchr(p, 0, size_t(end - p)));
+        const char *const stop = textEnd ? textEnd : end;
+        ++n;
+        refused += isRefusalUtf8(p, stop);
+        p = stop + 1;
+    }
+    *count = n;
+    return refused;
+}
+
 // Seconds of `date` as a record time, dates outside the 32-bit seconds of
 // the log kept at its ends instead of wrapping around.
 quint32 recordTime(const QDateTime &date)
@@ -146,6 +193,7 @@ CStringListModel::CStringListModel(CLog *log, const CFilterPtr &filter, QObject 
     : QAbstractListModel(parent), m_log(log), m_filter(filter)
 {
     m_rowsBefore.append(0);
+    m_refusedBefore.append(0);
 }
 
 CStringListModel::~CStringListModel() = default;
@@ -209,10 +257,11 @@ void CStringListModel::clearWindow()
     m_windowRowCount = 0;
 }
 
-void CStringListModel::addBlockCount(qint32 count)
+void CStringListModel::addBlockCount(qint32 count, qint32 refused)
 {
     m_blockCounts.append(count);
     m_rowsBefore.append(m_rowsBefore.last() + count);
+    m_refusedBefore.append(m_refusedBefore.last() + refused);
 }
 
 bool CStringListModel::publishCountedRows()
@@ -225,6 +274,55 @@ bool CStringListModel::publishCountedRows()
     m_rowTotal = counted;
     endInsertRows();
     return true;
+}
+
+void CStringListModel::useFilterRange()
+{
+    m_ownRange = false;
+    // Without a period the range is the whole log up to the filter's time;
+    // with one, the records whose own time lies from the period's start to
+    // its end (the filter's time or the log's last).
+    m_firstBlock = 0;
+    m_lastBlock = -1;
+    m_span = TimeSpan();
+    if (m_log && m_log->blockCount() > 0) {
+        const bool timed = m_filter && m_filter->time.isValid();
+        const QDateTime end = timed ? m_filter->time : m_log->lastDate();
+        if (timed)
+            m_span.to = recordTime(end);
+        if (m_filter && m_filter->period != 0)
+            m_span.from = recordTime(end.addSecs(m_filter->period));
+        const qint64 endSecs = end.toSecsSinceEpoch();
+        const qint64 startSecs = m_filter && m_filter->period != 0 ? endSecs + m_filter->period : 0;
+        if ((timed && endSecs < 0) || startSecs > 0xFFFFFFFFLL || startSecs > endSecs)
+            m_span = TimeSpan{1, 0};
+        m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);
+        m_lastBlock = std::max(m_lastBlock, m_firstBlock - 1);
+    }
+    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
+}
+
+void CStringListModel::useRange(const QDateTime &start, const QDateTime &end)
+{
+    m_ownRange = true;
+    m_rangeStart = start;
+    m_rangeEnd = end;
+    m_firstBlock = 0;
+    m_lastBlock = -1;
+    m_span = TimeSpan();
+    if (m_log && m_log->blockCount() > 0) {
+        if (start.isValid())
+            m_span.from = recordTime(start);
+        if (end.isValid())
+            m_span.to = recordTime(end);
+        const qint64 startSecs = start.isValid() ? start.toSecsSinceEpoch() : 0;
+        const qint64 endSecs = end.isValid() ? end.toSecsSinceEpoch() : 0xFFFFFFFFLL;
+        if (endSecs < 0 || startSecs > 0xFFFFFFFFLL || startSecs > endSecs)
+            m_span = TimeSpan{1, 0};
+        m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);
+        m_lastBlock = std::max(m_lastBlock, m_firstBlock - 1);
+    }
+    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
 }
 
 void CStringListModel::runFilter()
@@ -258,31 +356,19 @@ void CStringListModel::runOnce()
     m_blockCounts.clear();
     m_rowsBefore.clear();
     m_rowsBefore.append(0);
+    m_refusedBefore.clear();
+    m_refusedBefore.append(0);
     m_windowFirstRow = 0;
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
 
-    // Without a period the range is the whole log up to the filter's time;
-    // with one, the records whose own time lies from the period's start to
-    // its end (the filter's time or the log's last).
-    m_firstBlock = 0;
-    m_lastBlock = -1;
-    m_span = TimeSpan();
-    if (m_log && m_log->blockCount() > 0) {
-        const bool timed = m_filter && m_filter->time.isValid();
-        const QDateTime end = timed ? m_filter->time : m_log->lastDate();
-        if (timed)
-            m_span.to = recordTime(end);
-        if (m_filter && m_filter->period != 0)
-            m_span.from = recordTime(end.addSecs(m_filter->period));
-        const qint64 endSecs = end.toSecsSinceEpoch();
-        const qint64 startSecs = m_filter && m_filter->period != 0 ? endSecs + m_filter->period : 0;
-        if ((timed && endSecs < 0) || startSecs > 0xFFFFFFFFLL || startSecs > endSecs)
-            m_span = TimeSpan{1, 0};
-        m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);
-        m_lastBlock = std::max(m_lastBlock, m_firstBlock - 1);
-    }
+    if (m_ownRange)
+        useRange(m_rangeStart, m_rangeEnd);
+    else
+        useFilterRange();
     m_windowStartBlock = m_windowEndBlock = m_firstBlock;
+    rememberLog();
+    m_complete = m_lastBlock < m_firstBlock;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
     if (m_lastBlock < m_firstBlock)
         return;
@@ -348,7 +434,7 @@ void CStringListModel::runOnce()
     // and counts stay in step.
     const auto padCountsTo = [this](int block) {
         while (m_firstBlock + m_blockCounts.size() < block)
-            addBlockCount(0);
+            addBlockCount(0, 0);
     };
 
     // One sequential pass: the blocks of the first window are matched once,
@@ -358,16 +444,23 @@ void CStringListModel::runOnce()
     // block left by a cancel is not counted.
     int nextBlock = m_firstBlock;
     bool countOnly = false;
-    m_log->forEachBlock(m_firstBlock, m_lastBlock, [&](int block, const QStringList &texts) {
+    // The texts are matched as the reader's UTF-8 bytes: only the rows of the
+    // first window are made into strings.
+    m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
         padCountsTo(block);
         if (filling && (m_windowEndBlock != block || m_windowRowCount >= firstWindowRows))
             filling = false;
         MatchStop stop;
         if (filling) {
             QStringList rows;
-            if (!walkMatches(criteria, texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, turn))
+            int refused = 0;
+            const auto take = [&](int, const char *text, qsizetype length) {
+                rows.append(resultRow(QString::fromUtf8(text, int(length))));
+                refused += isRefusalUtf8(text, text + length);
+            };
+            if (!walkMatchesUtf8(criteria, texts, &stop, take, turn))
                 return false;
-            addBlockCount(rows.size());
+            addBlockCount(rows.size(), refused);
             // A scroll during the turns may have moved the window away;
             // then the first window is over.
             if (m_windowEndBlock == block) {
@@ -384,12 +477,19 @@ void CStringListModel::runOnce()
                 publishCountedRows();
             }
         } else if (criteria.matchesEverything()) {
-            addBlockCount(texts.size());
+            int count = 0;
+            const int refused = refusalsInUtf8(texts, &count);
+            addBlockCount(count, refused);
         } else {
             int count = 0;
-            if (!walkMatches(criteria, texts, &stop, [&count](int) { ++count; }, turn))
+            int refused = 0;
+            const auto tally = [&](int, const char *text, qsizetype length) {
+                ++count;
+                refused += isRefusalUtf8(text, text + length);
+            };
+            if (!walkMatchesUtf8(criteria, texts, &stop, tally, turn))
                 return false;
-            addBlockCount(count);
+            addBlockCount(count, refused);
         }
         nextBlock = block + 1;
         if (stop.stopped()) {
@@ -405,15 +505,20 @@ void CStringListModel::runOnce()
     if (!alive)
         return;
     if (countOnly && nextBlock <= m_lastBlock) {
-        m_log->countBlockTexts(nextBlock, m_lastBlock, [&](int block, int count) {
+        // The texts are made either way; their bytes are enough to count
+        // them and their refusals.
+        m_log->forEachBlockUtf8(nextBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
             padCountsTo(block);
-            addBlockCount(count);
+            int count = 0;
+            const int refused = refusalsInUtf8(texts, &count);
+            addBlockCount(count, refused);
             return afterBlock(block);
         }, m_span);
         if (!alive)
             return;
     }
     publishCountedRows();
+    m_complete = !m_cancelled && !m_stop.stopped();
 }
 
 QStringList CStringListModel::rowsOfBlock(int block)
@@ -449,6 +554,22 @@ bool CStringListModel::searchRows(int block, const QStringList &texts, int *firs
     // since must not give a block more rows than it has there.
     rows->clear();
     if (!walkMatches(matcher(), texts, stop, [&](int i) { rows->append(resultRow(texts.at(i))); }, between))
+        return false;
+    const int counted = m_blockCounts.value(block - m_firstBlock);
+    if (rows->size() > counted)
+        rows->erase(rows->begin() + counted, rows->end());
+    *firstRow = rowsBefore(block);
+    return true;
+}
+
+bool CStringListModel::searchRows(int block, const QByteArray &texts, int *firstRow, QStringList *rows,
+                                  MatchStop *stop, const std::function<bool()> &between)
+{
+    rows->clear();
+    const auto take = [&](int, const char *text, qsizetype length) {
+        rows->append(resultRow(QString::fromUtf8(text, int(length))));
+    };
+    if (!walkMatchesUtf8(matcher(), texts, stop, take, between))
         return false;
     const int counted = m_blockCounts.value(block - m_firstBlock);
     if (rows->size() > counted)
@@ -494,7 +615,7 @@ int CStringListModel::searchForward(const QString &text, int fromRow, Qt::CaseSe
         int firstRow = 0;
         QStringList rows;
         MatchStop stop;
-        if (!searchRows(block, decodeTexts(texts), &firstRow, &rows, &stop, between)) {
+        if (!searchRows(block, texts, &firstRow, &rows, &stop, between)) {
             ended = true;
             return false;
         }
@@ -583,7 +704,7 @@ int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseS
     return -1;
 }
 
-bool CStringListModel::saveToFile(const QString &fileName, QString *error)
+bool CStringListModel::saveToFile(const QString &fileName, QString *error, ExportFormat format, bool wholeOnly)
 {
     const auto fail = [error](const QString &reason) {
         if (error)
@@ -600,7 +721,29 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     SaveTarget file(fileName);
     if (!file.open())
         return fail(file.errorString());
+    if (!writeRows(file.handle(), format, error)) {
+        file.cancelWriting();
+        return false;
+    }
+    if (wholeOnly && (m_cancelled || m_stop.stopped())) {
+        file.cancelWriting();
+        return fail(m_cancelled ? tr("Cancelled.") : tr("A pattern is too costly to decide: %1").arg(m_stop.pattern));
+    }
+    // The final sync of a large file takes a while: keep the window turning.
+    QPointer<CStringListModel> alive(this);
+    Slice slice;
+    if (!file.commit([&] { turnIfDue(slice, alive); }))
+        return fail(file.errorString());
+    return true;
+}
 
+bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
+{
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason.isEmpty() ? tr("Unknown error") : reason;
+        return false;
+    };
     m_cancelled = false;
     m_stop = MatchStop();
     m_stopBlock = -1;
@@ -608,11 +751,12 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
     bool written = true;
     {
         // The rows are made here while the chunks made before are written.
-        ChunkWriter writer(file.handle());
+        ChunkWriter writer(fd);
         QPointer<CStringListModel> alive(this);
         const CMatcher &criteria = matcher();
         UserNameBytes names;
-        QByteArray buffer;
+        ExportRows rows(format);
+        QByteArray buffer = exportHeader(format);
         buffer.reserve(saveChunk + (64 << 10));
         if (m_log && m_lastBlock >= m_firstBlock) {
             ProgressSteps progress(m_lastBlock - m_firstBlock);
@@ -621,7 +765,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
             m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
                 const int blockStart = buffer.size();
                 MatchStop stop;
-                appendResultRows(criteria, texts, names, &buffer, &stop, between);
+                rows.append(criteria, texts, m_log->blockTime(block), names, &buffer, &stop, between);
                 if (!alive)
                     return false;
                 if (m_cancelled) {
@@ -653,17 +797,11 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error)
         if (!alive)
             return fail(tr("The results were closed while they were saved."));
         written = (buffer.isEmpty() || writer.write(std::move(buffer))) && writer.finish();
-        if (!written) {
-            file.cancelWriting();
+        if (!written)
             return fail(qt_error_string(writer.error()));
-        }
     }
     if (!m_cancelled && !m_stop.stopped())
         emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
-    QPointer<CStringListModel> alive(this);
-    Slice slice;
-    if (!file.commit([&] { turnIfDue(slice, alive); }))
-        return fail(file.errorString());
     return true;
 }
 
@@ -701,6 +839,17 @@ int CStringListModel::rowsBefore(int block) const
 {
     const int i = std::clamp(block - m_firstBlock, 0, int(m_blockCounts.size()));
     return m_rowsBefore.at(i);
+}
+
+bool CStringListModel::isRefusalText(const QString &text)
+{
+    return isRefusal(text);
+}
+
+int CStringListModel::refusalsBefore(int block) const
+{
+    const int i = std::clamp(block - m_firstBlock, 0, int(m_blockCounts.size()));
+    return m_refusedBefore.at(i);
 }
 
 void CStringListModel::announceRows(int first, int last)

@@ -13,6 +13,7 @@
 
 #include "cfilter.h"
 #include "clog.h"
+#include "exportformat.h"
 #include "filtermatch.h"
 
 class CMatcher;
@@ -53,13 +54,28 @@ public:
     // The last row before `fromRow` whose result row contains `text`, or -1;
     // the same towards the first block.
     int searchBackward(const QString &text, int fromRow, Qt::CaseSensitivity cs = Qt::CaseSensitive);
-    // Writes the result rows of the whole range, each followed by "\n", as
-    // UTF-8 to `fileName`, with progress and cancel. The file is replaced
-    // only when every block is written, every block before a cancel, or
-    // every row before a record the filter cannot decide (stop()); otherwise
-    // it is left as it was. False, with the reason in `error`, when it could
-    // not be written.
-    bool saveToFile(const QString &fileName, QString *error = nullptr);
+    // Writes the result rows of the whole range in `format` (the text
+    // format: each row followed by "\n", as UTF-8) to `fileName`, with
+    // progress and cancel. The file is replaced only when every block is
+    // written, every block before a cancel, or every row before a record the
+    // filter cannot decide (stop()); with `wholeOnly`, only when every block
+    // is written. Otherwise it is left as it was. False, with the reason in
+    // `error`, when it could not be written (or, with `wholeOnly`, was not
+    // written whole).
+    bool saveToFile(const QString &fileName, QString *error = nullptr, ExportFormat format = ExportFormat::Text,
+                    bool wholeOnly = false);
+    // Writes the same rows to the open descriptor `fd` (not owned), as they
+    // are made. False, with the reason in `error`, when a write failed or the
+    // model went away meanwhile; a cancel or a stop() is no failure here.
+    bool writeRows(int fd, ExportFormat format, QString *error = nullptr);
+    // Sets the block range from the log and the filter's time range as
+    // runFilter() does, without reading the log: for saving or summing up
+    // the results of a model that shows none.
+    void useFilterRange();
+    // Sets the block range to the blocks from `start` to `end` (an invalid
+    // date: the log's first or last), without reading the log; runFilter()
+    // keeps it until useFilterRange() is called.
+    void useRange(const QDateTime &start, const QDateTime &end);
 
     // Where the last run, search or save stopped at a record the filter
     // could not decide within its limits: the pattern too costly for it, and
@@ -78,8 +94,33 @@ public:
     int blockForRow(int row) const;
     // Number of rows before the first row of block `block`.
     int rowsBefore(int block) const;
+    // Number of refused records among those rows (the rows shaded red).
+    int refusalsBefore(int block) const;
+    // True when a record text carries the refusal mark the rows are shaded for.
+    static bool isRefusalText(const QString &text);
     // Tells the views that rows `first` to `last` changed (clipped to the rows shown).
     void announceRows(int first, int last);
+
+    // --- Following a growing log (modelfollow.cpp) ------------------------
+    enum class Growth { None, Added, NeedsRun };
+    // After the log of the last run was read again and found grown: recounts
+    // the range's last block when it was the log's last (records of its
+    // second may have joined it) and counts the blocks after it, up to the
+    // range's end (the log's end for a range that ends with the log); the new
+    // rows come at the end and nothing counted before is run again, except
+    // that rows the last block was given from records appended after the
+    // log was read (it reads to the end of the file) are taken back from the
+    // end, to come again under their own blocks. A range
+    // relative to the log's end keeps the start its run computed. Added when
+    // rows were added; NeedsRun, with nothing changed, when the log's blocks
+    // were renumbered or lost since (a full run gives the rows then); None
+    // when nothing changed or the last run did not end complete.
+    Growth followGrowth();
+    // True when the last run (and what followed it) counted its whole range.
+    bool isComplete() const;
+    // Lets go of the log for good (another file bears its name now): the
+    // rows loaded stay, nothing is read from the log again.
+    void detachLog();
 
     CLog *log() const;
     const CFilterPtr &filter() const;
@@ -117,11 +158,15 @@ private:
     // and the number of its first row. False when `between` ended the walk.
     bool searchRows(int block, const QStringList &texts, int *firstRow, QStringList *rows, MatchStop *stop,
                     const std::function<bool()> &between);
+    // The same from the block's UTF-8 texts (CLog::forEachBlockUtf8): only
+    // the texts that match are decoded.
+    bool searchRows(int block, const QByteArray &texts, int *firstRow, QStringList *rows, MatchStop *stop,
+                    const std::function<bool()> &between);
     // The last block scrolling loads: the range's while a run counts, then
     // the last block counted.
     int lastLoadableBlock() const;
     void clearWindow();
-    void addBlockCount(qint32 count);
+    void addBlockCount(qint32 count, qint32 refused);
     bool publishCountedRows();
     const QString *windowRow(int row) const;
 
@@ -136,6 +181,10 @@ private:
     // The record times of the filter's range; blocks that hold other times
     // too give only the records of these.
     TimeSpan m_span;
+    // A range given by useRange(), kept for the runs that follow.
+    bool m_ownRange = false;
+    QDateTime m_rangeStart;
+    QDateTime m_rangeEnd;
     qint32 m_firstBlock = 0;
     qint32 m_lastBlock = 0;
     qint32 m_windowEndBlock = 0;
@@ -150,11 +199,22 @@ private:
     // m_rowsBefore[i]: rows before block firstBlock + i; one entry more than
     // m_blockCounts, so row and block look-ups are binary searches.
     QVector<qint32> m_rowsBefore;
+    // The same for the refused records among them.
+    QVector<qint32> m_refusedBefore;
     // Rows held in m_window, and the window position of each block list's
     // first row (rebuilt on demand after a prepend).
     qint32 m_windowRowCount = 0;
     mutable QVector<qint32> m_windowOffsets;
     mutable bool m_windowOffsetsValid = true;
+    // The log as the counts know it: its path, number of blocks and the
+    // offset of its last block, to tell growth from renumbering; whether the
+    // counts cover the whole range.
+    void rememberLog();
+    QString m_knownPath;
+    int m_knownBlocks = 0;
+    qint64 m_knownLastOffset = -1;
+    bool m_complete = false;
+
     // Criteria compiled once per run, so rows and counts always agree even
     // if the shared filter is edited while the tab shows them.
     std::unique_ptr<const CMatcher> m_matcher;

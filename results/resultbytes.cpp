@@ -1,6 +1,7 @@
 #include "resultbytes.h"
 
 #include "cmatcher.h"
+#include "exportformat.h"
 #include "filtermatch.h"
 
 #include <cstring>
@@ -12,21 +13,7 @@ inline bool isAsciiDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-bool isAscii(const char *s, int n)
-{
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 word;
-        std::memcpy(&word, s + i, 8);
-        if (word & 0x8080808080808080ull)
-            return false;
-    }
-    for (; i < n; ++i) {
-        if (uchar(s[i]) >= 0x80)
-            return false;
-    }
-    return true;
-}
+using exportdetail::isAscii;
 
 enum class IdField { Found, Absent, NeedsDecoding };
 
@@ -121,14 +108,12 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
         return out->data() + size;
     };
     for (int index = 0; p < end; ++index) {
-        QString decoded;
         if (!everything) {
             if (index > 0 && between && !between())
                 break;
-            const int length = int(std::strlen(p));
-            decoded = QString::fromUtf8(p, length);
+            qsizetype length = 0;
             QString costly;
-            const CMatcher::Verdict verdict = matcher.verdict(decoded, stop ? &costly : nullptr);
+            const CMatcher::Verdict verdict = matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr);
             if (verdict == CMatcher::Verdict::Undecided && stop) {
                 stop->index = index;
                 stop->pattern = costly;
@@ -150,7 +135,7 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
         // written as it replaces them.
         if (!isAscii(w, length)) {
             // The row is written again from its start: making room may move it.
-            const QByteArray encoded = (everything ? QString::fromUtf8(p, length) : decoded).toUtf8();
+            const QByteArray encoded = QString::fromUtf8(p, length).toUtf8();
             w = makeRoom(name.size() + encoded.size() + 2);
             std::memcpy(w, name.constData(), size_t(name.size()));
             w += name.size();

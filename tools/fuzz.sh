@@ -64,6 +64,19 @@ seed_fuzz_matcher() {
             { printf '\000'; printf "\\$(printf %03o "$len")"; printf %s "$p"; printf %s "$text"; } > "$1/seed$n"
         done
     done
+    # Lists (flag 4): lines, plain entries among them, over a path and a
+    # name outside ASCII.
+    for p in '/etc/shadow
+/etc/passwd
+shadow\.bak' '/home/j\303\274rgen
+\d+x
+/watched/1' 'ab
+b
+/etc/pa'; do
+        n=$((n + 1))
+        len=$(printf "$p" | LC_ALL=C wc -c)
+        { printf '\004'; printf "\\$(printf %03o "$len")"; printf "$p"; printf '[f] <1,1,0,0,0> [f] open /home/j\303\274rgen/etc/passwd'; } > "$1/seed$n"
+    done
 }
 
 # Settings files as the window and the Options dialog write them, written

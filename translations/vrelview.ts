@@ -70,12 +70,23 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+704"/>
+        <location line="+33"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="-14"/>
+        <source>Cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>A pattern is too costly to decide: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+68"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -164,6 +175,68 @@
     </message>
 </context>
 <context>
+    <name>TimeBuckets</name>
+    <message>
+        <location filename="../results/timebuckets.cpp" line="+132"/>
+        <source>%1 d</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 h</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 min</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStrip</name>
+    <message>
+        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <source>Time line of the results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows over time, refusals in red. Click: go to that time; drag: mark a time range; Edit &gt; Go to time... does the same from the keyboard.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>%1 to %2
+%3 rows, %4 of them refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>1 bar = %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+90"/>
+        <source>Show only this time range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear the marked range</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Logarithmic scale</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VrelHelpMenu</name>
     <message>
         <location filename="../platform/vrelintegration/src/vrelintegration.cpp" line="+67"/>
@@ -188,6 +261,149 @@
     <message>
         <location line="+2"/>
         <source>About Qt</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>commandLine</name>
+    <message>
+        <location filename="../app/commandline.cpp" line="+217"/>
+        <source>Without --export or --count, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The settings file %1 could not be read safely and was set aside as %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Write the results to FILE (&quot;-&quot;: standard output).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Format of --export: text, csv or jsonl.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Saved filter to apply.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results from this time on.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results up to this time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Print the number of matching records.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>Give one of --export and --count (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--%1 is given more than once.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Give exactly one LOG (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>--count takes no --format.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Unknown format &quot;%1&quot; (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+5"/>
+        <source>Not a time: &quot;%1&quot; (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--from is later than --to.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Cannot read the log %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>No saved filter is named &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Reading %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+19"/>
+        <location line="+20"/>
+        <source>Interrupted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-28"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Counting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Exporting</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record; the output stops before it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Cannot write %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -330,12 +546,14 @@ Any text may place here, anything that may be in log file</source>
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/main.cpp" line="+33"/>
+        <location filename="../app/commandline.cpp" line="-133"/>
+        <location filename="../app/main.cpp" line="+38"/>
         <source>Viewer for binary security audit logs.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+13"/>
+        <location filename="../app/main.cpp" line="+4"/>
         <source>Audit log to open at start.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -436,7 +654,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+128"/>
+        <location filename="../app/mainwindow.cpp" line="+130"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -660,12 +878,13 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-90"/>
+        <location filename="../app/commandline.cpp" line="-101"/>
+        <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../app/mainwindow.cpp" line="+1"/>
         <source>Any time</source>
         <translation type="unfinished"></translation>
     </message>
@@ -731,12 +950,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+98"/>
+        <location line="+100"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+37"/>
         <source>Another process in progress.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -746,7 +965,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>New</source>
         <translation type="unfinished"></translation>
     </message>
@@ -787,6 +1006,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+125"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -879,7 +1099,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+24"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
@@ -932,8 +1152,8 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+15"/>
+        <location line="+24"/>
+        <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1015,12 +1235,27 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+4"/>
+        <source>Text (*.txt)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CSV (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>JSON Lines (*.jsonl)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>File not saved!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>Saving results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1092,6 +1327,93 @@ Do you want to continue?</source>
     <message>
         <location line="+0"/>
         <source>No records match the filter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+38"/>
+        <source>Follow log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show new records of the open log as they are written</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Go to the last row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>Following the log: new records are added as they are written.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+128"/>
+        <source>The log %1 is another file now and was read anew.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>(replaced)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location line="+27"/>
+        <source>%n new rows below</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <source>&amp;Edit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Go to time...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show the first row of the current tab at a time or later</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show time line</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show the rows of each result tab over time above them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no rows.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Go to time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no row at %1 or later.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

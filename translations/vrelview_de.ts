@@ -70,12 +70,23 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+580"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+704"/>
+        <location line="+33"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="-14"/>
+        <source>Cancelled.</source>
+        <translation>Abgebrochen.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>A pattern is too costly to decide: %1</source>
+        <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
+    </message>
+    <message>
+        <location line="+68"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -164,6 +175,69 @@
     </message>
 </context>
 <context>
+    <name>TimeBuckets</name>
+    <message>
+        <location filename="../results/timebuckets.cpp" line="+132"/>
+        <source>%1 d</source>
+        <translation>%1 d</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 h</source>
+        <translation>%1 h</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 min</source>
+        <translation>%1 min</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
+    <name>TimelineStrip</name>
+    <message>
+        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <source>Time line of the results</source>
+        <translation>Zeitleiste der Ergebnisse</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Rows over time, refusals in red. Click: go to that time; drag: mark a time range; Edit &gt; Go to time... does the same from the keyboard.</source>
+        <translation>Zeilen im Zeitverlauf, Ablehnungen in Rot. Klick: zu dieser Zeit gehen; Ziehen: einen Zeitraum markieren; Bearbeiten &gt; Gehe zu Zeit... erledigt dasselbe mit der Tastatur.</translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>%1 to %2
+%3 rows, %4 of them refused</source>
+        <translation>%1 bis %2
+%3 Zeilen, davon %4 abgelehnt</translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>1 bar = %1</source>
+        <translation>1 Balken = %1</translation>
+    </message>
+    <message>
+        <location line="+90"/>
+        <source>Show only this time range</source>
+        <translation>Nur diesen Zeitraum anzeigen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear the marked range</source>
+        <translation>Markierten Zeitraum aufheben</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Logarithmic scale</source>
+        <translation>Logarithmische Skala</translation>
+    </message>
+</context>
+<context>
     <name>VrelHelpMenu</name>
     <message>
         <location filename="../platform/vrelintegration/src/vrelintegration.cpp" line="+67"/>
@@ -189,6 +263,156 @@
         <location line="+2"/>
         <source>About Qt</source>
         <translation>Über Qt</translation>
+    </message>
+</context>
+<context>
+    <name>commandLine</name>
+    <message>
+        <location filename="../app/commandline.cpp" line="+217"/>
+        <source>Without --export or --count, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation>Ohne --export oder --count öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
+
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
+
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
+
+Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
+</translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden; sie bleibt unverändert und wird nicht gelesen.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The settings file %1 could not be read safely and was set aside as %2.</source>
+        <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden und wurde als %2 beiseitegelegt.</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Write the results to FILE (&quot;-&quot;: standard output).</source>
+        <translation>Die Ergebnisse in DATEI schreiben (&quot;-&quot;: Standardausgabe).</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Format of --export: text, csv or jsonl.</source>
+        <translation>Format von --export: text, csv oder jsonl.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Saved filter to apply.</source>
+        <translation>Anzuwendender gespeicherter Filter.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results from this time on.</source>
+        <translation>Ergebnisse ab dieser Zeit.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Results up to this time.</source>
+        <translation>Ergebnisse bis zu dieser Zeit.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Print the number of matching records.</source>
+        <translation>Die Zahl der passenden Einträge ausgeben.</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>Give one of --export and --count (see --help).</source>
+        <translation>Eines von --export und --count angeben (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--%1 is given more than once.</source>
+        <translation>--%1 ist mehr als einmal angegeben.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Give exactly one LOG (see --help).</source>
+        <translation>Genau ein LOG angeben (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>--count takes no --format.</source>
+        <translation>--count nimmt kein --format.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Unknown format &quot;%1&quot; (see --help).</source>
+        <translation>Unbekanntes Format &quot;%1&quot; (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
+        <translation>--export braucht eine DATEI oder &quot;-&quot; für die Standardausgabe.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+5"/>
+        <source>Not a time: &quot;%1&quot; (see --help).</source>
+        <translation>Keine Zeitangabe: &quot;%1&quot; (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--from is later than --to.</source>
+        <translation>--from liegt nach --to.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Cannot read the log %1.</source>
+        <translation>Das Protokoll %1 kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>No saved filter is named &quot;%1&quot;.</source>
+        <translation>Kein gespeicherter Filter heißt &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Reading %1</source>
+        <translation>%1 wird gelesen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+19"/>
+        <location line="+20"/>
+        <source>Interrupted.</source>
+        <translation>Unterbrochen.</translation>
+    </message>
+    <message>
+        <location line="-28"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
+        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Counting</source>
+        <translation>Zählen</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Exporting</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>The pattern &quot;%1&quot; is too costly to decide for a record; the output stops before it.</source>
+        <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Cannot write %1: %2</source>
+        <translation>%1 kann nicht geschrieben werden: %2</translation>
     </message>
 </context>
 <context>
@@ -331,12 +555,14 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/main.cpp" line="+33"/>
+        <location filename="../app/commandline.cpp" line="-133"/>
+        <location filename="../app/main.cpp" line="+38"/>
         <source>Viewer for binary security audit logs.</source>
         <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+13"/>
+        <location filename="../app/main.cpp" line="+4"/>
         <source>Audit log to open at start.</source>
         <translation>Audit-Protokoll, das beim Start geöffnet wird.</translation>
     </message>
@@ -437,7 +663,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+128"/>
+        <location filename="../app/mainwindow.cpp" line="+130"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -661,12 +887,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-90"/>
+        <location filename="../app/commandline.cpp" line="-101"/>
+        <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location filename="../app/mainwindow.cpp" line="+1"/>
         <source>Any time</source>
         <translation>Gesamter Zeitraum</translation>
     </message>
@@ -732,12 +959,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+98"/>
+        <location line="+100"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+37"/>
         <source>Another process in progress.</source>
         <translation>Ein anderer Vorgang läuft noch.</translation>
     </message>
@@ -747,7 +974,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Bitte warten Sie, bis er beendet ist!</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <source>New</source>
         <translation>Neu</translation>
     </message>
@@ -788,6 +1015,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+125"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -883,7 +1111,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge gefunden!</translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+24"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
@@ -937,8 +1165,8 @@ Möchten Sie fortfahren?</translation>
         <translation>Diese Protokolle in %1 können nicht geöffnet werden:</translation>
     </message>
     <message>
-        <location line="+16"/>
-        <location line="+15"/>
+        <location line="+24"/>
+        <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation>&lt;Unbekannt&gt;</translation>
     </message>
@@ -1020,12 +1248,27 @@ Möchten Sie fortfahren?</translation>
         <translation>Datei zum Speichern auswählen...</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+4"/>
+        <source>Text (*.txt)</source>
+        <translation>Text (*.txt)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>JSON Lines (*.jsonl)</source>
+        <translation>JSON Lines (*.jsonl)</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>File not saved!</source>
         <translation>Datei nicht gespeichert!</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+15"/>
         <source>Saving results</source>
         <translation>Ergebnisse werden gespeichert</translation>
     </message>
@@ -1098,6 +1341,94 @@ Möchten Sie fortfahren?</translation>
         <location line="+0"/>
         <source>No records match the filter</source>
         <translation>Keine Einträge passen zum Filter</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+38"/>
+        <source>Follow log</source>
+        <translation>Protokoll verfolgen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show new records of the open log as they are written</source>
+        <translation>Neue Einträge des geöffneten Protokolls zeigen, sobald sie geschrieben werden</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Go to the last row</source>
+        <translation>Zur letzten Zeile gehen</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>Following the log: new records are added as they are written.</source>
+        <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
+    </message>
+    <message>
+        <location line="+128"/>
+        <source>The log %1 is another file now and was read anew.</source>
+        <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>(replaced)</source>
+        <translation>(ersetzt)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
+        <translation>Eine andere Datei hat den Namen dieses Protokolls übernommen, seit diese Zeilen gezeigt wurden; Anwenden zeigt sie.</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+27"/>
+        <source>%n new rows below</source>
+        <translation>
+            <numerusform>%n neue Zeile darunter</numerusform>
+            <numerusform>%n neue Zeilen darunter</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Go to time...</source>
+        <translation>Gehe zu Zeit...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show the first row of the current tab at a time or later</source>
+        <translation>Die erste Zeile des aktuellen Tabs zu oder nach einer Zeit anzeigen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show time line</source>
+        <translation>Zeitleiste anzeigen</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Show the rows of each result tab over time above them</source>
+        <translation>Die Zeilen jedes Ergebnis-Tabs im Zeitverlauf darüber anzeigen</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no rows.</source>
+        <translation>Der aktuelle Tab hat keine Zeilen.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Go to time</source>
+        <translation>Gehe zu Zeit</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation>Die erste Zeile zu dieser Zeit oder später anzeigen:</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The current tab has no row at %1 or later.</source>
+        <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
     </message>
 </context>
 <context>

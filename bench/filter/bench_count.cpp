@@ -4,9 +4,9 @@
 //   bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R]
 //       Opens LOG as the viewer does (scan and index file, built anew), then
 //       counts the records of the range that match, as a filter run does
-//       (CLog::forEachBlock, countMatches). Prints "COUNT OPEN_S RUN_S RUN_CPU_S"
+//       (CLog::forEachBlockUtf8, countMatchesUtf8). Prints "COUNT OPEN_S RUN_S RUN_CPU_S"
 //       (wall times; the run's processor time). Without criteria every text
-//       is produced and counted: the floor of any run.
+//       is handed out and counted: the floor of any run.
 //       --from/--to: records whose own time lies from EPOCH to EPOCH, both
 //       included, wherever they lie in the log.
 //   bench_count LOG --span
@@ -189,8 +189,8 @@ int main(int argc, char **argv)
     const CMatcher matcher(lists);
     qint64 count = 0;
     MatchStop stop;
-    log.forEachBlock(first, last, [&](int, const QStringList &texts) {
-        count += countMatches(matcher, texts, &stop);
+    log.forEachBlockUtf8(first, last, [&](int, const QByteArray &texts) {
+        count += countMatchesUtf8(matcher, texts, &stop);
         return !stop.stopped();
     }, span);
     const double runSeconds = timer.nsecsElapsed() / 1e9;

@@ -7,13 +7,16 @@
 //       a temporary folder; an existing FOLDER/bench.mlog of that many
 //       records is reused), reads it, dumps its texts one per line, and for
 //       each typical filter times, best of three, on one thread:
-//         run     CLog::forEachBlock + countMatches over every block, as a
-//                 filter run counts (no criteria: the reader's plain count,
-//                 as the run does then);
+//         run     CLog::forEachBlockUtf8 + countMatchesUtf8 over every
+//                 block, as a filter run counts (no criteria: the reader's
+//                 plain count, as the run does then);
 //         grep    `grep -c -E` with an equivalent pattern over the dump
 //                 (C locale);
 //         memory  countMatches alone over at most a million texts held in
 //                 memory (the matching share of the run, per record).
+//       The last filter is a list of 100,000 watched paths (grep gets them
+//       as fixed strings); for it the time to compile and the memory per
+//       entry are printed as well.
 //       The floor is the same walk producing the texts without matching
 //       ("texts alone"), timed in turn with each filter's runs so that both
 //       see the same machine; the run is printed as a ratio to it and to
@@ -30,7 +33,12 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <functional>
+
+#include <malloc.h>
+#include <iterator>
+#include <vector>
 
 #include "benchsupport.h"
 
@@ -43,6 +51,7 @@ struct Case
     const char *name;
     QList<QStringList> lists;
     QString grepPattern;
+    QStringList grepStrings = {}; // instead of the pattern: fixed strings (grep -F -f)
 };
 
 QList<QStringList> six(const QStringList &status = {}, const QStringList &events = {},
@@ -59,28 +68,42 @@ double seconds(const std::function<void()> &work)
     return timer.nsecsElapsed() / 1e9;
 }
 
-// Best of three runs of `work`, in seconds.
-double bestOf3(const std::function<void()> &work)
+// The median of three runs of `work`, in seconds.
+double medianOf3(const std::function<void()> &work)
 {
-    double best = 1e9;
-    for (int run = 0; run < 3; ++run)
-        best = std::min(best, seconds(work));
-    return best;
+    double runs[3];
+    for (double &run : runs)
+        run = seconds(work);
+    std::sort(std::begin(runs), std::end(runs));
+    return runs[1];
+}
+
+double median(std::vector<double> runs)
+{
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
 }
 
 // grep runs in the C locale, its fastest mode (byte-wise matching); the
 // patterns and the records are such that the counts are the same.
-double grepSeconds(const QString &pattern, const QString &file, qint64 *count)
+double grepSeconds(const QStringList &arguments, const QString &file, qint64 *count)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-    return bestOf3([&] {
+    return medianOf3([&] {
         QProcess grep;
         grep.setProcessEnvironment(env);
-        grep.start(QStringLiteral("grep"), {QStringLiteral("-c"), QStringLiteral("-E"), QStringLiteral("--"), pattern, file});
+        grep.start(QStringLiteral("grep"), QStringList{QStringLiteral("-c")} + arguments + QStringList{file});
         grep.waitForFinished(-1);
         *count = grep.readAllStandardOutput().trimmed().toLongLong();
     });
+}
+
+// Bytes the heap holds, large blocks (which malloc maps apart) included.
+double heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks) + double(info.hblkhd);
 }
 
 QString field(const QString &text, int width)
@@ -149,14 +172,36 @@ int main(int argc, char **argv)
             return true;
         });
     };
-    const double floor = bestOf3(textsAlone);
+    const double floor = medianOf3(textsAlone);
+    // The reader's walk handing out UTF-8 texts, without matching: what a
+    // run costs before its matcher looks at a text.
+    const double bytesAlone = medianOf3([&] {
+        log.forEachBlockUtf8(0, last, [&](int, const QByteArray &) { return true; });
+    });
     qint64 grepAll = 0;
-    const double grepAllSeconds = grepSeconds(QStringLiteral(""), textPath, &grepAll);
+    const double grepAllSeconds = grepSeconds({QStringLiteral("-E"), QStringLiteral("--"), QString()}, textPath, &grepAll);
     out() << texts << " records in " << log.blockCount() << " blocks, "
           << QString::number(QFileInfo(textPath).size() / 1048576.0, 'f', 1) << " MiB of text\n"
           << "texts alone (forEachBlock): " << QString::number(floor, 'f', 3) << " s = "
           << QString::number(floor / grepAllSeconds, 'f', 2) << " x grep -c '' ("
-          << QString::number(grepAllSeconds, 'f', 3) << " s)\n\n";
+          << QString::number(grepAllSeconds, 'f', 3) << " s)\n"
+          << "UTF-8 texts alone (forEachBlockUtf8): " << QString::number(bytesAlone, 'f', 3) << " s = "
+          << QString::number(bytesAlone / floor, 'f', 2) << " x texts alone\n\n";
+
+    // A watched-paths list of 100,000 plain entries, a few of which the log holds.
+    QStringList paths{QStringLiteral("/etc/shadow"), QStringLiteral("/etc/sudoers"), QStringLiteral("/usr/bin/passwd"),
+                      QStringLiteral("/etc/crontab"), QStringLiteral("/dev/null")};
+    for (int i = paths.size(); i < 100000; ++i)
+        paths << QStringLiteral("/srv/data/p%1/file_%2").arg(i % 997).arg(i);
+    const QString pathsFile = cli.folder + QStringLiteral("/paths.txt");
+    {
+        QFile file(pathsFile);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            out() << "cannot write " << pathsFile << Qt::endl;
+            return 1;
+        }
+        file.write(paths.join(QLatin1Char('\n')).toUtf8() + '\n');
+    }
 
     const QStringList events = toPatternForm(six({}, {QStringLiteral("open"), QStringLiteral("unlink")})).at(2);
     const QList<Case> cases = {
@@ -168,16 +213,30 @@ int main(int argc, char **argv)
         {"parameter passwd|shadow", six({}, {}, {}, {QStringLiteral("passwd|shadow")}), QStringLiteral("passwd|shadow")},
         {"refused ptrace (rare)", six({fragments().at(1)}, toPatternForm(six({}, {QStringLiteral("ptrace")})).at(2)),
          QStringLiteral(">\\s\\[f\\]\\sptrace([^_[:alnum:]]|$)")},
+        {"100,000 paths", six({}, {}, {}, paths), QString(), paths},
     };
 
     out() << qSetFieldWidth(28) << Qt::left << "filter" << qSetFieldWidth(0) << field(QStringLiteral("matches"), 10)
           << field(QStringLiteral("run s"), 9) << field(QStringLiteral("x floor"), 9) << field(QStringLiteral("grep s"), 9)
           << field(QStringLiteral("x grep"), 8) << field(QStringLiteral("memory ns/rec"), 15) << Qt::endl;
+    QString notes;
     for (const Case &c : cases) {
+        const double heapBefore = heapInUse();
+        QElapsedTimer compileTimer;
+        compileTimer.start();
         const CMatcher matcher(c.lists);
+        const double compileSeconds = compileTimer.nsecsElapsed() / 1e9;
+        const double heap = heapInUse() - heapBefore;
+        int entries = 0;
+        for (const QStringList &list : c.lists)
+            entries += list.size();
+        if (entries > 1000)
+            notes += QStringLiteral("%1: %2 entries compiled in %3 s, %4 bytes of memory per entry\n")
+                         .arg(QLatin1String(c.name)).arg(entries).arg(compileSeconds, 0, 'f', 3)
+                         .arg(heap / entries, 0, 'f', 0);
         qint64 count = 0;
-        double rowFloor = 1e9;
-        double run = 1e9;
+        double rowFloor = 0;
+        double run = 0;
         const auto filterRun = [&] {
             count = 0;
             if (matcher.matchesEverything()) {
@@ -187,18 +246,25 @@ int main(int argc, char **argv)
                 });
                 return;
             }
-            log.forEachBlock(0, last, [&](int, const QStringList &block) {
-                count += countMatches(matcher, block);
+            log.forEachBlockUtf8(0, last, [&](int, const QByteArray &block) {
+                count += countMatchesUtf8(matcher, block);
                 return true;
             });
         };
+        std::vector<double> floors;
+        std::vector<double> runs;
         for (int round = 0; round < 3; ++round) {
-            rowFloor = std::min(rowFloor, seconds(textsAlone));
-            run = std::min(run, seconds(filterRun));
+            floors.push_back(seconds(textsAlone));
+            runs.push_back(seconds(filterRun));
         }
-        const double memory = bestOf3([&] { countMatches(matcher, sample); });
+        rowFloor = median(floors);
+        run = median(runs);
+        const double memory = medianOf3([&] { countMatches(matcher, sample); });
         qint64 grepCount = 0;
-        const double grep = grepSeconds(c.grepPattern, textPath, &grepCount);
+        const QStringList grepArguments = c.grepStrings.isEmpty()
+            ? QStringList{QStringLiteral("-E"), QStringLiteral("--"), c.grepPattern}
+            : QStringList{QStringLiteral("-F"), QStringLiteral("-f"), pathsFile};
+        const double grep = grepSeconds(grepArguments, textPath, &grepCount);
         out() << qSetFieldWidth(28) << Qt::left << c.name << qSetFieldWidth(0) << field(QString::number(count), 10)
               << field(QString::number(run, 'f', 3), 9) << field(QString::number(run / rowFloor, 'f', 2), 9)
               << field(QString::number(grep, 'f', 3), 9) << field(QString::number(run / grep, 'f', 2), 8)
@@ -207,6 +273,8 @@ int main(int argc, char **argv)
             out() << "  (grep counted " << grepCount << ")";
         out() << Qt::endl;
     }
+    out() << Qt::endl << notes;
     QFile::remove(textPath);
+    QFile::remove(pathsFile);
     return 0;
 }

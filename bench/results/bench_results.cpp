@@ -40,6 +40,7 @@
 #include <time.h>
 
 #include "resultview.h"
+#include "timelinestrip.h"
 
 #include "benchsupport.h"
 
@@ -326,6 +327,90 @@ void runCancelled(const QString &title, CLog *log, const CFilterPtr &filter, int
     out().flush();
 }
 
+// One run in a result view with the time line shown or hidden: seconds
+// until counting ended; with the strip, also the time of a repaint of the
+// strip as it is and of one that makes its buckets again (a new width).
+double runWithStrip(CLog *log, const CFilterPtr &filter, bool strip, double *repaint, double *rebuild)
+{
+    std::unique_ptr<ResultView> owner(createResultView(nullptr));
+    ResultView &view = *owner;
+    view.resize(800, 600);
+    view.setTimelineShown(strip);
+    view.show();
+    QCoreApplication::processEvents();
+    auto *model = new CStringListModel(log, filter, &view);
+    view.setModel(model);
+    QObject::connect(view.verticalScrollBar(), &QScrollBar::valueChanged, model, &CStringListModel::scrollMoved);
+    model->scrollMoved(0);
+    QElapsedTimer t;
+    t.start();
+    model->runFilter();
+    const double count = t.nsecsElapsed() / 1e9;
+    if (strip) {
+        TimelineStrip *line = view.timeline();
+        line->repaint();
+        double best = 1e9;
+        double bestRebuild = 1e9;
+        for (int i = 0; i < 5; ++i) {
+            t.restart();
+            line->repaint();
+            best = std::min(best, t.nsecsElapsed() / 1e9);
+            view.resize(800 + (i % 2 ? 0 : 7), 600);
+            QCoreApplication::processEvents();
+            t.restart();
+            line->repaint();
+            bestRebuild = std::min(bestRebuild, t.nsecsElapsed() / 1e9);
+        }
+        *repaint = best;
+        *rebuild = bestRebuild;
+    }
+    return count;
+}
+
+// What counting the refusals costs where a run only counted before: the
+// texts' bytes gathered (as the model now counts a filter that matches
+// everything) against the plain count of the texts.
+void runCountOnly(CLog *log)
+{
+    const int last = log->blockCount() - 1;
+    QElapsedTimer t;
+    double plain = 1e9;
+    double bytes = 1e9;
+    for (int i = 0; i < 2; ++i) {
+        t.restart();
+        log->countBlockTexts(0, last, [](int, int) { return true; });
+        plain = std::min(plain, t.nsecsElapsed() / 1e9);
+        t.restart();
+        qint64 seen = 0;
+        log->forEachBlockUtf8(0, last, [&seen](int, const QByteArray &texts) {
+            seen += texts.count('>');
+            return true;
+        });
+        bytes = std::min(bytes, t.nsecsElapsed() / 1e9);
+    }
+    out() << "[time line, count-only path] texts counted " << plain << " s; their bytes gathered and scanned "
+          << bytes << " s = " << (bytes / plain) << " x\n";
+    out().flush();
+}
+
+// Runs with and without the time line, alternately, in the same process.
+void runTimeline(const QString &title, CLog *log, const CFilterPtr &filter)
+{
+    double without = 1e9;
+    double with = 1e9;
+    double repaint = 0;
+    double rebuild = 0;
+    for (int i = 0; i < 2; ++i) {
+        without = std::min(without, runWithStrip(log, filter, false, nullptr, nullptr));
+        with = std::min(with, runWithStrip(log, filter, true, &repaint, &rebuild));
+    }
+    out() << "[time line, " << title << "] counting ended without the strip " << without << " s, with it " << with
+          << " s = " << (with / without) << " x  (target 1.03 x)\n"
+          << "  strip repaint: " << repaint * 1000 << " ms; with its buckets made again: " << rebuild * 1000
+          << " ms  (target 5 ms)\n";
+    out().flush();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -426,9 +511,12 @@ int main(int argc, char **argv)
     CFilterPtr none(new CFilter("default"));
     runBare(&log, none, all.seconds);
     runOne("no criteria", &log, none, all.seconds, all.count);
+    runTimeline("no criteria", &log, none);
+    runCountOnly(&log);
     CFilterPtr refusals(new CFilter("refusals"));
     refusals->setLists({{fragments().at(1)}, {}, {}, {}, {}, {}});
     runOne("refusals only", &log, refusals, refused.seconds, refused.count);
+    runTimeline("refusals only", &log, refusals);
     CFilterPtr rareFilter(new CFilter("rare"));
     rareFilter->setLists({{}, {}, {}, {}, {}, {rarePattern}});
     runOne("refused ptrace (rare)", &log, rareFilter, rare.seconds, rare.count);

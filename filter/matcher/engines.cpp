@@ -64,6 +64,7 @@ class NeverPattern : public Pattern
 {
 public:
     Verdict search(const QString &) const override { return Verdict::NoMatch; }
+    Verdict search(AsciiView) const override { return Verdict::NoMatch; }
     bool needles(std::vector<const Needle *> *) const override { return true; }
 };
 
@@ -90,6 +91,7 @@ public:
         : m_rx(rx)
     {
     }
+    using Pattern::search;
     Verdict search(const QString &text) const override
     {
         const qsizetype n = text.size();
@@ -277,17 +279,8 @@ public:
     Verdict search(const QString &text) const override
     {
         const QStringView view(text);
-        if (!m_needles.empty()) {
-            bool found = false;
-            for (const Needle &needle : m_needles) {
-                if (needle.find(view, 0) >= 0) {
-                    found = true;
-                    break;
-                }
-            }
-            if (!found)
-                return Verdict::NoMatch;
-        }
+        if (!anyNeedleIn(view))
+            return Verdict::NoMatch;
         const bool standIns = hasSurrogate(reinterpret_cast<const ushort *>(view.utf16()), view.size());
         const QString subject = standIns ? withStandIns(view) : text;
         const QRegularExpressionMatch match = expression(lengthClass(subject.size()))
@@ -297,8 +290,33 @@ public:
             return m_fallback.search(text);
         return verdictOf(match.hasMatch());
     }
+    Verdict search(AsciiView text) const override
+    {
+        if (!anyNeedleIn(text))
+            return Verdict::NoMatch;
+        // No surrogates in ASCII.
+        const QString subject = QString::fromLatin1(reinterpret_cast<const char *>(text.data), int(text.size));
+        const QRegularExpressionMatch match = expression(lengthClass(subject.size()))
+            .match(subject, 0, QRegularExpression::NormalMatch, QRegularExpression::DontCheckSubjectStringMatchOption);
+        if (!match.isValid())
+            return m_fallback.search(subject);
+        return verdictOf(match.hasMatch());
+    }
 
 private:
+    // Whether `hay` holds one of the needles, or there are none.
+    template<typename View>
+    bool anyNeedleIn(View hay) const
+    {
+        if (m_needles.empty())
+            return true;
+        for (const Needle &needle : m_needles) {
+            if (needle.find(hay, 0) >= 0)
+                return true;
+        }
+        return false;
+    }
+
     static constexpr int kClasses = 24;
     static constexpr qint64 kSteps = qint64(1) << 22;
 
@@ -340,11 +358,11 @@ public:
     }
     Verdict search(const QString &text) const override
     {
-        for (const Needle &needle : m_needles) {
-            if (needle.find(text, 0) >= 0)
-                return Verdict::Match;
-        }
-        return Verdict::NoMatch;
+        return verdictOf(anyIn(QStringView(text)));
+    }
+    Verdict search(AsciiView text) const override
+    {
+        return verdictOf(anyIn(text));
     }
     bool needles(std::vector<const Needle *> *out) const override
     {
@@ -354,6 +372,16 @@ public:
     }
 
 private:
+    template<typename View>
+    bool anyIn(View hay) const
+    {
+        for (const Needle &needle : m_needles) {
+            if (needle.find(hay, 0) >= 0)
+                return true;
+        }
+        return false;
+    }
+
     std::vector<Needle> m_needles;
 };
 

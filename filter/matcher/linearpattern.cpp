@@ -90,7 +90,12 @@ public:
 
     Verdict search(const QString &text) const override
     {
-        return verdictOf(find(text));
+        const QStringView view(text);
+        return verdictOf(find(reinterpret_cast<const ushort *>(view.utf16()), view.size(), view));
+    }
+    Verdict search(AsciiView text) const override
+    {
+        return verdictOf(find(text.data, text.size, text));
     }
     bool needles(std::vector<const Needle *> *out) const override
     {
@@ -102,11 +107,10 @@ public:
     }
 
 private:
-    bool find(const QString &text) const
+    // `t` holds the `n` units of `view`.
+    template<typename T, typename View>
+    bool find(const T *t, qsizetype n, View view) const
     {
-        const QStringView view(text);
-        const ushort *t = reinterpret_cast<const ushort *>(view.utf16());
-        const qsizetype n = view.size();
         if (!m_required.isEmpty() && m_required.find(view, 0) < 0)
             return false;
         RunMemo memo;
@@ -214,12 +218,14 @@ private:
             m_required = Needle(longest);
     }
 
-    static bool isWord(const ushort *t, qsizetype n, qsizetype pos)
+    template<typename T>
+    static bool isWord(const T *t, qsizetype n, qsizetype pos)
     {
         return pos >= 0 && pos < n && wordSet().test(t[pos]);
     }
 
-    bool matchAt(const ushort *t, qsizetype n, qsizetype pos, RunMemo *memo) const
+    template<typename T>
+    bool matchAt(const T *t, qsizetype n, qsizetype pos, RunMemo *memo) const
     {
         if (pos < 0)
             return false;

@@ -38,6 +38,66 @@ int commonness(ushort c)
     return 5;
 }
 
+// The vector operations for one unit type: 16-bit units or bytes.
+#ifdef __SSE2__
+template<typename T>
+inline __m128i set1Narrow(ushort c)
+{
+    if constexpr (sizeof(T) == 1)
+        return _mm_set1_epi8(char(c));
+    else
+        return _mm_set1_epi16(short(c));
+}
+
+template<typename T>
+inline __m128i equalNarrow(__m128i a, __m128i b)
+{
+    if constexpr (sizeof(T) == 1)
+        return _mm_cmpeq_epi8(a, b);
+    else
+        return _mm_cmpeq_epi16(a, b);
+}
+#endif
+
+#ifdef __x86_64__
+template<typename T>
+__attribute__((target("avx2"))) inline __m256i set1Wide(ushort c)
+{
+    if constexpr (sizeof(T) == 1)
+        return _mm256_set1_epi8(char(c));
+    else
+        return _mm256_set1_epi16(short(c));
+}
+
+template<typename T>
+__attribute__((target("avx2"))) inline __m256i equalWide(__m256i a, __m256i b)
+{
+    if constexpr (sizeof(T) == 1)
+        return _mm256_cmpeq_epi8(a, b);
+    else
+        return _mm256_cmpeq_epi16(a, b);
+}
+
+bool hasAvx2()
+{
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
+// Bits of `bits` for starts from `skip` on, of a step of starts that
+// begins `skip` starts before the first one not yet done.
+template<typename T>
+inline quint32 fromStart(quint32 bits, qsizetype skip)
+{
+    return bits & quint32(~((quint64(1) << (sizeof(T) * size_t(skip))) - 1));
+}
+
+const ushort *units(QStringView hay)
+{
+    return reinterpret_cast<const ushort *>(hay.utf16());
+}
+
 } // namespace
 
 Needle::Needle(const QString &text)
@@ -51,8 +111,10 @@ Needle::Needle(const QString &text)
 Needle::Needle(std::vector<Unit> units)
     : m_units(std::move(units))
 {
-    for (const Unit &u : m_units)
+    for (const Unit &u : m_units) {
         m_span = std::max(m_span, u.offset + 1);
+        m_ascii = m_ascii && u.ch < 0x80;
+    }
     // Keys: the rarest units, each of a character no earlier key has
     // (while there are such), so that "[f]" is told from "[s]".
     std::vector<bool> taken(m_units.size(), false);
@@ -77,19 +139,31 @@ Needle::Needle(std::vector<Unit> units)
     m_keysCoverAll = m_keys == int(m_units.size());
 }
 
-// First index >= from where the needle lies in `hay`, or -1.
 qsizetype Needle::find(QStringView hay, qsizetype from) const
 {
+    return findIn(units(hay), hay.size(), from);
+}
+
+qsizetype Needle::find(AsciiView hay, qsizetype from) const
+{
+    if (!m_ascii)
+        return -1;
+    return findIn(hay.data, hay.size, from);
+}
+
+template<typename T>
+qsizetype Needle::findIn(const T *h, qsizetype n, qsizetype from) const
+{
     switch (m_keys) {
-    case 0: return from <= hay.size() ? from : -1;
-    case 1: return findWith<1>(hay, from);
-    case 2: return findWith<2>(hay, from);
-    default: return findWith<3>(hay, from);
+    case 0: return from <= n ? from : -1;
+    case 1: return findWith<T, 1>(h, n, from);
+    case 2: return findWith<T, 2>(h, n, from);
+    default: return findWith<T, 3>(h, n, from);
     }
 }
 
-// `keysSeen`: whether every key is known to be in place already.
-bool Needle::equalAt(const ushort *h, qsizetype start, bool keysSeen) const
+template<typename T>
+bool Needle::equalAt(const T *h, qsizetype start, bool keysSeen) const
 {
     if (m_keysCoverAll && keysSeen)
         return true;
@@ -100,29 +174,27 @@ bool Needle::equalAt(const ushort *h, qsizetype start, bool keysSeen) const
     return true;
 }
 
-// Bit 2k of `bits` marks a candidate start at from + k.
-qsizetype Needle::firstOf(quint32 bits, const ushort *h, qsizetype from, bool keysSeen) const
+template<typename T>
+qsizetype Needle::firstOf(quint32 bits, const T *h, qsizetype from, bool keysSeen) const
 {
     while (bits) {
-        const qsizetype start = from + __builtin_ctz(bits) / 2;
+        const int bit = __builtin_ctz(bits);
+        const qsizetype start = from + bit / int(sizeof(T));
         if (equalAt(h, start, keysSeen))
             return start;
-        bits &= bits - 1;
-        bits &= bits - 1; // both bytes of the unit
+        bits &= ~(quint32((1u << sizeof(T)) - 1) << bit); // every byte of the unit
     }
     return -1;
 }
 
-template<int K>
-qsizetype Needle::findWith(QStringView hay, qsizetype from) const
+template<typename T, int K>
+qsizetype Needle::findWith(const T *h, qsizetype n, qsizetype from) const
 {
-    const qsizetype last = hay.size() - m_span;
-    const ushort *h = reinterpret_cast<const ushort *>(hay.utf16());
+    const qsizetype last = n - m_span;
 #ifdef __x86_64__
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    const qsizetype at = avx2 ? scanWide<K>(h, &from, last) : scanNarrow<K>(h, &from, last);
+    const qsizetype at = hasAvx2() ? scanWide<T, K>(h, &from, last) : scanNarrow<T, K>(h, &from, last);
 #else
-    const qsizetype at = scanNarrow<K>(h, &from, last);
+    const qsizetype at = scanNarrow<T, K>(h, &from, last);
 #endif
     if (at >= 0)
         return at;
@@ -136,22 +208,22 @@ qsizetype Needle::findWith(QStringView hay, qsizetype from) const
     return -1;
 }
 
-// The vector loops: a match found, or -1 with *from where they stopped.
-template<int K>
-qsizetype Needle::scanNarrow(const ushort *h, qsizetype *from, qsizetype last) const
+template<typename T, int K>
+qsizetype Needle::scanNarrow(const T *h, qsizetype *from, qsizetype last) const
 {
 #ifdef __SSE2__
+    constexpr qsizetype kStep = 16 / sizeof(T);
     __m128i want[K];
     for (int k = 0; k < K; ++k)
-        want[k] = _mm_set1_epi16(short(m_key[k].ch));
+        want[k] = set1Narrow<T>(m_key[k].ch);
     const auto hits = [&](qsizetype f) {
-        __m128i hit = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[0].offset)), want[0]);
+        __m128i hit = equalNarrow<T>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[0].offset)), want[0]);
         for (int k = 1; k < K; ++k)
-            hit = _mm_and_si128(hit, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[k].offset)), want[k]));
+            hit = _mm_and_si128(hit, equalNarrow<T>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[k].offset)), want[k]));
         return quint32(_mm_movemask_epi8(hit));
     };
     qsizetype f = *from;
-    for (; f + 7 <= last; f += 8) {
+    for (; f + kStep - 1 <= last; f += kStep) {
         const quint32 bits = hits(f);
         if (bits) {
             const qsizetype at = firstOf(bits, h, f);
@@ -161,9 +233,9 @@ qsizetype Needle::scanNarrow(const ushort *h, qsizetype *from, qsizetype last) c
     }
     // The rest in one last step that ends at `last`, overlapping what
     // was done; starts before f are masked off.
-    if (f <= last && last >= 7) {
-        const qsizetype g = last - 7;
-        const quint32 bits = hits(g) & ~((quint32(1) << (2 * (f - g))) - 1);
+    if (f <= last && last >= kStep - 1) {
+        const qsizetype g = last - (kStep - 1);
+        const quint32 bits = fromStart<T>(hits(g), f - g);
         f = last + 1;
         if (bits) {
             const qsizetype at = firstOf(bits, h, g);
@@ -181,20 +253,21 @@ qsizetype Needle::scanNarrow(const ushort *h, qsizetype *from, qsizetype last) c
 }
 
 #ifdef __x86_64__
-template<int K>
-__attribute__((target("avx2"))) qsizetype Needle::scanWide(const ushort *h, qsizetype *from, qsizetype last) const
+template<typename T, int K>
+__attribute__((target("avx2"))) qsizetype Needle::scanWide(const T *h, qsizetype *from, qsizetype last) const
 {
+    constexpr qsizetype kStep = 32 / sizeof(T);
     __m256i want[K];
     for (int k = 0; k < K; ++k)
-        want[k] = _mm256_set1_epi16(short(m_key[k].ch));
+        want[k] = set1Wide<T>(m_key[k].ch);
     const auto hits = [&](qsizetype f) __attribute__((target("avx2"))) {
-        __m256i hit = _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[0].offset)), want[0]);
+        __m256i hit = equalWide<T>(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[0].offset)), want[0]);
         for (int k = 1; k < K; ++k)
-            hit = _mm256_and_si256(hit, _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[k].offset)), want[k]));
+            hit = _mm256_and_si256(hit, equalWide<T>(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[k].offset)), want[k]));
         return quint32(_mm256_movemask_epi8(hit));
     };
     qsizetype f = *from;
-    for (; f + 15 <= last; f += 16) {
+    for (; f + kStep - 1 <= last; f += kStep) {
         const quint32 bits = hits(f);
         if (bits) {
             const qsizetype at = firstOf(bits, h, f);
@@ -202,10 +275,9 @@ __attribute__((target("avx2"))) qsizetype Needle::scanWide(const ushort *h, qsiz
                 return at;
         }
     }
-    if (f <= last && last >= 15) {
-        const qsizetype g = last - 15;
-        const quint64 keep = ~((quint64(1) << (2 * (f - g))) - 1);
-        const quint32 bits = hits(g) & quint32(keep);
+    if (f <= last && last >= kStep - 1) {
+        const qsizetype g = last - (kStep - 1);
+        const quint32 bits = fromStart<T>(hits(g), f - g);
         f = last + 1;
         if (bits) {
             const qsizetype at = firstOf(bits, h, g);
@@ -216,64 +288,81 @@ __attribute__((target("avx2"))) qsizetype Needle::scanWide(const ushort *h, qsiz
     *from = f;
     return -1;
 }
-
 #endif
 
-NeedleSet::NeedleSet(std::vector<const Needle *> needles)
-    : m_needles(std::move(needles))
+void NeedleSet::Groups::add(const Needle *needle)
 {
-    for (size_t i = 0; i < m_needles.size(); ++i) {
-        const Needle &needle = *m_needles[i];
-        m_keys.push_back({needle.m_key[0], needle.m_key[needle.m_keys > 1 ? 1 : 0]});
-        if (i % kGroup == 0)
-            m_groupSpans.push_back(0);
-        m_groupSpans.back() = std::max(m_groupSpans.back(), needle.m_span);
+    if (needles.size() % kGroup == 0)
+        spans.push_back(0);
+    spans.back() = std::max(spans.back(), needle->m_span);
+    needles.push_back(needle);
+    keys.push_back({needle->m_key[0], needle->m_key[needle->m_keys > 1 ? 1 : 0]});
+}
+
+NeedleSet::NeedleSet(std::vector<const Needle *> needles)
+{
+    for (const Needle *needle : needles) {
+        m_all.add(needle);
+        if (needle->isAscii())
+            m_ascii.add(needle);
     }
 }
 
-// Whether one of the needles lies somewhere in `hay`.
 bool NeedleSet::anyIn(QStringView hay) const
 {
-    for (size_t first = 0; first < m_needles.size(); first += kGroup) {
-        if (groupIn(first, std::min(m_needles.size(), first + kGroup), hay))
+    return anyOf(m_all, units(hay), hay.size());
+}
+
+bool NeedleSet::anyIn(AsciiView hay) const
+{
+    return anyOf(m_ascii, hay.data, hay.size);
+}
+
+template<typename T>
+bool NeedleSet::anyOf(const Groups &groups, const T *h, qsizetype n)
+{
+    const size_t count = groups.needles.size();
+    for (size_t first = 0; first < count; first += kGroup) {
+        if (groupIn(groups, first, std::min(count, first + kGroup), h, n))
             return true;
     }
     return false;
 }
 
-bool NeedleSet::groupIn(size_t first, size_t end, QStringView hay) const
+template<typename T>
+bool NeedleSet::groupIn(const Groups &groups, size_t first, size_t end, const T *h, qsizetype n)
 {
-    const Needle *const *group = m_needles.data() + first;
+    const Needle *const *group = groups.needles.data() + first;
     const size_t count = end - first;
-    // The last start where every needle of the group fits.
-    const qsizetype last = hay.size() - m_groupSpans[first / kGroup];
 #ifdef __x86_64__
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    const ushort *h = reinterpret_cast<const ushort *>(hay.utf16());
-    if (avx2 && last >= 15) {
+    // The last start where every needle of the group fits.
+    const qsizetype last = n - groups.spans[first / kGroup];
+    if (hasAvx2() && last >= qsizetype(32 / sizeof(T)) - 1) {
         switch (count) {
-        case 1: return scanWide<1>(first, h, hay.size(), last);
-        case 2: return scanWide<2>(first, h, hay.size(), last);
-        case 3: return scanWide<3>(first, h, hay.size(), last);
-        default: return scanWide<4>(first, h, hay.size(), last);
+        case 1: return scanWide<T, 1>(groups, first, h, n, last);
+        case 2: return scanWide<T, 2>(groups, first, h, n, last);
+        case 3: return scanWide<T, 3>(groups, first, h, n, last);
+        default: return scanWide<T, 4>(groups, first, h, n, last);
         }
     }
 #endif
     for (size_t i = 0; i < count; ++i) {
-        if (group[i]->find(hay, 0) >= 0)
+        if (group[i]->findIn(h, n, 0) >= 0)
             return true;
     }
     return false;
 }
 
 #ifdef __x86_64__
-// Sixteen starts at a time for all N needles, then one last step that
+// A step of starts at a time for all N needles, then one last step that
 // ends where the longest needle last fits (starts already done are
 // masked off), then the few starts beyond where only shorter ones fit.
-template<size_t N>
-__attribute__((target("avx2"))) bool NeedleSet::scanWide(size_t first, const ushort *h, qsizetype n, qsizetype last) const
+template<typename T, size_t N>
+__attribute__((target("avx2"))) bool NeedleSet::scanWide(const Groups &groups, size_t first, const T *h,
+                                                         qsizetype n, qsizetype last)
 {
-    const Needle *const *group = m_needles.data() + first;
+    constexpr qsizetype kStep = 32 / sizeof(T);
+    const Needle *const *group = groups.needles.data() + first;
     // The loops over the needles are unrolled so that their characters
     // stay in registers.
     __m256i want[N][2];
@@ -281,19 +370,19 @@ __attribute__((target("avx2"))) bool NeedleSet::scanWide(size_t first, const ush
 #pragma GCC unroll 4
     for (size_t i = 0; i < N; ++i) {
         for (int k = 0; k < 2; ++k) {
-            want[i][k] = _mm256_set1_epi16(short(m_keys[first + i][k].ch));
-            offset[i][k] = m_keys[first + i][k].offset;
+            want[i][k] = set1Wide<T>(groups.keys[first + i][k].ch);
+            offset[i][k] = groups.keys[first + i][k].offset;
         }
     }
     const auto hits = [&](size_t i, qsizetype f) __attribute__((target("avx2"))) {
-        const __m256i a = _mm256_cmpeq_epi16(
+        const __m256i a = equalWide<T>(
             _mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + offset[i][0])), want[i][0]);
-        const __m256i b = _mm256_cmpeq_epi16(
+        const __m256i b = equalWide<T>(
             _mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + offset[i][1])), want[i][1]);
         return quint32(_mm256_movemask_epi8(_mm256_and_si256(a, b)));
     };
     qsizetype f = 0;
-    for (; f + 15 <= last; f += 16) {
+    for (; f + kStep - 1 <= last; f += kStep) {
 #pragma GCC unroll 4
         for (size_t i = 0; i < N; ++i) {
             const quint32 bits = hits(i, f);
@@ -302,11 +391,10 @@ __attribute__((target("avx2"))) bool NeedleSet::scanWide(size_t first, const ush
         }
     }
     if (f <= last) {
-        const qsizetype g = last - 15;
-        const quint32 keep = quint32(~((quint64(1) << (2 * (f - g))) - 1));
+        const qsizetype g = last - (kStep - 1);
 #pragma GCC unroll 4
         for (size_t i = 0; i < N; ++i) {
-            const quint32 bits = hits(i, g) & keep;
+            const quint32 bits = fromStart<T>(hits(i, g), f - g);
             if (bits && group[i]->firstOf(bits, h, g, false) >= 0)
                 return true;
         }
@@ -320,7 +408,6 @@ __attribute__((target("avx2"))) bool NeedleSet::scanWide(size_t first, const ush
     }
     return false;
 }
-
 #endif
 
 } // namespace matcher

@@ -27,6 +27,11 @@ public:
     virtual ~Pattern() = default;
     // QRegExp's answer for `text`, or Undecided when it would cost too much.
     virtual Verdict search(const QString &text) const = 0;
+    // The same for an ASCII text (its bytes are its units).
+    virtual Verdict search(AsciiView text) const
+    {
+        return search(QString::fromLatin1(reinterpret_cast<const char *>(text.data), int(text.size)));
+    }
     // Adds needles one of which every text that matches holds; false when
     // the pattern has no such needles.
     virtual bool needles(std::vector<const Needle *> *out) const

@@ -6,21 +6,79 @@
 #include <QRegExp>
 #include <QtTest>
 
+#include <malloc.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VREL_HEAP_MEASURABLE 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VREL_HEAP_MEASURABLE 0
+#endif
+#endif
+#ifndef VREL_HEAP_MEASURABLE
+#define VREL_HEAP_MEASURABLE 1
+#endif
+
 namespace {
 
-// The first pattern and text the matcher does not decide as QRegExp does.
-QString disagreement(const QStringList &patterns, const QStringList &texts)
+#if VREL_HEAP_MEASURABLE
+// Bytes the heap holds, large blocks (which malloc maps apart) included.
+size_t heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+#endif
+
+// The first pattern and text the matcher does not decide as QRegExp does,
+// given the text as a QString and, where it has one, as its UTF-8 bytes.
+QString disagreement(const QStringList &patterns, const QStringList &texts, const QList<QByteArray> &bytes = {})
 {
     for (const QString &pattern : patterns) {
         const QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
         const CMatcher matcher({{pattern}});
+        const auto verdictOf = [&](const QString &text) {
+            const bool found = rx.isValid() && rx.indexIn(text) != -1;
+            return found ? CMatcher::Verdict::Match : CMatcher::Verdict::NoMatch;
+        };
         for (const QString &text : texts) {
-            const bool expected = rx.isValid() && rx.indexIn(text) != -1;
-            if (matcher.verdict(text) != (expected ? CMatcher::Verdict::Match : CMatcher::Verdict::NoMatch))
+            if (matcher.verdict(text) != verdictOf(text))
                 return QStringLiteral("pattern \"%1\" text \"%2\"").arg(pattern, text);
+            const QByteArray utf8 = text.toUtf8();
+            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != verdictOf(QString::fromUtf8(utf8.constData(), utf8.size())))
+                return QStringLiteral("pattern \"%1\" UTF-8 text \"%2\"").arg(pattern, text);
+        }
+        for (const QByteArray &utf8 : bytes) {
+            const QString decoded = QString::fromUtf8(utf8.constData(), utf8.size());
+            // As a block hands it out: followed by a NUL that ends the buffer.
+            const QByteArray block = utf8 + '\0';
+            qsizetype length = -1;
+            const CMatcher::Verdict inBlock = matcher.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length);
+            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != verdictOf(decoded) || inBlock != verdictOf(decoded)
+                || length != utf8.size())
+                return QStringLiteral("pattern \"%1\" bytes \"%2\"").arg(pattern, QString::fromLatin1(utf8.toHex()));
         }
     }
     return QString();
+}
+
+// Byte strings that are not all valid UTF-8 (each bad byte decodes to
+// U+FFFD), or that hold characters of several lengths and outside the
+// basic plane.
+QList<QByteArray> rawTexts()
+{
+    QList<QByteArray> list;
+    for (const char *raw : {"caf\xe9 open", "\xff\xfe[f] <1,1,1,1,0> [f] unlink", "a\xc3", "\xc3(a", "x\xed\xa0\xbdy",
+                            "\xf0\x9f\x98\x80 passwd", "[f] <1,1,1000,1,0> [s] open /home/j\xc3\xbcrgen/x.txt",
+                            "\xe2\x80\xa8line \xef\xbf\xbd", "\xc0\xaf etc/shadow", "un\x80link", "\xd9\xa3 digits"})
+        list << QByteArray(raw);
+    // A text of each length around the vector widths, with a bad byte at each end.
+    for (int at = 0; at <= 70; at += 5)
+        list << QByteArray(at, 'a') + "\xe9> [f] open 1,1000," + QByteArray(70 - at, 'b') + "\x80";
+    // ASCII texts of every length around the sixteen-byte steps that find a text's end.
+    for (int length = 0; length <= 40; ++length)
+        list << QByteArray(length, 'x') + "> [f] open";
+    return list;
 }
 
 // Every engine (linear, PCRE, plain alternatives, QRegExp) and parser path,
@@ -65,7 +123,7 @@ private slots:
     // Then the character classes, unit by unit over the whole basic plane.
     void sameAnswersAsQRegExp()
     {
-        QCOMPARE(disagreement(patterns(), texts()), QString());
+        QCOMPARE(disagreement(patterns(), texts(), rawTexts()), QString());
         QStringList characters;
         for (uint c = 0; c < 0x10000; ++c)
             characters << QString(QChar(ushort(c)));
@@ -95,12 +153,84 @@ private slots:
                         bool expected = false;
                         for (QRegExp &rx : rxs)
                             expected = expected || rx.indexIn(text) != -1;
-                        if (matcher.matches(text) != expected)
+                        const QByteArray utf8 = text.toUtf8();
+                        const bool bytes = matcher.verdictUtf8(utf8.constData(), utf8.size()) == CMatcher::Verdict::Match;
+                        if (matcher.matches(text) != expected || bytes != expected)
                             QFAIL(qPrintable(QStringLiteral("list \"%1\" text \"%2\"").arg(list.join('\t'), text)));
                     }
                 }
             }
         }
+    }
+
+    // Administrators keep long lists of watched paths and users: a list of
+    // many plain entries is compiled into little memory, and a text matches
+    // exactly when it contains one of them (or matches another pattern of
+    // the list), entries inside entries and characters of any plane alike.
+    void longListsOfPlainEntries_data()
+    {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<QString>("other"); // a pattern that is no plain entry, or ""
+        QTest::newRow("20 entries") << 20 << QString();
+        QTest::newRow("5000 entries and a pattern") << 5000 << QStringLiteral(R"(<\d+,\d+,4711,)");
+        QTest::newRow("100000 entries") << 100000 << QString();
+    }
+    void longListsOfPlainEntries()
+    {
+        QFETCH(int, entries);
+        QFETCH(QString, other);
+        QStringList list;      // as the filter holds it
+        QStringList literals;  // what each entry stands for
+        for (int i = 0; i < entries; ++i) {
+            QString path = QStringLiteral("/srv/data/p%1/file_%2").arg(i % 997).arg(i);
+            QString pattern = path;
+            if (i % 5 == 1) { // escaped punctuation is still plain
+                path += QStringLiteral(".conf");
+                pattern += QStringLiteral("\\.conf");
+            } else if (i % 7 == 2) {
+                path += QString::fromUtf8("/j\xc3\xbcrgen\xf0\x9f\x98\x80");
+                pattern = path;
+            }
+            list << pattern;
+            literals << path;
+        }
+        // Entries inside other entries and sharing their ends.
+        list << QStringLiteral("_77/") << QStringLiteral("le_4") << QStringLiteral("p3/f");
+        literals << QStringLiteral("_77/") << QStringLiteral("le_4") << QStringLiteral("p3/f");
+        if (!other.isEmpty())
+            list << other;
+#if VREL_HEAP_MEASURABLE
+        const size_t before = heapInUse();
+#endif
+        const CMatcher matcher({{QStringLiteral("\\[f\\]")}, list});
+#if VREL_HEAP_MEASURABLE
+        const size_t added = heapInUse() - before;
+        QVERIFY2(added < size_t(list.size()) * 2048, qPrintable(QStringLiteral("%1 bytes per entry").arg(added / size_t(list.size()))));
+#endif
+        const QRegExp rx(other);
+        QStringList texts;
+        for (int i = 0; i < std::min(entries, 2000); i += 61) {
+            texts << record("f", 4711, 0, false, "open", literals.at(i));
+            texts << record("f", 1000, 0, false, "open", literals.at(i).chopped(1));         // a near miss
+            texts << record("f", 1000, 0, false, "open", literals.at(i).mid(1) + QLatin1Char('x'));
+            texts << record("s", 1000, 0, false, "open", literals.at(i));                     // the other list fails
+        }
+        texts << record("f", 1000, 0, false, "open", QStringLiteral("/srv/dat/p3/file_9"));  // "p3/f"
+        texts << record("f", 1000, 0, false, "open", QStringLiteral("/x/file_41"));          // "le_4"
+        texts << record("f", 1000, 0, false, "open", QStringLiteral("/x/_7/"));
+        int matching = 0;
+        for (const QString &text : texts) {
+            bool expected = !other.isEmpty() && rx.indexIn(text) != -1;
+            for (int i = 0; i < literals.size() && !expected; ++i)
+                expected = text.contains(literals.at(i));
+            expected = expected && text.startsWith(QStringLiteral("[f]"));
+            matching += expected;
+            const QByteArray utf8 = text.toUtf8();
+            if (matcher.matches(text) != expected
+                || (matcher.verdictUtf8(utf8.constData(), utf8.size()) == CMatcher::Verdict::Match) != expected)
+                QFAIL(qPrintable(QStringLiteral("text \"%1\", expected %2").arg(text).arg(expected)));
+        }
+        QVERIFY(matching > texts.size() / 4 && matching < texts.size() * 3 / 4);
     }
 
     // No pattern makes one text cost more than a few milliseconds: what an

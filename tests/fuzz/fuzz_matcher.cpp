@@ -1,5 +1,9 @@
 // The compiled matcher against QRegExp. Input: a flag byte (bit 0: the text is raw
 // UTF-16LE, lone surrogates and all; bit 1: the pattern is), pattern length, pattern, text.
+// A text given as bytes is matched both as its decoding and as the bytes
+// themselves (CMatcher::verdictUtf8), invalid sequences and all. With bit 2
+// set, the pattern is a list: its lines, and enough plain entries besides
+// that the list's plain entries are found by one automaton.
 #include "fuzzsupport.h"
 
 #include <cmatcher.h>
@@ -26,18 +30,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const size_t textBytes = std::min<size_t>(size - 2 - patternBytes, 384);
     const QString pattern = decode(data + 2, patternBytes, data[0] & 2);
     const QString text = decode(data + 2 + patternBytes, textBytes, data[0] & 1);
-    const CMatcher::Verdict verdict = CMatcher({{pattern}}).verdict(text);
+    QStringList list{pattern};
+    if (data[0] & 4) {
+        list = pattern.split(QLatin1Char('\n'));
+        for (int i = 0; i < 16; ++i)
+            list << QStringLiteral("/watched/%1").arg(i);
+    }
+    const CMatcher matcher({list});
+    const CMatcher::Verdict verdict = matcher.verdict(text);
     if (verdict == CMatcher::Verdict::Undecided)
         return 0;
+    if (!(data[0] & 1)) {
+        const char *bytes = reinterpret_cast<const char *>(data + 2 + patternBytes);
+        const CMatcher::Verdict byBytes = matcher.verdictUtf8(bytes, qsizetype(textBytes));
+        FUZZ_CHECK(byBytes == verdict || byBytes == CMatcher::Verdict::Undecided);
+    }
     // QRegExp reads memory it does not own for a back-reference number of
     // 65536 or more; the matcher takes such a pattern for an invalid one.
     static const QRegExp backReference(QStringLiteral("(^|[^\\\\])(\\\\\\\\)*\\\\[1-9]\\d*"));
-    bool overflow = false;
-    for (int at = backReference.indexIn(pattern); at >= 0 && !overflow; at = backReference.indexIn(pattern, at + 1)) {
-        const QString digits = backReference.cap(0).section(QLatin1Char('\\'), -1);
-        overflow = digits.size() > 5 || digits.toLongLong() > 0xFFFF;
+    bool expected = false;
+    for (const QString &entry : list) {
+        // An entry QRegExp would take too long over leaves no answer to compare.
+        if (list.size() > 1 && CMatcher({{entry}}).verdict(text) == CMatcher::Verdict::Undecided)
+            return 0;
+        bool overflow = false;
+        for (int at = backReference.indexIn(entry); at >= 0 && !overflow; at = backReference.indexIn(entry, at + 1)) {
+            const QString digits = backReference.cap(0).section(QLatin1Char('\\'), -1);
+            overflow = digits.size() > 5 || digits.toLongLong() > 0xFFFF;
+        }
+        const QRegExp rx(entry, Qt::CaseSensitive, QRegExp::RegExp);
+        expected = expected || (!overflow && rx.isValid() && rx.indexIn(text) != -1);
     }
-    const QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
-    FUZZ_CHECK((verdict == CMatcher::Verdict::Match) == (!overflow && rx.isValid() && rx.indexIn(text) != -1));
+    FUZZ_CHECK((verdict == CMatcher::Verdict::Match) == expected);
     return 0;
 }

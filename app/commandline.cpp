@@ -1,0 +1,404 @@
+#include "commandline.h"
+
+#include "cfilter.h"
+#include "clog.h"
+#include "cstringlistmodel.h"
+#include "exportformat.h"
+#include "settingscheck.h"
+#include "translations.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The texts of the commands, translated in the context "commandLine".
+struct commandLine
+{
+    Q_DECLARE_TR_FUNCTIONS(commandLine)
+};
+
+
+enum Status { Done = 0, Failed = 1, BadArguments = 2, Interrupted = 130 };
+
+// The options that make the program run without a window.
+const char *const commandOptions[] = {"--export", "--count", "--format", "--filter", "--from",
+                                      "--to", "--help", "-h", "-?", "--help-all", "--version", "-v"};
+
+// One line on standard error, prefixed with the program's name.
+int fail(int status, const QString &message)
+{
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "vrelview: %s\n", line.trimmed().toLocal8Bit().constData());
+    return status;
+}
+
+// A time of --from or --to: ISO 8601 ("T" or a blank between date and
+// time, seconds optional, an offset or "Z" optional; local time without
+// one), or a date alone, which stands for its first second (`end`: its
+// last). Invalid when it is none of these.
+QDateTime parseTime(const QString &text, bool end)
+{
+    static const QRegularExpression dateOnly(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    const QString trimmed = text.trimmed();
+    if (dateOnly.match(trimmed).hasMatch()) {
+        const QDate day = QDate::fromString(trimmed, Qt::ISODate);
+        if (!day.isValid())
+            return QDateTime();
+        return QDateTime(day, end ? QTime(23, 59, 59) : QTime(0, 0), Qt::LocalTime);
+    }
+    static const QRegularExpression shape(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}[T ]\\d{2}:\\d{2}(:\\d{2})?(Z|[+-]\\d{2}(:?\\d{2})?)?$"));
+    if (!shape.match(trimmed).hasMatch())
+        return QDateTime();
+    QString iso = trimmed;
+    iso[10] = QLatin1Char('T');
+    return QDateTime::fromString(iso, Qt::ISODate);
+}
+
+// Progress of the steps of a command on standard error, when that is a
+// terminal: "<what>: NN%", rewritten in place.
+class TerminalProgress
+{
+public:
+    TerminalProgress() : m_shown(isatty(STDERR_FILENO) == 1) {}
+    ~TerminalProgress() { clear(); }
+
+    void start(const QString &what)
+    {
+        m_what = what.toLocal8Bit();
+        m_maximum = 0;
+        m_percent = -1;
+        show(0);
+    }
+    void setMaximum(int maximum) { m_maximum = maximum; }
+    void show(int value)
+    {
+        if (!m_shown)
+            return;
+        const int percent = m_maximum > 0 ? int(qint64(value) * 100 / m_maximum) : 0;
+        if (percent == m_percent)
+            return;
+        m_percent = percent;
+        std::fprintf(stderr, "\r%s: %3d%%", m_what.constData(), percent);
+        std::fflush(stderr);
+        m_dirty = true;
+    }
+    void clear()
+    {
+        if (!m_dirty)
+            return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        m_dirty = false;
+    }
+
+private:
+    bool m_shown;
+    bool m_dirty = false;
+    QByteArray m_what;
+    int m_maximum = 0;
+    int m_percent = -1;
+};
+
+// SIGINT, SIGTERM and SIGHUP reach the event loop through a pipe, so that
+// the operation under way ends at its next turn and leaves no file half
+// written, instead of the program ending at once.
+class InterruptWatch
+{
+public:
+    InterruptWatch()
+    {
+        if (pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] {
+            char byte;
+            while (::read(s_pipe[0], &byte, 1) > 0) {
+            }
+            m_interrupted = true;
+            if (m_onInterrupt)
+                m_onInterrupt();
+        });
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_handler = &InterruptWatch::handle;
+        sigemptyset(&action.sa_mask);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaction(signal, &action, nullptr);
+    }
+    ~InterruptWatch()
+    {
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(signal, SIG_DFL);
+    }
+    InterruptWatch(const InterruptWatch &) = delete;
+    InterruptWatch &operator=(const InterruptWatch &) = delete;
+
+    bool interrupted() const { return m_interrupted; }
+    void onInterrupt(std::function<void()> call) { m_onInterrupt = std::move(call); }
+
+private:
+    static void handle(int)
+    {
+        const int saved = errno;
+        const char byte = 1;
+        if (::write(s_pipe[1], &byte, 1) < 0) {
+            // A full pipe already holds a byte to wake the loop.
+        }
+        errno = saved;
+    }
+
+    static int s_pipe[2];
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::function<void()> m_onInterrupt;
+    bool m_interrupted = false;
+};
+
+int InterruptWatch::s_pipe[2] = {-1, -1};
+
+// The saved filter `name`, or null when there is none of that name. The
+// default filter's name, in English or in the language of the window,
+// gives the default filter.
+CFilterPtr savedFilter(const QString &name)
+{
+    if (name == QLatin1String("default") || name == QCoreApplication::translate("mainWindow", "default"))
+        return CFilterPtr::create(name);
+    QSettings settings;
+    settings.beginGroup(QStringLiteral("filter"));
+    const bool known = !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
+                       && settings.childKeys().contains(name);
+    settings.endGroup();
+    if (!known)
+        return CFilterPtr();
+    auto filter = CFilterPtr::create(name);
+    filter->load();
+    return filter;
+}
+
+// `text` with its lines broken at blanks to fit 79 columns.
+QString wrapped(const QString &text)
+{
+    QStringList lines;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        QString rest = line;
+        while (rest.size() > 79) {
+            int cut = rest.lastIndexOf(QLatin1Char(' '), 79);
+            if (cut <= 0)
+                cut = rest.indexOf(QLatin1Char(' '));
+            if (cut <= 0)
+                break;
+            lines.append(rest.left(cut));
+            rest = rest.mid(cut + 1);
+        }
+        lines.append(rest);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString helpText(const QCommandLineParser &parser)
+{
+    QString text = parser.helpText();
+    text += QLatin1Char('\n')
+            + wrapped(commandLine::tr("Without --export or --count, the window opens, with LOG when it is given.\n"
+                 "\n"
+                 "--export writes the results of the filter on LOG to FILE (\"-\": standard output), "
+                 "in the format --format names, else the one FILE's extension (.txt, .csv, .jsonl) names, "
+                 "else text: the rows of Save results. A file is replaced only when written whole. "
+                 "--count prints the number of matching records.\n"
+                 "\n"
+                 "The filter is a saved filter of the window (without --filter: all records) with its "
+                 "time range; --from and --to replace that range. TIME is a local time such as "
+                 "\"2026-12-06 09:00\" or \"2026-12-06T09:00:00+01:00\", or a date alone, which stands "
+                 "for its first second (--from) or its last (--to). The index files are those of the "
+                 "window.\n"
+                 "\n"
+                 "Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to "
+                 "decide, a write error), 2 bad arguments, 130 interrupted.\n"));
+    return text;
+}
+
+} // namespace
+
+namespace CommandLine {
+
+bool wanted(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strcmp(arg, "--") == 0)
+            return false;
+        for (const char *option : commandOptions) {
+            const size_t n = std::strlen(option);
+            if (std::strncmp(arg, option, n) == 0 && (arg[n] == '\0' || arg[n] == '='))
+                return true;
+        }
+    }
+    return false;
+}
+
+int run(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    installTranslations();
+    for (const SettingsCheck::SetAside &aside : SettingsCheck::setAsideUnsafeSettings()) {
+        fail(0, aside.movedTo.isEmpty()
+                    ? commandLine::tr("The settings file %1 could not be read safely; it is left as it is and not read.")
+                          .arg(aside.file)
+                    : commandLine::tr("The settings file %1 could not be read safely and was set aside as %2.")
+                          .arg(aside.file, aside.movedTo));
+    }
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QCoreApplication::translate("main", "Viewer for binary security audit logs."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption exportOption(QStringLiteral("export"),
+                                          commandLine::tr("Write the results to FILE (\"-\": standard output)."),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption formatOption(QStringLiteral("format"), commandLine::tr("Format of --export: text, csv or jsonl."),
+                                          QStringLiteral("FORMAT"));
+    const QCommandLineOption filterOption(QStringLiteral("filter"), commandLine::tr("Saved filter to apply."), QStringLiteral("NAME"));
+    const QCommandLineOption fromOption(QStringLiteral("from"), commandLine::tr("Results from this time on."), QStringLiteral("TIME"));
+    const QCommandLineOption toOption(QStringLiteral("to"), commandLine::tr("Results up to this time."), QStringLiteral("TIME"));
+    const QCommandLineOption countOption(QStringLiteral("count"), commandLine::tr("Print the number of matching records."));
+    parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption});
+    parser.addPositionalArgument(QStringLiteral("LOG"), QCoreApplication::translate("main", "Audit log to open at start."),
+                                 QStringLiteral("[LOG]"));
+    if (!parser.parse(app.arguments()))
+        return fail(BadArguments, parser.errorText());
+    if (parser.isSet(helpOption) || parser.optionNames().contains(QStringLiteral("help-all"))) {
+        std::fputs(helpText(parser).toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? Done : Failed;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return std::fflush(stdout) == 0 ? Done : Failed;
+    }
+
+    const int commands = int(parser.isSet(exportOption)) + int(parser.isSet(countOption));
+    if (commands != 1)
+        return fail(BadArguments, commandLine::tr("Give one of --export and --count (see --help)."));
+    for (const QCommandLineOption &option : {exportOption, formatOption, filterOption, fromOption, toOption}) {
+        if (parser.values(option).size() > 1)
+            return fail(BadArguments, commandLine::tr("--%1 is given more than once.").arg(option.names().constFirst()));
+    }
+    const QStringList logs = parser.positionalArguments();
+    if (logs.size() != 1)
+        return fail(BadArguments, commandLine::tr("Give exactly one LOG (see --help)."));
+
+    const QString target = parser.value(exportOption);
+    ExportFormat format = ExportFormat::Text;
+    if (parser.isSet(formatOption)) {
+        const QString name = parser.value(formatOption);
+        if (parser.isSet(countOption))
+            return fail(BadArguments, commandLine::tr("--count takes no --format."));
+        if (!exportFormatFromName(name, &format))
+            return fail(BadArguments, commandLine::tr("Unknown format \"%1\" (see --help).").arg(name));
+    } else if (parser.isSet(exportOption) && target != QLatin1String("-")) {
+        format = exportFormatOfFile(target, ExportFormat::Text);
+    }
+    if (parser.isSet(exportOption) && target.isEmpty())
+        return fail(BadArguments, commandLine::tr("--export needs a FILE, or \"-\" for standard output."));
+
+    QDateTime from, to;
+    if (parser.isSet(fromOption)) {
+        from = parseTime(parser.value(fromOption), false);
+        if (!from.isValid())
+            return fail(BadArguments, commandLine::tr("Not a time: \"%1\" (see --help).").arg(parser.value(fromOption)));
+    }
+    if (parser.isSet(toOption)) {
+        to = parseTime(parser.value(toOption), true);
+        if (!to.isValid())
+            return fail(BadArguments, commandLine::tr("Not a time: \"%1\" (see --help).").arg(parser.value(toOption)));
+    }
+    if (from.isValid() && to.isValid() && from > to)
+        return fail(BadArguments, commandLine::tr("--from is later than --to."));
+
+    const QString logPath = QDir::current().absoluteFilePath(logs.constFirst());
+    if (!CLog::canOpenLog(logPath))
+        return fail(Failed, commandLine::tr("Cannot read the log %1.").arg(logs.constFirst()));
+
+    CFilterPtr filter = CFilterPtr::create(QStringLiteral("default"));
+    if (parser.isSet(filterOption)) {
+        filter = savedFilter(parser.value(filterOption));
+        if (!filter)
+            return fail(Failed, commandLine::tr("No saved filter is named \"%1\".").arg(parser.value(filterOption)));
+    }
+
+    // Index files go where the window keeps them.
+    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    documents.mkpath(QCoreApplication::applicationName());
+
+    InterruptWatch interrupts;
+    TerminalProgress progress;
+    CLog log;
+    QObject::connect(&log, &CLog::valueMaximum, [&progress](int maximum) { progress.setMaximum(maximum); });
+    QObject::connect(&log, &CLog::valueChanged, [&progress](int value) { progress.show(value); });
+    interrupts.onInterrupt([&log] { log.canselReadLog(); });
+    progress.start(commandLine::tr("Reading %1").arg(logs.constFirst()));
+    log.readLog(logPath);
+    if (interrupts.interrupted())
+        return fail(Interrupted, commandLine::tr("Interrupted."));
+
+    CStringListModel model(&log, filter);
+    QObject::connect(&model, &CStringListModel::valueMaximum, [&progress](int maximum) { progress.setMaximum(maximum); });
+    QObject::connect(&model, &CStringListModel::valueChanged, [&progress](int value) { progress.show(value); });
+    interrupts.onInterrupt([&model] { model.cancel(); });
+    if (from.isValid() || to.isValid())
+        model.useRange(from, to);
+    else
+        model.useFilterRange();
+    const auto costly = [&model] {
+        return commandLine::tr("The pattern \"%1\" is too costly to decide for a record; nothing is written.").arg(model.stop().pattern);
+    };
+
+    if (parser.isSet(countOption)) {
+        progress.start(commandLine::tr("Counting"));
+        model.runFilter();
+        progress.clear();
+        if (interrupts.interrupted())
+            return fail(Interrupted, commandLine::tr("Interrupted."));
+        if (model.stop().stopped())
+            return fail(Failed, costly());
+        std::printf("%d\n", model.rowCount());
+        return std::fflush(stdout) == 0 ? Done : fail(Failed, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+
+    progress.start(commandLine::tr("Exporting"));
+    QString error;
+    bool written;
+    if (target == QLatin1String("-")) {
+        written = model.writeRows(STDOUT_FILENO, format, &error);
+        if (written && model.stop().stopped())
+            return fail(Failed, commandLine::tr("The pattern \"%1\" is too costly to decide for a record; the output stops before it.")
+                                    .arg(model.stop().pattern));
+    } else {
+        written = model.saveToFile(target, &error, format, true);
+    }
+    progress.clear();
+    if (interrupts.interrupted())
+        return fail(Interrupted, commandLine::tr("Interrupted."));
+    if (!written && model.stop().stopped())
+        return fail(Failed, costly());
+    if (!written)
+        return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(target, error));
+    return Done;
+}
+
+} // namespace CommandLine

@@ -1,0 +1,274 @@
+// Following the open log as it grows: the Follow log command, the watcher
+// of the log file, and what it tells taken into the tabs of the log.
+#include "mainwindow.h"
+
+#include "clog.h"
+#include "cstringlistmodel.h"
+#include "logwatcher.h"
+#include "resultview.h"
+#include "settingsaccess.h"
+#include "settingscheck.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+const char kFollowKey[] = "VrelGeometry/follow";
+// Rows added below a tab scrolled elsewhere, kept on its model: a new run
+// makes a new model and so starts from none.
+const char kNewRowsProperty[] = "newRowsBelow";
+
+} // namespace
+
+void mainWindow::setupFollow()
+{
+    actionFollow = new QAction(QIcon::fromTheme(QStringLiteral("go-bottom")), tr("Follow log"), this);
+    actionFollow->setObjectName(QStringLiteral("actionFollow"));
+    actionFollow->setCheckable(true);
+    actionFollow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    actionFollow->setToolTip(tr("Show new records of the open log as they are written"));
+    actionFollow->setStatusTip(actionFollow->toolTip());
+    ui->menuView->addAction(actionFollow);
+    ui->mainToolBar->addAction(actionFollow);
+
+    logWatcher = new LogWatcher(this);
+    connect(logWatcher, &LogWatcher::grown, this, &mainWindow::logGrown);
+    connect(logWatcher, &LogWatcher::replaced, this, &mainWindow::logReplaced);
+
+    newRowsButton = new QPushButton(statusBar());
+    newRowsButton->setObjectName(QStringLiteral("btnNewRows"));
+    newRowsButton->setFlat(true);
+    newRowsButton->setToolTip(tr("Go to the last row"));
+    newRowsButton->hide();
+    statusBar()->addPermanentWidget(newRowsButton);
+    connect(newRowsButton, &QPushButton::clicked, this, &mainWindow::goToNewRows);
+    connect(ui->twLogResult, &QTabWidget::currentChanged, this, &mainWindow::updateNewRowsButton);
+
+    beforeSettingsAccess();
+    const QSettings settings;
+    actionFollow->setChecked(SettingsCheck::boolValue(settings.value(QLatin1String(kFollowKey)), false));
+    connect(actionFollow, &QAction::toggled, this, &mainWindow::followToggled);
+}
+
+void mainWindow::followToggled(bool on)
+{
+    beforeSettingsAccess();
+    QSettings settings;
+    settings.setValue(QLatin1String(kFollowKey), on);
+    syncSettings(settings);
+    if (!on)
+        growthPending = replacementPending = false;
+    followWhenFree();
+    const int index = ui->twLogResult->currentIndex();
+    if (index >= 0 && index < tabInfos.size())
+        showTabFilter(tabInfos.at(index));
+}
+
+QString mainWindow::followNote(const TabInfo &info) const
+{
+    if (!actionFollow || !actionFollow->isChecked() || info.filePath.isEmpty() || info.filePath != log->logPath())
+        return QString();
+    return QStringLiteral("<br><br><i>") + tr("Following the log: new records are added as they are written.")
+           + QStringLiteral("</i>");
+}
+
+void mainWindow::watchOpenLog()
+{
+    const QString path = actionFollow && actionFollow->isChecked() ? log->logPath() : QString();
+    if (logWatcher->path() == path)
+        return;
+    logWatcher->watch(path);
+    // What the log gained before it was watched, and tabs of it that were
+    // counted while another log was open, are brought up to date too.
+    if (!path.isEmpty())
+        growthPending = true;
+}
+
+void mainWindow::followWhenFree()
+{
+    if (!logWatcher || takingIn)
+        return;
+    watchOpenLog();
+    if ((growthPending || replacementPending) && !followScheduled) {
+        followScheduled = true;
+        QTimer::singleShot(0, this, [this]() {
+            followScheduled = false;
+            if ((growthPending || replacementPending) && !isBusy() && !takingIn)
+                takeIn();
+        });
+    }
+}
+
+void mainWindow::logGrown()
+{
+    growthPending = true;
+    if (!isBusy() && !takingIn)
+        takeIn();
+}
+
+void mainWindow::logReplaced()
+{
+    replacementPending = true;
+    if (!isBusy() && !takingIn)
+        takeIn();
+}
+
+void mainWindow::takeIn()
+{
+    const bool replaced = std::exchange(replacementPending, false);
+    growthPending = false;
+    const QString path = log->logPath();
+    if (!actionFollow->isChecked() || path.isEmpty())
+        return;
+    // The tabs of a file that another one replaced let go of the reader
+    // before it reads the new one: their block numbers do not fit it.
+    if (replaced)
+        markReplaced(path);
+    struct Followed
+    {
+        QPointer<ResultView> view;
+        QPointer<CStringListModel> model;
+        bool atEnd;
+        int rows;
+    };
+    QList<Followed> followed;
+    for (int i = 0; i < tabInfos.size() && i < ui->twLogResult->count(); ++i) {
+        auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(i));
+        auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+        if (tabInfos.at(i).filePath != path || !model || !model->log())
+            continue;
+        const QScrollBar *bar = view->verticalScrollBar();
+        followed.append({view, model, bar->value() >= bar->maximum(), model->rowCount()});
+    }
+
+    // The read and the counts let the event loop turn: the window is busy
+    // meanwhile, as for any read and run.
+    takingIn = true;
+    ready = false;
+    updateBusyState();
+    bool renumbered = false;
+    // What changes from here on is told again.
+    logWatcher->rebase();
+    if (replaced || log->isChanged(path)) {
+        readingLog = log;
+        log->readLog(path);
+        readingLog = nullptr;
+        renumbered = log->recordCount() == 0;
+    }
+    for (const Followed &tab : followed) {
+        if (!tab.model || renumbered)
+            continue;
+        runningModel = tab.model;
+        const CStringListModel::Growth growth = tab.model->followGrowth();
+        runningModel = nullptr;
+        if (growth == CStringListModel::Growth::NeedsRun) {
+            renumbered = true;
+            continue;
+        }
+        if (!tab.model || !tab.view || growth != CStringListModel::Growth::Added)
+            continue;
+        const int added = tab.model->rowCount() - tab.rows;
+        if (tab.atEnd) {
+            tab.view->verticalScrollBar()->setValue(tab.view->verticalScrollBar()->maximum());
+            continue;
+        }
+        if (added <= 0)
+            continue;
+        const int waiting = tab.model->property(kNewRowsProperty).toInt();
+        if (waiting == 0) {
+            // Reaching the last row by any way takes the count away.
+            QScrollBar *bar = tab.view->verticalScrollBar();
+            CStringListModel *model = tab.model;
+            connect(bar, &QScrollBar::valueChanged, model, [this, bar, model](int value) {
+                if (value >= bar->maximum() && model->property(kNewRowsProperty).toInt() > 0) {
+                    model->setProperty(kNewRowsProperty, 0);
+                    updateNewRowsButton();
+                }
+            });
+        }
+        tab.model->setProperty(kNewRowsProperty, waiting + added);
+    }
+    ready = true;
+    takingIn = false;
+    updateBusyState();
+    updateLogFileRow(path);
+    updateNewRowsButton();
+    if (renumbered)
+        markReplaced(path);
+    if (replaced || renumbered) {
+        statusBar()->showMessage(tr("The log %1 is another file now and was read anew.")
+                                     .arg(QDir::toNativeSeparators(path)),
+                                 5000);
+    }
+}
+
+void mainWindow::markReplaced(const QString &path)
+{
+    for (int i = 0; i < tabInfos.size() && i < ui->twLogResult->count(); ++i) {
+        if (tabInfos.at(i).filePath != path)
+            continue;
+        auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(i));
+        auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+        if (!model || !model->log())
+            continue;
+        // The rows loaded stay; scrolling must not load rows of the new file
+        // under the old file's block numbers.
+        model->detachLog();
+        model->setProperty(kNewRowsProperty, 0);
+        disconnect(view->verticalScrollBar(), nullptr, model, nullptr);
+        ui->twLogResult->setTabText(i, ui->twLogResult->tabText(i) + QLatin1Char(' ') + tr("(replaced)"));
+        ui->twLogResult->setTabToolTip(
+            i, tr("Another file has taken the name of this log since these rows were shown; Apply shows it."));
+    }
+}
+
+void mainWindow::updateLogFileRow(const QString &path)
+{
+    QTableWidget *table = ui->twFiles;
+    const QFileInfo file(path);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem *item = table->item(row, 0);
+        if (item && QFileInfo(item->data(Qt::UserRole).toString()) == file) {
+            const bool selected = item->isSelected();
+            setLogFileRow(row, file);
+            if (selected)
+                table->selectRow(row);
+            return;
+        }
+    }
+}
+
+void mainWindow::updateNewRowsButton()
+{
+    if (!newRowsButton)
+        return;
+    const ResultView *view = currentResultView();
+    const QAbstractItemModel *model = view ? view->model() : nullptr;
+    const int waiting = model ? model->property(kNewRowsProperty).toInt() : 0;
+    newRowsButton->setText(tr("%n new rows below", nullptr, waiting));
+    newRowsButton->setVisible(waiting > 0);
+}
+
+void mainWindow::goToNewRows()
+{
+    ResultView *view = currentResultView();
+    if (!view)
+        return;
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    if (QAbstractItemModel *model = view->model())
+        model->setProperty(kNewRowsProperty, 0);
+    updateNewRowsButton();
+}

@@ -1,0 +1,134 @@
+// The time line of the result tabs: showing it, Go to time, and narrowing
+// the current filter to a range marked on it.
+#include "mainwindow.h"
+
+#include "cstringlistmodel.h"
+#include "filterdescription.h"
+#include "filterselector.h"
+#include "resultview.h"
+#include "timebuckets.h"
+#include "timelinestrip.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace {
+
+const char timeFormat[] = "yyyy-MM-dd hh:mm:ss";
+
+} // namespace
+
+void mainWindow::buildTimeline()
+{
+    auto *menuEdit = new QMenu(this);
+    menuEdit->setObjectName(QStringLiteral("menuEdit"));
+    menuEdit->setTitle(tr("&Edit"));
+    ui->menuBar->insertMenu(ui->menuView->menuAction(), menuEdit);
+
+    auto *goToTime = new QAction(tr("Go to time..."), this);
+    goToTime->setObjectName(QStringLiteral("actionGoToTime"));
+    goToTime->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    goToTime->setStatusTip(tr("Show the first row of the current tab at a time or later"));
+    menuEdit->addAction(goToTime);
+    connect(goToTime, &QAction::triggered, this, &mainWindow::actionGoToTimePress);
+
+    timelineToggle = new QAction(tr("Show time line"), this);
+    timelineToggle->setObjectName(QStringLiteral("actionTimelineShow"));
+    timelineToggle->setCheckable(true);
+    timelineToggle->setChecked(true);
+    timelineToggle->setStatusTip(tr("Show the rows of each result tab over time above them"));
+    ui->menuView->insertAction(ui->actionFindShow, timelineToggle);
+    ui->menuView->removeAction(ui->actionFindShow);
+    ui->menuView->insertAction(timelineToggle, ui->actionFindShow);
+    connect(timelineToggle, &QAction::toggled, this, [this](bool shown) {
+        for (int i = 0; i < ui->twLogResult->count(); ++i)
+            if (auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(i)))
+                view->setTimelineShown(shown);
+    });
+}
+
+void mainWindow::setupTimeline(ResultView *view)
+{
+    view->setTimelineShown(timelineToggle->isChecked());
+    connect(view->timeline(), &TimelineStrip::rangeChosen, this, &mainWindow::applyTimeRange);
+}
+
+void mainWindow::actionGoToTimePress()
+{
+    ResultView *view = currentResultView();
+    const auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+    if (!model || model->rowCount() == 0) {
+        QMessageBox::information(this, QCoreApplication::applicationName(), tr("The current tab has no rows."),
+                                 QMessageBox::Ok);
+        return;
+    }
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("goToTimeDialog"));
+    dialog.setWindowTitle(tr("Go to time"));
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(tr("Show the first row at this time or later:"), &dialog);
+    auto *edit = new QDateTimeEdit(&dialog);
+    edit->setObjectName(QStringLiteral("dteGoToTime"));
+    edit->setDisplayFormat(QLatin1String(timeFormat));
+    edit->setCalendarPopup(true);
+    label->setBuddy(edit);
+    const qint64 shown = TimeBuckets::timeOfRow(*model, view->topRow());
+    if (shown >= 0)
+        edit->setDateTime(QDateTime::fromSecsSinceEpoch(shown));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(label);
+    layout->addWidget(edit);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The tab may have gone or changed while the dialog was open.
+    view = currentResultView();
+    const QDateTime time = edit->dateTime();
+    if (!view || !view->timeline()->jumpTo(time.toSecsSinceEpoch()))
+        QMessageBox::information(this, QCoreApplication::applicationName(),
+                                 tr("The current tab has no row at %1 or later.")
+                                     .arg(time.toString(QLatin1String(timeFormat))),
+                                 QMessageBox::Ok);
+}
+
+void mainWindow::applyTimeRange(const QDateTime &start, const QDateTime &end)
+{
+    if (isBusy()) {
+        warnBusy();
+        return;
+    }
+    const CFilterPtr filter = filterList().value(currentFilterIndex());
+    if (!filter || !start.isValid() || !end.isValid())
+        return;
+    // A range of one second reads as "up to that second" with a period of
+    // 0: it takes the second after it too.
+    const qint64 span = std::min<qint64>(-1, end.secsTo(start));
+    if (span < -qint64(std::numeric_limits<qint32>::max()))
+        return;
+    filter->time = end;
+    filter->period = qint32(span);
+
+    // As after an edit of the filter.
+    ui->lbFilter->setText(filterDescription(*filter, datePresets));
+    const int entry = filterList().indexOf(filter);
+    if (entry >= 0 && entry < filterCombo->count()) {
+        if (entry != 0)
+            filterCombo->setItemText(entry, filter->name + QStringLiteral(" (") + tr("modified") + QLatin1Char(')'));
+        filterCombo->setItemData(entry, selectorTip(*filter), Qt::ToolTipRole);
+    }
+    actionResultsPress();
+    showCurrentTabFilter();
+}

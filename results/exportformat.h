@@ -1,0 +1,112 @@
+// The formats results are saved in: the text of the result rows, CSV and
+// JSON Lines, the last two with the fields of each record (recordfields.h).
+#ifndef EXPORTFORMAT_H
+#define EXPORTFORMAT_H
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstring>
+#include <functional>
+#include <string_view>
+
+#include "cmatcher.h"
+#include "filtermatch.h"
+#include "recordfields.h"
+#include "resultbytes.h"
+
+enum class ExportFormat { Text, Csv, JsonLines };
+
+// The format's name on the command line: "text", "csv" or "jsonl".
+QString exportFormatName(ExportFormat format);
+// The format named `name` (as exportFormatName gives it); false for none.
+bool exportFormatFromName(const QString &name, ExportFormat *format);
+// The format that the extension of `fileName` names (".txt", ".csv",
+// ".jsonl", in any case), or `fallback` when it names none.
+ExportFormat exportFormatOfFile(const QString &fileName, ExportFormat fallback);
+
+// The bytes a file of the format starts with: the CSV header row; nothing
+// for the others.
+QByteArray exportHeader(ExportFormat format);
+
+// Calls `visit(name, text)` for every text of `texts` (UTF-8 texts, each
+// followed by a NUL byte) that `matcher` accepts, in order, with the user
+// name and the text in UTF-8 as the result row holds them (bytes that are
+// no UTF-8 replaced as the view shows them); returns the number of rows.
+// `stop` and `between` as for appendResultRows.
+template <typename Visit>
+int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, MatchStop *stop,
+                     const std::function<bool()> &between, Visit visit);
+
+// Makes the rows of one format, with what the rows of a save share (the
+// last date converted).
+class ExportRows
+{
+public:
+    explicit ExportRows(ExportFormat format);
+    ExportFormat format() const { return m_format; }
+
+    // Appends the rows of the texts of `texts` that `matcher` accepts, as
+    // appendResultRows does, in the format; `recordTime` is the time of the
+    // texts' block (seconds since 1970, -1 when not known). The text format
+    // gives exactly the bytes of appendResultRows.
+    int append(const CMatcher &matcher, const QByteArray &texts, qint64 recordTime, UserNameBytes &names,
+               QByteArray *out, MatchStop *stop = nullptr, const std::function<bool()> &between = {});
+    // Appends the row of user name `name` and record text `text` (both UTF-8).
+    void appendRow(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out);
+
+private:
+    void appendCsv(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out);
+    void appendJson(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out);
+
+    ExportFormat m_format;
+    IsoDates m_dates;
+};
+
+namespace exportdetail {
+bool isAscii(const char *s, int n);
+}
+
+template <typename Visit>
+int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, MatchStop *stop,
+                     const std::function<bool()> &between, Visit visit)
+{
+    if (stop)
+        *stop = MatchStop();
+    const bool everything = matcher.matchesEverything();
+    const char *p = texts.constData();
+    const char *const end = p + texts.size();
+    int rows = 0;
+    for (int index = 0; p < end; ++index) {
+        const int length = int(std::strlen(p));
+        QString decoded;
+        if (!everything) {
+            if (index > 0 && between && !between())
+                break;
+            decoded = QString::fromUtf8(p, length);
+            QString costly;
+            const CMatcher::Verdict verdict = matcher.verdict(decoded, stop ? &costly : nullptr);
+            if (verdict == CMatcher::Verdict::Undecided && stop) {
+                stop->index = index;
+                stop->pattern = costly;
+                break;
+            }
+            if (verdict != CMatcher::Verdict::Match) {
+                p += length + 1;
+                continue;
+            }
+        }
+        const QByteArray &name = names.nameOf(p).bytes;
+        if (exportdetail::isAscii(p, length)) {
+            visit(name, std::string_view(p, size_t(length)));
+        } else {
+            const QByteArray encoded = (everything ? QString::fromUtf8(p, length) : decoded).toUtf8();
+            visit(name, std::string_view(encoded.constData(), size_t(encoded.size())));
+        }
+        p += length + 1;
+        ++rows;
+    }
+    return rows;
+}
+
+#endif

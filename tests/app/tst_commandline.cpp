@@ -1,0 +1,283 @@
+// The commands that run without a window, run as a process without a
+// display: exit statuses, one-line messages, the output equal to the
+// window's save of the same filter, standard output and nothing left half
+// written.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "clog.h"
+#include "cstringlistmodel.h"
+#include "mlogwriter.h"
+
+namespace {
+
+const quint32 kStart = 1780000000;
+const QString kCostly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_home;
+    QTemporaryDir m_dir;
+    QString m_log;
+    QString m_costlyLog;
+
+    // The program with `arguments`, without a display, in the test's home.
+    Run run(const QStringList &arguments, const QString &stdoutFile = QString())
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral(".config")));
+        env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        env.insert(QStringLiteral("LANGUAGE"), QString());
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_dir.path());
+        if (!stdoutFile.isEmpty())
+            process.setStandardOutputFile(stdoutFile);
+        process.start(QStringLiteral(VRELVIEW), arguments);
+        Run result;
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+            return result;
+        result.status = process.exitCode();
+        result.out = process.readAllStandardOutput();
+        result.err = process.readAllStandardError();
+        return result;
+    }
+
+    // The window's save of the saved filter `name` (or all records), over
+    // the filter's range or from `from` to `to`.
+    QByteArray windowSave(const QString &name, ExportFormat format, const QString &from = {}, const QString &to = {})
+    {
+        CLog log;
+        log.readLog(m_log);
+        CFilterPtr filter = CFilterPtr::create(name.isEmpty() ? QStringLiteral("default") : name);
+        if (!name.isEmpty())
+            filter->load();
+        CStringListModel model(&log, filter);
+        if (from.isEmpty())
+            model.useFilterRange();
+        else
+            model.useRange(QDateTime::fromString(from, Qt::ISODate), QDateTime::fromString(to, Qt::ISODate));
+        const QString path = m_dir.filePath(QStringLiteral("window.out"));
+        return model.saveToFile(path, nullptr, format) ? readAll(path) : QByteArray("<not saved>");
+    }
+
+    int windowCount(const QString &name)
+    {
+        CLog log;
+        log.readLog(m_log);
+        CFilterPtr filter = CFilterPtr::create(name.isEmpty() ? QStringLiteral("default") : name);
+        if (!name.isEmpty())
+            filter->load();
+        CStringListModel model(&log, filter);
+        model.runFilter();
+        return model.rowCount();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // This process reads and writes the settings the program does.
+        qputenv("HOME", m_home.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral(".config")).toLocal8Bit());
+        QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
+        QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+        m_log = m_dir.filePath(QStringLiteral("audit.mlog"));
+        QFile file(m_log);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 3000; ++i) {
+            MlogRecord r{kStart + quint32(i / 7), {100 + quint32(i), 1, i % 4 == 0 ? 0u : 54321u, 0, 0}, 2, 0,
+                         i % 3 == 0 ? 1u : 0u, 0, "/srv/item-" + QByteArray::number(i) + ", \"x\" Grüße"};
+            QVERIFY(file.write(encodeRecord(r)) > 0);
+        }
+        file.close();
+        m_costlyLog = m_dir.filePath(QStringLiteral("costly.mlog"));
+        QFile costly(m_costlyLog);
+        QVERIFY(costly.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(costly.write(encodeRecord(MlogRecord{kStart + quint32(i), {1, 1, 0, 0, 0}, 2, 0, 0, 0,
+                                                         i == 30 ? QByteArray(400, 'a') : QByteArray("ab")}))
+                    > 0);
+        costly.close();
+
+        CFilter refusals(QStringLiteral("refusals"));
+        refusals.setLists({{QStringLiteral(">\\s\\[f\\]")}, {}, {}, {}, {}, {}});
+        QVERIFY(refusals.save(refusals.name));
+        CFilter ranged(QStringLiteral("ten minutes"));
+        ranged.period = -600;
+        ranged.time = QDateTime::fromSecsSinceEpoch(kStart + 200);
+        QVERIFY(ranged.save(ranged.name));
+        CFilter expensive(QStringLiteral("costly"));
+        expensive.setLists({{}, {}, {}, {}, {}, {kCostly}});
+        QVERIFY(expensive.save(expensive.name));
+    }
+
+    void help()
+    {
+        const Run r = run({QStringLiteral("--help")});
+        QCOMPARE(r.status, 0);
+        for (const char *text : {"--export <FILE>", "--format <FORMAT>", "--filter <NAME>", "--from <TIME>",
+                                 "--to <TIME>", "--count", "Exit status"})
+            QVERIFY2(r.out.contains(text), text);
+        QCOMPARE(run({QStringLiteral("--version")}).out, QByteArray("vrelview 3.5.8+ci19\n"));
+    }
+
+    void exports_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("all, text") << QString() << QStringList() << "all.txt" << int(ExportFormat::Text) << "" << "";
+        QTest::newRow("saved filter, csv by extension")
+            << "refusals" << QStringList() << "refusals.csv" << int(ExportFormat::Csv) << "" << "";
+        QTest::newRow("saved filter, jsonl named")
+            << "refusals" << QStringList{"--format", "jsonl"} << "refusals.data" << int(ExportFormat::JsonLines) << ""
+            << "";
+        QTest::newRow("filter's own time range")
+            << "ten minutes" << QStringList() << "ranged.txt" << int(ExportFormat::Text) << "" << "";
+        QTest::newRow("from and to replace the range")
+            << "ten minutes" << QStringList{"--from", "2026-05-28T22:30:00+02:00", "--to", "2026-05-28 20:31:00Z"}
+            << "fromto.txt" << int(ExportFormat::Text) << "2026-05-28T22:30:00+02:00" << "2026-05-28T20:31:00Z";
+        QTest::newRow("standard output, text") << QString() << QStringList() << "-" << int(ExportFormat::Text) << ""
+                                               << "";
+        QTest::newRow("standard output, csv")
+            << "refusals" << QStringList{"--format=csv"} << "-" << int(ExportFormat::Csv) << "" << "";
+    }
+
+    void exports()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, options);
+        QFETCH(QString, target);
+        QFETCH(int, format);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QStringList arguments{QStringLiteral("--export"), target};
+        if (!filter.isEmpty())
+            arguments << QStringLiteral("--filter") << filter;
+        arguments << options << QStringLiteral("audit.mlog");
+        const Run r = run(arguments);
+        QVERIFY2(r.status == 0, r.err.constData());
+        QCOMPARE(r.err, QByteArray());
+        const QByteArray expected = windowSave(filter, ExportFormat(format), from, to);
+        QVERIFY(expected.count('\n') > 10);
+        QCOMPARE(target == QLatin1String("-") ? r.out : readAll(m_dir.filePath(target)), expected);
+    }
+
+    void count_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("all") << QString() << QString() << QString();
+        QTest::newRow("refusals") << "refusals" << QString() << QString();
+        QTest::newRow("time range") << "ten minutes" << QString() << QString();
+        QTest::newRow("from and to replace the range")
+            << "ten minutes" << "2026-05-28T22:30:00+02:00" << "2026-05-28T20:31:00Z";
+    }
+
+    void count()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QStringList arguments{QStringLiteral("--count"), QStringLiteral("audit.mlog")};
+        if (!filter.isEmpty())
+            arguments << QStringLiteral("--filter") << filter;
+        if (!from.isEmpty())
+            arguments << QStringLiteral("--from") << from << QStringLiteral("--to") << to;
+        const Run r = run(arguments);
+        QCOMPARE(r.status, 0);
+        const int expected = from.isEmpty() ? windowCount(filter)
+                                            : int(windowSave(filter, ExportFormat::Text, from, to).count('\n'));
+        QCOMPARE(r.out, QByteArray::number(expected) + '\n');
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("stdoutFile");
+        const QString out = QStringLiteral("kept.txt");
+        QTest::newRow("unknown filter") << QStringList{"--export", out, "--filter", "nobody", "audit.mlog"} << 1
+                                        << "No saved filter is named \"nobody\"." << "";
+        QTest::newRow("unreadable log") << QStringList{"--export", out, "missing.mlog"} << 1
+                                        << "Cannot read the log missing.mlog." << "";
+        QTest::newRow("pattern too costly")
+            << QStringList{"--export", out, "--filter", "costly", "costly.mlog"} << 1
+            << "The pattern \"" + kCostly + "\" is too costly to decide for a record; nothing is written." << "";
+        QTest::newRow("count, pattern too costly")
+            << QStringList{"--count", "--filter", "costly", "costly.mlog"} << 1
+            << "The pattern \"" + kCostly + "\" is too costly to decide for a record; nothing is written." << "";
+        QTest::newRow("write error") << QStringList{"--export", "no folder/out.txt", "audit.mlog"} << 1
+                                     << "Cannot write no folder/out.txt: " << "";
+        QTest::newRow("standard output full") << QStringList{"--export", "-", "audit.mlog"} << 1
+                                              << "Cannot write -: No space left on device" << "/dev/full";
+        QTest::newRow("unknown format") << QStringList{"--export", out, "--format", "xml", "audit.mlog"} << 2
+                                        << "Unknown format \"xml\" (see --help)." << "";
+        QTest::newRow("export and count") << QStringList{"--export", out, "--count", "audit.mlog"} << 2
+                                          << "Give one of --export and --count (see --help)." << "";
+        QTest::newRow("format without a command") << QStringList{"--format", "csv", "audit.mlog"} << 2
+                                                  << "Give one of --export and --count (see --help)." << "";
+        QTest::newRow("no log") << QStringList{"--count"} << 2 << "Give exactly one LOG (see --help)." << "";
+        QTest::newRow("two logs") << QStringList{"--count", "audit.mlog", "audit.mlog"} << 2
+                                  << "Give exactly one LOG (see --help)." << "";
+        QTest::newRow("not a time") << QStringList{"--count", "--from", "yesterday", "audit.mlog"} << 2
+                                    << "Not a time: \"yesterday\" (see --help)." << "";
+        QTest::newRow("no such day") << QStringList{"--count", "--to", "2026-02-30", "audit.mlog"} << 2
+                                     << "Not a time: \"2026-02-30\" (see --help)." << "";
+        QTest::newRow("from after to")
+            << QStringList{"--count", "--from", "2026-05-02", "--to", "2026-05-01", "audit.mlog"} << 2
+            << "--from is later than --to." << "";
+        QTest::newRow("unknown option") << QStringList{"--count", "--fast", "audit.mlog"} << 2
+                                        << "Unknown option 'fast'." << "";
+        QTest::newRow("option twice") << QStringList{"--count", "--filter", "a", "--filter", "b", "audit.mlog"} << 2
+                                      << "--filter is given more than once." << "";
+    }
+
+    // One line on standard error, the status, and an existing file as it was.
+    void failures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(QString, stdoutFile);
+        const QString kept = m_dir.filePath(QStringLiteral("kept.txt"));
+        QFile file(kept);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("before\n") == 7);
+        file.close();
+        const Run r = run(arguments, stdoutFile);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.startsWith("vrelview: " + message.toUtf8()) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
+                 r.err.constData());
+        QCOMPARE(readAll(kept), QByteArray("before\n"));
+        // Nothing of the attempt is left beside it.
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("kept.txt*")}), QStringList{QStringLiteral("kept.txt")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

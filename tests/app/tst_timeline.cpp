@@ -1,0 +1,233 @@
+// The time line of a result tab driven as a user would: Go to time, a click
+// on the strip, a dragged range, Esc, and the View toggle kept in the settings.
+#include "apptest.h"
+#include "resultview.h"
+#include "timebuckets.h"
+#include "timelinestrip.h"
+
+namespace {
+
+const quint32 kStart = quint32(QDateTime(QDate(2024, 5, 10), QTime(1, 0)).toSecsSinceEpoch());
+const int kCount = 600;
+const int kPerBlock = 10;
+const quint32 kSpacing = 60;
+
+// 10 records a block, blocks a minute apart; every third refused.
+QString writeMinutes(const QString &path)
+{
+    return writeRecords(path, kCount, [](int i, MlogRecord &record) {
+        record.time = kStart + quint32(i / kPerBlock) * kSpacing;
+        record.subject[0] = 100;
+        record.status = i % 3 == 0 ? 1 : 0;
+        record.payload = QStringLiteral("item-%1").arg(i, 5, 10, QLatin1Char('0')).toUtf8();
+    });
+}
+
+// Rows of records earlier than `secs`: the row Go to time and a click show.
+int rowsBefore(qint64 secs)
+{
+    int rows = 0;
+    for (int i = 0; i < kCount; ++i)
+        rows += kStart + qint64(i / kPerBlock) * kSpacing < secs;
+    return rows;
+}
+
+TimelineStrip *strip(const mainWindow &window)
+{
+    auto *view = dynamic_cast<ResultView *>(currentView(window));
+    return view ? view->timeline() : nullptr;
+}
+
+void mouse(QWidget *widget, QEvent::Type type, int x, Qt::MouseButtons buttons)
+{
+    const QPoint pos(x, widget->height() / 2);
+    QMouseEvent event(type, pos, widget->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+} // namespace
+
+class TestTimeline : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase() { startApp("vrelview-timeline"); }
+
+    void init()
+    {
+        QSettings().clear();
+        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path() + QStringLiteral("/none"));
+    }
+
+    void goToTime_data()
+    {
+        QTest::addColumn<qint64>("secs");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("before the first row") << qint64(kStart - 3600) << true;
+        QTest::newRow("the first block") << qint64(kStart) << true;
+        QTest::newRow("a block's own time") << qint64(kStart + 17 * kSpacing) << true;
+        QTest::newRow("between two blocks") << qint64(kStart + 17 * kSpacing + 1) << true;
+        QTest::newRow("the last block") << qint64(kStart + 59 * kSpacing) << true;
+        QTest::newRow("after the last row") << qint64(kStart + 59 * kSpacing + 1) << false;
+    }
+
+    void goToTime()
+    {
+        QFETCH(qint64, secs);
+        QFETCH(bool, found);
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        CStringListModel *model = currentModel(window);
+        QVERIFY(model);
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model->rowCount(), kCount);
+        currentView(window)->scrollToBottom();
+
+        QAction *action = child<QAction>(window, "actionGoToTime");
+        QCOMPARE(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
+        QString message;
+        DialogDriver driver({[secs](QWidget *modal) {
+                                 auto *edit = modal->findChild<QDateTimeEdit *>(QStringLiteral("dteGoToTime"));
+                                 QCOMPARE(edit->displayFormat(), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+                                 edit->setDateTime(QDateTime::fromSecsSinceEpoch(secs));
+                                 qobject_cast<QDialog *>(modal)->accept();
+                             },
+                             DialogDriver::press(QMessageBox::Ok, &message)});
+        action->trigger();
+        QTRY_COMPARE(driver.done(), found ? 1 : 2);
+        if (!found) {
+            QVERIFY2(message.contains(QStringLiteral("no row")), qPrintable(message));
+            return;
+        }
+        const int row = rowsBefore(secs);
+        QCOMPARE(selectedRow(window), row);
+        QCOMPARE(currentView(window)->currentIndex().row(), row);
+        // The row is on screen and holds the record it should.
+        QVERIFY(currentView(window)->viewport()->rect().intersects(currentView(window)->visualRect(model->index(row, 0))));
+        QVERIFY(model->index(row, 0).data().toString().endsWith(QStringLiteral("item-%1").arg(row, 5, 10, QLatin1Char('0'))));
+    }
+
+    void clickShowsTheRowsAtThatTime_data()
+    {
+        QTest::addColumn<double>("where"); // share of the strip's width
+        QTest::newRow("left edge") << 0.0;
+        QTest::newRow("a third") << 0.33;
+        QTest::newRow("middle") << 0.5;
+        QTest::newRow("right edge") << 0.999;
+    }
+
+    void clickShowsTheRowsAtThatTime()
+    {
+        QFETCH(double, where);
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        CStringListModel *model = currentModel(window);
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        TimelineStrip *line = strip(window);
+        QVERIFY(line && line->isVisible());
+        QCOMPARE(line->height(), 60);
+        QVERIFY(!line->accessibleName().isEmpty() && !line->toolTip().isEmpty());
+        // Bars for every block: 60 minutes of 10 rows, a third refused.
+        qint64 rows = 0;
+        qint64 refused = 0;
+        for (const TimeBucket &bucket : line->buckets()) {
+            rows += bucket.rows;
+            refused += bucket.refused;
+        }
+        QCOMPARE(rows, qint64(kCount));
+        QCOMPARE(refused, qint64(kCount / 3));
+
+        const int x = int(where * (line->width() - 1));
+        const qint64 secs = line->timeAt(x);
+        QVERIFY(secs >= kStart - 3600 && secs <= kStart + 60 * kSpacing);
+        mouse(line, QEvent::MouseButtonPress, x, Qt::LeftButton);
+        mouse(line, QEvent::MouseButtonRelease, x, Qt::NoButton);
+        const int row = rowsBefore(secs);
+        QCOMPARE(selectedRow(window), row < kCount ? row : -1);
+        if (row < kCount) {
+            QVERIFY(TimeBuckets::timeOfRow(*model, row) >= secs);
+            QVERIFY(row == 0 || TimeBuckets::timeOfRow(*model, row - 1) < secs);
+        }
+    }
+
+    void dragAppliesThatRange()
+    {
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        TimelineStrip *line = strip(window);
+        const int from = line->width() / 4;
+        const int to = line->width() / 2;
+        mouse(line, QEvent::MouseButtonPress, from, Qt::LeftButton);
+        mouse(line, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+        mouse(line, QEvent::MouseMove, to, Qt::LeftButton);
+        qint64 start = 0;
+        qint64 end = 0;
+        QVERIFY(line->span(&start, &end));
+        QVERIFY(start <= line->timeAt(from) && end > line->timeAt(to));
+        mouse(line, QEvent::MouseButtonRelease, to, Qt::NoButton);
+        auto *menu = line->findChild<QMenu *>();
+        QTRY_VERIFY(menu && menu->isVisible());
+        QAction *show = nullptr;
+        for (QAction *action : menu->actions())
+            if (action->text() == QStringLiteral("Show only this time range"))
+                show = action;
+        QVERIFY(show);
+        show->trigger();
+
+        // The current filter now holds exactly that range, and the tab shows it.
+        const TabInfo info = window.tabs().value(resultTabs(window)->currentIndex());
+        QVERIFY(info.filter);
+        QCOMPARE(info.filter->time, QDateTime::fromSecsSinceEpoch(end - 1));
+        QCOMPARE(qint64(info.filter->period), start - (end - 1));
+        CStringListModel *model = currentModel(window);
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model->rowCount(), rowsBefore(end) - rowsBefore(start));
+        QCOMPARE(TimeBuckets::timeOfRow(*model, 0), qint64(kStart) + (start - kStart + kSpacing - 1) / kSpacing * kSpacing);
+        // A new run in the tab: no span is left marked.
+        QVERIFY(!strip(window)->span(&start, &end));
+    }
+
+    void escapeClearsTheSpan()
+    {
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        TimelineStrip *line = strip(window);
+        line->setSpan(kStart, kStart + 600);
+        qint64 start = 0;
+        qint64 end = 0;
+        QVERIFY(line->span(&start, &end));
+        QTest::keyClick(line, Qt::Key_Escape);
+        QVERIFY(!line->span(&start, &end));
+    }
+
+    void viewToggleIsKept()
+    {
+        {
+            mainWindow window;
+            window.show();
+            window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+            QAction *toggle = child<QAction>(window, "actionTimelineShow");
+            QVERIFY(toggle->isChecked() && strip(window)->isVisible());
+            const int rowsShown = currentView(window)->viewport()->height();
+            toggle->trigger();
+            QVERIFY(!strip(window)->isVisible());
+            QVERIFY(currentView(window)->viewport()->height() > rowsShown);
+            window.saveWindowState();
+        }
+        QCOMPARE(QSettings().value(QStringLiteral("VrelGeometry/timelineshow")).toBool(), false);
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        QVERIFY(!child<QAction>(window, "actionTimelineShow")->isChecked());
+        QVERIFY(!strip(window)->isVisible());
+    }
+};
+
+QTEST_MAIN(TestTimeline)
+#include "tst_timeline.moc"

@@ -1,0 +1,213 @@
+// Following a growing log: the counts of a finished run carried on over the
+// records appended since, compared with a fresh run over the grown log.
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "resultlog.h"
+
+namespace {
+
+const QDateTime kStart = QDateTime::fromSecsSinceEpoch(T0, Qt::UTC);
+
+// Generates `records` records into `path` as mloggen does, appended to
+// what the log holds when `append` is set.
+bool generate(const QString &path, qint64 records, bool append, quint64 seed = 7)
+{
+    MlogGeneratorOptions options;
+    options.records = records;
+    options.start = kStart;
+    options.recordsPerSecond = 40;
+    options.seed = seed;
+    options.append = append;
+    return generateLog(path, options);
+}
+
+// The last `count` rows of a model, read by scrolling it to its end.
+QStringList lastRows(Results &results, int count)
+{
+    const int total = results.model.rowCount();
+    // The last scroll value is shared by all models: each starts at the top.
+    results.model.scrollMoved(0);
+    results.model.scrollMoved(std::max(0, total - count));
+    QStringList rows;
+    for (int row = std::max(0, total - count); row < total; ++row)
+        rows.append(results.text(row));
+    return rows;
+}
+
+} // namespace
+
+class TestFollow : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    // After each appended step the rows are those of a fresh run over the
+    // grown log; a range relative to the log's end keeps its start, so it
+    // is compared with the fresh run's counts from that start on.
+    void rowsEqualFreshRunAfterEachStep_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::newRow("default filter") << QString() << 0 << QList<int>{1, 300, 2500, 40};
+        QTest::newRow("pattern filter") << QStringLiteral("\\[f\\]") << 0 << QList<int>{1, 300, 2500, 40};
+        QTest::newRow("last hour") << QString() << -3600 << QList<int>{200, 5000, 3};
+    }
+    void rowsEqualFreshRunAfterEachStep()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(int, period);
+        QFETCH(QList<int>, steps);
+        const QString path = m_dir.filePath(QStringLiteral("grow-%1.mlog").arg(QTest::currentDataTag()));
+        QVERIFY(generate(path, 3000, false));
+        Results tab(path, makeFilter(pattern, period));
+        tab.model.runFilter();
+        const int firstBlock = tab.model.firstBlock();
+        int before = tab.model.rowCount();
+        QSignalSpy inserted(&tab.model, &QAbstractItemModel::rowsInserted);
+        for (int records : steps) {
+            QVERIFY(generate(path, records, true));
+            tab.log.readLog(path);
+            const CStringListModel::Growth growth = tab.model.followGrowth();
+            Results fresh(path, makeFilter(pattern));
+            fresh.model.runFilter();
+            const int skipped = firstBlock - fresh.model.firstBlock();
+            QCOMPARE(tab.model.firstBlock(), firstBlock);
+            QCOMPARE(tab.model.lastBlock(), fresh.model.lastBlock());
+            QCOMPARE(tab.model.blockCounts(), fresh.model.blockCounts().mid(skipped));
+            QCOMPARE(tab.model.rowCount(), fresh.model.rowCount() - fresh.model.rowsBefore(firstBlock));
+            QCOMPARE(growth == CStringListModel::Growth::Added, tab.model.rowCount() > before);
+            QVERIFY(tab.model.isComplete());
+            // Rows come at the end only (in one or more insertions).
+            if (tab.model.rowCount() > before)
+                QCOMPARE(inserted.first().at(1).toInt(), before);
+            inserted.clear();
+            before = tab.model.rowCount();
+            const QStringList freshRows = lastRows(fresh, std::min(60, tab.model.rowCount()));
+            QCOMPARE(lastRows(tab, 60), freshRows);
+        }
+    }
+
+    // Rows that fit into the first window are there at once, without a
+    // scroll, so a view at its end shows them; a window scrolled elsewhere
+    // stays where it is.
+    void newRowsJoinAWindowThatEndsWithThem()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("window.mlog"));
+        QVERIFY(writeLog(path, 100, [](int i) { return numbered(i, 10); }));
+        Results small(path);
+        small.model.runFilter();
+        QVERIFY(writeLog(path, 160, [](int i) { return numbered(i, 10); }));
+        small.log.readLog(path);
+        QCOMPARE(small.model.followGrowth(), CStringListModel::Growth::Added);
+        QCOMPARE(small.model.rowCount(), 160);
+        QVERIFY(small.text(159).endsWith(QLatin1String(" rec=159")));
+        QVERIFY(small.text(95).endsWith(QLatin1String(" rec=95")));
+
+        QVERIFY(writeLog(path, 12000, [](int i) { return numbered(i, 40); }));
+        Results large(path);
+        large.model.runFilter();
+        large.model.scrollMoved(0);
+        const int windowEnd = large.model.windowEndBlock();
+        QVERIFY(writeLog(path, 12100, [](int i) { return numbered(i, 40); }));
+        large.log.readLog(path);
+        QCOMPARE(large.model.followGrowth(), CStringListModel::Growth::Added);
+        QCOMPARE(large.model.rowCount(), 12100);
+        QCOMPARE(large.model.windowEndBlock(), windowEnd);
+        QVERIFY(large.text(10).endsWith(QLatin1String(" rec=10")));
+        QCOMPARE(lastRows(large, 1).value(0).section(QLatin1Char(' '), -1), QStringLiteral("rec=12099"));
+    }
+
+    // Records of the last second appended later join its block: the block
+    // is counted again, the rows before it are not.
+    void lastBlockCountedAgainWhenItGrows()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("lastblock.mlog"));
+        QVERIFY(writeLog(path, 25, [](int i) { return numbered(i, 10); }));
+        Results tab(path);
+        tab.model.runFilter();
+        QCOMPARE(tab.model.blockCounts(), (QList<qint32>{10, 10, 5}));
+        QVERIFY(writeLog(path, 28, [](int i) { return numbered(i, 10); }));
+        tab.log.readLog(path);
+        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::Added);
+        QCOMPARE(tab.model.blockCounts(), (QList<qint32>{10, 10, 8}));
+        QVERIFY(tab.text(27).endsWith(QLatin1String(" rec=27")));
+        // Nothing new: nothing changes.
+        tab.log.readLog(path);
+        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::None);
+    }
+
+    // A run made while records were appended past what the index knows
+    // counted them in the last block (it reads to the end of the file):
+    // following takes those rows back and gives them under their blocks.
+    void rowsCountedPastTheIndexTakenBack()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("pastindex.mlog"));
+        QVERIFY(writeLog(path, 25, [](int i) { return numbered(i, 10); }));
+        Results tab(path);
+        QVERIFY(writeLog(path, 48, [](int i) { return numbered(i, 10); }));
+        tab.model.runFilter();
+        QCOMPARE(tab.model.blockCounts(), (QList<qint32>{10, 10, 28}));
+        QSignalSpy removed(&tab.model, &QAbstractItemModel::rowsRemoved);
+        tab.log.readLog(path);
+        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::Added);
+        QCOMPARE(tab.model.blockCounts(), (QList<qint32>{10, 10, 10, 10, 8}));
+        QCOMPARE(tab.model.rowCount(), 48);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.first().at(1).toInt(), 30);
+        QVERIFY(tab.text(47).endsWith(QLatin1String(" rec=47")));
+        QVERIFY(tab.text(30).endsWith(QLatin1String(" rec=30")));
+    }
+
+    // A log replaced by another file, or one that shrank, has other blocks
+    // under the old numbers: the counts are left for a full run.
+    void replacedOrShrunkLogNeedsRun_data()
+    {
+        QTest::addColumn<bool>("shrink");
+        QTest::newRow("rotated") << false;
+        QTest::newRow("shrunk") << true;
+    }
+    void replacedOrShrunkLogNeedsRun()
+    {
+        QFETCH(bool, shrink);
+        const QString path = m_dir.filePath(QStringLiteral("replaced-%1.mlog").arg(shrink));
+        QVERIFY(generate(path, 3000, false));
+        Results tab(path);
+        tab.model.runFilter();
+        const int rows = tab.model.rowCount();
+        if (shrink) {
+            QFile file(path);
+            QVERIFY(file.resize(file.size() / 2));
+        } else {
+            QVERIFY(QFile::rename(path, path + QStringLiteral(".1")));
+            QVERIFY(generate(path, 3500, false, 99));
+        }
+        tab.log.readLog(path);
+        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::NeedsRun);
+        QCOMPARE(tab.model.rowCount(), rows);
+    }
+
+    // A run that was cancelled is not carried on: its rows are partial.
+    void cancelledRunIsNotFollowed()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("cancelled.mlog"));
+        QVERIFY(generate(path, 3000, false));
+        Results tab(path);
+        connect(&tab.model, &CStringListModel::valueMaximum, &tab.model, &CStringListModel::cancel);
+        tab.model.runFilter();
+        QVERIFY(!tab.model.isComplete());
+        QVERIFY(generate(path, 100, true));
+        tab.log.readLog(path);
+        const int rows = tab.model.rowCount();
+        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::None);
+        QCOMPARE(tab.model.rowCount(), rows);
+    }
+};
+
+QTEST_MAIN(TestFollow)
+#include "tst_follow.moc"
