@@ -1,8 +1,11 @@
 #include "logpath.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
-#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -11,6 +14,13 @@ constexpr ushort kEscapeBase = 0xDC00;
 bool isEscape(QChar c)
 {
     return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF;
+}
+
+// True when path[i] stands for a byte: a low surrogate after a high one is
+// half of a character instead.
+bool isRawByteAt(const QString &path, int i)
+{
+    return isEscape(path.at(i)) && (i == 0 || !path.at(i - 1).isHighSurrogate());
 }
 
 // Length of the valid UTF-8 sequence at `p` (at most `n` bytes there), or 0.
@@ -76,13 +86,12 @@ QString fromBytes(const QByteArray &bytes)
 
 QByteArray toBytes(const QString &path)
 {
-    if (std::none_of(path.cbegin(), path.cend(), isEscape))
+    if (!hasRawBytes(path))
         return QFile::encodeName(path);
     QByteArray bytes;
     int run = 0; // start of the characters not yet encoded
     for (int i = 0; i < path.size(); ++i) {
-        // A low surrogate after a high one is half of a character, not a byte.
-        if (!isEscape(path.at(i)) || (i > 0 && path.at(i - 1).isHighSurrogate()))
+        if (!isRawByteAt(path, i))
             continue;
         bytes += path.mid(run, i - run).toUtf8();
         bytes += char(path.at(i).unicode() - kEscapeBase);
@@ -90,6 +99,74 @@ QByteArray toBytes(const QString &path)
     }
     bytes += path.mid(run).toUtf8();
     return bytes;
+}
+
+bool hasRawBytes(const QString &path)
+{
+    for (int i = 0; i < path.size(); ++i) {
+        if (isRawByteAt(path, i))
+            return true;
+    }
+    return false;
+}
+
+QString readable(const QString &path)
+{
+    if (!hasRawBytes(path))
+        return path;
+    QString text = path;
+    for (int i = 0; i < text.size(); ++i) {
+        if (isRawByteAt(path, i))
+            text[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return text;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    if (hasRawBytes(a) || hasRawBytes(b))
+        return QDir::cleanPath(a) == QDir::cleanPath(b);
+    return QFileInfo(a) == QFileInfo(b);
+}
+
+qint64 regularFileSize(const QString &path)
+{
+    struct stat st;
+    const QByteArray name = toBytes(path);
+    if (name.isEmpty() || ::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return qint64(st.st_size);
+}
+
+QStringList rawByteEntries(const QString &dir, const QString &suffix)
+{
+    QStringList paths;
+    DIR *folder = ::opendir(toBytes(dir).constData());
+    if (!folder)
+        return paths;
+    const QString prefix = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    while (const dirent *entry = ::readdir(folder)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const QString name = fromBytes(QByteArray(entry->d_name));
+        if (hasRawBytes(name) && name.endsWith(suffix, Qt::CaseInsensitive))
+            paths.append(prefix + name);
+    }
+    ::closedir(folder);
+    return paths;
+}
+
+QStringList arguments(const QStringList &decoded, int argc, const char *const *argv)
+{
+    if (decoded.size() != argc)
+        return decoded;
+    QStringList result = decoded;
+    for (int i = 0; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        if (QFile::encodeName(decoded.at(i)) != bytes)
+            result[i] = fromBytes(bytes);
+    }
+    return result;
 }
 
 } // namespace LogPath

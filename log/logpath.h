@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace LogPath {
 
@@ -15,6 +16,21 @@ QString fromBytes(const QByteArray &bytes);
 // The bytes of `path` for the system calls: what fromBytes made it from,
 // or what QFile::encodeName gives for a name without such bytes.
 QByteArray toBytes(const QString &path);
+// True when `path` holds bytes that are not UTF-8 (it came from fromBytes).
+bool hasRawBytes(const QString &path);
+// `path` for people: each byte that is not UTF-8 shown as U+FFFD.
+QString readable(const QString &path);
+// `a` and `b` name one file; names with such bytes only by equal text,
+// since Qt's file functions would look them up without those bytes.
+bool sameFile(const QString &a, const QString &b);
+// Size of the regular file `path` (a link followed), or -1 when it is none.
+qint64 regularFileSize(const QString &path);
+// The paths of the entries of folder `dir` whose names are not UTF-8, end
+// in `suffix` (in any case) and are not hidden: those Qt's listings skip.
+QStringList rawByteEntries(const QString &dir, const QString &suffix);
+// The program's arguments `decoded` by Qt, each one whose bytes in `argv`
+// that decoding lost taken by fromBytes instead (when argc counts them).
+QStringList arguments(const QStringList &decoded, int argc, const char *const *argv);
 
 } // namespace LogPath
 

@@ -6,8 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "logpath.h"
 #include "mlogwriter.h"
 
 namespace {
@@ -38,8 +41,10 @@ class TestCommandLine : public QObject
     QString m_log;
     QString m_costlyLog;
 
-    // The program with `arguments`, without a display, in the test's home.
-    Run run(const QStringList &arguments, const QString &stdoutFile = QString())
+    // The program with `arguments`, without a display, in the test's home;
+    // then `rawLog`, given by its bytes through the shell (QProcess passes
+    // no name that is not UTF-8).
+    Run run(const QStringList &arguments, const QString &stdoutFile = QString(), const QByteArray &rawLog = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -53,7 +58,17 @@ class TestCommandLine : public QObject
         process.setWorkingDirectory(m_dir.path());
         if (!stdoutFile.isEmpty())
             process.setStandardOutputFile(stdoutFile);
-        process.start(QStringLiteral(VRELVIEW), arguments);
+        if (rawLog.isEmpty()) {
+            process.start(QStringLiteral(VRELVIEW), arguments);
+        } else {
+            QString octal;
+            for (const char c : rawLog)
+                octal += QStringLiteral("\\%1").arg(uint(uchar(c)), 3, 8, QLatin1Char('0'));
+            process.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"),
+                                                                 "exec \"$0\" \"$@\" \"$(printf '" + octal + "')\"",
+                                                                 QStringLiteral(VRELVIEW)}
+                                                         + arguments);
+        }
         Run result;
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
             return result;
@@ -118,6 +133,8 @@ private slots:
                                                          i == 30 ? QByteArray(400, 'a') : QByteArray("ab")}))
                     > 0);
         costly.close();
+        const QByteArray raw = QFile::encodeName(m_dir.path()) + "/\xff\xfe.mlog";
+        QCOMPARE(::link(QFile::encodeName(m_log).constData(), raw.constData()), 0);
 
         CFilter refusals(QStringLiteral("refusals"));
         refusals.setLists({{QStringLiteral(">\\s\\[f\\]")}, {}, {}, {}, {}, {}});
@@ -129,6 +146,14 @@ private slots:
         CFilter expensive(QStringLiteral("costly"));
         expensive.setLists({{}, {}, {}, {}, {}, {kCostly}});
         QVERIFY(expensive.save(expensive.name));
+    }
+
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    void cleanupTestCase()
+    {
+        const QString raw = LogPath::fromBytes(QFile::encodeName(m_dir.path()) + "/\xff\xfe.mlog");
+        for (const QString &path : {raw, CLog::indexFilePath(raw), CLog::indexFilePath(raw) + ".spare"})
+            ::unlink(LogPath::toBytes(path).constData());
     }
 
     void help()
@@ -213,6 +238,25 @@ private slots:
         const int expected = from.isEmpty() ? windowCount(filter)
                                             : int(windowSave(filter, ExportFormat::Text, from, to).count('\n'));
         QCOMPARE(r.out, QByteArray::number(expected) + '\n');
+    }
+
+    void logNamedByBytes_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QByteArray>("error");
+        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe.mlog") << QByteArray();
+        QTest::newRow("missing, shown readably")
+            << QByteArray("\xff\xfd.mlog") << QByteArray("vrelview: Cannot read the log \xef\xbf\xbd\xef\xbf\xbd.mlog.\n");
+    }
+
+    // A LOG whose name is not UTF-8 is read by its bytes.
+    void logNamedByBytes()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QByteArray, error);
+        const Run r = run({QStringLiteral("--count")}, QString(), log);
+        QCOMPARE(r.err, error);
+        QCOMPARE(r.out, error.isEmpty() ? QByteArray::number(windowCount(QString())) + '\n' : QByteArray());
     }
 
     void failures_data()

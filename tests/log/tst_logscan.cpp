@@ -610,16 +610,20 @@ private slots:
     void namesThatAreNotUtf8_data()
     {
         QTest::addColumn<QByteArray>("name");
-        QTest::newRow("latin-1") << QByteArray("caf\xe9.mlog");
-        QTest::newRow("cut sequence") << QByteArray("a\xe2\x82.mlog");
-        QTest::newRow("surrogate bytes") << QByteArray("\xed\xb2\x80.mlog");
-        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9.mlog");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("latin-1") << QByteArray("caf\xe9.mlog") << QStringLiteral("caf\uFFFD.mlog");
+        QTest::newRow("no character") << QByteArray("\xff\xfe.mlog") << QStringLiteral("\uFFFD\uFFFD.mlog");
+        QTest::newRow("cut sequence") << QByteArray("a\xe2\x82.MLOG") << QStringLiteral("a\uFFFD\uFFFD.MLOG");
+        QTest::newRow("surrogate bytes") << QByteArray("\xed\xb2\x80.mlog") << QStringLiteral("\uFFFD\uFFFD\uFFFD.mlog");
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9.mlog") << QStringLiteral("caf\u00e9.mlog");
     }
 
     void namesThatAreNotUtf8()
     {
-        // Opened, scanned and indexed by the name's own bytes.
+        // Opened, scanned and indexed by the name's own bytes, listed, taken
+        // from the command line and shown readably.
         QFETCH(QByteArray, name);
+        QFETCH(QString, shown);
         const QByteArray bytes = QFile::encodeName(m_dir.path()) + '/' + name;
         const QString p = LogPath::fromBytes(bytes);
         QCOMPARE(LogPath::toBytes(p), bytes);
@@ -637,6 +641,12 @@ private slots:
         QVERIFY(!log.isChanged(p));
         QVERIFY(::access(LogPath::toBytes(CLog::indexFilePath(p)).constData(), F_OK) == 0);
         QCOMPARE(CLog::lastRecordDate(p), QDateTime::fromSecsSinceEpoch(1800012001));
+        QCOMPARE(LogPath::readable(QFileInfo(p).fileName()), shown);
+        QCOMPARE(LogPath::regularFileSize(p), qint64(b.data.size()));
+        const bool raw = shown.contains(QChar::ReplacementCharacter);
+        QCOMPARE(LogPath::rawByteEntries(m_dir.path(), QStringLiteral(".mlog")), raw ? QStringList(p) : QStringList());
+        const char *const argv[] = {"vrelview", bytes.constData()};
+        QCOMPARE(LogPath::arguments({QStringLiteral("vrelview"), QString::fromLocal8Bit(bytes)}, 2, argv).at(1), p);
         // Qt cannot remove what it cannot name.
         ::unlink(bytes.constData());
         ::unlink(LogPath::toBytes(CLog::indexFilePath(p)).constData());
