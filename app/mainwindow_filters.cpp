@@ -115,9 +115,12 @@ void mainWindow::actionFilterEditPress()
         return;
     applyTimeChoice(filterEditor->timeChoice(), datePresets, *filter);
     filter->setLists(filterEditor->filterLists());
+    applyEditedFilter(filter);
+}
 
-    const QString description = filterDescription(*filter, datePresets);
-    ui->lbFilter->setText(description);
+void mainWindow::applyEditedFilter(const CFilterPtr &filter)
+{
+    ui->lbFilter->setText(filterDescription(*filter, datePresets));
     // The entry of the edited filter, unless the list was reloaded meanwhile.
     const int entry = filterList().indexOf(filter);
     if (entry >= 0 && entry < filterCombo->count()) {

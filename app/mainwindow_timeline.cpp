@@ -3,8 +3,6 @@
 #include "mainwindow.h"
 
 #include "cstringlistmodel.h"
-#include "filterdescription.h"
-#include "filterselector.h"
 #include "resultview.h"
 #include "timebuckets.h"
 #include "timelinestrip.h"
@@ -121,14 +119,5 @@ void mainWindow::applyTimeRange(const QDateTime &start, const QDateTime &end)
     filter->time = end;
     filter->period = qint32(span);
 
-    // As after an edit of the filter.
-    ui->lbFilter->setText(filterDescription(*filter, datePresets));
-    const int entry = filterList().indexOf(filter);
-    if (entry >= 0 && entry < filterCombo->count()) {
-        if (entry != 0)
-            filterCombo->setItemText(entry, filter->name + QStringLiteral(" (") + tr("modified") + QLatin1Char(')'));
-        filterCombo->setItemData(entry, selectorTip(*filter), Qt::ToolTipRole);
-    }
-    actionResultsPress();
-    showCurrentTabFilter();
+    applyEditedFilter(filter);
 }

@@ -65,7 +65,21 @@ private:
 
 namespace exportdetail {
 bool isAscii(const char *s, int n);
+
+// What a walk over texts does with the text numbered `index` that the
+// matcher gave `verdict`: makes its row, passes over it, or ends there, an
+// undecided text (by `costly`) noted in `stop` when one is given.
+enum class RowStep { Row, Skip, End };
+inline RowStep rowStep(CMatcher::Verdict verdict, int index, const QString &costly, MatchStop *stop)
+{
+    if (verdict == CMatcher::Verdict::Undecided && stop) {
+        stop->index = index;
+        stop->pattern = costly;
+        return RowStep::End;
+    }
+    return verdict == CMatcher::Verdict::Match ? RowStep::Row : RowStep::Skip;
 }
+} // namespace exportdetail
 
 template <typename Visit>
 int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, MatchStop *stop,
@@ -85,13 +99,10 @@ int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameB
                 break;
             decoded = QString::fromUtf8(p, length);
             QString costly;
-            const CMatcher::Verdict verdict = matcher.verdict(decoded, stop ? &costly : nullptr);
-            if (verdict == CMatcher::Verdict::Undecided && stop) {
-                stop->index = index;
-                stop->pattern = costly;
+            const auto step = exportdetail::rowStep(matcher.verdict(decoded, stop ? &costly : nullptr), index, costly, stop);
+            if (step == exportdetail::RowStep::End)
                 break;
-            }
-            if (verdict != CMatcher::Verdict::Match) {
+            if (step == exportdetail::RowStep::Skip) {
                 p += length + 1;
                 continue;
             }

@@ -14,6 +14,8 @@ inline bool isAsciiDigit(char c)
 }
 
 using exportdetail::isAscii;
+using exportdetail::rowStep;
+using exportdetail::RowStep;
 
 enum class IdField { Found, Absent, NeedsDecoding };
 
@@ -113,13 +115,10 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
                 break;
             qsizetype length = 0;
             QString costly;
-            const CMatcher::Verdict verdict = matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr);
-            if (verdict == CMatcher::Verdict::Undecided && stop) {
-                stop->index = index;
-                stop->pattern = costly;
+            const auto step = rowStep(matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr), index, costly, stop);
+            if (step == RowStep::End)
                 break;
-            }
-            if (verdict != CMatcher::Verdict::Match) {
+            if (step == RowStep::Skip) {
                 p += length + 1;
                 continue;
             }

@@ -208,20 +208,13 @@ qsizetype Needle::findWith(const T *h, qsizetype n, qsizetype from) const
     return -1;
 }
 
-template<typename T, int K>
-qsizetype Needle::scanNarrow(const T *h, qsizetype *from, qsizetype last) const
+// The steps of either vector width: `hits(f)` marks the candidate starts
+// among the kStep starts from f. Inlined into each vector loop, so that the
+// AVX2 loop's `hits` is compiled into it.
+template<typename T, qsizetype kStep, typename Hits>
+__attribute__((always_inline)) inline qsizetype Needle::scanSteps(const T *h, qsizetype *from, qsizetype last,
+                                                                   const Hits &hits) const
 {
-#ifdef __SSE2__
-    constexpr qsizetype kStep = 16 / sizeof(T);
-    __m128i want[K];
-    for (int k = 0; k < K; ++k)
-        want[k] = set1Narrow<T>(m_key[k].ch);
-    const auto hits = [&](qsizetype f) {
-        __m128i hit = equalNarrow<T>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[0].offset)), want[0]);
-        for (int k = 1; k < K; ++k)
-            hit = _mm_and_si128(hit, equalNarrow<T>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[k].offset)), want[k]));
-        return quint32(_mm_movemask_epi8(hit));
-    };
     qsizetype f = *from;
     for (; f + kStep - 1 <= last; f += kStep) {
         const quint32 bits = hits(f);
@@ -244,6 +237,24 @@ qsizetype Needle::scanNarrow(const T *h, qsizetype *from, qsizetype last) const
         }
     }
     *from = f;
+    return -1;
+}
+
+template<typename T, int K>
+qsizetype Needle::scanNarrow(const T *h, qsizetype *from, qsizetype last) const
+{
+#ifdef __SSE2__
+    constexpr qsizetype kStep = 16 / sizeof(T);
+    __m128i want[K];
+    for (int k = 0; k < K; ++k)
+        want[k] = set1Narrow<T>(m_key[k].ch);
+    const auto hits = [&](qsizetype f) {
+        __m128i hit = equalNarrow<T>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[0].offset)), want[0]);
+        for (int k = 1; k < K; ++k)
+            hit = _mm_and_si128(hit, equalNarrow<T>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(h + f + m_key[k].offset)), want[k]));
+        return quint32(_mm_movemask_epi8(hit));
+    };
+    return scanSteps<T, kStep>(h, from, last, hits);
 #else
     Q_UNUSED(h);
     Q_UNUSED(from);
@@ -266,27 +277,7 @@ __attribute__((target("avx2"))) qsizetype Needle::scanWide(const T *h, qsizetype
             hit = _mm256_and_si256(hit, equalWide<T>(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + f + m_key[k].offset)), want[k]));
         return quint32(_mm256_movemask_epi8(hit));
     };
-    qsizetype f = *from;
-    for (; f + kStep - 1 <= last; f += kStep) {
-        const quint32 bits = hits(f);
-        if (bits) {
-            const qsizetype at = firstOf(bits, h, f);
-            if (at >= 0)
-                return at;
-        }
-    }
-    if (f <= last && last >= kStep - 1) {
-        const qsizetype g = last - (kStep - 1);
-        const quint32 bits = fromStart<T>(hits(g), f - g);
-        f = last + 1;
-        if (bits) {
-            const qsizetype at = firstOf(bits, h, g);
-            if (at >= 0)
-                return at;
-        }
-    }
-    *from = f;
-    return -1;
+    return scanSteps<T, kStep>(h, from, last, hits);
 }
 #endif
 

@@ -61,6 +61,8 @@ private:
     template<typename T, int K>
     qsizetype findWith(const T *h, qsizetype n, qsizetype from) const;
     // The vector loops: a match found, or -1 with *from where they stopped.
+    template<typename T, qsizetype kStep, typename Hits>
+    qsizetype scanSteps(const T *h, qsizetype *from, qsizetype last, const Hits &hits) const;
     template<typename T, int K>
     qsizetype scanNarrow(const T *h, qsizetype *from, qsizetype last) const;
 #ifdef __x86_64__

@@ -6,6 +6,7 @@
 #include "filterdescription.h"
 #include "filterselector.h"
 #include "filtermatch.h"
+#include "../filter/records.h"
 
 using Lists = QList<QStringList>;
 Q_DECLARE_METATYPE(Lists)
@@ -13,12 +14,6 @@ Q_DECLARE_METATYPE(Lists)
 namespace {
 
 const QString kFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
-
-Lists six(const QStringList &a = {}, const QStringList &b = {}, const QStringList &c = {},
-          const QStringList &d = {}, const QStringList &e = {}, const QStringList &f = {})
-{
-    return {a, b, c, d, e, f};
-}
 
 QMap<int, QString> presets()
 {

@@ -4,29 +4,16 @@
 // is taken in when the run ends; tabs of other logs stay as they were.
 #include "apptest.h"
 #include "logwatcher.h"
+#include "../results/resultlog.h"
 
 namespace {
-
-const QDateTime kStart = QDateTime::fromSecsSinceEpoch(1780000000, Qt::UTC);
-
-// Generates records into `path` as mloggen does (--append when `append`).
-bool generate(const QString &path, qint64 records, bool append, quint64 seed = 3)
-{
-    MlogGeneratorOptions options;
-    options.records = records;
-    options.start = kStart;
-    options.recordsPerSecond = 40;
-    options.seed = seed;
-    options.append = append;
-    return generateLog(path, options);
-}
 
 // Rows of a fresh run of the default filter over the log at `path`.
 int freshRows(const QString &path)
 {
     CLog log;
     log.readLog(path);
-    CStringListModel model(&log, CFilterPtr(new CFilter(QStringLiteral("fresh"))));
+    CStringListModel model(&log, makeFilter());
     model.runFilter();
     return model.rowCount();
 }

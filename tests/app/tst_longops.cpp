@@ -389,26 +389,6 @@ private slots:
         QCOMPARE(table->item(1, 2)->text(), unknown);
         QVERIFY(driver.texts.isEmpty());
     }
-
-    // A keystroke while a long search runs calls it off and searches the text
-    // as it is then: "needl" alone would find row 100.
-    void typingDuringFindSearchesTheNewText()
-    {
-        QVector<QByteArray> block(150, QByteArray(100, 'a'));
-        block[100] += " needl";
-        block[149] += " needle";
-        mainWindow window;
-        DialogDriver driver;
-        window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("typing.mlog")), {block}));
-        filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
-        trigger(window, "actionResults");
-        auto *find = child<QLineEdit>(window, "leFind");
-        QTimer::singleShot(200, &window, [find] { find->setText(QStringLiteral("needle")); });
-        find->setText(QStringLiteral("needl"));
-        QTRY_COMPARE(selectedRow(window), 149);
-        QVERIFY(!window.isBusy());
-        QCOMPARE(driver.texts, QStringList());
-    }
 };
 
 QTEST_MAIN(TestLongOps)

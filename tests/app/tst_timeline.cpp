@@ -38,6 +38,13 @@ TimelineStrip *strip(const mainWindow &window)
     return view ? view->timeline() : nullptr;
 }
 
+// Shows `window` with the minutes log at `path` open.
+void showMinutes(mainWindow &window, const QString &path)
+{
+    window.show();
+    window.openLogPath(writeMinutes(path));
+}
+
 void mouse(QWidget *widget, QEvent::Type type, int x, Qt::MouseButtons buttons)
 {
     const QPoint pos(x, widget->height() / 2);
@@ -51,6 +58,7 @@ class TestTimeline : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
+    QString minutes() const { return m_dir.filePath(QStringLiteral("minutes.mlog")); }
 
 private slots:
     void initTestCase() { startApp("vrelview-timeline"); }
@@ -78,8 +86,7 @@ private slots:
         QFETCH(qint64, secs);
         QFETCH(bool, found);
         mainWindow window;
-        window.show();
-        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        showMinutes(window, minutes());
         CStringListModel *model = currentModel(window);
         QVERIFY(model);
         QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -123,8 +130,7 @@ private slots:
     {
         QFETCH(double, where);
         mainWindow window;
-        window.show();
-        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        showMinutes(window, minutes());
         CStringListModel *model = currentModel(window);
         QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         TimelineStrip *line = strip(window);
@@ -154,19 +160,23 @@ private slots:
         }
     }
 
-    void dragAppliesThatRange()
+    void escapeClearsAndDragAppliesARange()
     {
         mainWindow window;
-        window.show();
-        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        showMinutes(window, minutes());
         TimelineStrip *line = strip(window);
+        qint64 start = 0;
+        qint64 end = 0;
+        // Esc takes a marked span away.
+        line->setSpan(kStart, kStart + 600);
+        QVERIFY(line->span(&start, &end));
+        QTest::keyClick(line, Qt::Key_Escape);
+        QVERIFY(!line->span(&start, &end));
         const int from = line->width() / 4;
         const int to = line->width() / 2;
         mouse(line, QEvent::MouseButtonPress, from, Qt::LeftButton);
         mouse(line, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
         mouse(line, QEvent::MouseMove, to, Qt::LeftButton);
-        qint64 start = 0;
-        qint64 end = 0;
         QVERIFY(line->span(&start, &end));
         QVERIFY(start <= line->timeAt(from) && end > line->timeAt(to));
         mouse(line, QEvent::MouseButtonRelease, to, Qt::NoButton);
@@ -192,26 +202,11 @@ private slots:
         QVERIFY(!strip(window)->span(&start, &end));
     }
 
-    void escapeClearsTheSpan()
-    {
-        mainWindow window;
-        window.show();
-        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
-        TimelineStrip *line = strip(window);
-        line->setSpan(kStart, kStart + 600);
-        qint64 start = 0;
-        qint64 end = 0;
-        QVERIFY(line->span(&start, &end));
-        QTest::keyClick(line, Qt::Key_Escape);
-        QVERIFY(!line->span(&start, &end));
-    }
-
     void viewToggleIsKept()
     {
         {
             mainWindow window;
-            window.show();
-            window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+            showMinutes(window, minutes());
             QAction *toggle = child<QAction>(window, "actionTimelineShow");
             QVERIFY(toggle->isChecked() && strip(window)->isVisible());
             const int rowsShown = currentView(window)->viewport()->height();
@@ -222,8 +217,7 @@ private slots:
         }
         QCOMPARE(QSettings().value(QStringLiteral("VrelGeometry/timelineshow")).toBool(), false);
         mainWindow window;
-        window.show();
-        window.openLogPath(writeMinutes(m_dir.filePath(QStringLiteral("minutes.mlog"))));
+        showMinutes(window, minutes());
         QVERIFY(!child<QAction>(window, "actionTimelineShow")->isChecked());
         QVERIFY(!strip(window)->isVisible());
     }

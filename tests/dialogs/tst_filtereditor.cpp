@@ -5,6 +5,7 @@
 #include "eventcatalogue.h"
 #include "filtermatch.h"
 #include "modalanswer.h"
+#include "../filter/records.h"
 
 #include <QAbstractItemModelTester>
 #include <QAbstractItemView>
@@ -25,9 +26,6 @@ namespace {
 
 const QStringList kPresets = {"Any time", "Last 5 minutes", "Last 60 minutes", "Last 12 hours", "Last 24 hours",
                               "Last 7 days", "Last 30 days", "Set range..."};
-
-Lists six(const QStringList &a = {}, const QStringList &b = {}, const QStringList &c = {},
-          const QStringList &d = {}, const QStringList &e = {}, const QStringList &f = {}) { return {a, b, c, d, e, f}; }
 
 template<typename T>
 T *child(QObject *parent, const char *name)

@@ -17,18 +17,6 @@
 
 using Index = QMap<quint32, qint64>;
 
-// The header and the entries of an index file, as the earlier rule wrote
-// them; the files written now close with a pair of their own.
-static QByteArray indexBytes(const QDateTime &time, qint32 count, const Index &index)
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << time << count;
-    for (auto it = index.cbegin(); it != index.cend(); ++it)
-        out << qint32(it.key()) << qint64(it.value());
-    return bytes;
-}
-
 // The index file at `path` without its closing pair, which must tell of no
 // block holding earlier times.
 static QByteArray withoutClosingPair(const QString &path)
@@ -313,7 +301,7 @@ private slots:
         row("sound", good, 10);
         row("sound, the count of its last block too high", indexFileBytes(old, 10, sound, {}, 3), 9);
         row("truncated", good.left(good.size() - 5), 10);
-        row("without its closing pair", indexBytes(old, 10, sound), 10);
+        row("without its closing pair", indexFileBytes(old, 10, sound).chopped(12), 10);
         row("keys out of order", disordered, 10);
         row("header past the end", indexFileBytes(old, 7, {{t0, 0}, {t0 + 40, a.data.size() - 39}}), 10);
         row("30 GB of entries", good, 10, qint64(2500) * 1000 * 1000 * 12);
@@ -604,7 +592,7 @@ private slots:
         const NaiveScan naive(fileBytes(p));
         QCOMPARE(log.timeIndex(), naive.index);
         QCOMPARE(log.recordCount(), naive.records.size());
-        QCOMPARE(withoutClosingPair(CLog::indexFilePath(p)), indexBytes(log.indexTime(), log.recordCount(), log.timeIndex()));
+        QCOMPARE(withoutClosingPair(CLog::indexFilePath(p)), indexFileBytes(log.indexTime(), log.recordCount(), log.timeIndex()).chopped(12));
     }
 
     void namesThatAreNotUtf8_data()

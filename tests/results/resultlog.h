@@ -41,6 +41,19 @@ inline bool writeLog(const QString &path, const QVector<MlogRecord> &records)
     return writeLog(path, records.size(), [&records](int i) { return records.at(i); });
 }
 
+// Generates `records` records into `path` as mloggen does, 40 a second
+// from T0, appended to what the log holds when `append` is set.
+inline bool generate(const QString &path, qint64 records, bool append, quint64 seed = 7)
+{
+    MlogGeneratorOptions options;
+    options.records = records;
+    options.start = QDateTime::fromSecsSinceEpoch(T0, Qt::UTC);
+    options.recordsPerSecond = 40;
+    options.seed = seed;
+    options.append = append;
+    return generateLog(path, options);
+}
+
 inline CFilterPtr makeFilter(const QString &pattern = {}, qint32 period = 0, const QDateTime &time = {})
 {
     CFilterPtr filter(new CFilter(QStringLiteral("test")));

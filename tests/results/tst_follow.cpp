@@ -8,21 +8,6 @@
 
 namespace {
 
-const QDateTime kStart = QDateTime::fromSecsSinceEpoch(T0, Qt::UTC);
-
-// Generates `records` records into `path` as mloggen does, appended to
-// what the log holds when `append` is set.
-bool generate(const QString &path, qint64 records, bool append, quint64 seed = 7)
-{
-    MlogGeneratorOptions options;
-    options.records = records;
-    options.start = kStart;
-    options.recordsPerSecond = 40;
-    options.seed = seed;
-    options.append = append;
-    return generateLog(path, options);
-}
-
 // The last `count` rows of a model, read by scrolling it to its end.
 QStringList lastRows(Results &results, int count)
 {
