@@ -4,6 +4,7 @@
 #include "clog.h"
 #include "cstringlistmodel.h"
 #include "exportformat.h"
+#include "resultsummary.h"
 #include "settingscheck.h"
 #include "translations.h"
 
@@ -35,7 +36,7 @@ struct commandLine
 enum Status { Done = 0, Failed = 1, BadArguments = 2, Interrupted = 130 };
 
 // The options that make the program run without a window.
-const char *const commandOptions[] = {"--export", "--count", "--format", "--filter", "--from",
+const char *const commandOptions[] = {"--export", "--count", "--summary", "--format", "--filter", "--from",
                                       "--to", "--help", "-h", "-?", "--help-all", "--version", "-v"};
 
 // One line on standard error, prefixed with the program's name.
@@ -45,6 +46,23 @@ int fail(int status, const QString &message)
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     std::fprintf(stderr, "vrelview: %s\n", line.trimmed().toLocal8Bit().constData());
     return status;
+}
+
+// Writes all of `bytes` to descriptor `fd`; false on a write error.
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= n;
+    }
+    return true;
 }
 
 // A time of --from or --to: ISO 8601 ("T" or a blank between date and
@@ -214,12 +232,15 @@ QString helpText(const QCommandLineParser &parser)
 {
     QString text = parser.helpText();
     text += QLatin1Char('\n')
-            + wrapped(commandLine::tr("Without --export or --count, the window opens, with LOG when it is given.\n"
+            + wrapped(commandLine::tr("Without --export, --count or --summary, the window opens, with LOG when it is given.\n"
                  "\n"
                  "--export writes the results of the filter on LOG to FILE (\"-\": standard output), "
                  "in the format --format names, else the one FILE's extension (.txt, .csv, .jsonl) names, "
                  "else text: the rows of Save results. A file is replaced only when written whole. "
-                 "--count prints the number of matching records.\n"
+                 "--count prints the number of matching records. --summary prints the counts by user, "
+                 "event, status, refusals by user and hour, the top 20 of each and the rest as \"other\", "
+                 "as aligned text or, with --format csv, as CSV (each table: its title, a header row, "
+                 "its rows; an empty line between tables).\n"
                  "\n"
                  "The filter is a saved filter of the window (without --filter: all records) with its "
                  "time range; --from and --to replace that range. TIME is a local time such as "
@@ -270,13 +291,14 @@ int run(int argc, char **argv)
     const QCommandLineOption exportOption(QStringLiteral("export"),
                                           commandLine::tr("Write the results to FILE (\"-\": standard output)."),
                                           QStringLiteral("FILE"));
-    const QCommandLineOption formatOption(QStringLiteral("format"), commandLine::tr("Format of --export: text, csv or jsonl."),
+    const QCommandLineOption formatOption(QStringLiteral("format"), commandLine::tr("Format of --export (text, csv, jsonl) or of --summary (text, csv)."),
                                           QStringLiteral("FORMAT"));
     const QCommandLineOption filterOption(QStringLiteral("filter"), commandLine::tr("Saved filter to apply."), QStringLiteral("NAME"));
     const QCommandLineOption fromOption(QStringLiteral("from"), commandLine::tr("Results from this time on."), QStringLiteral("TIME"));
     const QCommandLineOption toOption(QStringLiteral("to"), commandLine::tr("Results up to this time."), QStringLiteral("TIME"));
     const QCommandLineOption countOption(QStringLiteral("count"), commandLine::tr("Print the number of matching records."));
-    parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption});
+    const QCommandLineOption summaryOption(QStringLiteral("summary"), commandLine::tr("Print the counts of the results."));
+    parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption, summaryOption});
     parser.addPositionalArgument(QStringLiteral("LOG"), QCoreApplication::translate("main", "Audit log to open at start."),
                                  QStringLiteral("[LOG]"));
     if (!parser.parse(app.arguments()))
@@ -291,9 +313,9 @@ int run(int argc, char **argv)
         return std::fflush(stdout) == 0 ? Done : Failed;
     }
 
-    const int commands = int(parser.isSet(exportOption)) + int(parser.isSet(countOption));
+    const int commands = int(parser.isSet(exportOption)) + int(parser.isSet(countOption)) + int(parser.isSet(summaryOption));
     if (commands != 1)
-        return fail(BadArguments, commandLine::tr("Give one of --export and --count (see --help)."));
+        return fail(BadArguments, commandLine::tr("Give one of --export, --count and --summary (see --help)."));
     for (const QCommandLineOption &option : {exportOption, formatOption, filterOption, fromOption, toOption}) {
         if (parser.values(option).size() > 1)
             return fail(BadArguments, commandLine::tr("--%1 is given more than once.").arg(option.names().constFirst()));
@@ -308,7 +330,7 @@ int run(int argc, char **argv)
         const QString name = parser.value(formatOption);
         if (parser.isSet(countOption))
             return fail(BadArguments, commandLine::tr("--count takes no --format."));
-        if (!exportFormatFromName(name, &format))
+        if (!exportFormatFromName(name, &format) || (parser.isSet(summaryOption) && format == ExportFormat::JsonLines))
             return fail(BadArguments, commandLine::tr("Unknown format \"%1\" (see --help).").arg(name));
     } else if (parser.isSet(exportOption) && target != QLatin1String("-")) {
         format = exportFormatOfFile(target, ExportFormat::Text);
@@ -378,6 +400,24 @@ int run(int argc, char **argv)
             return fail(Failed, costly());
         std::printf("%d\n", model.rowCount());
         return std::fflush(stdout) == 0 ? Done : fail(Failed, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+
+    if (parser.isSet(summaryOption)) {
+        ResultSummary summary;
+        progress.start(commandLine::tr("Summing up"));
+        QString error;
+        const SummaryEnd end = summarizeRows(&model, &summary, &error);
+        progress.clear();
+        if (interrupts.interrupted())
+            return fail(Interrupted, commandLine::tr("Interrupted."));
+        if (end == SummaryEnd::Stopped)
+            return fail(Failed, costly());
+        if (end != SummaryEnd::Done)
+            return fail(Failed, error);
+        const QByteArray bytes = format == ExportFormat::Csv ? summary.toCsv() : summary.toText().toUtf8();
+        if (!writeAll(STDOUT_FILENO, bytes))
+            return fail(Failed, QString::fromLocal8Bit(std::strerror(errno)));
+        return Done;
     }
 
     progress.start(commandLine::tr("Exporting"));

@@ -164,6 +164,7 @@ void mainWindow::setupActions()
     connect(ui->actionFindShow, SIGNAL(toggled(bool)), ui->gbFind, SLOT(setVisible(bool)));
     connect(ui->actionNewTab, SIGNAL(triggered()), this, SLOT(tabNew()));
     connect(ui->actionResultsSave, SIGNAL(triggered()), this, SLOT(actionResultsSavePress()));
+    setupSummaryAction();
 
     // Cancel sits in no menu or tool bar; as an action of the window itself
     // its Esc shortcut still reaches whichever long operation runs.

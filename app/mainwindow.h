@@ -129,6 +129,7 @@ private slots:
     // nothing says so in the panel, never in a box.
     void findTyped();
     void actionResultsSavePress();
+    void actionSummaryPress();
     void actionFilterEditPress();
     void actionFilterSavePress();
     void actionFilterDelPress();
@@ -153,6 +154,8 @@ private slots:
 private:
     // Frame and tabs (mainwindow.cpp).
     void setupActions();
+    // The Results menu with Summary... (mainwindow_summary.cpp).
+    void setupSummaryAction();
     // Disables the commands that must not start while a long operation runs,
     // and enables them again once none does.
     void updateBusyState();

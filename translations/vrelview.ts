@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+704"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+711"/>
         <location line="+33"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
@@ -88,6 +88,55 @@
     <message>
         <location line="+68"/>
         <source>The results were closed while they were saved.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>CSummaryDialog</name>
+    <message>
+        <location filename="../dialogs/csummarydialog.cpp" line="+84"/>
+        <source>Summary of %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 result rows. The top %2 of each table, the rest as &quot;other&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <location line="+17"/>
+        <source>Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-13"/>
+        <source>Select All</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Copy the selected cells, or the whole table, as tab-separated text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save as CSV...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+70"/>
+        <source>Save summary as CSV...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CSV (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Can&apos;t save file - </source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -171,6 +220,87 @@
     <message>
         <location filename="../log/eventcatalogue.cpp" line="+1"/>
         <source>for audit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ResultSummary</name>
+    <message>
+        <location filename="../results/resultsummary.cpp" line="+86"/>
+        <source>(none)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+73"/>
+        <source>other</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+51"/>
+        <source>Users</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Events</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+17"/>
+        <source>Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-15"/>
+        <source>Refusals by user</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Hours</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <location line="+6"/>
+        <source>User</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-6"/>
+        <location line="+2"/>
+        <location line="+2"/>
+        <location line="+4"/>
+        <source>Records</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-8"/>
+        <location line="+2"/>
+        <location line="+4"/>
+        <location line="+2"/>
+        <source>Refusals</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="-6"/>
+        <source>Event</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Kind</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+57"/>
+        <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -267,19 +397,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+217"/>
-        <source>Without --export or --count, the window opens, with LOG when it is given.
-
---export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records.
-
-The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
-
-Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+43"/>
+        <location filename="../app/commandline.cpp" line="+281"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -294,12 +412,7 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+2"/>
-        <source>Format of --export: text, csv or jsonl.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+2"/>
+        <location line="+4"/>
         <source>Saved filter to apply.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -319,8 +432,30 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location line="-64"/>
+        <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+59"/>
+        <source>Format of --export (text, csv, jsonl) or of --summary (text, csv).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Print the counts of the results.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <location line="+18"/>
-        <source>Give one of --export and --count (see --help).</source>
+        <source>Give one of --export, --count and --summary (see --help).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -377,12 +512,13 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
     <message>
         <location line="+3"/>
         <location line="+19"/>
-        <location line="+20"/>
+        <location line="+14"/>
+        <location line="+24"/>
         <source>Interrupted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-28"/>
+        <location line="-46"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -392,7 +528,12 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+13"/>
+        <source>Summing up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+16"/>
         <source>Exporting</source>
         <translation type="unfinished"></translation>
     </message>
@@ -546,13 +687,13 @@ Any text may place here, anything that may be in log file</source>
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-133"/>
+        <location filename="../app/commandline.cpp" line="-152"/>
         <location filename="../app/main.cpp" line="+38"/>
         <source>Viewer for binary security audit logs.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <location filename="../app/main.cpp" line="+4"/>
         <source>Audit log to open at start.</source>
         <translation type="unfinished"></translation>
@@ -878,7 +1019,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/commandline.cpp" line="-101"/>
+        <location filename="../app/commandline.cpp" line="-105"/>
         <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation type="unfinished"></translation>
@@ -950,7 +1091,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+100"/>
+        <location line="+101"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1414,6 +1555,46 @@ Do you want to continue?</source>
     <message>
         <location line="+22"/>
         <source>The current tab has no row at %1 or later.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_summary.cpp" line="+21"/>
+        <source>Results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Summary...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Counts of the current tab&apos;s results by user, event, status and hour</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Nothing to sum up!</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Summing up results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel the summary</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Summary cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>No summary: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

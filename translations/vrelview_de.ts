@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+704"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+711"/>
         <location line="+33"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
@@ -89,6 +89,55 @@
         <location line="+68"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
+    </message>
+</context>
+<context>
+    <name>CSummaryDialog</name>
+    <message>
+        <location filename="../dialogs/csummarydialog.cpp" line="+84"/>
+        <source>Summary of %1</source>
+        <translation>Zusammenfassung von %1</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 result rows. The top %2 of each table, the rest as &quot;other&quot;.</source>
+        <translation>%1 Ergebniszeilen. Die ersten %2 jeder Tabelle, der Rest als &quot;andere&quot;.</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <location line="+17"/>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <location line="-13"/>
+        <source>Select All</source>
+        <translation>Alles auswählen</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Copy the selected cells, or the whole table, as tab-separated text</source>
+        <translation>Die ausgewählten Zellen oder die ganze Tabelle als durch Tabulatoren getrennten Text kopieren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save as CSV...</source>
+        <translation>Als CSV speichern...</translation>
+    </message>
+    <message>
+        <location line="+70"/>
+        <source>Save summary as CSV...</source>
+        <translation>Zusammenfassung als CSV speichern...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CSV (*.csv)</source>
+        <translation>CSV (*.csv)</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Can&apos;t save file - </source>
+        <translation>Datei kann nicht gespeichert werden - </translation>
     </message>
 </context>
 <context>
@@ -172,6 +221,87 @@
         <location filename="../log/eventcatalogue.cpp" line="+1"/>
         <source>for audit</source>
         <translation>für das Audit</translation>
+    </message>
+</context>
+<context>
+    <name>ResultSummary</name>
+    <message>
+        <location filename="../results/resultsummary.cpp" line="+86"/>
+        <source>(none)</source>
+        <translation>(keiner)</translation>
+    </message>
+    <message>
+        <location line="+73"/>
+        <source>other</source>
+        <translation>andere</translation>
+    </message>
+    <message>
+        <location line="+51"/>
+        <source>Users</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Events</source>
+        <translation>Ereignisse</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+17"/>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <location line="-15"/>
+        <source>Refusals by user</source>
+        <translation>Ablehnungen nach Benutzer</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Hours</source>
+        <translation>Stunden</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <location line="+6"/>
+        <source>User</source>
+        <translation>Benutzer</translation>
+    </message>
+    <message>
+        <location line="-6"/>
+        <location line="+2"/>
+        <location line="+2"/>
+        <location line="+4"/>
+        <source>Records</source>
+        <translation>Einträge</translation>
+    </message>
+    <message>
+        <location line="-8"/>
+        <location line="+2"/>
+        <location line="+4"/>
+        <location line="+2"/>
+        <source>Refusals</source>
+        <translation>Ablehnungen</translation>
+    </message>
+    <message>
+        <location line="-6"/>
+        <source>Event</source>
+        <translation>Ereignis</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Kind</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Hour</source>
+        <translation>Stunde</translation>
+    </message>
+    <message>
+        <location line="+57"/>
+        <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
+        <translation>Mehr als %1 verschiedene Schlüssel: jede Zahl kann bis zu %2 zu niedrig sein, &quot;andere&quot; enthält den Rest.</translation>
     </message>
 </context>
 <context>
@@ -268,26 +398,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+217"/>
-        <source>Without --export or --count, the window opens, with LOG when it is given.
-
---export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records.
-
-The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
-
-Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
-</source>
-        <translation>Ohne --export oder --count öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
-
---export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus.
-
-Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
-
-Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
-</translation>
-    </message>
-    <message>
-        <location line="+43"/>
+        <location filename="../app/commandline.cpp" line="+281"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden; sie bleibt unverändert und wird nicht gelesen.</translation>
     </message>
@@ -302,12 +413,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>Die Ergebnisse in DATEI schreiben (&quot;-&quot;: Standardausgabe).</translation>
     </message>
     <message>
-        <location line="+2"/>
-        <source>Format of --export: text, csv or jsonl.</source>
-        <translation>Format von --export: text, csv oder jsonl.</translation>
-    </message>
-    <message>
-        <location line="+2"/>
+        <location line="+4"/>
         <source>Saved filter to apply.</source>
         <translation>Anzuwendender gespeicherter Filter.</translation>
     </message>
@@ -327,9 +433,38 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>Die Zahl der passenden Einträge ausgeben.</translation>
     </message>
     <message>
+        <location line="-64"/>
+        <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation>Ohne --export, --count oder --summary öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
+
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus. --summary gibt die Zählungen nach Benutzer, Ereignis, Status, Ablehnungen nach Benutzer und Stunde aus, die ersten 20 von jeder und den Rest als &quot;andere&quot;, als ausgerichteten Text oder, mit --format csv, als CSV (jede Tabelle: ihr Titel, eine Kopfzeile, ihre Zeilen; eine Leerzeile zwischen den Tabellen).
+
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
+
+Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
+</translation>
+    </message>
+    <message>
+        <location line="+59"/>
+        <source>Format of --export (text, csv, jsonl) or of --summary (text, csv).</source>
+        <translation>Format von --export (text, csv, jsonl) oder von --summary (text, csv).</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Print the counts of the results.</source>
+        <translation>Die Zählungen der Ergebnisse ausgeben.</translation>
+    </message>
+    <message>
         <location line="+18"/>
-        <source>Give one of --export and --count (see --help).</source>
-        <translation>Eines von --export und --count angeben (siehe --help).</translation>
+        <source>Give one of --export, --count and --summary (see --help).</source>
+        <translation>Eines von --export, --count und --summary angeben (siehe --help).</translation>
     </message>
     <message>
         <location line="+3"/>
@@ -385,12 +520,13 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
     <message>
         <location line="+3"/>
         <location line="+19"/>
-        <location line="+20"/>
+        <location line="+14"/>
+        <location line="+24"/>
         <source>Interrupted.</source>
         <translation>Unterbrochen.</translation>
     </message>
     <message>
-        <location line="-28"/>
+        <location line="-46"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
     </message>
@@ -400,7 +536,12 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>Zählen</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+13"/>
+        <source>Summing up</source>
+        <translation>Zusammenfassen</translation>
+    </message>
+    <message>
+        <location line="+16"/>
         <source>Exporting</source>
         <translation>Exportieren</translation>
     </message>
@@ -555,13 +696,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-133"/>
+        <location filename="../app/commandline.cpp" line="-152"/>
         <location filename="../app/main.cpp" line="+38"/>
         <source>Viewer for binary security audit logs.</source>
         <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <location filename="../app/main.cpp" line="+4"/>
         <source>Audit log to open at start.</source>
         <translation>Audit-Protokoll, das beim Start geöffnet wird.</translation>
@@ -887,7 +1028,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/commandline.cpp" line="-101"/>
+        <location filename="../app/commandline.cpp" line="-105"/>
         <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation>Standardfilter</translation>
@@ -959,7 +1100,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+100"/>
+        <location line="+101"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -1429,6 +1570,46 @@ Möchten Sie fortfahren?</translation>
         <location line="+22"/>
         <source>The current tab has no row at %1 or later.</source>
         <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
+    </message>
+    <message>
+        <location filename="../app/mainwindow_summary.cpp" line="+21"/>
+        <source>Results</source>
+        <translation>Ergebnisse</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Summary...</source>
+        <translation>Zusammenfassung...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Counts of the current tab&apos;s results by user, event, status and hour</source>
+        <translation>Zählungen der Ergebnisse des aktuellen Reiters nach Benutzer, Ereignis, Status und Stunde</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Nothing to sum up!</source>
+        <translation>Nichts zusammenzufassen!</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Summing up results</source>
+        <translation>Ergebnisse werden zusammengefasst</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel the summary</source>
+        <translation>Zusammenfassung abbrechen</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Summary cancelled.</source>
+        <translation>Zusammenfassung abgebrochen.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>No summary: %1</source>
+        <translation>Keine Zusammenfassung: %1</translation>
     </message>
 </context>
 <context>

@@ -1,0 +1,222 @@
+// Speed of the export formats, the command line and the summary, each
+// against a baseline measured in the same run:
+//
+//   bench_export [--records N] [FOLDER]
+//       Generates (or reuses) FOLDER/bench.mlog of N records (default
+//       10 000 000) and, for each filter: the text save, then CSV and JSON
+//       Lines against it (target 1.5 x); `cat` of the text file; the filter
+//       run and the summary against it (target 1.3 x); and the command
+//       line's export as a process (FOLDER/vrelview, or VRELVIEW) against
+//       the window's save plus the reading of the log it does first, the
+//       index file being there in both (target 1.2 x). With the peak memory
+//       each added.
+//
+// Each figure is the best of three runs, wall time and CPU time of this
+// process (for the command line: of the child); on a machine shared with
+// other work the CPU times keep their ratios where the wall times do not.
+#include <clog.h>
+#include <cstringlistmodel.h>
+#include <filtermatch.h>
+#include <mlogwriter.h>
+#include <resultsummary.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+
+#include "benchsupport.h"
+
+using bench::out;
+
+namespace {
+
+double clockSeconds(clockid_t clock)
+{
+    struct timespec ts;
+    clock_gettime(clock, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+double childrenCpu()
+{
+    struct rusage usage;
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Time
+{
+    double wall = 1e9;
+    double cpu = 1e9;
+    qint64 peakKiB = 0; // memory the work added at its peak
+};
+
+Time measure(const std::function<void()> &work)
+{
+    Time best;
+    for (int i = 0; i < 3; ++i) {
+        const qint64 rss = bench::statusKiB("VmRSS");
+        bench::resetPeak();
+        const double wall = clockSeconds(CLOCK_MONOTONIC);
+        const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        work();
+        best.wall = std::min(best.wall, clockSeconds(CLOCK_MONOTONIC) - wall);
+        best.cpu = std::min(best.cpu, clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu);
+        best.peakKiB = std::max(best.peakKiB, bench::statusKiB("VmHWM") - rss);
+    }
+    return best;
+}
+
+Time processTime(const QString &program, const QStringList &arguments, bool *ok)
+{
+    Time best;
+    for (int i = 0; i < 3; ++i) {
+        QProcess p;
+        p.setStandardOutputFile(QProcess::nullDevice());
+        const double cpu = childrenCpu();
+        const double wall = clockSeconds(CLOCK_MONOTONIC);
+        p.start(program, arguments);
+        *ok = p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        best.wall = std::min(best.wall, clockSeconds(CLOCK_MONOTONIC) - wall);
+        best.cpu = std::min(best.cpu, childrenCpu() - cpu);
+    }
+    struct rusage usage;
+    getrusage(RUSAGE_CHILDREN, &usage);
+    best.peakKiB = usage.ru_maxrss;
+    return best;
+}
+
+QString f3(double s)
+{
+    return QString::number(s, 'f', 3);
+}
+
+QString line(const char *what, const Time &t)
+{
+    return QStringLiteral("  %1 wall %2 s, cpu %3 s, +%4 MiB\n")
+        .arg(QLatin1String(what))
+        .arg(f3(t.wall))
+        .arg(f3(t.cpu))
+        .arg(t.peakKiB / 1024.0, 0, 'f', 1);
+}
+
+QString ratio(const char *what, const Time &t, const Time &base, double target)
+{
+    return QStringLiteral("  %1 wall %2 x, cpu %3 x  (target %4)\n")
+        .arg(QLatin1String(what))
+        .arg(f3(t.wall / base.wall))
+        .arg(f3(t.cpu / base.cpu))
+        .arg(target);
+}
+
+void runOne(const QString &title, const QString &savedName, CLog *log, const CFilterPtr &filter,
+            const QString &folder, const QString &program)
+{
+    CStringListModel model(log, filter);
+    model.useFilterRange();
+    out() << "[" << title << "]\n";
+    QString error;
+    const QString text = folder + QStringLiteral("/saved.txt");
+    const Time save = measure([&] { model.saveToFile(text, &error); });
+    out() << line("text save:   ", save) << "    " << QFileInfo(text).size() / 1048576.0 << " MiB\n";
+    for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::JsonLines}) {
+        const QString path = folder + QStringLiteral("/saved.") + exportFormatName(format);
+        const Time t = measure([&] { model.saveToFile(path, &error, format); });
+        out() << line(format == ExportFormat::Csv ? "csv save:    " : "jsonl save:  ", t) << "    "
+              << QFileInfo(path).size() / 1048576.0 << " MiB\n"
+              << ratio(format == ExportFormat::Csv ? "csv / text:  " : "jsonl / text:", t, save, 1.5);
+        QFile::remove(path);
+    }
+    bool ok = true;
+    const Time cat = processTime(QStringLiteral("cat"), {text}, &ok);
+    out() << line("cat of text: ", cat);
+    out().flush();
+
+    const Time run = measure([&] { model.runFilter(); });
+    const int rows = model.rowCount();
+    out() << line("filter run:  ", run) << "    " << rows << " rows\n";
+    qint64 summed = 0;
+    const Time summary = measure([&] {
+        ResultSummary s;
+        summed = summarizeRows(&model, &s) == SummaryEnd::Done ? s.rows() : -1;
+    });
+    out() << line("summary:     ", summary) << ratio("summary / run:", summary, run, 1.3)
+          << (summed == rows ? "" : "    ROWS DIFFER!\n");
+    out().flush();
+
+    if (program.isEmpty())
+        return;
+    // The window's path: read the log (index file there), then save.
+    const Time read = measure([&] {
+        CLog again;
+        again.readLog(log->logPath());
+    });
+    Time windowSide;
+    windowSide.wall = read.wall + save.wall;
+    windowSide.cpu = read.cpu + save.cpu;
+    QStringList arguments{QStringLiteral("--export"), folder + QStringLiteral("/cli.txt")};
+    if (!savedName.isEmpty())
+        arguments << QStringLiteral("--filter") << savedName;
+    arguments << log->logPath();
+    const Time cli = processTime(program, arguments, &ok);
+    const bool same = ok && QFile(text).size() == QFile(folder + QStringLiteral("/cli.txt")).size();
+    out() << line("read log:    ", read) << line("command line:", cli)
+          << ratio("cli / (read + save):", cli, windowSide, 1.2) << "    peak RSS of the command "
+          << cli.peakKiB / 1024.0 << " MiB" << (same ? "" : "  OUTPUT DIFFERS OR FAILED!") << "\n";
+    out().flush();
+    QFile::remove(folder + QStringLiteral("/cli.txt"));
+    QFile::remove(text);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bench::Options cli;
+    bench::parseOptions(argc, argv, &cli);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
+    QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+    QDir().mkpath(QFileInfo(CLog::indexFilePath(cli.folder + QStringLiteral("/x.mlog"))).path());
+    QString program = qEnvironmentVariable("VRELVIEW");
+    if (program.isEmpty())
+        program = QCoreApplication::applicationDirPath() + QStringLiteral("/vrelview");
+    if (!QFileInfo(program).isExecutable())
+        program.clear();
+
+    const QString path = cli.folder + QStringLiteral("/bench.mlog");
+    QElapsedTimer t;
+    t.start();
+    CLog log;
+    log.readLog(path);
+    if (log.recordCount() != cli.records) {
+        MlogGeneratorOptions options;
+        options.records = cli.records;
+        options.seed = 42;
+        QString error;
+        if (!generateLog(path, options, &error)) {
+            out() << "cannot generate the log: " << error << "\n";
+            return 1;
+        }
+        log.readLog(path);
+    }
+    out() << "log: " << path << ", " << log.recordCount() << " records, " << QFileInfo(path).size() / 1048576.0
+          << " MiB, ready in " << t.elapsed() / 1000.0 << " s\n";
+    out().flush();
+
+    CFilterPtr none(new CFilter(QStringLiteral("default")));
+    runOne(QStringLiteral("no criteria"), QString(), &log, none, cli.folder, program);
+    CFilterPtr refusals(new CFilter(QStringLiteral("benchrefusals")));
+    refusals->setLists({{fragments().at(1)}, {}, {}, {}, {}, {}});
+    // The command line finds it among the saved filters of the benchmark's home.
+    refusals->save(refusals->name);
+    runOne(QStringLiteral("refusals only"), refusals->name, &log, refusals, cli.folder, program);
+    return 0;
+}

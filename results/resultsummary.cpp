@@ -1,0 +1,488 @@
+#include "resultsummary.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "cstringlistmodel.h"
+
+template <typename Key>
+void TopCounter<Key>::add(const Key &key, bool refused)
+{
+    ++m_total.records;
+    m_total.refusals += refused;
+    auto it = m_entries.find(key);
+    if (it == m_entries.end()) {
+        if (m_entries.size() >= m_capacity)
+            makeRoom();
+        it = m_entries.insert(Key(key), Counts());
+    }
+    ++it->records;
+    it->refusals += refused;
+}
+
+template <>
+void TopCounter<QByteArray>::add(const QByteArray &key, bool refused)
+{
+    ++m_total.records;
+    m_total.refusals += refused;
+    auto it = m_entries.find(key);
+    if (it == m_entries.end()) {
+        if (m_entries.size() >= m_capacity)
+            makeRoom();
+        // The key may be raw data the caller still owns: keep a copy.
+        it = m_entries.insert(QByteArray(key.constData(), key.size()), Counts());
+    }
+    ++it->records;
+    it->refusals += refused;
+}
+
+template <typename Key>
+void TopCounter<Key>::makeRoom()
+{
+    // Every count loses the median: at least half the keys go, and each
+    // loss is made good by as many rows of the keys that stay, so the
+    // losses of all rounds add up to no more than 2 × rows / capacity.
+    std::vector<qint64> records;
+    records.reserve(size_t(m_entries.size()));
+    for (const Counts &c : qAsConst(m_entries))
+        records.push_back(c.records);
+    const auto middle = records.begin() + records.size() / 2;
+    std::nth_element(records.begin(), middle, records.end());
+    const qint64 loss = *middle;
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        it->records -= loss;
+        it->refusals -= std::min(it->refusals, loss);
+        if (it->records <= 0)
+            it = m_entries.erase(it);
+        else
+            ++it;
+    }
+    m_undercount += loss;
+}
+
+template class TopCounter<QByteArray>;
+template class TopCounter<qint64>;
+
+namespace {
+
+QByteArray csvField(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r'))
+        bytes = '"' + bytes.replace('"', "\"\"") + '"';
+    return bytes;
+}
+
+QString none()
+{
+    return ResultSummary::tr("(none)");
+}
+
+QString shown(const QByteArray &key)
+{
+    return key.isEmpty() ? none() : QString::fromUtf8(key);
+}
+
+// `bytes` cut to `limit` bytes at a character boundary, marked with "…";
+// into `scratch`, which it returns.
+std::string_view capped(std::string_view bytes, std::string *scratch)
+{
+    if (bytes.size() <= size_t(ResultSummary::keyBytes))
+        return bytes;
+    size_t end = size_t(ResultSummary::keyBytes);
+    while (end > 0 && (uchar(bytes[end]) & 0xC0) == 0x80)
+        --end;
+    scratch->assign(bytes.data(), end);
+    scratch->append("\xE2\x80\xA6");
+    return *scratch;
+}
+
+QByteArray rawKey(std::string_view bytes)
+{
+    return QByteArray::fromRawData(bytes.data(), int(bytes.size()));
+}
+
+// The hour of an ISO time "yyyy-MM-ddThh..." as yyyyMMddhh; -1 for another text.
+qint64 hourOf(std::string_view time)
+{
+    static const char shape[] = "dddd-dd-ddTdd";
+    if (time.size() < sizeof shape - 1)
+        return -1;
+    qint64 hour = 0;
+    for (size_t i = 0; i + 1 < sizeof shape; ++i) {
+        if (shape[i] == 'd') {
+            if (time[i] < '0' || time[i] > '9')
+                return -1;
+            hour = hour * 10 + (time[i] - '0');
+        } else if (time[i] != shape[i]) {
+            return -1;
+        }
+    }
+    return hour;
+}
+
+QString hourText(qint64 hour)
+{
+    if (hour < 0)
+        return none();
+    return QString::asprintf("%04lld-%02lld-%02lld %02lld:00", hour / 1000000, hour / 10000 % 100, hour / 100 % 100,
+                             hour % 100);
+}
+
+// Sorts `rows` by their first count, highest first (ties in key order),
+// keeps `top` of them and adds the row "other" with what `total` holds
+// beyond them, when anything.
+QVector<ResultSummary::Row> topRows(QVector<ResultSummary::Row> rows, int top, const QVector<qint64> &total)
+{
+    std::sort(rows.begin(), rows.end(), [](const ResultSummary::Row &a, const ResultSummary::Row &b) {
+        if (a.counts.first() != b.counts.first())
+            return a.counts.first() > b.counts.first();
+        return a.keys < b.keys;
+    });
+    if (rows.size() > top)
+        rows.resize(top);
+    ResultSummary::Row other;
+    other.counts = total;
+    for (const ResultSummary::Row &row : qAsConst(rows)) {
+        for (int c = 0; c < other.counts.size(); ++c)
+            other.counts[c] -= row.counts.at(c);
+    }
+    if (other.counts.first() > 0) {
+        other.keys.append(ResultSummary::tr("other"));
+        while (other.keys.size() < rows.value(0).keys.size())
+            other.keys.append(QString());
+        other.other = true;
+        rows.append(other);
+    }
+    return rows;
+}
+
+template <typename Key, typename Keys>
+QVector<ResultSummary::Row> rowsOfCounter(const TopCounter<Key> &counter, int top, bool withRefusals, Keys keys)
+{
+    QVector<ResultSummary::Row> rows;
+    rows.reserve(counter.entries().size());
+    for (auto it = counter.entries().cbegin(); it != counter.entries().cend(); ++it) {
+        ResultSummary::Row row{keys(it.key()), {it->records}, false};
+        if (withRefusals)
+            row.counts.append(it->refusals);
+        rows.append(row);
+    }
+    QVector<qint64> total{counter.total().records};
+    if (withRefusals)
+        total.append(counter.total().refusals);
+    return topRows(rows, top, total);
+}
+
+} // namespace
+
+ResultSummary::ResultSummary()
+    : m_users(nameCapacity), m_events(nameCapacity), m_refusals(nameCapacity), m_hours(hourCapacity)
+{
+}
+
+void ResultSummary::add(const Fields &fields)
+{
+    ++m_rows;
+    const bool refused = fields.status == "refusal";
+    ++m_statuses[refused ? 1 : fields.status == "success" ? 0 : 2];
+    const QByteArray user = rawKey(capped(fields.user.empty() ? fields.uid : fields.user, &m_userKey));
+    m_users.add(user, refused);
+    if (refused)
+        m_refusals.add(user, true);
+    m_eventKey.assign(fields.kind).append(1, '\t').append(capped(fields.event, &m_cappedEvent));
+    m_events.add(rawKey(m_eventKey), refused);
+    m_hours.add(hourOf(fields.time), refused);
+}
+
+QString ResultSummary::title(Table table)
+{
+    switch (table) {
+    case Users:
+        return tr("Users");
+    case Events:
+        return tr("Events");
+    case Statuses:
+        return tr("Status");
+    case UserRefusals:
+        return tr("Refusals by user");
+    case Hours:
+        return tr("Hours");
+    }
+    return QString();
+}
+
+QStringList ResultSummary::headers(Table table)
+{
+    switch (table) {
+    case Users:
+        return {tr("User"), tr("Records"), tr("Refusals")};
+    case Events:
+        return {tr("Event"), tr("Kind"), tr("Records"), tr("Refusals")};
+    case Statuses:
+        return {tr("Status"), tr("Records")};
+    case UserRefusals:
+        return {tr("User"), tr("Refusals")};
+    case Hours:
+        return {tr("Hour"), tr("Records"), tr("Refusals")};
+    }
+    return {};
+}
+
+QVector<ResultSummary::Row> ResultSummary::rowsOf(Table table, int top) const
+{
+    const auto name = [](const QByteArray &key) { return QStringList{shown(key)}; };
+    switch (table) {
+    case Users:
+        return rowsOfCounter(m_users, top, true, name);
+    case Events:
+        return rowsOfCounter(m_events, top, true, [](const QByteArray &key) {
+            const int tab = key.indexOf('\t');
+            return QStringList{shown(key.mid(tab + 1)), QString::fromUtf8(key.left(tab))};
+        });
+    case Statuses: {
+        // English, as the exports write them.
+        const QString names[] = {QStringLiteral("success"), QStringLiteral("refusal"), none()};
+        QVector<Row> rows;
+        for (int s = 0; s < 3; ++s) {
+            if (m_statuses[s] > 0)
+                rows.append(Row{{names[s]}, {m_statuses[s]}, false});
+        }
+        return topRows(rows, top, {m_rows});
+    }
+    case UserRefusals:
+        return rowsOfCounter(m_refusals, top, false, name);
+    case Hours:
+        return rowsOfCounter(m_hours, top, true, [](qint64 hour) { return QStringList{hourText(hour)}; });
+    }
+    return {};
+}
+
+qint64 ResultSummary::undercount(Table table) const
+{
+    switch (table) {
+    case Users:
+        return m_users.undercount();
+    case Events:
+        return m_events.undercount();
+    case Statuses:
+        return 0;
+    case UserRefusals:
+        return m_refusals.undercount();
+    case Hours:
+        return m_hours.undercount();
+    }
+    return 0;
+}
+
+QString ResultSummary::undercountNote(Table table) const
+{
+    const qint64 under = undercount(table);
+    if (under == 0)
+        return QString();
+    const int capacity = table == Hours ? hourCapacity : nameCapacity;
+    return tr("More than %1 different keys: each count may be up to %2 too low, \"other\" holds the rest.")
+        .arg(capacity)
+        .arg(under);
+}
+
+QByteArray ResultSummary::toCsv(int top) const
+{
+    QByteArray out;
+    for (int t = 0; t < tableCount; ++t) {
+        const Table table = Table(t);
+        if (t > 0)
+            out += "\r\n";
+        out += csvField(title(table));
+        if (undercount(table) > 0)
+            out += ',' + csvField(undercountNote(table));
+        out += "\r\n";
+        QByteArrayList fields;
+        for (const QString &h : headers(table))
+            fields.append(csvField(h));
+        out += fields.join(',') + "\r\n";
+        for (const Row &row : rowsOf(table, top)) {
+            fields.clear();
+            for (const QString &k : row.keys)
+                fields.append(csvField(k));
+            for (const qint64 c : row.counts)
+                fields.append(QByteArray::number(c));
+            out += fields.join(',') + "\r\n";
+        }
+    }
+    return out;
+}
+
+QString ResultSummary::toText(int top) const
+{
+    QString out;
+    for (int t = 0; t < tableCount; ++t) {
+        const Table table = Table(t);
+        const QStringList header = headers(table);
+        QVector<QStringList> lines{header};
+        for (const Row &row : rowsOf(table, top)) {
+            QStringList cells = row.keys;
+            for (const qint64 c : row.counts)
+                cells.append(QString::number(c));
+            lines.append(cells);
+        }
+        QVector<int> widths(header.size(), 0);
+        for (const QStringList &cells : qAsConst(lines)) {
+            for (int c = 0; c < widths.size(); ++c)
+                widths[c] = std::max(widths[c], int(cells.value(c).size()));
+        }
+        if (t > 0)
+            out += QLatin1Char('\n');
+        out += title(table) + QLatin1Char('\n');
+        if (undercount(table) > 0)
+            out += undercountNote(table) + QLatin1Char('\n');
+        const int keys = table == Events ? 2 : 1;
+        for (const QStringList &cells : qAsConst(lines)) {
+            QString line;
+            for (int c = 0; c < widths.size(); ++c) {
+                if (c > 0)
+                    line += QStringLiteral("  ");
+                // Keys to the left, counts to the right.
+                line += c < keys ? cells.value(c).leftJustified(widths.at(c)) : cells.value(c).rightJustified(widths.at(c));
+            }
+            while (line.endsWith(QLatin1Char(' ')))
+                line.chop(1);
+            out += line + QLatin1Char('\n');
+        }
+    }
+    return out;
+}
+
+// --- Reading the rows ---------------------------------------------------
+
+namespace {
+
+// The export's columns the summary reads.
+enum Column { UserColumn = 0, TimeColumn = 1, KindColumn = 2, UidColumn = 5, StatusColumn = 8, EventColumn = 9 };
+constexpr int columns = 12;
+
+bool kept(int field)
+{
+    return field == UserColumn || field == TimeColumn || field == KindColumn || field == UidColumn
+           || field == StatusColumn || field == EventColumn;
+}
+
+} // namespace
+
+void SummaryCsvReader::feed(const char *data, qsizetype size)
+{
+    // Enough of a field to tell that it was cut.
+    constexpr size_t fieldBytes = ResultSummary::keyBytes + 8;
+    const auto keep = [this](char c) {
+        if (m_field < columns && kept(m_field) && m_kept[m_field].size() < fieldBytes)
+            m_kept[m_field] += c;
+    };
+    for (const char *p = data, *end = data + size; p < end; ++p) {
+        const char c = *p;
+        switch (m_state) {
+        case State::QuoteInQuoted:
+            if (c == '"') {
+                keep(c);
+                m_state = State::Quoted;
+                break;
+            }
+            m_state = State::Plain;
+            Q_FALLTHROUGH();
+        case State::FieldStart:
+        case State::Plain:
+            if (c == '"' && m_state == State::FieldStart) {
+                m_state = State::Quoted;
+                m_rowHasBytes = true;
+            } else if (c == ',') {
+                endField();
+            } else if (c == '\n') {
+                endRow();
+            } else if (c != '\r') {
+                keep(c);
+                m_state = State::Plain;
+                m_rowHasBytes = true;
+            }
+            break;
+        case State::Quoted:
+            if (c == '"')
+                m_state = State::QuoteInQuoted;
+            else
+                keep(c);
+            break;
+        }
+    }
+}
+
+void SummaryCsvReader::finish()
+{
+    if (m_rowHasBytes || m_field > 0)
+        endRow();
+}
+
+void SummaryCsvReader::endField()
+{
+    ++m_field;
+    m_state = State::FieldStart;
+    m_rowHasBytes = true;
+}
+
+void SummaryCsvReader::endRow()
+{
+    if (!m_rowHasBytes && m_field == 0) {
+        // An empty line holds no row.
+    } else if (m_header) {
+        m_header = false;
+    } else {
+        const auto view = [this](int column) { return std::string_view(m_kept[column]); };
+        m_summary->add(ResultSummary::Fields{view(UserColumn), view(UidColumn), view(TimeColumn), view(KindColumn),
+                                             view(StatusColumn), view(EventColumn)});
+    }
+    for (std::string &field : m_kept)
+        field.clear();
+    m_field = 0;
+    m_state = State::FieldStart;
+    m_rowHasBytes = false;
+}
+
+SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QString *error)
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return SummaryEnd::Failed;
+    }
+    // The reader drains the pipe to its end whatever happens, so the
+    // writing side never meets a closed pipe.
+    std::thread reader([summary, in = ends[0]] {
+        SummaryCsvReader csv(summary);
+        std::vector<char> buffer(64 << 10);
+        for (;;) {
+            const ssize_t n = ::read(in, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            csv.feed(buffer.data(), n);
+        }
+        csv.finish();
+    });
+    const QPointer<CStringListModel> alive(model);
+    const bool written = model->writeRows(ends[1], ExportFormat::Csv, error);
+    ::close(ends[1]);
+    reader.join();
+    ::close(ends[0]);
+    if (!written || !alive)
+        return SummaryEnd::Failed;
+    if (model->isCancelled())
+        return SummaryEnd::Cancelled;
+    return model->stop().stopped() ? SummaryEnd::Stopped : SummaryEnd::Done;
+}

@@ -1,0 +1,165 @@
+// Counts of result rows by user, event, status, refusals per user and hour,
+// gathered in one pass over the rows, and their top entries as tables.
+//
+// Memory stays bounded whatever the rows hold: each table keeps at most a
+// fixed number of keys, each key cut to keyBytes bytes. A table that meets
+// more keys than that makes room as the Misra-Gries summary does: every
+// count loses the median count, and the keys whose count reaches nothing
+// go. Its counts are then lower bounds, too low by at most undercount()
+// (no more than 2 × rows / capacity), and a key of more rows than that is
+// never lost; the "other" row holds the rest, so every column still adds
+// up to the rows counted.
+#ifndef RESULTSUMMARY_H
+#define RESULTSUMMARY_H
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <string>
+#include <string_view>
+
+class CStringListModel;
+
+// The counts of one table: records and refusals by key.
+template <typename Key>
+class TopCounter
+{
+public:
+    struct Counts
+    {
+        qint64 records = 0;
+        qint64 refusals = 0;
+    };
+    explicit TopCounter(int capacity) : m_capacity(capacity) {}
+
+    // Counts one row under `key` (looked up as it is, copied when new).
+    void add(const Key &key, bool refused);
+    const QHash<Key, Counts> &entries() const { return m_entries; }
+    // Rows and refusals counted, kept keys or not.
+    const Counts &total() const { return m_total; }
+    // How much lower than the true one a kept count may be (0: exact).
+    qint64 undercount() const { return m_undercount; }
+    int capacity() const { return m_capacity; }
+
+private:
+    void makeRoom();
+
+    QHash<Key, Counts> m_entries;
+    Counts m_total;
+    qint64 m_undercount = 0;
+    int m_capacity;
+};
+
+class ResultSummary
+{
+    Q_DECLARE_TR_FUNCTIONS(ResultSummary)
+public:
+    enum Table { Users, Events, Statuses, UserRefusals, Hours };
+    static constexpr int tableCount = 5;
+    // The keys a table of names keeps, and the hours the table of hours keeps.
+    static constexpr int nameCapacity = 16384;
+    static constexpr int hourCapacity = 65536;
+    // Bytes a name keeps; a longer one is cut (at a character) and ends in "…".
+    static constexpr int keyBytes = 128;
+
+    // One table row: the key columns, then the counts; `other` for the row
+    // of everything not shown.
+    struct Row
+    {
+        QStringList keys;
+        QVector<qint64> counts;
+        bool other = false;
+    };
+
+    // The fields of one result row as an export gives them (UTF-8; empty
+    // when the text has not the record's shape).
+    struct Fields
+    {
+        std::string_view user;   // the user name, empty when none is known
+        std::string_view uid;    // the user id
+        std::string_view time;   // ISO 8601, "yyyy-MM-ddThh:mm:ss" and an offset
+        std::string_view kind;   // "user", "file", ...
+        std::string_view status; // "success" or "refusal"
+        std::string_view event;
+    };
+
+    ResultSummary();
+    // Counts one row. Its user is its name, else its user id, else "(none)";
+    // a row without a status is neither success nor refusal.
+    void add(const Fields &fields);
+    // Rows counted.
+    qint64 rows() const { return m_rows; }
+
+    // The table's title and column headers, translated.
+    static QString title(Table table);
+    static QStringList headers(Table table);
+    // The `top` rows with the highest first count (ties in key order), then,
+    // when rows are left over, one row "other" with their sums.
+    QVector<Row> rowsOf(Table table, int top = 20) const;
+    // How much lower than the true one a count of the table may be, and why
+    // (empty while its counts are exact).
+    qint64 undercount(Table table) const;
+    QString undercountNote(Table table) const;
+
+    // Every table as CSV (RFC 4180, UTF-8, CR LF): for each, a row with its
+    // title (and the note when its counts are not exact), the header row and
+    // its rows, tables parted by an empty line.
+    QByteArray toCsv(int top = 20) const;
+    // Every table as aligned plain text, for a terminal.
+    QString toText(int top = 20) const;
+
+private:
+    TopCounter<QByteArray> m_users;
+    TopCounter<QByteArray> m_events; // kind, tab, event name
+    TopCounter<QByteArray> m_refusals;
+    TopCounter<qint64> m_hours; // yyyyMMddhh; -1 for a row without a time
+    qint64 m_statuses[3] = {0, 0, 0}; // success, refusal, neither
+    qint64 m_rows = 0;
+    // Room for the keys of the row being counted.
+    std::string m_userKey;
+    std::string m_cappedEvent;
+    std::string m_eventKey;
+};
+
+// How a walk over a result's rows ended.
+enum class SummaryEnd { Done, Cancelled, Stopped, Failed };
+
+// Counts the rows that saving `model` would write into `summary`, in one
+// pass with the save's progress signals and cancel(): the rows are made
+// by the save's own code (CStringListModel::writeRows, as CSV) and read on
+// a thread of their own as they are made. Stopped at a record the filter
+// cannot decide (model->stop()); Failed, with the reason in `error`, when
+// the rows could not be passed on or the model went away meanwhile (then
+// it must not be touched). `summary` is complete only when Done.
+SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QString *error = nullptr);
+
+// Reads CSV of the export's columns, as it comes in pieces, and counts each
+// row (after the header) into a summary. Only the fields the summary needs
+// are kept, each cut to a few bytes past keyBytes: memory stays flat
+// whatever a field holds.
+class SummaryCsvReader
+{
+public:
+    explicit SummaryCsvReader(ResultSummary *summary) : m_summary(summary) {}
+    void feed(const char *data, qsizetype size);
+    // Counts a last row not ended by a line break.
+    void finish();
+
+private:
+    void endField();
+    void endRow();
+
+    enum class State { FieldStart, Plain, Quoted, QuoteInQuoted };
+    ResultSummary *m_summary;
+    State m_state = State::FieldStart;
+    int m_field = 0;
+    bool m_header = true;
+    bool m_rowHasBytes = false;
+    std::string m_kept[12];
+};
+
+#endif
