@@ -1,6 +1,7 @@
 #include "clog.h"
 
 #include "chunkreader.h"
+#include "logpath.h"
 
 #include <mlog.h>
 
@@ -83,7 +84,7 @@ QDateTime localFromSecs(quint32 secs)
 // regular file is read like the file.
 bool openRegular(QFile &file, const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = LogPath::toBytes(path);
     struct stat st;
     // The first look spares devices an open() at all; the second covers a
     // name replaced in between.
@@ -368,7 +369,7 @@ void CLog::markStale() const
     m_writtenIndexStamp.clear();
     // A later run of the program must not trust the file either. Only a
     // regular file is removed, never what a link points to.
-    const QByteArray name = QFile::encodeName(indexFilePath(m_logPath));
+    const QByteArray name = LogPath::toBytes(indexFilePath(m_logPath));
     struct stat st;
     if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode))
         ::unlink(name.constData());
@@ -685,7 +686,12 @@ bool CLog::isChanged(const QString &path) const
 {
     if (m_indexStale && path == m_logPath)
         return true;
-    return QFileInfo(path).lastModified() != m_indexTime;
+    // By the name's bytes: a name that is not UTF-8 is not found by QFileInfo.
+    struct stat st;
+    if (::stat(LogPath::toBytes(path).constData(), &st) != 0)
+        return QDateTime() != m_indexTime;
+    return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000)
+           != m_indexTime;
 }
 
 bool CLog::indexFitsLog(QFile &file) const
@@ -809,7 +815,7 @@ QByteArray CLog::fileStamp(const QString &path)
 {
     // A replaced file has a new inode; a rewritten one a new size or time.
     struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::lstat(LogPath::toBytes(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return QByteArray();
     return QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino))
            + ' ' + QByteArray::number(qint64(st.st_size)) + ' '
@@ -825,7 +831,7 @@ void CLog::writeIndex()
     if (m_entries.empty())
         return;
     const QString indexPath = indexFilePath(m_logPath);
-    const QByteArray target = QFile::encodeName(indexPath);
+    const QByteArray target = LogPath::toBytes(indexPath);
     // Only a missing file or a plain regular file is replaced: a link or a
     // device in its place is passed over, as an unwritable folder is.
     struct stat st;

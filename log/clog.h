@@ -152,6 +152,8 @@ public:
     void swapState(CLog &other);
 
     // --- Functions on any log file; they do not touch a CLog -------------
+    // A path whose name is not valid UTF-8 is opened by its bytes when it was
+    // made by LogPath::fromBytes (logpath.h).
     // Every one of them reads only regular files, and opens nothing in a way
     // that can block (a FIFO, socket or device named like a log is refused).
     // True when `path` is a regular file that can be opened for reading.
