@@ -16,7 +16,7 @@ namespace {
 
 // Work between two turns of the event loop: following happens while the
 // user reads, so the window must stay quick.
-constexpr qint64 followSliceMs = 15;
+constexpr qint64 followSliceMs = 8;
 
 } // namespace
 
