@@ -15,35 +15,36 @@
 #include "cstringlistmodel.h"
 #include "recordfields.h"
 
+namespace {
+QByteArray ownCopy(const QByteArray &key)
+{
+    return QByteArray(key.constData(), key.size());
+}
+qint64 ownCopy(qint64 key)
+{
+    return key;
+}
+} // namespace
+
 template <typename Key>
 void TopCounter<Key>::add(const Key &key, bool refused)
 {
     ++m_total.records;
     m_total.refusals += refused;
-    auto it = m_entries.find(key);
-    if (it == m_entries.end()) {
-        if (m_entries.size() >= m_capacity)
-            makeRoom();
-        it = m_entries.insert(Key(key), Counts());
+    if (!m_last.counts || !(key == m_lastKey)) {
+        auto it = m_entries.find(key);
+        if (it == m_entries.end()) {
+            if (m_entries.size() >= m_capacity)
+                makeRoom();
+            // The key may be raw data the caller still owns: keep a copy.
+            it = m_entries.insert(ownCopy(key), Counts());
+        }
+        m_lastKey = it.key();
+        // Nodes of a QHash stay where they are when it grows.
+        m_last.counts = &it.value();
     }
-    ++it->records;
-    it->refusals += refused;
-}
-
-template <>
-void TopCounter<QByteArray>::add(const QByteArray &key, bool refused)
-{
-    ++m_total.records;
-    m_total.refusals += refused;
-    auto it = m_entries.find(key);
-    if (it == m_entries.end()) {
-        if (m_entries.size() >= m_capacity)
-            makeRoom();
-        // The key may be raw data the caller still owns: keep a copy.
-        it = m_entries.insert(QByteArray(key.constData(), key.size()), Counts());
-    }
-    ++it->records;
-    it->refusals += refused;
+    ++m_last.counts->records;
+    m_last.counts->refusals += refused;
 }
 
 template <typename Key>
@@ -68,6 +69,7 @@ void TopCounter<Key>::makeRoom()
             ++it;
     }
     m_undercount += loss;
+    m_last.counts = nullptr;
 }
 
 template class TopCounter<QByteArray>;

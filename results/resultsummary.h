@@ -49,6 +49,21 @@ private:
     void makeRoom();
 
     QHash<Key, Counts> m_entries;
+    // The key counted last and its counts: rows in a row often share it.
+    // Cleared when keys go, and not copied (a copy has nodes of its own).
+    struct Last
+    {
+        Counts *counts = nullptr;
+        Last() = default;
+        Last(const Last &) {}
+        Last &operator=(const Last &)
+        {
+            counts = nullptr;
+            return *this;
+        }
+    };
+    Key m_lastKey;
+    Last m_last;
     Counts m_total;
     qint64 m_undercount = 0;
     int m_capacity;
