@@ -4,6 +4,7 @@
 #include "clog.h"
 #include "cstringlistmodel.h"
 #include "exportformat.h"
+#include "logpath.h"
 #include "resultsummary.h"
 #include "settingscheck.h"
 #include "translations.h"
@@ -301,7 +302,13 @@ int run(int argc, char **argv)
     parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption, summaryOption});
     parser.addPositionalArgument(QStringLiteral("LOG"), QCoreApplication::translate("main", "Audit log to open at start."),
                                  QStringLiteral("[LOG]"));
-    if (!parser.parse(app.arguments()))
+    // The LOG as its bytes were given, for a name that is not UTF-8; the
+    // other values as Qt decodes them, which names no other file than meant.
+    const QStringList decoded = app.arguments();
+    QStringList logs;
+    if (parser.parse(LogPath::arguments(decoded, argc, argv)))
+        logs = parser.positionalArguments();
+    if (!parser.parse(decoded))
         return fail(BadArguments, parser.errorText());
     if (parser.isSet(helpOption) || parser.optionNames().contains(QStringLiteral("help-all"))) {
         std::fputs(helpText(parser).toLocal8Bit().constData(), stdout);
@@ -320,7 +327,6 @@ int run(int argc, char **argv)
         if (parser.values(option).size() > 1)
             return fail(BadArguments, commandLine::tr("--%1 is given more than once.").arg(option.names().constFirst()));
     }
-    const QStringList logs = parser.positionalArguments();
     if (logs.size() != 1)
         return fail(BadArguments, commandLine::tr("Give exactly one LOG (see --help)."));
 
@@ -353,8 +359,9 @@ int run(int argc, char **argv)
         return fail(BadArguments, commandLine::tr("--from is later than --to."));
 
     const QString logPath = QDir::current().absoluteFilePath(logs.constFirst());
+    const QString logName = LogPath::readable(logs.constFirst());
     if (!CLog::canOpenLog(logPath))
-        return fail(Failed, commandLine::tr("Cannot read the log %1.").arg(logs.constFirst()));
+        return fail(Failed, commandLine::tr("Cannot read the log %1.").arg(logName));
 
     CFilterPtr filter = CFilterPtr::create(QStringLiteral("default"));
     if (parser.isSet(filterOption)) {
@@ -373,7 +380,7 @@ int run(int argc, char **argv)
     QObject::connect(&log, &CLog::valueMaximum, [&progress](int maximum) { progress.setMaximum(maximum); });
     QObject::connect(&log, &CLog::valueChanged, [&progress](int value) { progress.show(value); });
     interrupts.onInterrupt([&log] { log.canselReadLog(); });
-    progress.start(commandLine::tr("Reading %1").arg(logs.constFirst()));
+    progress.start(commandLine::tr("Reading %1").arg(logName));
     log.readLog(logPath);
     if (interrupts.interrupted())
         return fail(Interrupted, commandLine::tr("Interrupted."));

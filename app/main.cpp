@@ -1,5 +1,6 @@
 #include "commandline.h"
 #include "iconfallback.h"
+#include "logpath.h"
 #include "mainwindow.h"
 #include "translations.h"
 #include "settingscheck.h"
@@ -41,7 +42,9 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("LOG"),
                                  QCoreApplication::translate("main", "Audit log to open at start."),
                                  QStringLiteral("[LOG]"));
-    parser.process(app);
+    // The LOG by the bytes it was given: Qt's decoding loses those of a name
+    // that is not UTF-8.
+    parser.process(LogPath::arguments(app.arguments(), argc, argv));
 
     ensureIconTheme();
     // Desktops without the audit icon show a generic security icon instead.

@@ -183,11 +183,12 @@ private:
 
     // Selects the row of the log the reader holds in the log files panel.
     void selectOpenLogRow();
-    // Adds a row for `file` to the log files panel.
-    void addLogFileRow(const QFileInfo &file);
+    // Adds a row for the log at `path` to the log files panel.
+    void addLogFileRow(const QString &path);
 
-    // Sets row `row` of the log files panel to `file`'s name, dates and size.
-    void setLogFileRow(int row, const QFileInfo &file);
+    // Sets row `row` of the log files panel to the name, dates and size of
+    // the log at `path`, which a click on the row opens.
+    void setLogFileRow(int row, const QString &path);
 
     // Following the open log as it grows (mainwindow_follow.cpp).
     void setupFollow();

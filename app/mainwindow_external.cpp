@@ -1,6 +1,8 @@
 // Logs named from outside the window: the command line and drag and drop.
 #include "mainwindow.h"
 
+#include "logpath.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -14,8 +16,12 @@ QString droppedFile(const QMimeData *data)
     if (!data || !data->hasUrls())
         return QString();
     for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            return url.toLocalFile();
+        if (!url.isLocalFile())
+            continue;
+        // Qt decodes no name that is not UTF-8: such a one is taken by its bytes.
+        const QString byBytes =
+            LogPath::fromBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+        return LogPath::hasRawBytes(byBytes) ? byBytes : url.toLocalFile();
     }
     return QString();
 }

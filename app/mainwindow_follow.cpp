@@ -4,6 +4,7 @@
 
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "logpath.h"
 #include "logwatcher.h"
 #include "resultview.h"
 #include "settingsaccess.h"
@@ -12,7 +13,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFileInfo>
 #include <QKeySequence>
 #include <QPointer>
 #include <QPushButton>
@@ -238,12 +238,11 @@ void mainWindow::markReplaced(const QString &path)
 void mainWindow::updateLogFileRow(const QString &path)
 {
     QTableWidget *table = ui->twFiles;
-    const QFileInfo file(path);
     for (int row = 0; row < table->rowCount(); ++row) {
         const QTableWidgetItem *item = table->item(row, 0);
-        if (item && QFileInfo(item->data(Qt::UserRole).toString()) == file) {
+        if (item && LogPath::sameFile(item->data(Qt::UserRole).toString(), path)) {
             const bool selected = item->isSelected();
-            setLogFileRow(row, file);
+            setLogFileRow(row, item->data(Qt::UserRole).toString());
             if (selected)
                 table->selectRow(row);
             return;

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "clog.h"
+#include "logpath.h"
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
 
@@ -16,6 +17,8 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTableWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -56,13 +59,13 @@ bool mainWindow::isFileReadable(QString fName)
     // like one would wait for a writer, or read forever.
     if (CLog::canOpenLog(fName))
         return true;
-    QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Can't open file - ") + fName, QMessageBox::Ok);
+    QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Can't open file - ") + LogPath::readable(fName), QMessageBox::Ok);
     return false;
 }
 
 bool mainWindow::loadLog(const QString &path)
 {
-    currentFile = QFileInfo(path).fileName();
+    currentFile = LogPath::readable(QFileInfo(path).fileName());
     readCancelled = false;
     // The one log reader serves one read at a time, and a filter run under
     // way reads the log it holds.
@@ -73,7 +76,7 @@ bool mainWindow::loadLog(const QString &path)
             return false;
     }
 
-    const qint64 size = QFileInfo(path).size();
+    const qint64 size = LogPath::regularFileSize(path);
     if (size > kLargeLogSize) {
         const qint64 available = memAvailableSource ? memAvailableSource() : 0;
         if (available > 0 && double(size) >= 0.7 * double(available)) {
@@ -119,7 +122,7 @@ bool mainWindow::loadLog(const QString &path)
         log->swapState(*reader);
     emptyLog.reset();
     addRecentFile(QFileInfo(path));
-    setWindowTitle(path + QStringLiteral(" - ") + appTitle);
+    setWindowTitle(LogPath::readable(path) + QStringLiteral(" - ") + appTitle);
     ui->twFiles->setEnabled(!isBusy());
     selectOpenLogRow();
     // A log read again may have grown under tabs that follow it.
@@ -204,15 +207,22 @@ void mainWindow::fillLogFiles(const QDir &dir)
         return;
     fillingFiles = true;
     setCursor(Qt::WaitCursor);
-    const QFileInfoList files =
-        dir.entryInfoList({QStringLiteral("*.mlog")}, QDir::Files, QDir::Name);
+    QStringList files;
+    for (const QFileInfo &file : dir.entryInfoList({QStringLiteral("*.mlog")}, QDir::Files, QDir::Name))
+        files.append(file.absoluteFilePath());
+    // Qt lists no name that is not UTF-8: those are found by their bytes.
+    const QStringList rawByteNames = LogPath::rawByteEntries(dir.absolutePath(), QStringLiteral(".mlog"));
+    if (!rawByteNames.isEmpty()) {
+        files += rawByteNames;
+        std::sort(files.begin(), files.end());
+    }
     QTableWidget *table = ui->twFiles;
     table->clearContents();
     table->setRowCount(0);
     QStringList unreadable;
     QElapsedTimer slice;
     slice.start();
-    for (const QFileInfo &file : files) {
+    for (const QString &path : qAsConst(files)) {
         if (slice.elapsed() >= kFillSliceMs) {
             // Repaints only: a click meanwhile would act on a half-built table.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -220,13 +230,14 @@ void mainWindow::fillLogFiles(const QDir &dir)
         }
         // FIFOs, sockets and devices (also behind a link) are never opened:
         // opening a FIFO waits for a writer.
-        if (!file.isFile() || file.size() < 8 || file.fileName().contains(QLatin1String("index")))
+        const QString name = QFileInfo(path).fileName();
+        if (LogPath::regularFileSize(path) < 8 || name.contains(QLatin1String("index")))
             continue;
-        if (!CLog::canOpenLog(file.absoluteFilePath())) {
-            unreadable.append(file.fileName());
+        if (!CLog::canOpenLog(path)) {
+            unreadable.append(LogPath::readable(name));
             continue;
         }
-        addLogFileRow(file);
+        addLogFileRow(path);
     }
     table->resizeColumnsToContents();
     table->resizeRowsToContents();
@@ -246,17 +257,16 @@ void mainWindow::fillLogFiles(const QDir &dir)
     }
 }
 
-void mainWindow::addLogFileRow(const QFileInfo &file)
+void mainWindow::addLogFileRow(const QString &path)
 {
     QTableWidget *table = ui->twFiles;
     const int row = table->rowCount();
     table->insertRow(row);
-    setLogFileRow(row, file);
+    setLogFileRow(row, path);
 }
 
-void mainWindow::setLogFileRow(int row, const QFileInfo &file)
+void mainWindow::setLogFileRow(int row, const QString &path)
 {
-    const QString path = file.absoluteFilePath();
     const QString dateFormat = QStringLiteral("yyyy-MM-dd\nhh:mm:ss");
     const QChar noBreak(0x00A0);
     // Only the first and the last record of the log are read.
@@ -271,14 +281,14 @@ void mainWindow::setLogFileRow(int row, const QFileInfo &file)
         lastText = last.toString(dateFormat);
 
     QTableWidget *table = ui->twFiles;
-    auto *name = new QTableWidgetItem(file.fileName());
+    auto *name = new QTableWidgetItem(LogPath::readable(QFileInfo(path).fileName()));
     name->setData(Qt::TextAlignmentRole, int(Qt::AlignVCenter));
     // The click opens exactly this file, whatever its name holds.
     name->setData(Qt::UserRole, path);
-    name->setToolTip(QDir::toNativeSeparators(path));
+    name->setToolTip(QDir::toNativeSeparators(LogPath::readable(path)));
     table->setItem(row, 0, name);
     const QString cells[] = {noBreak + (first.isValid() ? first.toString(dateFormat) : tr("<Unknown>")),
-                             noBreak + lastText, sizeToString(file.size())};
+                             noBreak + lastText, sizeToString(std::max<qint64>(0, LogPath::regularFileSize(path)))};
     for (int column = 1; column <= 3; ++column) {
         auto *item = new QTableWidgetItem(cells[column - 1]);
         item->setData(Qt::TextAlignmentRole, int(Qt::AlignCenter));
@@ -292,10 +302,9 @@ void mainWindow::selectOpenLogRow()
     table->clearSelection();
     if (log->logPath().isEmpty())
         return;
-    const QFileInfo openLog(log->logPath());
     for (int row = 0; row < table->rowCount(); ++row) {
         const QTableWidgetItem *item = table->item(row, 0);
-        if (item && QFileInfo(item->data(Qt::UserRole).toString()) == openLog) {
+        if (item && LogPath::sameFile(item->data(Qt::UserRole).toString(), log->logPath())) {
             table->selectRow(row);
             return;
         }

@@ -5,6 +5,7 @@
 #include "clog.h"
 #include "cstringlistmodel.h"
 #include "filtermatch.h"
+#include "logpath.h"
 #include "resultview.h"
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
@@ -58,7 +59,8 @@ void mainWindow::actionResultsPress()
     ready = false;
     updateBusyState();
     const int index = ui->twLogResult->currentIndex();
-    const QString shownFile = log->logPath().isEmpty() ? currentFile : QFileInfo(log->logPath()).fileName();
+    const QString shownFile =
+        log->logPath().isEmpty() ? currentFile : LogPath::readable(QFileInfo(log->logPath()).fileName());
     ui->twLogResult->setTabText(index, shownFile + QStringLiteral(" - ") + filterList().at(currentFilterIndex())->name);
     showFilterResults();
     updateTabsClosable();
@@ -121,7 +123,7 @@ void mainWindow::showFilterResults()
         info.filter = filter;
         info.source = source;
         info.filePath = log->logPath();
-        info.fileName = QFileInfo(info.filePath).fileName();
+        info.fileName = LogPath::readable(QFileInfo(info.filePath).fileName());
         noteRunEnd(tabIndex, ran);
         stopped = info.stopped;
         showTabFilter(info);

@@ -1,6 +1,7 @@
 // Window state and recent files, kept in the settings between runs.
 #include "mainwindow.h"
 
+#include "logpath.h"
 #include "settingsaccess.h"
 #include "ui_mainwindow.h"
 #include "vrelintegration.h"
@@ -42,9 +43,9 @@ void mainWindow::buildRecentFiles()
     const QStringList paths = readRecentFiles();
     for (int i = 0; i < paths.size(); ++i) {
         const QFileInfo info(paths.at(i));
-        auto *action = new QAction(QString::number(i + 1) + QLatin1Char(' ') + info.fileName(), this);
+        auto *action = new QAction(QString::number(i + 1) + QLatin1Char(' ') + LogPath::readable(info.fileName()), this);
         action->setData(info.absoluteFilePath());
-        action->setStatusTip(tr("Open file: ") + info.absoluteFilePath());
+        action->setStatusTip(tr("Open file: ") + LogPath::readable(info.absoluteFilePath()));
         action->setShortcut(QKeySequence(tr("Alt+") + QString::number(i + 1)));
         recentGroup->addAction(action);
     }
@@ -56,8 +57,9 @@ void mainWindow::addRecentFile(const QFileInfo &file)
 {
     const QString path = file.absoluteFilePath();
     // The stored list separates its paths with ";": such a path would come
-    // back as pieces of other paths.
-    if (path.contains(QLatin1Char(';')))
+    // back as pieces of other paths. A name that is not UTF-8 would be kept
+    // as an escape that other readers of the file take for another name.
+    if (path.contains(QLatin1Char(';')) || LogPath::hasRawBytes(path))
         return;
     QStringList paths = readRecentFiles();
     if (!paths.contains(path))

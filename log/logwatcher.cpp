@@ -1,6 +1,7 @@
 #include "logwatcher.h"
 
-#include <QFile>
+#include "logpath.h"
+
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
@@ -65,7 +66,9 @@ void LogWatcher::rewatch()
     // file: the name is watched afresh, so they follow the new one.
     if (m_watcher->files().contains(m_path))
         m_watcher->removePath(m_path);
-    if (m_stamp.exists)
+    // Qt would watch a name with bytes that are not UTF-8 without them, that
+    // is another file: the poll alone follows such a log.
+    if (m_stamp.exists && !LogPath::hasRawBytes(m_path))
         m_watcher->addPath(m_path);
 }
 
@@ -92,7 +95,7 @@ void LogWatcher::check()
 LogWatcher::Stamp LogWatcher::stampOf(const QString &path)
 {
     Stamp stamp;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = LogPath::toBytes(path);
     struct stat st;
     if (name.isEmpty() || ::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return stamp;

@@ -6,8 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "logpath.h"
 #include "mlogwriter.h"
 #include "resultsummary.h"
 
@@ -39,8 +42,10 @@ class TestCommandLine : public QObject
     QString m_log;
     QString m_costlyLog;
 
-    // The program with `arguments`, without a display, in the test's home.
-    Run run(const QStringList &arguments, const QString &stdoutFile = QString())
+    // The program with `arguments`, without a display, in the test's home;
+    // then `rawLog`, given by its bytes through the shell (QProcess passes
+    // no name that is not UTF-8).
+    Run run(const QStringList &arguments, const QString &stdoutFile = QString(), const QByteArray &rawLog = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -54,7 +59,17 @@ class TestCommandLine : public QObject
         process.setWorkingDirectory(m_dir.path());
         if (!stdoutFile.isEmpty())
             process.setStandardOutputFile(stdoutFile);
-        process.start(QStringLiteral(VRELVIEW), arguments);
+        if (rawLog.isEmpty()) {
+            process.start(QStringLiteral(VRELVIEW), arguments);
+        } else {
+            QString octal;
+            for (const char c : rawLog)
+                octal += QStringLiteral("\\%1").arg(uint(uchar(c)), 3, 8, QLatin1Char('0'));
+            process.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"),
+                                                                 "exec \"$0\" \"$@\" \"$(printf '" + octal + "')\"",
+                                                                 QStringLiteral(VRELVIEW)}
+                                                         + arguments);
+        }
         Run result;
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
             return result;
@@ -122,6 +137,8 @@ private slots:
                                                          i == 30 ? QByteArray(400, 'a') : QByteArray("ab")}))
                     > 0);
         costly.close();
+        const QByteArray raw = QFile::encodeName(m_dir.path()) + "/\xff\xfe.mlog";
+        QCOMPARE(::link(QFile::encodeName(m_log).constData(), raw.constData()), 0);
 
         CFilter refusals(QStringLiteral("refusals"));
         refusals.setLists({{QStringLiteral(">\\s\\[f\\]")}, {}, {}, {}, {}, {}});
@@ -133,6 +150,14 @@ private slots:
         CFilter expensive(QStringLiteral("costly"));
         expensive.setLists({{}, {}, {}, {}, {}, {kCostly}});
         QVERIFY(expensive.save(expensive.name));
+    }
+
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    void cleanupTestCase()
+    {
+        const QString raw = LogPath::fromBytes(QFile::encodeName(m_dir.path()) + "/\xff\xfe.mlog");
+        for (const QString &path : {raw, CLog::indexFilePath(raw), CLog::indexFilePath(raw) + ".spare"})
+            ::unlink(LogPath::toBytes(path).constData());
     }
 
     void help()
@@ -195,6 +220,25 @@ private slots:
         QVERIFY(expected.count('\n') > 10 || expected.trimmed().toInt() > 10);
         const QString target = command.value(1, QStringLiteral("-"));
         QCOMPARE(target == QLatin1String("-") ? r.out : readAll(m_dir.filePath(target)), expected);
+    }
+
+    void logNamedByBytes_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QByteArray>("error");
+        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe.mlog") << QByteArray();
+        QTest::newRow("missing, shown readably")
+            << QByteArray("\xff\xfd.mlog") << QByteArray("vrelview: Cannot read the log \xef\xbf\xbd\xef\xbf\xbd.mlog.\n");
+    }
+
+    // A LOG whose name is not UTF-8 is read by its bytes.
+    void logNamedByBytes()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QByteArray, error);
+        const Run r = run({QStringLiteral("--count")}, QString(), log);
+        QCOMPARE(r.err, error);
+        QCOMPARE(r.out, error.isEmpty() ? windowOutput(QStringLiteral("--count"), QString(), {}, ExportFormat::Text) : QByteArray());
     }
 
     void failures_data()

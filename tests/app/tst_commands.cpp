@@ -2,6 +2,7 @@
 // results, the log files panel and Refresh, and recent files.
 #include "apptest.h"
 #include "filtermatch.h"
+#include "logpath.h"
 
 #include <linux/capability.h>
 #include <sys/resource.h>
@@ -138,34 +139,55 @@ private slots:
 
     void typingKeepsTheHit_data()
     {
+        QTest::addColumn<bool>("matchCase"); // the find panel's "Match case" box
         QTest::addColumn<int>("selected"); // row selected before typing; -1 none
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<QList<int>>("hits"); // selected row after each text
-        QTest::newRow("longer text, same hit") << 5 << QStringList{"Ma", "Mar", "Mark"} << QList<int>{5, 5, 5};
-        QTest::newRow("selected row does not match") << 6 << QStringList{"Ma", "Mar"} << QList<int>{10, 10};
-        QTest::newRow("no selection") << -1 << QStringList{"it", "item-0001", "item-00012"} << QList<int>{0, 10, 12};
-        QTest::newRow("hit no longer matches") << 12 << QStringList{"item-0001", "item-00015"} << QList<int>{12, 15};
+        const auto row = [](const char *name, bool matchCase, int selected, const QStringList &typed, const QList<int> &hits) {
+            QTest::newRow(name) << matchCase << selected << typed << hits;
+        };
+        row("longer text, same hit", true, 5, {"Ma", "Mar", "Mark"}, {5, 5, 5});
+        row("selected row does not match", true, 6, {"Ma", "Mar"}, {10, 10});
+        row("no selection", true, -1, {"it", "item-0001", "item-00012"}, {0, 10, 12});
+        row("hit no longer matches", true, 12, {"item-0001", "item-00015"}, {12, 15});
+        row("case kept, differs", true, -1, {"mark"}, {-1});
+        row("case kept, same", true, -1, {"Mark"}, {0});
+        row("case ignored", false, -1, {"iTEM-00003"}, {3});
+        row("case ignored, k", false, -1, {"mARK"}, {0});
+        row("case ignored, user name", false, -1, {"ROOT"}, {0});
+        row("case ignored, s", false, -1, {"ITEM-00005 MARKS"}, {-1});
     }
 
     // Typing searches from the current hit on, the hit itself included; the
-    // text the user typed is what counts, not the keystrokes before it.
+    // text the user typed is what counts, not the keystrokes before it. The
+    // "Match case" box, checked at first, is kept with the panel's state.
     void typingKeepsTheHit()
     {
+        QFETCH(bool, matchCase);
         QFETCH(int, selected);
         QFETCH(QStringList, typed);
         QFETCH(QList<int>, hits);
-        mainWindow window;
-        DialogDriver driver;
-        window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("typing.mlog")), 40));
-        CStringListModel *model = currentModel(window);
-        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        if (selected >= 0)
-            currentView(window)->selectionModel()->select(model->index(selected, 0), QItemSelectionModel::Select);
-        for (int i = 0; i < typed.size(); ++i) {
-            child<QLineEdit>(window, "leFind")->setText(typed.at(i));
-            QCOMPARE(selectedRow(window), hits.at(i));
+        {
+            mainWindow window;
+            DialogDriver driver;
+            auto *box = child<QCheckBox>(window, "chbMatchCase");
+            QVERIFY(box->isChecked());
+            box->setChecked(matchCase);
+            window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("typing.mlog")), 40));
+            CStringListModel *model = currentModel(window);
+            QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            if (selected >= 0)
+                currentView(window)->selectionModel()->select(model->index(selected, 0), QItemSelectionModel::Select);
+            for (int i = 0; i < typed.size(); ++i) {
+                child<QLineEdit>(window, "leFind")->setText(typed.at(i));
+                QCOMPARE(selectedRow(window), hits.at(i));
+            }
+            QCOMPARE(driver.texts, QStringList());
+            window.saveWindowState();
         }
-        QCOMPARE(driver.texts, QStringList());
+        QCOMPARE(QSettings().value(QStringLiteral("VrelGeometry/findcase")).toBool(), matchCase);
+        mainWindow again;
+        QCOMPARE(child<QCheckBox>(again, "chbMatchCase")->isChecked(), matchCase);
     }
 
     void typingNothingFound_data()
@@ -205,42 +227,6 @@ private slots:
         find->setText(QStringLiteral("it"));
         QCOMPARE(child<QLabel>(window, "lbFindStatus")->text(), QString());
         QCOMPARE(find->palette().color(QPalette::Base), normal);
-    }
-
-    void matchCase_data()
-    {
-        QTest::addColumn<bool>("matchCase");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("found");
-        QTest::newRow("case kept, differs") << true << "mark" << -1;
-        QTest::newRow("case kept, same") << true << "Mark" << 0;
-        QTest::newRow("case ignored") << false << "iTEM-00003" << 3;
-        QTest::newRow("case ignored, k") << false << "mARK" << 0;
-        QTest::newRow("case ignored, user name") << false << "ROOT" << 0;
-        QTest::newRow("case ignored, s") << false << "ITEM-00005 MARKS" << -1;
-    }
-
-    // The "Match case" box of the find panel, checked at first, is kept
-    // with the panel's state.
-    void matchCase()
-    {
-        QFETCH(bool, matchCase);
-        QFETCH(QString, text);
-        QFETCH(int, found);
-        {
-            mainWindow window;
-            DialogDriver driver;
-            auto *box = child<QCheckBox>(window, "chbMatchCase");
-            QVERIFY(box->isChecked());
-            box->setChecked(matchCase);
-            window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("case.mlog")), 40));
-            child<QLineEdit>(window, "leFind")->setText(text);
-            QCOMPARE(selectedRow(window), found);
-            window.saveWindowState();
-        }
-        QCOMPARE(QSettings().value(QStringLiteral("VrelGeometry/findcase")).toBool(), matchCase);
-        mainWindow again;
-        QCOMPARE(child<QCheckBox>(again, "chbMatchCase")->isChecked(), matchCase);
     }
 
     void nothingToFindOrSave()
@@ -389,6 +375,12 @@ private slots:
         for (int row = 0; row < table->rowCount(); ++row)
             names << table->item(row, 0)->text();
         QCOMPARE(names, QStringList({"kernel.mlog", "name with blanks.mlog", "sameday.mlog", "y.mlog"}));
+        // Refresh without a tab: the table is rebuilt and no log is read.
+        writeItems(path("z.mlog"), 10);
+        QSignalSpy reads(window.logReader(), &CLog::valueMaximum);
+        trigger(window, "actionRefresh");
+        QCOMPARE(table->rowCount(), 5);
+        QCOMPARE(reads.count(), 0);
         const QString nbsp(QChar(0x00A0));
         const auto at = [&](quint32 secs, const char *format) {
             return nbsp + QDateTime::fromSecsSinceEpoch(secs).toString(QLatin1String(format));
@@ -406,6 +398,60 @@ private slots:
         window.fillLogFiles(QDir(folder.path()));
         QCOMPARE(table->selectionModel()->selectedRows().value(0).row(), 1);
         QCOMPARE(driver.texts, QStringList());
+    }
+
+    void logNamedByBytes_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("log files panel") << "panel";
+        QTest::newRow("command line") << "start";
+        QTest::newRow("dropped") << "drop";
+    }
+
+    // A log whose name is not UTF-8 is listed, opened and indexed by its
+    // bytes, whichever way it comes, shown readably, and kept out of the
+    // stored recent files.
+    void logNamedByBytes()
+    {
+        QFETCH(QString, way);
+        QTemporaryDir folder;
+        const QString plain = writeItems(folder.filePath(QStringLiteral("plain.mlog")), 5);
+        const QByteArray bytes = QFile::encodeName(folder.path()) + "/\xff\xfe.mlog";
+        const QString written = writeItems(folder.filePath(QStringLiteral("raw")), 30);
+        QCOMPARE(::rename(QFile::encodeName(written).constData(), bytes.constData()), 0);
+        const QString raw = LogPath::fromBytes(bytes);
+        const QString shown = QStringLiteral("\uFFFD\uFFFD.mlog");
+        QSettings().setValue(QStringLiteral("config/logdir"), folder.path());
+        mainWindow window;
+        DialogDriver driver;
+        window.openLogPath(plain);
+        if (way == QLatin1String("start"))
+            window.setStartLog(raw);
+        window.show();
+        auto *table = child<QTableWidget>(window, "twFiles");
+        QTRY_COMPARE(table->rowCount(), 2);
+        QCOMPARE(table->item(1, 0)->text(), shown);
+        if (way == QLatin1String("panel")) {
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier,
+                              table->visualRect(table->model()->index(1, 0)).center());
+        } else if (way == QLatin1String("drop")) {
+            QMimeData data;
+            data.setUrls({QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"))});
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            // Straight to the window: without a drag under way Qt delivers no drop.
+            static_cast<QObject &>(window).event(&drop);
+        }
+        QTRY_COMPARE(window.logReader()->logPath(), raw);
+        QCOMPARE(currentModel(window)->rowCount(), 30);
+        QCOMPARE(window.windowTitle(), folder.filePath(shown) + QStringLiteral(" - Vrel View Audit"));
+        QCOMPARE(resultTabs(window)->tabText(resultTabs(window)->currentIndex()), shown + QStringLiteral(" - default"));
+        QCOMPARE(table->selectionModel()->selectedRows().value(0).row(), 1);
+        QCOMPARE(QSettings().value(QStringLiteral("recentFiles")).toString(), plain + QLatin1Char(';'));
+        QCOMPARE(driver.texts, QStringList());
+        // The index file beside it is named by the same bytes; QTemporaryDir
+        // cannot remove either.
+        for (const QString &path : {raw, CLog::indexFilePath(raw)})
+            QCOMPARE(::unlink(LogPath::toBytes(path).constData()), 0);
     }
 
     // Unreadable logs give one warning per fill that names them all, not a
@@ -472,12 +518,6 @@ private slots:
         DialogDriver driver;
         auto *table = child<QTableWidget>(window, "twFiles");
         QTRY_COMPARE(table->rowCount(), 1);
-        // Without a tab: the table is rebuilt and no log is read.
-        writeItems(folder.filePath(QStringLiteral("b.mlog")), 10);
-        QSignalSpy reads(window.logReader(), &CLog::valueMaximum);
-        trigger(window, "actionRefresh");
-        QCOMPARE(table->rowCount(), 2);
-        QCOMPARE(reads.count(), 0);
         // A log outside the folder: no row selected; Refresh reads that very
         // log again and shows what it gained.
         const QString far = writeItems(outside.filePath(QStringLiteral("a.mlog")), 30);

@@ -2,6 +2,8 @@
 // reading record texts by blocks, dates and ranges.
 #include "logbuilder.h"
 
+#include <logpath.h>
+
 #include <QDataStream>
 #include <QSignalSpy>
 #include <QTimer>
@@ -10,6 +12,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 using Index = QMap<quint32, qint64>;
@@ -590,6 +593,51 @@ private slots:
         QCOMPARE(log.timeIndex(), naive.index);
         QCOMPARE(log.recordCount(), naive.records.size());
         QCOMPARE(withoutClosingPair(CLog::indexFilePath(p)), indexFileBytes(log.indexTime(), log.recordCount(), log.timeIndex()).chopped(12));
+    }
+
+    void namesThatAreNotUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("latin-1") << QByteArray("caf\xe9.mlog") << QStringLiteral("caf\uFFFD.mlog");
+        QTest::newRow("no character") << QByteArray("\xff\xfe.mlog") << QStringLiteral("\uFFFD\uFFFD.mlog");
+        QTest::newRow("cut sequence") << QByteArray("a\xe2\x82.MLOG") << QStringLiteral("a\uFFFD\uFFFD.MLOG");
+        QTest::newRow("surrogate bytes") << QByteArray("\xed\xb2\x80.mlog") << QStringLiteral("\uFFFD\uFFFD\uFFFD.mlog");
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9.mlog") << QStringLiteral("caf\u00e9.mlog");
+    }
+
+    void namesThatAreNotUtf8()
+    {
+        // Opened, scanned and indexed by the name's own bytes, listed, taken
+        // from the command line and shown readably.
+        QFETCH(QByteArray, name);
+        QFETCH(QString, shown);
+        const QByteArray bytes = QFile::encodeName(m_dir.path()) + '/' + name;
+        const QString p = LogPath::fromBytes(bytes);
+        QCOMPARE(LogPath::toBytes(p), bytes);
+        LogBuilder b = twoBlocks(1800012000);
+        QFile file;
+        const int fd = ::open(bytes.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(file.write(b.data), b.data.size());
+        file.close();
+        QVERIFY(CLog::canOpenLog(p));
+        CLog log;
+        log.readLog(p);
+        QCOMPARE(log.recordCount(), 4);
+        QCOMPARE(log.readBlock(1).size(), 2);
+        QVERIFY(!log.isChanged(p));
+        QVERIFY(::access(LogPath::toBytes(CLog::indexFilePath(p)).constData(), F_OK) == 0);
+        QCOMPARE(CLog::lastRecordDate(p), QDateTime::fromSecsSinceEpoch(1800012001));
+        QCOMPARE(LogPath::readable(QFileInfo(p).fileName()), shown);
+        QCOMPARE(LogPath::regularFileSize(p), qint64(b.data.size()));
+        const bool raw = shown.contains(QChar::ReplacementCharacter);
+        QCOMPARE(LogPath::rawByteEntries(m_dir.path(), QStringLiteral(".mlog")), raw ? QStringList(p) : QStringList());
+        const char *const argv[] = {"vrelview", bytes.constData()};
+        QCOMPARE(LogPath::arguments({QStringLiteral("vrelview"), QString::fromLocal8Bit(bytes)}, 2, argv).at(1), p);
+        // Qt cannot remove what it cannot name.
+        ::unlink(bytes.constData());
+        ::unlink(LogPath::toBytes(CLog::indexFilePath(p)).constData());
     }
 
     void indexWritesNeverReachOtherNames_data()

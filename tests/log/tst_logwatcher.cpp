@@ -5,14 +5,22 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "logpath.h"
 #include "logwatcher.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
+// By the name's bytes, which may not be UTF-8.
 bool writeBytes(const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | mode) && file.write(bytes) == bytes.size() && file.flush();
+    const int flags = O_WRONLY | O_CREAT | (mode & QIODevice::Append ? O_APPEND : O_TRUNC);
+    QFile file;
+    return file.open(::open(LogPath::toBytes(path).constData(), flags, 0644), QIODevice::WriteOnly,
+                     QFileDevice::AutoCloseHandle)
+           && file.write(bytes) == bytes.size() && file.flush();
 }
 
 } // namespace
@@ -31,19 +39,24 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("notified");
         QTest::addColumn<bool>("grown");
+        QTest::addColumn<QByteArray>("prefix"); // of the file name
         for (bool notified : {true, false}) {
             const char *how = notified ? "notified" : "polled";
-            QTest::addRow("appended, %s", how) << "append" << notified << true;
-            QTest::addRow("rotated, %s", how) << "rotate" << notified << false;
-            QTest::addRow("shrunk, %s", how) << "shrink" << notified << false;
+            QTest::addRow("appended, %s", how) << "append" << notified << true << QByteArray();
+            QTest::addRow("rotated, %s", how) << "rotate" << notified << false << QByteArray();
+            QTest::addRow("shrunk, %s", how) << "shrink" << notified << false << QByteArray();
         }
+        // Qt cannot watch a name that is not UTF-8: the poll follows it.
+        QTest::addRow("appended, name not UTF-8") << "append" << false << true << QByteArray("\xff");
+        QTest::addRow("rotated, name not UTF-8") << "rotate" << false << false << QByteArray("\xff");
     }
     void tellsGrowthFromReplacement()
     {
         QFETCH(QString, change);
         QFETCH(bool, notified);
         QFETCH(bool, grown);
-        const QString path = m_dir.filePath(QStringLiteral("%1-%2.mlog").arg(change).arg(notified));
+        QFETCH(QByteArray, prefix);
+        const QString path = m_dir.filePath(LogPath::fromBytes(prefix) + QStringLiteral("%1-%2.mlog").arg(change).arg(notified));
         QVERIFY(writeBytes(path, QByteArray(4000, 'a'), QIODevice::Truncate));
         LogWatcher watcher(nullptr, notified ? 60000 : 50, notified ? 20 : 60000);
         watcher.watch(path);
@@ -54,7 +67,7 @@ private slots:
         } else if (change == QLatin1String("shrink")) {
             QVERIFY(writeBytes(path, QByteArray(10, 'c'), QIODevice::Truncate));
         } else {
-            QVERIFY(QFile::rename(path, path + QStringLiteral(".1")));
+            QCOMPARE(::rename(LogPath::toBytes(path).constData(), LogPath::toBytes(path + ".1").constData()), 0);
             QVERIFY(writeBytes(path, QByteArray(9000, 'd'), QIODevice::Truncate));
         }
         QVERIFY((grown ? grownSpy : replacedSpy).wait(5000));
@@ -64,6 +77,9 @@ private slots:
         QVERIFY(writeBytes(path, QByteArray(100, 'e'), QIODevice::Append));
         QVERIFY(grownSpy.wait(5000));
         QCOMPARE(replacedSpy.count(), grown ? 0 : 1);
+        // QTemporaryDir cannot remove a name that is not UTF-8.
+        for (const QString &name : {path, path + ".1"})
+            ::unlink(LogPath::toBytes(name).constData());
     }
 
     // While no file bears the name (between moving a log away and making
