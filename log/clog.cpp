@@ -42,6 +42,9 @@ constexpr qint64 kIndexHeaderMax = 256;
 constexpr qint64 kScanChunk = 256 << 10;
 constexpr qint64 kRangeChunkMin = 64 << 10;
 constexpr qint64 kRangeChunkMax = 4 << 20;
+// Bytes of texts handed out at once by forEachPieceUtf8: a few hundred
+// records' worth, so one second of a burst never sits in memory whole.
+constexpr int kPieceBytes = 256 << 10;
 
 // The event loop runs on a time slice, not per record: a call costs more
 // than the rest of the work done for a record.
@@ -156,14 +159,18 @@ struct BlockCheck
     quint32 low = 0;
     bool hasNext = false; // false: the last block
     quint32 nextKey = 0;
+    // The walk starts at a record inside the block, not at its entry: that
+    // record need only be of the block's times.
+    bool resumed = false;
 };
 
 // Walks the records from `start` on as the scan walks them, until a record
 // ends at or beyond `end` or the data ends: a record that cannot be compiled
 // is stepped over by its length, bytes between records are searched for the
 // next record start before `end`. The text of each record whose time lies in
-// `span` (all of them without one) goes to `take`. With `check`, returns
-// false as soon as the index is found not to fit the log.
+// `span` (all of them without one) goes to `take` with the record's offset;
+// `take` returning false ends the walk there. With `check`, returns false as
+// soon as the index is found not to fit the log.
 template <typename TakeText>
 bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *check,
                const TimeSpan *span, TakeText &&take)
@@ -196,7 +203,8 @@ bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *
         }
         const quint32 t = le32(header + MLOG_OFF_TIME);
         const qint64 length = kHeaderSize + le16(header + MLOG_OFF_PAYLOAD_LENGTH);
-        if (check && (first ? t != check->key : check->hasNext && (t > check->key || t < check->low)))
+        if (check && (first && !check->resumed ? t != check->key
+                                                : check->hasNext && (t > check->key || t < check->low)))
             return false;
         first = false;
         if (!span || span->holds(t)) {
@@ -206,7 +214,10 @@ bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *
                 break;
             }
             // A record the library refuses is stepped over, as the scan counts it.
-            compileRecord(record, length, take);
+            bool more = true;
+            compileRecord(record, length, [&](const char *text) { more = take(text, pos); });
+            if (!more)
+                return true;
         }
         pos += length;
         if (pos >= end)
@@ -281,9 +292,10 @@ QStringList CLog::readRange(qint64 start, qint64 end) const
     // One read covers a usual block whole; a record reaching past `end` or a
     // block larger than the cap costs further reads.
     ChunkReader reader(file, qBound(kRangeChunkMin, end - start, kRangeChunkMax), file.size());
-    walkRange(reader, start, end, nullptr, nullptr, [&texts](const char *text) {
+    walkRange(reader, start, end, nullptr, nullptr, [&texts](const char *text, qint64) {
                   if (text && *text)
                       texts.append(QString::fromUtf8(text));
+                  return true;
               });
     return texts;
 }
@@ -300,11 +312,12 @@ QStringList CLog::readBlock(int block, const TimeSpan &span) const
 }
 
 bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
-                          const std::function<void(const char *)> &perText) const
+                          const std::function<bool(const char *, qint64)> &perText, bool resumed) const
 {
     if (blockOutside(block, span))
         return true;
     BlockCheck check;
+    check.resumed = resumed;
     check.key = m_entries[size_t(block)].key;
     check.low = lowOf(block);
     check.hasNext = block + 1 < blockCount();
@@ -312,9 +325,8 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     // A block of one time that lies in the span needs no look at the times.
     const bool wholeBlock = span.isAll() || (!isMixedBlock(block) && span.holds(check.key));
     const bool sound = walkRange(reader, start, end, &check, wholeBlock ? nullptr : &span,
-                                 [&perText](const char *text) {
-                                     if (text && *text)
-                                         perText(text);
+                                 [&perText](const char *text, qint64 pos) {
+                                     return !text || !*text || perText(text, pos);
                                  });
     if (!sound)
         markStale();
@@ -326,10 +338,11 @@ void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
 {
     QStringList found;
     int n = 0;
-    const bool sound = walkBlockTexts(reader, block, start, end, span, [&found, &n, texts](const char *text) {
+    const bool sound = walkBlockTexts(reader, block, start, end, span, [&found, &n, texts](const char *text, qint64) {
         if (texts)
             found.append(QString::fromUtf8(text));
         ++n;
+        return true;
     });
     // A block found wrong shows nothing of what it holds.
     if (!sound)
@@ -419,11 +432,55 @@ void CLog::forEachBlockUtf8(int first, int last,
     texts.reserve(64 << 10);
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         texts.resize(0);
-        if (reader && !walkBlockTexts(*reader, block, start, end, span, [&texts](const char *text) {
+        if (reader && !walkBlockTexts(*reader, block, start, end, span, [&texts](const char *text, qint64) {
                 texts.append(text, int(std::strlen(text)) + 1);
+                return true;
             }))
             texts.resize(0);
         return visit(block, texts);
+    });
+}
+
+void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &)> &visit,
+                            const TimeSpan &span, qint64 resumeAt) const
+{
+    // One buffer for every piece: its capacity stays once reserved.
+    TextPiece piece;
+    piece.texts.reserve(int(kPieceBytes) + (64 << 10));
+    bool going = true;
+    walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
+        const bool resumed = block == first && resumeAt > start && resumeAt < end;
+        piece.block = block;
+        piece.start = resumed ? resumeAt : start;
+        piece.firstText = 0;
+        piece.last = false;
+        piece.texts.resize(0);
+        int texts = 0;
+        bool firstPiece = true;
+        const auto perText = [&](const char *text, qint64 pos) {
+            if (piece.texts.isEmpty()) {
+                if (!firstPiece)
+                    piece.start = pos;
+                piece.firstText = texts;
+            }
+            piece.texts.append(text, int(std::strlen(text)) + 1);
+            ++texts;
+            if (piece.texts.size() < kPieceBytes)
+                return true;
+            going = visit(piece);
+            firstPiece = false;
+            piece.texts.resize(0);
+            return going;
+        };
+        const bool sound = !reader || walkBlockTexts(*reader, block, piece.start, end, span, perText, resumed);
+        if (!going)
+            return false;
+        if (!sound || !reader)
+            piece.texts.resize(0);
+        if (piece.texts.isEmpty())
+            piece.firstText = texts;
+        piece.last = true;
+        return visit(piece);
     });
 }
 

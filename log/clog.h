@@ -42,7 +42,9 @@ public:
     // the block it follows, which then also holds earlier times.
     //
     // Every block read below takes a TimeSpan: only records whose own time
-    // lies in it give texts (by default all of them).
+    // lies in it give texts (by default all of them). The reads that hand
+    // out a block at once hold all its texts, however many one second has:
+    // they serve tools and checks; the results go through forEachPieceUtf8.
 
     // Reads one record at the stream's position: (text, payload length), or
     // ("", -1) when the record is cut short, unreadable or not compilable.
@@ -75,6 +77,28 @@ public:
     void forEachBlockUtf8(int first, int last,
                           const std::function<bool(int block, const QByteArray &texts)> &visit,
                           const TimeSpan &span = TimeSpan()) const;
+    // A run of texts of one block as forEachPieceUtf8 hands them out.
+    struct TextPiece
+    {
+        int block = 0;
+        // UTF-8 texts, each followed by a NUL byte, at most about 256 KiB.
+        QByteArray texts;
+        // Offset of the record of the piece's first text (of the block's
+        // first record for its first piece): a walk resumed there gives the
+        // block's texts from this piece on.
+        qint64 start = 0;
+        int firstText = 0; // texts of the block before the piece, from where the walk began
+        bool last = false; // the block's last piece (it may be empty)
+    };
+    // Calls `visit(piece)` for the texts of the blocks `first` to `last` in
+    // order, in pieces of bounded size, every block ending with a piece
+    // marked last, so that memory never depends on what one block holds. With
+    // `resumeAt` (a piece's start in block `first`) the walk begins there.
+    // A block found not to fit the index ends with an empty last piece after
+    // the pieces it gave before that was found (isIndexStale() tells); stops
+    // when `visit` returns false.
+    void forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &piece)> &visit,
+                          const TimeSpan &span = TimeSpan(), qint64 resumeAt = -1) const;
     // The blocks that can hold records of `span`: `first` to `last`, with
     // last < first when there are none.
     void blocksFor(const TimeSpan &span, int *first, int *last) const;
@@ -190,10 +214,11 @@ private:
     bool indexFitsLog(QFile &file) const;
     void markStale() const;
     // Hands `perText` each non-empty text of the block whose record time
-    // lies in `span`; false (and the index marked stale) when the block is
-    // not what the index says.
+    // lies in `span`, with its record's offset, until it returns false;
+    // false (and the index marked stale) when the block is not what the
+    // index says. `resumed`: `start` is a record inside the block.
     bool walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
-                        const std::function<void(const char *)> &perText) const;
+                        const std::function<bool(const char *, qint64)> &perText, bool resumed = false) const;
     // Reads block `block` from `start` to `end`, checking on the way that
     // its index entries fit the log; the texts go to `texts`, or only their
     // number to `count`. Nothing is handed over for a block found wrong.

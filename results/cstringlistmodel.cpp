@@ -62,7 +62,7 @@ qint64 coarseMs()
 class Slice
 {
 public:
-    bool over() const { return coarseMs() - m_start >= sliceMs; }
+    bool over(qint64 ms = sliceMs) const { return coarseMs() - m_start >= ms; }
     void restart() { m_start = coarseMs(); }
 
 private:
@@ -85,6 +85,8 @@ QString resultRow(const QString &text)
 {
     return userNameOf(text) + QLatin1Char('\t') + text;
 }
+// Bytes of texts a window load reads beyond the rows it must hold.
+constexpr qint64 kLoadBytes = 4 << 20;
 // Bytes of rows gathered before they are written out.
 constexpr int saveChunk = 1 << 20;
 
@@ -198,6 +200,17 @@ CStringListModel::CStringListModel(CLog *log, const CFilterPtr &filter, QObject 
 
 CStringListModel::~CStringListModel() = default;
 
+CStringListModel::RunningGuard::RunningGuard(CStringListModel *model) : m_model(model)
+{
+    model->m_running = true;
+}
+
+CStringListModel::RunningGuard::~RunningGuard()
+{
+    if (m_model)
+        m_model->m_running = false;
+}
+
 int CStringListModel::rowCount(const QModelIndex &parent) const
 {
     // Rows have no children: a valid parent has no rows of its own.
@@ -223,23 +236,7 @@ QVariant CStringListModel::data(const QModelIndex &index, int role) const
 const QString *CStringListModel::windowRow(int row) const
 {
     const int pos = row - m_windowFirstRow;
-    if (pos < 0 || pos >= m_windowRowCount)
-        return nullptr;
-    if (!m_windowOffsetsValid) {
-        m_windowOffsets.clear();
-        m_windowOffsets.reserve(m_window.size());
-        qint32 offset = 0;
-        for (const QStringList &rows : m_window) {
-            m_windowOffsets.append(offset);
-            offset += rows.size();
-        }
-        m_windowOffsetsValid = true;
-    }
-    // The last block list starting at or before pos holds it (empty lists
-    // share their offset with the next one, so take the last such).
-    const auto it = std::upper_bound(m_windowOffsets.cbegin(), m_windowOffsets.cend(), pos);
-    const int list = int(it - m_windowOffsets.cbegin()) - 1;
-    return &m_window.at(list).at(pos - m_windowOffsets.at(list));
+    return pos >= 0 && pos < m_windowRows.size() ? &m_windowRows.at(pos) : nullptr;
 }
 
 const CMatcher &CStringListModel::matcher()
@@ -251,10 +248,7 @@ const CMatcher &CStringListModel::matcher()
 
 void CStringListModel::clearWindow()
 {
-    m_window.clear();
-    m_windowOffsets.clear();
-    m_windowOffsetsValid = true;
-    m_windowRowCount = 0;
+    m_windowRows.clear();
 }
 
 void CStringListModel::addBlockCount(qint32 count, qint32 refused)
@@ -299,7 +293,6 @@ void CStringListModel::useFilterRange()
         m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);
         m_lastBlock = std::max(m_lastBlock, m_firstBlock - 1);
     }
-    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
 }
 
 void CStringListModel::useRange(const QDateTime &start, const QDateTime &end)
@@ -322,7 +315,6 @@ void CStringListModel::useRange(const QDateTime &start, const QDateTime &end)
         m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);
         m_lastBlock = std::max(m_lastBlock, m_firstBlock - 1);
     }
-    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
 }
 
 void CStringListModel::runFilter()
@@ -358,6 +350,7 @@ void CStringListModel::runOnce()
     m_rowsBefore.append(0);
     m_refusedBefore.clear();
     m_refusedBefore.append(0);
+    m_checkpoints.clear();
     m_windowFirstRow = 0;
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
@@ -366,7 +359,6 @@ void CStringListModel::runOnce()
         useRange(m_rangeStart, m_rangeEnd);
     else
         useFilterRange();
-    m_windowStartBlock = m_windowEndBlock = m_firstBlock;
     rememberLog();
     m_complete = m_lastBlock < m_firstBlock;
     emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
@@ -374,49 +366,9 @@ void CStringListModel::runOnce()
         return;
 
     QPointer<CStringListModel> alive(this);
-    // While the run counts, scrolling may load blocks it has not reached.
-    struct Running
-    {
-        QPointer<CStringListModel> model;
-        ~Running()
-        {
-            if (model)
-                model->m_running = false;
-        }
-    } running{alive};
-    m_running = true;
-
-    const CMatcher &criteria = matcher();
-    const qint32 firstWindowRows = 10 * m_pageRows;
+    const RunningGuard running(this);
     ProgressSteps progress(m_lastBlock - m_firstBlock);
-    bool filling = true;
-    Slice slice;
-    QElapsedTimer sincePublish;
-    sincePublish.start();
-    qint64 publishInterval = publishMs;
-
-    // The event loop's turn once the slice is used up, inside a block too;
-    // false to stop (cancelled, or the model is gone).
-    const auto turn = [&]() {
-        if (slice.over()) {
-            // The first rows appear at once; later ones at a pace that keeps
-            // the views' relayouts a small share of the run.
-            bool published = false;
-            if (m_rowTotal == 0 || sincePublish.elapsed() >= publishInterval)
-                published = publishCountedRows();
-            QElapsedTimer turnTime;
-            turnTime.start();
-            QCoreApplication::processEvents();
-            if (!alive)
-                return false;
-            if (published) {
-                publishInterval = std::max(publishMs, 10 * turnTime.elapsed());
-                sincePublish.restart();
-            }
-            slice.restart();
-        }
-        return !m_cancelled;
-    };
+    const std::function<bool()> turn = countingTurn(sliceMs, alive);
     // Progress and a turn after each block; false to stop, as once the
     // index is found stale.
     const auto afterBlock = [&](int block) {
@@ -430,153 +382,241 @@ void CStringListModel::runOnce()
         }
         return turn();
     };
-    // Blocks the reader could not reach count as empty, so block numbers
-    // and counts stay in step.
-    const auto padCountsTo = [this](int block) {
-        while (m_firstBlock + m_blockCounts.size() < block)
-            addBlockCount(0, 0);
-    };
-
-    // One sequential pass: the blocks of the first window are matched once,
-    // for their rows and their counts together; the rest are only counted.
-    // When every text matches, counting needs no texts at all and goes on
-    // with the reader's plain count from the block after the window. A
-    // block left by a cancel is not counted.
-    int nextBlock = m_firstBlock;
-    bool countOnly = false;
-    // The texts are matched as the reader's UTF-8 bytes: only the rows of the
-    // first window are made into strings.
-    m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
-        padCountsTo(block);
-        if (filling && (m_windowEndBlock != block || m_windowRowCount >= firstWindowRows))
-            filling = false;
-        MatchStop stop;
-        if (filling) {
-            QStringList rows;
-            int refused = 0;
-            const auto take = [&](int, const char *text, qsizetype length) {
-                rows.append(resultRow(QString::fromUtf8(text, int(length))));
-                refused += isRefusalUtf8(text, text + length);
-            };
-            if (!walkMatchesUtf8(criteria, texts, &stop, take, turn))
-                return false;
-            addBlockCount(rows.size(), refused);
-            // A scroll during the turns may have moved the window away;
-            // then the first window is over.
-            if (m_windowEndBlock == block) {
-                m_window.append(rows);
-                if (m_windowOffsetsValid)
-                    m_windowOffsets.append(m_windowRowCount);
-                m_windowRowCount += rows.size();
-                ++m_windowEndBlock;
-            } else {
-                filling = false;
-            }
-            if (filling && m_windowRowCount >= firstWindowRows) {
-                filling = false;
-                publishCountedRows();
-            }
-        } else if (criteria.matchesEverything()) {
-            int count = 0;
-            const int refused = refusalsInUtf8(texts, &count);
-            addBlockCount(count, refused);
-        } else {
-            int count = 0;
-            int refused = 0;
-            const auto tally = [&](int, const char *text, qsizetype length) {
-                ++count;
-                refused += isRefusalUtf8(text, text + length);
-            };
-            if (!walkMatchesUtf8(criteria, texts, &stop, tally, turn))
-                return false;
-            addBlockCount(count, refused);
-        }
-        nextBlock = block + 1;
-        if (stop.stopped()) {
-            m_stop = stop;
-            m_stopBlock = block;
-            return false;
-        }
-        if (!afterBlock(block))
-            return false;
-        countOnly = !filling && criteria.matchesEverything();
-        return !countOnly;
-    }, m_span);
+    // One sequential pass: the rows of the first window are made while the
+    // blocks are counted.
+    countBlocks(m_firstBlock, m_lastBlock, 10 * m_pageRows, turn, {}, afterBlock);
     if (!alive)
         return;
-    if (countOnly && nextBlock <= m_lastBlock) {
-        // The texts are made either way; their bytes are enough to count
-        // them and their refusals.
-        m_log->forEachBlockUtf8(nextBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
-            padCountsTo(block);
-            int count = 0;
-            const int refused = refusalsInUtf8(texts, &count);
-            addBlockCount(count, refused);
-            return afterBlock(block);
-        }, m_span);
-        if (!alive)
-            return;
-    }
     publishCountedRows();
     m_complete = !m_cancelled && !m_stop.stopped();
 }
 
-QStringList CStringListModel::rowsOfBlock(int block)
+std::function<bool()> CStringListModel::countingTurn(qint64 ms, const QPointer<CStringListModel> &alive)
 {
-    // A block counted without a match need not be read again: with sparse
-    // matches a page of rows can span thousands of blocks.
-    const int counted = block - m_firstBlock;
-    const bool isCounted = counted >= 0 && counted < m_blockCounts.size();
-    if (isCounted && m_blockCounts.at(counted) == 0)
-        return QStringList();
-    const QStringList texts = m_log ? m_log->readBlock(block, m_span) : QStringList();
-    QStringList rows;
+    struct State
+    {
+        Slice slice;
+        QElapsedTimer sincePublish;
+        qint64 publishInterval = publishMs;
+    };
+    auto state = std::make_shared<State>();
+    state->sincePublish.start();
+    return [this, ms, alive, state]() {
+        if (state->slice.over(ms)) {
+            // The first rows appear at once; later ones at a pace that keeps
+            // the views' relayouts a small share of the work.
+            bool published = false;
+            if (m_rowTotal == 0 || state->sincePublish.elapsed() >= state->publishInterval)
+                published = publishCountedRows();
+            QElapsedTimer turnTime;
+            turnTime.start();
+            QCoreApplication::processEvents();
+            if (!alive)
+                return false;
+            if (published) {
+                state->publishInterval = std::max(publishMs, 10 * turnTime.elapsed());
+                state->sincePublish.restart();
+            }
+            state->slice.restart();
+        }
+        return !m_cancelled;
+    };
+}
+
+bool CStringListModel::countBlocks(int from, int to, qint32 windowLimit, const std::function<bool()> &turn,
+                                   const std::function<void(int, qint32)> &beforeCount,
+                                   const std::function<bool(int)> &afterBlock)
+{
+    const CMatcher &criteria = matcher();
+    int block = -1;
+    qint32 count = 0;
+    qint32 refused = 0;
+    bool ended = false;
+    bool windowFull = false;
+    // Rows go to the window while it ends where they begin and has room; a
+    // scroll during a turn may have moved it elsewhere.
+    const auto windowTakes = [&]() {
+        return m_windowFirstRow + m_windowRows.size() == m_rowsBefore.last() + count
+               && m_windowRows.size() < windowLimit;
+    };
+    m_log->forEachPieceUtf8(from, to, [&](const CLog::TextPiece &piece) {
+        if (piece.block != block) {
+            block = piece.block;
+            // Blocks the reader could not reach count as empty, so block
+            // numbers and counts stay in step.
+            while (m_firstBlock + m_blockCounts.size() < block)
+                addBlockCount(0, 0);
+            count = refused = 0;
+        } else if (!piece.texts.isEmpty()) {
+            // Scrolling into a large block starts reading at the piece
+            // nearest to the rows it needs.
+            m_checkpoints.push_back(Checkpoint{block, count, piece.start});
+        }
+        MatchStop stop;
+        if (criteria.matchesEverything() && !windowTakes()) {
+            int n = 0;
+            refused += refusalsInUtf8(piece.texts, &n);
+            count += n;
+        } else {
+            const auto take = [&](int, const char *text, qsizetype length) {
+                if (windowTakes())
+                    m_windowRows.append(resultRow(QString::fromUtf8(text, int(length))));
+                ++count;
+                refused += isRefusalUtf8(text, text + length);
+            };
+            // A block left by a cancel is not counted.
+            if (!walkMatchesUtf8(criteria, piece.texts, &stop, take, turn)) {
+                ended = true;
+                return false;
+            }
+        }
+        if (stop.stopped()) {
+            // The block counts the records before the one left undecided.
+            if (beforeCount)
+                beforeCount(block, count);
+            addBlockCount(count, refused);
+            m_stop = stop;
+            m_stop.index += piece.firstText;
+            m_stopBlock = block;
+            ended = true;
+            return false;
+        }
+        if (!piece.last) {
+            if (turn())
+                return true;
+            ended = true;
+            return false;
+        }
+        if (beforeCount)
+            beforeCount(block, count);
+        addBlockCount(count, refused);
+        // The first window shows at once when it is full.
+        if (!windowFull && m_windowRows.size() >= windowLimit) {
+            windowFull = true;
+            publishCountedRows();
+        }
+        if (!afterBlock(block)) {
+            ended = true;
+            return false;
+        }
+        return true;
+    }, m_span);
+    return !ended;
+}
+
+void CStringListModel::loadWindow(int firstRow, int endRow, int reach)
+{
+    clearWindow();
+    const int counted = m_rowsBefore.last();
+    firstRow = std::clamp(firstRow, 0, counted);
+    endRow = std::clamp(endRow, firstRow, counted);
+    m_windowFirstRow = firstRow;
+    // Blocks without rows are never read: with sparse matches a page of
+    // rows can span thousands of blocks.
+    qint64 budget = kLoadBytes;
+    for (int row = firstRow; row < endRow && !m_loadStopped;) {
+        const int block = blockForRow(row);
+        const int rows = std::min(endRow, rowsBefore(block + 1)) - row;
+        const int taken = appendRowsOfBlock(block, row - rowsBefore(block), rows, reach - row, &budget);
+        if (taken < rows)
+            break;
+        row += rows;
+    }
+}
+
+int CStringListModel::appendRowsOfBlock(int block, int skip, int rows, int atLeast, qint64 *budget)
+{
+    // The nearest piece of the block at or before the first row wanted.
+    const auto after = std::upper_bound(m_checkpoints.cbegin(), m_checkpoints.cend(), std::make_pair(block, skip),
+                                        [](const std::pair<int, int> &at, const Checkpoint &c) {
+                                            return at.first < c.block || (at.first == c.block && at.second < c.row);
+                                        });
+    qint64 resumeAt = -1;
+    int matched = 0;
+    if (after != m_checkpoints.cbegin() && std::prev(after)->block == block) {
+        resumeAt = std::prev(after)->offset;
+        matched = std::prev(after)->row;
+    }
+    const int wanted = skip + rows;
+    const int before = m_windowRows.size();
+    bool cut = false;
     MatchStop stop;
-    walkMatches(matcher(), texts, &stop, [&](int i) { rows.append(resultRow(texts.at(i))); }, [] { return true; });
+    if (m_log) {
+        const CMatcher &criteria = matcher();
+        m_log->forEachPieceUtf8(block, block, [&](const CLog::TextPiece &piece) {
+            const auto take = [&](int, const char *text, qsizetype length) {
+                if (matched >= skip)
+                    m_windowRows.append(resultRow(QString::fromUtf8(text, int(length))));
+                ++matched;
+            };
+            walkMatchesUtf8(criteria, piece.texts, &stop, take, [&] { return matched < wanted; });
+            *budget -= piece.texts.size();
+            // Rows far apart in a large block cost much reading each: past
+            // the rows that must be shown, the window ends with the budget.
+            if (matched < wanted && *budget <= 0 && m_windowRows.size() - before >= atLeast && !piece.last) {
+                cut = true;
+                return false;
+            }
+            return matched < wanted && !stop.stopped();
+        }, m_span, resumeAt);
+    }
+    if (cut)
+        return m_windowRows.size() - before;
     if (stop.stopped())
         m_loadStopped = true;
     // The rows the views count for the block, whatever this reading
-    // decided, so that the rows of the blocks after it stay in place.
-    if (isCounted) {
-        const int count = m_blockCounts.at(counted);
-        if (rows.size() > count)
-            rows.erase(rows.begin() + count, rows.end());
-        while (rows.size() < count)
-            rows.append(QString());
-    }
+    // decided, so that the rows of the blocks after it stay in place (a
+    // record the filter cannot decide now gives an empty row).
+    while (m_windowRows.size() > before + rows)
+        m_windowRows.removeLast();
+    while (m_windowRows.size() < before + rows)
+        m_windowRows.append(QString());
     return rows;
 }
 
-bool CStringListModel::searchRows(int block, const QStringList &texts, int *firstRow, QStringList *rows,
-                                  MatchStop *stop, const std::function<bool()> &between)
+int CStringListModel::checkpointRow(int block, qint64 offset) const
 {
-    // Rows numbers come from the counts the view shows: a log that changed
-    // since must not give a block more rows than it has there.
-    rows->clear();
-    if (!walkMatches(matcher(), texts, stop, [&](int i) { rows->append(resultRow(texts.at(i))); }, between))
-        return false;
-    const int counted = m_blockCounts.value(block - m_firstBlock);
-    if (rows->size() > counted)
-        rows->erase(rows->begin() + counted, rows->end());
-    *firstRow = rowsBefore(block);
-    return true;
+    const auto it = std::lower_bound(m_checkpoints.cbegin(), m_checkpoints.cend(), block,
+                                     [](const Checkpoint &c, int b) { return c.block < b; });
+    for (auto c = it; c != m_checkpoints.cend() && c->block == block; ++c) {
+        if (c->offset == offset)
+            return c->row;
+    }
+    return -1;
 }
 
-bool CStringListModel::searchRows(int block, const QByteArray &texts, int *firstRow, QStringList *rows,
-                                  MatchStop *stop, const std::function<bool()> &between)
+int CStringListModel::pieceRows(const CLog::TextPiece &piece, int *blockRows, QStringList *rows, MatchStop *stop,
+                                const std::function<bool()> &between)
 {
-    rows->clear();
-    const auto take = [&](int, const char *text, qsizetype length) {
-        rows->append(resultRow(QString::fromUtf8(text, int(length))));
-    };
-    if (!walkMatchesUtf8(matcher(), texts, stop, take, between))
-        return false;
-    const int counted = m_blockCounts.value(block - m_firstBlock);
-    if (rows->size() > counted)
-        rows->erase(rows->begin() + counted, rows->end());
-    *firstRow = rowsBefore(block);
-    return true;
+    // The rows of the block before the piece: from the run's checkpoint
+    // where it left one, else as counted on the way.
+    if (piece.firstText == 0 && piece.start == m_log->blockOffset(piece.block))
+        *blockRows = 0;
+    else if (const int row = checkpointRow(piece.block, piece.start); row >= 0)
+        *blockRows = row;
+    const int firstRow = rowsBefore(piece.block) + *blockRows;
+    *stop = MatchStop();
+    if (rows) {
+        rows->clear();
+        const auto take = [&](int, const char *text, qsizetype length) {
+            rows->append(resultRow(QString::fromUtf8(text, int(length))));
+        };
+        if (!walkMatchesUtf8(matcher(), piece.texts, stop, take, between))
+            return -1;
+        // Row numbers come from the counts the view shows: a log that
+        // changed since must not give a block more rows than it has there.
+        const int room = std::max(0, m_blockCounts.value(piece.block - m_firstBlock) - *blockRows);
+        if (rows->size() > room)
+            rows->erase(rows->begin() + room, rows->end());
+        *blockRows += rows->size();
+    } else {
+        *blockRows += countMatchesUtf8(matcher(), piece.texts, stop);
+    }
+    return firstRow;
 }
+
+
+
 
 int CStringListModel::lastLoadableBlock() const
 {
@@ -602,20 +642,31 @@ int CStringListModel::searchForward(const QString &text, int fromRow, Qt::CaseSe
     RowTextProbe probe(text, cs);
     int found = -1;
     bool ended = false;
+    int block = -1;
+    int blockRows = 0;
     emit valueMaximum(last - first);
-    m_log->forEachBlockUtf8(first, last, [&](int block, const QByteArray &texts) {
+    m_log->forEachPieceUtf8(first, last, [&](const CLog::TextPiece &piece) {
         if (!between()) {
             ended = true;
             return false;
         }
-        emit valueChanged(block - first);
+        if (piece.block != block) {
+            block = piece.block;
+            blockRows = 0;
+            emit valueChanged(block - first);
+        }
         const int counted = m_blockCounts.value(block - m_firstBlock);
-        if (counted == 0 || !probe.mayContain(texts))
+        if (counted == 0 || piece.texts.isEmpty())
             return true;
-        int firstRow = 0;
+        // A piece that cannot hold the text is only counted, and only when
+        // the rows of its block's later pieces are not known otherwise.
+        const bool candidate = probe.mayContain(piece.texts);
+        if (!candidate && (piece.last || hasCheckpoints(block)))
+            return true;
         QStringList rows;
         MatchStop stop;
-        if (!searchRows(block, texts, &firstRow, &rows, &stop, between)) {
+        const int firstRow = pieceRows(piece, &blockRows, candidate ? &rows : nullptr, &stop, between);
+        if (firstRow < 0) {
             ended = true;
             return false;
         }
@@ -630,9 +681,10 @@ int CStringListModel::searchForward(const QString &text, int fromRow, Qt::CaseSe
         }
         // Shown rows after `fromRow` that could not be decided: any of them
         // may be the next hit.
-        const int openFrom = std::max(firstRow + int(rows.size()), fromRow + 1);
-        if (stop.stopped() && openFrom < std::min(firstRow + counted, int(m_rowTotal))) {
+        const int openFrom = std::max(rowsBefore(block) + blockRows, fromRow + 1);
+        if (stop.stopped() && openFrom < std::min(rowsBefore(block) + counted, int(m_rowTotal))) {
             m_stop = stop;
+            m_stop.index += piece.firstText;
             m_stopBlock = block;
             return false;
         }
@@ -657,40 +709,67 @@ int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseS
     RowTextProbe probe(text, cs);
     // The log is read forwards in runs of blocks, each run before the one
     // read last, growing from a few blocks (a hit close by costs little) to
-    // long sequential reads; only the blocks whose rows may hold the text
+    // long sequential reads; only the pieces whose rows may hold the text
     // are read again, last first.
+    struct Candidate
+    {
+        int block;
+        qint64 start;
+        int blockRows; // rows of the block before the piece, -1 when not known yet
+    };
     int span = 64;
-    std::vector<int> candidates;
+    std::vector<Candidate> candidates;
     emit valueMaximum(start - m_firstBlock);
     for (int high = start; high >= m_firstBlock; span = std::min(span * 2, 8192)) {
         const int low = std::max(m_firstBlock, high - span + 1);
         candidates.clear();
         bool ended = false;
+        int block = -1;
+        int blockRows = 0;
         emit valueChanged(start - high);
-        m_log->forEachBlockUtf8(low, high, [&](int block, const QByteArray &texts) {
+        m_log->forEachPieceUtf8(low, high, [&](const CLog::TextPiece &piece) {
             if (!between()) {
                 ended = true;
                 return false;
             }
-            if (m_blockCounts.value(block - m_firstBlock) > 0 && probe.mayContain(texts))
-                candidates.push_back(block);
+            if (piece.block != block) {
+                block = piece.block;
+                blockRows = 0;
+            }
+            if (m_blockCounts.value(block - m_firstBlock) == 0 || piece.texts.isEmpty())
+                return true;
+            // The rows before each piece of a large block are counted on the
+            // way where the run left no checkpoints to tell them.
+            const bool counting = !hasCheckpoints(block);
+            if (probe.mayContain(piece.texts))
+                candidates.push_back(Candidate{block, piece.start, counting ? blockRows : -1});
+            if (!piece.last && counting) {
+                MatchStop stop;
+                pieceRows(piece, &blockRows, nullptr, &stop, between);
+            }
             return true;
         }, m_span);
         if (ended)
             return -1;
         for (auto it = candidates.crbegin(); it != candidates.crend(); ++it) {
-            int firstRow = 0;
+            int firstRow = -1;
+            int blockRows = std::max(0, it->blockRows);
             QStringList rows;
             MatchStop stop;
-            if (!searchRows(*it, m_log->readBlock(*it, m_span), &firstRow, &rows, &stop, between))
+            m_log->forEachPieceUtf8(it->block, it->block, [&](const CLog::TextPiece &piece) {
+                firstRow = pieceRows(piece, &blockRows, &rows, &stop, between);
+                return false;
+            }, m_span, it->start);
+            if (firstRow < 0)
                 return -1;
             // Shown rows before `fromRow` that could not be decided come
-            // after every decided row of the block: any may be the hit.
-            const int counted = m_blockCounts.value(*it - m_firstBlock);
+            // after every decided row of the piece: any may be the hit.
+            const int counted = m_blockCounts.value(it->block - m_firstBlock);
             const int openFrom = firstRow + int(rows.size());
-            if (stop.stopped() && openFrom < std::min({fromRow, firstRow + counted, int(m_rowTotal)})) {
+            if (stop.stopped()
+                && openFrom < std::min({fromRow, rowsBefore(it->block) + counted, int(m_rowTotal)})) {
                 m_stop = stop;
-                m_stopBlock = *it;
+                m_stopBlock = it->block;
                 return -1;
             }
             for (int i = int(rows.size()) - 1; i >= 0; --i) {
@@ -703,6 +782,7 @@ int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseS
     }
     return -1;
 }
+
 
 bool CStringListModel::saveToFile(const QString &fileName, QString *error, ExportFormat format, bool wholeOnly)
 {
@@ -762,31 +842,44 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
             ProgressSteps progress(m_lastBlock - m_firstBlock);
             Slice slice;
             const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
-            m_log->forEachBlockUtf8(m_firstBlock, m_lastBlock, [&](int block, const QByteArray &texts) {
-                const int blockStart = buffer.size();
+            // Where the rows of the block being written begin in the buffer;
+            // -1 once some went out with an earlier chunk.
+            int blockStart = 0;
+            int lastBlock = -1;
+            m_log->forEachPieceUtf8(m_firstBlock, m_lastBlock, [&](const CLog::TextPiece &piece) {
+                const int block = piece.block;
+                const int pieceStart = buffer.size();
+                if (block != lastBlock) {
+                    lastBlock = block;
+                    blockStart = pieceStart;
+                }
                 MatchStop stop;
-                rows.append(criteria, texts, m_log->blockTime(block), names, &buffer, &stop, between);
+                rows.append(criteria, piece.texts, m_log->blockTime(block), names, &buffer, &stop, between);
                 if (!alive)
                     return false;
                 if (m_cancelled) {
-                    // The file ends after the last block written whole.
-                    buffer.resize(blockStart);
+                    // The file ends after the last block written whole, or
+                    // within a block too large to hold, after its last piece.
+                    buffer.resize(blockStart >= 0 ? blockStart : pieceStart);
                     return false;
                 }
                 if (stop.stopped()) {
                     // The rows before the record are kept.
                     m_stop = stop;
+                    m_stop.index += piece.firstText;
                     m_stopBlock = block;
                     return false;
                 }
                 if (buffer.size() >= saveChunk) {
+                    if (!piece.last)
+                        blockStart = -1;
                     if (!writer.write(std::move(buffer)))
                         return false;
                     buffer = writer.buffer();
                     buffer.reserve(saveChunk + (64 << 10));
                 }
                 const int offset = block - m_firstBlock;
-                if (progress.due(offset)) {
+                if (piece.last && progress.due(offset)) {
                     emit valueChanged(offset);
                     if (!alive)
                         return false;
@@ -805,27 +898,11 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
     return true;
 }
 
-void CStringListModel::appendBlock(int block)
-{
-    const QStringList rows = rowsOfBlock(block);
-    m_window.append(rows);
-    if (m_windowOffsetsValid)
-        m_windowOffsets.append(m_windowRowCount);
-    m_windowRowCount += rows.size();
-}
 
-void CStringListModel::prependBlock(int block)
-{
-    const QStringList rows = rowsOfBlock(block);
-    m_window.prepend(rows);
-    m_windowOffsetsValid = false;
-    m_windowRowCount += rows.size();
-    m_windowFirstRow = std::max(0, m_windowFirstRow - int(rows.size()));
-}
 
 int CStringListModel::windowRows() const
 {
-    return m_windowRowCount;
+    return m_windowRows.size();
 }
 
 int CStringListModel::blockForRow(int row) const
@@ -869,38 +946,31 @@ void CStringListModel::scrollMoved(int value)
     // stops there, so their rows are never shown.
     m_loadStopped = false;
     const int end = lastLoadableBlock();
+    if (end < m_firstBlock)
+        return;
+    // The window is made of whole blocks, a page of rows beyond the top
+    // row's block in the direction of the scroll. A block too large for
+    // that gives the rows around the top row, as far as a bounded read
+    // reaches beyond those a screen needs.
+    const int windowEnd = m_windowFirstRow + m_windowRows.size();
+    const int loadable = rowsBefore(end + 1);
+    const qint32 windowMax = 10 * m_pageRows;
+    const int screen = value + m_pageRows / 4;
     if (d > 0) {
-        if (m_windowRowCount + m_windowFirstRow - m_pageRows < value && m_windowEndBlock <= end) {
-            clearWindow();
-            const int b = std::min(blockForRow(value), end);
-            m_windowFirstRow = rowsBefore(b);
-            m_windowStartBlock = b;
-            m_windowEndBlock = b + 1;
-            appendBlock(b);
-            if (m_pageRows > 0) {
-                qint32 sum = 0;
-                while (m_windowEndBlock <= end && !m_loadStopped) {
-                    const int before = m_windowRowCount;
-                    appendBlock(m_windowEndBlock++);
-                    sum += m_windowRowCount - before;
-                    if (sum >= m_pageRows)
-                        break;
-                }
-            }
+        if (windowEnd - m_pageRows < value && windowEnd < loadable) {
+            const int top = std::min(blockForRow(value), end);
+            const int target = rowsBefore(top + 1) + m_pageRows;
+            const int endRow = target >= loadable ? loadable : rowsBefore(blockForRow(target - 1) + 1);
+            const int firstRow = std::max(rowsBefore(top), value - m_pageRows / 10);
+            loadWindow(firstRow, std::min(endRow, firstRow + windowMax), screen);
         }
     } else if (d < 0) {
-        if (m_pageRows + m_windowFirstRow > value && m_windowStartBlock > m_firstBlock && end >= m_firstBlock) {
-            clearWindow();
-            m_windowStartBlock = std::min(blockForRow(value + m_pageRows), end);
-            prependBlock(m_windowStartBlock);
-            qint32 sum = 0;
-            while (sum < m_pageRows && m_windowStartBlock > m_firstBlock) {
-                const int before = m_windowRowCount;
-                prependBlock(--m_windowStartBlock);
-                sum += m_windowRowCount - before;
-            }
-            m_windowFirstRow = rowsBefore(m_windowStartBlock);
-            m_windowEndBlock = m_windowStartBlock + m_window.size();
+        if (m_pageRows + m_windowFirstRow > value && m_windowFirstRow > 0) {
+            const int top = std::min(blockForRow(value + m_pageRows), end);
+            const int target = rowsBefore(top) - m_pageRows;
+            const int firstRow = target <= 0 ? 0 : rowsBefore(blockForRow(target));
+            const int endRow = std::min(rowsBefore(top + 1), value + 2 * m_pageRows);
+            loadWindow(std::max({firstRow, endRow - windowMax, value - m_pageRows * 3 / 2}), endRow, screen);
         }
     }
 }
@@ -919,5 +989,20 @@ const MatchStop &CStringListModel::stop() const { return m_stop; }
 int CStringListModel::stopBlock() const { return m_stopBlock; }
 const QList<qint32> &CStringListModel::blockCounts() const { return m_blockCounts; }
 int CStringListModel::windowFirstRow() const { return m_windowFirstRow; }
-int CStringListModel::windowStartBlock() const { return m_windowStartBlock; }
-int CStringListModel::windowEndBlock() const { return m_windowEndBlock; }
+
+int CStringListModel::windowStartBlock() const
+{
+    return blockForRow(m_windowFirstRow);
+}
+
+int CStringListModel::windowEndBlock() const
+{
+    return m_windowRows.isEmpty() ? windowStartBlock() : blockForRow(m_windowFirstRow + m_windowRows.size() - 1) + 1;
+}
+
+bool CStringListModel::hasCheckpoints(int block) const
+{
+    const auto it = std::lower_bound(m_checkpoints.cbegin(), m_checkpoints.cend(), block,
+                                     [](const Checkpoint &c, int b) { return c.block < b; });
+    return it != m_checkpoints.cend() && it->block == block;
+}

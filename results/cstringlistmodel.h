@@ -5,11 +5,13 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QVector>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "cfilter.h"
 #include "clog.h"
@@ -46,8 +48,8 @@ public:
 
     // The first row after `fromRow` whose result row contains `text`
     // (compared as `cs` says), or -1. Reads the log again from the block of
-    // `fromRow` to the last block with rows shown, holding one block's rows
-    // at a time, with progress over those blocks. -1 too when cancelled
+    // `fromRow` to the last block with rows shown, holding a bounded piece of a
+    // block's rows at a time, with progress over those blocks. -1 too when cancelled
     // (isCancelled()) or when a record the filter cannot decide leaves the
     // answer open (stop()).
     int searchForward(const QString &text, int fromRow, Qt::CaseSensitivity cs = Qt::CaseSensitive);
@@ -57,7 +59,8 @@ public:
     // Writes the result rows of the whole range in `format` (the text
     // format: each row followed by "\n", as UTF-8) to `fileName`, with
     // progress and cancel. The file is replaced only when every block is
-    // written, every block before a cancel, or every row before a record the
+    // written, every block before a cancel (of a block too large to hold
+    // whole, the pieces before it), or every row before a record the
     // filter cannot decide (stop()); with `wholeOnly`, only when every block
     // is written. Otherwise it is left as it was. False, with the reason in
     // `error`, when it could not be written (or, with `wholeOnly`, was not
@@ -84,10 +87,6 @@ public:
     const MatchStop &stop() const;
     int stopBlock() const;
 
-    // Reads block `block`, keeps its matching rows and appends them to the window.
-    void appendBlock(int block);
-    // The same, put in front of the window (windowFirstRow moves back).
-    void prependBlock(int block);
     // Rows held in the window.
     int windowRows() const;
     // Block that holds row `row` (past all counted rows: the block after them).
@@ -131,7 +130,7 @@ public:
     const QList<qint32> &blockCounts() const;
     // Row number of the window's first row.
     int windowFirstRow() const;
-    // First block in the window, and the block after its last one.
+    // Block of the window's first row, and the block after that of its last.
     int windowStartBlock() const;
     int windowEndBlock() const;
 
@@ -147,21 +146,61 @@ signals:
     void valueMaximum(int maximum);
 
 private:
+    // Marks the model as running for as long as it lives.
+    class RunningGuard
+    {
+    public:
+        explicit RunningGuard(CStringListModel *model);
+        ~RunningGuard();
+        RunningGuard(const RunningGuard &) = delete;
+        RunningGuard &operator=(const RunningGuard &) = delete;
+
+    private:
+        QPointer<CStringListModel> m_model;
+    };
+    // Where a large block's piece starts, and the block's rows before it.
+    struct Checkpoint
+    {
+        int block;
+        int row;
+        qint64 offset;
+    };
+
     void runOnce();
     const CMatcher &matcher();
-    // The result rows of `block`, read and matched unless it is known to have
-    // none; as many as were counted for it (a record the filter cannot
-    // decide now gives an empty row). Sets m_loadStopped at such a record.
-    QStringList rowsOfBlock(int block);
-    // Rows found in `block` for a search: its rows up to the first record
-    // the filter cannot decide (`stop`), no more than were counted for it,
-    // and the number of its first row. False when `between` ended the walk.
-    bool searchRows(int block, const QStringList &texts, int *firstRow, QStringList *rows, MatchStop *stop,
-                    const std::function<bool()> &between);
-    // The same from the block's UTF-8 texts (CLog::forEachBlockUtf8): only
-    // the texts that match are decoded.
-    bool searchRows(int block, const QByteArray &texts, int *firstRow, QStringList *rows, MatchStop *stop,
-                    const std::function<bool()> &between);
+    // The event loop's turn of a counting walk once `ms` of work are done,
+    // with the counted rows published before it; false to stop (cancelled,
+    // or the model is gone).
+    std::function<bool()> countingTurn(qint64 ms, const QPointer<CStringListModel> &alive);
+    // Counts the blocks `from` to `to` piece by piece, their matches going to
+    // the window while it ends where they begin and holds fewer than
+    // `windowLimit` rows. `beforeCount(block, count)` comes before a block's
+    // count is added, `afterBlock(block)` after it (false ends the walk).
+    // False when a cancel, a record the filter cannot decide (stop()) or
+    // `afterBlock` ended it.
+    bool countBlocks(int from, int to, qint32 windowLimit, const std::function<bool()> &turn,
+                     const std::function<void(int block, qint32 count)> &beforeCount,
+                     const std::function<bool(int block)> &afterBlock);
+    // Makes the counted rows `firstRow` to `endRow` - 1 the window; past row
+    // `reach` it may end early, once the reading has cost a bounded amount.
+    void loadWindow(int firstRow, int endRow, int reach);
+    // Appends rows `skip` to `skip + rows` - 1 of `block` to the window, read
+    // from the nearest checkpoint and matched: all `rows` of them (a record
+    // the filter cannot decide now gives an empty one and sets
+    // m_loadStopped), or, once `*budget` bytes of texts are read, fewer but
+    // at least `atLeast`. Returns how many.
+    int appendRowsOfBlock(int block, int skip, int rows, int atLeast, qint64 *budget);
+    // The block's rows before the piece starting at `offset`, as the run
+    // counted them; -1 when the run left no checkpoint there.
+    int checkpointRow(int block, qint64 offset) const;
+    bool hasCheckpoints(int block) const;
+    // The number of the piece's first row, its block's rows before it being
+    // `*blockRows` (set from a checkpoint or the block's start where they
+    // tell); `*blockRows` then counts the piece's rows too. The rows go to
+    // `rows` (no more than the block was counted for), or are only counted
+    // when it is null. -1 when `between` ended the walk.
+    int pieceRows(const CLog::TextPiece &piece, int *blockRows, QStringList *rows, MatchStop *stop,
+                  const std::function<bool()> &between);
     // The last block scrolling loads: the range's while a run counts, then
     // the last block counted.
     int lastLoadableBlock() const;
@@ -172,8 +211,8 @@ private:
 
     CLog *m_log;
     CFilterPtr m_filter;
-    // One list of result rows per block, windowStartBlock to windowEndBlock - 1.
-    QList<QStringList> m_window;
+    // The rows loaded, from row m_windowFirstRow on.
+    QStringList m_windowRows;
     // Matches per block of the range, from firstBlock on, as far as counted.
     QList<qint32> m_blockCounts;
     qint32 m_rowTotal = 0;
@@ -187,8 +226,6 @@ private:
     QDateTime m_rangeEnd;
     qint32 m_firstBlock = 0;
     qint32 m_lastBlock = 0;
-    qint32 m_windowEndBlock = 0;
-    qint32 m_windowStartBlock = 0;
     bool m_cancelled = false;
     const qint32 m_pageRows = 500;
     bool m_running = false;
@@ -201,11 +238,9 @@ private:
     QVector<qint32> m_rowsBefore;
     // The same for the refused records among them.
     QVector<qint32> m_refusedBefore;
-    // Rows held in m_window, and the window position of each block list's
-    // first row (rebuilt on demand after a prepend).
-    qint32 m_windowRowCount = 0;
-    mutable QVector<qint32> m_windowOffsets;
-    mutable bool m_windowOffsetsValid = true;
+    // Ascending by block and row: one for each piece after the first of
+    // every block the counts cover.
+    std::vector<Checkpoint> m_checkpoints;
     // The log as the counts know it: its path, number of blocks and the
     // offset of its last block, to tell growth from renumbering; whether the
     // counts cover the whole range.

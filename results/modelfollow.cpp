@@ -3,7 +3,6 @@
 #include "cstringlistmodel.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 
 #include <algorithm>
@@ -77,19 +76,26 @@ CStringListModel::Growth CStringListModel::followGrowth()
         m_rowsBefore.removeLast();
         keptRefused = m_refusedBefore.takeLast() - m_refusedBefore.last();
     }
-    const bool fromInWindow = m_windowEndBlock > from && m_windowStartBlock <= from;
-    if (m_windowEndBlock > from) {
-        while (m_windowEndBlock > from && !m_window.isEmpty()) {
-            m_windowRowCount -= m_window.takeLast().size();
-            --m_windowEndBlock;
-        }
-        m_windowOffsetsValid = false;
-        if (m_window.isEmpty()) {
-            m_windowStartBlock = m_windowEndBlock = from;
-            m_windowFirstRow = m_rowsBefore.last();
-            m_windowRowCount = 0;
+    // The window gives up the rows of that block, and takes its rows and the
+    // new ones while it ends where they begin and is not yet a first
+    // window's size, so rows that fit on screen are there.
+    const qint32 fromRow = m_rowsBefore.last();
+    const int windowEnd = m_windowFirstRow + m_windowRows.size();
+    const bool fromInWindow = windowEnd > fromRow && m_windowFirstRow <= fromRow;
+    if (windowEnd > fromRow) {
+        if (m_windowFirstRow >= fromRow) {
+            clearWindow();
+            m_windowFirstRow = fromRow;
+        } else {
+            m_windowRows.erase(m_windowRows.begin() + (fromRow - m_windowFirstRow), m_windowRows.end());
         }
     }
+    m_checkpoints.erase(std::lower_bound(m_checkpoints.begin(), m_checkpoints.end(), from,
+                                         [](const Checkpoint &c, int b) { return c.block < b; }),
+                        m_checkpoints.end());
+    const qint32 windowRows = 10 * m_pageRows;
+    const qint32 windowLimit =
+        std::max(windowRows, qint32(m_windowRows.size()) + (fromInWindow ? std::min(keptCount, windowRows) : 0));
 
     const qint32 rowsAtStart = m_rowTotal;
     bool takenBack = false;
@@ -97,104 +103,36 @@ CStringListModel::Growth CStringListModel::followGrowth()
     m_cancelled = false;
     m_complete = false;
     QPointer<CStringListModel> alive(this);
-    struct Running
-    {
-        QPointer<CStringListModel> model;
-        ~Running()
-        {
-            if (model)
-                model->m_running = false;
+    const RunningGuard running(this);
+    const std::function<bool()> turn = countingTurn(followSliceMs, alive);
+    const auto takeBack = [&](int block, qint32 count) {
+        if (block != from || count >= keptCount)
+            return;
+        // While it was the log's last block it was read to the end of the
+        // file, so records appended after the index was made were counted
+        // in it; their rows go now and come back under their own blocks.
+        // They are the last rows.
+        const qint32 first = m_rowsBefore.last() + count;
+        if (first < m_rowTotal) {
+            takenBack = true;
+            beginRemoveRows(QModelIndex(), first, m_rowTotal - 1);
+            m_rowTotal = first;
+            endRemoveRows();
         }
-    } running{alive};
-    m_running = true;
-
-    const CMatcher &criteria = matcher();
-    // The window takes the new rows while it ends where they begin and is
-    // not yet a first window's size, so rows that fit on screen are there.
-    const qint32 windowRows = 10 * m_pageRows;
-    QElapsedTimer slice;
-    slice.start();
-    const auto turn = [&]() {
-        if (slice.elapsed() >= followSliceMs) {
-            publishCountedRows();
-            QCoreApplication::processEvents();
-            if (!alive)
-                return false;
-            slice.restart();
-        }
-        return !m_cancelled;
     };
-    const auto padCountsTo = [this](int block) {
-        while (m_firstBlock + m_blockCounts.size() < block)
-            addBlockCount(0, 0);
-    };
-    bool stopped = false;
-    m_log->forEachBlock(from, newLast, [&](int block, const QStringList &texts) {
-        padCountsTo(block);
-        const bool filling =
-            m_windowEndBlock == block && ((block == from && fromInWindow) || m_windowRowCount < windowRows);
-        MatchStop stop;
-        QStringList rows;
-        int count = 0;
-        int refused = 0;
-        if (filling) {
-            if (!walkMatches(criteria, texts, &stop,
-                             [&](int i) {
-                                 rows.append(userNameOf(texts.at(i)) + QLatin1Char('\t') + texts.at(i));
-                                 refused += isRefusalText(texts.at(i));
-                             },
-                             turn))
-                return false;
-            count = rows.size();
-        } else if (criteria.matchesEverything()) {
-            count = texts.size();
-            refused = int(std::count_if(texts.cbegin(), texts.cend(), isRefusalText));
-        } else if (!walkMatches(criteria, texts, &stop,
-                                [&](int i) {
-                                    ++count;
-                                    refused += isRefusalText(texts.at(i));
-                                },
-                                turn)) {
-            return false;
-        }
-        if (block == from && count < keptCount) {
-            // While it was the log's last block it was read to the end of
-            // the file, so records appended after the index was made were
-            // counted in it; their rows go now and come back under their
-            // own blocks. They are the last rows.
-            const qint32 first = m_rowsBefore.last() + count;
-            if (first < m_rowTotal) {
-                takenBack = true;
-                beginRemoveRows(QModelIndex(), first, m_rowTotal - 1);
-                m_rowTotal = first;
-                endRemoveRows();
-            }
-        }
-        addBlockCount(count, refused);
-        if (filling && m_windowEndBlock == block) {
-            m_window.append(rows);
-            m_windowOffsetsValid = false;
-            m_windowRowCount += rows.size();
-            ++m_windowEndBlock;
-        }
-        if (stop.stopped()) {
-            m_stop = stop;
-            m_stopBlock = block;
-            stopped = true;
-            return false;
-        }
-        return turn();
-    }, m_span);
+    const bool whole = countBlocks(from, newLast, windowLimit, turn, takeBack, [&](int) { return turn(); });
     if (!alive)
         return Growth::None;
     // A block the reader could not reach counts as empty, as in a run; a
     // block given up before its count keeps the rows it had.
     if (m_firstBlock + m_blockCounts.size() <= from && keptCount > 0)
         addBlockCount(keptCount, keptRefused);
-    if (!m_cancelled && !stopped)
-        padCountsTo(newLast + 1);
+    if (whole) {
+        while (m_firstBlock + m_blockCounts.size() <= newLast)
+            addBlockCount(0, 0);
+    }
     publishCountedRows();
-    m_complete = !m_cancelled && !stopped;
+    m_complete = whole;
     rememberLog();
     return m_rowTotal > rowsAtStart || takenBack ? Growth::Added : Growth::None;
 }
