@@ -160,16 +160,6 @@ private slots:
             ::unlink(LogPath::toBytes(path).constData());
     }
 
-    void help()
-    {
-        const Run r = run({QStringLiteral("--help")});
-        QCOMPARE(r.status, 0);
-        for (const char *text : {"--export <FILE>", "--format <FORMAT>", "--filter <NAME>", "--from <TIME>",
-                                 "--to <TIME>", "--count", "--summary", "Exit status"})
-            QVERIFY2(r.out.contains(text), text);
-        QCOMPARE(run({QStringLiteral("--version")}).out, QByteArray("vrelview 3.5.8+ci19\n"));
-    }
-
     void outputs_data()
     {
         QTest::addColumn<QStringList>("command"); // the command and its FILE
