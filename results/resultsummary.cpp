@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <thread>
@@ -12,36 +13,38 @@
 #include <unistd.h>
 
 #include "cstringlistmodel.h"
+#include "recordfields.h"
+
+namespace {
+QByteArray ownCopy(const QByteArray &key)
+{
+    return QByteArray(key.constData(), key.size());
+}
+qint64 ownCopy(qint64 key)
+{
+    return key;
+}
+} // namespace
 
 template <typename Key>
 void TopCounter<Key>::add(const Key &key, bool refused)
 {
     ++m_total.records;
     m_total.refusals += refused;
-    auto it = m_entries.find(key);
-    if (it == m_entries.end()) {
-        if (m_entries.size() >= m_capacity)
-            makeRoom();
-        it = m_entries.insert(Key(key), Counts());
+    if (!m_last.counts || !(key == m_lastKey)) {
+        auto it = m_entries.find(key);
+        if (it == m_entries.end()) {
+            if (m_entries.size() >= m_capacity)
+                makeRoom();
+            // The key may be raw data the caller still owns: keep a copy.
+            it = m_entries.insert(ownCopy(key), Counts());
+        }
+        m_lastKey = it.key();
+        // Nodes of a QHash stay where they are when it grows.
+        m_last.counts = &it.value();
     }
-    ++it->records;
-    it->refusals += refused;
-}
-
-template <>
-void TopCounter<QByteArray>::add(const QByteArray &key, bool refused)
-{
-    ++m_total.records;
-    m_total.refusals += refused;
-    auto it = m_entries.find(key);
-    if (it == m_entries.end()) {
-        if (m_entries.size() >= m_capacity)
-            makeRoom();
-        // The key may be raw data the caller still owns: keep a copy.
-        it = m_entries.insert(QByteArray(key.constData(), key.size()), Counts());
-    }
-    ++it->records;
-    it->refusals += refused;
+    ++m_last.counts->records;
+    m_last.counts->refusals += refused;
 }
 
 template <typename Key>
@@ -66,6 +69,7 @@ void TopCounter<Key>::makeRoom()
             ++it;
     }
     m_undercount += loss;
+    m_last.counts = nullptr;
 }
 
 template class TopCounter<QByteArray>;
@@ -110,10 +114,11 @@ QByteArray rawKey(std::string_view bytes)
     return QByteArray::fromRawData(bytes.data(), int(bytes.size()));
 }
 
-// The hour of an ISO time "yyyy-MM-ddThh..." as yyyyMMddhh; -1 for another text.
+// The hour of a time "yyyy-MM-dd hh..." (or "T" for the blank) as
+// yyyyMMddhh; -1 for another text.
 qint64 hourOf(std::string_view time)
 {
-    static const char shape[] = "dddd-dd-ddTdd";
+    static const char shape[] = "dddd-dd-dd dd";
     if (time.size() < sizeof shape - 1)
         return -1;
     qint64 hour = 0;
@@ -122,7 +127,7 @@ qint64 hourOf(std::string_view time)
             if (time[i] < '0' || time[i] > '9')
                 return -1;
             hour = hour * 10 + (time[i] - '0');
-        } else if (time[i] != shape[i]) {
+        } else if (time[i] != shape[i] && !(shape[i] == ' ' && time[i] == 'T')) {
             return -1;
         }
     }
@@ -363,93 +368,64 @@ QString ResultSummary::toText(int top) const
 
 // --- Reading the rows ---------------------------------------------------
 
-namespace {
-
-// The export's columns the summary reads.
-enum Column { UserColumn = 0, TimeColumn = 1, KindColumn = 2, UidColumn = 5, StatusColumn = 8, EventColumn = 9 };
-constexpr int columns = 12;
-
-bool kept(int field)
+void ResultSummary::addRow(std::string_view name, std::string_view text)
 {
-    return field == UserColumn || field == TimeColumn || field == KindColumn || field == UidColumn
-           || field == StatusColumn || field == EventColumn;
+    RecordFields f;
+    if (!parseRecordFields(text, &f)) {
+        add(Fields{name, {}, {}, {}, {}, {}});
+        return;
+    }
+    char uid[16];
+    const auto uidEnd = std::to_chars(uid, uid + sizeof uid, f.subject[2]).ptr;
+    add(Fields{name, std::string_view(uid, size_t(uidEnd - uid)), f.date, kindName(f.kind), statusName(f.refused),
+               f.event});
 }
 
-} // namespace
-
-void SummaryCsvReader::feed(const char *data, qsizetype size)
+void SummaryRowReader::feed(const char *data, qsizetype size)
 {
-    // Enough of a field to tell that it was cut.
-    constexpr size_t fieldBytes = ResultSummary::keyBytes + 8;
-    const auto keep = [this](char c) {
-        if (m_field < columns && kept(m_field) && m_kept[m_field].size() < fieldBytes)
-            m_kept[m_field] += c;
-    };
-    for (const char *p = data, *end = data + size; p < end; ++p) {
-        const char c = *p;
-        switch (m_state) {
-        case State::QuoteInQuoted:
-            if (c == '"') {
-                keep(c);
-                m_state = State::Quoted;
-                break;
+    const char *p = data;
+    const char *const end = data + size;
+    while (p < end) {
+        const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *const stop = eol ? eol : end;
+        if (!m_cut) {
+            if (m_line.empty() && eol && size_t(eol - p) <= lineBytes) {
+                // The whole row in this piece: no copy.
+                countRow(std::string_view(p, size_t(eol - p)));
+                p = eol + 1;
+                continue;
             }
-            m_state = State::Plain;
-            Q_FALLTHROUGH();
-        case State::FieldStart:
-        case State::Plain:
-            if (c == '"' && m_state == State::FieldStart) {
-                m_state = State::Quoted;
-                m_rowHasBytes = true;
-            } else if (c == ',') {
-                endField();
-            } else if (c == '\n') {
-                endRow();
-            } else if (c != '\r') {
-                keep(c);
-                m_state = State::Plain;
-                m_rowHasBytes = true;
-            }
-            break;
-        case State::Quoted:
-            if (c == '"')
-                m_state = State::QuoteInQuoted;
-            else
-                keep(c);
-            break;
+            const size_t room = lineBytes - m_line.size();
+            const size_t take = std::min(room, size_t(stop - p));
+            m_line.append(p, take);
+            m_cut = take < size_t(stop - p);
         }
+        if (!eol)
+            return;
+        countRow(m_line);
+        m_line.clear();
+        m_cut = false;
+        p = eol + 1;
     }
 }
 
-void SummaryCsvReader::finish()
+void SummaryRowReader::finish()
 {
-    if (m_rowHasBytes || m_field > 0)
-        endRow();
+    if (!m_line.empty())
+        countRow(m_line);
+    m_line.clear();
+    m_cut = false;
 }
 
-void SummaryCsvReader::endField()
+void SummaryRowReader::countRow(std::string_view row)
 {
-    ++m_field;
-    m_state = State::FieldStart;
-    m_rowHasBytes = true;
-}
-
-void SummaryCsvReader::endRow()
-{
-    if (!m_rowHasBytes && m_field == 0) {
-        // An empty line holds no row.
-    } else if (m_header) {
-        m_header = false;
-    } else {
-        const auto view = [this](int column) { return std::string_view(m_kept[column]); };
-        m_summary->add(ResultSummary::Fields{view(UserColumn), view(UidColumn), view(TimeColumn), view(KindColumn),
-                                             view(StatusColumn), view(EventColumn)});
-    }
-    for (std::string &field : m_kept)
-        field.clear();
-    m_field = 0;
-    m_state = State::FieldStart;
-    m_rowHasBytes = false;
+    if (row.empty())
+        return;
+    const size_t tab = row.rfind('\t');
+    if (tab == std::string_view::npos)
+        m_summary->addRow({}, row);
+    else
+        m_summary->addRow(row.substr(0, tab), row.substr(tab + 1));
 }
 
 SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QString *error)
@@ -463,7 +439,7 @@ SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QStrin
     // The reader drains the pipe to its end whatever happens, so the
     // writing side never meets a closed pipe.
     std::thread reader([summary, in = ends[0]] {
-        SummaryCsvReader csv(summary);
+        SummaryRowReader rows(summary);
         std::vector<char> buffer(64 << 10);
         for (;;) {
             const ssize_t n = ::read(in, buffer.data(), buffer.size());
@@ -471,12 +447,12 @@ SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QStrin
                 continue;
             if (n <= 0)
                 break;
-            csv.feed(buffer.data(), n);
+            rows.feed(buffer.data(), n);
         }
-        csv.finish();
+        rows.finish();
     });
     const QPointer<CStringListModel> alive(model);
-    const bool written = model->writeRows(ends[1], ExportFormat::Csv, error);
+    const bool written = model->writeRows(ends[1], ExportFormat::Text, error);
     ::close(ends[1]);
     reader.join();
     ::close(ends[0]);

@@ -49,6 +49,21 @@ private:
     void makeRoom();
 
     QHash<Key, Counts> m_entries;
+    // The key counted last and its counts: rows in a row often share it.
+    // Cleared when keys go, and not copied (a copy has nodes of its own).
+    struct Last
+    {
+        Counts *counts = nullptr;
+        Last() = default;
+        Last(const Last &) {}
+        Last &operator=(const Last &)
+        {
+            counts = nullptr;
+            return *this;
+        }
+    };
+    Key m_lastKey;
+    Last m_last;
     Counts m_total;
     qint64 m_undercount = 0;
     int m_capacity;
@@ -75,15 +90,15 @@ public:
         bool other = false;
     };
 
-    // The fields of one result row as an export gives them (UTF-8; empty
-    // when the text has not the record's shape).
+    // The fields of one result row (UTF-8), as recordfields.h reads them
+    // from its text; empty when the text has not the record's shape.
     struct Fields
     {
         std::string_view user;   // the user name, empty when none is known
         std::string_view uid;    // the user id
-        std::string_view time;   // ISO 8601, "yyyy-MM-ddThh:mm:ss" and an offset
-        std::string_view kind;   // "user", "file", ...
-        std::string_view status; // "success" or "refusal"
+        std::string_view time;   // "yyyy-MM-dd hh:mm:ss" (or ISO 8601, "T" for the blank)
+        std::string_view kind;   // "user", "file", ... (kindName)
+        std::string_view status; // "success" or "refusal" (statusName)
         std::string_view event;
     };
 
@@ -91,6 +106,8 @@ public:
     // Counts one row. Its user is its name, else its user id, else "(none)";
     // a row without a status is neither success nor refusal.
     void add(const Fields &fields);
+    // Counts the row of user name `name` and record text `text`.
+    void addRow(std::string_view name, std::string_view text);
     // Rows counted.
     qint64 rows() const { return m_rows; }
 
@@ -130,36 +147,34 @@ enum class SummaryEnd { Done, Cancelled, Stopped, Failed };
 
 // Counts the rows that saving `model` would write into `summary`, in one
 // pass with the save's progress signals and cancel(): the rows are made
-// by the save's own code (CStringListModel::writeRows, as CSV) and read on
+// by the save's own code (CStringListModel::writeRows, as text) and read on
 // a thread of their own as they are made. Stopped at a record the filter
 // cannot decide (model->stop()); Failed, with the reason in `error`, when
 // the rows could not be passed on or the model went away meanwhile (then
 // it must not be touched). `summary` is complete only when Done.
 SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QString *error = nullptr);
 
-// Reads CSV of the export's columns, as it comes in pieces, and counts each
-// row (after the header) into a summary. Only the fields the summary needs
-// are kept, each cut to a few bytes past keyBytes: memory stays flat
-// whatever a field holds.
-class SummaryCsvReader
+// Reads the rows of the text save ("name", tab, record text, line feed)
+// as they come in pieces, and counts each into a summary. A record text
+// holds no control character (the log library turns each into a blank),
+// so a row is one line and its text starts after the line's last tab. A
+// line is kept up to lineBytes bytes, the fields counted all lie at its
+// start: memory stays flat whatever a row holds.
+class SummaryRowReader
 {
 public:
-    explicit SummaryCsvReader(ResultSummary *summary) : m_summary(summary) {}
+    static constexpr size_t lineBytes = 64 << 10;
+    explicit SummaryRowReader(ResultSummary *summary) : m_summary(summary) {}
     void feed(const char *data, qsizetype size);
-    // Counts a last row not ended by a line break.
+    // Counts a last row not ended by a line feed.
     void finish();
 
 private:
-    void endField();
-    void endRow();
+    void countRow(std::string_view row);
 
-    enum class State { FieldStart, Plain, Quoted, QuoteInQuoted };
     ResultSummary *m_summary;
-    State m_state = State::FieldStart;
-    int m_field = 0;
-    bool m_header = true;
-    bool m_rowHasBytes = false;
-    std::string m_kept[12];
+    std::string m_line; // the start of a row split between pieces
+    bool m_cut = false; // the rest of the row is skipped
 };
 
 #endif

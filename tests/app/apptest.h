@@ -5,6 +5,7 @@
 
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "filtermatch.h"
 #include "iconfallback.h"
 #include "mainwindow.h"
 #include "mlogwriter.h"
@@ -82,6 +83,33 @@ inline CStringListModel *currentModel(const mainWindow &window)
 inline int selectedRow(const mainWindow &window)
 {
     return currentView(window)->selectionModel()->selectedIndexes().value(0, QModelIndex()).row();
+}
+
+// Checks `model` with the item-model tester for as long as the model lives.
+inline void testModel(QAbstractItemModel *model)
+{
+    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
+}
+
+// Every row of the current tab's range, as lines of UTF-8: what a save in
+// the text format writes.
+inline QByteArray savedRows(const mainWindow &window)
+{
+    CStringListModel *model = currentModel(window);
+    QByteArray bytes;
+    model->log()->forEachBlock(model->firstBlock(), model->lastBlock(), [&](int, const QStringList &texts) {
+        for (const QString &row : filterRows(model->filter()->matcher(), texts))
+            bytes += row.toUtf8() + '\n';
+        return true;
+    });
+    return bytes;
+}
+
+// Stores each of `values` under "config/" and its key.
+inline void setConfig(const QVariantMap &values)
+{
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        QSettings().setValue(QStringLiteral("config/") + it.key(), it.value());
 }
 
 inline QString firstRow(const mainWindow &window)

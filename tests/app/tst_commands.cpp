@@ -1,7 +1,6 @@
 // The window's commands driven offscreen as a user would: find, save a tab's
 // results, the log files panel and Refresh, and recent files.
 #include "apptest.h"
-#include "filtermatch.h"
 #include "logpath.h"
 
 #include <linux/capability.h>
@@ -25,19 +24,6 @@ QString writeItems(const QString &path, int count, int perSecond = 10, quint32 s
         record.subject[2] = i % 4 == 0 ? 0 : 54321;
         record.payload = QStringLiteral("item-%1%2").arg(i, 5, 10, QLatin1Char('0')).arg(i % 5 ? "" : " Mark").toUtf8();
     });
-}
-
-// Every row of the current tab's range, as lines of UTF-8.
-QByteArray savedForm(const mainWindow &window)
-{
-    CStringListModel *model = currentModel(window);
-    QByteArray bytes;
-    model->log()->forEachBlock(model->firstBlock(), model->lastBlock(), [&](int, const QStringList &texts) {
-        for (const QString &row : filterRows(model->filter()->matcher(), texts))
-            bytes += row.toUtf8() + '\n';
-        return true;
-    });
-    return bytes;
 }
 
 // The rights by which root reads any file, dropped from this thread while
@@ -101,7 +87,6 @@ private slots:
         QTest::newRow("next after the last match") << "Mark" << 35 << true << -1 << kEnd;
         QTest::newRow("previous from the first row") << "item" << 0 << false << -1 << begin;
         QTest::newRow("user name column") << "root" << 1 << true << 4 << "";
-        QTest::newRow("case differs") << "mark" << -1 << true << -1 << kEnd;
     }
 
     void find()
@@ -115,7 +100,7 @@ private slots:
         DialogDriver driver;
         QVERIFY(showItems(window, m_dir.filePath(QStringLiteral("find.mlog"))));
         CStringListModel *model = currentModel(window);
-        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        testModel(model);
         if (selected >= 0)
             currentView(window)->selectionModel()->select(model->index(selected, 0), QItemSelectionModel::Select);
         {
@@ -151,9 +136,7 @@ private slots:
         row("no selection", true, -1, {"it", "item-0001", "item-00012"}, {0, 10, 12});
         row("hit no longer matches", true, 12, {"item-0001", "item-00015"}, {12, 15});
         row("case kept, differs", true, -1, {"mark"}, {-1});
-        row("case kept, same", true, -1, {"Mark"}, {0});
         row("case ignored", false, -1, {"iTEM-00003"}, {3});
-        row("case ignored, k", false, -1, {"mARK"}, {0});
         row("case ignored, user name", false, -1, {"ROOT"}, {0});
         row("case ignored, s", false, -1, {"ITEM-00005 MARKS"}, {-1});
     }
@@ -175,7 +158,7 @@ private slots:
             box->setChecked(matchCase);
             window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("typing.mlog")), 40));
             CStringListModel *model = currentModel(window);
-            QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            testModel(model);
             if (selected >= 0)
                 currentView(window)->selectionModel()->select(model->index(selected, 0), QItemSelectionModel::Select);
             for (int i = 0; i < typed.size(); ++i) {
@@ -294,7 +277,7 @@ private slots:
         if (!fails) {
             QCOMPARE(driver.texts, QStringList());
             QCOMPARE(progressMaximum.count(), 1);
-            QCOMPARE(readAll(path), savedForm(window));
+            QCOMPARE(readAll(path), savedRows(window));
             QCOMPARE(readAll(path).isEmpty(), matchNothing);
             QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Results saved: ") + path);
             return;
@@ -341,7 +324,7 @@ private slots:
         QCOMPARE(driver.texts, QStringList({"Another process in progress.\nPlease, wait for finished!"}));
         QVERIFY(model->isCancelled());
         const QByteArray saved = readAll(driver.fileName);
-        const QByteArray all = savedForm(window);
+        const QByteArray all = savedRows(window);
         QVERIFY(!saved.isEmpty() && saved.size() < all.size() && all.startsWith(saved));
         QCOMPARE(saved.count('\n') % 3, 0);
         QVERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("Saving cancelled")));
@@ -489,11 +472,8 @@ private slots:
         QTemporaryDir folder;
         const QString fifo = folder.filePath(QStringLiteral("kernel.mlog"));
         QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
-        if (atStart) {
-            QSettings().setValue(QStringLiteral("config/logfile"), fifo);
-            QSettings().setValue(QStringLiteral("config/autoopen"), true);
-            QSettings().setValue(QStringLiteral("config/autofilter"), true);
-        }
+        if (atStart)
+            setConfig({{"logfile", fifo}, {"autoopen", true}, {"autofilter", true}});
         alarm(60); // a hang fails the test instead of blocking the run
         mainWindow window;
         DialogDriver driver;

@@ -88,6 +88,7 @@ private slots:
                  qPrintable(driver.texts.last()));
         QCOMPARE(currentModel(window)->rowCount(), 4);
         QVERIFY(!window.isBusy());
+        testModel(currentModel(window));
         child<QLineEdit>(window, "leFind")->setText(QStringLiteral("ab"));
         // Rows 0 to 3, then the end.
         for (int i = 0; i < 4; ++i)
@@ -127,6 +128,7 @@ private slots:
         if (operation != QLatin1String("run")) // the rows to search and save, counted without a cancel
             trigger(window, "actionResults");
         QVERIFY(currentModel(window)->rowCount() == 300 && !currentModel(window)->stop().stopped());
+        testModel(currentModel(window));
         TurnWatch watch;
         QElapsedTimer sinceCancel;
         QTimer::singleShot(300, &window, [&] {
@@ -184,6 +186,7 @@ private slots:
         window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("again.mlog")), {block}));
         filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
         trigger(window, "actionResults");
+        testModel(currentModel(window));
         auto *find = child<QLineEdit>(window, "leFind");
         {
             const QSignalBlocker quiet(find);
@@ -242,6 +245,7 @@ private slots:
         DialogDriver driver;
         window.openLogPath(shown);
         QCOMPARE(currentModel(window)->rowCount(), 40);
+        testModel(currentModel(window));
         const QString title = window.windowTitle();
         const QString tab = resultTabs(window)->tabText(0);
         const CStringListModel *model = currentModel(window);
@@ -266,7 +270,7 @@ private slots:
             trigger(window, "actionRefresh");
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Read cancelled."));
         QVERIFY(driver.texts.isEmpty());
-        QVERIFY(!window.isBusy());
+        QVERIFY(!window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty());
         QCOMPARE(window.windowTitle(), title);
         QCOMPARE(resultTabs(window)->tabText(0), tab);
         QCOMPARE(currentModel(window), model);
@@ -321,6 +325,7 @@ private slots:
             });
         }
         trigger(window, "actionResults");
+        testModel(currentModel(window));
         QVERIFY(driver.texts.isEmpty());
         const QString title = QStringLiteral("count.mlog - ") + filterList().first()->name;
         auto *view = dynamic_cast<ResultView *>(currentView(window));

@@ -55,6 +55,14 @@ private slots:
             // The desktop library's help menu comes last; icon-only buttons have an icon.
             QVERIFY(qobject_cast<VrelHelpMenu *>(window.menuBar()->actions().last()->menu()));
             QVERIFY(!child<QPushButton>(window, "btnFwd")->icon().isNull());
+            QVERIFY(!child<QAction>(window, "actionFollow")->isChecked());
+            // A shortcut two commands share triggers neither.
+            QMap<QKeySequence, QString> owners;
+            for (const QAction *action : window.findChildren<QAction *>()) {
+                const QString owner = owners.value(action->shortcut());
+                QVERIFY2(action->shortcut().isEmpty() || owner.isEmpty(), qPrintable(owner + " " + action->objectName()));
+                owners.insert(action->shortcut(), action->objectName());
+            }
         }
         // Existing values are kept, a wrong type too.
         QSettings().setValue(QStringLiteral("config/logdir"), QStringLiteral("/srv/logs"));
@@ -73,8 +81,8 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             window.setGeometry(40, 50, 700, 500);
             stored = window.geometry();
-            child<QAction>(window, "actionFindShow")->setChecked(true);
-            child<QAction>(window, "actionFileShow")->setChecked(false);
+            for (const char *toggled : {"actionFindShow", "actionFileShow", "actionTimelineShow", "actionFollow"})
+                trigger(window, toggled);
             // Closing the window ends the event loop.
             QTimer::singleShot(0, &window, &QWidget::close);
             QCOMPARE(QCoreApplication::exec(), 0);
@@ -85,6 +93,7 @@ private slots:
         QCOMPARE(window.geometry().size(), stored.size());
         QVERIFY(child<QWidget>(window, "gbFind")->isVisible() && !child<QWidget>(window, "gbFile")->isVisible());
         QVERIFY(child<QWidget>(*window.centralWidget(), "gbFilter")->isVisible());
+        QVERIFY(!child<QAction>(window, "actionTimelineShow")->isChecked() && child<QAction>(window, "actionFollow")->isChecked());
     }
 
     void sizeAndMemoryTexts()
@@ -106,12 +115,11 @@ private slots:
         DialogDriver driver;
         window.openLogPath(path);
         CStringListModel *model = currentModel(window);
-        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        testModel(model);
         QCOMPARE(model->rowCount(), 7000);
         const QString row = firstRow(window);
         currentView(window)->scrollToBottom();
         QTRY_VERIFY(model->index(6999, 0).data().toString().contains(QStringLiteral("/var/tmp/file-6999")));
-        QCOMPARE(setting("recentFiles"), path + QLatin1Char(';'));
         // The same unchanged log is not read again.
         QSignalSpy maximum(window.logReader(), &CLog::valueMaximum);
         window.openLogPath(path);
@@ -146,32 +154,6 @@ private slots:
         window.memAvailableSource = [] { return qint64(0); };
         QVERIFY(window.loadLog(path));
         QCOMPARE(driver.texts.size(), 1);
-    }
-
-    void cancelRead()
-    {
-        const QString path = writeLog(m_dir.filePath(QStringLiteral("cancel.mlog")), 200000, 40);
-        mainWindow window;
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        DialogDriver driver;
-        // The Esc key as soon as the read shows progress.
-        QTimer esc;
-        connect(&esc, &QTimer::timeout, &window, [&] {
-            const auto bars = window.statusBar()->findChildren<QProgressBar *>();
-            if (bars.isEmpty() || bars.first()->value() <= 0)
-                return;
-            esc.stop();
-            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &window, Qt::Key_Escape);
-        });
-        esc.start(1);
-        QVERIFY(!window.loadLog(path));
-        // The window had no log before, and has none after.
-        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Read cancelled."));
-        QVERIFY(window.logReader()->logPath().isEmpty() && window.logReader()->blockCount() == 0);
-        QVERIFY(driver.texts.isEmpty());
-        QVERIFY(!window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty());
     }
 
     void tabsNewCloseAndSwitch()

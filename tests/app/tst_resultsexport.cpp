@@ -1,7 +1,6 @@
 // Save results in the formats of its file dialog, driven offscreen as a user
 // would.
 #include "apptest.h"
-#include "filtermatch.h"
 
 namespace {
 
@@ -13,19 +12,6 @@ QString writeLogOf(const QString &path, int count)
         record.status = i % 3 == 0 ? 1 : 0;
         record.payload = QStringLiteral("item-%1, \"quoted\"").arg(i).toUtf8();
     });
-}
-
-// Every row of the current tab's range, as lines of UTF-8.
-QByteArray textForm(const mainWindow &window)
-{
-    CStringListModel *model = currentModel(window);
-    QByteArray bytes;
-    model->log()->forEachBlock(model->firstBlock(), model->lastBlock(), [&](int, const QStringList &texts) {
-        for (const QString &row : filterRows(model->filter()->matcher(), texts))
-            bytes += row.toUtf8() + '\n';
-        return true;
-    });
-    return bytes;
 }
 
 } // namespace
@@ -82,9 +68,9 @@ private slots:
         const QByteArray saved = readAll(path);
         QVERIFY2(saved.startsWith(starts), saved.left(80).constData());
         if (starts.contains('\t'))
-            QCOMPARE(saved, textForm(window));
+            QCOMPARE(saved, savedRows(window));
         else
-            QCOMPARE(saved.count('\n'), textForm(window).count('\n') + (starts.startsWith("user") ? 1 : 0));
+            QCOMPARE(saved.count('\n'), savedRows(window).count('\n') + (starts.startsWith("user") ? 1 : 0));
     }
 };
 

@@ -46,23 +46,9 @@ private slots:
     void germanWindow()
     {
         mainWindow window;
-        const auto shown = [&](const char *name) {
-            // The panels first: the Options dialog has a group box of the same name.
-            QObject *found = window.centralWidget()->findChild<QObject *>(QLatin1String(name));
-            found = found ? found : child(window, name);
-            if (auto *menu = qobject_cast<QMenu *>(found))
-                return menu->title();
-            if (auto *box = qobject_cast<QGroupBox *>(found))
-                return box->title();
-            if (auto *bar = qobject_cast<QToolBar *>(found))
-                return bar->toggleViewAction()->text();
-            return found ? qobject_cast<QAction *>(found)->text() : QString();
-        };
-        QCOMPARE(shown("menuFile"), QStringLiteral("Datei"));
-        QCOMPARE(shown("menuHelp"), QStringLiteral("&Hilfe")); // of the desktop library
-        QCOMPARE(shown("gbFile"), QStringLiteral("Protokolldateien"));
-        QCOMPARE(shown("actionOpen"), QString::fromUtf8("Öffnen..."));
-        QCOMPARE(shown("mainToolBar"), QStringLiteral("Hauptwerkzeugleiste anzeigen"));
+        QCOMPARE(child<QMenu>(window, "menuFile")->title(), QStringLiteral("Datei"));
+        QCOMPARE(child<QMenu>(window, "menuHelp")->title(), QStringLiteral("&Hilfe")); // of the desktop library
+        QCOMPARE(child<QToolBar>(window, "mainToolBar")->toggleViewAction()->text(), QStringLiteral("Hauptwerkzeugleiste anzeigen"));
         // The default filter carries the translated name, and the start settings
         // name it so: the start step finds it in the selector.
         QCOMPARE(child<QToolBar>(window, "tbFilterEdit")->findChild<QComboBox *>()->itemText(0), QStringLiteral("Standardfilter"));

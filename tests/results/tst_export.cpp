@@ -92,9 +92,6 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("fallback");
         QTest::addColumn<int>("format");
-        QTest::newRow("csv") << "a/b.csv" << int(ExportFormat::Text) << int(ExportFormat::Csv);
-        QTest::newRow("JSONL in capitals") << "b.JSONL" << int(ExportFormat::Text) << int(ExportFormat::JsonLines);
-        QTest::newRow("txt over the filter") << "c.txt" << int(ExportFormat::Csv) << int(ExportFormat::Text);
         QTest::newRow("no extension") << "report" << int(ExportFormat::Csv) << int(ExportFormat::Csv);
         QTest::newRow("other extension") << "report.log" << int(ExportFormat::JsonLines) << int(ExportFormat::JsonLines);
         QTest::newRow("dot in the folder") << "x.csv/report" << int(ExportFormat::Text) << int(ExportFormat::Text);
