@@ -92,14 +92,15 @@ int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameB
     const char *const end = p + texts.size();
     int rows = 0;
     for (int index = 0; p < end; ++index) {
-        const int length = int(std::strlen(p));
-        QString decoded;
-        if (!everything) {
+        qsizetype length = 0;
+        if (everything) {
+            length = qsizetype(std::strlen(p));
+        } else {
             if (index > 0 && between && !between())
                 break;
-            decoded = QString::fromUtf8(p, length);
             QString costly;
-            const auto step = exportdetail::rowStep(matcher.verdict(decoded, stop ? &costly : nullptr), index, costly, stop);
+            const auto step = exportdetail::rowStep(matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr),
+                                                    index, costly, stop);
             if (step == exportdetail::RowStep::End)
                 break;
             if (step == exportdetail::RowStep::Skip) {
@@ -108,10 +109,11 @@ int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameB
             }
         }
         const QByteArray &name = names.nameOf(p).bytes;
-        if (exportdetail::isAscii(p, length)) {
+        if (exportdetail::isAscii(p, int(length))) {
             visit(name, std::string_view(p, size_t(length)));
         } else {
-            const QByteArray encoded = (everything ? QString::fromUtf8(p, length) : decoded).toUtf8();
+            // Bytes that are no UTF-8 are written as the view shows them.
+            const QByteArray encoded = QString::fromUtf8(p, int(length)).toUtf8();
             visit(name, std::string_view(encoded.constData(), size_t(encoded.size())));
         }
         p += length + 1;

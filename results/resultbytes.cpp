@@ -13,6 +13,22 @@ inline bool isAsciiDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// True when the `n` bytes at `s` are all ASCII. Inline and without an early
+// exit: it runs once per text over the few bytes before the id field.
+inline bool isAsciiPrefix(const char *s, int n)
+{
+    quint64 seen = 0;
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, s + i, 8);
+        seen |= word;
+    }
+    for (; i < n; ++i)
+        seen |= uchar(s[i]);
+    return (seen & 0x8080808080808080ull) == 0;
+}
+
 using exportdetail::isAscii;
 using exportdetail::rowStep;
 using exportdetail::RowStep;
@@ -29,7 +45,7 @@ enum class IdField { Found, Absent, NeedsDecoding };
 //
 // Two matches never overlap, so the leftmost one is the first to end: at
 // the first '>' that follows three numbers joined by single commas.
-IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd)
+IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd, int *idStart)
 {
     for (const char *at = strchrnul(s, '>'); *at; at = strchrnul(at + 1, '>')) {
         const int close = int(at - s);
@@ -45,7 +61,7 @@ IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd)
         }
         if (!chain)
             continue;
-        if (!isAscii(s, close))
+        if (!isAsciiPrefix(s, close))
             return IdField::NeedsDecoding;
         quint64 value = 0;
         for (int k = start; isAsciiDigit(s[k]) && value <= 0xFFFFFFFFull; ++k)
@@ -53,6 +69,7 @@ IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd)
         *fits = value <= 0xFFFFFFFFull;
         *id = uint(value);
         *matchEnd = close + 1;
+        *idStart = start;
         return IdField::Found;
     }
     return isAscii(s, int(std::strlen(s))) ? IdField::Absent : IdField::NeedsDecoding;
@@ -62,27 +79,54 @@ IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd)
 
 UserNameBytes::Name &UserNameBytes::nameOf(const char *text)
 {
+    // A text whose first '>' ends the same 16 bytes as that of a text seen
+    // before, when those bytes held its id field whole with the byte before
+    // it, has the same id: the chain of numbers that ends there is read from
+    // those bytes alone. Only the bytes before need checking for ASCII.
+    const char *const close = strchrnul(text, '>');
+    const int closeAt = int(close - text);
+    Field *field = nullptr;
+    if (*close && closeAt >= kFieldBytes - 1) {
+        quint64 low;
+        quint64 high;
+        std::memcpy(&low, close + 1 - kFieldBytes, 8);
+        std::memcpy(&high, close + 9 - kFieldBytes, 8);
+        if (m_fields.empty())
+            m_fields.resize(size_t(1) << kFieldBits);
+        const quint64 hash = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full);
+        field = &m_fields[size_t(hash >> (64 - kFieldBits))];
+        if (field->name && field->low == low && field->high == high && isAsciiPrefix(text, closeAt))
+            return *field->name;
+        field->low = low;
+        field->high = high;
+        field->name = nullptr;
+    }
     uint id = 0;
     bool fits = false;
     int end = 0;
-    const IdField field = asciiUserId(text, &id, &fits, &end);
-    if (field == IdField::Found && fits) {
+    int idStart = 0;
+    const IdField found = asciiUserId(text, &id, &fits, &end, &idStart);
+    if (found == IdField::Found && fits) {
         Recent &recent = m_recent[(id * 2654435761u) >> 24];
-        if (recent.name && recent.id == id)
-            return *recent.name;
-        auto it = m_names.find(id);
-        if (it == m_names.end()) {
-            // The text up to its id field names the same user as the whole text.
-            it = m_names.insert(id, Name());
-            it->bytes = userNameOf(QString::fromLatin1(text, end)).toUtf8();
+        Name *name = recent.name && recent.id == id ? recent.name : nullptr;
+        if (!name) {
+            auto it = m_names.find(id);
+            if (it == m_names.end()) {
+                // The text up to its id field names the same user as the whole text.
+                it = m_names.insert(id, Name());
+                it->bytes = userNameOf(QString::fromLatin1(text, end)).toUtf8();
+            }
+            // QHash keeps its values in place when it grows.
+            name = &*it;
+            recent.id = id;
+            recent.name = name;
         }
-        // QHash keeps its values in place when it grows.
-        recent.id = id;
-        recent.name = &*it;
-        return *it;
+        if (field && end == closeAt + 1 && idStart >= 1 && idStart - 1 >= closeAt + 1 - kFieldBytes)
+            field->name = name;
+        return *name;
     }
     m_uncached.holdsNeedle = -1;
-    if (field == IdField::NeedsDecoding)
+    if (found == IdField::NeedsDecoding)
         m_uncached.bytes = userNameOf(QString::fromUtf8(text)).toUtf8();
     else
         m_uncached.bytes.clear(); // no id, or one beyond 32 bits: no name

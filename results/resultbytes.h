@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 #include "filtermatch.h"
 
@@ -37,8 +38,18 @@ private:
         uint id = 0;
         Name *name = nullptr;
     };
+    // The last bytes up to a text's id field, and the name they tell.
+    struct Field
+    {
+        quint64 low = 0;
+        quint64 high = 0;
+        Name *name = nullptr;
+    };
+    static constexpr int kFieldBytes = 16;
+    static constexpr int kFieldBits = 12;
     QHash<uint, Name> m_names;
     Name m_uncached;
+    std::vector<Field> m_fields; // by a hash of the bytes; made when first needed
     Recent m_recent[256]; // ids looked up lately, by a hash of the id
 };
 

@@ -100,6 +100,39 @@ private slots:
         QVERIFY(!RowTextProbe(QStringLiteral("NOWHERE"), Qt::CaseInsensitive).mayContain(texts));
     }
 
+    // Texts that end alike before their id field: each still gets the name
+    // its own id gives, in either order.
+    void namesOfLikeTexts_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::newRow("same field") << QByteArray("[f] <10,20,0,0,0> a") << QByteArray("[u] <99,88,0,0,0> b");
+        QTest::newRow("id longer than the bytes compared")
+            << QByteArray("[f] <1,2,0000000000000,0,0> a") << QByteArray("[f] <1,2,5000000000000,0,0> a");
+        QTest::newRow("id digits before the bytes compared")
+            << QByteArray("[f] <1,2,0000000000000,0,0> a") << QByteArray("[f] <1,2,9000000000000,0,0> a");
+        QTest::newRow("other script before the field")
+            << QByteArray("[f] <1234567,0,0,0,0> a") << QByteArray("\xd9\xa3,1,[f] <1234567,0,0,0,0> a");
+        QTest::newRow("digit of another script in the id")
+            << QByteArray("[f] <1,2,30,0,0> a") << QByteArray("[f] <1,2,\xd9\xa3" "0,0,0> a");
+        QTest::newRow("an earlier '>'") << QByteArray("[f] <1,2,0,0,0> a") << QByteArray("1,2,3> [f] <1,2,0,0,0> a");
+        QTest::newRow("field at the start") << QByteArray("0000000000000,0,0> a") << QByteArray("x0000000000000,0,0> a");
+    }
+
+    void namesOfLikeTexts()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        const CMatcher matcher(makeFilter(QString())->lists());
+        for (const QByteArray &texts : {first + '\0' + second + '\0', second + '\0' + first + '\0'}) {
+            UserNameBytes names;
+            QByteArray bytes;
+            const QStringList rows = filterRows(matcher, decodeTexts(texts));
+            QCOMPARE(appendResultRows(matcher, texts, names, &bytes), rows.size());
+            QCOMPARE(bytes, utf8Lines(rows));
+        }
+    }
+
     void searchAgreesWithRows_data()
     {
         QTest::addColumn<QString>("pattern");
