@@ -425,7 +425,7 @@ std::function<bool()> CStringListModel::countingTurn(qint64 ms, const QPointer<C
 
 bool CStringListModel::countBlocks(int from, int to, qint32 windowLimit, const std::function<bool()> &turn,
                                    const std::function<void(int, qint32)> &beforeCount,
-                                   const std::function<bool(int)> &afterBlock)
+                                   const std::function<bool(int)> &afterBlock, const Checkpoint *resume)
 {
     const CMatcher &criteria = matcher();
     int block = -1;
@@ -446,11 +446,12 @@ bool CStringListModel::countBlocks(int from, int to, qint32 windowLimit, const s
             // numbers and counts stay in step.
             while (m_firstBlock + m_blockCounts.size() < block)
                 addBlockCount(0, 0);
-            count = refused = 0;
+            count = resume && block == from ? resume->row : 0;
+            refused = resume && block == from ? resume->refused : 0;
         } else if (!piece.texts.isEmpty()) {
             // Scrolling into a large block starts reading at the piece
             // nearest to the rows it needs.
-            m_checkpoints.push_back(Checkpoint{block, count, piece.start});
+            m_checkpoints.push_back(Checkpoint{block, count, refused, piece.start});
         }
         MatchStop stop;
         if (criteria.matchesEverything() && !windowTakes()) {
@@ -500,7 +501,7 @@ bool CStringListModel::countBlocks(int from, int to, qint32 windowLimit, const s
             return false;
         }
         return true;
-    }, m_span);
+    }, m_span, resume ? resume->offset : -1);
     return !ended;
 }
 

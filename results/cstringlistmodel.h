@@ -158,11 +158,13 @@ private:
     private:
         QPointer<CStringListModel> m_model;
     };
-    // Where a large block's piece starts, and the block's rows before it.
+    // Where a large block's piece starts, and the block's rows and refused
+    // records before it.
     struct Checkpoint
     {
         int block;
         int row;
+        int refused;
         qint64 offset;
     };
 
@@ -176,11 +178,12 @@ private:
     // the window while it ends where they begin and holds fewer than
     // `windowLimit` rows. `beforeCount(block, count)` comes before a block's
     // count is added, `afterBlock(block)` after it (false ends the walk).
-    // False when a cancel, a record the filter cannot decide (stop()) or
-    // `afterBlock` ended it.
+    // With `resume`, a checkpoint of block `from`, that block is counted on
+    // from there. False when a cancel, a record the filter cannot decide
+    // (stop()) or `afterBlock` ended it.
     bool countBlocks(int from, int to, qint32 windowLimit, const std::function<bool()> &turn,
                      const std::function<void(int block, qint32 count)> &beforeCount,
-                     const std::function<bool(int block)> &afterBlock);
+                     const std::function<bool(int block)> &afterBlock, const Checkpoint *resume = nullptr);
     // Makes the counted rows `firstRow` to `endRow` - 1 the window; past row
     // `reach` it may end early, once the reading has cost a bounded amount.
     void loadWindow(int firstRow, int endRow, int reach);

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <limits>
 
 #include "clog.h"
 #include "cmatcher.h"
@@ -15,7 +16,7 @@ namespace {
 
 // Work between two turns of the event loop: following happens while the
 // user reads, so the window must stay quick.
-constexpr qint64 followSliceMs = 15;
+constexpr qint64 followSliceMs = 8;
 
 } // namespace
 
@@ -76,10 +77,28 @@ CStringListModel::Growth CStringListModel::followGrowth()
         m_rowsBefore.removeLast();
         keptRefused = m_refusedBefore.takeLast() - m_refusedBefore.last();
     }
-    // The window gives up the rows of that block, and takes its rows and the
+    // What the block held up to its last checkpoint is as it was: it is
+    // counted on from there, so that a last block that keeps growing (its
+    // second lasts, or a record far in the future made every later one
+    // join it) costs only what was added.
+    // Checkpoints past the block's end now (a run that read past what the
+    // index knew) lie in later blocks and go.
+    const qint64 fromEnd = from + 1 < blocks ? m_log->blockOffset(from + 1) : std::numeric_limits<qint64>::max();
+    const auto ofFrom = std::lower_bound(m_checkpoints.begin(), m_checkpoints.end(), from,
+                                         [](const Checkpoint &c, int b) { return c.block < b; });
+    m_checkpoints.erase(std::find_if(ofFrom, m_checkpoints.end(),
+                                     [from, fromEnd](const Checkpoint &c) {
+                                         return c.block != from || c.offset >= fromEnd;
+                                     }),
+                        m_checkpoints.end());
+    Checkpoint resume{from, 0, 0, -1};
+    const bool resumed = from < countedEnd && !m_checkpoints.empty() && m_checkpoints.back().block == from;
+    if (resumed)
+        resume = m_checkpoints.back();
+    // The window gives up the rows counted again, and takes them and the
     // new ones while it ends where they begin and is not yet a first
     // window's size, so rows that fit on screen are there.
-    const qint32 fromRow = m_rowsBefore.last();
+    const qint32 fromRow = m_rowsBefore.last() + resume.row;
     const int windowEnd = m_windowFirstRow + m_windowRows.size();
     const bool fromInWindow = windowEnd > fromRow && m_windowFirstRow <= fromRow;
     if (windowEnd > fromRow) {
@@ -90,9 +109,6 @@ CStringListModel::Growth CStringListModel::followGrowth()
             m_windowRows.erase(m_windowRows.begin() + (fromRow - m_windowFirstRow), m_windowRows.end());
         }
     }
-    m_checkpoints.erase(std::lower_bound(m_checkpoints.begin(), m_checkpoints.end(), from,
-                                         [](const Checkpoint &c, int b) { return c.block < b; }),
-                        m_checkpoints.end());
     const qint32 windowRows = 10 * m_pageRows;
     const qint32 windowLimit =
         std::max(windowRows, qint32(m_windowRows.size()) + (fromInWindow ? std::min(keptCount, windowRows) : 0));
@@ -120,7 +136,8 @@ CStringListModel::Growth CStringListModel::followGrowth()
             endRemoveRows();
         }
     };
-    const bool whole = countBlocks(from, newLast, windowLimit, turn, takeBack, [&](int) { return turn(); });
+    const bool whole = countBlocks(from, newLast, windowLimit, turn, takeBack, [&](int) { return turn(); },
+                                   resumed ? &resume : nullptr);
     if (!alive)
         return Growth::None;
     // A block the reader could not reach counts as empty, as in a run; a

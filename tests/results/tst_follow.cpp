@@ -149,6 +149,61 @@ private slots:
         QVERIFY(tab.text(30).endsWith(QLatin1String(" rec=30")));
     }
 
+    // A last block many pieces long, growing: behind a record far in the
+    // future every later one joins it, and a run made while records were
+    // appended read past the index into blocks that follow it. Following
+    // counts on from the block's last piece and gives what a fresh run gives.
+    void largeLastBlockGrows_data()
+    {
+        QTest::addColumn<bool>("future");
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("far future, all") << true << QString();
+        QTest::newRow("far future, pattern") << true << QStringLiteral("rec=\\d*[37](?!\\d)");
+        QTest::newRow("read past the index") << false << QStringLiteral("rec=\\d*[37](?!\\d)");
+    }
+    void largeLastBlockGrows()
+    {
+        QFETCH(bool, future);
+        QFETCH(QString, pattern);
+        const QString path = m_dir.filePath(QStringLiteral("large-%1.mlog").arg(QTest::currentDataTag()));
+        int written = 0;
+        const auto append = [&](int records, int perSecond) {
+            QFile file(path);
+            if (!file.open(QIODevice::Append))
+                return false;
+            for (const int end = written + records; written < end; ++written) {
+                const quint32 second = future && written == 100 ? 100000000 : 10 + quint32(written / perSecond);
+                const QByteArray payload = "rec=" + QByteArray::number(written) + ' ' + QByteArray(80, 'x');
+                if (file.write(encodeRecord(fileRecord(second, payload, written % 7 == 0))) <= 0)
+                    return false;
+            }
+            return file.flush();
+        };
+        QVERIFY(append(101, 10));
+        Results tab(path, makeFilter(pattern));
+        if (!future)
+            QVERIFY(append(9000, 3000));
+        tab.model.runFilter();
+        for (const int records : {1, 6000, 2500, 9000}) {
+            QVERIFY(append(records, 3000));
+            tab.log.readLog(path);
+            QVERIFY(tab.model.followGrowth() != CStringListModel::Growth::NeedsRun);
+            Results fresh(path, makeFilter(pattern));
+            fresh.model.runFilter();
+            QCOMPARE(tab.model.blockCounts(), fresh.model.blockCounts());
+            QCOMPARE(tab.model.refusalsBefore(tab.model.lastBlock() + 1),
+                     fresh.model.refusalsBefore(fresh.model.lastBlock() + 1));
+            QCOMPARE(lastRows(tab, 60), lastRows(fresh, 60));
+            for (const int row : {fresh.model.rowCount() / 3, fresh.model.rowCount() * 2 / 3}) {
+                tab.model.scrollMoved(0);
+                tab.model.scrollMoved(row);
+                fresh.model.scrollMoved(0);
+                fresh.model.scrollMoved(row);
+                QCOMPARE(tab.text(row), fresh.text(row));
+            }
+        }
+    }
+
     // A log replaced by another file, or one that shrank, has other blocks
     // under the old numbers: the counts are left for a full run.
     void replacedOrShrunkLogNeedsRun_data()
