@@ -3,6 +3,9 @@
 #define BENCHSUPPORT_H
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QDir>
 #include <QFile>
 #include <QList>
@@ -10,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <memory>
 
 #include <cstdio>
@@ -36,6 +40,26 @@ inline qint64 statusKiB(const char *field)
             return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// Seconds of `cat FILE > /dev/null`, the best of `tries`: the baseline the
+// benchmarks give their figures against.
+inline double catSeconds(const QString &path, int tries = 2)
+{
+    double best = 1e9;
+    for (int i = 0; i < tries; ++i) {
+        QElapsedTimer t;
+        t.start();
+        QProcess cat;
+        cat.setStandardOutputFile(QProcess::nullDevice());
+        cat.start(QStringLiteral("cat"), {path});
+        cat.waitForFinished(-1);
+        best = std::min(best, t.nsecsElapsed() / 1e9);
+    }
+    // The finished processes leave events behind; what is timed next must
+    // not handle them in its first turn of the event loop.
+    QCoreApplication::processEvents();
+    return best;
 }
 
 // Resets VmHWM, so that it tells the peak of what follows.

@@ -44,6 +44,7 @@
 
 #include "benchsupport.h"
 
+using bench::catSeconds;
 using bench::out;
 using bench::statusKiB;
 
@@ -147,17 +148,6 @@ CStringListModel *currentModel(mainWindow &window)
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("twLogResult"));
     auto *view = tabs ? qobject_cast<QAbstractItemView *>(tabs->currentWidget()) : nullptr;
     return view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
-}
-
-double catSeconds(const QString &path)
-{
-    QElapsedTimer t;
-    t.start();
-    QProcess cat;
-    cat.setStandardOutputFile(QProcess::nullDevice());
-    cat.start(QStringLiteral("cat"), {path});
-    cat.waitForFinished(-1);
-    return t.nsecsElapsed() / 1e9;
 }
 
 } // namespace
@@ -319,7 +309,7 @@ int main(int argc, char **argv)
                     part.write(whole.readAll());
                 }
             }
-            const double cat = catSeconds(tempCat);
+            const double cat = catSeconds(tempCat, 1);
             QFile::remove(tempCat);
             // An index entry and a block's count and row offset per new block.
             const double expectedKiB = double(newBlocks) * (16 + 8) / 1024.0;

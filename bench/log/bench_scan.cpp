@@ -35,29 +35,12 @@
 
 #include "benchsupport.h"
 
+using bench::catSeconds;
 using bench::out;
 using bench::resetPeak;
 using bench::statusKiB;
 
 namespace {
-
-double catSeconds(const QString &path)
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        QElapsedTimer t;
-        t.start();
-        QProcess cat;
-        cat.setStandardOutputFile(QProcess::nullDevice());
-        cat.start("cat", {path});
-        cat.waitForFinished(-1);
-        best = std::min(best, t.nsecsElapsed() / 1e9);
-    }
-    // The finished processes leave events behind; the read timed next must
-    // not handle them in its first turn of the event loop.
-    QCoreApplication::processEvents();
-    return best;
-}
 
 int huge(const QString &folder)
 {
@@ -151,7 +134,7 @@ int main(int argc, char **argv)
     for (int run = 0; run < 3; ++run) {
         Run r;
         QFile::resize(path, size); // every run starts from the same log
-        r.cat = catSeconds(path);
+        r.cat = catSeconds(path, 3);
 
         // A full scan by a fresh reader with no index file.
         QFile::remove(CLog::indexFilePath(path));

@@ -29,6 +29,7 @@
 
 #include "benchsupport.h"
 
+using bench::catSeconds;
 using bench::out;
 
 namespace {
@@ -73,21 +74,6 @@ bool writeBurstLog(const QString &path, qint64 burst)
             if (!add(s, r == 0))
                 return false;
     return file.write(chunk) == chunk.size() && file.flush();
-}
-
-double catSeconds(const QString &path)
-{
-    double best = 1e9;
-    for (int i = 0; i < 2; ++i) {
-        QElapsedTimer t;
-        t.start();
-        QProcess cat;
-        cat.setStandardOutputFile(QProcess::nullDevice());
-        cat.start(QStringLiteral("cat"), {path});
-        cat.waitForFinished(-1);
-        best = std::min(best, t.nsecsElapsed() / 1e9);
-    }
-    return best;
 }
 
 // Watches the event loop while a step runs: the longest processor time

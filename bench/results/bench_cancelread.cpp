@@ -31,6 +31,7 @@
 
 #include "benchsupport.h"
 
+using bench::catSeconds;
 using bench::out;
 using bench::resetPeak;
 using bench::statusKiB;
@@ -40,21 +41,6 @@ namespace {
 double seconds(const QElapsedTimer &t)
 {
     return double(t.nsecsElapsed()) / 1e9;
-}
-
-double catSeconds(const QString &path)
-{
-    double best = 1e9;
-    for (int i = 0; i < 2; ++i) {
-        QElapsedTimer t;
-        t.start();
-        QProcess cat;
-        cat.setStandardOutputFile(QProcess::nullDevice());
-        cat.start(QStringLiteral("cat"), {path});
-        cat.waitForFinished(-1);
-        best = std::min(best, seconds(t));
-    }
-    return best;
 }
 
 // Peak memory of `step` above the memory before it, in MiB.

@@ -182,6 +182,36 @@ private slots:
     }
 
     // Hidden from the View menu, the strip leaves its room to the rows.
+    // A burst dwarfs a lone record in the linear scale (a bar of one
+    // pixel); the logarithmic scale lifts it, and the burst's bar stays the
+    // strip's height in both.
+    void logScaleLiftsSmallBars()
+    {
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeRecords(m_dir.filePath(QStringLiteral("burst.mlog")), 1001, [](int i, MlogRecord &r) {
+            r.time = kStart + (i == 1000 ? 3600 : 0);
+            r.payload = "x";
+        }));
+        TimelineStrip *line = strip(window);
+        QVERIFY(line && line->isVisible());
+        const auto barHeight = [line](qint64 secs) {
+            const QImage image = line->grab().toImage();
+            const int x = std::min(line->xOf(secs) + 1, image.width() - 1);
+            const QRgb base = line->palette().base().color().rgb();
+            // The bar rises from the strip's bottom line.
+            int y = image.height() - 2;
+            while (y >= 0 && image.pixel(x, y) != base)
+                --y;
+            return image.height() - 2 - y;
+        };
+        const int linearLone = barHeight(kStart + 3600);
+        const int linearBurst = barHeight(kStart);
+        line->setLogScale(true);
+        QVERIFY2(barHeight(kStart + 3600) > 3 * linearLone, qPrintable(QString::number(linearLone)));
+        QCOMPARE(barHeight(kStart), linearBurst);
+    }
+
     void viewToggleHidesTheStrip()
     {
         mainWindow window;
