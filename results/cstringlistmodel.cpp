@@ -818,6 +818,49 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error, Expor
     return true;
 }
 
+bool CStringListModel::walkResultPieces(
+    const std::function<bool(const CLog::TextPiece &, MatchStop *, const std::function<bool()> &)> &perPiece)
+{
+    m_cancelled = false;
+    m_stop = MatchStop();
+    m_stopBlock = -1;
+    emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
+    QPointer<CStringListModel> alive(this);
+    bool failed = false;
+    if (m_log && m_lastBlock >= m_firstBlock) {
+        ProgressSteps progress(m_lastBlock - m_firstBlock);
+        Slice slice;
+        const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
+        m_log->forEachPieceUtf8(m_firstBlock, m_lastBlock, [&](const CLog::TextPiece &piece) {
+            MatchStop stop;
+            if (!perPiece(piece, &stop, between)) {
+                failed = true;
+                return false;
+            }
+            if (!alive || m_cancelled)
+                return false;
+            if (stop.stopped()) {
+                m_stop = stop;
+                m_stop.index += piece.firstText;
+                m_stopBlock = piece.block;
+                return false;
+            }
+            const int offset = piece.block - m_firstBlock;
+            if (piece.last && progress.due(offset)) {
+                emit valueChanged(offset);
+                if (!alive)
+                    return false;
+            }
+            return between();
+        }, m_span);
+    }
+    if (!alive)
+        return false;
+    if (!failed && !m_cancelled && !m_stop.stopped())
+        emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
+    return true;
+}
+
 bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
 {
     const auto fail = [error](const QString &reason) {
@@ -825,81 +868,61 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
             *error = reason.isEmpty() ? tr("Unknown error") : reason;
         return false;
     };
-    m_cancelled = false;
-    m_stop = MatchStop();
-    m_stopBlock = -1;
-    emit valueMaximum(std::max(0, m_lastBlock - m_firstBlock));
-    bool written = true;
-    {
-        // The rows are made here while the chunks made before are written.
-        ChunkWriter writer(fd);
-        QPointer<CStringListModel> alive(this);
-        const CMatcher &criteria = matcher();
-        UserNameBytes names;
-        ExportRows rows(format);
-        QByteArray buffer = exportHeader(format);
-        buffer.reserve(saveChunk + (64 << 10));
-        if (m_log && m_lastBlock >= m_firstBlock) {
-            ProgressSteps progress(m_lastBlock - m_firstBlock);
-            Slice slice;
-            const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
-            // Where the rows of the block being written begin in the buffer;
-            // -1 once some went out with an earlier chunk.
-            int blockStart = 0;
-            int lastBlock = -1;
-            m_log->forEachPieceUtf8(m_firstBlock, m_lastBlock, [&](const CLog::TextPiece &piece) {
-                const int block = piece.block;
-                const int pieceStart = buffer.size();
-                if (block != lastBlock) {
-                    lastBlock = block;
-                    blockStart = pieceStart;
-                }
-                MatchStop stop;
-                rows.append(criteria, piece.texts, m_log->blockTime(block), names, &buffer, &stop, between);
-                if (!alive)
-                    return false;
-                if (m_cancelled) {
-                    // The file ends after the last block written whole, or
-                    // within a block too large to hold, after its last piece.
-                    buffer.resize(blockStart >= 0 ? blockStart : pieceStart);
-                    return false;
-                }
-                if (stop.stopped()) {
-                    // The rows before the record are kept.
-                    m_stop = stop;
-                    m_stop.index += piece.firstText;
-                    m_stopBlock = block;
-                    return false;
-                }
-                if (buffer.size() >= saveChunk) {
-                    if (!piece.last)
-                        blockStart = -1;
-                    if (!writer.write(std::move(buffer)))
-                        return false;
-                    buffer = writer.buffer();
-                    buffer.reserve(saveChunk + (64 << 10));
-                }
-                const int offset = block - m_firstBlock;
-                if (piece.last && progress.due(offset)) {
-                    emit valueChanged(offset);
-                    if (!alive)
-                        return false;
-                }
-                return between();
-            }, m_span);
+    // The rows are made here while the chunks made before are written.
+    ChunkWriter writer(fd);
+    const CMatcher &criteria = matcher();
+    UserNameBytes names;
+    ExportRows rows(format);
+    QByteArray buffer = exportHeader(format);
+    buffer.reserve(saveChunk + (64 << 10));
+    // Where the rows of the block being written begin in the buffer; -1
+    // once some went out with an earlier chunk.
+    int blockStart = 0;
+    int lastBlock = -1;
+    const bool walked = walkResultPieces([&](const CLog::TextPiece &piece, MatchStop *stop,
+                                             const std::function<bool()> &between) {
+        const int pieceStart = buffer.size();
+        if (piece.block != lastBlock) {
+            lastBlock = piece.block;
+            blockStart = pieceStart;
         }
-        if (!alive)
-            return fail(tr("The results were closed while they were saved."));
-        written = (buffer.isEmpty() || writer.write(std::move(buffer))) && writer.finish();
-        if (!written)
-            return fail(qt_error_string(writer.error()));
-    }
-    if (!m_cancelled && !m_stop.stopped())
-        emit valueChanged(std::max(0, m_lastBlock - m_firstBlock));
+        rows.append(criteria, piece.texts, m_log->blockTime(piece.block), names, &buffer, stop, between);
+        if (m_cancelled) {
+            // The file ends after the last block written whole, or within a
+            // block too large to hold, after its last piece.
+            buffer.resize(blockStart >= 0 ? blockStart : pieceStart);
+            return true;
+        }
+        // At a record the filter cannot decide the rows before it are kept.
+        if (stop->stopped() || buffer.size() < saveChunk)
+            return true;
+        if (!piece.last)
+            blockStart = -1;
+        if (!writer.write(std::move(buffer)))
+            return false;
+        buffer = writer.buffer();
+        buffer.reserve(saveChunk + (64 << 10));
+        return true;
+    });
+    if (!walked)
+        return fail(tr("The results were closed while they were saved."));
+    if (!(buffer.isEmpty() || writer.write(std::move(buffer))) || !writer.finish())
+        return fail(qt_error_string(writer.error()));
     return true;
 }
 
-
+bool CStringListModel::forEachRow(const std::function<void(std::string_view name, std::string_view text)> &visit)
+{
+    const CMatcher &criteria = matcher();
+    UserNameBytes names;
+    return walkResultPieces([&](const CLog::TextPiece &piece, MatchStop *stop, const std::function<bool()> &between) {
+        forEachResultRow(criteria, piece.texts, names, stop, between,
+                         [&visit](const QByteArray &name, std::string_view text) {
+                             visit(std::string_view(name.constData(), size_t(name.size())), text);
+                         });
+        return true;
+    });
+}
 
 int CStringListModel::windowRows() const
 {

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "cfilter.h"
@@ -71,6 +72,11 @@ public:
     // are made. False, with the reason in `error`, when a write failed or the
     // model went away meanwhile; a cancel or a stop() is no failure here.
     bool writeRows(int fd, ExportFormat format, QString *error = nullptr);
+    // Calls `visit(name, text)` for every result row of the whole range, as
+    // writeRows would write it (user name and record text, UTF-8), with its
+    // progress, cancel and stop. False when the model went away meanwhile
+    // (then it must not be touched).
+    bool forEachRow(const std::function<void(std::string_view name, std::string_view text)> &visit);
     // Sets the block range from the log and the filter's time range as
     // runFilter() does, without reading the log: for saving or summing up
     // the results of a model that shows none.
@@ -204,6 +210,13 @@ private:
     // when it is null. -1 when `between` ended the walk.
     int pieceRows(const CLog::TextPiece &piece, int *blockRows, QStringList *rows, MatchStop *stop,
                   const std::function<bool()> &between);
+    // Walks the texts of the whole range piece by piece with the progress,
+    // turns and cancel of a save; `perPiece(piece, stop, between)` takes one
+    // piece (false ends the walk), and a record it could not decide (`stop`)
+    // ends the walk as stop() then says. False when the model went away.
+    bool walkResultPieces(
+        const std::function<bool(const CLog::TextPiece &piece, MatchStop *stop, const std::function<bool()> &between)>
+            &perPiece);
     // The last block scrolling loads: the range's while a run counts, then
     // the last block counted.
     int lastLoadableBlock() const;

@@ -6,11 +6,8 @@
 #include <charconv>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "cstringlistmodel.h"
 #include "recordfields.h"
@@ -381,83 +378,17 @@ void ResultSummary::addRow(std::string_view name, std::string_view text)
                f.event});
 }
 
-void SummaryRowReader::feed(const char *data, qsizetype size)
-{
-    const char *p = data;
-    const char *const end = data + size;
-    while (p < end) {
-        const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
-        const char *const stop = eol ? eol : end;
-        if (!m_cut) {
-            if (m_line.empty() && eol && size_t(eol - p) <= lineBytes) {
-                // The whole row in this piece: no copy.
-                countRow(std::string_view(p, size_t(eol - p)));
-                p = eol + 1;
-                continue;
-            }
-            const size_t room = lineBytes - m_line.size();
-            const size_t take = std::min(room, size_t(stop - p));
-            m_line.append(p, take);
-            m_cut = take < size_t(stop - p);
-        }
-        if (!eol)
-            return;
-        countRow(m_line);
-        m_line.clear();
-        m_cut = false;
-        p = eol + 1;
-    }
-}
-
-void SummaryRowReader::finish()
-{
-    if (!m_line.empty())
-        countRow(m_line);
-    m_line.clear();
-    m_cut = false;
-}
-
-void SummaryRowReader::countRow(std::string_view row)
-{
-    if (row.empty())
-        return;
-    const size_t tab = row.rfind('\t');
-    if (tab == std::string_view::npos)
-        m_summary->addRow({}, row);
-    else
-        m_summary->addRow(row.substr(0, tab), row.substr(tab + 1));
-}
-
 SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QString *error)
 {
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
+    const QPointer<CStringListModel> alive(model);
+    const bool walked = model->forEachRow([summary](std::string_view name, std::string_view text) {
+        summary->addRow(name, text);
+    });
+    if (!walked || !alive) {
         if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            *error = CStringListModel::tr("The results were closed while they were saved.");
         return SummaryEnd::Failed;
     }
-    // The reader drains the pipe to its end whatever happens, so the
-    // writing side never meets a closed pipe.
-    std::thread reader([summary, in = ends[0]] {
-        SummaryRowReader rows(summary);
-        std::vector<char> buffer(64 << 10);
-        for (;;) {
-            const ssize_t n = ::read(in, buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            rows.feed(buffer.data(), n);
-        }
-        rows.finish();
-    });
-    const QPointer<CStringListModel> alive(model);
-    const bool written = model->writeRows(ends[1], ExportFormat::Text, error);
-    ::close(ends[1]);
-    reader.join();
-    ::close(ends[0]);
-    if (!written || !alive)
-        return SummaryEnd::Failed;
     if (model->isCancelled())
         return SummaryEnd::Cancelled;
     return model->stop().stopped() ? SummaryEnd::Stopped : SummaryEnd::Done;

@@ -146,35 +146,11 @@ private:
 enum class SummaryEnd { Done, Cancelled, Stopped, Failed };
 
 // Counts the rows that saving `model` would write into `summary`, in one
-// pass with the save's progress signals and cancel(): the rows are made
-// by the save's own code (CStringListModel::writeRows, as text) and read on
-// a thread of their own as they are made. Stopped at a record the filter
-// cannot decide (model->stop()); Failed, with the reason in `error`, when
-// the rows could not be passed on or the model went away meanwhile (then
-// it must not be touched). `summary` is complete only when Done.
+// pass with the save's progress signals and cancel(): the rows come from
+// the save's own walk (CStringListModel::forEachRow). Stopped at a record
+// the filter cannot decide (model->stop()); Failed, with the reason in
+// `error`, when the model went away meanwhile (then it must not be
+// touched). `summary` is complete only when Done.
 SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QString *error = nullptr);
-
-// Reads the rows of the text save ("name", tab, record text, line feed)
-// as they come in pieces, and counts each into a summary. A record text
-// holds no control character (the log library turns each into a blank),
-// so a row is one line and its text starts after the line's last tab. A
-// line is kept up to lineBytes bytes, the fields counted all lie at its
-// start: memory stays flat whatever a row holds.
-class SummaryRowReader
-{
-public:
-    static constexpr size_t lineBytes = 64 << 10;
-    explicit SummaryRowReader(ResultSummary *summary) : m_summary(summary) {}
-    void feed(const char *data, qsizetype size);
-    // Counts a last row not ended by a line feed.
-    void finish();
-
-private:
-    void countRow(std::string_view row);
-
-    ResultSummary *m_summary;
-    std::string m_line; // the start of a row split between pieces
-    bool m_cut = false; // the rest of the row is skipped
-};
 
 #endif
