@@ -18,6 +18,9 @@
 
 #include <cstdio>
 
+#include <sys/resource.h>
+#include <time.h>
+
 namespace bench {
 
 // The benchmark's report, on standard output.
@@ -60,6 +63,22 @@ inline double catSeconds(const QString &path, int tries = 2)
     // not handle them in its first turn of the event loop.
     QCoreApplication::processEvents();
     return best;
+}
+
+// Seconds of `clock` (CLOCK_MONOTONIC, CLOCK_THREAD_CPUTIME_ID ...).
+inline double clockSeconds(clockid_t clock)
+{
+    struct timespec ts;
+    clock_gettime(clock, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+// Processor seconds of the children waited for so far (user and system).
+inline double childrenCpu()
+{
+    struct rusage usage;
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Resets VmHWM, so that it tells the peak of what follows.

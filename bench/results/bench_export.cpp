@@ -33,23 +33,11 @@
 
 #include "benchsupport.h"
 
+using bench::childrenCpu;
+using bench::clockSeconds;
 using bench::out;
 
 namespace {
-
-double clockSeconds(clockid_t clock)
-{
-    struct timespec ts;
-    clock_gettime(clock, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double childrenCpu()
-{
-    struct rusage usage;
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct Time
 {
