@@ -304,7 +304,10 @@ private slots:
         bool cancelRun = true;
         QTimer poll;
         whileBusy(poll, window, [&] {
-            const QList<QPushButton *> buttons = window.statusBar()->findChildren<QPushButton *>();
+            // The save's cancel button, not a hidden one of the status bar.
+            QList<QPushButton *> buttons = window.statusBar()->findChildren<QPushButton *>();
+            buttons.erase(std::remove_if(buttons.begin(), buttons.end(), [](QPushButton *b) { return !b->isVisible(); }),
+                          buttons.end());
             if (cancelRun && currentModel(window)->rowCount() > 0) {
                 trigger(window, "actionCancel");
             } else if (!cancelRun && !buttons.isEmpty()) {
