@@ -2,6 +2,13 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <charconv>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace exportdetail {
 
 bool isAscii(const char *s, int n)
@@ -24,94 +31,177 @@ bool isAscii(const char *s, int n)
 
 namespace {
 
-inline void put(QByteArray *out, std::string_view s)
+// A row is written through a pointer into room made for its longest form
+// beforehand: one check of the room per row instead of one per field.
+class RowRoom
 {
-    out->append(s.data(), int(s.size()));
+public:
+    RowRoom(QByteArray *out, qsizetype most) : m_out(out)
+    {
+        const qsizetype size = out->size();
+        if (out->capacity() - size < most)
+            out->reserve(std::max<qsizetype>(size + most, 2 * out->capacity()));
+        out->resize(int(size + most));
+        m_begin = out->data();
+        p = m_begin + size;
+    }
+    ~RowRoom() { m_out->resize(int(p - m_begin)); }
+    RowRoom(const RowRoom &) = delete;
+    RowRoom &operator=(const RowRoom &) = delete;
+
+    void put(char c) { *p++ = c; }
+    void put(std::string_view s)
+    {
+        std::memcpy(p, s.data(), s.size());
+        p += s.size();
+    }
+    void put(const QByteArray &s) { put(std::string_view(s.constData(), size_t(s.size()))); }
+    template <size_t N>
+    void put(const char (&literal)[N])
+    {
+        put(std::string_view(literal, N - 1));
+    }
+    void putNumber(quint32 v) { p = std::to_chars(p, p + 10, v).ptr; }
+
+    char *p;
+
+private:
+    QByteArray *m_out;
+    char *m_begin;
+};
+
+// The length of the run of bytes at the start of `s` that `special` (a
+// test of one byte, and the same test on 16 bytes at once giving 0xFF for
+// each byte that meets it) does not single out.
+template <typename Byte, typename Vector>
+inline size_t plainRun(std::string_view s, Byte special, [[maybe_unused]] Vector specialVector)
+{
+    size_t i = 0;
+#ifdef __SSE2__
+    for (; i + 16 <= s.size(); i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s.data() + i));
+        if (const int mask = _mm_movemask_epi8(specialVector(bytes)))
+            return i + size_t(__builtin_ctz(unsigned(mask)));
+    }
+#endif
+    while (i < s.size() && !special(uchar(s[i])))
+        ++i;
+    return i;
 }
 
-inline void put(QByteArray *out, const QByteArray &s)
+// The bytes a CSV field is quoted for: comma, quote and line breaks.
+size_t csvPlainRun(std::string_view s)
 {
-    out->append(s);
+    return plainRun(
+        s, [](uchar c) { return c == ',' || c == '"' || c == '\n' || c == '\r'; },
+        [](auto v) {
+#ifdef __SSE2__
+            const auto is = [&v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+            return _mm_or_si128(_mm_or_si128(is(','), is('"')), _mm_or_si128(is('\n'), is('\r')));
+#else
+            return v;
+#endif
+        });
 }
 
-void putNumber(QByteArray *out, quint32 v)
+// The bytes of a CSV field that need more than quoting it: quote and line
+// breaks.
+size_t csvBreakRun(std::string_view s)
 {
-    char digits[10];
-    int n = 0;
-    do {
-        digits[n++] = char('0' + v % 10);
-        v /= 10;
-    } while (v);
-    char text[10];
-    for (int i = 0; i < n; ++i)
-        text[i] = digits[n - 1 - i];
-    out->append(text, n);
+    return plainRun(
+        s, [](uchar c) { return c == '"' || c == '\n' || c == '\r'; },
+        [](auto v) {
+#ifdef __SSE2__
+            const auto is = [&v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+            return _mm_or_si128(is('"'), _mm_or_si128(is('\n'), is('\r')));
+#else
+            return v;
+#endif
+        });
+}
+
+// The bytes a JSON string escapes: quote, backslash and control characters.
+size_t jsonPlainRun(std::string_view s)
+{
+    return plainRun(
+        s, [](uchar c) { return c < 0x20 || c == '"' || c == '\\'; },
+        [](auto v) {
+#ifdef __SSE2__
+            const auto is = [&v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+            const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+            return _mm_or_si128(_mm_or_si128(is('"'), is('\\')), control);
+#else
+            return v;
+#endif
+        });
 }
 
 // A CSV field: quoted, with its quotes doubled, when it holds a comma, a
-// quote or a line break (RFC 4180); as it is otherwise.
-void putCsvField(QByteArray *out, std::string_view s)
+// quote or a line break (RFC 4180); as it is otherwise. At most
+// 2 × size + 2 bytes.
+void putCsvField(RowRoom &row, std::string_view s)
 {
-    size_t i = 0;
-    while (i < s.size() && s[i] != ',' && s[i] != '"' && s[i] != '\n' && s[i] != '\r')
-        ++i;
-    if (i == s.size()) {
-        put(out, s);
+    if (csvPlainRun(s) == s.size()) {
+        row.put(s);
         return;
     }
-    out->append('"');
-    size_t from = 0;
-    for (size_t q = s.find('"'); q != std::string_view::npos; q = s.find('"', q + 1)) {
-        put(out, s.substr(from, q + 1 - from));
-        out->append('"');
-        from = q + 1;
+    row.put('"');
+    for (;;) {
+        const size_t quote = s.find('"');
+        if (quote == std::string_view::npos)
+            break;
+        row.put(s.substr(0, quote + 1));
+        row.put('"');
+        s.remove_prefix(quote + 1);
     }
-    put(out, s.substr(from));
-    out->append('"');
+    row.put(s);
+    row.put('"');
 }
 
 // A JSON string: quote, backslash and control characters escaped; the rest,
-// valid UTF-8, as it is.
-void putJsonString(QByteArray *out, std::string_view s)
+// valid UTF-8, as it is. At most 6 × size + 2 bytes.
+void putJsonString(RowRoom &row, std::string_view s)
 {
     static const char hex[] = "0123456789abcdef";
-    out->append('"');
-    size_t from = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const uchar c = uchar(s[i]);
-        if (c >= 0x20 && c != '"' && c != '\\')
-            continue;
-        put(out, s.substr(from, i - from));
-        from = i + 1;
+    row.put('"');
+    for (;;) {
+        const size_t run = jsonPlainRun(s);
+        row.put(s.substr(0, run));
+        if (run == s.size())
+            break;
+        const uchar c = uchar(s[run]);
+        s.remove_prefix(run + 1);
         switch (c) {
         case '"':
-            out->append("\\\"", 2);
+            row.put("\\\"");
             break;
         case '\\':
-            out->append("\\\\", 2);
+            row.put("\\\\");
             break;
         case '\n':
-            out->append("\\n", 2);
+            row.put("\\n");
             break;
         case '\r':
-            out->append("\\r", 2);
+            row.put("\\r");
             break;
         case '\t':
-            out->append("\\t", 2);
+            row.put("\\t");
             break;
-        default: {
-            const char escaped[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-            out->append(escaped, 6);
-        }
+        default:
+            row.put(std::string_view("\\u00", 4));
+            row.put(hex[c >> 4]);
+            row.put(hex[c & 15]);
         }
     }
-    put(out, s.substr(from));
-    out->append('"');
+    row.put('"');
 }
 
-inline std::string_view view(const QByteArray &bytes)
+// A text known to need no escaping, as a JSON string.
+void putJsonPlain(RowRoom &row, std::string_view s)
 {
-    return std::string_view(bytes.constData(), size_t(bytes.size()));
+    row.put('"');
+    row.put(s);
+    row.put('"');
 }
 
 } // namespace
@@ -178,7 +268,7 @@ void ExportRows::appendRow(const QByteArray &name, std::string_view text, qint64
     case ExportFormat::Text:
         out->append(name);
         out->append('\t');
-        put(out, text);
+        out->append(text.data(), int(text.size()));
         out->append('\n');
         break;
     case ExportFormat::Csv:
@@ -190,64 +280,103 @@ void ExportRows::appendRow(const QByteArray &name, std::string_view text, qint64
     }
 }
 
+// The event and the parameters are parts of the text, the date's ISO form
+// is at most 25 bytes and the other fields are short: a row is at most
+// twice its name and twice the text twice, and a little more.
 void ExportRows::appendCsv(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out)
 {
-    putCsvField(out, view(name));
+    RowRoom row(out, 2 * name.size() + 4 * qsizetype(text.size()) + 192);
+    putCsvField(row, std::string_view(name.constData(), size_t(name.size())));
     RecordFields f;
-    if (parseRecordFields(text, &f)) {
-        out->append(',');
-        put(out, m_dates.iso(f.date, recordTime));
-        out->append(',');
-        put(out, std::string_view(kindName(f.kind)));
-        for (const quint32 number : f.subject) {
-            out->append(',');
-            putNumber(out, number);
-        }
-        out->append(',');
-        put(out, std::string_view(statusName(f.refused)));
-        out->append(',');
-        putCsvField(out, f.event);
-        out->append(',');
-        putCsvField(out, f.parameters);
-        out->append(',');
-    } else {
+    if (!parseRecordFields(text, &f)) {
         // The fields of a text of another shape stay empty.
-        out->append(",,,,,,,,,,,", 11);
+        row.put(",,,,,,,,,,,");
+        putCsvField(row, text);
+        row.put("\r\n");
+        return;
     }
-    putCsvField(out, text);
-    out->append("\r\n", 2);
+    row.put(',');
+    row.put(m_dates.iso(f.date, recordTime));
+    row.put(',');
+    row.put(kindName(f.kind));
+    for (const quint32 number : f.subject) {
+        row.put(',');
+        row.putNumber(number);
+    }
+    row.put(',');
+    row.put(statusName(f.refused));
+    row.put(',');
+    // The event and the parameters are parts of the text: when the text
+    // holds no quote or line break, only a comma makes them quoted, and the
+    // text itself (which has the commas of its subject) is quoted as it is.
+    if (csvBreakRun(text) != text.size()) {
+        putCsvField(row, f.event);
+        row.put(',');
+        putCsvField(row, f.parameters);
+        row.put(',');
+        putCsvField(row, text);
+    } else {
+        const auto quotedIfComma = [&row](std::string_view part) {
+            if (part.find(',') == std::string_view::npos) {
+                row.put(part);
+                return;
+            }
+            row.put('"');
+            row.put(part);
+            row.put('"');
+        };
+        quotedIfComma(f.event);
+        row.put(',');
+        quotedIfComma(f.parameters);
+        row.put(",\"");
+        row.put(text);
+        row.put('"');
+    }
+    row.put("\r\n");
 }
 
+// Escaped, every byte of the name and of the text's parts may take six.
 void ExportRows::appendJson(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out)
 {
-    static const char *const numberKeys[] = {",\"pid\":", ",\"ppid\":", ",\"uid\":", ",\"gid\":", ",\"session\":"};
-    out->append("{\"user\":", 8);
-    putJsonString(out, view(name));
+    static const std::string_view numberKeys[] = {",\"pid\":", ",\"ppid\":", ",\"uid\":", ",\"gid\":",
+                                                  ",\"session\":"};
+    RowRoom row(out, 6 * name.size() + 12 * qsizetype(text.size()) + 512);
+    row.put("{\"user\":");
+    putJsonString(row, std::string_view(name.constData(), size_t(name.size())));
+    // The event and the parameters are parts of the text: a text with
+    // nothing to escape has them as they are.
+    const bool plain = jsonPlainRun(text) == text.size();
+    const auto putString = [&row, plain](std::string_view s) {
+        if (plain)
+            putJsonPlain(row, s);
+        else
+            putJsonString(row, s);
+    };
     RecordFields f;
     if (parseRecordFields(text, &f)) {
-        out->append(",\"time\":", 8);
+        row.put(",\"time\":");
         const QByteArray &iso = m_dates.iso(f.date, recordTime);
         if (iso.isEmpty())
-            out->append("null", 4);
+            row.put("null");
         else
-            putJsonString(out, view(iso));
-        out->append(",\"kind\":", 8);
-        putJsonString(out, kindName(f.kind));
+            putJsonPlain(row, std::string_view(iso.constData(), size_t(iso.size())));
+        row.put(",\"kind\":");
+        putJsonPlain(row, kindName(f.kind));
         for (int i = 0; i < 5; ++i) {
-            out->append(numberKeys[i]);
-            putNumber(out, f.subject[i]);
+            row.put(numberKeys[i]);
+            row.putNumber(f.subject[i]);
         }
-        out->append(",\"status\":", 10);
-        putJsonString(out, statusName(f.refused));
-        out->append(",\"event\":", 9);
-        putJsonString(out, f.event);
-        out->append(",\"parameters\":", 14);
-        putJsonString(out, f.parameters);
+        row.put(",\"status\":");
+        putJsonPlain(row, statusName(f.refused));
+        row.put(",\"event\":");
+        putString(f.event);
+        row.put(",\"parameters\":");
+        putString(f.parameters);
     } else {
-        out->append(",\"time\":null,\"kind\":null,\"pid\":null,\"ppid\":null,\"uid\":null,\"gid\":null,"
-                    "\"session\":null,\"status\":null,\"event\":null,\"parameters\":null");
+        row.put(",\"time\":null,\"kind\":null,\"pid\":null,\"ppid\":null,\"uid\":null,\"gid\":null,"
+                "\"session\":null,\"status\":null,\"event\":null,\"parameters\":null");
     }
-    out->append(",\"text\":", 8);
-    putJsonString(out, text);
-    out->append("}\n", 2);
+    row.put(",\"text\":");
+    putString(text);
+    row.put("}\n");
 }

@@ -1,42 +1,70 @@
 #include "recordfields.h"
 
 #include <QDateTime>
+#include <QtEndian>
 
 #include <cstring>
 
 namespace {
 
-inline bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // Reads an unsigned 32-bit decimal number at `at`; false when there is none
 // or it does not fit.
-bool readNumber(std::string_view text, size_t *at, quint32 *value)
+inline bool readNumber(std::string_view text, size_t *at, quint32 *value)
 {
-    size_t i = *at;
+    const size_t from = *at;
+    size_t i = from;
     quint64 v = 0;
-    while (i < text.size() && isDigit(text[i]) && v <= 0xFFFFFFFFull)
-        v = v * 10 + quint64(text[i++] - '0');
-    if (i == *at || v > 0xFFFFFFFFull)
+    for (unsigned digit; i < text.size() && (digit = unsigned(uchar(text[i]) - '0')) <= 9; ++i) {
+        v = v * 10 + digit;
+        if (v > 0xFFFFFFFFull)
+            return false;
+    }
+    if (i == from)
         return false;
     *at = i;
     *value = quint32(v);
     return true;
 }
 
-// "yyyy-MM-dd hh:mm:ss": digits and separators in their places.
+// Whether the bytes of `word` that `digits` marks (0xFF) are ASCII digits
+// and the others are those of `others`.
+inline bool wordShape(quint64 word, quint64 digits, quint64 others)
+{
+    const quint64 high = 0xF0F0F0F0F0F0F0F0ull & digits;
+    const quint64 three = 0x3030303030303030ull & digits;
+    // A digit is 0x30 to 0x39: high half 3, and still 3 after adding 6.
+    return (word & ~digits) == others && (word & high) == three
+           && ((word + (0x0606060606060606ull & digits)) & high) == three;
+}
+
+inline quint64 loadWord(const char *s)
+{
+    quint64 word;
+    std::memcpy(&word, s, 8);
+    return qFromLittleEndian(word);
+}
+
+// "yyyy-MM-dd hh:mm:ss": digits and separators in their places, checked as
+// three words ("yyyy-MM-", "dd hh:mm" and the last eight bytes).
 bool isDateShape(std::string_view s)
 {
-    static const char shape[] = "dddd-dd-dd dd:dd:dd";
-    if (s.size() != sizeof shape - 1)
+    if (s.size() != 19)
         return false;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (shape[i] == 'd' ? !isDigit(s[i]) : s[i] != shape[i])
-            return false;
-    }
-    return true;
+    const char *d = s.data();
+    return wordShape(loadWord(d), 0x00FFFF00FFFFFFFFull, 0x2D00002D00000000ull)
+           && wordShape(loadWord(d + 8), 0xFFFF00FFFF00FFFFull, 0x00003A0000200000ull)
+           && wordShape(loadWord(d + 11), 0xFFFF00FFFF00FFFFull, 0x00003A00003A0000ull);
+}
+
+// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
+qint64 daysFromCivil(int year, int month, int day)
+{
+    year -= month <= 2;
+    const int era = (year >= 0 ? year : year - 399) / 400;
+    const int yearOfEra = year - era * 400;
+    const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return qint64(era) * 146097 + dayOfEra - 719468;
 }
 
 int number(std::string_view s, size_t from, size_t length)
@@ -55,8 +83,15 @@ bool parseRecordFields(std::string_view text, RecordFields *fields)
     // "[k] <"
     if (text.size() < 5 || text[0] != '[' || text[2] != ']' || text[3] != ' ' || text[4] != '<')
         return false;
-    if (!std::strchr("upfc", text[1]) || text[1] == '\0')
+    switch (text[1]) {
+    case 'u':
+    case 'p':
+    case 'f':
+    case 'c':
+        break;
+    default:
         return false;
+    }
     f.kind = text[1];
     size_t at = 5;
     for (int i = 0; i < 5; ++i) {
@@ -91,7 +126,7 @@ bool parseRecordFields(std::string_view text, RecordFields *fields)
     return true;
 }
 
-const char *kindName(char kind)
+std::string_view kindName(char kind)
 {
     switch (kind) {
     case 'u':
@@ -107,48 +142,75 @@ const char *kindName(char kind)
     }
 }
 
-const char *statusName(bool refused)
+std::string_view statusName(bool refused)
 {
     return refused ? "refusal" : "success";
+}
+
+bool IsoDates::steadyOffset(qint64 recordTime, int *offset)
+{
+    const qint64 hour = recordTime / 3600;
+    if (hour != m_hour) {
+        // One offset at both ends of the hour is the offset all through it:
+        // clocks are not put forward and back within one hour.
+        m_hour = hour;
+        m_hourOffset = QDateTime::fromSecsSinceEpoch(hour * 3600, Qt::LocalTime).offsetFromUtc();
+        m_steadyHour = QDateTime::fromSecsSinceEpoch(hour * 3600 + 3599, Qt::LocalTime).offsetFromUtc() == m_hourOffset;
+    }
+    *offset = m_hourOffset;
+    return m_steadyHour;
 }
 
 const QByteArray &IsoDates::iso(std::string_view date, qint64 recordTime)
 {
     if (recordTime == m_recordTime && date == std::string_view(m_date.constData(), size_t(m_date.size())))
         return m_iso;
-    m_date = QByteArray(date.data(), int(date.size()));
+    m_date.resize(int(date.size()));
+    std::memcpy(m_date.data(), date.data(), date.size());
     m_recordTime = recordTime;
-    m_iso.clear();
+    m_iso.resize(0);
     if (!isDateShape(date))
         return m_iso;
-    const QDate day(number(date, 0, 4), number(date, 5, 2), number(date, 8, 2));
-    const QTime clock(number(date, 11, 2), number(date, 14, 2), number(date, 17, 2));
-    if (!day.isValid() || !clock.isValid())
+    const int year = number(date, 0, 4);
+    const int month = number(date, 5, 2);
+    const int dayOfMonth = number(date, 8, 2);
+    const int hours = number(date, 11, 2);
+    const int minutes = number(date, 14, 2);
+    const int seconds = number(date, 17, 2);
+    if (!QDate::isValid(year, month, dayOfMonth) || !QTime::isValid(hours, minutes, seconds))
         return m_iso;
-    QDateTime local;
-    if (recordTime >= 0) {
-        // The record's own time gives the offset, when it is this local time.
-        const QDateTime own = QDateTime::fromSecsSinceEpoch(recordTime, Qt::LocalTime);
-        if (own.date() == day && own.time() == clock)
-            local = own;
+    int offset = 0;
+    const qint64 civil = daysFromCivil(year, month, dayOfMonth) * 86400 + hours * 3600 + minutes * 60 + seconds;
+    // The record's own time is this local time in the offset of its hour.
+    const bool own = recordTime >= 0 && steadyOffset(recordTime, &offset) && civil == recordTime + offset;
+    if (!own) {
+        const QDate day(year, month, dayOfMonth);
+        const QTime clock(hours, minutes, seconds);
+        QDateTime local;
+        if (recordTime >= 0) {
+            // The record's own time gives the offset, when it is this local time.
+            const QDateTime ownTime = QDateTime::fromSecsSinceEpoch(recordTime, Qt::LocalTime);
+            if (ownTime.date() == day && ownTime.time() == clock)
+                local = ownTime;
+        }
+        if (!local.isValid())
+            local = QDateTime(day, clock, Qt::LocalTime);
+        // A local time that does not exist keeps no offset: it names no instant.
+        if (!local.isValid() || local.date() != day || local.time() != clock) {
+            m_iso = m_date;
+            m_iso[10] = 'T';
+            return m_iso;
+        }
+        offset = local.offsetFromUtc();
     }
-    if (!local.isValid())
-        local = QDateTime(day, clock, Qt::LocalTime);
-    m_iso = m_date;
+    const int zoneMinutes = std::abs(offset) / 60;
+    const char zone[6] = {offset < 0 ? '-' : '+',
+                          char('0' + zoneMinutes / 600),
+                          char('0' + zoneMinutes / 60 % 10),
+                          ':',
+                          char('0' + zoneMinutes % 60 / 10),
+                          char('0' + zoneMinutes % 10)};
+    m_iso.append(m_date).append(zone, 6);
     m_iso[10] = 'T';
-    // A local time that does not exist keeps no offset: it names no instant.
-    if (!local.isValid() || local.date() != day || local.time() != clock)
-        return m_iso;
-    const int offset = local.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    char zone[7];
-    zone[0] = offset < 0 ? '-' : '+';
-    zone[1] = char('0' + minutes / 600);
-    zone[2] = char('0' + minutes / 60 % 10);
-    zone[3] = ':';
-    zone[4] = char('0' + minutes % 60 / 10);
-    zone[5] = char('0' + minutes % 10);
-    zone[6] = 0;
-    m_iso.append(zone, 6);
     return m_iso;
 }

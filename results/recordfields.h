@@ -28,9 +28,9 @@ bool parseRecordFields(std::string_view text, RecordFields *fields);
 
 // The kind's name in exported rows: "user", "user process", "file" or
 // "custom"; "" for any other mark.
-const char *kindName(char kind);
+std::string_view kindName(char kind);
 // The status's name in exported rows: "success" or "refusal".
-const char *statusName(bool refused);
+std::string_view statusName(bool refused);
 
 // The date of a record text as ISO 8601 with the local offset
 // ("2026-12-06T09:20:27+01:00"). The texts of a log come in time order and
@@ -38,6 +38,8 @@ const char *statusName(bool refused);
 class IsoDates
 {
 public:
+    IsoDates() { m_iso.reserve(32); }
+
     // `date` as parseRecordFields gives it. `recordTime`, the record's time
     // in seconds since 1970 when known (-1 otherwise), settles which offset
     // a local time that occurs twice (when clocks go back) had. Empty when
@@ -46,9 +48,16 @@ public:
     const QByteArray &iso(std::string_view date, qint64 recordTime = -1);
 
 private:
+    // The local offset through the hour of `recordTime`; false when it
+    // changes within that hour.
+    bool steadyOffset(qint64 recordTime, int *offset);
+
     QByteArray m_date;
     qint64 m_recordTime = -2;
     QByteArray m_iso;
+    qint64 m_hour = -1; // the hour (seconds since 1970 / 3600) the offset is of
+    int m_hourOffset = 0;
+    bool m_steadyHour = false;
 };
 
 #endif

@@ -106,9 +106,12 @@ std::string_view capped(std::string_view bytes, std::string *scratch)
     return *scratch;
 }
 
-QByteArray rawKey(std::string_view bytes)
+// `bytes` as the QByteArray `key`, without a copy: the array is set to the
+// bytes in place, which allocates nothing once it holds raw data.
+const QByteArray &rawKey(std::string_view bytes, QByteArray *key)
 {
-    return QByteArray::fromRawData(bytes.data(), int(bytes.size()));
+    key->setRawData(bytes.empty() ? "" : bytes.data(), uint(bytes.size()));
+    return *key;
 }
 
 // The hour of a time "yyyy-MM-dd hh..." (or "T" for the blank) as
@@ -196,12 +199,12 @@ void ResultSummary::add(const Fields &fields)
     ++m_rows;
     const bool refused = fields.status == "refusal";
     ++m_statuses[refused ? 1 : fields.status == "success" ? 0 : 2];
-    const QByteArray user = rawKey(capped(fields.user.empty() ? fields.uid : fields.user, &m_userKey));
+    const QByteArray &user = rawKey(capped(fields.user.empty() ? fields.uid : fields.user, &m_userKey), &m_userRaw);
     m_users.add(user, refused);
     if (refused)
         m_refusals.add(user, true);
     m_eventKey.assign(fields.kind).append(1, '\t').append(capped(fields.event, &m_cappedEvent));
-    m_events.add(rawKey(m_eventKey), refused);
+    m_events.add(rawKey(m_eventKey, &m_eventRaw), refused);
     m_hours.add(hourOf(fields.time), refused);
 }
 
@@ -372,8 +375,9 @@ void ResultSummary::addRow(std::string_view name, std::string_view text)
         add(Fields{name, {}, {}, {}, {}, {}});
         return;
     }
+    // The user id stands in for the name only where there is none.
     char uid[16];
-    const auto uidEnd = std::to_chars(uid, uid + sizeof uid, f.subject[2]).ptr;
+    const auto uidEnd = name.empty() ? std::to_chars(uid, uid + sizeof uid, f.subject[2]).ptr : uid;
     add(Fields{name, std::string_view(uid, size_t(uidEnd - uid)), f.date, kindName(f.kind), statusName(f.refused),
                f.event});
 }

@@ -140,6 +140,9 @@ private:
     std::string m_userKey;
     std::string m_cappedEvent;
     std::string m_eventKey;
+    // The keys of the row being counted as arrays over those bytes.
+    QByteArray m_userRaw;
+    QByteArray m_eventRaw;
 };
 
 // How a walk over a result's rows ended.
