@@ -52,7 +52,7 @@ public:
     void put(char c) { *p++ = c; }
     void put(std::string_view s)
     {
-        std::memcpy(p, s.data(), s.size());
+        copy(p, s.data(), s.size());
         p += s.size();
     }
     void put(const QByteArray &s) { put(std::string_view(s.constData(), size_t(s.size()))); }
@@ -62,10 +62,46 @@ public:
         put(std::string_view(literal, N - 1));
     }
     void putNumber(quint32 v) { p = std::to_chars(p, p + 10, v).ptr; }
+    // Subject number `i` of `f`, as its text writes it where that is its
+    // decimal form.
+    void putSubject(const RecordFields &f, int i)
+    {
+        if (f.subjectDecimal[i].empty())
+            putNumber(f.subject[i]);
+        else
+            put(f.subjectDecimal[i]);
+    }
 
     char *p;
 
 private:
+    // Most fields are a few bytes long: copied inline, as two words that
+    // may overlap, rather than through a call.
+    static void copy(char *to, const char *from, size_t n)
+    {
+        if (n > 16) {
+            std::memcpy(to, from, n);
+        } else if (n >= 8) {
+            quint64 head;
+            quint64 tail;
+            std::memcpy(&head, from, 8);
+            std::memcpy(&tail, from + n - 8, 8);
+            std::memcpy(to, &head, 8);
+            std::memcpy(to + n - 8, &tail, 8);
+        } else if (n >= 4) {
+            quint32 head;
+            quint32 tail;
+            std::memcpy(&head, from, 4);
+            std::memcpy(&tail, from + n - 4, 4);
+            std::memcpy(to, &head, 4);
+            std::memcpy(to + n - 4, &tail, 4);
+        } else if (n > 0) {
+            to[0] = from[0];
+            to[n / 2] = from[n / 2];
+            to[n - 1] = from[n - 1];
+        }
+    }
+
     QByteArray *m_out;
     char *m_begin;
 };
@@ -299,9 +335,9 @@ void ExportRows::appendCsv(const QByteArray &name, std::string_view text, qint64
     row.put(m_dates.iso(f.date, recordTime));
     row.put(',');
     row.put(kindName(f.kind));
-    for (const quint32 number : f.subject) {
+    for (int i = 0; i < 5; ++i) {
         row.put(',');
-        row.putNumber(number);
+        row.putSubject(f, i);
     }
     row.put(',');
     row.put(statusName(f.refused));
@@ -364,7 +400,7 @@ void ExportRows::appendJson(const QByteArray &name, std::string_view text, qint6
         putJsonPlain(row, kindName(f.kind));
         for (int i = 0; i < 5; ++i) {
             row.put(numberKeys[i]);
-            row.putNumber(f.subject[i]);
+            row.putSubject(f, i);
         }
         row.put(",\"status\":");
         putJsonPlain(row, statusName(f.refused));

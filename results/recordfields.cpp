@@ -7,13 +7,37 @@
 
 namespace {
 
+inline quint64 loadWord(const char *s)
+{
+    quint64 word;
+    std::memcpy(&word, s, 8);
+    return qFromLittleEndian(word);
+}
+
 // Reads an unsigned 32-bit decimal number at `at`; false when there is none
-// or it does not fit.
+// or it does not fit. Where eight bytes are there to read, up to eight
+// digits are told and read at once.
 inline bool readNumber(std::string_view text, size_t *at, quint32 *value)
 {
     const size_t from = *at;
     size_t i = from;
     quint64 v = 0;
+    if (from + 8 <= text.size()) {
+        // Digits become 0 to 9; any other byte has its high bit set in x or
+        // in x + 0x76 (a carry out of it reaches only the bytes after it).
+        const quint64 x = loadWord(text.data() + from) ^ 0x3030303030303030ull;
+        const quint64 other = (x | (x + 0x7676767676767676ull)) & 0x8080808080808080ull;
+        const int digits = other ? __builtin_ctzll(other) / 8 : 8;
+        if (digits == 0)
+            return false;
+        // The digits moved to the top bytes, the first the most significant,
+        // with zeros before them; then pairs, fours and eights are summed.
+        quint64 d = x << (8 * (8 - digits));
+        d = (d * 10 + (d >> 8)) & 0x00FF00FF00FF00FFull;
+        d = (d * 100 + (d >> 16)) & 0x0000FFFF0000FFFFull;
+        v = (d * 10000 + (d >> 32)) & 0xFFFFFFFFull;
+        i += size_t(digits);
+    }
     for (unsigned digit; i < text.size() && (digit = unsigned(uchar(text[i]) - '0')) <= 9; ++i) {
         v = v * 10 + digit;
         if (v > 0xFFFFFFFFull)
@@ -35,13 +59,6 @@ inline bool wordShape(quint64 word, quint64 digits, quint64 others)
     // A digit is 0x30 to 0x39: high half 3, and still 3 after adding 6.
     return (word & ~digits) == others && (word & high) == three
            && ((word + (0x0606060606060606ull & digits)) & high) == three;
-}
-
-inline quint64 loadWord(const char *s)
-{
-    quint64 word;
-    std::memcpy(&word, s, 8);
-    return qFromLittleEndian(word);
 }
 
 // "yyyy-MM-dd hh:mm:ss": digits and separators in their places, checked as
@@ -95,8 +112,11 @@ bool parseRecordFields(std::string_view text, RecordFields *fields)
     f.kind = text[1];
     size_t at = 5;
     for (int i = 0; i < 5; ++i) {
+        const size_t from = at;
         if (!readNumber(text, &at, &f.subject[i]) || at >= text.size())
             return false;
+        if (at - from == 1 || text[from] != '0')
+            f.subjectDecimal[i] = text.substr(from, at - from);
         if (text[at++] != (i < 4 ? ',' : '>'))
             return false;
     }

@@ -16,6 +16,9 @@ struct RecordFields
 {
     char kind = 0;               // 'u', 'p', 'f' or 'c'
     quint32 subject[5] = {};     // pid, ppid, uid, gid, session
+    // Each number in decimal without leading zeros, as the text writes it;
+    // empty where the text writes leading zeros.
+    std::string_view subjectDecimal[5];
     bool refused = false;        // status "[f]"
     std::string_view event;      // the event name, never empty
     std::string_view date;       // "yyyy-MM-dd hh:mm:ss", local time

@@ -13,35 +13,90 @@
 #include "recordfields.h"
 
 namespace {
-QByteArray ownCopy(const QByteArray &key)
+// A hash of a short key from its length and its first and last bytes; a
+// long key that differs only in between just misses the recent keys.
+size_t recentHash(std::string_view key, int bits)
 {
-    return QByteArray(key.constData(), key.size());
-}
-qint64 ownCopy(qint64 key)
-{
-    return key;
+    const char *p = key.data();
+    const size_t n = key.size();
+    quint64 first = 0;
+    quint64 last = 0;
+    if (n >= 8) {
+        std::memcpy(&first, p, 8);
+        std::memcpy(&last, p + n - 8, 8);
+    } else if (n >= 4) {
+        quint32 a;
+        quint32 b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        first = a;
+        last = b;
+    } else if (n > 0) {
+        first = uchar(p[0]) | uchar(p[n / 2]) << 8 | uchar(p[n - 1]) << 16;
+    }
+    const quint64 h = (first * 0x9E3779B97F4A7C15ull) ^ (last * 0xC2B2AE3D27D4EB4Full) ^ (n * 0x165667B19E3779F9ull);
+    return size_t(h >> (64 - bits));
 }
 } // namespace
 
 template <typename Key>
-void TopCounter<Key>::add(const Key &key, bool refused)
+void TopCounter<Key>::count(Counts *counts, bool refused)
 {
     ++m_total.records;
     m_total.refusals += refused;
-    if (!m_last.counts || !(key == m_lastKey)) {
-        auto it = m_entries.find(key);
+    ++counts->records;
+    counts->refusals += refused;
+}
+
+template <typename Key>
+void TopCounter<Key>::add(const Key &key, bool refused)
+{
+    if constexpr (std::is_same_v<Key, QByteArray>) {
+        addBytes(std::string_view(key.constData(), size_t(key.size())), refused);
+    } else {
+        if (!m_last.counts || !(key == m_lastKey)) {
+            auto it = m_entries.find(key);
+            if (it == m_entries.end()) {
+                if (m_entries.size() >= m_capacity)
+                    makeRoom();
+                it = m_entries.insert(key, Counts());
+            }
+            m_lastKey = it.key();
+            // Nodes of a QHash stay where they are when it grows.
+            m_last.counts = &it.value();
+        }
+        count(m_last.counts, refused);
+    }
+}
+
+template <typename Key>
+void TopCounter<Key>::addBytes(std::string_view key, bool refused)
+{
+    if constexpr (std::is_same_v<Key, QByteArray>) {
+        if (m_recent.empty())
+            m_recent.resize(size_t(1) << kRecentBits);
+        Recent &recent = m_recent[recentHash(key, kRecentBits)];
+        if (recent.counts && recent.size == qsizetype(key.size())
+            && std::memcmp(recent.key, key.data(), key.size()) == 0) {
+            count(recent.counts, refused);
+            return;
+        }
+        // An array over the bytes: setting it anew allocates nothing.
+        m_lookup.setRawData(key.empty() ? "" : key.data(), uint(key.size()));
+        auto it = m_entries.find(m_lookup);
         if (it == m_entries.end()) {
             if (m_entries.size() >= m_capacity)
                 makeRoom();
-            // The key may be raw data the caller still owns: keep a copy.
-            it = m_entries.insert(ownCopy(key), Counts());
+            it = m_entries.insert(QByteArray(key.data(), int(key.size())), Counts());
         }
-        m_lastKey = it.key();
-        // Nodes of a QHash stay where they are when it grows.
-        m_last.counts = &it.value();
+        // Nodes of a QHash, and so their keys' bytes, stay where they are
+        // when it grows.
+        recent = Recent{it.key().constData(), it.key().size(), &it.value()};
+        count(recent.counts, refused);
+    } else {
+        Q_UNUSED(key);
+        Q_UNUSED(refused);
     }
-    ++m_last.counts->records;
-    m_last.counts->refusals += refused;
 }
 
 template <typename Key>
@@ -67,6 +122,7 @@ void TopCounter<Key>::makeRoom()
     }
     m_undercount += loss;
     m_last.counts = nullptr;
+    std::fill(m_recent.begin(), m_recent.end(), Recent());
 }
 
 template class TopCounter<QByteArray>;
@@ -104,14 +160,6 @@ std::string_view capped(std::string_view bytes, std::string *scratch)
     scratch->assign(bytes.data(), end);
     scratch->append("\xE2\x80\xA6");
     return *scratch;
-}
-
-// `bytes` as the QByteArray `key`, without a copy: the array is set to the
-// bytes in place, which allocates nothing once it holds raw data.
-const QByteArray &rawKey(std::string_view bytes, QByteArray *key)
-{
-    key->setRawData(bytes.empty() ? "" : bytes.data(), uint(bytes.size()));
-    return *key;
 }
 
 // The hour of a time "yyyy-MM-dd hh..." (or "T" for the blank) as
@@ -199,13 +247,27 @@ void ResultSummary::add(const Fields &fields)
     ++m_rows;
     const bool refused = fields.status == "refusal";
     ++m_statuses[refused ? 1 : fields.status == "success" ? 0 : 2];
-    const QByteArray &user = rawKey(capped(fields.user.empty() ? fields.uid : fields.user, &m_userKey), &m_userRaw);
-    m_users.add(user, refused);
+    const std::string_view user = capped(fields.user.empty() ? fields.uid : fields.user, &m_userKey);
+    m_users.addBytes(user, refused);
     if (refused)
-        m_refusals.add(user, true);
-    m_eventKey.assign(fields.kind).append(1, '\t').append(capped(fields.event, &m_cappedEvent));
-    m_events.add(rawKey(m_eventKey, &m_eventRaw), refused);
-    m_hours.add(hourOf(fields.time), refused);
+        m_refusals.addBytes(user, true);
+    // The key, "kind<tab>event", is made in place: no allocation per row.
+    const std::string_view event = capped(fields.event, &m_cappedEvent);
+    const size_t keySize = fields.kind.size() + 1 + event.size();
+    if (m_eventKey.size() < keySize)
+        m_eventKey.resize(keySize);
+    // (A part may be empty with no bytes at all to copy from.)
+    fields.kind.copy(m_eventKey.data(), fields.kind.size());
+    m_eventKey[fields.kind.size()] = '\t';
+    event.copy(m_eventKey.data() + fields.kind.size() + 1, event.size());
+    m_events.addBytes(std::string_view(m_eventKey.data(), keySize), refused);
+    // Rows in a row mostly share their hour: its text is compared, not read.
+    const std::string_view hourText = fields.time.substr(0, 13);
+    if (hourText != m_hourText) {
+        m_hourText.assign(hourText);
+        m_hour = hourOf(fields.time);
+    }
+    m_hours.add(m_hour, refused);
 }
 
 QString ResultSummary::title(Table table)

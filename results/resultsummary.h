@@ -21,6 +21,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CStringListModel;
 
@@ -38,6 +39,8 @@ public:
 
     // Counts one row under `key` (looked up as it is, copied when new).
     void add(const Key &key, bool refused);
+    // The same for a QByteArray key given as its bytes.
+    void addBytes(std::string_view key, bool refused);
     const QHash<Key, Counts> &entries() const { return m_entries; }
     // Rows and refusals counted, kept keys or not.
     const Counts &total() const { return m_total; }
@@ -47,9 +50,32 @@ public:
 
 private:
     void makeRoom();
+    void count(Counts *counts, bool refused);
 
     QHash<Key, Counts> m_entries;
-    // The key counted last and its counts: rows in a row often share it.
+    // Keys counted lately, by a hash of their bytes, with their entries: the
+    // few users and events of most results are counted without a lookup in
+    // the table. Cleared when keys go, and not copied, as m_last.
+    struct Recent
+    {
+        const char *key = nullptr; // the entry's own key bytes
+        qsizetype size = 0;
+        Counts *counts = nullptr;
+    };
+    struct RecentKeys : std::vector<Recent>
+    {
+        RecentKeys() = default;
+        RecentKeys(const RecentKeys &) : std::vector<Recent>() {}
+        RecentKeys &operator=(const RecentKeys &)
+        {
+            this->clear();
+            return *this;
+        }
+    };
+    static constexpr int kRecentBits = 8;
+    RecentKeys m_recent;
+    QByteArray m_lookup; // the key being looked up, as an array over its bytes
+    // The number key counted last and its counts: rows in a row often share it.
     // Cleared when keys go, and not copied (a copy has nodes of its own).
     struct Last
     {
@@ -140,9 +166,9 @@ private:
     std::string m_userKey;
     std::string m_cappedEvent;
     std::string m_eventKey;
-    // The keys of the row being counted as arrays over those bytes.
-    QByteArray m_userRaw;
-    QByteArray m_eventRaw;
+    // The hour of the last row's time, and the text it was read from.
+    qint64 m_hour = -1;
+    std::string m_hourText;
 };
 
 // How a walk over a result's rows ended.

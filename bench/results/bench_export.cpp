@@ -11,9 +11,12 @@
 //       index file being there in both (target 1.2 x). With the peak memory
 //       each added.
 //
-// Each figure is the best of three runs, wall time and CPU time of this
-// process (for the command line: of the child); on a machine shared with
-// other work the CPU times keep their ratios where the wall times do not.
+// Each figure is the best of five runs, wall time and CPU time of this
+// process (for the command line: of the child). The steps of one filter
+// take turns, one run of each per round, so that a spell of other work on
+// the machine slows all of them alike rather than one; on a machine shared
+// with other work the CPU times keep their ratios where the wall times do
+// not.
 #include <clog.h>
 #include <cstringlistmodel.h>
 #include <filtermatch.h>
@@ -46,20 +49,31 @@ struct Time
     qint64 peakKiB = 0; // memory the work added at its peak
 };
 
-Time measure(const std::function<void()> &work)
+constexpr int kRounds = 5;
+
+// Runs each of `steps` once per round, for kRounds rounds, and gives the
+// best time of each.
+QVector<Time> measureInTurns(const QVector<std::function<void()>> &steps)
 {
-    Time best;
-    for (int i = 0; i < 3; ++i) {
-        const qint64 rss = bench::statusKiB("VmRSS");
-        bench::resetPeak();
-        const double wall = clockSeconds(CLOCK_MONOTONIC);
-        const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
-        work();
-        best.wall = std::min(best.wall, clockSeconds(CLOCK_MONOTONIC) - wall);
-        best.cpu = std::min(best.cpu, clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu);
-        best.peakKiB = std::max(best.peakKiB, bench::statusKiB("VmHWM") - rss);
+    QVector<Time> best(steps.size());
+    for (int round = 0; round < kRounds; ++round) {
+        for (int i = 0; i < steps.size(); ++i) {
+            const qint64 rss = bench::statusKiB("VmRSS");
+            bench::resetPeak();
+            const double wall = clockSeconds(CLOCK_MONOTONIC);
+            const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
+            steps[i]();
+            best[i].wall = std::min(best[i].wall, clockSeconds(CLOCK_MONOTONIC) - wall);
+            best[i].cpu = std::min(best[i].cpu, clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu);
+            best[i].peakKiB = std::max(best[i].peakKiB, bench::statusKiB("VmHWM") - rss);
+        }
     }
     return best;
+}
+
+Time measure(const std::function<void()> &work)
+{
+    return measureInTurns({work}).first();
 }
 
 Time processTime(const QString &program, const QStringList &arguments, bool *ok)
@@ -95,13 +109,14 @@ QString line(const char *what, const Time &t)
         .arg(t.peakKiB / 1024.0, 0, 'f', 1);
 }
 
+// `target` 0: a figure for comparison, with no target.
 QString ratio(const char *what, const Time &t, const Time &base, double target)
 {
-    return QStringLiteral("  %1 wall %2 x, cpu %3 x  (target %4)\n")
+    return QStringLiteral("  %1 wall %2 x, cpu %3 x%4\n")
         .arg(QLatin1String(what))
         .arg(f3(t.wall / base.wall))
         .arg(f3(t.cpu / base.cpu))
-        .arg(target);
+        .arg(target > 0 ? QStringLiteral("  (target %1)").arg(target) : QString());
 }
 
 void runOne(const QString &title, const QString &savedName, CLog *log, const CFilterPtr &filter,
@@ -112,31 +127,42 @@ void runOne(const QString &title, const QString &savedName, CLog *log, const CFi
     out() << "[" << title << "]\n";
     QString error;
     const QString text = folder + QStringLiteral("/saved.txt");
-    const Time save = measure([&] { model.saveToFile(text, &error); });
+    const auto pathOf = [&folder](ExportFormat format) {
+        return folder + QStringLiteral("/saved.") + exportFormatName(format);
+    };
+    int rows = 0;
+    qint64 summed = 0;
+    const QVector<Time> times = measureInTurns({
+        [&] { model.saveToFile(text, &error); },
+        [&] { model.saveToFile(pathOf(ExportFormat::Csv), &error, ExportFormat::Csv); },
+        [&] { model.saveToFile(pathOf(ExportFormat::JsonLines), &error, ExportFormat::JsonLines); },
+        [&] {
+            model.runFilter();
+            rows = model.rowCount();
+        },
+        [&] {
+            ResultSummary s;
+            summed = summarizeRows(&model, &s) == SummaryEnd::Done ? s.rows() : -1;
+        },
+    });
+    const Time &save = times[0];
+    const Time &run = times[3];
+    const Time &summary = times[4];
     out() << line("text save:   ", save) << "    " << QFileInfo(text).size() / 1048576.0 << " MiB\n";
     for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::JsonLines}) {
-        const QString path = folder + QStringLiteral("/saved.") + exportFormatName(format);
-        const Time t = measure([&] { model.saveToFile(path, &error, format); });
-        out() << line(format == ExportFormat::Csv ? "csv save:    " : "jsonl save:  ", t) << "    "
-              << QFileInfo(path).size() / 1048576.0 << " MiB\n"
-              << ratio(format == ExportFormat::Csv ? "csv / text:  " : "jsonl / text:", t, save, 1.5);
-        QFile::remove(path);
+        const bool csv = format == ExportFormat::Csv;
+        const Time &t = times[csv ? 1 : 2];
+        out() << line(csv ? "csv save:    " : "jsonl save:  ", t) << "    " << QFileInfo(pathOf(format)).size() / 1048576.0
+              << " MiB\n"
+              << ratio(csv ? "csv / text:  " : "jsonl / text:", t, save, 1.5);
+        QFile::remove(pathOf(format));
     }
     bool ok = true;
     const Time cat = processTime(QStringLiteral("cat"), {text}, &ok);
     out() << line("cat of text: ", cat);
-    out().flush();
-
-    const Time run = measure([&] { model.runFilter(); });
-    const int rows = model.rowCount();
     out() << line("filter run:  ", run) << "    " << rows << " rows\n";
-    qint64 summed = 0;
-    const Time summary = measure([&] {
-        ResultSummary s;
-        summed = summarizeRows(&model, &s) == SummaryEnd::Done ? s.rows() : -1;
-    });
     out() << line("summary:     ", summary) << ratio("summary / run:", summary, run, 1.3)
-          << (summed == rows ? "" : "    ROWS DIFFER!\n");
+          << ratio("summary / text save:", summary, save, 0) << (summed == rows ? "" : "    ROWS DIFFER!\n");
     out().flush();
 
     if (program.isEmpty())
