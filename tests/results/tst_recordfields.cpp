@@ -14,8 +14,13 @@ QByteArray fieldsOf(const QByteArray &text)
     if (!parseRecordFields(std::string_view(text.constData(), size_t(text.size())), &f))
         return "-";
     QByteArray out = QByteArray(1, f.kind) + ' ';
-    for (const quint32 n : f.subject)
-        out += QByteArray::number(n) + ',';
+    // A number the text writes with leading zeros is marked "*"; any other
+    // is written as the text has it.
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray decimal(f.subjectDecimal[i].data(), int(f.subjectDecimal[i].size()));
+        out += QByteArray::number(f.subject[i])
+               + (decimal.isEmpty() ? "*" : decimal == QByteArray::number(f.subject[i]) ? "" : "!") + ',';
+    }
     out += (f.refused ? "f|" : "s|") + QByteArray(f.event.data(), int(f.event.size())) + '|'
            + QByteArray(f.date.data(), int(f.date.size())) + '|'
            + QByteArray(f.parameters.data(), int(f.parameters.size()));
@@ -50,6 +55,9 @@ private slots:
         QTest::newRow("process, largest numbers")
             << QByteArray("[p] <4294967295,4294967295,4294967295,4294967295,4294967295> [s] execve 2026-01-02 03:04:05 a")
             << QByteArray("p 4294967295,4294967295,4294967295,4294967295,4294967295,s|execve|2026-01-02 03:04:05|a");
+        QTest::newRow("long numbers, leading zeros")
+            << QByteArray("[p] <12345678,123456789,0000000001,007,00000000000000000004294967295> [s] execve 2026-01-02 03:04:05")
+            << QByteArray("p 12345678,123456789,1*,7*,4294967295*,s|execve|2026-01-02 03:04:05|");
         QTest::newRow("custom, commas, quotes and blanks kept")
             << QByteArray("[c] <1,2,3,4,5> [f] audit_rule 2026-01-02 03:04:05 key=\"a,b\" say \"hi\",  x ")
             << QByteArray("c 1,2,3,4,5,f|audit_rule|2026-01-02 03:04:05|key=\"a,b\" say \"hi\",  x ");
@@ -66,6 +74,8 @@ private slots:
         QTest::newRow("six numbers") << QByteArray("[f] <1,2,3,4,5,6> [s] open 2026-01-02 03:04:05") << QByteArray("-");
         QTest::newRow("number beyond 32 bits")
             << QByteArray("[f] <1,2,4294967296,4,5> [s] open 2026-01-02 03:04:05") << QByteArray("-");
+        QTest::newRow("ten digits beyond 32 bits")
+            << QByteArray("[f] <1,2,9999999999,4,5> [s] open 2026-01-02 03:04:05") << QByteArray("-");
         QTest::newRow("empty number") << QByteArray("[f] <1,,3,4,5> [s] open 2026-01-02 03:04:05") << QByteArray("-");
         QTest::newRow("unknown status") << QByteArray("[f] <1,2,3,4,5> [x] open 2026-01-02 03:04:05") << QByteArray("-");
         QTest::newRow("no event") << QByteArray("[f] <1,2,3,4,5> [s]  2026-01-02 03:04:05") << QByteArray("-");
