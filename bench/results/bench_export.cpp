@@ -51,18 +51,28 @@ struct Time
 
 constexpr int kRounds = 5;
 
+struct Step
+{
+    std::function<void()> work;
+    // Run untimed before each run of the step: a save's file of the round
+    // before is removed here, so that no save pays for dropping it.
+    std::function<void()> prepare = {};
+};
+
 // Runs each of `steps` once per round, for kRounds rounds, and gives the
 // best time of each.
-QVector<Time> measureInTurns(const QVector<std::function<void()>> &steps)
+QVector<Time> measureInTurns(const QVector<Step> &steps)
 {
     QVector<Time> best(steps.size());
     for (int round = 0; round < kRounds; ++round) {
         for (int i = 0; i < steps.size(); ++i) {
+            if (steps[i].prepare)
+                steps[i].prepare();
             const qint64 rss = bench::statusKiB("VmRSS");
             bench::resetPeak();
             const double wall = clockSeconds(CLOCK_MONOTONIC);
             const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
-            steps[i]();
+            steps[i].work();
             best[i].wall = std::min(best[i].wall, clockSeconds(CLOCK_MONOTONIC) - wall);
             best[i].cpu = std::min(best[i].cpu, clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu);
             best[i].peakKiB = std::max(best[i].peakKiB, bench::statusKiB("VmHWM") - rss);
@@ -73,13 +83,16 @@ QVector<Time> measureInTurns(const QVector<std::function<void()>> &steps)
 
 Time measure(const std::function<void()> &work)
 {
-    return measureInTurns({work}).first();
+    return measureInTurns({Step{work}}).first();
 }
 
-Time processTime(const QString &program, const QStringList &arguments, bool *ok)
+// `output`, when given, is removed before each run, as a save's file is.
+Time processTime(const QString &program, const QStringList &arguments, bool *ok, const QString &output = QString())
 {
     Time best;
     for (int i = 0; i < 3; ++i) {
+        if (!output.isEmpty())
+            QFile::remove(output);
         QProcess p;
         p.setStandardOutputFile(QProcess::nullDevice());
         const double cpu = childrenCpu();
@@ -132,18 +145,21 @@ void runOne(const QString &title, const QString &savedName, CLog *log, const CFi
     };
     int rows = 0;
     qint64 summed = 0;
+    const auto removing = [](const QString &path) { return [path] { QFile::remove(path); }; };
     const QVector<Time> times = measureInTurns({
-        [&] { model.saveToFile(text, &error); },
-        [&] { model.saveToFile(pathOf(ExportFormat::Csv), &error, ExportFormat::Csv); },
-        [&] { model.saveToFile(pathOf(ExportFormat::JsonLines), &error, ExportFormat::JsonLines); },
-        [&] {
-            model.runFilter();
-            rows = model.rowCount();
-        },
-        [&] {
-            ResultSummary s;
-            summed = summarizeRows(&model, &s) == SummaryEnd::Done ? s.rows() : -1;
-        },
+        {[&] { model.saveToFile(text, &error); }, removing(text)},
+        {[&] { model.saveToFile(pathOf(ExportFormat::Csv), &error, ExportFormat::Csv); },
+         removing(pathOf(ExportFormat::Csv))},
+        {[&] { model.saveToFile(pathOf(ExportFormat::JsonLines), &error, ExportFormat::JsonLines); },
+         removing(pathOf(ExportFormat::JsonLines))},
+        {[&] {
+             model.runFilter();
+             rows = model.rowCount();
+         }},
+        {[&] {
+             ResultSummary s;
+             summed = summarizeRows(&model, &s) == SummaryEnd::Done ? s.rows() : -1;
+         }},
     });
     const Time &save = times[0];
     const Time &run = times[3];
@@ -179,7 +195,7 @@ void runOne(const QString &title, const QString &savedName, CLog *log, const CFi
     if (!savedName.isEmpty())
         arguments << QStringLiteral("--filter") << savedName;
     arguments << log->logPath();
-    const Time cli = processTime(program, arguments, &ok);
+    const Time cli = processTime(program, arguments, &ok, folder + QStringLiteral("/cli.txt"));
     const bool same = ok && QFile(text).size() == QFile(folder + QStringLiteral("/cli.txt")).size();
     out() << line("read log:    ", read) << line("command line:", cli)
           << ratio("cli / (read + save):", cli, windowSide, 1.2) << "    peak RSS of the command "
