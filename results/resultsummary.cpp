@@ -76,8 +76,9 @@ void TopCounter<Key>::addBytes(std::string_view key, bool refused)
         if (m_recent.empty())
             m_recent.resize(size_t(1) << kRecentBits);
         Recent &recent = m_recent[recentHash(key, kRecentBits)];
+        // (An empty key may have no bytes at all to compare.)
         if (recent.counts && recent.size == qsizetype(key.size())
-            && std::memcmp(recent.key, key.data(), key.size()) == 0) {
+            && (key.empty() || std::memcmp(recent.key, key.data(), key.size()) == 0)) {
             count(recent.counts, refused);
             return;
         }
