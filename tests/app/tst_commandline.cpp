@@ -32,7 +32,13 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+struct Output { const char *name; QStringList command; QString filter; QStringList options; ExportFormat format; };
+struct Failure { const char *name; QStringList arguments; int status; QString message; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Output)
+Q_DECLARE_METATYPE(Failure)
 
 class TestCommandLine : public QObject
 {
@@ -40,7 +46,6 @@ class TestCommandLine : public QObject
     QTemporaryDir m_home;
     QTemporaryDir m_dir;
     QString m_log;
-    QString m_costlyLog;
 
     // The program with `arguments`, without a display, in the test's home;
     // then `rawLog`, given by its bytes through the shell (QProcess passes
@@ -121,22 +126,15 @@ private slots:
         QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
         QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
         m_log = m_dir.filePath(QStringLiteral("audit.mlog"));
-        QFile file(m_log);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QFile file(m_log), costly(m_dir.filePath(QStringLiteral("costly.mlog")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && costly.open(QIODevice::WriteOnly));
         for (int i = 0; i < 3000; ++i) {
-            MlogRecord r{kStart + quint32(i / 7), {100 + quint32(i), 1, i % 4 == 0 ? 0u : 54321u, 0, 0}, 2, 0,
-                         i % 3 == 0 ? 1u : 0u, 0, "/srv/item-" + QByteArray::number(i) + ", \"x\" Grüße"};
-            QVERIFY(file.write(encodeRecord(r)) > 0);
+            QVERIFY(file.write(encodeRecord({kStart + quint32(i / 7), {100 + quint32(i), 1, i % 4 == 0 ? 0u : 54321u, 0, 0}, 2, 0,
+                                             i % 3 == 0 ? 1u : 0u, 0, "/srv/item-" + QByteArray::number(i) + ", \"x\" Grüße"})) > 0);
+            // Record 30 of the costly log is the one no engine decides in time.
+            QVERIFY(i >= 40 || costly.write(encodeRecord({kStart + quint32(i), {1, 1, 0, 0, 0}, 2, 0, 0, 0,
+                                                          i == 30 ? QByteArray(400, 'a') : QByteArray("ab")})) > 0);
         }
-        file.close();
-        m_costlyLog = m_dir.filePath(QStringLiteral("costly.mlog"));
-        QFile costly(m_costlyLog);
-        QVERIFY(costly.open(QIODevice::WriteOnly));
-        for (int i = 0; i < 40; ++i)
-            QVERIFY(costly.write(encodeRecord(MlogRecord{kStart + quint32(i), {1, 1, 0, 0, 0}, 2, 0, 0, 0,
-                                                         i == 30 ? QByteArray(400, 'a') : QByteArray("ab")}))
-                    > 0);
-        costly.close();
         const QByteArray raw = QFile::encodeName(m_dir.path()) + "/\xff\xfe.mlog";
         QCOMPARE(::link(QFile::encodeName(m_log).constData(), raw.constData()), 0);
 
@@ -162,13 +160,10 @@ private slots:
 
     void outputs_data()
     {
-        QTest::addColumn<QStringList>("command"); // the command and its FILE
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<int>("format");
+        QTest::addColumn<Output>("row");
         const QStringList fromTo{"--from", "2026-05-28T22:30:00+02:00", "--to", "2026-05-28 20:31:00Z"};
-        const int text = int(ExportFormat::Text), csv = int(ExportFormat::Csv), jsonl = int(ExportFormat::JsonLines);
-        const struct { const char *name; QStringList command; QString filter; QStringList options; int format; } rows[] = {
+        const ExportFormat text = ExportFormat::Text, csv = ExportFormat::Csv, jsonl = ExportFormat::JsonLines;
+        const Output rows[] = {
             {"export all, text", {"--export", "all.txt"}, {}, {}, text},
             {"export, csv by extension", {"--export", "refusals.csv"}, "refusals", {}, csv},
             {"export, jsonl named", {"--export", "refusals.data"}, "refusals", {"--format", "jsonl"}, jsonl},
@@ -184,8 +179,8 @@ private slots:
             {"summary, csv", {"--summary"}, "refusals", {"--format", "csv"}, csv},
             {"summary, from and to", {"--summary"}, "ten minutes", fromTo, text},
         };
-        for (const auto &row : rows)
-            QTest::newRow(row.name) << row.command << row.filter << row.options << row.format;
+        for (const Output &row : rows)
+            QTest::newRow(row.name) << row;
     }
 
     // Each command's output equals what the window makes of the same
@@ -193,20 +188,16 @@ private slots:
     // standard error.
     void outputs()
     {
-        QFETCH(QStringList, command);
-        QFETCH(QString, filter);
-        QFETCH(QStringList, options);
-        QFETCH(int, format);
-        QStringList arguments = command;
-        if (!filter.isEmpty())
-            arguments << QStringLiteral("--filter") << filter;
-        arguments << options << QStringLiteral("audit.mlog");
-        const Run r = run(arguments);
+        QFETCH(Output, row);
+        QStringList arguments = row.command;
+        if (!row.filter.isEmpty())
+            arguments << QStringLiteral("--filter") << row.filter;
+        const Run r = run(arguments << row.options << QStringLiteral("audit.mlog"));
         QVERIFY2(r.status == 0, r.err.constData());
         QCOMPARE(r.err, QByteArray());
-        const QByteArray expected = windowOutput(command.first(), filter, options, ExportFormat(format));
+        const QByteArray expected = windowOutput(row.command.first(), row.filter, row.options, row.format);
         QVERIFY(expected.count('\n') > 10 || expected.trimmed().toInt() > 10);
-        const QString target = command.value(1, QStringLiteral("-"));
+        const QString target = row.command.value(1, QStringLiteral("-"));
         QCOMPARE(target == QLatin1String("-") ? r.out : readAll(m_dir.filePath(target)), expected);
     }
 
@@ -231,13 +222,11 @@ private slots:
 
     void failures_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<Failure>("row");
         const QString costly = "The pattern \"" + kCostly + "\" is too costly to decide for a record; nothing is written.";
         const QString oneCommand = QStringLiteral("Give one of --export, --count and --summary (see --help).");
         const QString oneLog = QStringLiteral("Give exactly one LOG (see --help).");
-        const struct { const char *name; QStringList arguments; int status; QString message; } rows[] = {
+        const Failure rows[] = {
             {"unknown filter", {"--export", "kept.txt", "--filter", "nobody", "audit.mlog"}, 1,
              "No saved filter is named \"nobody\"."},
             {"unreadable log", {"--export", "kept.txt", "missing.mlog"}, 1, "Cannot read the log missing.mlog."},
@@ -262,25 +251,23 @@ private slots:
             {"option twice", {"--count", "--filter", "a", "--filter", "b", "audit.mlog"}, 2,
              "--filter is given more than once."},
         };
-        for (const auto &row : rows)
-            QTest::newRow(row.name) << row.arguments << row.status << row.message;
+        for (const Failure &row : rows)
+            QTest::newRow(row.name) << row;
     }
 
     // One line on standard error, the status, and an existing file as it was.
     void failures()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(QString, message);
+        QFETCH(Failure, row);
         // Standard output, where these rows write to it, is a full device.
-        const QString stdoutFile = arguments.contains(QStringLiteral("-")) ? QStringLiteral("/dev/full") : QString();
+        const QString stdoutFile = row.arguments.contains(QStringLiteral("-")) ? QStringLiteral("/dev/full") : QString();
         const QString kept = m_dir.filePath(QStringLiteral("kept.txt"));
         QFile file(kept);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("before\n") == 7);
         file.close();
-        const Run r = run(arguments, stdoutFile);
-        QCOMPARE(r.status, status);
-        QVERIFY2(r.err.startsWith("vrelview: " + message.toUtf8()) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
+        const Run r = run(row.arguments, stdoutFile);
+        QCOMPARE(r.status, row.status);
+        QVERIFY2(r.err.startsWith("vrelview: " + row.message.toUtf8()) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
                  r.err.constData());
         QCOMPARE(readAll(kept), QByteArray("before\n"));
         // Nothing of the attempt is left beside it.

@@ -69,11 +69,6 @@ DialogDriver::Step typeName(const QString &name)
     };
 }
 
-QString stored(const QString &name)
-{
-    return QSettings().value(QStringLiteral("filter/") + name).toString();
-}
-
 } // namespace
 
 class TestFilterCommands : public QObject
@@ -177,7 +172,7 @@ private slots:
         // A fresh start reads back what was saved.
         Window window;
         QCOMPARE(window.entries(), QStringList({"default", "A", "b"}));
-        QCOMPARE(stored("A"), QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;"));
+        QCOMPARE(QSettings().value(QStringLiteral("filter/A")).toString(), QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;"));
         QVERIFY(window.tip(1).contains(QStringLiteral("<b>Status: </b>refuse [f] ")));
     }
 

@@ -5,9 +5,9 @@
 
 namespace {
 
-// `count` records, `perSecond` to a second from a day ago, every
-// `refuseEvery`-th refused, subject "<4000+i,1,uid,uid,0>".
-QString writeLog(const QString &path, int count, int perSecond = 10, int refuseEvery = 7, quint32 uid = 0)
+// `count` records, `perSecond` to a second from a day ago, every seventh
+// refused, subject "<4000+i,1,uid,uid,0>".
+QString writeLog(const QString &path, int count, int perSecond = 10, quint32 uid = 0)
 {
     const quint32 start = QDateTime::currentDateTime().toSecsSinceEpoch() - 86400;
     return writeRecords(path, count, [&](int i, MlogRecord &record) {
@@ -15,7 +15,7 @@ QString writeLog(const QString &path, int count, int perSecond = 10, int refuseE
         record.subject[0] = 4000 + quint32(i);
         record.subject[1] = 1;
         record.subject[2] = record.subject[3] = uid;
-        record.status = i % refuseEvery == refuseEvery - 1 ? 1 : 0;
+        record.status = i % 7 == 6 ? 1 : 0;
         record.payload = "/var/tmp/file-" + QByteArray::number(i);
     });
 }
@@ -201,8 +201,8 @@ private slots:
     void tabStaysWhileBusy()
     {
         QFETCH(int, way);
-        const QString a = writeLog(m_dir.filePath(QStringLiteral("a.mlog")), 300, 10, 7, 0);
-        const QString b = writeLog(m_dir.filePath(QStringLiteral("b.mlog")), 300000, 1, 7, 1);
+        const QString a = writeLog(m_dir.filePath(QStringLiteral("a.mlog")), 300);
+        const QString b = writeLog(m_dir.filePath(QStringLiteral("b.mlog")), 300000, 1, 1);
         mainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

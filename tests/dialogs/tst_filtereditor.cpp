@@ -8,16 +8,8 @@
 #include "../filter/records.h"
 
 #include <QAbstractItemModelTester>
-#include <QAbstractItemView>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QToolButton>
 #include <QtTest>
+#include <QtWidgets>
 
 using Lists = QList<QStringList>;
 Q_DECLARE_METATYPE(Lists)
