@@ -57,7 +57,19 @@ bool showItems(mainWindow &window, const QString &path)
     return QTest::qWaitForWindowActive(&window);
 }
 
+// The rows selected before and after are -1 for none; `message` is what a box says.
+struct Find { QString text; int selected; bool forward; int found; QString message; };
+// `sizeLimit`: the largest file this process may write, 0 for no limit.
+// The find panel's "Match case" box, the row selected before typing (-1
+// none), the texts typed one after the other and the row selected after each.
+struct Typing { bool matchCase; int selected; QStringList typed; QList<int> hits; };
+struct Save { QString target; bool existing; bool matchNothing; int sizeLimit; bool fails; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Find)
+Q_DECLARE_METATYPE(Typing)
+Q_DECLARE_METATYPE(Save)
 
 class TestCommands : public QObject
 {
@@ -75,40 +87,32 @@ private slots:
 
     void find_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("selected"); // row selected before; -1 none
-        QTest::addColumn<bool>("forward");
-        QTest::addColumn<int>("found"); // row selected after; -1 none
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<Find>("row");
         const QString begin = QStringLiteral("Begin of log reached! Found nothing else.");
-        QTest::newRow("one character") << "M" << 3 << true << 3 << "";
-        QTest::newRow("first row, no selection") << "item-00000" << -1 << true << 0 << "";
-        QTest::newRow("previous, no selection: last match") << "Mark" << -1 << false << 35 << "";
-        QTest::newRow("next after the last match") << "Mark" << 35 << true << -1 << kEnd;
-        QTest::newRow("previous from the first row") << "item" << 0 << false << -1 << begin;
-        QTest::newRow("user name column") << "root" << 1 << true << 4 << "";
+        QTest::newRow("one character") << Find{"M", 3, true, 3, ""};
+        QTest::newRow("first row, no selection") << Find{"item-00000", -1, true, 0, ""};
+        QTest::newRow("previous, no selection: last match") << Find{"Mark", -1, false, 35, ""};
+        QTest::newRow("next after the last match") << Find{"Mark", 35, true, -1, kEnd};
+        QTest::newRow("previous from the first row") << Find{"item", 0, false, -1, begin};
+        QTest::newRow("user name column") << Find{"root", 1, true, 4, ""};
     }
 
     void find()
     {
-        QFETCH(QString, text);
-        QFETCH(int, selected);
-        QFETCH(bool, forward);
-        QFETCH(int, found);
-        QFETCH(QString, message);
+        QFETCH(Find, row);
         mainWindow window;
         DialogDriver driver;
         QVERIFY(showItems(window, m_dir.filePath(QStringLiteral("find.mlog"))));
         testModel(currentModel(window));
-        selectRow(window, selected);
-        setQuietly(child<QLineEdit>(window, "leFind"), text);
+        selectRow(window, row.selected);
+        setQuietly(child<QLineEdit>(window, "leFind"), row.text);
         // F3 and Shift+F3 click the panel's buttons a moment later, as a click by mouse shows.
-        QSignalSpy clicked(child<QPushButton>(window, forward ? "btnFwd" : "btnBwd"), &QPushButton::clicked);
-        QTest::keyClick(&window, Qt::Key_F3, forward ? Qt::NoModifier : Qt::ShiftModifier);
+        QSignalSpy clicked(child<QPushButton>(window, row.forward ? "btnFwd" : "btnBwd"), &QPushButton::clicked);
+        QTest::keyClick(&window, Qt::Key_F3, row.forward ? Qt::NoModifier : Qt::ShiftModifier);
         QTRY_COMPARE(clicked.count(), 1);
-        QCOMPARE(driver.texts, message.isEmpty() ? QStringList() : QStringList(message));
-        QCOMPARE(selectedRow(window), found);
-        if (message == kEnd) {
+        QCOMPARE(driver.texts, row.message.isEmpty() ? QStringList() : QStringList(row.message));
+        QCOMPARE(selectedRow(window), row.found);
+        if (row.message == kEnd) {
             // Nothing selected now: the next search starts at the top again.
             child<QPushButton>(window, "btnFwd")->click();
             QCOMPARE(selectedRow(window), 0);
@@ -117,21 +121,15 @@ private slots:
 
     void typingKeepsTheHit_data()
     {
-        QTest::addColumn<bool>("matchCase"); // the find panel's "Match case" box
-        QTest::addColumn<int>("selected"); // row selected before typing; -1 none
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QList<int>>("hits"); // selected row after each text
-        const auto row = [](const char *name, bool matchCase, int selected, const QStringList &typed, const QList<int> &hits) {
-            QTest::newRow(name) << matchCase << selected << typed << hits;
-        };
-        row("longer text, same hit", true, 5, {"Ma", "Mar", "Mark"}, {5, 5, 5});
-        row("selected row does not match", true, 6, {"Ma", "Mar"}, {10, 10});
-        row("no selection", true, -1, {"it", "item-0001", "item-00012"}, {0, 10, 12});
-        row("hit no longer matches", true, 12, {"item-0001", "item-00015"}, {12, 15});
-        row("case kept, differs", true, -1, {"mark"}, {-1});
-        row("case ignored", false, -1, {"iTEM-00003"}, {3});
-        row("case ignored, user name", false, -1, {"ROOT"}, {0});
-        row("case ignored, s", false, -1, {"ITEM-00005 MARKS"}, {-1});
+        QTest::addColumn<Typing>("row");
+        QTest::newRow("longer text, same hit") << Typing{true, 5, {"Ma", "Mar", "Mark"}, {5, 5, 5}};
+        QTest::newRow("selected row does not match") << Typing{true, 6, {"Ma", "Mar"}, {10, 10}};
+        QTest::newRow("no selection") << Typing{true, -1, {"it", "item-0001", "item-00012"}, {0, 10, 12}};
+        QTest::newRow("hit no longer matches") << Typing{true, 12, {"item-0001", "item-00015"}, {12, 15}};
+        QTest::newRow("case kept, differs") << Typing{true, -1, {"mark"}, {-1}};
+        QTest::newRow("case ignored") << Typing{false, -1, {"iTEM-00003"}, {3}};
+        QTest::newRow("case ignored, user name") << Typing{false, -1, {"ROOT"}, {0}};
+        QTest::newRow("case ignored, s") << Typing{false, -1, {"ITEM-00005 MARKS"}, {-1}};
     }
 
     // Typing searches from the current hit on, the hit itself included; the
@@ -139,10 +137,8 @@ private slots:
     // "Match case" box, checked at first, is kept with the panel's state.
     void typingKeepsTheHit()
     {
-        QFETCH(bool, matchCase);
-        QFETCH(int, selected);
-        QFETCH(QStringList, typed);
-        QFETCH(QList<int>, hits);
+        QFETCH(Typing, row);
+        const auto [matchCase, selected, typed, hits] = row;
         {
             mainWindow window;
             DialogDriver driver;
@@ -219,24 +215,17 @@ private slots:
 
     void save_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<bool>("existing");
-        QTest::addColumn<bool>("matchNothing");
-        QTest::addColumn<qint64>("sizeLimit");
-        QTest::addColumn<bool>("fails");
-        QTest::newRow("whole result") << "out.txt" << false << false << qint64(0) << false;
-        QTest::newRow("empty result") << "out.txt" << true << true << qint64(0) << false;
-        QTest::newRow("path that cannot be written") << "missing folder/out.txt" << false << false << qint64(0) << true;
-        QTest::newRow("file-size limit") << "out.txt" << true << false << qint64(16384) << true;
+        QTest::addColumn<Save>("row");
+        QTest::newRow("whole result") << Save{"out.txt", false, false, 0, false};
+        QTest::newRow("empty result") << Save{"out.txt", true, true, 0, false};
+        QTest::newRow("path that cannot be written") << Save{"missing folder/out.txt", false, false, 0, true};
+        QTest::newRow("file-size limit") << Save{"out.txt", true, false, 16384, true};
     }
 
     void save()
     {
-        QFETCH(QString, target);
-        QFETCH(bool, existing);
-        QFETCH(bool, matchNothing);
-        QFETCH(qint64, sizeLimit);
-        QFETCH(bool, fails);
+        QFETCH(Save, row);
+        const auto [target, existing, matchNothing, sizeLimit, fails] = row;
         const QString path = m_dir.filePath(target);
         const QByteArray before("kept unless saved\n");
         QVERIFY(QFile::remove(path) || !QFile::exists(path));
