@@ -32,8 +32,9 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-struct Output { const char *name; QStringList command; QString filter; QStringList options; ExportFormat format; };
-struct Failure { const char *name; QStringList arguments; int status; QString message; };
+// `rawLog`: the LOG given by its bytes instead of "audit.mlog".
+struct Output { const char *name; QStringList command; QString filter; QStringList options; ExportFormat format; QByteArray rawLog = {}; };
+struct Failure { const char *name; QStringList arguments; int status; QString message; QByteArray rawLog = {}; };
 
 } // namespace
 
@@ -47,17 +48,15 @@ class TestCommandLine : public QObject
     QTemporaryDir m_dir;
     QString m_log;
 
-    // The program with `arguments`, without a display, in the test's home;
-    // then `rawLog`, given by its bytes through the shell (QProcess passes
-    // no name that is not UTF-8).
+    // The program with `arguments`, without a display, in the test's home
+    // (set by initTestCase); then `rawLog`, given by its bytes through the
+    // shell (QProcess passes no name that is not UTF-8).
     Run run(const QStringList &arguments, const QString &stdoutFile = QString(), const QByteArray &rawLog = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(name));
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral(".config")));
         env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         env.insert(QStringLiteral("LANGUAGE"), QString());
         process.setProcessEnvironment(env);
@@ -175,6 +174,7 @@ private slots:
             {"count refusals", {"--count"}, "refusals", {}, text},
             {"count, filter's own range", {"--count"}, "ten minutes", {}, text},
             {"count, from and to", {"--count"}, "ten minutes", fromTo, text},
+            {"count, LOG named by bytes that are not UTF-8", {"--count"}, {}, {}, text, "\xff\xfe.mlog"},
             {"summary all, text", {"--summary"}, {}, {}, text},
             {"summary, csv", {"--summary"}, "refusals", {"--format", "csv"}, csv},
             {"summary, from and to", {"--summary"}, "ten minutes", fromTo, text},
@@ -192,32 +192,14 @@ private slots:
         QStringList arguments = row.command;
         if (!row.filter.isEmpty())
             arguments << QStringLiteral("--filter") << row.filter;
-        const Run r = run(arguments << row.options << QStringLiteral("audit.mlog"));
+        arguments << row.options;
+        const Run r = row.rawLog.isEmpty() ? run(arguments << QStringLiteral("audit.mlog")) : run(arguments, {}, row.rawLog);
         QVERIFY2(r.status == 0, r.err.constData());
         QCOMPARE(r.err, QByteArray());
         const QByteArray expected = windowOutput(row.command.first(), row.filter, row.options, row.format);
         QVERIFY(expected.count('\n') > 10 || expected.trimmed().toInt() > 10);
         const QString target = row.command.value(1, QStringLiteral("-"));
         QCOMPARE(target == QLatin1String("-") ? r.out : readAll(m_dir.filePath(target)), expected);
-    }
-
-    void logNamedByBytes_data()
-    {
-        QTest::addColumn<QByteArray>("log");
-        QTest::addColumn<QByteArray>("error");
-        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe.mlog") << QByteArray();
-        QTest::newRow("missing, shown readably")
-            << QByteArray("\xff\xfd.mlog") << QByteArray("vrelview: Cannot read the log \xef\xbf\xbd\xef\xbf\xbd.mlog.\n");
-    }
-
-    // A LOG whose name is not UTF-8 is read by its bytes.
-    void logNamedByBytes()
-    {
-        QFETCH(QByteArray, log);
-        QFETCH(QByteArray, error);
-        const Run r = run({QStringLiteral("--count")}, QString(), log);
-        QCOMPARE(r.err, error);
-        QCOMPARE(r.out, error.isEmpty() ? windowOutput(QStringLiteral("--count"), QString(), {}, ExportFormat::Text) : QByteArray());
     }
 
     void failures_data()
@@ -230,6 +212,8 @@ private slots:
             {"unknown filter", {"--export", "kept.txt", "--filter", "nobody", "audit.mlog"}, 1,
              "No saved filter is named \"nobody\"."},
             {"unreadable log", {"--export", "kept.txt", "missing.mlog"}, 1, "Cannot read the log missing.mlog."},
+            {"unreadable log named by bytes, shown readably", {"--count"}, 1,
+             "Cannot read the log \uFFFD\uFFFD.mlog.", "\xff\xfd.mlog"},
             {"pattern too costly", {"--export", "kept.txt", "--filter", "costly", "costly.mlog"}, 1, costly},
             {"count, pattern too costly", {"--count", "--filter", "costly", "costly.mlog"}, 1, costly},
             {"summary, pattern too costly", {"--summary", "--filter", "costly", "costly.mlog"}, 1, costly},
@@ -265,7 +249,7 @@ private slots:
         QFile file(kept);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("before\n") == 7);
         file.close();
-        const Run r = run(row.arguments, stdoutFile);
+        const Run r = run(row.arguments, stdoutFile, row.rawLog);
         QCOMPARE(r.status, row.status);
         QVERIFY2(r.err.startsWith("vrelview: " + row.message.toUtf8()) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
                  r.err.constData());

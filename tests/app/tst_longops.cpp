@@ -223,6 +223,7 @@ private slots:
     void cancelledReadKeepsThePreviousLog()
     {
         QFETCH(QString, how);
+        const bool open = how == QLatin1String("open");
         const QString shown = m_dir.filePath(QStringLiteral("shown.mlog"));
         const QString other = m_dir.filePath(QStringLiteral("other.mlog"));
         const auto make = [](const QString &path, int count) {
@@ -239,47 +240,31 @@ private slots:
         window.show();
         DialogDriver driver;
         window.openLogPath(shown);
-        QCOMPARE(currentModel(window)->rowCount(), 40);
-        testModel(currentModel(window));
-        const QString title = window.windowTitle();
-        const QString tab = resultTabs(window)->tabText(0);
-        const CStringListModel *model = currentModel(window);
-
-        QString target = other;
-        if (how == QLatin1String("refresh")) {
-            // The log grows by far more than it held.
-            target = shown;
+        CStringListModel *model = currentModel(window);
+        testModel(model);
+        const auto state = [&] {
+            return QStringList{window.windowTitle(), resultTabs(window)->tabText(0), window.logReader()->logPath(),
+                               QString::number(model->rowCount()), QString::number(window.logReader()->blockCount())};
+        };
+        const QStringList before = state();
+        QCOMPARE(before.mid(2), QStringList({shown, "40", "10"}));
+        if (!open) { // the log grows by far more than it held
             QVERIFY(QFile::remove(shown) && QFile::copy(other, shown));
             QVERIFY(setFileTime(shown, QDateTime::currentDateTime().addSecs(5)));
         }
+        const auto read = [&] { open ? window.openLogPath(other) : trigger(window, "actionRefresh"); };
         // Stopped at the first turn of the read, as soon as its bar shows.
-        QTimer::singleShot(0, &window, [&] {
-            if (how == QLatin1String("open"))
-                QTest::keyClick(&window, Qt::Key_Escape);
-            else
-                cancelButton(window)->click();
-        });
-        if (how == QLatin1String("open"))
-            window.openLogPath(other);
-        else
-            trigger(window, "actionRefresh");
+        QTimer::singleShot(0, &window, [&] { open ? QTest::keyClick(&window, Qt::Key_Escape) : cancelButton(window)->click(); });
+        read();
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Read cancelled."));
         QVERIFY(driver.texts.isEmpty());
         QVERIFY(idle(window));
-        QCOMPARE(window.windowTitle(), title);
-        QCOMPARE(resultTabs(window)->tabText(0), tab);
         QCOMPARE(currentModel(window), model);
-        QCOMPARE(model->rowCount(), 40);
-        QCOMPARE(window.logReader()->logPath(), shown);
-        QCOMPARE(window.logReader()->blockCount(), 10);
-
+        QCOMPARE(state(), before);
         // Read again to its end, it shows every record.
-        if (how == QLatin1String("open"))
-            window.openLogPath(other);
-        else
-            trigger(window, "actionRefresh");
+        read();
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Finished!"));
-        QCOMPARE(window.logReader()->logPath(), target);
+        QCOMPARE(window.logReader()->logPath(), open ? other : shown);
         QCOMPARE(currentModel(window)->rowCount(), 60000);
         QVERIFY(driver.texts.isEmpty());
     }

@@ -73,14 +73,10 @@ class TestResultView : public QObject
         m_every = sparse ? 100 : 1;
         m_view.reset(); // the previous tab goes before the log it shows
         const QString path = m_dir.filePath(QStringLiteral("numbered-%1-%2.mlog").arg(count).arg(perSecond));
-        if (!QFile::exists(path)) {
-            writeRecords(path, count, [=](int i, MlogRecord &record) {
-                record.time = 1780000000 + quint32(i / perSecond);
-                record.subject[0] = 4000;
-                record.subject[1] = 1;
-                record.payload = "rec=" + QByteArray::number(i);
-            });
-        }
+        writeRecords(path, count, [=](int i, MlogRecord &record) {
+            record.time = 1780000000 + quint32(i / perSecond);
+            record.payload = "rec=" + QByteArray::number(i);
+        });
         m_log.reset(new CLog);
         m_log->readLog(path);
         CFilterPtr filter(new CFilter(QStringLiteral("numbered")));
