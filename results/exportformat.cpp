@@ -82,24 +82,25 @@ private:
         if (n > 16) {
             std::memcpy(to, from, n);
         } else if (n >= 8) {
-            quint64 head;
-            quint64 tail;
-            std::memcpy(&head, from, 8);
-            std::memcpy(&tail, from + n - 8, 8);
-            std::memcpy(to, &head, 8);
-            std::memcpy(to + n - 8, &tail, 8);
+            copyEnds<quint64>(to, from, n);
         } else if (n >= 4) {
-            quint32 head;
-            quint32 tail;
-            std::memcpy(&head, from, 4);
-            std::memcpy(&tail, from + n - 4, 4);
-            std::memcpy(to, &head, 4);
-            std::memcpy(to + n - 4, &tail, 4);
+            copyEnds<quint32>(to, from, n);
         } else if (n > 0) {
             to[0] = from[0];
             to[n / 2] = from[n / 2];
             to[n - 1] = from[n - 1];
         }
+    }
+    // The first and the last word of `n` bytes, which cover them all.
+    template <typename Word>
+    static void copyEnds(char *to, const char *from, size_t n)
+    {
+        Word head;
+        Word tail;
+        std::memcpy(&head, from, sizeof head);
+        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+        std::memcpy(to, &head, sizeof head);
+        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
     }
 
     QByteArray *m_out;
