@@ -9,26 +9,6 @@
 #include <emmintrin.h>
 #endif
 
-namespace exportdetail {
-
-bool isAscii(const char *s, int n)
-{
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 word;
-        std::memcpy(&word, s + i, 8);
-        if (word & 0x8080808080808080ull)
-            return false;
-    }
-    for (; i < n; ++i) {
-        if (uchar(s[i]) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-} // namespace exportdetail
-
 namespace {
 
 // A row is written through a pointer into room made for its longest form
