@@ -85,6 +85,42 @@ inline int selectedRow(const mainWindow &window)
     return currentView(window)->selectionModel()->selectedIndexes().value(0, QModelIndex()).row();
 }
 
+// Selects `row` in the current tab; a negative `row` selects nothing.
+inline void selectRow(const mainWindow &window, int row)
+{
+    if (row >= 0)
+        currentView(window)->selectionModel()->select(currentModel(window)->index(row, 0), QItemSelectionModel::Select);
+}
+
+// Puts `text` in `field` without the search that typing it would start.
+inline void setQuietly(QLineEdit *field, const QString &text)
+{
+    const QSignalBlocker quiet(field);
+    field->setText(text);
+}
+
+// The cancel button of the operation under way: the last shown button of
+// the status bar; null when none shows.
+inline QPushButton *cancelButton(const mainWindow &window)
+{
+    QPushButton *shown = nullptr;
+    for (QPushButton *button : window.statusBar()->findChildren<QPushButton *>())
+        shown = button->isVisible() ? button : shown;
+    return shown;
+}
+
+// Nothing under way, and no progress shown.
+inline bool idle(const mainWindow &window)
+{
+    return !window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty();
+}
+
+inline bool setFileTime(const QString &path, const QDateTime &when)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
 // Checks `model` with the item-model tester for as long as the model lives.
 inline void testModel(QAbstractItemModel *model)
 {

@@ -32,7 +32,14 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// `rawLog`: the LOG given by its bytes instead of "audit.mlog".
+struct Output { const char *name; QStringList command; QString filter; QStringList options; ExportFormat format; QByteArray rawLog = {}; };
+struct Failure { const char *name; QStringList arguments; int status; QString message; QByteArray rawLog = {}; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Output)
+Q_DECLARE_METATYPE(Failure)
 
 class TestCommandLine : public QObject
 {
@@ -40,19 +47,16 @@ class TestCommandLine : public QObject
     QTemporaryDir m_home;
     QTemporaryDir m_dir;
     QString m_log;
-    QString m_costlyLog;
 
-    // The program with `arguments`, without a display, in the test's home;
-    // then `rawLog`, given by its bytes through the shell (QProcess passes
-    // no name that is not UTF-8).
+    // The program with `arguments`, without a display, in the test's home
+    // (set by initTestCase); then `rawLog`, given by its bytes through the
+    // shell (QProcess passes no name that is not UTF-8).
     Run run(const QStringList &arguments, const QString &stdoutFile = QString(), const QByteArray &rawLog = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(name));
-        env.insert(QStringLiteral("HOME"), m_home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral(".config")));
         env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         env.insert(QStringLiteral("LANGUAGE"), QString());
         process.setProcessEnvironment(env);
@@ -121,22 +125,15 @@ private slots:
         QCoreApplication::setOrganizationName(QStringLiteral("vrel"));
         QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
         m_log = m_dir.filePath(QStringLiteral("audit.mlog"));
-        QFile file(m_log);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QFile file(m_log), costly(m_dir.filePath(QStringLiteral("costly.mlog")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && costly.open(QIODevice::WriteOnly));
         for (int i = 0; i < 3000; ++i) {
-            MlogRecord r{kStart + quint32(i / 7), {100 + quint32(i), 1, i % 4 == 0 ? 0u : 54321u, 0, 0}, 2, 0,
-                         i % 3 == 0 ? 1u : 0u, 0, "/srv/item-" + QByteArray::number(i) + ", \"x\" Grüße"};
-            QVERIFY(file.write(encodeRecord(r)) > 0);
+            QVERIFY(file.write(encodeRecord({kStart + quint32(i / 7), {100 + quint32(i), 1, i % 4 == 0 ? 0u : 54321u, 0, 0}, 2, 0,
+                                             i % 3 == 0 ? 1u : 0u, 0, "/srv/item-" + QByteArray::number(i) + ", \"x\" Grüße"})) > 0);
+            // Record 30 of the costly log is the one no engine decides in time.
+            QVERIFY(i >= 40 || costly.write(encodeRecord({kStart + quint32(i), {1, 1, 0, 0, 0}, 2, 0, 0, 0,
+                                                          i == 30 ? QByteArray(400, 'a') : QByteArray("ab")})) > 0);
         }
-        file.close();
-        m_costlyLog = m_dir.filePath(QStringLiteral("costly.mlog"));
-        QFile costly(m_costlyLog);
-        QVERIFY(costly.open(QIODevice::WriteOnly));
-        for (int i = 0; i < 40; ++i)
-            QVERIFY(costly.write(encodeRecord(MlogRecord{kStart + quint32(i), {1, 1, 0, 0, 0}, 2, 0, 0, 0,
-                                                         i == 30 ? QByteArray(400, 'a') : QByteArray("ab")}))
-                    > 0);
-        costly.close();
         const QByteArray raw = QFile::encodeName(m_dir.path()) + "/\xff\xfe.mlog";
         QCOMPARE(::link(QFile::encodeName(m_log).constData(), raw.constData()), 0);
 
@@ -162,13 +159,10 @@ private slots:
 
     void outputs_data()
     {
-        QTest::addColumn<QStringList>("command"); // the command and its FILE
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<int>("format");
+        QTest::addColumn<Output>("row");
         const QStringList fromTo{"--from", "2026-05-28T22:30:00+02:00", "--to", "2026-05-28 20:31:00Z"};
-        const int text = int(ExportFormat::Text), csv = int(ExportFormat::Csv), jsonl = int(ExportFormat::JsonLines);
-        const struct { const char *name; QStringList command; QString filter; QStringList options; int format; } rows[] = {
+        const ExportFormat text = ExportFormat::Text, csv = ExportFormat::Csv, jsonl = ExportFormat::JsonLines;
+        const Output rows[] = {
             {"export all, text", {"--export", "all.txt"}, {}, {}, text},
             {"export, csv by extension", {"--export", "refusals.csv"}, "refusals", {}, csv},
             {"export, jsonl named", {"--export", "refusals.data"}, "refusals", {"--format", "jsonl"}, jsonl},
@@ -180,12 +174,13 @@ private slots:
             {"count refusals", {"--count"}, "refusals", {}, text},
             {"count, filter's own range", {"--count"}, "ten minutes", {}, text},
             {"count, from and to", {"--count"}, "ten minutes", fromTo, text},
+            {"count, LOG named by bytes that are not UTF-8", {"--count"}, {}, {}, text, "\xff\xfe.mlog"},
             {"summary all, text", {"--summary"}, {}, {}, text},
             {"summary, csv", {"--summary"}, "refusals", {"--format", "csv"}, csv},
             {"summary, from and to", {"--summary"}, "ten minutes", fromTo, text},
         };
-        for (const auto &row : rows)
-            QTest::newRow(row.name) << row.command << row.filter << row.options << row.format;
+        for (const Output &row : rows)
+            QTest::newRow(row.name) << row;
     }
 
     // Each command's output equals what the window makes of the same
@@ -193,54 +188,32 @@ private slots:
     // standard error.
     void outputs()
     {
-        QFETCH(QStringList, command);
-        QFETCH(QString, filter);
-        QFETCH(QStringList, options);
-        QFETCH(int, format);
-        QStringList arguments = command;
-        if (!filter.isEmpty())
-            arguments << QStringLiteral("--filter") << filter;
-        arguments << options << QStringLiteral("audit.mlog");
-        const Run r = run(arguments);
+        QFETCH(Output, row);
+        QStringList arguments = row.command;
+        if (!row.filter.isEmpty())
+            arguments << QStringLiteral("--filter") << row.filter;
+        arguments << row.options;
+        const Run r = row.rawLog.isEmpty() ? run(arguments << QStringLiteral("audit.mlog")) : run(arguments, {}, row.rawLog);
         QVERIFY2(r.status == 0, r.err.constData());
         QCOMPARE(r.err, QByteArray());
-        const QByteArray expected = windowOutput(command.first(), filter, options, ExportFormat(format));
+        const QByteArray expected = windowOutput(row.command.first(), row.filter, row.options, row.format);
         QVERIFY(expected.count('\n') > 10 || expected.trimmed().toInt() > 10);
-        const QString target = command.value(1, QStringLiteral("-"));
+        const QString target = row.command.value(1, QStringLiteral("-"));
         QCOMPARE(target == QLatin1String("-") ? r.out : readAll(m_dir.filePath(target)), expected);
-    }
-
-    void logNamedByBytes_data()
-    {
-        QTest::addColumn<QByteArray>("log");
-        QTest::addColumn<QByteArray>("error");
-        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe.mlog") << QByteArray();
-        QTest::newRow("missing, shown readably")
-            << QByteArray("\xff\xfd.mlog") << QByteArray("vrelview: Cannot read the log \xef\xbf\xbd\xef\xbf\xbd.mlog.\n");
-    }
-
-    // A LOG whose name is not UTF-8 is read by its bytes.
-    void logNamedByBytes()
-    {
-        QFETCH(QByteArray, log);
-        QFETCH(QByteArray, error);
-        const Run r = run({QStringLiteral("--count")}, QString(), log);
-        QCOMPARE(r.err, error);
-        QCOMPARE(r.out, error.isEmpty() ? windowOutput(QStringLiteral("--count"), QString(), {}, ExportFormat::Text) : QByteArray());
     }
 
     void failures_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<Failure>("row");
         const QString costly = "The pattern \"" + kCostly + "\" is too costly to decide for a record; nothing is written.";
         const QString oneCommand = QStringLiteral("Give one of --export, --count and --summary (see --help).");
         const QString oneLog = QStringLiteral("Give exactly one LOG (see --help).");
-        const struct { const char *name; QStringList arguments; int status; QString message; } rows[] = {
+        const Failure rows[] = {
             {"unknown filter", {"--export", "kept.txt", "--filter", "nobody", "audit.mlog"}, 1,
              "No saved filter is named \"nobody\"."},
             {"unreadable log", {"--export", "kept.txt", "missing.mlog"}, 1, "Cannot read the log missing.mlog."},
+            {"unreadable log named by bytes, shown readably", {"--count"}, 1,
+             "Cannot read the log \uFFFD\uFFFD.mlog.", "\xff\xfd.mlog"},
             {"pattern too costly", {"--export", "kept.txt", "--filter", "costly", "costly.mlog"}, 1, costly},
             {"count, pattern too costly", {"--count", "--filter", "costly", "costly.mlog"}, 1, costly},
             {"summary, pattern too costly", {"--summary", "--filter", "costly", "costly.mlog"}, 1, costly},
@@ -262,25 +235,23 @@ private slots:
             {"option twice", {"--count", "--filter", "a", "--filter", "b", "audit.mlog"}, 2,
              "--filter is given more than once."},
         };
-        for (const auto &row : rows)
-            QTest::newRow(row.name) << row.arguments << row.status << row.message;
+        for (const Failure &row : rows)
+            QTest::newRow(row.name) << row;
     }
 
     // One line on standard error, the status, and an existing file as it was.
     void failures()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(QString, message);
+        QFETCH(Failure, row);
         // Standard output, where these rows write to it, is a full device.
-        const QString stdoutFile = arguments.contains(QStringLiteral("-")) ? QStringLiteral("/dev/full") : QString();
+        const QString stdoutFile = row.arguments.contains(QStringLiteral("-")) ? QStringLiteral("/dev/full") : QString();
         const QString kept = m_dir.filePath(QStringLiteral("kept.txt"));
         QFile file(kept);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("before\n") == 7);
         file.close();
-        const Run r = run(arguments, stdoutFile);
-        QCOMPARE(r.status, status);
-        QVERIFY2(r.err.startsWith("vrelview: " + message.toUtf8()) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
+        const Run r = run(row.arguments, stdoutFile, row.rawLog);
+        QCOMPARE(r.status, row.status);
+        QVERIFY2(r.err.startsWith("vrelview: " + row.message.toUtf8()) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
                  r.err.constData());
         QCOMPARE(readAll(kept), QByteArray("before\n"));
         // Nothing of the attempt is left beside it.

@@ -57,7 +57,19 @@ bool showItems(mainWindow &window, const QString &path)
     return QTest::qWaitForWindowActive(&window);
 }
 
+// The rows selected before and after are -1 for none; `message` is what a box says.
+struct Find { QString text; int selected; bool forward; int found; QString message; };
+// `sizeLimit`: the largest file this process may write, 0 for no limit.
+// The find panel's "Match case" box, the row selected before typing (-1
+// none), the texts typed one after the other and the row selected after each.
+struct Typing { bool matchCase; int selected; QStringList typed; QList<int> hits; };
+struct Save { QString target; bool existing; bool matchNothing; int sizeLimit; bool fails; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Find)
+Q_DECLARE_METATYPE(Typing)
+Q_DECLARE_METATYPE(Save)
 
 class TestCommands : public QObject
 {
@@ -75,70 +87,49 @@ private slots:
 
     void find_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("selected"); // row selected before; -1 none
-        QTest::addColumn<bool>("forward");
-        QTest::addColumn<int>("found"); // row selected after; -1 none
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<Find>("row");
         const QString begin = QStringLiteral("Begin of log reached! Found nothing else.");
-        QTest::newRow("one character") << "M" << 3 << true << -1 << "";
-        QTest::newRow("first row, no selection") << "item-00000" << -1 << true << 0 << "";
-        QTest::newRow("previous, no selection: last match") << "Mark" << -1 << false << 35 << "";
-        QTest::newRow("next after the last match") << "Mark" << 35 << true << -1 << kEnd;
-        QTest::newRow("previous from the first row") << "item" << 0 << false << -1 << begin;
-        QTest::newRow("user name column") << "root" << 1 << true << 4 << "";
+        QTest::newRow("one character") << Find{"M", 3, true, 3, ""};
+        QTest::newRow("first row, no selection") << Find{"item-00000", -1, true, 0, ""};
+        QTest::newRow("previous, no selection: last match") << Find{"Mark", -1, false, 35, ""};
+        QTest::newRow("next after the last match") << Find{"Mark", 35, true, -1, kEnd};
+        QTest::newRow("previous from the first row") << Find{"item", 0, false, -1, begin};
+        QTest::newRow("user name column") << Find{"root", 1, true, 4, ""};
     }
 
     void find()
     {
-        QFETCH(QString, text);
-        QFETCH(int, selected);
-        QFETCH(bool, forward);
-        QFETCH(int, found);
-        QFETCH(QString, message);
+        QFETCH(Find, row);
         mainWindow window;
         DialogDriver driver;
         QVERIFY(showItems(window, m_dir.filePath(QStringLiteral("find.mlog"))));
-        CStringListModel *model = currentModel(window);
-        testModel(model);
-        if (selected >= 0)
-            currentView(window)->selectionModel()->select(model->index(selected, 0), QItemSelectionModel::Select);
-        {
-            const QSignalBlocker typing(child<QLineEdit>(window, "leFind"));
-            child<QLineEdit>(window, "leFind")->setText(text);
-        }
+        testModel(currentModel(window));
+        selectRow(window, row.selected);
+        setQuietly(child<QLineEdit>(window, "leFind"), row.text);
         // F3 and Shift+F3 click the panel's buttons a moment later, as a click by mouse shows.
-        QSignalSpy clicked(child<QPushButton>(window, forward ? "btnFwd" : "btnBwd"), &QPushButton::clicked);
-        QTest::keyClick(&window, Qt::Key_F3, forward ? Qt::NoModifier : Qt::ShiftModifier);
+        QSignalSpy clicked(child<QPushButton>(window, row.forward ? "btnFwd" : "btnBwd"), &QPushButton::clicked);
+        QTest::keyClick(&window, Qt::Key_F3, row.forward ? Qt::NoModifier : Qt::ShiftModifier);
         QTRY_COMPARE(clicked.count(), 1);
-        QCOMPARE(driver.texts, message.isEmpty() ? QStringList() : QStringList(message));
-        QCOMPARE(selectedRow(window), text.size() < 2 ? selected : found);
-        if (found >= 0)
-            QVERIFY(model->index(found, 0).data().toString().contains(text));
-        if (message == kEnd) {
+        QCOMPARE(driver.texts, row.message.isEmpty() ? QStringList() : QStringList(row.message));
+        QCOMPARE(selectedRow(window), row.found);
+        if (row.message == kEnd) {
             // Nothing selected now: the next search starts at the top again.
             child<QPushButton>(window, "btnFwd")->click();
-            QCOMPARE(selectedRow(window), text == QLatin1String("Mark") ? 0 : -1);
+            QCOMPARE(selectedRow(window), 0);
         }
     }
 
     void typingKeepsTheHit_data()
     {
-        QTest::addColumn<bool>("matchCase"); // the find panel's "Match case" box
-        QTest::addColumn<int>("selected"); // row selected before typing; -1 none
-        QTest::addColumn<QStringList>("typed");
-        QTest::addColumn<QList<int>>("hits"); // selected row after each text
-        const auto row = [](const char *name, bool matchCase, int selected, const QStringList &typed, const QList<int> &hits) {
-            QTest::newRow(name) << matchCase << selected << typed << hits;
-        };
-        row("longer text, same hit", true, 5, {"Ma", "Mar", "Mark"}, {5, 5, 5});
-        row("selected row does not match", true, 6, {"Ma", "Mar"}, {10, 10});
-        row("no selection", true, -1, {"it", "item-0001", "item-00012"}, {0, 10, 12});
-        row("hit no longer matches", true, 12, {"item-0001", "item-00015"}, {12, 15});
-        row("case kept, differs", true, -1, {"mark"}, {-1});
-        row("case ignored", false, -1, {"iTEM-00003"}, {3});
-        row("case ignored, user name", false, -1, {"ROOT"}, {0});
-        row("case ignored, s", false, -1, {"ITEM-00005 MARKS"}, {-1});
+        QTest::addColumn<Typing>("row");
+        QTest::newRow("longer text, same hit") << Typing{true, 5, {"Ma", "Mar", "Mark"}, {5, 5, 5}};
+        QTest::newRow("selected row does not match") << Typing{true, 6, {"Ma", "Mar"}, {10, 10}};
+        QTest::newRow("no selection") << Typing{true, -1, {"it", "item-0001", "item-00012"}, {0, 10, 12}};
+        QTest::newRow("hit no longer matches") << Typing{true, 12, {"item-0001", "item-00015"}, {12, 15}};
+        QTest::newRow("case kept, differs") << Typing{true, -1, {"mark"}, {-1}};
+        QTest::newRow("case ignored") << Typing{false, -1, {"iTEM-00003"}, {3}};
+        QTest::newRow("case ignored, user name") << Typing{false, -1, {"ROOT"}, {0}};
+        QTest::newRow("case ignored, s") << Typing{false, -1, {"ITEM-00005 MARKS"}, {-1}};
     }
 
     // Typing searches from the current hit on, the hit itself included; the
@@ -146,10 +137,8 @@ private slots:
     // "Match case" box, checked at first, is kept with the panel's state.
     void typingKeepsTheHit()
     {
-        QFETCH(bool, matchCase);
-        QFETCH(int, selected);
-        QFETCH(QStringList, typed);
-        QFETCH(QList<int>, hits);
+        QFETCH(Typing, row);
+        const auto [matchCase, selected, typed, hits] = row;
         {
             mainWindow window;
             DialogDriver driver;
@@ -157,10 +146,8 @@ private slots:
             QVERIFY(box->isChecked());
             box->setChecked(matchCase);
             window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("typing.mlog")), 40));
-            CStringListModel *model = currentModel(window);
-            testModel(model);
-            if (selected >= 0)
-                currentView(window)->selectionModel()->select(model->index(selected, 0), QItemSelectionModel::Select);
+            testModel(currentModel(window));
+            selectRow(window, selected);
             for (int i = 0; i < typed.size(); ++i) {
                 child<QLineEdit>(window, "leFind")->setText(typed.at(i));
                 QCOMPARE(selectedRow(window), hits.at(i));
@@ -176,10 +163,9 @@ private slots:
     void typingNothingFound_data()
     {
         QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("status"); // of the find panel after the keys
-        QTest::newRow("case differs") << "mark 20" << "Not found";
-        QTest::newRow("found after a miss") << "itex" << "Not found";
-        QTest::newRow("found") << "item-00003" << "";
+        QTest::addColumn<int>("selected"); // row selected after the keys
+        QTest::newRow("case differs") << "mark 20" << -1;
+        QTest::newRow("found after a miss") << "itex" << 0;
     }
 
     // A search started by typing that finds nothing opens no box: the keys
@@ -188,7 +174,7 @@ private slots:
     void typingNothingFound()
     {
         QFETCH(QString, keys);
-        QFETCH(QString, status);
+        QFETCH(int, selected);
         mainWindow window;
         DialogDriver driver;
         QVERIFY(showItems(window, m_dir.filePath(QStringLiteral("miss.mlog"))));
@@ -198,12 +184,9 @@ private slots:
         QTest::keyClicks(find, keys);
         QCOMPARE(find->text(), keys);
         QCOMPARE(driver.texts, QStringList());
-        QCOMPARE(child<QLabel>(window, "lbFindStatus")->text(), status);
-        QCOMPARE(find->palette().color(QPalette::Base) != normal, !status.isEmpty());
-        if (keys == QLatin1String("itex"))
-            QCOMPARE(selectedRow(window), 0);
-        if (status.isEmpty())
-            return;
+        QCOMPARE(child<QLabel>(window, "lbFindStatus")->text(), QStringLiteral("Not found"));
+        QVERIFY(find->palette().color(QPalette::Base) != normal);
+        QCOMPARE(selectedRow(window), selected);
         child<QPushButton>(window, "btnFwd")->click();
         QCOMPARE(driver.texts, QStringList(kEnd));
         // The field follows the text: taken back to a hit, it is plain again.
@@ -232,24 +215,17 @@ private slots:
 
     void save_data()
     {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<bool>("existing");
-        QTest::addColumn<bool>("matchNothing");
-        QTest::addColumn<qint64>("sizeLimit");
-        QTest::addColumn<bool>("fails");
-        QTest::newRow("whole result") << "out.txt" << false << false << qint64(0) << false;
-        QTest::newRow("empty result") << "out.txt" << true << true << qint64(0) << false;
-        QTest::newRow("path that cannot be written") << "missing folder/out.txt" << false << false << qint64(0) << true;
-        QTest::newRow("file-size limit") << "out.txt" << true << false << qint64(16384) << true;
+        QTest::addColumn<Save>("row");
+        QTest::newRow("whole result") << Save{"out.txt", false, false, 0, false};
+        QTest::newRow("empty result") << Save{"out.txt", true, true, 0, false};
+        QTest::newRow("path that cannot be written") << Save{"missing folder/out.txt", false, false, 0, true};
+        QTest::newRow("file-size limit") << Save{"out.txt", true, false, 16384, true};
     }
 
     void save()
     {
-        QFETCH(QString, target);
-        QFETCH(bool, existing);
-        QFETCH(bool, matchNothing);
-        QFETCH(qint64, sizeLimit);
-        QFETCH(bool, fails);
+        QFETCH(Save, row);
+        const auto [target, existing, matchNothing, sizeLimit, fails] = row;
         const QString path = m_dir.filePath(target);
         const QByteArray before("kept unless saved\n");
         QVERIFY(QFile::remove(path) || !QFile::exists(path));
@@ -264,16 +240,15 @@ private slots:
             trigger(window, "actionResults");
         }
         driver.fileName = path;
-        struct rlimit saved;
+        rlimit saved;
         getrlimit(RLIMIT_FSIZE, &saved);
-        struct rlimit limit = saved;
-        limit.rlim_cur = sizeLimit > 0 ? rlim_t(sizeLimit) : saved.rlim_cur;
+        const rlimit limit{sizeLimit > 0 ? rlim_t(sizeLimit) : saved.rlim_cur, saved.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         QSignalSpy progressMaximum(currentModel(window), &CStringListModel::valueMaximum);
         trigger(window, "actionResultsSave");
         setrlimit(RLIMIT_FSIZE, &saved);
         QCOMPARE(driver.fileDialogs, 1);
-        QVERIFY(!window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty());
+        QVERIFY(idle(window));
         if (!fails) {
             QCOMPARE(driver.texts, QStringList());
             QCOMPARE(progressMaximum.count(), 1);
@@ -304,15 +279,11 @@ private slots:
         bool cancelRun = true;
         QTimer poll;
         whileBusy(poll, window, [&] {
-            // The save's cancel button, not a hidden one of the status bar.
-            QList<QPushButton *> buttons = window.statusBar()->findChildren<QPushButton *>();
-            buttons.erase(std::remove_if(buttons.begin(), buttons.end(), [](QPushButton *b) { return !b->isVisible(); }),
-                          buttons.end());
             if (cancelRun && currentModel(window)->rowCount() > 0) {
                 trigger(window, "actionCancel");
-            } else if (!cancelRun && !buttons.isEmpty()) {
+            } else if (!cancelRun && cancelButton(window)) {
                 trigger(window, "actionResults");
-                buttons.last()->click();
+                cancelButton(window)->click();
                 return true;
             }
             return false;
@@ -383,6 +354,15 @@ private slots:
         QCOMPARE(currentModel(window)->rowCount(), 30);
         window.fillLogFiles(QDir(folder.path()));
         QCOMPARE(table->selectionModel()->selectedRows().value(0).row(), 1);
+        // A log outside the folder, named as one in it: no row selected;
+        // Refresh reads that very log again and shows what it gained.
+        QTemporaryDir outside;
+        const QString far = writeItems(outside.filePath(QStringLiteral("kernel.mlog")), 30);
+        window.openLogPath(far);
+        QVERIFY(!writeItems(far, 45).isEmpty() && setFileTime(far, QDateTime::currentDateTime().addSecs(10)));
+        trigger(window, "actionRefresh");
+        QCOMPARE(currentModel(window)->rowCount(), 45);
+        QVERIFY(table->selectionModel()->selectedRows().isEmpty());
         QCOMPARE(driver.texts, QStringList());
     }
 
@@ -489,31 +469,6 @@ private slots:
         QCOMPARE(driver.fileDialogs, atStart ? 0 : 1);
         QCOMPARE(window.logReader()->logPath(), QString());
         QCOMPARE(resultTabs(window)->count(), 0);
-    }
-
-    void refresh()
-    {
-        QTemporaryDir folder;
-        QTemporaryDir outside;
-        writeItems(folder.filePath(QStringLiteral("a.mlog")), 10);
-        QSettings().setValue(QStringLiteral("config/logdir"), folder.path());
-        mainWindow window;
-        DialogDriver driver;
-        auto *table = child<QTableWidget>(window, "twFiles");
-        QTRY_COMPARE(table->rowCount(), 1);
-        // A log outside the folder: no row selected; Refresh reads that very
-        // log again and shows what it gained.
-        const QString far = writeItems(outside.filePath(QStringLiteral("a.mlog")), 30);
-        window.openLogPath(far);
-        writeItems(far, 45);
-        QFile grown(far);
-        QVERIFY(grown.open(QIODevice::ReadWrite));
-        QVERIFY(grown.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
-        grown.close();
-        trigger(window, "actionRefresh");
-        QCOMPARE(currentModel(window)->rowCount(), 45);
-        QVERIFY(table->selectionModel()->selectedRows().isEmpty());
-        QCOMPARE(driver.texts, QStringList());
     }
 
     void recentFiles()

@@ -69,11 +69,6 @@ DialogDriver::Step typeName(const QString &name)
     };
 }
 
-QString stored(const QString &name)
-{
-    return QSettings().value(QStringLiteral("filter/") + name).toString();
-}
-
 } // namespace
 
 class TestFilterCommands : public QObject
@@ -177,7 +172,7 @@ private slots:
         // A fresh start reads back what was saved.
         Window window;
         QCOMPARE(window.entries(), QStringList({"default", "A", "b"}));
-        QCOMPARE(stored("A"), QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;"));
+        QCOMPARE(QSettings().value(QStringLiteral("filter/A")).toString(), QStringLiteral("0::::>\\s\\[f\\];;;;;;;;;;"));
         QVERIFY(window.tip(1).contains(QStringLiteral("<b>Status: </b>refuse [f] ")));
     }
 
@@ -313,17 +308,37 @@ private slots:
         QVERIFY(!window.panel().contains(QStringLiteral("filter changed")));
     }
 
-    // The selector shows the end of a long marked name, elided in the
-    // middle, and names the whole entry in its tool tip.
-    void markedNameStaysVisible()
+    // The Filter info panel shows a long description whole, scrolling when
+    // it must, and keeps its width whatever it shows. The selector shows the
+    // end of a long marked name, elided in the middle, and names the whole
+    // entry in its tool tip.
+    void longTextsStayVisible()
     {
         const QString name = QStringLiteral("Refusals of every account on the hosts of the lab, last 24 hours");
         QSettings().setValue(QStringLiteral("filter/") + name, QStringLiteral("0::::;;;;;;;;;;"));
         QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
         Window window;
-        window.resize(800, 500);
+        window.resize(900, 500);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *label = child<QLabel>(window, "lbFilter");
+        QWidget *panel = child<QWidget>(window, "gbFilter");
+        const int width = panel->width();
+        CFilter &filter = *filterList().first();
+        filter.period = -3600;
+        filter.time = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), kFormat);
+        filter.setLists(toPatternForm(six({statusLabel(1)}, {statusLabel(4)}, {"unlink", "chmod", "rename"}, {"root"},
+                                          {"root"}, {"/var/lib/a-rather-long-folder-name/with/more/levels/below/it/x",
+                                                     "/etc/shadow", "/etc/passwd", "/etc/group", "/etc/gshadow"})));
+        window.choose(0);
+        QApplication::processEvents();
+        QCOMPARE(panel->width(), width);
+        QVERIFY(label->text().contains(QStringLiteral("<b>User: </b>root")));
+        QVERIFY(qobject_cast<QScrollArea *>(child<QWidget>(window, "saFilter")));
+        // The label has the room its text needs; the scroll area shows it.
+        QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()),
+                     qPrintable(QStringLiteral("%1 < %2").arg(label->height()).arg(label->heightForWidth(label->width()))));
+        QVERIFY(label->width() >= label->minimumSizeHint().width());
         auto *selector = qobject_cast<FilterSelector *>(window.selector());
         QVERIFY(selector);
         for (const QString &shown : {name, QStringLiteral("a")}) {
@@ -339,8 +354,9 @@ private slots:
     }
 
     // Options looks the filter to apply at start up by its name, whatever
-    // mark the selector shows.
-    void optionsFindsAMarkedFilter()
+    // mark the selector shows. A settings file that cannot be written: the
+    // filter stays marked as modified, and the user is told.
+    void markedFilterThroughOptionsAndFailedSave()
     {
         const QString path = writeRecords(m_dir.filePath(QStringLiteral("options.mlog")), 5, [](int i, MlogRecord &record) {
             record.time = 1700000000 + quint32(i);
@@ -351,13 +367,27 @@ private slots:
         Window window;
         QTRY_COMPARE(currentFilterIndex(), 2);
         window.run("actionFilterEdit", {tick("chbStateRefuse")});
-        QCOMPARE(window.entries(), QStringList({"default", "a", "b (modified)"}));
+        const QStringList marked{"default", "a", "b (modified)"};
+        QCOMPARE(window.entries(), marked);
         window.run("actionOptions", {[](QWidget *modal) {
                        modal->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
                    }});
         QCOMPARE(currentFilterIndex(), 2);
         QCOMPARE(window.selector()->currentIndex(), 2);
         QVERIFY(window.tabs().first().filter->name == QLatin1String("b"));
+        // Where the file was, a folder: nothing can be written there.
+        QSettings().sync();
+        const QString file = QSettings().fileName();
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkpath(file));
+        // Under its own name and under a new one.
+        for (const char *name : {"b", "c"}) {
+            QString text;
+            window.run("actionFilterSave", {typeName(QLatin1String(name)), DialogDriver::press(QMessageBox::Ok, &text)});
+            QVERIFY2(text.contains(QStringLiteral("could not be saved")), qPrintable(text));
+            QCOMPARE(window.entries(), marked);
+        }
+        QVERIFY(QDir(file).removeRecursively());
     }
 
     // A saved filter whose value cannot be read is marked in its tool tip
@@ -384,58 +414,6 @@ private slots:
         // Saved again, it is readable.
         window.run("actionFilterSave", {typeName("bad")});
         QVERIFY(!window.tip(1).contains(QStringLiteral("could not be read")));
-    }
-
-    // The Filter info panel shows a long description whole, scrolling when
-    // it must, and keeps its width whatever it shows.
-    void filterInfoShowsItAll()
-    {
-        Window window;
-        window.resize(900, 500);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto *label = child<QLabel>(window, "lbFilter");
-        QWidget *panel = child<QWidget>(window, "gbFilter");
-        const int width = panel->width();
-        CFilter &filter = *filterList().first();
-        filter.period = -3600;
-        filter.time = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), kFormat);
-        filter.setLists(toPatternForm(six({statusLabel(1)}, {statusLabel(4)}, {"unlink", "chmod", "rename"}, {"root"},
-                                          {"root"}, {"/var/lib/a-rather-long-folder-name/with/more/levels/below/it/x",
-                                                     "/etc/shadow", "/etc/passwd", "/etc/group", "/etc/gshadow"})));
-        window.choose(0);
-        QApplication::processEvents();
-        QCOMPARE(panel->width(), width);
-        QVERIFY(label->text().contains(QStringLiteral("<b>User: </b>root")));
-        QVERIFY(qobject_cast<QScrollArea *>(child<QWidget>(window, "saFilter")));
-        // The label has the room its text needs; the scroll area shows it.
-        QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()),
-                     qPrintable(QStringLiteral("%1 < %2").arg(label->height()).arg(label->heightForWidth(label->width()))));
-        QVERIFY(label->width() >= label->minimumSizeHint().width());
-    }
-
-    // A settings file that cannot be written: the filter stays marked as
-    // modified, and the user is told.
-    void failedSaveIsNotDone()
-    {
-        QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
-        QSettings().sync();
-        Window window;
-        window.choose(1);
-        window.run("actionFilterEdit", {tick("chbStateRefuse")});
-        QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
-        // Where the file was, a folder: nothing can be written there.
-        const QString file = QSettings().fileName();
-        QVERIFY(QFile::remove(file));
-        QVERIFY(QDir().mkpath(file));
-        // Under its own name and under a new one.
-        for (const char *name : {"a", "b"}) {
-            QString text;
-            window.run("actionFilterSave", {typeName(QLatin1String(name)), DialogDriver::press(QMessageBox::Ok, &text)});
-            QVERIFY2(text.contains(QStringLiteral("could not be saved")), qPrintable(text));
-            QCOMPARE(window.entries(), QStringList({"default", "a (modified)"}));
-        }
-        QVERIFY(QDir(file).removeRecursively());
     }
 };
 

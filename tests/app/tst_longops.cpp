@@ -23,16 +23,16 @@ QString writeBlocks(const QString &path, const QList<QVector<QByteArray>> &block
     });
 }
 
-// Sets the modification time of `path`.
-bool setFileTime(const QString &path, const QDateTime &when)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite) && file.setFileTime(when, QFileDevice::FileModificationTime);
-}
-
 QList<QStringList> parameters(const QStringList &patterns)
 {
     return {{}, {}, {}, {}, {}, patterns};
+}
+
+// A back-reference costs each record of a's some milliseconds before the
+// next pattern matches it: a block of 150 takes a second or more.
+void useSlowFilter()
+{
+    filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
 }
 
 // The longest time the event loop went without a turn while it watches:
@@ -110,9 +110,8 @@ private slots:
         QTest::newRow("save, cancel button") << "save";
     }
 
-    // Each record costs a back-reference some milliseconds before the next pattern
-    // matches it, a block a second or more: the event loop must still turn every few
-    // tens of milliseconds, and a cancel end the operation at once.
+    // However long each record takes, the event loop turns every few tens of
+    // milliseconds, and a cancel ends the operation at once.
     void cancelWithinHalfASecond()
     {
         QFETCH(QString, operation);
@@ -124,7 +123,7 @@ private slots:
         DialogDriver driver;
         driver.fileName = m_dir.filePath(QStringLiteral("slow.txt"));
         window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("slow.mlog")), {block, last}));
-        filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+        useSlowFilter();
         if (operation != QLatin1String("run")) // the rows to search and save, counted without a cancel
             trigger(window, "actionResults");
         QVERIFY(currentModel(window)->rowCount() == 300 && !currentModel(window)->stop().stopped());
@@ -133,11 +132,10 @@ private slots:
         QElapsedTimer sinceCancel;
         QTimer::singleShot(300, &window, [&] {
             sinceCancel.start();
-            const QList<QPushButton *> buttons = window.statusBar()->findChildren<QPushButton *>();
             if (operation == QLatin1String("find"))
                 QTest::keyClick(&window, Qt::Key_Escape);
-            else if (!buttons.isEmpty())
-                buttons.last()->click();
+            else if (cancelButton(window))
+                cancelButton(window)->click();
         });
         if (operation == QLatin1String("run"))
             trigger(window, "actionResults");
@@ -184,15 +182,12 @@ private slots:
         mainWindow window;
         DialogDriver driver;
         window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("again.mlog")), {block}));
-        filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+        useSlowFilter();
         trigger(window, "actionResults");
         testModel(currentModel(window));
         auto *find = child<QLineEdit>(window, "leFind");
-        {
-            const QSignalBlocker quiet(find);
-            find->setText(QStringLiteral("needl"));
-        }
-        currentView(window)->selectionModel()->select(currentModel(window)->index(10, 0), QItemSelectionModel::Select);
+        setQuietly(find, QStringLiteral("needl"));
+        selectRow(window, 10);
         // The second search comes once the first has shown its progress,
         // that is while it runs.
         bool progressShown = false;
@@ -212,7 +207,7 @@ private slots:
         child<QPushButton>(window, "btnFwd")->click();
         QTRY_COMPARE_WITH_TIMEOUT(selectedRow(window), found, 120000);
         QVERIFY(progressShown);
-        QVERIFY(!window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty());
+        QVERIFY(idle(window));
         QCOMPARE(driver.texts, QStringList());
     }
 
@@ -228,6 +223,7 @@ private slots:
     void cancelledReadKeepsThePreviousLog()
     {
         QFETCH(QString, how);
+        const bool open = how == QLatin1String("open");
         const QString shown = m_dir.filePath(QStringLiteral("shown.mlog"));
         const QString other = m_dir.filePath(QStringLiteral("other.mlog"));
         const auto make = [](const QString &path, int count) {
@@ -244,47 +240,31 @@ private slots:
         window.show();
         DialogDriver driver;
         window.openLogPath(shown);
-        QCOMPARE(currentModel(window)->rowCount(), 40);
-        testModel(currentModel(window));
-        const QString title = window.windowTitle();
-        const QString tab = resultTabs(window)->tabText(0);
-        const CStringListModel *model = currentModel(window);
-
-        QString target = other;
-        if (how == QLatin1String("refresh")) {
-            // The log grows by far more than it held.
-            target = shown;
+        CStringListModel *model = currentModel(window);
+        testModel(model);
+        const auto state = [&] {
+            return QStringList{window.windowTitle(), resultTabs(window)->tabText(0), window.logReader()->logPath(),
+                               QString::number(model->rowCount()), QString::number(window.logReader()->blockCount())};
+        };
+        const QStringList before = state();
+        QCOMPARE(before.mid(2), QStringList({shown, "40", "10"}));
+        if (!open) { // the log grows by far more than it held
             QVERIFY(QFile::remove(shown) && QFile::copy(other, shown));
             QVERIFY(setFileTime(shown, QDateTime::currentDateTime().addSecs(5)));
         }
+        const auto read = [&] { open ? window.openLogPath(other) : trigger(window, "actionRefresh"); };
         // Stopped at the first turn of the read, as soon as its bar shows.
-        QTimer::singleShot(0, &window, [&] {
-            if (how == QLatin1String("open"))
-                QTest::keyClick(&window, Qt::Key_Escape);
-            else
-                window.statusBar()->findChildren<QPushButton *>().last()->click();
-        });
-        if (how == QLatin1String("open"))
-            window.openLogPath(other);
-        else
-            trigger(window, "actionRefresh");
+        QTimer::singleShot(0, &window, [&] { open ? QTest::keyClick(&window, Qt::Key_Escape) : cancelButton(window)->click(); });
+        read();
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Read cancelled."));
         QVERIFY(driver.texts.isEmpty());
-        QVERIFY(!window.isBusy() && window.statusBar()->findChildren<QProgressBar *>().isEmpty());
-        QCOMPARE(window.windowTitle(), title);
-        QCOMPARE(resultTabs(window)->tabText(0), tab);
+        QVERIFY(idle(window));
         QCOMPARE(currentModel(window), model);
-        QCOMPARE(model->rowCount(), 40);
-        QCOMPARE(window.logReader()->logPath(), shown);
-        QCOMPARE(window.logReader()->blockCount(), 10);
-
+        QCOMPARE(state(), before);
         // Read again to its end, it shows every record.
-        if (how == QLatin1String("open"))
-            window.openLogPath(other);
-        else
-            trigger(window, "actionRefresh");
+        read();
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Finished!"));
-        QCOMPARE(window.logReader()->logPath(), target);
+        QCOMPARE(window.logReader()->logPath(), open ? other : shown);
         QCOMPARE(currentModel(window)->rowCount(), 60000);
         QVERIFY(driver.texts.isEmpty());
     }
@@ -317,8 +297,7 @@ private slots:
         if (run == QLatin1String("none"))
             filterList().first()->setLists(parameters({QStringLiteral("zzz")}));
         if (run == QLatin1String("cancel")) {
-            // Each record costs milliseconds: the run is cancelled in its first blocks.
-            filterList().first()->setLists(parameters({QStringLiteral("(a|aa)*\\1b"), QStringLiteral("aaa")}));
+            useSlowFilter(); // cancelled in its first blocks
             QTimer::singleShot(300, &window, [&] {
                 QVERIFY(label->text().startsWith(QStringLiteral("Rows so far: ")));
                 QTest::keyClick(&window, Qt::Key_Escape);
@@ -383,15 +362,12 @@ private slots:
         window.fillLogFiles(QDir(folder));
         ::alarm(0);
         const auto *table = child<QTableWidget>(window, "twFiles");
-        QCOMPARE(table->rowCount(), 2);
+        QStringList cells;
+        for (int i = 0; i < 3 * table->rowCount(); ++i)
+            cells << table->item(i / 3, i % 3)->text();
         const QString unknown = QChar(0x00A0) + QStringLiteral("<Unknown>");
-        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("junk.mlog"));
-        QCOMPARE(table->item(0, 1)->text(), unknown);
-        QCOMPARE(table->item(0, 2)->text(), unknown);
-        QCOMPARE(table->item(1, 0)->text(), QStringLiteral("tail.mlog"));
-        QCOMPARE(table->item(1, 1)->text(),
-                 QChar(0x00A0) + QDateTime::fromSecsSinceEpoch(1780000000).toString(QStringLiteral("yyyy-MM-dd\nhh:mm:ss")));
-        QCOMPARE(table->item(1, 2)->text(), unknown);
+        const QString first = QChar(0x00A0) + QDateTime::fromSecsSinceEpoch(1780000000).toString(QStringLiteral("yyyy-MM-dd\nhh:mm:ss"));
+        QCOMPARE(cells, QStringList({"junk.mlog", unknown, unknown, "tail.mlog", first, unknown}));
         QVERIFY(driver.texts.isEmpty());
     }
 };

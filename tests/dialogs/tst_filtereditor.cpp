@@ -8,16 +8,8 @@
 #include "../filter/records.h"
 
 #include <QAbstractItemModelTester>
-#include <QAbstractItemView>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QToolButton>
 #include <QtTest>
+#include <QtWidgets>
 
 using Lists = QList<QStringList>;
 Q_DECLARE_METATYPE(Lists)
@@ -48,7 +40,17 @@ struct Editor : CFilterEditWindow
     QComboBox *time() { return child<QComboBox>(this, "cbTime"); }
 };
 
+// The lists loaded; each edit "objectName=text", "event=name" or a check box
+// to click; the lists then accepted; the text of the box refusing the edits
+// (empty: accepted).
+struct Accepted { Lists loaded; QStringList edits; Lists expected; QString message = {}; };
+// The time entry before; the seconds chosen; OK or Cancel; the box refusing them.
+struct Range { QString before; qint64 span; bool ok; QString message; };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Accepted)
+Q_DECLARE_METATYPE(Range)
 
 class TestFilterEditor : public QObject
 {
@@ -95,40 +97,33 @@ private slots:
 
     void acceptedLists_data()
     {
-        QTest::addColumn<Lists>("loaded");
-        QTest::addColumn<QStringList>("edits"); // "objectName=text", "event=name" or a check box to click
-        QTest::addColumn<Lists>("expected");
-        QTest::addColumn<QString>("message"); // of the box refusing the edits; empty: accepted
-        const auto row = [](const char *name, const Lists &loaded, const QStringList &edits, const Lists &expected,
-                            const QString &message = {}) { QTest::newRow(name) << loaded << edits << expected << message; };
+        QTest::addColumn<Accepted>("row");
+        const auto row = [](const char *name, const Accepted &accepted) { QTest::newRow(name) << accepted; };
         const QString refuse = statusLabel(1);
         const Lists full = six({refuse}, {statusLabel(4)}, {"unlink"}, {"3999998"}, {"3999999"}, {"pid=\\d+", "/etc/shadow"});
-        row("loaded unchanged", full, {}, full);
-        row("success ticked", full, {"chbStateSuccess"}, six({statusLabel(0), refuse}, full[1], full[2], full[3], full[4], full[5]));
-        row("source click drops events", full, {"chbSourceFile"}, six({refuse}, {}, {}, {"3999998"}, {"3999999"}, full[5]));
-        row("fewer than six lists", Lists(), {}, six());
-        row("events in row order", Lists(), {"event=unlink", "event=chmod"}, six({}, {}, {"chmod", "unlink"}));
-        row("comma and blank", six(), {"leGroup=root, 7"}, six({}, {}, {}, {"root", "7"}));
-        row("two commas", six(), {"leUser=root,,4711"}, six({}, {}, {}, {}, {"root", "4711"}));
-        row("parameters then paths", six(), {"leParams=x=1, /etc/passwd", "lbFiles=/srv\n\n/tmp"},
-            six({}, {}, {}, {}, {}, {"x=1", "/etc/passwd", "/srv", "/tmp"}));
-        row("known names and ids", six(), {"leGroup=root, 4711", "leUser=root, 3999999"},
-            six({}, {}, {}, {"root", "4711"}, {"root", "3999999"}));
+        row("loaded unchanged", {full, {}, full});
+        row("success ticked", {full, {"chbStateSuccess"}, six({statusLabel(0), refuse}, full[1], full[2], full[3], full[4], full[5])});
+        row("source click drops events", {full, {"chbSourceFile"}, six({refuse}, {}, {}, {"3999998"}, {"3999999"}, full[5])});
+        row("fewer than six lists", {Lists(), {}, six()});
+        row("events in row order", {Lists(), {"event=unlink", "event=chmod"}, six({}, {}, {"chmod", "unlink"})});
+        row("two commas", {six(), {"leUser=root,,4711"}, six({}, {}, {}, {}, {"root", "4711"})});
+        row("parameters then paths", {six(), {"leParams=x=1, /etc/passwd", "lbFiles=/srv\n\n/tmp"},
+            six({}, {}, {}, {}, {}, {"x=1", "/etc/passwd", "/srv", "/tmp"})});
+        row("known names and ids", {six(), {"leGroup=root, 4711", "leUser=root, 3999999"},
+            six({}, {}, {}, {"root", "4711"}, {"root", "3999999"})});
         // A user or group name this machine does not know would match as
         // free text anywhere in a record: refused, named, the numeric id asked for.
-        row("unknown user", six(), {"leUser=root, alice-x"}, {}, "the user \"alice-x\".");
-        row("unknown group", six(), {"leGroup=staff-x"}, {}, "the group \"staff-x\".");
-        row("both named", six(), {"leGroup=g-x", "leUser=u-x"}, {}, "the group \"g-x\", user \"u-x\".");
-        row("outer blanks", six(), {"leUser= root"}, {}, "the user \" root\".");
-        row("signed number", six(), {"leUser=+5"}, {}, "the user \"+5\".");
+        row("unknown user", {six(), {"leUser=root, alice-x"}, {}, "the user \"alice-x\"."});
+        row("unknown group", {six(), {"leGroup=staff-x"}, {}, "the group \"staff-x\"."});
+        row("both named", {six(), {"leGroup=g-x", "leUser=u-x"}, {}, "the group \"g-x\", user \"u-x\"."});
+        row("outer blanks", {six(), {"leUser= root"}, {}, "the user \" root\"."});
+        row("signed number", {six(), {"leUser=+5"}, {}, "the user \"+5\"."});
     }
 
     void acceptedLists()
     {
-        QFETCH(Lists, loaded);
-        QFETCH(QStringList, edits);
-        QFETCH(Lists, expected);
-        QFETCH(QString, message);
+        QFETCH(Accepted, row);
+        const auto [loaded, edits, expected, message] = row;
         Editor editor(loaded);
         editor.show();
         for (const QString &edit : edits) {
@@ -225,24 +220,19 @@ private slots:
 
     void dateRange_data()
     {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<qint64>("span");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<Range>("row");
         const QString set = "Set range...", earlier = "2025-05-05 05:05:05 - 2025-05-06 05:05:05";
-        QTest::newRow("new range") << set << qint64(300) << true << "";
-        QTest::newRow("end a second early") << earlier << qint64(-1) << true << "Wrong time range!";
-        QTest::newRow("longer than period holds") << set << (qint64(1) << 31) << true << "Wrong time range!";
-        QTest::newRow("longest that fits") << set << qint64(2147483647) << true << "";
-        QTest::newRow("cancelled") << earlier << qint64(0) << false << "";
+        QTest::newRow("new range") << Range{set, 300, true, ""};
+        QTest::newRow("end a second early") << Range{earlier, -1, true, "Wrong time range!"};
+        QTest::newRow("longer than period holds") << Range{set, qint64(1) << 31, true, "Wrong time range!"};
+        QTest::newRow("longest that fits") << Range{set, 2147483647, true, ""};
+        QTest::newRow("cancelled") << Range{earlier, 0, false, ""};
     }
 
     void dateRange()
     {
-        QFETCH(QString, before);
-        QFETCH(qint64, span);
-        QFETCH(bool, ok);
-        QFETCH(QString, message);
+        QFETCH(Range, row);
+        const auto &[before, span, ok, message] = row;
         const QDateTime from = QDateTime::fromString(QStringLiteral("2026-01-02 10:00:00"), CFilterEditWindow::rangeDateFormat());
         Editor editor(six(), before);
         editor.time()->setCurrentIndex(7);
@@ -251,8 +241,8 @@ private slots:
             auto *dteFrom = child<QDateTimeEdit>(modal, "dteFrom");
             shownFrom = dteFrom->dateTime().toString(CFilterEditWindow::rangeDateFormat());
             dteFrom->setDateTime(from);
-            child<QDateTimeEdit>(modal, "dteTo")->setDateTime(from.addSecs(span));
-            ok ? qobject_cast<QDialog *>(modal)->accept() : qobject_cast<QDialog *>(modal)->reject();
+            child<QDateTimeEdit>(modal, "dteTo")->setDateTime(from.addSecs(row.span));
+            row.ok ? qobject_cast<QDialog *>(modal)->accept() : qobject_cast<QDialog *>(modal)->reject();
         }};
         if (!message.isEmpty())
             answers.append(ModalSteps::press(QMessageBox::Ok, &text));

@@ -1,6 +1,5 @@
 // The results model: the window of rows following the scroll position, the
 // time range of a run, cancel and progress.
-#include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -8,7 +7,18 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "../log/logbuilder.h"
 #include "resultlog.h"
+
+// The lines saved to `path`, the empty one after the last line feed too;
+// none when the save fails.
+static QStringList savedLines(CStringListModel &model, const QString &path)
+{
+    QFile file(path);
+    if (!model.saveToFile(path) || !file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+}
 
 class TestResultsModel : public QObject
 {
@@ -100,14 +110,10 @@ private slots:
         QCOMPARE(tab.model.searchForward(QStringLiteral("rec=39997 "), 5), rowOf(39997));
         QCOMPARE(tab.model.searchBackward(QStringLiteral("rec=10017 "), expected.size()), rowOf(10017));
         QCOMPARE(tab.model.searchBackward(QStringLiteral("rec=39987 "), expected.size()), rowOf(39987));
-        const QString saved = m_dir.filePath("burst.txt");
-        QVERIFY(tab.model.saveToFile(saved));
-        QFile file(saved);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = file.readAll().split('\n');
+        const QStringList lines = savedLines(tab.model, m_dir.filePath("burst.txt"));
         QCOMPARE(lines.size(), expected.size() + 1);
         for (const int row : {0, 1000, expected.size() / 2, expected.size() - 1})
-            QVERIFY(shows(QString::fromUtf8(lines.at(row)), expected.at(row)));
+            QVERIFY(shows(lines.at(row), expected.at(row)));
     }
 
     // Shaded: the text holds ">", exactly one white-space character, "[f]".
@@ -133,81 +139,58 @@ private slots:
 
     void timeRange_data()
     {
+        QTest::addColumn<bool>("back"); // the clock set back, else blocks at T0, T0+10, T0+20 of five records
         QTest::addColumn<qint32>("period");
         QTest::addColumn<qint64>("end"); // seconds after T0; -1000 for none
-        QTest::addColumn<int>("rows");
-        QTest::addColumn<int>("firstBlock");
+        QTest::addColumn<int>("firstBlock"); // -2: not checked
         QTest::addColumn<int>("lastBlock");
-        // Blocks at T0, T0+10 and T0+20 with five records each.
-        QTest::newRow("end between blocks") << 0 << qint64(15) << 10 << 0 << 1;
-        QTest::newRow("end before the log") << 0 << qint64(-5) << 0 << 0 << -1;
-        QTest::newRow("last seconds of the log") << -5 << qint64(-1000) << 5 << 2 << 2;
-        QTest::newRow("range between blocks") << -3 << qint64(14) << 0 << 2 << 1;
+        QTest::newRow("end between blocks") << false << 0 << qint64(15) << 0 << 1;
+        QTest::newRow("end before the log") << false << 0 << qint64(-5) << 0 << -1;
+        QTest::newRow("last seconds of the log") << false << -5 << qint64(-1000) << 2 << 2;
+        QTest::newRow("range between blocks") << false << -3 << qint64(14) << 2 << 1;
+        // Records 0 to 59 at seconds i / 3; from record 30 on, 8 s earlier:
+        // the clock was set back after second 9.
+        QTest::newRow("back: no time range") << true << 0 << qint64(-1000) << -2 << -2;
+        QTest::newRow("back: seconds before the clock went back") << true << -2 << qint64(3) << -2 << -2;
+        QTest::newRow("back: seconds on both sides") << true << -4 << qint64(9) << -2 << -2;
+        QTest::newRow("back: only after it went back") << true << -1 << qint64(11) << -2 << -2;
+        QTest::newRow("back: up to a second") << true << 0 << qint64(2) << -2 << -2;
     }
 
     void timeRange()
     {
-        QFETCH(qint32, period);
-        QFETCH(qint64, end);
-        QFETCH(int, rows);
-        QFETCH(int, firstBlock);
-        QFETCH(int, lastBlock);
-        const QString path = m_dir.filePath("range.mlog");
-        QVERIFY(writeLog(path, 15, [](int i) { return fileRecord(quint32(i / 5 * 10), "r"); }));
-        const QDateTime time = end == -1000 ? QDateTime() : QDateTime::fromSecsSinceEpoch(T0 + end).toLocalTime();
-        Results tab(path, makeFilter({}, period, time));
-        tab.model.runFilter();
-        QCOMPARE(tab.model.rowCount(), rows);
-        QCOMPARE(tab.model.firstBlock(), firstBlock);
-        QCOMPARE(tab.model.lastBlock(), lastBlock);
-    }
-
-    void timesOutOfOrder_data()
-    {
-        QTest::addColumn<qint32>("period");
-        QTest::addColumn<qint64>("end"); // seconds after T0; -1000 for none
-        // Records 0 to 59 at seconds i / 3; from record 30 on, 8 s earlier:
-        // the clock was set back after second 9.
-        QTest::newRow("no time range") << 0 << qint64(-1000);
-        QTest::newRow("seconds before the clock went back") << -2 << qint64(3);
-        QTest::newRow("seconds on both sides") << -4 << qint64(9);
-        QTest::newRow("only after it went back") << -1 << qint64(11);
-        QTest::newRow("up to a second") << 0 << qint64(2);
-    }
-
-    void timesOutOfOrder()
-    {
         // Every record whose own time lies in the range, once, in file order:
         // shown, saved and found.
+        QFETCH(bool, back);
         QFETCH(qint32, period);
         QFETCH(qint64, end);
-        const auto second = [](int i) { return quint32(i / 3 - (i >= 30 ? 8 : 0)); };
-        const QString path = m_dir.filePath("back.mlog");
-        QVERIFY(writeLog(path, 60, [&](int i) { return fileRecord(second(i), "rec=" + QByteArray::number(i) + ';'); }));
+        QFETCH(int, firstBlock);
+        QFETCH(int, lastBlock);
+        const int records = back ? 60 : 15;
+        const auto second = [back](int i) { return back ? quint32(i / 3 - (i >= 30 ? 8 : 0)) : quint32(i / 5 * 10); };
+        const QString path = m_dir.filePath("range.mlog");
+        QVERIFY(writeLog(path, records, [&](int i) { return fileRecord(second(i), "rec=" + QByteArray::number(i) + ';'); }));
         const QDateTime time = end == -1000 ? QDateTime() : QDateTime::fromSecsSinceEpoch(T0 + end).toLocalTime();
+        const qint64 last = end == -1000 ? second(records - 1) : end;
         QStringList expected;
-        for (int i = 0; i < 60; ++i) {
+        for (int i = 0; i < records; ++i) {
             const qint64 s = second(i);
-            if (end == -1000 || (s <= end && (period == 0 || s >= end + period)))
+            if (s <= last && (period == 0 || s >= last + period))
                 expected << QStringLiteral(" rec=%1;").arg(i);
         }
         Results tab(path, makeFilter({}, period, time));
         tab.model.runFilter();
+        QVERIFY(firstBlock == -2 || (tab.model.firstBlock() == firstBlock && tab.model.lastBlock() == lastBlock));
         QStringList shown;
         for (int row = 0; row < tab.model.rowCount(); ++row)
             shown << tab.text(row).mid(tab.text(row).lastIndexOf(' '));
         QCOMPARE(shown, expected);
-        const QString saved = m_dir.filePath("back.txt");
-        QVERIFY(tab.model.saveToFile(saved));
-        QFile file(saved);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), expected.size());
-        for (int i = 0; i < lines.size(); ++i)
+        const QStringList lines = savedLines(tab.model, m_dir.filePath("range.txt"));
+        QCOMPARE(lines.size(), expected.size() + 1);
+        for (int i = 0; i < expected.size(); ++i)
             QVERIFY(lines.at(i).endsWith(expected.at(i)));
         if (!expected.isEmpty()) {
-            const QString last = expected.last().mid(1);
-            QCOMPARE(tab.model.searchForward(last, -1), expected.size() - 1);
+            QCOMPARE(tab.model.searchForward(expected.last().mid(1), -1), expected.size() - 1);
             QCOMPARE(tab.model.searchBackward(expected.first().mid(1), expected.size()), 0);
         }
     }
@@ -217,25 +200,17 @@ private slots:
         // Another log's index that fits this log at both ends, not in the
         // middle (the block of second 5 starts a record late): the run finds
         // it, the log is read again, and every row is shown.
-        QStandardPaths::setTestModeEnabled(true);
         const QString path = m_dir.filePath("stale.mlog");
         const auto record = [](int i) { return fileRecord(quint32(i / 4), "rec=" + QByteArray::number(i).rightJustified(3, '0')); };
         QVERIFY(writeLog(path, 68, record));
         const qint64 size = encodeRecord(record(0)).size();
         QVERIFY(QFileInfo(path).size() == 68 * size);
-        QByteArray index;
-        {
-            QDataStream out(&index, QIODevice::WriteOnly);
-            out << QDateTime::fromSecsSinceEpoch(T0) << qint32(68);
-            for (int second = 0; second < 17; ++second)
-                out << quint32(T0 + second) << qint64((second * 4 + (second == 5 ? 1 : 0)) * size);
-            out << quint32(4) << qint64(-1);
-        }
+        QMap<quint32, qint64> index;
+        for (int second = 0; second < 17; ++second)
+            index[T0 + second] = (second * 4 + (second == 5 ? 1 : 0)) * size;
         const QString indexPath = CLog::indexFilePath(path);
         QVERIFY(QDir().mkpath(QFileInfo(indexPath).path()));
-        QFile file(indexPath);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(index) == index.size());
-        file.close();
+        QVERIFY(writeBytes(indexPath, indexFileBytes(QDateTime::fromSecsSinceEpoch(T0), 68, index, {}, 4)));
         Results tab(path);
         QCOMPARE(tab.log.blockCount(), 17);
         tab.model.runFilter();

@@ -63,49 +63,16 @@ private slots:
 
     void rowBytes_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("ascii, root") << QByteArray("[f] <1,2,0,0,0> [s] open 2024-01-01 00:00:00 /etc");
-        QTest::newRow("digit of another script before the id") << QByteArray("[f] <1,2,\xd9\xa3" "0,0,0> [s] x");
-        QTest::newRow("no id") << QByteArray("hello world");
-        QTest::newRow("id beyond 32 bits") << QByteArray("<1,2,99999999999,0,0> x");
-        QTest::newRow("undecodable bytes") << QByteArray("<1,2,0,0,0> \xff\xfe x \xef\xbf\xbd a\tb");
-        QTest::newRow("Kelvin sign, long s, capitals") << QByteArray("<1,2,0,0,0> Open \xe2\x84\xaa \xc5\xbf \xc3\x84");
-    }
-
-    // The rows made from bytes are those made from the decoded texts, and the
-    // probe never rules out a block whose rows hold the needle.
-    void rowBytes()
-    {
-        QFETCH(QByteArray, text);
-        const QByteArray texts = text + '\0' + text + '\0';
-        const QStringList decoded = decodeTexts(texts);
-        QCOMPARE(decoded, QStringList({QString::fromUtf8(text), QString::fromUtf8(text)}));
-        for (const QString &pattern : {QString(), QStringLiteral("x")}) {
-            const CMatcher matcher(makeFilter(pattern)->lists());
-            UserNameBytes names;
-            QByteArray bytes;
-            const QStringList rows = filterRows(matcher, decoded);
-            QCOMPARE(appendResultRows(matcher, texts, names, &bytes), rows.size());
-            QCOMPARE(bytes, utf8Lines(rows));
-            for (const QString &needle : QStringList{"root", "\u06630", "\uFFFD", "t\t<", "a\tb", "0,0"})
-                QVERIFY2(rows.filter(needle).isEmpty() || RowTextProbe(needle).mayContain(texts), qPrintable(needle));
-            // Case ignored as QString ignores it: the Kelvin sign is a k, the long s an s.
-            for (const QString &needle : QStringList{"ROOT", "oPEN", "k s", "K", "\u00e4", "0,0", "T\t<"}) {
-                QVERIFY2(rows.filter(needle, Qt::CaseInsensitive).isEmpty()
-                             || RowTextProbe(needle, Qt::CaseInsensitive).mayContain(texts),
-                         qPrintable(needle));
-            }
-        }
-        QVERIFY(!RowTextProbe(QStringLiteral("nowhere")).mayContain(texts));
-        QVERIFY(!RowTextProbe(QStringLiteral("NOWHERE"), Qt::CaseInsensitive).mayContain(texts));
-    }
-
-    // Texts that end alike before their id field: each still gets the name
-    // its own id gives, in either order.
-    void namesOfLikeTexts_data()
-    {
         QTest::addColumn<QByteArray>("first");
         QTest::addColumn<QByteArray>("second");
+        const auto twice = [](const char *name, const QByteArray &text) { QTest::newRow(name) << text << text; };
+        twice("ascii, root", "[f] <1,2,0,0,0> [s] open 2024-01-01 00:00:00 /etc");
+        twice("digit of another script before the id", "[f] <1,2,\xd9\xa3" "0,0,0> [s] x");
+        twice("no id", "hello world");
+        twice("id beyond 32 bits", "<1,2,99999999999,0,0> x");
+        twice("undecodable bytes", "<1,2,0,0,0> \xff\xfe x \xef\xbf\xbd a\tb");
+        twice("Kelvin sign, long s, capitals", "<1,2,0,0,0> Open \xe2\x84\xaa \xc5\xbf \xc3\x84");
+        // Texts that end alike before their id field.
         QTest::newRow("same field") << QByteArray("[f] <10,20,0,0,0> a") << QByteArray("[u] <99,88,0,0,0> b");
         QTest::newRow("id longer than the bytes compared")
             << QByteArray("[f] <1,2,0000000000000,0,0> a") << QByteArray("[f] <1,2,5000000000000,0,0> a");
@@ -119,17 +86,33 @@ private slots:
         QTest::newRow("field at the start") << QByteArray("0000000000000,0,0> a") << QByteArray("x0000000000000,0,0> a");
     }
 
-    void namesOfLikeTexts()
+    // The rows made from bytes are those made from the decoded texts, each
+    // with the name its own id gives in either order, and the probe never
+    // rules out a block whose rows hold the needle.
+    void rowBytes()
     {
         QFETCH(QByteArray, first);
         QFETCH(QByteArray, second);
-        const CMatcher matcher(makeFilter(QString())->lists());
+        QCOMPARE(decodeTexts(first + '\0' + second + '\0'), QStringList({QString::fromUtf8(first), QString::fromUtf8(second)}));
         for (const QByteArray &texts : {first + '\0' + second + '\0', second + '\0' + first + '\0'}) {
-            UserNameBytes names;
-            QByteArray bytes;
-            const QStringList rows = filterRows(matcher, decodeTexts(texts));
-            QCOMPARE(appendResultRows(matcher, texts, names, &bytes), rows.size());
-            QCOMPARE(bytes, utf8Lines(rows));
+            for (const QString &pattern : {QString(), QStringLiteral("x")}) {
+                const CMatcher matcher(makeFilter(pattern)->lists());
+                UserNameBytes names;
+                QByteArray bytes;
+                const QStringList rows = filterRows(matcher, decodeTexts(texts));
+                QCOMPARE(appendResultRows(matcher, texts, names, &bytes), rows.size());
+                QCOMPARE(bytes, utf8Lines(rows));
+                for (const QString &needle : QStringList{"root", "\u06630", "\uFFFD", "t\t<", "a\tb", "0,0"})
+                    QVERIFY2(rows.filter(needle).isEmpty() || RowTextProbe(needle).mayContain(texts), qPrintable(needle));
+                // Case ignored as QString ignores it: the Kelvin sign is a k, the long s an s.
+                for (const QString &needle : QStringList{"ROOT", "oPEN", "k s", "K", "\u00e4", "0,0", "T\t<"}) {
+                    QVERIFY2(rows.filter(needle, Qt::CaseInsensitive).isEmpty()
+                                 || RowTextProbe(needle, Qt::CaseInsensitive).mayContain(texts),
+                             qPrintable(needle));
+                }
+            }
+            QVERIFY(!RowTextProbe(QStringLiteral("nowhere")).mayContain(texts));
+            QVERIFY(!RowTextProbe(QStringLiteral("NOWHERE"), Qt::CaseInsensitive).mayContain(texts));
         }
     }
 

@@ -1,22 +1,26 @@
 // Following a growing log: the counts of a finished run carried on over the
 // records appended since, compared with a fresh run over the grown log.
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <numeric>
 
 #include "resultlog.h"
 
 namespace {
 
-// The last `count` rows of a model, read by scrolling it to its end.
-QStringList lastRows(Results &results, int count)
+// `count` rows from `first` on (the last ones if `first` is -1), read by
+// scrolling there from the top: the last scroll value is shared by all models.
+QStringList rowsAt(Results &results, int count, int first = -1)
 {
     const int total = results.model.rowCount();
-    // The last scroll value is shared by all models: each starts at the top.
+    first = first < 0 ? std::max(0, total - count) : first;
     results.model.scrollMoved(0);
-    results.model.scrollMoved(std::max(0, total - count));
+    results.model.scrollMoved(first);
     QStringList rows;
-    for (int row = std::max(0, total - count); row < total; ++row)
+    for (int row = first; row < std::min(total, first + count); ++row)
         rows.append(results.text(row));
     return rows;
 }
@@ -73,8 +77,8 @@ private slots:
                 QCOMPARE(inserted.first().at(1).toInt(), before);
             inserted.clear();
             before = tab.model.rowCount();
-            const QStringList freshRows = lastRows(fresh, std::min(60, tab.model.rowCount()));
-            QCOMPARE(lastRows(tab, 60), freshRows);
+            const QStringList freshRows = rowsAt(fresh, std::min(60, tab.model.rowCount()));
+            QCOMPARE(rowsAt(tab, 60), freshRows);
         }
     }
 
@@ -105,48 +109,45 @@ private slots:
         QCOMPARE(large.model.rowCount(), 12100);
         QCOMPARE(large.model.windowEndBlock(), windowEnd);
         QVERIFY(large.text(10).endsWith(QLatin1String(" rec=10")));
-        QCOMPARE(lastRows(large, 1).value(0).section(QLatin1Char(' '), -1), QStringLiteral("rec=12099"));
+        QCOMPARE(rowsAt(large, 1).value(0).section(QLatin1Char(' '), -1), QStringLiteral("rec=12099"));
     }
 
-    // Records of the last second appended later join its block: the block
-    // is counted again, the rows before it are not.
-    void lastBlockCountedAgainWhenItGrows()
-    {
-        const QString path = m_dir.filePath(QStringLiteral("lastblock.mlog"));
-        QVERIFY(writeLog(path, 25, [](int i) { return numbered(i, 10); }));
-        Results tab(path);
-        tab.model.runFilter();
-        QCOMPARE(tab.model.blockCounts(), (QList<qint32>{10, 10, 5}));
-        QVERIFY(writeLog(path, 28, [](int i) { return numbered(i, 10); }));
-        tab.log.readLog(path);
-        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::Added);
-        QCOMPARE(tab.model.blockCounts(), (QList<qint32>{10, 10, 8}));
-        QVERIFY(tab.text(27).endsWith(QLatin1String(" rec=27")));
-        // Nothing new: nothing changes.
-        tab.log.readLog(path);
-        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::None);
-    }
-
-    // A run made while records were appended past what the index knows
-    // counted them in the last block (it reads to the end of the file):
+    // Records of the last second appended later join its block, which is
+    // counted again, the rows before it are not. A run made while records
+    // were appended past what the index knows counted them in the last block:
     // following takes those rows back and gives them under their blocks.
-    void rowsCountedPastTheIndexTakenBack()
+    void lastBlockCountedAgain_data()
     {
-        const QString path = m_dir.filePath(QStringLiteral("pastindex.mlog"));
-        QVERIFY(writeLog(path, 25, [](int i) { return numbered(i, 10); }));
+        QTest::addColumn<bool>("pastIndex");
+        QTest::addColumn<QList<qint32>>("counted");
+        QTest::addColumn<QList<qint32>>("followed");
+        QTest::newRow("last block grows") << false << QList<qint32>{10, 10, 5} << QList<qint32>{10, 10, 8};
+        QTest::newRow("counted past the index") << true << QList<qint32>{10, 10, 28} << QList<qint32>{10, 10, 10, 10, 8};
+    }
+    void lastBlockCountedAgain()
+    {
+        QFETCH(bool, pastIndex);
+        QFETCH(QList<qint32>, counted);
+        QFETCH(QList<qint32>, followed);
+        const QString path = m_dir.filePath(QStringLiteral("lastblock.mlog"));
+        const int records = std::accumulate(followed.cbegin(), followed.cend(), 0);
+        const auto write = [&](int count) { return writeLog(path, count, [](int i) { return numbered(i, 10); }); };
+        QVERIFY(write(25));
         Results tab(path);
-        QVERIFY(writeLog(path, 48, [](int i) { return numbered(i, 10); }));
+        QVERIFY(!pastIndex || write(records));
         tab.model.runFilter();
-        QCOMPARE(tab.model.blockCounts(), (QList<qint32>{10, 10, 28}));
+        QCOMPARE(tab.model.blockCounts(), counted);
+        QVERIFY(write(records));
         QSignalSpy removed(&tab.model, &QAbstractItemModel::rowsRemoved);
         tab.log.readLog(path);
         QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::Added);
-        QCOMPARE(tab.model.blockCounts(), (QList<qint32>{10, 10, 10, 10, 8}));
-        QCOMPARE(tab.model.rowCount(), 48);
-        QCOMPARE(removed.count(), 1);
-        QCOMPARE(removed.first().at(1).toInt(), 30);
-        QVERIFY(tab.text(47).endsWith(QLatin1String(" rec=47")));
-        QVERIFY(tab.text(30).endsWith(QLatin1String(" rec=30")));
+        QCOMPARE(tab.model.blockCounts(), followed);
+        QCOMPARE(removed.size() == 1 && removed.first().at(1).toInt() == 30, pastIndex);
+        for (const int row : {records * 5 / 8, records - 1})
+            QVERIFY(tab.text(row).endsWith(QStringLiteral(" rec=%1").arg(row)));
+        // Nothing new: nothing changes.
+        tab.log.readLog(path);
+        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::None);
     }
 
     // A last block many pieces long, growing: behind a record far in the
@@ -193,58 +194,42 @@ private slots:
             QCOMPARE(tab.model.blockCounts(), fresh.model.blockCounts());
             QCOMPARE(tab.model.refusalsBefore(tab.model.lastBlock() + 1),
                      fresh.model.refusalsBefore(fresh.model.lastBlock() + 1));
-            QCOMPARE(lastRows(tab, 60), lastRows(fresh, 60));
-            for (const int row : {fresh.model.rowCount() / 3, fresh.model.rowCount() * 2 / 3}) {
-                tab.model.scrollMoved(0);
-                tab.model.scrollMoved(row);
-                fresh.model.scrollMoved(0);
-                fresh.model.scrollMoved(row);
-                QCOMPARE(tab.text(row), fresh.text(row));
-            }
+            QCOMPARE(rowsAt(tab, 60), rowsAt(fresh, 60));
+            for (const int row : {fresh.model.rowCount() / 3, fresh.model.rowCount() * 2 / 3})
+                QCOMPARE(rowsAt(tab, 1, row), rowsAt(fresh, 1, row));
         }
     }
 
     // A log replaced by another file, or one that shrank, has other blocks
-    // under the old numbers: the counts are left for a full run.
-    void replacedOrShrunkLogNeedsRun_data()
+    // under the old numbers: the counts are left for a full run. A cancelled
+    // run is not carried on: its rows are partial.
+    void changeNotFollowed_data()
     {
-        QTest::addColumn<bool>("shrink");
-        QTest::newRow("rotated") << false;
-        QTest::newRow("shrunk") << true;
+        QTest::addColumn<int>("growth");
+        QTest::newRow("rotated") << int(CStringListModel::Growth::NeedsRun);
+        QTest::newRow("shrunk") << int(CStringListModel::Growth::NeedsRun);
+        QTest::newRow("cancelled") << int(CStringListModel::Growth::None);
     }
-    void replacedOrShrunkLogNeedsRun()
+    void changeNotFollowed()
     {
-        QFETCH(bool, shrink);
-        const QString path = m_dir.filePath(QStringLiteral("replaced-%1.mlog").arg(shrink));
+        QFETCH(int, growth);
+        const QString change = QTest::currentDataTag();
+        const QString path = m_dir.filePath(change + QStringLiteral(".mlog"));
         QVERIFY(generate(path, 3000, false));
         Results tab(path);
+        if (change == QLatin1String("cancelled"))
+            connect(&tab.model, &CStringListModel::valueMaximum, &tab.model, &CStringListModel::cancel);
         tab.model.runFilter();
+        QCOMPARE(tab.model.isComplete(), change != QLatin1String("cancelled"));
         const int rows = tab.model.rowCount();
-        if (shrink) {
-            QFile file(path);
-            QVERIFY(file.resize(file.size() / 2));
-        } else {
-            QVERIFY(QFile::rename(path, path + QStringLiteral(".1")));
-            QVERIFY(generate(path, 3500, false, 99));
-        }
+        if (change == QLatin1String("shrunk"))
+            QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
+        else if (change == QLatin1String("rotated"))
+            QVERIFY(QFile::rename(path, path + QStringLiteral(".1")) && generate(path, 3500, false, 99));
+        else
+            QVERIFY(generate(path, 100, true));
         tab.log.readLog(path);
-        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::NeedsRun);
-        QCOMPARE(tab.model.rowCount(), rows);
-    }
-
-    // A run that was cancelled is not carried on: its rows are partial.
-    void cancelledRunIsNotFollowed()
-    {
-        const QString path = m_dir.filePath(QStringLiteral("cancelled.mlog"));
-        QVERIFY(generate(path, 3000, false));
-        Results tab(path);
-        connect(&tab.model, &CStringListModel::valueMaximum, &tab.model, &CStringListModel::cancel);
-        tab.model.runFilter();
-        QVERIFY(!tab.model.isComplete());
-        QVERIFY(generate(path, 100, true));
-        tab.log.readLog(path);
-        const int rows = tab.model.rowCount();
-        QCOMPARE(tab.model.followGrowth(), CStringListModel::Growth::None);
+        QCOMPARE(int(tab.model.followGrowth()), growth);
         QCOMPARE(tab.model.rowCount(), rows);
     }
 };
