@@ -19,18 +19,18 @@
 
 #include <cstring>
 #include <optional>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "matcher/engines.h"
 #include "matcher/literalset.h"
 #include "matcher/needles.h"
+#include "utf8texts.h"
 
 using matcher::LiteralSet;
 using matcher::Needle;
 using matcher::NeedleSet;
 using matcher::Pattern;
+using utf8texts::isAscii;
+using utf8texts::terminatedLength;
 
 // From this many plain entries on, a list looks for them all with one
 // automaton; fewer are found faster by their needles.
@@ -89,47 +89,6 @@ CMatcher::~CMatcher() = default;
 
 namespace {
 
-// Whether every byte of `s` is ASCII.
-bool isAscii(const char *s, qsizetype n)
-{
-    qsizetype i = 0;
-    quint64 high = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 word;
-        std::memcpy(&word, s + i, 8);
-        high |= word;
-    }
-    for (; i < n; ++i)
-        high |= uchar(s[i]);
-    return !(high & 0x8080808080808080ull);
-}
-
-// The length of the text at `s`, which a NUL byte ends before `end`, and
-// whether it is ASCII: sixteen bytes at a time while they lie before `end`.
-qsizetype terminatedLength(const char *s, const char *end, bool *ascii)
-{
-    const char *p = s;
-    uint high = 0;
-#ifdef __SSE2__
-    const __m128i zero = _mm_setzero_si128();
-    for (; end - p >= 16; p += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const uint nul = uint(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
-        const uint top = uint(_mm_movemask_epi8(bytes));
-        if (nul) {
-            const int at = __builtin_ctz(nul);
-            *ascii = !(high | (top & ((1u << at) - 1)));
-            return (p - s) + at;
-        }
-        high |= top;
-    }
-#endif
-    for (; p < end && *p; ++p)
-        high |= uchar(*p) & 0x80;
-    *ascii = !high;
-    return p - s;
-}
-
 QStringView viewOf(const QString &text)
 {
     return QStringView(text);
@@ -155,13 +114,15 @@ CMatcher::Verdict CMatcher::verdictUtf8(const char *utf8, qsizetype length, QStr
 }
 
 CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, qsizetype *length,
-                                            QString *costly) const
+                                            QString *costly, bool *ascii) const
 {
-    bool ascii = false;
-    *length = terminatedLength(utf8, end, &ascii);
+    bool plain = false;
+    *length = terminatedLength(utf8, end, &plain);
+    if (ascii)
+        *ascii = plain;
     if (m_lists.empty())
         return Verdict::Match;
-    if (ascii)
+    if (plain)
         return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), *length}, costly);
     return verdictOn(QString::fromUtf8(utf8, int(*length)), costly);
 }

@@ -35,9 +35,10 @@ public:
     Verdict verdictUtf8(const char *utf8, qsizetype length, QString *costly = nullptr) const;
     // verdictUtf8() of the text at `utf8` that a NUL byte ends before `end`
     // (as CLog::forEachBlockUtf8 hands texts out); `length` receives its
-    // length without the NUL. One pass finds both the end and whether the
-    // text is ASCII.
-    Verdict verdictUtf8Text(const char *utf8, const char *end, qsizetype *length, QString *costly = nullptr) const;
+    // length without the NUL, and `ascii`, when given, whether it is ASCII.
+    // One pass finds both the end and whether the text is ASCII.
+    Verdict verdictUtf8Text(const char *utf8, const char *end, qsizetype *length, QString *costly = nullptr,
+                            bool *ascii = nullptr) const;
     // verdict() == Match. An undecided text reads as no match here: only for
     // callers that cannot stop on one; the others use verdict().
     bool matches(const QString &text) const;

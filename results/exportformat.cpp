@@ -9,26 +9,6 @@
 #include <emmintrin.h>
 #endif
 
-namespace exportdetail {
-
-bool isAscii(const char *s, int n)
-{
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 word;
-        std::memcpy(&word, s + i, 8);
-        if (word & 0x8080808080808080ull)
-            return false;
-    }
-    for (; i < n; ++i) {
-        if (uchar(s[i]) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-} // namespace exportdetail
-
 namespace {
 
 // A row is written through a pointer into room made for its longest form
@@ -82,24 +62,25 @@ private:
         if (n > 16) {
             std::memcpy(to, from, n);
         } else if (n >= 8) {
-            quint64 head;
-            quint64 tail;
-            std::memcpy(&head, from, 8);
-            std::memcpy(&tail, from + n - 8, 8);
-            std::memcpy(to, &head, 8);
-            std::memcpy(to + n - 8, &tail, 8);
+            copyEnds<quint64>(to, from, n);
         } else if (n >= 4) {
-            quint32 head;
-            quint32 tail;
-            std::memcpy(&head, from, 4);
-            std::memcpy(&tail, from + n - 4, 4);
-            std::memcpy(to, &head, 4);
-            std::memcpy(to + n - 4, &tail, 4);
+            copyEnds<quint32>(to, from, n);
         } else if (n > 0) {
             to[0] = from[0];
             to[n / 2] = from[n / 2];
             to[n - 1] = from[n - 1];
         }
+    }
+    // The first and the last word of `n` bytes, which cover them all.
+    template <typename Word>
+    static void copyEnds(char *to, const char *from, size_t n)
+    {
+        Word head;
+        Word tail;
+        std::memcpy(&head, from, sizeof head);
+        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+        std::memcpy(to, &head, sizeof head);
+        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
     }
 
     QByteArray *m_out;

@@ -14,6 +14,7 @@
 #include "filtermatch.h"
 #include "recordfields.h"
 #include "resultbytes.h"
+#include "utf8texts.h"
 
 enum class ExportFormat { Text, Csv, JsonLines };
 
@@ -64,7 +65,6 @@ private:
 };
 
 namespace exportdetail {
-bool isAscii(const char *s, int n);
 
 // What a walk over texts does with the text numbered `index` that the
 // matcher gave `verdict`: makes its row, passes over it, or ends there, an
@@ -93,14 +93,15 @@ int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameB
     int rows = 0;
     for (int index = 0; p < end; ++index) {
         qsizetype length = 0;
+        bool ascii = false;
         if (everything) {
-            length = qsizetype(std::strlen(p));
+            length = utf8texts::terminatedLength(p, end, &ascii);
         } else {
             if (index > 0 && between && !between())
                 break;
             QString costly;
-            const auto step = exportdetail::rowStep(matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr),
-                                                    index, costly, stop);
+            const auto step = exportdetail::rowStep(
+                matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr, &ascii), index, costly, stop);
             if (step == exportdetail::RowStep::End)
                 break;
             if (step == exportdetail::RowStep::Skip) {
@@ -109,7 +110,7 @@ int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameB
             }
         }
         const QByteArray &name = names.nameOf(p).bytes;
-        if (exportdetail::isAscii(p, int(length))) {
+        if (ascii) {
             visit(name, std::string_view(p, size_t(length)));
         } else {
             // Bytes that are no UTF-8 are written as the view shows them.

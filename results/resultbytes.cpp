@@ -3,6 +3,7 @@
 #include "cmatcher.h"
 #include "exportformat.h"
 #include "filtermatch.h"
+#include "utf8texts.h"
 
 #include <cstring>
 
@@ -29,7 +30,7 @@ inline bool isAsciiPrefix(const char *s, int n)
     return (seen & 0x8080808080808080ull) == 0;
 }
 
-using exportdetail::isAscii;
+using utf8texts::isAscii;
 using exportdetail::rowStep;
 using exportdetail::RowStep;
 
@@ -142,9 +143,8 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
     const char *p = texts.constData();
     const char *const end = p + texts.size();
     int rows = 0;
-    // Rows are written past the array's size, into room made beforehand:
-    // each row is the name, a tab, a text no longer than the bytes left in
-    // `texts`, and a line feed. `size` is where the next row goes.
+    // Rows are written past the array's size, into room made beforehand.
+    // `size` is where the next row goes.
     int size = out->size();
     const auto makeRoom = [&](qsizetype bytes) {
         if (out->capacity() - size < bytes) {
@@ -153,13 +153,26 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
         }
         return out->data() + size;
     };
+    const auto putRow = [&](const QByteArray &name, const char *text, qsizetype length) {
+        char *w = makeRoom(name.size() + length + 2);
+        std::memcpy(w, name.constData(), size_t(name.size()));
+        w += name.size();
+        *w++ = '\t';
+        std::memcpy(w, text, size_t(length));
+        w[length] = '\n';
+        size += int(name.size() + length + 2);
+    };
     for (int index = 0; p < end; ++index) {
-        if (!everything) {
+        qsizetype length = 0;
+        bool ascii = false;
+        if (everything) {
+            length = utf8texts::terminatedLength(p, end, &ascii);
+        } else {
             if (index > 0 && between && !between())
                 break;
-            qsizetype length = 0;
             QString costly;
-            const auto step = rowStep(matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr), index, costly, stop);
+            const auto step = rowStep(matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr, &ascii),
+                                      index, costly, stop);
             if (step == RowStep::End)
                 break;
             if (step == RowStep::Skip) {
@@ -168,27 +181,14 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
             }
         }
         const QByteArray &name = names.nameOf(p).bytes;
-        char *w = makeRoom(name.size() + (end - p) + 1);
-        std::memcpy(w, name.constData(), size_t(name.size()));
-        w += name.size();
-        *w++ = '\t';
-        const int length = int(stpcpy(w, p) - w);
         // An ASCII text is its own UTF-8 encoding; any other goes through
         // the QString the view shows, so that bytes the decoder replaces are
         // written as it replaces them.
-        if (!isAscii(w, length)) {
-            // The row is written again from its start: making room may move it.
-            const QByteArray encoded = QString::fromUtf8(p, length).toUtf8();
-            w = makeRoom(name.size() + encoded.size() + 2);
-            std::memcpy(w, name.constData(), size_t(name.size()));
-            w += name.size();
-            *w++ = '\t';
-            std::memcpy(w, encoded.constData(), size_t(encoded.size()));
-            w[encoded.size()] = '\n';
-            size += name.size() + encoded.size() + 2;
+        if (ascii) {
+            putRow(name, p, length);
         } else {
-            w[length] = '\n';
-            size += int(w + length + 1 - (out->data() + size));
+            const QByteArray encoded = QString::fromUtf8(p, int(length)).toUtf8();
+            putRow(name, encoded.constData(), encoded.size());
         }
         p += length + 1;
         ++rows;
