@@ -7,20 +7,6 @@
 
 namespace utf8texts {
 
-bool isAscii(const char *s, qsizetype n)
-{
-    qsizetype i = 0;
-    quint64 high = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 word;
-        std::memcpy(&word, s + i, 8);
-        high |= word;
-    }
-    for (; i < n; ++i)
-        high |= uchar(s[i]);
-    return !(high & 0x8080808080808080ull);
-}
-
 // Sixteen bytes at a time while they lie before `end`.
 qsizetype terminatedLength(const char *s, const char *end, bool *ascii)
 {

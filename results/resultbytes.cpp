@@ -14,25 +14,7 @@ inline bool isAsciiDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// True when the `n` bytes at `s` are all ASCII. Inline and without an early
-// exit: it runs once per text over the few bytes before the id field.
-inline bool isAsciiPrefix(const char *s, int n)
-{
-    quint64 seen = 0;
-    int i = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 word;
-        std::memcpy(&word, s + i, 8);
-        seen |= word;
-    }
-    for (; i < n; ++i)
-        seen |= uchar(s[i]);
-    return (seen & 0x8080808080808080ull) == 0;
-}
-
 using utf8texts::isAscii;
-using exportdetail::rowStep;
-using exportdetail::RowStep;
 
 enum class IdField { Found, Absent, NeedsDecoding };
 
@@ -62,7 +44,7 @@ IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd, int *idS
         }
         if (!chain)
             continue;
-        if (!isAsciiPrefix(s, close))
+        if (!isAscii(s, close))
             return IdField::NeedsDecoding;
         quint64 value = 0;
         for (int k = start; isAsciiDigit(s[k]) && value <= 0xFFFFFFFFull; ++k)
@@ -96,7 +78,7 @@ UserNameBytes::Name &UserNameBytes::nameOf(const char *text)
             m_fields.resize(size_t(1) << kFieldBits);
         const quint64 hash = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full);
         field = &m_fields[size_t(hash >> (64 - kFieldBits))];
-        if (field->name && field->low == low && field->high == high && isAsciiPrefix(text, closeAt))
+        if (field->name && field->low == low && field->high == high && isAscii(text, closeAt))
             return *field->name;
         field->low = low;
         field->high = high;
@@ -137,62 +119,24 @@ UserNameBytes::Name &UserNameBytes::nameOf(const char *text)
 int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out,
                      MatchStop *stop, const std::function<bool()> &between)
 {
-    if (stop)
-        *stop = MatchStop();
-    const bool everything = matcher.matchesEverything();
-    const char *p = texts.constData();
-    const char *const end = p + texts.size();
-    int rows = 0;
-    // Rows are written past the array's size, into room made beforehand.
+    // Rows are written past the array's size, into room made as needed.
     // `size` is where the next row goes.
     int size = out->size();
-    const auto makeRoom = [&](qsizetype bytes) {
-        if (out->capacity() - size < bytes) {
-            out->resize(size);
-            out->reserve(std::max<qsizetype>(size + bytes, 2 * out->capacity()));
-        }
-        return out->data() + size;
-    };
-    const auto putRow = [&](const QByteArray &name, const char *text, qsizetype length) {
-        char *w = makeRoom(name.size() + length + 2);
-        std::memcpy(w, name.constData(), size_t(name.size()));
-        w += name.size();
-        *w++ = '\t';
-        std::memcpy(w, text, size_t(length));
-        w[length] = '\n';
-        size += int(name.size() + length + 2);
-    };
-    for (int index = 0; p < end; ++index) {
-        qsizetype length = 0;
-        bool ascii = false;
-        if (everything) {
-            length = utf8texts::terminatedLength(p, end, &ascii);
-        } else {
-            if (index > 0 && between && !between())
-                break;
-            QString costly;
-            const auto step = rowStep(matcher.verdictUtf8Text(p, end, &length, stop ? &costly : nullptr, &ascii),
-                                      index, costly, stop);
-            if (step == RowStep::End)
-                break;
-            if (step == RowStep::Skip) {
-                p += length + 1;
-                continue;
-            }
-        }
-        const QByteArray &name = names.nameOf(p).bytes;
-        // An ASCII text is its own UTF-8 encoding; any other goes through
-        // the QString the view shows, so that bytes the decoder replaces are
-        // written as it replaces them.
-        if (ascii) {
-            putRow(name, p, length);
-        } else {
-            const QByteArray encoded = QString::fromUtf8(p, int(length)).toUtf8();
-            putRow(name, encoded.constData(), encoded.size());
-        }
-        p += length + 1;
-        ++rows;
-    }
+    const int rows = forEachResultRow(matcher, texts, names, stop, between,
+                                      [&](const QByteArray &name, std::string_view text) {
+                                          const qsizetype bytes = name.size() + qsizetype(text.size()) + 2;
+                                          if (out->capacity() - size < bytes) {
+                                              out->resize(size);
+                                              out->reserve(std::max<qsizetype>(size + bytes, 2 * out->capacity()));
+                                          }
+                                          char *w = out->data() + size;
+                                          std::memcpy(w, name.constData(), size_t(name.size()));
+                                          w += name.size();
+                                          *w++ = '\t';
+                                          std::memcpy(w, text.data(), text.size());
+                                          w[text.size()] = '\n';
+                                          size += int(bytes);
+                                      });
     out->resize(size);
     return rows;
 }
