@@ -51,53 +51,44 @@ void TopCounter<Key>::count(Counts *counts, bool refused)
 template <typename Key>
 void TopCounter<Key>::add(const Key &key, bool refused)
 {
-    if constexpr (std::is_same_v<Key, QByteArray>) {
-        addBytes(std::string_view(key.constData(), size_t(key.size())), refused);
-    } else {
-        if (!m_last.counts || !(key == m_lastKey)) {
-            auto it = m_entries.find(key);
-            if (it == m_entries.end()) {
-                if (m_entries.size() >= m_capacity)
-                    makeRoom();
-                it = m_entries.insert(key, Counts());
-            }
-            m_lastKey = it.key();
-            // Nodes of a QHash stay where they are when it grows.
-            m_last.counts = &it.value();
+    if (!m_last.counts || !(key == m_lastKey)) {
+        auto it = m_entries.find(key);
+        if (it == m_entries.end()) {
+            if (m_entries.size() >= m_capacity)
+                makeRoom();
+            it = m_entries.insert(key, Counts());
         }
-        count(m_last.counts, refused);
+        m_lastKey = it.key();
+        // Nodes of a QHash stay where they are when it grows.
+        m_last.counts = &it.value();
     }
+    count(m_last.counts, refused);
 }
 
 template <typename Key>
 void TopCounter<Key>::addBytes(std::string_view key, bool refused)
 {
-    if constexpr (std::is_same_v<Key, QByteArray>) {
-        if (m_recent.empty())
-            m_recent.resize(size_t(1) << kRecentBits);
-        Recent &recent = m_recent[recentHash(key, kRecentBits)];
-        // (An empty key may have no bytes at all to compare.)
-        if (recent.counts && recent.size == qsizetype(key.size())
-            && (key.empty() || std::memcmp(recent.key, key.data(), key.size()) == 0)) {
-            count(recent.counts, refused);
-            return;
-        }
-        // An array over the bytes: setting it anew allocates nothing.
-        m_lookup.setRawData(key.empty() ? "" : key.data(), uint(key.size()));
-        auto it = m_entries.find(m_lookup);
-        if (it == m_entries.end()) {
-            if (m_entries.size() >= m_capacity)
-                makeRoom();
-            it = m_entries.insert(QByteArray(key.data(), int(key.size())), Counts());
-        }
-        // Nodes of a QHash, and so their keys' bytes, stay where they are
-        // when it grows.
-        recent = Recent{it.key().constData(), it.key().size(), &it.value()};
+    if (m_recent.empty())
+        m_recent.resize(size_t(1) << kRecentBits);
+    Recent &recent = m_recent[recentHash(key, kRecentBits)];
+    // (An empty key may have no bytes at all to compare.)
+    if (recent.counts && recent.size == qsizetype(key.size())
+        && (key.empty() || std::memcmp(recent.key, key.data(), key.size()) == 0)) {
         count(recent.counts, refused);
-    } else {
-        Q_UNUSED(key);
-        Q_UNUSED(refused);
+        return;
     }
+    // An array over the bytes: setting it anew allocates nothing.
+    m_lookup.setRawData(key.empty() ? "" : key.data(), uint(key.size()));
+    auto it = m_entries.find(m_lookup);
+    if (it == m_entries.end()) {
+        if (m_entries.size() >= m_capacity)
+            makeRoom();
+        it = m_entries.insert(QByteArray(key.data(), int(key.size())), Counts());
+    }
+    // Nodes of a QHash, and so their keys' bytes, stay where they are when
+    // it grows.
+    recent = Recent{it.key().constData(), it.key().size(), &it.value()};
+    count(recent.counts, refused);
 }
 
 template <typename Key>
@@ -126,8 +117,9 @@ void TopCounter<Key>::makeRoom()
     std::fill(m_recent.begin(), m_recent.end(), Recent());
 }
 
-template class TopCounter<QByteArray>;
-template class TopCounter<qint64>;
+// Names are counted by their bytes, hours by their number.
+template void TopCounter<QByteArray>::addBytes(std::string_view key, bool refused);
+template void TopCounter<qint64>::add(const qint64 &key, bool refused);
 
 namespace {
 

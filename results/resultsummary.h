@@ -37,9 +37,9 @@ public:
     };
     explicit TopCounter(int capacity) : m_capacity(capacity) {}
 
-    // Counts one row under `key` (looked up as it is, copied when new).
+    // Counts one row under the number `key` (qint64 keys).
     void add(const Key &key, bool refused);
-    // The same for a QByteArray key given as its bytes.
+    // Counts one row under the bytes `key`, copied when new (QByteArray keys).
     void addBytes(std::string_view key, bool refused);
     const QHash<Key, Counts> &entries() const { return m_entries; }
     // Rows and refusals counted, kept keys or not.
