@@ -25,6 +25,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "chunkworker.h"
+
 namespace {
 
 // The texts of the commands, translated in the context "commandLine".
@@ -47,23 +49,6 @@ int fail(int status, const QString &message)
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     std::fprintf(stderr, "vrelview: %s\n", line.trimmed().toLocal8Bit().constData());
     return status;
-}
-
-// Writes all of `bytes` to descriptor `fd`; false on a write error.
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    const char *p = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
 }
 
 // A time of --from or --to: ISO 8601 ("T" or a blank between date and
@@ -422,8 +407,8 @@ int run(int argc, char **argv)
         if (end != SummaryEnd::Done)
             return fail(Failed, error);
         const QByteArray bytes = format == ExportFormat::Csv ? summary.toCsv() : summary.toText().toUtf8();
-        if (!writeAll(STDOUT_FILENO, bytes))
-            return fail(Failed, QString::fromLocal8Bit(std::strerror(errno)));
+        if (const int failed = writeWhole(STDOUT_FILENO, bytes.constData(), bytes.size()))
+            return fail(Failed, QString::fromLocal8Bit(std::strerror(failed)));
         return Done;
     }
 

@@ -9,7 +9,9 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include <signal.h>
@@ -17,7 +19,7 @@
 
 #include "clog.h"
 #include "cmatcher.h"
-#include "chunkwriter.h"
+#include "chunkworker.h"
 #include "filtermatch.h"
 #include "resultbytes.h"
 
@@ -868,12 +870,30 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
             *error = reason.isEmpty() ? tr("Unknown error") : reason;
         return false;
     };
-    // The rows are made here while the chunks made before are written.
-    ChunkWriter writer(fd);
+    const bool text = format == ExportFormat::Text;
+    // The chunks made before are written on a thread of their own while
+    // the next is made here. Rows of text are made here; the rows of the
+    // other formats, which cost more to make than to find, are gathered
+    // here (rowbatch) and made on a thread between the two.
+    ChunkWorker writer([fd](const QByteArray &chunk) { return writeWhole(fd, chunk.constData(), chunk.size()); });
+    ExportRows rows(format);
+    QByteArray header = exportHeader(format);
+    std::optional<ChunkWorker> formatter;
+    if (!text) {
+        formatter.emplace([&](const QByteArray &batch) {
+            QByteArray made = writer.buffer();
+            made.append(header);
+            header.clear();
+            rows.appendBatch(batch, &made);
+            if (writer.hand(std::move(made)))
+                return 0;
+            return writer.error() ? writer.error() : EIO;
+        });
+    }
+    ChunkWorker &first = text ? writer : *formatter;
     const CMatcher &criteria = matcher();
     UserNameBytes names;
-    ExportRows rows(format);
-    QByteArray buffer = exportHeader(format);
+    QByteArray buffer;
     buffer.reserve(saveChunk + (64 << 10));
     // Where the rows of the block being written begin in the buffer; -1
     // once some went out with an earlier chunk.
@@ -886,7 +906,16 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
             lastBlock = piece.block;
             blockStart = pieceStart;
         }
-        rows.append(criteria, piece.texts, m_log->blockTime(piece.block), names, &buffer, stop, between);
+        if (text) {
+            appendResultRows(criteria, piece.texts, names, &buffer, stop, between);
+        } else {
+            const qint64 time = m_log->blockTime(piece.block);
+            forEachResultRow(criteria, piece.texts, names, stop, between,
+                             [&buffer, time](const QByteArray &name, std::string_view row) {
+                                 rowbatch::append(&buffer, std::string_view(name.constData(), size_t(name.size())),
+                                                  row, time);
+                             });
+        }
         if (m_cancelled) {
             // The file ends after the last block written whole, or within a
             // block too large to hold, after its last piece.
@@ -898,16 +927,22 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
             return true;
         if (!piece.last)
             blockStart = -1;
-        if (!writer.write(std::move(buffer)))
+        if (!first.hand(std::move(buffer)))
             return false;
-        buffer = writer.buffer();
+        buffer = first.buffer();
         buffer.reserve(saveChunk + (64 << 10));
         return true;
     });
     if (!walked)
         return fail(tr("The results were closed while they were saved."));
-    if (!(buffer.isEmpty() || writer.write(std::move(buffer))) || !writer.finish())
-        return fail(qt_error_string(writer.error()));
+    // The last batch goes even when empty: CSV's header is made with the first.
+    const bool handed = (buffer.isEmpty() && text) || first.hand(std::move(buffer));
+    if (formatter)
+        formatter->finish();
+    writer.finish();
+    const int failed = writer.error() ? writer.error() : formatter ? formatter->error() : 0;
+    if (!handed || failed)
+        return fail(qt_error_string(failed));
     return true;
 }
 

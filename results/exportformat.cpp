@@ -268,22 +268,31 @@ QByteArray exportHeader(ExportFormat format)
 
 ExportRows::ExportRows(ExportFormat format) : m_format(format) {}
 
-int ExportRows::append(const CMatcher &matcher, const QByteArray &texts, qint64 recordTime, UserNameBytes &names,
-                       QByteArray *out, MatchStop *stop, const std::function<bool()> &between)
+void ExportRows::appendBatch(const QByteArray &batch, QByteArray *out)
 {
-    if (m_format == ExportFormat::Text)
-        return appendResultRows(matcher, texts, names, out, stop, between);
-    return forEachResultRow(matcher, texts, names, stop, between,
-                            [&](const QByteArray &name, std::string_view text) {
-                                appendRow(name, text, recordTime, out);
-                            });
+    rowbatch::forEach(batch, [this, out](std::string_view name, std::string_view text, qint64 recordTime) {
+        appendRow(name, text, recordTime, out);
+    });
 }
 
-void ExportRows::appendRow(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out)
+void rowbatch::append(QByteArray *batch, std::string_view name, std::string_view text, qint64 recordTime)
+{
+    const Head head{qint32(name.size()), qint32(text.size()), recordTime};
+    const int at = batch->size();
+    batch->resize(at + int(sizeof head + name.size() + text.size()));
+    char *to = batch->data() + at;
+    std::memcpy(to, &head, sizeof head);
+    to += sizeof head;
+    // (A part may be empty with no bytes at all to copy from.)
+    name.copy(to, name.size());
+    text.copy(to + name.size(), text.size());
+}
+
+void ExportRows::appendRow(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out)
 {
     switch (m_format) {
     case ExportFormat::Text:
-        out->append(name);
+        out->append(name.data(), int(name.size()));
         out->append('\t');
         out->append(text.data(), int(text.size()));
         out->append('\n');
@@ -300,10 +309,10 @@ void ExportRows::appendRow(const QByteArray &name, std::string_view text, qint64
 // The event and the parameters are parts of the text, the date's ISO form
 // is at most 25 bytes and the other fields are short: a row is at most
 // twice its name and twice the text twice, and a little more.
-void ExportRows::appendCsv(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out)
+void ExportRows::appendCsv(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out)
 {
-    RowRoom row(out, 2 * name.size() + 4 * qsizetype(text.size()) + 192);
-    putCsvField(row, std::string_view(name.constData(), size_t(name.size())));
+    RowRoom row(out, 2 * qsizetype(name.size()) + 4 * qsizetype(text.size()) + 192);
+    putCsvField(row, name);
     RecordFields f;
     if (!parseRecordFields(text, &f)) {
         // The fields of a text of another shape stay empty.
@@ -353,13 +362,13 @@ void ExportRows::appendCsv(const QByteArray &name, std::string_view text, qint64
 }
 
 // Escaped, every byte of the name and of the text's parts may take six.
-void ExportRows::appendJson(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out)
+void ExportRows::appendJson(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out)
 {
     static const std::string_view numberKeys[] = {",\"pid\":", ",\"ppid\":", ",\"uid\":", ",\"gid\":",
                                                   ",\"session\":"};
-    RowRoom row(out, 6 * name.size() + 12 * qsizetype(text.size()) + 512);
+    RowRoom row(out, 6 * qsizetype(name.size()) + 12 * qsizetype(text.size()) + 512);
     row.put("{\"user\":");
-    putJsonString(row, std::string_view(name.constData(), size_t(name.size())));
+    putJsonString(row, name);
     // The event and the parameters are parts of the text: a text with
     // nothing to escape has them as they are.
     const bool plain = jsonPlainRun(text) == text.size();

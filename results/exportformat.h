@@ -47,22 +47,52 @@ public:
     explicit ExportRows(ExportFormat format);
     ExportFormat format() const { return m_format; }
 
-    // Appends the rows of the texts of `texts` that `matcher` accepts, as
-    // appendResultRows does, in the format; `recordTime` is the time of the
-    // texts' block (seconds since 1970, -1 when not known). The text format
-    // gives exactly the bytes of appendResultRows.
-    int append(const CMatcher &matcher, const QByteArray &texts, qint64 recordTime, UserNameBytes &names,
-               QByteArray *out, MatchStop *stop = nullptr, const std::function<bool()> &between = {});
-    // Appends the row of user name `name` and record text `text` (both UTF-8).
-    void appendRow(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out);
+    // Appends the row of user name `name` and record text `text` (both UTF-8);
+    // `recordTime` is the time of the text's block (seconds since 1970, -1
+    // when not known). The text format gives exactly the bytes of
+    // appendResultRows.
+    void appendRow(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out);
+    // Appends the row of every row of `batch` (rowbatch), in order.
+    void appendBatch(const QByteArray &batch, QByteArray *out);
 
 private:
-    void appendCsv(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out);
-    void appendJson(const QByteArray &name, std::string_view text, qint64 recordTime, QByteArray *out);
+    void appendCsv(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out);
+    void appendJson(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out);
 
     ExportFormat m_format;
     IsoDates m_dates;
 };
+
+// Result rows gathered to be made into rows of a format, or counted, on
+// another thread (ChunkWorker): the user name, the text and the block's
+// time of each, one row after the other.
+namespace rowbatch {
+struct Head
+{
+    qint32 nameSize;
+    qint32 textSize;
+    qint64 recordTime;
+};
+// Appends the row of user name `name`, text `text` and block time
+// `recordTime` to `batch`.
+void append(QByteArray *batch, std::string_view name, std::string_view text, qint64 recordTime);
+// Calls `visit(name, text, recordTime)` for every row of `batch`, in order.
+template <typename Visit>
+void forEach(const QByteArray &batch, Visit visit)
+{
+    const char *p = batch.constData();
+    const char *const end = p + batch.size();
+    while (p < end) {
+        Head head;
+        std::memcpy(&head, p, sizeof head);
+        p += sizeof head;
+        const std::string_view name(p, size_t(head.nameSize));
+        const std::string_view text(p + head.nameSize, size_t(head.textSize));
+        p += head.nameSize + head.textSize;
+        visit(name, text, head.recordTime);
+    }
+}
+} // namespace rowbatch
 
 namespace exportdetail {
 

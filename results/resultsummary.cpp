@@ -9,7 +9,9 @@
 #include <vector>
 
 
+#include "chunkworker.h"
 #include "cstringlistmodel.h"
+#include "exportformat.h"
 #include "recordfields.h"
 
 namespace {
@@ -439,10 +441,26 @@ void ResultSummary::addRow(std::string_view name, std::string_view text)
 
 SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QString *error)
 {
-    const QPointer<CStringListModel> alive(model);
-    const bool walked = model->forEachRow([summary](std::string_view name, std::string_view text) {
-        summary->addRow(name, text);
+    // The rows are counted on a thread of their own while the walk finds
+    // the next ones; `summary` is touched there alone until it ends.
+    ChunkWorker counter([summary](const QByteArray &batch) {
+        rowbatch::forEach(batch, [summary](std::string_view name, std::string_view text, qint64) {
+            summary->addRow(name, text);
+        });
+        return 0;
     });
+    constexpr int kBatchBytes = 1 << 20;
+    QByteArray batch;
+    const QPointer<CStringListModel> alive(model);
+    const bool walked = model->forEachRow([&](std::string_view name, std::string_view text) {
+        rowbatch::append(&batch, name, text, -1);
+        if (batch.size() >= kBatchBytes) {
+            counter.hand(std::move(batch));
+            batch = counter.buffer();
+        }
+    });
+    counter.hand(std::move(batch));
+    counter.finish();
     if (!walked || !alive) {
         if (error)
             *error = CStringListModel::tr("The results were closed while they were saved.");

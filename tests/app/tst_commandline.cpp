@@ -219,6 +219,8 @@ private slots:
             {"summary, pattern too costly", {"--summary", "--filter", "costly", "costly.mlog"}, 1, costly},
             {"write error", {"--export", "no folder/out.txt", "audit.mlog"}, 1, "Cannot write no folder/out.txt: "},
             {"standard output full", {"--export", "-", "audit.mlog"}, 1, "Cannot write -: No space left on device"},
+            {"standard output full, rows made on their own thread", {"--export", "-", "--format", "jsonl", "audit.mlog"}, 1,
+             "Cannot write -: No space left on device"},
             {"unknown format", {"--export", "kept.txt", "--format", "xml", "audit.mlog"}, 2,
              "Unknown format \"xml\" (see --help)."},
             {"summary as JSON Lines", {"--summary", "--format", "jsonl", "audit.mlog"}, 2,

@@ -1,4 +1,4 @@
-#include "chunkwriter.h"
+#include "chunkworker.h"
 
 #include <cerrno>
 
@@ -6,24 +6,23 @@
 
 namespace {
 
-// Chunks waiting: enough to keep the writing thread busy while the next
-// one is made.
+// Chunks waiting: enough to keep the worker busy while the next one is made.
 constexpr size_t kQueueDepth = 3;
 
 } // namespace
 
-ChunkWriter::ChunkWriter(int fd)
-    : m_fd(fd)
-    , m_thread(&ChunkWriter::run, this)
+ChunkWorker::ChunkWorker(std::function<int(const QByteArray &chunk)> consume)
+    : m_consume(std::move(consume))
+    , m_thread(&ChunkWorker::run, this)
 {
 }
 
-ChunkWriter::~ChunkWriter()
+ChunkWorker::~ChunkWorker()
 {
     finish();
 }
 
-QByteArray ChunkWriter::buffer()
+QByteArray ChunkWorker::buffer()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_spare.empty())
@@ -34,7 +33,7 @@ QByteArray ChunkWriter::buffer()
     return spare;
 }
 
-bool ChunkWriter::write(QByteArray chunk)
+bool ChunkWorker::hand(QByteArray chunk)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait(lock, [this] { return m_queue.size() < kQueueDepth || m_error; });
@@ -45,7 +44,7 @@ bool ChunkWriter::write(QByteArray chunk)
     return true;
 }
 
-bool ChunkWriter::finish()
+bool ChunkWorker::finish()
 {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -57,13 +56,13 @@ bool ChunkWriter::finish()
     return error() == 0;
 }
 
-int ChunkWriter::error() const
+int ChunkWorker::error() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_error;
 }
 
-void ChunkWriter::run()
+void ChunkWorker::run()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
@@ -74,23 +73,26 @@ void ChunkWriter::run()
         m_queue.pop_front();
         const bool failed = m_error != 0;
         lock.unlock();
-        int error = 0;
-        // A write cut short (a full disk, the file-size limit) is tried
-        // again for the rest, which fails with the reason.
-        for (qint64 done = 0; !failed && done < chunk.size();) {
-            const ssize_t n = ::write(m_fd, chunk.constData() + done, size_t(chunk.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                error = n < 0 ? errno : EIO;
-                break;
-            }
-            done += n;
-        }
+        const int error = failed ? 0 : m_consume(chunk);
         lock.lock();
         if (error && !m_error)
             m_error = error;
         m_spare.push_back(std::move(chunk));
         m_changed.notify_all();
     }
+}
+
+int writeWhole(int fd, const char *data, qint64 size)
+{
+    // A write cut short (a full disk, the file-size limit) is tried again
+    // for the rest, which fails with the reason.
+    for (qint64 done = 0; done < size;) {
+        const ssize_t n = ::write(fd, data + done, size_t(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += n;
+    }
+    return 0;
 }
