@@ -891,10 +891,13 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
         });
     }
     ChunkWorker &first = text ? writer : *formatter;
+    // A batch makes two to four times its bytes in rows: smaller batches
+    // keep the chunks waiting for the writer as small as those of text.
+    const int chunkBytes = text ? saveChunk : saveChunk / 4;
     const CMatcher &criteria = matcher();
     UserNameBytes names;
     QByteArray buffer;
-    buffer.reserve(saveChunk + (64 << 10));
+    buffer.reserve(chunkBytes + (64 << 10));
     // Where the rows of the block being written begin in the buffer; -1
     // once some went out with an earlier chunk.
     int blockStart = 0;
@@ -923,14 +926,14 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
             return true;
         }
         // At a record the filter cannot decide the rows before it are kept.
-        if (stop->stopped() || buffer.size() < saveChunk)
+        if (stop->stopped() || buffer.size() < chunkBytes)
             return true;
         if (!piece.last)
             blockStart = -1;
         if (!first.hand(std::move(buffer)))
             return false;
         buffer = first.buffer();
-        buffer.reserve(saveChunk + (64 << 10));
+        buffer.reserve(chunkBytes + (64 << 10));
         return true;
     });
     if (!walked)
