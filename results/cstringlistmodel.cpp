@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <time.h>
 
@@ -875,7 +876,15 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
     // the next is made here. Rows of text are made here; the rows of the
     // other formats, which cost more to make than to find, are gathered
     // here (rowbatch) and made on a thread between the two.
-    ChunkWorker writer([fd](const QByteArray &chunk) { return writeWhole(fd, chunk.constData(), chunk.size()); });
+    qint64 written = 0;
+    ChunkWorker writer([fd, &written](const QByteArray &chunk) {
+        const int failed = writeWhole(fd, chunk.constData(), chunk.size());
+        // The disk starts on each chunk now rather than all at the end.
+        if (!failed)
+            ::sync_file_range(fd, written, chunk.size(), SYNC_FILE_RANGE_WRITE);
+        written += chunk.size();
+        return failed;
+    });
     ExportRows rows(format);
     QByteArray header = exportHeader(format);
     std::optional<ChunkWorker> formatter;
