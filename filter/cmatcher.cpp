@@ -14,7 +14,10 @@
 //  - QRegExp itself for anything else (back-references above all, whose
 //    QRegExp answers no other engine reproduces), under a time budget.
 // A list of many plain entries (watched paths, say) finds them all with one
-// automaton (matcher/literalset) instead of one search per entry.
+// automaton (matcher/literalset) instead of one search per entry. The
+// needles of up to two lists are also looked for in the pass that finds a
+// text's end (matcher/textgate), which tells most texts a filter passes
+// over from the others before any search.
 #include "cmatcher.h"
 
 #include <cstring>
@@ -23,12 +26,14 @@
 #include "matcher/engines.h"
 #include "matcher/literalset.h"
 #include "matcher/needles.h"
+#include "matcher/textgate.h"
 #include "utf8texts.h"
 
 using matcher::LiteralSet;
 using matcher::Needle;
 using matcher::NeedleSet;
 using matcher::Pattern;
+using matcher::TextGate;
 using utf8texts::isAscii;
 using utf8texts::terminatedLength;
 
@@ -79,10 +84,18 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
         bool all = true;
         for (const auto &pattern : compiled->patterns)
             all = all && pattern->needles(&needles);
+        // A plain entry the automaton finds has no needle in `needles`.
+        if (all && !automaton) {
+            if (!m_gate)
+                m_gate = std::make_unique<TextGate>();
+            m_gate->addList(needles);
+        }
         if (all && (needles.size() > 1 || (automaton && !needles.empty())))
             compiled->needles.emplace(std::move(needles));
         m_lists.push_back(std::move(compiled));
     }
+    if (m_gate && m_gate->isEmpty())
+        m_gate.reset();
 }
 
 CMatcher::~CMatcher() = default;
@@ -117,11 +130,15 @@ CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, q
                                             QString *costly, bool *ascii) const
 {
     bool plain = false;
-    *length = terminatedLength(utf8, end, &plain);
+    bool mayPass = true;
+    *length = m_gate ? m_gate->length(utf8, end, &plain, &mayPass) : terminatedLength(utf8, end, &plain);
     if (ascii)
         *ascii = plain;
     if (m_lists.empty())
         return Verdict::Match;
+    // A list that fails decides the text, however the others would.
+    if (!mayPass)
+        return Verdict::NoMatch;
     if (plain)
         return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), *length}, costly);
     return verdictOn(QString::fromUtf8(utf8, int(*length)), costly);

@@ -8,6 +8,10 @@
 #include <memory>
 #include <vector>
 
+namespace matcher {
+class TextGate;
+}
+
 class CMatcher
 {
 public:
@@ -53,6 +57,7 @@ private:
     Verdict verdictOn(const Text &text, QString *costly) const;
 
     std::vector<std::unique_ptr<List>> m_lists;
+    std::unique_ptr<matcher::TextGate> m_gate; // null when no list suits it
     mutable QString m_costly;
 };
 

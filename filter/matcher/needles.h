@@ -43,6 +43,10 @@ public:
     bool isEmpty() const { return m_units.empty(); }
     // Whether every character of the needle is ASCII (else no ASCII text holds it).
     bool isAscii() const { return m_ascii; }
+    // The characters it is looked for by, the rarest first: keyCount() of
+    // them, up to three (none for the empty needle).
+    int keyCount() const { return m_keys; }
+    const Unit &key(int k) const { return m_key[k]; }
     // First index >= from where the needle lies in `hay`, or -1.
     qsizetype find(QStringView hay, qsizetype from) const;
     qsizetype find(AsciiView hay, qsizetype from) const;

@@ -6,6 +6,8 @@
 #include <QRegExp>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <malloc.h>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -50,13 +52,19 @@ QString disagreement(const QStringList &patterns, const QStringList &texts, cons
         }
         for (const QByteArray &utf8 : bytes) {
             const QString decoded = QString::fromUtf8(utf8.constData(), utf8.size());
-            // As a block hands it out: followed by a NUL that ends the buffer.
-            const QByteArray block = utf8 + '\0';
-            qsizetype length = -1;
-            const CMatcher::Verdict inBlock = matcher.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length);
-            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != verdictOf(decoded) || inBlock != verdictOf(decoded)
-                || length != utf8.size())
+            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != verdictOf(decoded))
                 return QStringLiteral("pattern \"%1\" bytes \"%2\"").arg(pattern, QString::fromLatin1(utf8.toHex()));
+            // As a block hands it out: followed by a NUL that ends the
+            // buffer, or by the next text, whose bytes must not count.
+            for (const QByteArray &next : {QByteArray(), QByteArray("\xc3\xa9> [f] open unlink passwd /home/a/x.txt 1,1000,")}) {
+                const QByteArray block = utf8 + '\0' + next;
+                qsizetype length = -1;
+                bool ascii = false;
+                const CMatcher::Verdict inBlock = matcher.verdictUtf8Text(block.constData(), block.constData() + block.size(),
+                                                                          &length, nullptr, &ascii);
+                if (inBlock != verdictOf(decoded) || length != utf8.size() || ascii != std::all_of(utf8.cbegin(), utf8.cend(), [](char c) { return uchar(c) < 0x80; }))
+                    return QStringLiteral("pattern \"%1\" bytes \"%2\" in a block").arg(pattern, QString::fromLatin1(utf8.toHex()));
+            }
         }
     }
     return QString();
@@ -132,8 +140,10 @@ private slots:
     }
 
     // A list is any of its patterns. The needles of all its patterns are
-    // looked for in one pass: an occurrence at any place of a text of any
-    // length, across the vector widths and the ends, must still count.
+    // looked for in one pass, and in the pass that finds where a text of a
+    // block ends: an occurrence at any place of a text of any length,
+    // across the vector widths and the ends, must still count, and one in
+    // the text after it must not.
     void listIsAnyOfItsPatterns()
     {
         const QStringList events = toPatternForm(QList<QStringList>{{}, {}, {"open", "unlink"}, {}, {}, {}}).at(2);
@@ -143,6 +153,7 @@ private slots:
                                 "xyzxyzxy", "k", "yy", "q5", "q6", "zq", "qq"};
         for (const QStringList &list : lists) {
             const CMatcher matcher({list});
+            const CMatcher withDashes({list, {QStringLiteral("--")}});
             QList<QRegExp> rxs;
             for (const QString &pattern : list)
                 rxs << QRegExp(pattern, Qt::CaseSensitive, QRegExp::RegExp);
@@ -155,7 +166,13 @@ private slots:
                             expected = expected || rx.indexIn(text) != -1;
                         const QByteArray utf8 = text.toUtf8();
                         const bool bytes = matcher.verdictUtf8(utf8.constData(), utf8.size()) == CMatcher::Verdict::Match;
-                        if (matcher.matches(text) != expected || bytes != expected)
+                        const QByteArray block = utf8 + '\0' + words.join(QLatin1Char(' ')).toUtf8() + " --";
+                        const char *const end = block.constData() + block.size();
+                        qsizetype length = -1;
+                        const bool inBlock = matcher.verdictUtf8Text(block.constData(), end, &length) == CMatcher::Verdict::Match;
+                        const bool dashes = withDashes.verdictUtf8Text(block.constData(), end, &length) == CMatcher::Verdict::Match;
+                        if (matcher.matches(text) != expected || bytes != expected || inBlock != expected
+                            || dashes != (expected && text.contains(QStringLiteral("--"))) || length != utf8.size())
                             QFAIL(qPrintable(QStringLiteral("list \"%1\" text \"%2\"").arg(list.join('\t'), text)));
                     }
                 }

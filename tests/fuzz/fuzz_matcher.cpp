@@ -10,6 +10,8 @@
 
 #include <QRegExp>
 
+#include <cstring>
+
 static QString decode(const uint8_t *data, size_t size, bool utf16)
 {
     if (!utf16)
@@ -44,6 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const char *bytes = reinterpret_cast<const char *>(data + 2 + patternBytes);
         const CMatcher::Verdict byBytes = matcher.verdictUtf8(bytes, qsizetype(textBytes));
         FUZZ_CHECK(byBytes == verdict || byBytes == CMatcher::Verdict::Undecided);
+        // As a block hands it out, followed by a next text of the same
+        // bytes, which hold whatever the text holds: they must not count.
+        if (!std::memchr(bytes, 0, textBytes)) {
+            const QByteArray text(bytes, int(textBytes));
+            const QByteArray block = text + '\0' + text;
+            qsizetype length = -1;
+            const CMatcher::Verdict inBlock =
+                matcher.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length);
+            FUZZ_CHECK(length == qsizetype(textBytes));
+            FUZZ_CHECK(inBlock == verdict || inBlock == CMatcher::Verdict::Undecided);
+        }
     }
     // QRegExp reads memory it does not own for a back-reference number of
     // 65536 or more; the matcher takes such a pattern for an invalid one.
