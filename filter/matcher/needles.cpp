@@ -78,11 +78,6 @@ __attribute__((target("avx2"))) inline __m256i equalWide(__m256i a, __m256i b)
         return _mm256_cmpeq_epi16(a, b);
 }
 
-bool hasAvx2()
-{
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 #endif
 
 // Bits of `bits` for starts from `skip` on, of a step of starts that
@@ -99,6 +94,16 @@ const ushort *units(QStringView hay)
 }
 
 } // namespace
+
+bool hasAvx2()
+{
+#ifdef __x86_64__
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2;
+#else
+    return false;
+#endif
+}
 
 Needle::Needle(const QString &text)
 {

@@ -14,6 +14,9 @@
 
 namespace matcher {
 
+// Whether the processor has AVX2, for the vector loops of twice the width.
+bool hasAvx2();
+
 // An ASCII text: its bytes are its UTF-16 units.
 struct AsciiView
 {

@@ -56,16 +56,6 @@ struct StepBits
     quint32 hits[Lists];
 };
 
-bool hasAvx2()
-{
-#ifdef __x86_64__
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-#else
-    return false;
-#endif
-}
-
 // The walk over a text, `Width` bytes a step, the step's bits from
 // `step(p)`; inlined into each vector loop, so that the AVX2 loop's step is
 // compiled into it.
