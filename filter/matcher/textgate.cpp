@@ -1,8 +1,9 @@
 // The text gate's vector loops: sixteen bytes a step (SSE2), or thirty-two
 // where the processor has AVX2, looking for the NUL that ends the text, for
 // bytes outside ASCII and for the two characters of each probe at their
-// distance, in one load of the text and two more per probe. A probe's characters may lie beyond the text's end; what they
-// find there only sends the text on to the full search.
+// distance, in one load of the text and two more per probe. A probe's
+// characters may lie beyond the text's end; what they find there only sends
+// the text on to the full search.
 #include "textgate.h"
 
 #include "../utf8texts.h"
