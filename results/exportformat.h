@@ -139,7 +139,7 @@ int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameB
                 continue;
             }
         }
-        const QByteArray &name = names.nameOf(p).bytes;
+        const QByteArray &name = names.nameOf(p, ascii).bytes;
         if (ascii) {
             visit(name, std::string_view(p, size_t(length)));
         } else {

@@ -60,7 +60,7 @@ IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd, int *idS
 
 } // namespace
 
-UserNameBytes::Name &UserNameBytes::nameOf(const char *text)
+UserNameBytes::Name &UserNameBytes::nameOf(const char *text, bool ascii)
 {
     // A text whose first '>' ends the same 16 bytes as that of a text seen
     // before, when those bytes held its id field whole with the byte before
@@ -78,7 +78,7 @@ UserNameBytes::Name &UserNameBytes::nameOf(const char *text)
             m_fields.resize(size_t(1) << kFieldBits);
         const quint64 hash = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full);
         field = &m_fields[size_t(hash >> (64 - kFieldBits))];
-        if (field->name && field->low == low && field->high == high && isAscii(text, closeAt))
+        if (field->name && field->low == low && field->high == high && (ascii || isAscii(text, closeAt)))
             return *field->name;
         field->low = low;
         field->high = high;

@@ -29,8 +29,8 @@ public:
         qint8 holdsNeedle = -1; // a RowTextProbe's finding; -1 not known yet
     };
     // The user name of the NUL-terminated `text`; the reference is good
-    // until the next call.
-    Name &nameOf(const char *text);
+    // until the next call. `ascii`: the text is known to be ASCII.
+    Name &nameOf(const char *text, bool ascii = false);
 
 private:
     struct Recent
