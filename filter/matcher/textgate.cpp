@@ -1,7 +1,7 @@
 // The text gate's vector loops: sixteen bytes a step (SSE2), or thirty-two
 // where the processor has AVX2, looking for the NUL that ends the text, for
-// bytes outside ASCII and for the two characters of each probe at their
-// distance, in one load of the text and two more per probe. A probe's
+// bytes outside ASCII and for the three characters of each probe at their
+// distances, in one load of the text and three more per probe. A probe's
 // characters may lie beyond the text's end; what they find there only sends
 // the text on to the full search.
 #include "textgate.h"
@@ -27,15 +27,17 @@ bool TextGate::addList(const std::vector<const Needle *> &needles)
         if (needle->keyCount() == 0 || !needle->isAscii())
             return false;
         Probe &probe = list.probes[list.count++];
-        for (int k = 0; k < 2; ++k) {
-            // A needle of one character checks it twice.
+        for (int k = 0; k < kKeys; ++k) {
+            // A needle of fewer characters checks its last again.
             const Needle::Unit &unit = needle->key(std::min(k, needle->keyCount() - 1));
             probe.offset[k] = unit.offset;
             probe.ch[k] = char(unit.ch);
         }
     }
-    for (int p = 0; p < list.count; ++p)
-        m_reach = std::max({m_reach, list.probes[p].offset[0], list.probes[p].offset[1]});
+    for (int p = 0; p < list.count; ++p) {
+        for (int k = 0; k < kKeys; ++k)
+            m_reach = std::max(m_reach, list.probes[p].offset[k]);
+    }
     // A list of fewer needles repeats its first where the scan looks for more.
     for (int p = list.count; p < kNeedles; ++p)
         list.probes[p] = list.probes[0];
@@ -48,7 +50,7 @@ namespace {
 
 // What one step of the walk found, a bit for each of its bytes: the NUL
 // bytes, the bytes outside ASCII, and for each list the starts of its
-// needles' two characters.
+// needles' three characters.
 template<int Lists>
 struct StepBits
 {
@@ -118,16 +120,20 @@ void TextGate::chooseScan()
 }
 
 // The numbers of lists and of needles a list are fixed here, so that the
-// loop holds every character it looks for in a register.
+// loop holds every character it looks for in a register. Lists of one
+// needle look for three of its characters, which tell apart even needles
+// of digits and commas; lists of two, for two of each, which keeps the
+// loop short.
 template<int Lists, int Needles>
 qsizetype TextGate::scan(const char *s, const char *end, bool *ascii, bool *mayPass) const
 {
 #ifdef __SSE2__
-    __m128i want[Lists][Needles][2];
-    int offset[Lists][Needles][2];
+    constexpr int Keys = Needles == 1 ? kKeys : 2;
+    __m128i want[Lists][Needles][Keys];
+    int offset[Lists][Needles][Keys];
     for (int l = 0; l < Lists; ++l) {
         for (int n = 0; n < Needles; ++n) {
-            for (int k = 0; k < 2; ++k) {
+            for (int k = 0; k < Keys; ++k) {
                 want[l][n][k] = _mm_set1_epi8(m_list[l].probes[n].ch[k]);
                 offset[l][n][k] = m_list[l].probes[n].offset[k];
             }
@@ -142,8 +148,10 @@ qsizetype TextGate::scan(const char *s, const char *end, bool *ascii, bool *mayP
         for (int l = 0; l < Lists; ++l) {
             __m128i hits = _mm_setzero_si128();
             for (int n = 0; n < Needles; ++n) {
-                hits = _mm_or_si128(hits, _mm_and_si128(_mm_cmpeq_epi8(load(p + offset[l][n][0]), want[l][n][0]),
-                                                        _mm_cmpeq_epi8(load(p + offset[l][n][1]), want[l][n][1])));
+                __m128i all = _mm_cmpeq_epi8(load(p + offset[l][n][0]), want[l][n][0]);
+                for (int k = 1; k < Keys; ++k)
+                    all = _mm_and_si128(all, _mm_cmpeq_epi8(load(p + offset[l][n][k]), want[l][n][k]));
+                hits = _mm_or_si128(hits, all);
             }
             bits.hits[l] = quint32(_mm_movemask_epi8(hits));
         }
@@ -160,11 +168,12 @@ template<int Lists, int Needles>
 __attribute__((target("avx2"))) qsizetype TextGate::scanWide(const char *s, const char *end, bool *ascii,
                                                              bool *mayPass) const
 {
-    __m256i want[Lists][Needles][2];
-    int offset[Lists][Needles][2];
+    constexpr int Keys = Needles == 1 ? kKeys : 2;
+    __m256i want[Lists][Needles][Keys];
+    int offset[Lists][Needles][Keys];
     for (int l = 0; l < Lists; ++l) {
         for (int n = 0; n < Needles; ++n) {
-            for (int k = 0; k < 2; ++k) {
+            for (int k = 0; k < Keys; ++k) {
                 want[l][n][k] = _mm256_set1_epi8(m_list[l].probes[n].ch[k]);
                 offset[l][n][k] = m_list[l].probes[n].offset[k];
             }
@@ -181,9 +190,10 @@ __attribute__((target("avx2"))) qsizetype TextGate::scanWide(const char *s, cons
         for (int l = 0; l < Lists; ++l) {
             __m256i hits = _mm256_setzero_si256();
             for (int n = 0; n < Needles; ++n) {
-                hits = _mm256_or_si256(
-                    hits, _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(at(p + offset[l][n][0])), want[l][n][0]),
-                                           _mm256_cmpeq_epi8(_mm256_loadu_si256(at(p + offset[l][n][1])), want[l][n][1])));
+                __m256i all = _mm256_cmpeq_epi8(_mm256_loadu_si256(at(p + offset[l][n][0])), want[l][n][0]);
+                for (int k = 1; k < Keys; ++k)
+                    all = _mm256_and_si256(all, _mm256_cmpeq_epi8(_mm256_loadu_si256(at(p + offset[l][n][k])), want[l][n][k]));
+                hits = _mm256_or_si256(hits, all);
             }
             bits.hits[l] = quint32(_mm256_movemask_epi8(hits));
         }

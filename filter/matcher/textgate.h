@@ -12,7 +12,7 @@
 
 namespace matcher {
 
-// The needles of up to two lists, each by its two rarest characters. An
+// The needles of up to two lists, each by its rarest characters. An
 // ASCII text in which one of the lists finds none of its needles fails that
 // list, and with it the filter.
 class TextGate
@@ -33,10 +33,11 @@ public:
 private:
     static constexpr int kLists = 2;
     static constexpr int kNeedles = 2;
+    static constexpr int kKeys = 3;
     struct Probe
     {
-        int offset[2];
-        char ch[2];
+        int offset[kKeys];
+        char ch[kKeys];
     };
     struct List
     {
