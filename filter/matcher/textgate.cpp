@@ -119,24 +119,33 @@ void TextGate::chooseScan()
         m_scan = two ? &TextGate::scan<2, 2> : &TextGate::scan<2, 1>;
 }
 
+template<int Lists, int Needles>
+TextGate::Offsets<Lists, Needles> TextGate::offsets() const
+{
+    Offsets<Lists, Needles> o;
+    for (int l = 0; l < Lists; ++l) {
+        for (int n = 0; n < Needles; ++n) {
+            for (int k = 0; k < keysOf(Needles); ++k)
+                o.at[l][n][k] = m_list[l].probes[n].offset[k];
+        }
+    }
+    return o;
+}
+
 // The numbers of lists and of needles a list are fixed here, so that the
-// loop holds every character it looks for in a register. Lists of one
-// needle look for three of its characters, which tell apart even needles
-// of digits and commas; lists of two, for two of each, which keeps the
-// loop short.
+// loop holds every character it looks for in a register.
 template<int Lists, int Needles>
 qsizetype TextGate::scan(const char *s, const char *end, bool *ascii, bool *mayPass) const
 {
 #ifdef __SSE2__
-    constexpr int Keys = Needles == 1 ? kKeys : 2;
+    constexpr int Keys = keysOf(Needles);
+    const Offsets<Lists, Needles> offsetsOf = offsets<Lists, Needles>();
+    const auto &offset = offsetsOf.at;
     __m128i want[Lists][Needles][Keys];
-    int offset[Lists][Needles][Keys];
     for (int l = 0; l < Lists; ++l) {
         for (int n = 0; n < Needles; ++n) {
-            for (int k = 0; k < Keys; ++k) {
+            for (int k = 0; k < Keys; ++k)
                 want[l][n][k] = _mm_set1_epi8(m_list[l].probes[n].ch[k]);
-                offset[l][n][k] = m_list[l].probes[n].offset[k];
-            }
         }
     }
     const auto load = [](const char *at) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at)); };
@@ -168,15 +177,14 @@ template<int Lists, int Needles>
 __attribute__((target("avx2"))) qsizetype TextGate::scanWide(const char *s, const char *end, bool *ascii,
                                                              bool *mayPass) const
 {
-    constexpr int Keys = Needles == 1 ? kKeys : 2;
+    constexpr int Keys = keysOf(Needles);
+    const Offsets<Lists, Needles> offsetsOf = offsets<Lists, Needles>();
+    const auto &offset = offsetsOf.at;
     __m256i want[Lists][Needles][Keys];
-    int offset[Lists][Needles][Keys];
     for (int l = 0; l < Lists; ++l) {
         for (int n = 0; n < Needles; ++n) {
-            for (int k = 0; k < Keys; ++k) {
+            for (int k = 0; k < Keys; ++k)
                 want[l][n][k] = _mm256_set1_epi8(m_list[l].probes[n].ch[k]);
-                offset[l][n][k] = m_list[l].probes[n].offset[k];
-            }
         }
     }
     // (Through a pointer: a function that returns a 256-bit vector would

@@ -44,6 +44,17 @@ private:
         Probe probes[kNeedles];
         int count = 0;
     };
+    // Lists of one needle look for three of its characters, which tell
+    // apart even needles of digits and commas; lists of two, for two of
+    // each, which keeps the loop short.
+    static constexpr int keysOf(int needles) { return needles == 1 ? kKeys : 2; }
+    template<int Lists, int Needles>
+    struct Offsets
+    {
+        int at[Lists][Needles][keysOf(Needles)];
+    };
+    template<int Lists, int Needles>
+    Offsets<Lists, Needles> offsets() const;
     void chooseScan();
     template<int Lists, int Needles>
     qsizetype scan(const char *s, const char *end, bool *ascii, bool *mayPass) const;
