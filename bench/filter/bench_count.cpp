@@ -1,7 +1,7 @@
 // The viewer's filter run as a command, for bench/peers.sh to time beside
 // other tools.
 //
-//   bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R]
+//   bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R] [--paths FILE]
 //       Opens LOG as the viewer does (scan and index file, built anew), then
 //       counts the records of the range that match, as a filter run does
 //       (CLog::forEachBlockUtf8, countMatchesUtf8). Prints "COUNT OPEN_S RUN_S RUN_CPU_S"
@@ -9,6 +9,8 @@
 //       is handed out and counted: the floor of any run.
 //       --from/--to: records whose own time lies from EPOCH to EPOCH, both
 //       included, wherever they lie in the log.
+//       --paths: a list of watched paths, one per line of FILE, as the
+//       parameters criterion.
 //   bench_count LOG --span
 //       Prints the times of the first and last records ("FIRST LAST").
 //   bench_count LOG --dump TEXT AUDIT
@@ -130,7 +132,7 @@ int dump(const CLog &log, const QString &textPath, const QString &auditPath)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R]\n"
+        std::fprintf(stderr, "usage: bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R] [--paths FILE]\n"
                              "       bench_count LOG --span | --dump TEXT AUDIT\n");
         return 2;
     }
@@ -170,6 +172,17 @@ int main(int argc, char **argv)
         lists[4].append(fragments().at(7) + value("--uid") + QLatin1Char(','));
     if (!value("--regex").isEmpty())
         lists[5].append(value("--regex"));
+    if (!value("--paths").isEmpty()) {
+        QFile file(value("--paths"));
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            std::fprintf(stderr, "bench_count: cannot read %s\n", qPrintable(file.fileName()));
+            return 1;
+        }
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (!line.isEmpty())
+                lists[5].append(QRegularExpression::escape(QString::fromUtf8(line)));
+        }
+    }
     if (!value("--events").isEmpty()) {
         const QList<QStringList> events = {{}, {}, value("--events").split(QLatin1Char(',')), {}, {}, {}};
         lists[2] = toPatternForm(events).at(2);
