@@ -14,7 +14,8 @@
 
 namespace matcher {
 
-// Whether the processor has AVX2, for the vector loops of twice the width.
+// Whether the processor has AVX2 and VREL_NO_AVX2 is not set, for the
+// vector loops of twice the width.
 bool hasAvx2();
 
 // An ASCII text: its bytes are its UTF-16 units.
