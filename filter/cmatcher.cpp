@@ -17,7 +17,8 @@
 // automaton (matcher/literalset) instead of one search per entry. The
 // needles of up to two lists are also looked for in the pass that finds a
 // text's end (matcher/textgate), which tells most texts a filter passes
-// over from the others before any search.
+// over from the others before any search; without such lists, the places
+// where one automaton's literals may start are looked for there instead.
 #include "cmatcher.h"
 
 #include <cstring>
@@ -96,6 +97,10 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
     }
     if (m_gate && m_gate->isEmpty())
         m_gate.reset();
+    for (size_t i = 0; i < m_lists.size() && !m_gate && !m_endScan; ++i) {
+        if (m_lists[i]->literals && m_lists[i]->patterns.empty())
+            m_endScan = &*m_lists[i]->literals;
+    }
 }
 
 CMatcher::~CMatcher() = default;
@@ -131,7 +136,12 @@ CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, q
 {
     bool plain = false;
     bool mayPass = true;
-    *length = m_gate ? m_gate->length(utf8, end, &plain, &mayPass) : terminatedLength(utf8, end, &plain);
+    if (m_gate)
+        *length = m_gate->length(utf8, end, &plain, &mayPass);
+    else if (m_endScan)
+        *length = m_endScan->terminated(utf8, end, &plain, &mayPass);
+    else
+        *length = terminatedLength(utf8, end, &plain);
     if (ascii)
         *ascii = plain;
     if (m_lists.empty())

@@ -9,6 +9,7 @@
 #include <vector>
 
 namespace matcher {
+class LiteralSet;
 class TextGate;
 }
 
@@ -58,6 +59,9 @@ private:
 
     std::vector<std::unique_ptr<List>> m_lists;
     std::unique_ptr<matcher::TextGate> m_gate; // null when no list suits it
+    // Without a gate: the automaton of a list it decides alone, whose
+    // literals are looked for in the pass that finds a text's end.
+    const matcher::LiteralSet *m_endScan = nullptr;
     mutable QString m_costly;
 };
 

@@ -7,7 +7,13 @@
 #include <cstring>
 #include <deque>
 
-#ifdef __SSE2__
+#include <QtEndian>
+
+#include "../utf8texts.h"
+
+#ifdef __x86_64__
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -125,6 +131,9 @@ LiteralSet::LiteralSet(const QStringList &literals)
         for (quint32 e = root.firstEdge; e < root.firstEdge + root.edgeCount; ++e)
             m_starts.push_back(m_edges[e].unit);
     }
+    m_bytePrefixes.build(sorted, 8, true);
+    m_unitPrefixes.build(sorted, 4, false);
+    chooseScanToEnd();
     // Failure links, breadth first: a node's link is found from its
     // parent's. A node whose link is final is final itself: the literal
     // ends inside its string.
@@ -162,29 +171,142 @@ quint32 LiteralSet::child(quint32 node, ushort unit) const
     return at != last && at->unit == unit ? at->target : 0;
 }
 
+namespace {
+
+// Spreads a key of up to eight bytes over the high bits of the result.
+inline quint64 prefixHash(quint64 key)
+{
+    return key * 0x9E3779B97F4A7C15ull;
+}
+
+} // namespace
+
+void LiteralSet::Prefixes::build(const std::vector<QStringView> &literals, qsizetype maxUnits, bool bytes)
+{
+    qsizetype shortest = maxUnits;
+    for (const QStringView literal : literals)
+        shortest = std::min(shortest, literal.size());
+    // A unit or two tell little: nearly every place of a text would pass.
+    if (shortest < 3)
+        return;
+    units = shortest;
+    const int width = bytes ? 8 : 16;
+    std::vector<quint64> keys;
+    keys.reserve(literals.size());
+    for (const QStringView literal : literals) {
+        quint64 key = 0;
+        bool ascii = true;
+        for (qsizetype u = 0; u < units; ++u) {
+            const ushort c = literal[u].unicode();
+            ascii = ascii && c < 128;
+            key |= quint64(c) << (u * width);
+        }
+        // A literal with other characters never lies in a text of ASCII bytes.
+        if (!bytes || ascii)
+            keys.push_back(key);
+        asciiStarts = asciiStarts && ascii;
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    // About eight bits per prefix keeps the places that pass by chance
+    // rare, and lists whose literals share their beginnings in the fastest
+    // cache; at most 128 KiB.
+    int log2Bits = 12;
+    while (log2Bits < 20 && (size_t(1) << log2Bits) < keys.size() * 8)
+        ++log2Bits;
+    shift = 64 - log2Bits;
+    bits.assign((size_t(1) << log2Bits) / 64, 0);
+    for (const quint64 key : keys) {
+        const quint64 bit = prefixHash(key) >> shift;
+        bits[bit >> 6] |= quint64(1) << (bit & 63);
+    }
+}
+
+template<typename T>
+inline bool LiteralSet::Prefixes::mayStartAt(const T *h, qsizetype i, qsizetype n) const
+{
+    if (units == 0)
+        return true;
+    quint64 key = 0;
+    if (sizeof(T) == 1 && i + 8 <= n) {
+        key = qFromLittleEndian<quint64>(h + i);
+        if (units < 8)
+            key &= (quint64(1) << (units * 8)) - 1;
+    } else {
+        for (qsizetype u = 0; u < units; ++u)
+            key |= quint64(h[i + u]) << (u * 8 * sizeof(T));
+    }
+    const quint64 bit = prefixHash(key) >> shift;
+    return bits[bit >> 6] >> (bit & 63) & 1;
+}
+
 template<typename T>
 qsizetype LiteralSet::nextStart(const T *h, qsizetype i, qsizetype n) const
 {
-    if (m_starts.empty() || m_starts.size() > kFewStarts)
-        return i;
+    const Prefixes &prefixes = sizeof(T) == 1 ? m_bytePrefixes : m_unitPrefixes;
+    // Every literal has at least this many units: none starts after `last`.
+    const qsizetype last = n - std::max<qsizetype>(prefixes.units, 1);
+    const size_t starts = m_starts.size();
+    if (starts == 0 || starts > kFewStarts) {
+        for (; i <= last; ++i) {
+            if (child(0, ushort(h[i])) != 0 && prefixes.mayStartAt(h, i, n))
+                return i;
+        }
+        return n;
+    }
 #ifdef __SSE2__
     constexpr qsizetype kStep = 16 / sizeof(T);
-    __m128i want[kFewStarts];
-    const size_t starts = m_starts.size();
-    for (size_t k = 0; k < starts; ++k)
-        want[k] = sizeof(T) == 1 ? _mm_set1_epi8(char(m_starts[k])) : _mm_set1_epi16(short(m_starts[k]));
-    for (; i + kStep <= n; i += kStep) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i));
-        __m128i hit = _mm_setzero_si128();
-        for (size_t k = 0; k < starts; ++k)
-            hit = _mm_or_si128(hit, sizeof(T) == 1 ? _mm_cmpeq_epi8(units, want[k]) : _mm_cmpeq_epi16(units, want[k]));
-        const uint bits = uint(_mm_movemask_epi8(hit));
-        if (bits)
-            return i + __builtin_ctz(bits) / qsizetype(sizeof(T));
+    if (n >= kStep) {
+        // Four first characters at most, the first standing in for missing ones.
+        const auto splat = [&](size_t k) {
+            const ushort c = m_starts[k < starts ? k : 0];
+            return sizeof(T) == 1 ? _mm_set1_epi8(char(c)) : _mm_set1_epi16(short(c));
+        };
+        const __m128i w0 = splat(0), w1 = splat(1), w2 = splat(2), w3 = splat(3);
+        const auto equal = [](__m128i a, __m128i b) {
+            return sizeof(T) == 1 ? _mm_cmpeq_epi8(a, b) : _mm_cmpeq_epi16(a, b);
+        };
+        const auto hitsAt = [&](qsizetype at) {
+            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + at));
+            __m128i hit = equal(u, w0);
+            // Nearly every list of paths starts with one character only.
+            if (starts > 1)
+                hit = _mm_or_si128(_mm_or_si128(hit, equal(u, w1)), _mm_or_si128(equal(u, w2), equal(u, w3)));
+            return uint(_mm_movemask_epi8(hit));
+        };
+        // The first place of `bits` (counted from `base`) where a literal may
+        // start; `n` past `last`, -1 for none.
+        const auto firstOf = [&](uint bits, qsizetype base) -> qsizetype {
+            for (; bits; bits &= bits - 1) {
+                const qsizetype at = base + __builtin_ctz(bits) / qsizetype(sizeof(T));
+                if (at > last)
+                    return n;
+                if (prefixes.mayStartAt(h, at, n))
+                    return at;
+                if (sizeof(T) == 2)
+                    bits &= bits - 1; // a unit's two bytes
+            }
+            return -1;
+        };
+        for (; i + kStep <= n; i += kStep) {
+            if (i > last)
+                return n;
+            const qsizetype at = firstOf(hitsAt(i), i);
+            if (at >= 0)
+                return at;
+        }
+        if (i >= n || i > last)
+            return n;
+        // The last units, by a load that ends with the text, without the
+        // places before `i` it reads again.
+        const qsizetype base = n - kStep;
+        const uint skip = uint((i - base) * qsizetype(sizeof(T)));
+        const qsizetype at = firstOf(hitsAt(base) >> skip << skip, base);
+        return at >= 0 ? at : n;
     }
 #endif
-    for (; i < n; ++i) {
-        if (std::find(m_starts.begin(), m_starts.end(), ushort(h[i])) != m_starts.end())
+    for (; i <= last; ++i) {
+        if (std::find(m_starts.begin(), m_starts.end(), ushort(h[i])) != m_starts.end() && prefixes.mayStartAt(h, i, n))
             return i;
     }
     return n;
@@ -223,9 +345,144 @@ bool LiteralSet::anyIn(AsciiView hay) const
     return anyOf(hay.data, hay.size);
 }
 
+namespace {
+
+// What one step of the pass that finds a text's end sees, a bit a byte:
+// the NUL bytes, the bytes outside ASCII, and the literals' first
+// characters.
+struct EndBits
+{
+    quint32 nul;
+    quint32 top;
+    quint32 hits;
+};
+
+// The walk over a text, `Width` bytes a step, the step's bits from
+// `step(p)`; `mayStart(at)` checks a place where a first character lies,
+// which `isStart(byte)` tells in the bytes after the last step. Inlined
+// into each vector loop, so that the AVX2 loop's step is compiled into it.
+//
+// When every literal begins with ASCII characters (`asciiStarts`), texts
+// with other bytes are checked alike: decoding UTF-8, valid or not, turns
+// each ASCII byte into its own character and every other byte into
+// characters outside ASCII, so a run of ASCII characters in the decoded
+// text is the same run of bytes in the text.
+template<int Width, typename Step, typename IsStart, typename MayStart>
+__attribute__((always_inline)) inline qsizetype walkToEnd(const uchar *h, qsizetype n, bool *ascii, bool *mayHold,
+                                                          bool asciiStarts, const Step &step,
+                                                          const IsStart &isStart, const MayStart &mayStart)
+{
+    quint32 high = 0;
+    bool candidate = false;
+    qsizetype i = 0;
+    const auto anyMayStart = [&](quint32 bits) {
+        for (; bits; bits &= bits - 1) {
+            if (mayStart(i + __builtin_ctz(bits)))
+                return true;
+        }
+        return false;
+    };
+    for (; i + Width <= n; i += Width) {
+        const EndBits bits = step(h + i);
+        if (bits.nul) {
+            const quint32 before = (quint32(1) << __builtin_ctz(bits.nul)) - 1;
+            *ascii = !(high | (bits.top & before));
+            *mayHold = (!*ascii && !asciiStarts) || candidate || anyMayStart(bits.hits & before);
+            return i + __builtin_ctz(bits.nul);
+        }
+        high |= bits.top;
+        candidate = candidate || (bits.hits && anyMayStart(bits.hits));
+    }
+    bool restAscii = false;
+    const qsizetype end = i + utf8texts::terminatedLength(reinterpret_cast<const char *>(h + i),
+                                                          reinterpret_cast<const char *>(h + n), &restAscii);
+    for (; i < end && !candidate; ++i)
+        candidate = isStart(h[i]) && mayStart(i);
+    *ascii = !high && restAscii;
+    *mayHold = (!*ascii && !asciiStarts) || candidate;
+    return end;
+}
+
+} // namespace
+
+qsizetype LiteralSet::terminated(const char *s, const char *end, bool *ascii, bool *mayHold) const
+{
+    if (!m_endScan) {
+        *mayHold = true;
+        return utf8texts::terminatedLength(s, end, ascii);
+    }
+    return (this->*m_endScan)(reinterpret_cast<const uchar *>(s), end - s, ascii, mayHold);
+}
+
+inline bool LiteralSet::mayStartAtByte(const uchar *h, qsizetype at, qsizetype n) const
+{
+    return at + m_bytePrefixes.units <= n && m_bytePrefixes.mayStartAt(h, at, n);
+}
+
+#ifdef __SSE2__
+template<bool Several>
+qsizetype LiteralSet::scanToEnd(const uchar *h, qsizetype n, bool *ascii, bool *mayHold) const
+{
+    const auto splat = [&](size_t k) { return _mm_set1_epi8(char(m_starts[k < m_starts.size() ? k : 0])); };
+    const __m128i w0 = splat(0), w1 = splat(1), w2 = splat(2), w3 = splat(3);
+    const __m128i zero = _mm_setzero_si128();
+    return walkToEnd<16>(h, n, ascii, mayHold, m_bytePrefixes.asciiStarts, [&](const uchar *p) {
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i hit = _mm_cmpeq_epi8(u, w0);
+        if (Several)
+            hit = _mm_or_si128(_mm_or_si128(hit, _mm_cmpeq_epi8(u, w1)),
+                               _mm_or_si128(_mm_cmpeq_epi8(u, w2), _mm_cmpeq_epi8(u, w3)));
+        return EndBits{quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(u, zero))), quint32(_mm_movemask_epi8(u)),
+                       quint32(_mm_movemask_epi8(hit))};
+    }, [&](uchar c) { return c < 128 && m_rootNext[c] != 0; }, [&](qsizetype at) { return mayStartAtByte(h, at, n); });
+}
+#endif
+
+#ifdef __x86_64__
+template<bool Several>
+__attribute__((target("avx2"))) qsizetype LiteralSet::scanToEndWide(const uchar *h, qsizetype n, bool *ascii,
+                                                                    bool *mayHold) const
+{
+    // Set one by one: a function that returns a 256-bit vector would change
+    // the ABI.
+    __m256i want[kFewStarts];
+    for (size_t k = 0; k < (Several ? kFewStarts : 1); ++k)
+        want[k] = _mm256_set1_epi8(char(m_starts[k < m_starts.size() ? k : 0]));
+    const __m256i zero = _mm256_setzero_si256();
+    return walkToEnd<32>(h, n, ascii, mayHold, m_bytePrefixes.asciiStarts, [&](const uchar *p) __attribute__((target("avx2"))) {
+        const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+        __m256i hit = _mm256_cmpeq_epi8(u, want[0]);
+        if (Several)
+            hit = _mm256_or_si256(_mm256_or_si256(hit, _mm256_cmpeq_epi8(u, want[1])),
+                                  _mm256_or_si256(_mm256_cmpeq_epi8(u, want[2]), _mm256_cmpeq_epi8(u, want[3])));
+        return EndBits{quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(u, zero))), quint32(_mm256_movemask_epi8(u)),
+                       quint32(_mm256_movemask_epi8(hit))};
+    }, [&](uchar c) { return c < 128 && m_rootNext[c] != 0; }, [&](qsizetype at) { return mayStartAtByte(h, at, n); });
+}
+#endif
+
+void LiteralSet::chooseScanToEnd()
+{
+    // Without few first characters to look for, or prefixes that tell
+    // places apart, the pass is no quicker than the plain one.
+    if (m_starts.empty() || m_starts.size() > kFewStarts || m_bytePrefixes.units == 0)
+        return;
+    const bool several = m_starts.size() > 1;
+#ifdef __x86_64__
+    if (hasAvx2()) {
+        m_endScan = several ? &LiteralSet::scanToEndWide<true> : &LiteralSet::scanToEndWide<false>;
+        return;
+    }
+#endif
+#ifdef __SSE2__
+    m_endScan = several ? &LiteralSet::scanToEnd<true> : &LiteralSet::scanToEnd<false>;
+#endif
+}
+
 size_t LiteralSet::bytes() const
 {
-    return m_nodes.capacity() * sizeof(Node) + m_edges.capacity() * sizeof(Edge) + sizeof(*this);
+    return m_nodes.capacity() * sizeof(Node) + m_edges.capacity() * sizeof(Edge) + sizeof(*this)
+        + (m_bytePrefixes.bits.capacity() + m_unitPrefixes.bits.capacity()) * sizeof(quint64);
 }
 
 } // namespace matcher

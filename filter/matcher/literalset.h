@@ -27,6 +27,11 @@ public:
     // Whether one of the literals lies somewhere in `hay`.
     bool anyIn(QStringView hay) const;
     bool anyIn(AsciiView hay) const;
+    // The length of the UTF-8 text at `s` that a NUL byte ends before `end`
+    // (or `end` does), and in `ascii` whether it is ASCII; `mayHold` is
+    // false only for a text whose decoding holds none of the literals. One
+    // pass over the text for all three.
+    qsizetype terminated(const char *s, const char *end, bool *ascii, bool *mayHold) const;
     // Bytes the automaton holds.
     size_t bytes() const;
 
@@ -49,14 +54,48 @@ private:
     template<typename T>
     bool anyOf(const T *h, qsizetype n) const;
     // The first index from `i` on where a literal can start, or `n`: a vector
-    // search when literals start with only a few different characters.
+    // search when literals start with only a few different characters, and
+    // only places whose first units are the start of some literal.
     template<typename T>
     qsizetype nextStart(const T *h, qsizetype i, qsizetype n) const;
+
+    // The hashes of the literals' first `units` units, as a bit set: a text
+    // where the hash of the units at a place is not in the set holds no
+    // literal starting there. One set for texts of bytes (ASCII), one for
+    // UTF-16 texts; `units` is 0 when the shortest literal is too short for
+    // the set to tell places apart.
+    struct Prefixes
+    {
+        qsizetype units = 0;
+        int shift = 64;
+        bool asciiStarts = true; // every literal's first `units` units are ASCII
+        std::vector<quint64> bits;
+
+        void build(const std::vector<QStringView> &literals, qsizetype maxUnits, bool bytes);
+        template<typename T>
+        bool mayStartAt(const T *h, qsizetype i, qsizetype n) const;
+    };
+
+    // Whether a literal may start at `at` of the bytes `h`, which hold `n`.
+    bool mayStartAtByte(const uchar *h, qsizetype at, qsizetype n) const;
+    // `terminated` when first characters are few: SSE2 and AVX2.
+    void chooseScanToEnd();
+    template<bool Several>
+    qsizetype scanToEnd(const uchar *h, qsizetype n, bool *ascii, bool *mayHold) const;
+#ifdef __x86_64__
+    template<bool Several>
+    __attribute__((target("avx2"))) qsizetype scanToEndWide(const uchar *h, qsizetype n, bool *ascii,
+                                                            bool *mayHold) const;
+#endif
 
     std::vector<Node> m_nodes; // the root first
     std::vector<Edge> m_edges;
     quint32 m_rootNext[128];   // the root's edges for ASCII units, 0 for none
     std::vector<ushort> m_starts; // the first units of the literals, when there are few
+    Prefixes m_bytePrefixes;
+    Prefixes m_unitPrefixes;
+    // `terminated`'s pass, or null for the plain one.
+    qsizetype (LiteralSet::*m_endScan)(const uchar *, qsizetype, bool *, bool *) const = nullptr;
 };
 
 } // namespace matcher
