@@ -160,11 +160,16 @@ LiteralSet::LiteralSet(const QStringList &literals)
     }
 }
 
-quint32 LiteralSet::child(quint32 node, ushort unit) const
+inline quint32 LiteralSet::child(quint32 node, ushort unit) const
 {
     if (node == 0 && unit < 128)
         return m_rootNext[unit];
     const Node &n = m_nodes[node];
+    // Most nodes below the first few levels have one edge.
+    if (n.edgeCount == 1) {
+        const Edge &only = m_edges[n.firstEdge];
+        return only.unit == unit ? only.target : 0;
+    }
     const Edge *first = m_edges.data() + n.firstEdge;
     const Edge *last = first + n.edgeCount;
     const Edge *at = std::lower_bound(first, last, unit, [](const Edge &e, ushort u) { return e.unit < u; });
