@@ -195,6 +195,7 @@ void LiteralSet::Prefixes::build(const std::vector<QStringView> &literals, qsize
     if (shortest < 3)
         return;
     units = shortest;
+    byteMask = units < 8 ? (quint64(1) << (units * 8)) - 1 : ~quint64(0);
     const int width = bytes ? 8 : 16;
     std::vector<quint64> keys;
     keys.reserve(literals.size());
@@ -227,22 +228,23 @@ void LiteralSet::Prefixes::build(const std::vector<QStringView> &literals, qsize
     }
 }
 
+inline bool LiteralSet::Prefixes::holds(quint64 key) const
+{
+    const quint64 bit = prefixHash(key) >> shift;
+    return bits[bit >> 6] >> (bit & 63) & 1;
+}
+
 template<typename T>
 inline bool LiteralSet::Prefixes::mayStartAt(const T *h, qsizetype i, qsizetype n) const
 {
     if (units == 0)
         return true;
+    if (sizeof(T) == 1 && i + 8 <= n)
+        return holds(qFromLittleEndian<quint64>(h + i) & byteMask);
     quint64 key = 0;
-    if (sizeof(T) == 1 && i + 8 <= n) {
-        key = qFromLittleEndian<quint64>(h + i);
-        if (units < 8)
-            key &= (quint64(1) << (units * 8)) - 1;
-    } else {
-        for (qsizetype u = 0; u < units; ++u)
-            key |= quint64(h[i + u]) << (u * 8 * sizeof(T));
-    }
-    const quint64 bit = prefixHash(key) >> shift;
-    return bits[bit >> 6] >> (bit & 63) & 1;
+    for (qsizetype u = 0; u < units; ++u)
+        key |= quint64(h[i + u]) << (u * 8 * sizeof(T));
+    return holds(key);
 }
 
 template<typename T>
@@ -421,6 +423,9 @@ qsizetype LiteralSet::terminated(const char *s, const char *end, bool *ascii, bo
 
 inline bool LiteralSet::mayStartAtByte(const uchar *h, qsizetype at, qsizetype n) const
 {
+    // Here `units` is at most eight and never 0.
+    if (at + 8 <= n)
+        return m_bytePrefixes.holds(qFromLittleEndian<quint64>(h + at) & m_bytePrefixes.byteMask);
     return at + m_bytePrefixes.units <= n && m_bytePrefixes.mayStartAt(h, at, n);
 }
 

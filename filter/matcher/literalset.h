@@ -71,9 +71,12 @@ private:
         bool asciiStarts = true; // every literal's first `units` units are ASCII
         std::vector<quint64> bits;
 
+        quint64 byteMask = 0; // the bits of `units` bytes of a little-endian word
+
         void build(const std::vector<QStringView> &literals, qsizetype maxUnits, bool bytes);
         template<typename T>
         bool mayStartAt(const T *h, qsizetype i, qsizetype n) const;
+        bool holds(quint64 key) const;
     };
 
     // Whether a literal may start at `at` of the bytes `h`, which hold `n`.
