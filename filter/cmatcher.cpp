@@ -54,6 +54,9 @@ struct CMatcher::List
     // The needles of all patterns, when every pattern has some and there
     // are several: a text without any of them matches no pattern.
     std::optional<NeedleSet> needles;
+    // Whether the gate looks for those needles: an ASCII text it passes
+    // nearly always holds one, and the patterns' own searches are left.
+    bool gated = false;
 };
 
 CMatcher::CMatcher(const QList<QStringList> &lists)
@@ -89,7 +92,7 @@ CMatcher::CMatcher(const QList<QStringList> &lists)
         if (all && !automaton) {
             if (!m_gate)
                 m_gate = std::make_unique<TextGate>();
-            m_gate->addList(needles);
+            compiled->gated = m_gate->addList(needles);
         }
         if (all && (needles.size() > 1 || (automaton && !needles.empty())))
             compiled->needles.emplace(std::move(needles));
@@ -150,12 +153,12 @@ CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, q
     if (!mayPass)
         return Verdict::NoMatch;
     if (plain)
-        return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), *length}, costly);
+        return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), *length}, costly, m_gate != nullptr);
     return verdictOn(QString::fromUtf8(utf8, int(*length)), costly);
 }
 
 template<typename Text>
-CMatcher::Verdict CMatcher::verdictOn(const Text &text, QString *costly) const
+CMatcher::Verdict CMatcher::verdictOn(const Text &text, QString *costly, bool gatePassed) const
 {
     // A list that fails decides the text whatever an earlier list left open,
     // so an undecided list only counts when every other list is satisfied.
@@ -163,7 +166,7 @@ CMatcher::Verdict CMatcher::verdictOn(const Text &text, QString *costly) const
     for (const auto &list : m_lists) {
         if (list->literals && list->literals->anyIn(viewOf(text)))
             continue;
-        if (list->needles && !list->needles->anyIn(viewOf(text)))
+        if (list->needles && !(gatePassed && list->gated) && !list->needles->anyIn(viewOf(text)))
             return Verdict::NoMatch;
         const QString *undecided = nullptr;
         bool found = false;

@@ -54,8 +54,9 @@ public:
 
 private:
     struct List;
+    // `gatePassed`: the gate has looked at `text` and let it pass.
     template<typename Text>
-    Verdict verdictOn(const Text &text, QString *costly) const;
+    Verdict verdictOn(const Text &text, QString *costly, bool gatePassed = false) const;
 
     std::vector<std::unique_ptr<List>> m_lists;
     std::unique_ptr<matcher::TextGate> m_gate; // null when no list suits it
