@@ -254,19 +254,11 @@ qsizetype LiteralSet::nextStart(const T *h, qsizetype i, qsizetype n) const
     // Every literal has at least this many units: none starts after `last`.
     const qsizetype last = n - std::max<qsizetype>(prefixes.units, 1);
     const size_t starts = m_starts.size();
-    if (starts == 0 || starts > kFewStarts) {
-        for (; i <= last; ++i) {
-            if (child(0, ushort(h[i])) != 0 && prefixes.mayStartAt(h, i, n))
-                return i;
-        }
-        return n;
-    }
 #ifdef __SSE2__
     constexpr qsizetype kStep = 16 / sizeof(T);
-    if (n >= kStep) {
-        // Four first characters at most, the first standing in for missing ones.
+    if (starts > 0 && starts <= kFewStarts && n >= kStep) {
         const auto splat = [&](size_t k) {
-            const ushort c = m_starts[k < starts ? k : 0];
+            const ushort c = startOrFirst(k);
             return sizeof(T) == 1 ? _mm_set1_epi8(char(c)) : _mm_set1_epi16(short(c));
         };
         const __m128i w0 = splat(0), w1 = splat(1), w2 = splat(2), w3 = splat(3);
@@ -313,7 +305,7 @@ qsizetype LiteralSet::nextStart(const T *h, qsizetype i, qsizetype n) const
     }
 #endif
     for (; i <= last; ++i) {
-        if (std::find(m_starts.begin(), m_starts.end(), ushort(h[i])) != m_starts.end() && prefixes.mayStartAt(h, i, n))
+        if (child(0, ushort(h[i])) != 0 && prefixes.mayStartAt(h, i, n))
             return i;
     }
     return n;
@@ -423,9 +415,6 @@ qsizetype LiteralSet::terminated(const char *s, const char *end, bool *ascii, bo
 
 inline bool LiteralSet::mayStartAtByte(const uchar *h, qsizetype at, qsizetype n) const
 {
-    // Here `units` is at most eight and never 0.
-    if (at + 8 <= n)
-        return m_bytePrefixes.holds(qFromLittleEndian<quint64>(h + at) & m_bytePrefixes.byteMask);
     return at + m_bytePrefixes.units <= n && m_bytePrefixes.mayStartAt(h, at, n);
 }
 
@@ -433,7 +422,7 @@ inline bool LiteralSet::mayStartAtByte(const uchar *h, qsizetype at, qsizetype n
 template<bool Several>
 qsizetype LiteralSet::scanToEnd(const uchar *h, qsizetype n, bool *ascii, bool *mayHold) const
 {
-    const auto splat = [&](size_t k) { return _mm_set1_epi8(char(m_starts[k < m_starts.size() ? k : 0])); };
+    const auto splat = [&](size_t k) { return _mm_set1_epi8(char(startOrFirst(k))); };
     const __m128i w0 = splat(0), w1 = splat(1), w2 = splat(2), w3 = splat(3);
     const __m128i zero = _mm_setzero_si128();
     return walkToEnd<16>(h, n, ascii, mayHold, m_bytePrefixes.asciiStarts, [&](const uchar *p) {
@@ -444,7 +433,7 @@ qsizetype LiteralSet::scanToEnd(const uchar *h, qsizetype n, bool *ascii, bool *
                                _mm_or_si128(_mm_cmpeq_epi8(u, w2), _mm_cmpeq_epi8(u, w3)));
         return EndBits{quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(u, zero))), quint32(_mm_movemask_epi8(u)),
                        quint32(_mm_movemask_epi8(hit))};
-    }, [&](uchar c) { return c < 128 && m_rootNext[c] != 0; }, [&](qsizetype at) { return mayStartAtByte(h, at, n); });
+    }, [&](uchar c) { return child(0, c) != 0; }, [&](qsizetype at) { return mayStartAtByte(h, at, n); });
 }
 #endif
 
@@ -457,7 +446,7 @@ __attribute__((target("avx2"))) qsizetype LiteralSet::scanToEndWide(const uchar 
     // the ABI.
     __m256i want[kFewStarts];
     for (size_t k = 0; k < (Several ? kFewStarts : 1); ++k)
-        want[k] = _mm256_set1_epi8(char(m_starts[k < m_starts.size() ? k : 0]));
+        want[k] = _mm256_set1_epi8(char(startOrFirst(k)));
     const __m256i zero = _mm256_setzero_si256();
     return walkToEnd<32>(h, n, ascii, mayHold, m_bytePrefixes.asciiStarts, [&](const uchar *p) __attribute__((target("avx2"))) {
         const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
@@ -467,7 +456,7 @@ __attribute__((target("avx2"))) qsizetype LiteralSet::scanToEndWide(const uchar 
                                   _mm256_or_si256(_mm256_cmpeq_epi8(u, want[2]), _mm256_cmpeq_epi8(u, want[3])));
         return EndBits{quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(u, zero))), quint32(_mm256_movemask_epi8(u)),
                        quint32(_mm256_movemask_epi8(hit))};
-    }, [&](uchar c) { return c < 128 && m_rootNext[c] != 0; }, [&](qsizetype at) { return mayStartAtByte(h, at, n); });
+    }, [&](uchar c) { return child(0, c) != 0; }, [&](qsizetype at) { return mayStartAtByte(h, at, n); });
 }
 #endif
 

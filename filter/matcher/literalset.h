@@ -79,6 +79,9 @@ private:
         bool holds(quint64 key) const;
     };
 
+    // The `k`th first character, or the first one where there are fewer:
+    // the vector loops always compare a fixed number.
+    ushort startOrFirst(size_t k) const { return m_starts[k < m_starts.size() ? k : 0]; }
     // Whether a literal may start at `at` of the bytes `h`, which hold `n`.
     bool mayStartAtByte(const uchar *h, qsizetype at, qsizetype n) const;
     // `terminated` when first characters are few: SSE2 and AVX2.
