@@ -20,6 +20,7 @@
 
 #include "clog.h"
 #include "cmatcher.h"
+#include "backgroundsync.h"
 #include "chunkworker.h"
 #include "filtermatch.h"
 #include "resultbytes.h"
@@ -805,9 +806,14 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error, Expor
     SaveTarget file(fileName);
     if (!file.open())
         return fail(file.errorString());
-    if (!writeRows(file.handle(), format, error)) {
+    // The disk takes the file while it is written: the sync that ends the
+    // save then waits for the last piece only.
+    BackgroundSync sync(file.handle());
+    const bool written = writeRows(file.handle(), format, error, &sync);
+    const int syncFailed = sync.finish();
+    if (!written || syncFailed) {
         file.cancelWriting();
-        return false;
+        return written ? fail(qt_error_string(syncFailed)) : false;
     }
     if (wholeOnly && (m_cancelled || m_stop.stopped())) {
         file.cancelWriting();
@@ -864,7 +870,7 @@ bool CStringListModel::walkResultPieces(
     return true;
 }
 
-bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
+bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, BackgroundSync *sync)
 {
     const auto fail = [error](const QString &reason) {
         if (error)
@@ -877,13 +883,14 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error)
     // other formats, which cost more to make than to find, are gathered
     // here (rowbatch) and made on a thread between the two.
     qint64 written = 0;
-    ChunkWorker writer([fd, &written](const QByteArray &chunk) {
+    ChunkWorker writer([fd, sync, &written](const QByteArray &chunk) {
         const int failed = writeWhole(fd, chunk.constData(), chunk.size());
+        if (failed)
+            return failed;
         // The disk starts on each chunk now rather than all at the end.
-        if (!failed)
-            ::sync_file_range(fd, written, chunk.size(), SYNC_FILE_RANGE_WRITE);
+        ::sync_file_range(fd, written, chunk.size(), SYNC_FILE_RANGE_WRITE);
         written += chunk.size();
-        return failed;
+        return sync ? sync->wrote(written) : 0;
     });
     ExportRows rows(format);
     QByteArray header = exportHeader(format);

@@ -19,6 +19,7 @@
 #include "exportformat.h"
 #include "filtermatch.h"
 
+class BackgroundSync;
 class CMatcher;
 
 class CStringListModel : public QAbstractListModel
@@ -69,9 +70,10 @@ public:
     bool saveToFile(const QString &fileName, QString *error = nullptr, ExportFormat format = ExportFormat::Text,
                     bool wholeOnly = false);
     // Writes the same rows to the open descriptor `fd` (not owned), as they
-    // are made. False, with the reason in `error`, when a write failed or the
-    // model went away meanwhile; a cancel or a stop() is no failure here.
-    bool writeRows(int fd, ExportFormat format, QString *error = nullptr);
+    // are made, telling `sync` (when given) of each chunk written. False,
+    // with the reason in `error`, when a write or a sync failed or the model
+    // went away meanwhile; a cancel or a stop() is no failure here.
+    bool writeRows(int fd, ExportFormat format, QString *error = nullptr, BackgroundSync *sync = nullptr);
     // Calls `visit(name, text)` for every result row of the whole range, as
     // writeRows would write it (user name and record text, UTF-8), with its
     // progress, cancel and stop. False when the model went away meanwhile
