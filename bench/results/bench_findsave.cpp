@@ -9,10 +9,11 @@
 //       top to a hit in the block of the last row, forwards with no hit at
 //       all, and backwards from the end to a hit in the block of the first
 //       row; then saves the result to FOLDER/saved.txt, times `cat` of it
-//       (best of three) and reports the save against count + 2 x cat, with
+//       and reports the save against count + 2 x cat, with
 //       the peak memory the save added.
 //
-// Each figure is the best of three runs, as wall time and as CPU time of
+// Each figure is the best of five rounds, in which every step runs once,
+// as wall time and as CPU time of
 // the thread that does the work (for save also the CPU time of the whole
 // process, whose writing thread runs beside it; for `cat` its own CPU
 // time): on a machine shared with other work the CPU times keep their
@@ -46,38 +47,40 @@ struct Time
     double wall = 1e9;
     double cpu = 1e9;     // of this thread (cat: of cat)
     double process = 1e9; // of the whole process
+
+    // Keeps the best of each figure.
+    void take(const Time &sample)
+    {
+        wall = std::min(wall, sample.wall);
+        cpu = std::min(cpu, sample.cpu);
+        process = std::min(process, sample.process);
+    }
 };
 
-// The best of three runs of `work`.
-Time measure(const std::function<void()> &work)
+// Rounds of each step, interleaved: the machine's speed drifts between one
+// step and the next, and each ratio compares steps of the same rounds.
+constexpr int kRounds = 5;
+
+Time timed(const std::function<void()> &work)
 {
-    Time best;
-    for (int i = 0; i < 3; ++i) {
-        const double wall = clockSeconds(CLOCK_MONOTONIC);
-        const double cpu = clockSeconds(CLOCK_THREAD_CPUTIME_ID);
-        const double process = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
-        work();
-        best.wall = std::min(best.wall, clockSeconds(CLOCK_MONOTONIC) - wall);
-        best.cpu = std::min(best.cpu, clockSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu);
-        best.process = std::min(best.process, clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - process);
-    }
-    return best;
+    const double wall = clockSeconds(CLOCK_MONOTONIC);
+    const double cpu = clockSeconds(CLOCK_THREAD_CPUTIME_ID);
+    const double process = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    work();
+    return {clockSeconds(CLOCK_MONOTONIC) - wall, clockSeconds(CLOCK_THREAD_CPUTIME_ID) - cpu,
+            clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - process};
 }
 
 Time catTime(const QString &path)
 {
-    Time best;
-    for (int i = 0; i < 3; ++i) {
-        QProcess cat;
-        cat.setStandardOutputFile(QProcess::nullDevice());
-        const double cpu = childrenCpu();
-        const double wall = clockSeconds(CLOCK_MONOTONIC);
-        cat.start(QStringLiteral("cat"), {path});
-        cat.waitForFinished(-1);
-        best.wall = std::min(best.wall, clockSeconds(CLOCK_MONOTONIC) - wall);
-        best.cpu = std::min(best.cpu, childrenCpu() - cpu);
-    }
-    return best;
+    QProcess cat;
+    cat.setStandardOutputFile(QProcess::nullDevice());
+    const double cpu = childrenCpu();
+    const double wall = clockSeconds(CLOCK_MONOTONIC);
+    cat.start(QStringLiteral("cat"), {path});
+    cat.waitForFinished(-1);
+    const double catCpu = childrenCpu() - cpu;
+    return {clockSeconds(CLOCK_MONOTONIC) - wall, catCpu, catCpu};
 }
 
 QString figure(double s)
@@ -102,39 +105,58 @@ QString rowAt(CStringListModel &model, int row)
 void runOne(const QString &title, CLog *log, const CFilterPtr &filter, const QString &folder)
 {
     CStringListModel model(log, filter);
-    const Time count = measure([&] { model.runFilter(); });
+    model.runFilter();
     const int rows = model.rowCount();
-    out() << "[" << title << "] rows " << rows << ", blocks " << model.lastBlock() - model.firstBlock() + 1
-          << "\n  full count:             wall " << figure(count.wall) << " s, cpu " << figure(count.cpu) << " s\n";
-    out().flush();
+    out() << "[" << title << "] rows " << rows << ", blocks " << model.lastBlock() - model.firstBlock() + 1 << "\n";
     if (rows == 0)
         return;
 
-    const auto find = [&](const char *what, const std::function<int()> &search, int expected) {
-        int found = -2;
-        const Time t = measure([&] { found = search(); });
-        out() << "  " << what << "wall " << figure(t.wall) << " s = " << figure(t.wall / count.wall)
-              << " x count, cpu " << figure(t.cpu) << " s = " << figure(t.cpu / count.cpu) << " x count"
-              << (found == expected ? "" : "  (WRONG ROW!)") << "  (target 1.2)\n";
-        out().flush();
+    struct Find
+    {
+        const char *what;
+        std::function<int()> search;
+        int expected;
+        Time best;
+        bool right = true;
     };
     const QString late = dateOf(rowAt(model, rows - 1));
-    const int lateFirst = model.rowsBefore(model.blockForRow(rows - 1));
-    find("find to the last block:  ", [&] { return model.searchForward(late, -1); }, lateFirst);
-    find("find with no hit:        ", [&] { return model.searchForward(QStringLiteral("no such text anywhere"), -1); },
-         -1);
     const QString early = dateOf(rowAt(model, 0));
-    const int earlyLast = model.rowsBefore(model.blockForRow(0) + 1) - 1;
-    find("find back to the first:  ", [&] { return model.searchBackward(early, rows); }, earlyLast);
+    Find finds[] = {
+        {"find to the last block:  ", [&] { return model.searchForward(late, -1); },
+         model.rowsBefore(model.blockForRow(rows - 1)), {}},
+        {"find with no hit:        ",
+         [&] { return model.searchForward(QStringLiteral("no such text anywhere"), -1); }, -1, {}},
+        {"find back to the first:  ", [&] { return model.searchBackward(early, rows); },
+         model.rowsBefore(model.blockForRow(0) + 1) - 1, {}},
+    };
 
+    // Each save writes a new file: replacing one adds the freeing of the old
+    // file's blocks, which is the file system's work, not the save's.
     const QString saved = folder + QStringLiteral("/saved.txt");
     const qint64 rssBefore = bench::statusKiB("VmRSS");
     const bool peakReset = bench::resetPeak();
     QString error;
     bool ok = true;
-    const Time save = measure([&] { ok = model.saveToFile(saved, &error) && ok; });
+    Time count, save, cat;
+    for (int round = 0; round < kRounds; ++round) {
+        count.take(timed([&] { model.runFilter(); }));
+        for (Find &find : finds) {
+            int found = -2;
+            find.best.take(timed([&] { found = find.search(); }));
+            find.right = find.right && found == find.expected;
+        }
+        QFile::remove(saved);
+        save.take(timed([&] { ok = model.saveToFile(saved, &error) && ok; }));
+        cat.take(catTime(saved));
+    }
     const qint64 peakKiB = bench::statusKiB("VmHWM") - rssBefore;
-    const Time cat = catTime(saved);
+
+    out() << "  full count:             wall " << figure(count.wall) << " s, cpu " << figure(count.cpu) << " s\n";
+    for (const Find &find : finds)
+        out() << "  " << find.what << "wall " << figure(find.best.wall) << " s = "
+              << figure(find.best.wall / count.wall) << " x count, cpu " << figure(find.best.cpu) << " s = "
+              << figure(find.best.cpu / count.cpu) << " x count" << (find.right ? "" : "  (WRONG ROW!)")
+              << "  (target 1.2)\n";
     out() << "  save:                   wall " << figure(save.wall) << " s, cpu " << figure(save.cpu)
           << " s (process " << figure(save.process) << " s)" << (ok ? "" : " FAILED: " + error) << ", "
           << QFileInfo(saved).size() / 1048576.0 << " MiB\n"
