@@ -171,7 +171,8 @@ private slots:
     void growthDuringRunTakenInAfter()
     {
         const QString path = logPath("busy.mlog");
-        QVERIFY(generate(path, 60000, false));
+        // Long enough a run for the window to turn while it counts, on a fast machine too.
+        QVERIFY(generate(path, 200000, false));
         mainWindow window;
         window.show();
         DialogDriver driver;
