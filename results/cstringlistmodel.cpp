@@ -878,10 +878,11 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
         return false;
     };
     const bool text = format == ExportFormat::Text;
-    // The chunks made before are written on a thread of their own while
-    // the next is made here. Rows of text are made here; the rows of the
-    // other formats, which cost more to make than to find, are gathered
-    // here (rowbatch) and made on a thread between the two.
+    // Here the texts are walked and matched. What is found goes in batches
+    // to a thread that makes the rows, and the rows in chunks to a thread
+    // that writes them: the text of each match for the text format, whose
+    // rows cost little more than their copy, and the rows' parts (rowbatch)
+    // for the other formats.
     qint64 written = 0;
     ChunkWorker writer([fd, sync, &written](const QByteArray &chunk) {
         const int failed = writeWhole(fd, chunk.constData(), chunk.size());
@@ -894,21 +895,23 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
     });
     ExportRows rows(format);
     QByteArray header = exportHeader(format);
-    std::optional<ChunkWorker> formatter;
-    if (!text) {
-        formatter.emplace([&](const QByteArray &batch) {
-            QByteArray made = writer.buffer();
-            made.append(header);
-            header.clear();
+    const CMatcher everything;
+    UserNameBytes rowNames; // the formatter's own
+    ChunkWorker formatter([&](const QByteArray &batch) {
+        QByteArray made = writer.buffer();
+        made.append(header);
+        header.clear();
+        if (text)
+            appendResultRows(everything, batch, rowNames, &made);
+        else
             rows.appendBatch(batch, &made);
-            if (writer.hand(std::move(made)))
-                return 0;
-            return writer.error() ? writer.error() : EIO;
-        });
-    }
-    ChunkWorker &first = text ? writer : *formatter;
-    // A batch makes two to four times its bytes in rows: smaller batches
-    // keep the chunks waiting for the writer as small as those of text.
+        if (writer.hand(std::move(made)))
+            return 0;
+        return writer.error() ? writer.error() : EIO;
+    });
+    // A batch of rowbatch makes two to four times its bytes in rows: smaller
+    // batches keep the chunks waiting for the writer as small as those of
+    // text.
     const int chunkBytes = text ? saveChunk : saveChunk / 4;
     const CMatcher &criteria = matcher();
     UserNameBytes names;
@@ -926,7 +929,7 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
             blockStart = pieceStart;
         }
         if (text) {
-            appendResultRows(criteria, piece.texts, names, &buffer, stop, between);
+            appendMatchingTexts(criteria, piece.texts, &buffer, stop, between);
         } else {
             const qint64 time = m_log->blockTime(piece.block);
             forEachResultRow(criteria, piece.texts, names, stop, between,
@@ -946,20 +949,19 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
             return true;
         if (!piece.last)
             blockStart = -1;
-        if (!first.hand(std::move(buffer)))
+        if (!formatter.hand(std::move(buffer)))
             return false;
-        buffer = first.buffer();
+        buffer = formatter.buffer();
         buffer.reserve(chunkBytes + (64 << 10));
         return true;
     });
     if (!walked)
         return fail(tr("The results were closed while they were saved."));
     // The last batch goes even when empty: CSV's header is made with the first.
-    const bool handed = (buffer.isEmpty() && text) || first.hand(std::move(buffer));
-    if (formatter)
-        formatter->finish();
+    const bool handed = (buffer.isEmpty() && text) || formatter.hand(std::move(buffer));
+    formatter.finish();
     writer.finish();
-    const int failed = writer.error() ? writer.error() : formatter ? formatter->error() : 0;
+    const int failed = writer.error() ? writer.error() : formatter.error();
     if (!handed || failed)
         return fail(qt_error_string(failed));
     return true;

@@ -30,6 +30,14 @@ ExportFormat exportFormatOfFile(const QString &fileName, ExportFormat fallback);
 // for the others.
 QByteArray exportHeader(ExportFormat format);
 
+// Calls `visit(text, length, ascii)` for every text of `texts` (UTF-8
+// texts, each followed by a NUL byte) that `matcher` accepts, in order,
+// `ascii` telling whether the text is all ASCII; returns the number of
+// texts. `stop` and `between` as for appendResultRows.
+template <typename Visit>
+int forEachMatchingText(const CMatcher &matcher, const QByteArray &texts, MatchStop *stop,
+                        const std::function<bool()> &between, Visit visit);
+
 // Calls `visit(name, text)` for every text of `texts` (UTF-8 texts, each
 // followed by a NUL byte) that `matcher` accepts, in order, with the user
 // name and the text in UTF-8 as the result row holds them (bytes that are
@@ -112,15 +120,15 @@ inline RowStep rowStep(CMatcher::Verdict verdict, int index, const QString &cost
 } // namespace exportdetail
 
 template <typename Visit>
-int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, MatchStop *stop,
-                     const std::function<bool()> &between, Visit visit)
+int forEachMatchingText(const CMatcher &matcher, const QByteArray &texts, MatchStop *stop,
+                        const std::function<bool()> &between, Visit visit)
 {
     if (stop)
         *stop = MatchStop();
     const bool everything = matcher.matchesEverything();
     const char *p = texts.constData();
     const char *const end = p + texts.size();
-    int rows = 0;
+    int matches = 0;
     for (int index = 0; p < end; ++index) {
         qsizetype length = 0;
         bool ascii = false;
@@ -139,6 +147,18 @@ int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameB
                 continue;
             }
         }
+        visit(p, length, ascii);
+        p += length + 1;
+        ++matches;
+    }
+    return matches;
+}
+
+template <typename Visit>
+int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, MatchStop *stop,
+                     const std::function<bool()> &between, Visit visit)
+{
+    return forEachMatchingText(matcher, texts, stop, between, [&](const char *p, qsizetype length, bool ascii) {
         const QByteArray &name = names.nameOf(p, ascii).bytes;
         if (ascii) {
             visit(name, std::string_view(p, size_t(length)));
@@ -147,10 +167,7 @@ int forEachResultRow(const CMatcher &matcher, const QByteArray &texts, UserNameB
             const QByteArray encoded = QString::fromUtf8(p, int(length)).toUtf8();
             visit(name, std::string_view(encoded.constData(), size_t(encoded.size())));
         }
-        p += length + 1;
-        ++rows;
-    }
-    return rows;
+    });
 }
 
 #endif

@@ -141,6 +141,20 @@ int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameB
     return rows;
 }
 
+void appendMatchingTexts(const CMatcher &matcher, const QByteArray &texts, QByteArray *out, MatchStop *stop,
+                         const std::function<bool()> &between)
+{
+    if (matcher.matchesEverything()) {
+        if (stop)
+            *stop = MatchStop();
+        out->append(texts.constData(), texts.size());
+        return;
+    }
+    forEachMatchingText(matcher, texts, stop, between, [out](const char *text, qsizetype length, bool) {
+        out->append(text, int(length) + 1);
+    });
+}
+
 QStringList decodeTexts(const QByteArray &texts)
 {
     QStringList decoded;

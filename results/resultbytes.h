@@ -63,6 +63,13 @@ private:
 int appendResultRows(const CMatcher &matcher, const QByteArray &texts, UserNameBytes &names, QByteArray *out,
                      MatchStop *stop = nullptr, const std::function<bool()> &between = {});
 
+// Appends every text of `texts` that `matcher` accepts, with its NUL byte,
+// to `out`, so that appendResultRows of an empty filter on `out` makes the
+// rows appendResultRows of `matcher` would make of `texts`. `stop` and
+// `between` as for appendResultRows.
+void appendMatchingTexts(const CMatcher &matcher, const QByteArray &texts, QByteArray *out, MatchStop *stop = nullptr,
+                         const std::function<bool()> &between = {});
+
 // The texts of `texts` decoded, as CLog::readBlock gives them.
 QStringList decodeTexts(const QByteArray &texts);
 

@@ -6,7 +6,13 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <cerrno>
 #include <clocale>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "backgroundsync.h"
 
 #include "cmatcher.h"
 #include "filtermatch.h"
@@ -102,6 +108,13 @@ private slots:
                 const QStringList rows = filterRows(matcher, decodeTexts(texts));
                 QCOMPARE(appendResultRows(matcher, texts, names, &bytes), rows.size());
                 QCOMPARE(bytes, utf8Lines(rows));
+                // A save gathers the texts that match and makes their rows on another thread.
+                QByteArray matched;
+                appendMatchingTexts(matcher, texts, &matched);
+                QByteArray made;
+                UserNameBytes madeNames;
+                appendResultRows(CMatcher(), matched, madeNames, &made);
+                QCOMPARE(made, bytes);
                 for (const QString &needle : QStringList{"root", "\u06630", "\uFFFD", "t\t<", "a\tb", "0,0"})
                     QVERIFY2(rows.filter(needle).isEmpty() || RowTextProbe(needle).mayContain(texts), qPrintable(needle));
                 // Case ignored as QString ignores it: the Kelvin sign is a k, the long s an s.
@@ -113,6 +126,44 @@ private slots:
             }
             QVERIFY(!RowTextProbe(QStringLiteral("nowhere")).mayContain(texts));
             QVERIFY(!RowTextProbe(QStringLiteral("NOWHERE"), Qt::CaseInsensitive).mayContain(texts));
+        }
+    }
+
+    void backgroundSync_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("error");
+        QTest::newRow("file") << "file" << 0;
+        QTest::newRow("pipe: nothing to sync") << "pipe" << 0;
+        QTest::newRow("a descriptor that cannot be synced") << "path" << EBADF;
+    }
+
+    // A sync that failed ends the write and fails the save; one that has
+    // nothing to sync does not.
+    void backgroundSync()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, error);
+        QTemporaryDir dir;
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("f")));
+        int fds[2] = {-1, -1};
+        if (kind == QLatin1String("pipe"))
+            QVERIFY(::pipe(fds) == 0);
+        else if (kind == QLatin1String("file"))
+            fds[0] = ::open(path.constData(), O_CREAT | O_WRONLY, 0600);
+        else
+            fds[0] = ::open(QFile::encodeName(dir.path()).constData(), O_PATH);
+        QVERIFY(fds[0] >= 0);
+        {
+            BackgroundSync sync(fds[0], 1);
+            QCOMPARE(sync.wrote(1), 0);
+            if (error)
+                QTRY_COMPARE(sync.wrote(2), error);
+            QCOMPARE(sync.finish(), error);
+        }
+        for (const int fd : fds) {
+            if (fd >= 0)
+                ::close(fd);
         }
     }
 
