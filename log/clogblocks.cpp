@@ -1,0 +1,311 @@
+// Reading the record texts of time blocks, whole or in pieces, and what
+// the index tells of each block.
+#include "clog.h"
+
+#include "logpath.h"
+#include "recordwalk.h"
+
+#include <QDataStream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace recordwalk;
+
+namespace {
+
+constexpr qint64 kRangeChunkMin = 64 << 10;
+constexpr qint64 kRangeChunkMax = 4 << 20;
+// Bytes of texts handed out at once by forEachPieceUtf8: a few hundred
+// records' worth, so one second of a burst never sits in memory whole.
+constexpr int kPieceBytes = 256 << 10;
+
+} // namespace
+
+// --- Record reading ---------------------------------------------------------
+
+QPair<QString, int> CLog::readRecord(QDataStream &in)
+{
+    char header[kHeaderSize];
+    if (in.readRawData(header, int(kHeaderSize)) != int(kHeaderSize))
+        return qMakePair(QString(), -1);
+    const int payload = le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+    QByteArray record(header, int(kHeaderSize));
+    record.resize(int(kHeaderSize) + payload);
+    if (payload > 0 && in.readRawData(record.data() + kHeaderSize, payload) != payload)
+        return qMakePair(QString(), -1);
+    QString text;
+    if (!compileRecord(record.constData(), record.size(),
+                       [&text](const char *utf8) { text = utf8 ? QString::fromUtf8(utf8) : QString(); }))
+        return qMakePair(QString(), -1);
+    return qMakePair(text, payload);
+}
+
+QStringList CLog::readRange(qint64 start, qint64 end) const
+{
+    QStringList texts;
+    QFile file;
+    if (start < 0 || !openRegular(file, m_logPath))
+        return texts;
+    // One read covers a usual block whole; a record reaching past `end` or a
+    // block larger than the cap costs further reads.
+    ChunkReader reader(file, qBound(kRangeChunkMin, end - start, kRangeChunkMax), file.size());
+    walkRange(reader, start, end, nullptr, nullptr, [&texts](const char *text, qint64) {
+                  if (text && *text)
+                      texts.append(QString::fromUtf8(text));
+                  return true;
+              });
+    return texts;
+}
+
+QStringList CLog::readBlock(int block, const TimeSpan &span) const
+{
+    QStringList texts;
+    walkBlocks(block, block, [&](int b, ChunkReader *reader, qint64 start, qint64 end) {
+        if (reader)
+            readBlockTexts(*reader, b, start, end, span, &texts, nullptr);
+        return true;
+    });
+    return texts;
+}
+
+bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
+                          const std::function<bool(const char *, qint64)> &perText, bool resumed) const
+{
+    if (blockOutside(block, span))
+        return true;
+    BlockCheck check;
+    check.resumed = resumed;
+    check.key = m_entries[size_t(block)].key;
+    check.low = lowOf(block);
+    check.hasNext = block + 1 < blockCount();
+    check.nextKey = check.hasNext ? m_entries[size_t(block) + 1].key : 0;
+    // A block of one time that lies in the span needs no look at the times.
+    const bool wholeBlock = span.isAll() || (!isMixedBlock(block) && span.holds(check.key));
+    const bool sound = walkRange(reader, start, end, &check, wholeBlock ? nullptr : &span,
+                                 [&perText](const char *text, qint64 pos) {
+                                     return !text || !*text || perText(text, pos);
+                                 });
+    if (!sound)
+        markStale();
+    return sound;
+}
+
+void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
+                          QStringList *texts, int *count) const
+{
+    QStringList found;
+    int n = 0;
+    const bool sound = walkBlockTexts(reader, block, start, end, span, [&found, &n, texts](const char *text, qint64) {
+        if (texts)
+            found.append(QString::fromUtf8(text));
+        ++n;
+        return true;
+    });
+    // A block found wrong shows nothing of what it holds.
+    if (!sound)
+        return;
+    if (texts)
+        texts->append(found);
+    if (count)
+        *count += n;
+}
+
+bool CLog::blockOutside(int block, const TimeSpan &span) const
+{
+    if (span.isAll() || block + 1 >= blockCount())
+        return false;
+    const quint32 key = m_entries[size_t(block)].key;
+    return key < span.from || lowOf(block) > span.to;
+}
+
+void CLog::markStale() const
+{
+    if (m_indexStale)
+        return;
+    m_indexStale = true;
+    m_writtenIndexStamp.clear();
+    // A later run of the program must not trust the file either. Only a
+    // regular file is removed, never what a link points to.
+    const QByteArray name = LogPath::toBytes(indexFilePath(m_logPath));
+    struct stat st;
+    if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode))
+        ::unlink(name.constData());
+}
+
+void CLog::walkBlocks(int first, int last,
+                      const std::function<bool(int, ChunkReader *, qint64, qint64)> &perBlock) const
+{
+    first = std::max(first, 0);
+    last = std::min(last, blockCount() - 1);
+    if (first > last)
+        return;
+    QFile file;
+    const bool opened = openRegular(file, m_logPath);
+    const qint64 size = opened ? file.size() : 0;
+    const qint64 lastEnd = m_indexEnd >= 0 ? std::min(m_indexEnd, size) : size;
+    const auto endOf = [this, lastEnd](int block) {
+        return block + 1 < blockCount() ? m_entries[size_t(block) + 1].offset : lastEnd;
+    };
+    // A single block is read in one piece of about its own size, with the
+    // header of the next block that the walk checks.
+    const qint64 chunk = first == last
+                             ? qBound(kRangeChunkMin, endOf(first) - m_entries[size_t(first)].offset + kHeaderSize,
+                                      kRangeChunkMax)
+                             : kScanChunk;
+    ChunkReader reader(file, chunk, size);
+    for (int block = first; block <= last; ++block) {
+        if (!perBlock(block, opened ? &reader : nullptr, m_entries[size_t(block)].offset, endOf(block)))
+            return;
+    }
+}
+
+void CLog::forEachBlock(int first, int last,
+                        const std::function<bool(int, const QStringList &)> &visit, const TimeSpan &span) const
+{
+    walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
+        QStringList texts;
+        if (reader)
+            readBlockTexts(*reader, block, start, end, span, &texts, nullptr);
+        return visit(block, texts);
+    });
+}
+
+void CLog::countBlockTexts(int first, int last, const std::function<bool(int, int)> &visit,
+                           const TimeSpan &span) const
+{
+    walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
+        int count = 0;
+        if (reader)
+            readBlockTexts(*reader, block, start, end, span, nullptr, &count);
+        return visit(block, count);
+    });
+}
+
+void CLog::forEachBlockUtf8(int first, int last,
+                            const std::function<bool(int, const QByteArray &)> &visit, const TimeSpan &span) const
+{
+    // One buffer for every block: its capacity stays once reserved.
+    QByteArray texts;
+    texts.reserve(64 << 10);
+    walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
+        texts.resize(0);
+        if (reader && !walkBlockTexts(*reader, block, start, end, span, [&texts](const char *text, qint64) {
+                texts.append(text, int(std::strlen(text)) + 1);
+                return true;
+            }))
+            texts.resize(0);
+        return visit(block, texts);
+    });
+}
+
+void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &)> &visit,
+                            const TimeSpan &span, qint64 resumeAt) const
+{
+    // One buffer for every piece: its capacity stays once reserved.
+    TextPiece piece;
+    piece.texts.reserve(int(kPieceBytes) + (64 << 10));
+    bool going = true;
+    walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
+        const bool resumed = block == first && resumeAt > start && resumeAt < end;
+        piece.block = block;
+        piece.start = resumed ? resumeAt : start;
+        piece.firstText = 0;
+        piece.last = false;
+        piece.texts.resize(0);
+        int texts = 0;
+        bool firstPiece = true;
+        const auto perText = [&](const char *text, qint64 pos) {
+            if (piece.texts.isEmpty()) {
+                if (!firstPiece)
+                    piece.start = pos;
+                piece.firstText = texts;
+            }
+            piece.texts.append(text, int(std::strlen(text)) + 1);
+            ++texts;
+            if (piece.texts.size() < kPieceBytes)
+                return true;
+            going = visit(piece);
+            firstPiece = false;
+            piece.texts.resize(0);
+            return going;
+        };
+        const bool sound = !reader || walkBlockTexts(*reader, block, piece.start, end, span, perText, resumed);
+        if (!going)
+            return false;
+        if (!sound || !reader)
+            piece.texts.resize(0);
+        if (piece.texts.isEmpty())
+            piece.firstText = texts;
+        piece.last = true;
+        return visit(piece);
+    });
+}
+
+void CLog::blocksFor(const TimeSpan &span, int *first, int *last) const
+{
+    // Every record is of a time up to its block's key, so the blocks before
+    // the first key in the span hold none; after the last key in the span
+    // only blocks holding earlier times can.
+    const auto keyBelow = [](const Entry &e, quint32 s) { return e.key < s; };
+    *first = int(std::lower_bound(m_entries.begin(), m_entries.end(), span.from, keyBelow) - m_entries.begin());
+    const auto past = std::upper_bound(m_entries.begin(), m_entries.end(), span.to,
+                                       [](quint32 s, const Entry &e) { return s < e.key; });
+    *last = int(past - m_entries.begin()) - 1;
+    for (const Early &e : m_early) {
+        if (e.low <= span.to)
+            *last = std::max(*last, int(e.block));
+    }
+    if (span.from > span.to)
+        *last = *first - 1;
+}
+
+bool CLog::isMixedBlock(int block) const
+{
+    return block + 1 == blockCount() || lowOf(block) != m_entries[size_t(block)].key;
+}
+
+quint32 CLog::lowOf(int block) const
+{
+    const auto it = std::lower_bound(m_early.begin(), m_early.end(), quint32(block),
+                                     [](const Early &e, quint32 b) { return e.block < b; });
+    return it != m_early.end() && it->block == quint32(block) ? it->low : m_entries[size_t(block)].key;
+}
+
+int CLog::blockForDate(const QDateTime &date) const
+{
+    const quint32 secs = quint32(date.toSecsSinceEpoch());
+    const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), secs,
+                                     [](const Entry &e, quint32 s) { return e.key < s; });
+    return int(it - m_entries.begin());
+}
+
+int CLog::blockCount() const
+{
+    return int(m_entries.size());
+}
+
+qint64 CLog::blockTime(int block) const
+{
+    return block >= 0 && block < blockCount() ? qint64(m_entries[size_t(block)].key) : -1;
+}
+
+QDateTime CLog::firstDate() const
+{
+    return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.front().key);
+}
+
+QDateTime CLog::lastDate() const
+{
+    return m_entries.empty() ? QDateTime() : localFromSecs(m_entries.back().key);
+}
+
+qint64 CLog::blockOffset(int block) const
+{
+    return block >= 0 && block < int(m_entries.size()) ? m_entries[size_t(block)].offset : -1;
+}
+
+QDateTime CLog::blockDate(int block) const
+{
+    return block >= 0 && block < blockCount() ? localFromSecs(m_entries[size_t(block)].key) : QDateTime();
+}
