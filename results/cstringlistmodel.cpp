@@ -11,10 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <vector>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <time.h>
 
@@ -91,8 +89,10 @@ QString resultRow(const QString &text)
 }
 // Bytes of texts a window load reads beyond the rows it must hold.
 constexpr qint64 kLoadBytes = 4 << 20;
-// Bytes of rows gathered before they are written out.
-constexpr int saveChunk = 1 << 20;
+// Bytes a save's walk gathers before it hands them on to be made into rows:
+// the rows they make wait for the writer in small chunks, and little is
+// left to make and write when the walk ends.
+constexpr int kSaveBatch = 256 << 10;
 
 // SIGXFSZ ignored for as long as the object lives, so that a write beyond
 // the file-size limit fails with EFBIG instead of ending the program.
@@ -878,18 +878,15 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
         return false;
     };
     const bool text = format == ExportFormat::Text;
-    // Here the texts are walked and matched. What is found goes in batches
-    // to a thread that makes the rows, and the rows in chunks to a thread
-    // that writes them: the text of each match for the text format, whose
-    // rows cost little more than their copy, and the rows' parts (rowbatch)
-    // for the other formats.
+    // Here the texts are walked and matched. What is found (the texts that
+    // match for the text format, the rows' parts, rowbatch, for the others)
+    // goes in batches to a thread that makes the rows, and the rows in
+    // chunks to a thread that writes them.
     qint64 written = 0;
     ChunkWorker writer([fd, sync, &written](const QByteArray &chunk) {
         const int failed = writeWhole(fd, chunk.constData(), chunk.size());
         if (failed)
             return failed;
-        // The disk starts on each chunk now rather than all at the end.
-        ::sync_file_range(fd, written, chunk.size(), SYNC_FILE_RANGE_WRITE);
         written += chunk.size();
         return sync ? sync->wrote(written) : 0;
     });
@@ -909,14 +906,10 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
             return 0;
         return writer.error() ? writer.error() : EIO;
     });
-    // A batch of rowbatch makes two to four times its bytes in rows: smaller
-    // batches keep the chunks waiting for the writer as small as those of
-    // text.
-    const int chunkBytes = text ? saveChunk : saveChunk / 4;
     const CMatcher &criteria = matcher();
     UserNameBytes names;
     QByteArray buffer;
-    buffer.reserve(chunkBytes + (64 << 10));
+    buffer.reserve(kSaveBatch + (64 << 10));
     // Where the rows of the block being written begin in the buffer; -1
     // once some went out with an earlier chunk.
     int blockStart = 0;
@@ -945,14 +938,14 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
             return true;
         }
         // At a record the filter cannot decide the rows before it are kept.
-        if (stop->stopped() || buffer.size() < chunkBytes)
+        if (stop->stopped() || buffer.size() < kSaveBatch)
             return true;
         if (!piece.last)
             blockStart = -1;
         if (!formatter.hand(std::move(buffer)))
             return false;
         buffer = formatter.buffer();
-        buffer.reserve(chunkBytes + (64 << 10));
+        buffer.reserve(kSaveBatch + (64 << 10));
         return true;
     });
     if (!walked)
