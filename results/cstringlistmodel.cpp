@@ -16,10 +16,10 @@
 #include <signal.h>
 #include <time.h>
 
-#include "clog.h"
-#include "cmatcher.h"
 #include "backgroundsync.h"
 #include "chunkworker.h"
+#include "clog.h"
+#include "cmatcher.h"
 #include "filtermatch.h"
 #include "resultbytes.h"
 
