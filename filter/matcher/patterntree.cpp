@@ -122,7 +122,11 @@ private:
                 else if (k != ':')
                     return false;
             }
-            if (!parseAlts(&node->alts) || atEnd() || peek() != ')')
+            const bool ahead = node->kind != NodeKind::Group;
+            m_ahead += ahead;
+            const bool parsed = parseAlts(&node->alts);
+            m_ahead -= ahead;
+            if (!parsed || atEnd() || peek() != ')')
                 return false;
             ++m_pos;
             return true;
@@ -195,12 +199,13 @@ private:
             return false;
         const ushort c = peek();
         ++m_pos;
-        if (c == 'b') {
-            node->kind = NodeKind::WordBoundary;
-            return true;
-        }
-        if (c == 'B') {
-            node->kind = NodeKind::NotWordBoundary;
+        if (c == 'b' || c == 'B') {
+            // QRegExp matches a lookahead on the text from its place on, so
+            // a word boundary there does not see the character before: that
+            // meaning is left to QRegExp itself.
+            if (m_ahead > 0)
+                return false;
+            node->kind = c == 'b' ? NodeKind::WordBoundary : NodeKind::NotWordBoundary;
             return true;
         }
         CharSet cls;
@@ -352,6 +357,7 @@ private:
 
     const QString &m_p;
     int m_pos = 0;
+    int m_ahead = 0; // lookaheads the parse is inside
     bool m_surrogate = false;
 };
 

@@ -100,7 +100,8 @@ QStringList patterns()
                           R"(\s+\d+,)", R"(\W\w)", "^$", R"(\b)", R"((\d)x?)", "é+", R"([^\s]+\.txt)", "x|", R"(\n)",
                           R"(([a-c]|[x-z])\1)", R"(\e)", R"(\d+\d)", R"(\d+,\d+,\d+>)", "un(?=link)", R"(f\b\])",
                           "\xf0\x9f\x98\x80", "[^x]$", R"((/tmp/.\.txt|zz))", R"((/tmp/..\.txt|zz))", R"(\d{2} digits|q)",
-                          "[^x]+$|q", R"(open\b|q)", R"(\s\[(s|f)\]\s|q)"})
+                          "[^x]+$|q", R"(open\b|q)", R"(\s\[(s|f)\]\s|q)", R"(open(?!\b))", R"((?!\B)nlink)",
+                          R"(n(?=\bl|k))"})
         list << QString::fromUtf8(p);
     return list << QString(QChar(0xd83d));
 }
