@@ -151,7 +151,12 @@ bool CLog::loadIndex(qint64 logSize)
         || file.read(closing, kIndexPairSize) != kIndexPairSize)
         return false;
     const quint32 lastBlockRecords = qFromBigEndian<quint32>(closing);
-    const qint64 earlyCount = -1 - qFromBigEndian<qint64>(closing + 4);
+    // A count the pairs cannot hold is refused before it takes part in any
+    // sum, where a foreign file's value could overflow.
+    const qint64 stored = qFromBigEndian<qint64>(closing + 4);
+    if (stored >= 0 || stored < -pairs)
+        return false;
+    const qint64 earlyCount = -1 - stored;
     const qint64 entries = pairs - 1 - earlyCount;
     if (earlyCount < 0 || entries < 1 || earlyCount > entries || entries > room || count > room
         || entries > count || lastBlockRecords > quint32(count) || !file.seek(headerSize))
