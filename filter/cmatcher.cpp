@@ -139,12 +139,15 @@ CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, q
 {
     bool plain = false;
     bool mayPass = true;
-    if (m_gate)
+    qsizetype from = 0;
+    if (m_gate) {
         *length = m_gate->length(utf8, end, &plain, &mayPass);
-    else if (m_endScan)
-        *length = m_endScan->terminated(utf8, end, &plain, &mayPass);
-    else
+    } else if (m_endScan) {
+        *length = m_endScan->terminated(utf8, end, &plain, &from);
+        mayPass = from >= 0;
+    } else {
         *length = terminatedLength(utf8, end, &plain);
+    }
     if (ascii)
         *ascii = plain;
     if (m_lists.empty())
@@ -152,19 +155,35 @@ CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, q
     // A list that fails decides the text, however the others would.
     if (!mayPass)
         return Verdict::NoMatch;
-    if (plain)
-        return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), *length}, costly, m_gate != nullptr);
-    return verdictOn(QString::fromUtf8(utf8, int(*length)), costly);
+    return verdictPassed(utf8, *length, plain, from, costly);
+}
+
+// Apart from the pass, which most texts go no further than, so that the
+// pass's caller saves and restores little around it.
+__attribute__((noinline)) CMatcher::Verdict CMatcher::verdictPassed(const char *utf8, qsizetype length, bool ascii,
+                                                                    qsizetype from, QString *costly) const
+{
+    if (!ascii)
+        return verdictOn(QString::fromUtf8(utf8, int(length)), costly);
+    const matcher::AsciiView text{reinterpret_cast<const uchar *>(utf8), length};
+    if (!m_endScan)
+        return verdictOn(text, costly, m_gate != nullptr);
+    // The pass found where the automaton's literals may start first: its
+    // list, which nothing else can satisfy, is asked from there on.
+    if (!m_endScan->anyIn(matcher::AsciiView{text.data + from, text.size - from}))
+        return Verdict::NoMatch;
+    return verdictOn(text, costly, false, m_endScan);
 }
 
 template<typename Text>
-CMatcher::Verdict CMatcher::verdictOn(const Text &text, QString *costly, bool gatePassed) const
+CMatcher::Verdict CMatcher::verdictOn(const Text &text, QString *costly, bool gatePassed,
+                                     const LiteralSet *found) const
 {
     // A list that fails decides the text whatever an earlier list left open,
     // so an undecided list only counts when every other list is satisfied.
     const QString *open = nullptr;
     for (const auto &list : m_lists) {
-        if (list->literals && list->literals->anyIn(viewOf(text)))
+        if (list->literals && (&*list->literals == found || list->literals->anyIn(viewOf(text))))
             continue;
         if (list->needles && !(gatePassed && list->gated) && !list->needles->anyIn(viewOf(text)))
             return Verdict::NoMatch;

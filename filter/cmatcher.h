@@ -54,9 +54,15 @@ public:
 
 private:
     struct List;
-    // `gatePassed`: the gate has looked at `text` and let it pass.
+    // `gatePassed`: the gate has looked at `text` and let it pass; `found`:
+    // an automaton that has found one of its literals in it.
     template<typename Text>
-    Verdict verdictOn(const Text &text, QString *costly, bool gatePassed = false) const;
+    Verdict verdictOn(const Text &text, QString *costly, bool gatePassed = false,
+                      const matcher::LiteralSet *found = nullptr) const;
+    // The verdict on a text the pass that finds its end has let pass; an
+    // ASCII text's literals of the pass's automaton start at `from` at the
+    // earliest.
+    Verdict verdictPassed(const char *utf8, qsizetype length, bool ascii, qsizetype from, QString *costly) const;
 
     std::vector<std::unique_ptr<List>> m_lists;
     std::unique_ptr<matcher::TextGate> m_gate; // null when no list suits it

@@ -210,6 +210,12 @@ void LiteralSet::Prefixes::build(const std::vector<QStringView> &literals, qsize
         // A literal with other characters never lies in a text of ASCII bytes.
         if (!bytes || ascii)
             keys.push_back(key);
+        if (bytes && ascii) {
+            for (int k = 1; k <= 2; ++k) {
+                const ushort c = literal[k].unicode();
+                follow[k - 1][c & 15] |= uchar(1u << (c >> 4));
+            }
+        }
         asciiStarts = asciiStarts && ascii;
     }
     std::sort(keys.begin(), keys.end());
@@ -314,8 +320,32 @@ qsizetype LiteralSet::nextStart(const T *h, qsizetype i, qsizetype n) const
 template<typename T>
 bool LiteralSet::anyOf(const T *h, qsizetype n) const
 {
+    // Each place where a literal may start is asked on its own, by a walk
+    // down the trie from it: a place the prefixes let pass is rarely more
+    // than a few steps from telling. Walks that overlap could make that
+    // quadratic, so past a budget in proportion to the text the automaton
+    // takes over from the place reached, which reads each unit once.
+    qsizetype budget = 4 * n + 256;
+    for (qsizetype i = nextStart(h, 0, n); i < n; i = nextStart(h, i + 1, n)) {
+        quint32 node = 0;
+        for (qsizetype k = i; k < n; ++k) {
+            node = child(node, ushort(h[k]));
+            if (node == 0)
+                break;
+            if (m_nodes[node].final)
+                return true;
+            if (--budget == 0)
+                return automatonFrom(h, i, n);
+        }
+    }
+    return false;
+}
+
+template<typename T>
+bool LiteralSet::automatonFrom(const T *h, qsizetype i, qsizetype n) const
+{
     quint32 node = 0;
-    for (qsizetype i = 0; i < n; ++i) {
+    for (; i < n; ++i) {
         if (node == 0) {
             i = nextStart(h, i, n);
             if (i >= n)
@@ -357,60 +387,67 @@ struct EndBits
 };
 
 // The walk over a text, `Width` bytes a step, the step's bits from
-// `step(p)`; `mayStart(at)` checks a place where a first character lies,
-// which `isStart(byte)` tells in the bytes after the last step. Inlined
-// into each vector loop, so that the AVX2 loop's step is compiled into it.
+// `step(p)`, which reads `Reach` bytes past its step; `mayStart(at)` checks
+// a place where a first character lies, which `isStart(byte)` tells in the
+// bytes after the last step. Only the first place that passes is wanted:
+// the search for the literals starts there. Inlined into each vector loop,
+// so that the AVX2 loop's step is compiled into it.
 //
 // When every literal begins with ASCII characters (`asciiStarts`), texts
 // with other bytes are checked alike: decoding UTF-8, valid or not, turns
 // each ASCII byte into its own character and every other byte into
 // characters outside ASCII, so a run of ASCII characters in the decoded
 // text is the same run of bytes in the text.
-template<int Width, typename Step, typename IsStart, typename MayStart>
-__attribute__((always_inline)) inline qsizetype walkToEnd(const uchar *h, qsizetype n, bool *ascii, bool *mayHold,
+template<int Width, int Reach, typename Step, typename IsStart, typename MayStart>
+__attribute__((always_inline)) inline qsizetype walkToEnd(const uchar *h, qsizetype n, bool *ascii, qsizetype *from,
                                                           bool asciiStarts, const Step &step,
                                                           const IsStart &isStart, const MayStart &mayStart)
 {
     quint32 high = 0;
-    bool candidate = false;
+    qsizetype first = -1;
     qsizetype i = 0;
-    const auto anyMayStart = [&](quint32 bits) {
+    const auto firstMayStart = [&](quint32 bits) -> qsizetype {
         for (; bits; bits &= bits - 1) {
             if (mayStart(i + __builtin_ctz(bits)))
-                return true;
+                return i + __builtin_ctz(bits);
         }
-        return false;
+        return -1;
     };
-    for (; i + Width <= n; i += Width) {
+    for (; i + Width + Reach <= n; i += Width) {
         const EndBits bits = step(h + i);
         if (bits.nul) {
             const quint32 before = (quint32(1) << __builtin_ctz(bits.nul)) - 1;
             *ascii = !(high | (bits.top & before));
-            *mayHold = (!*ascii && !asciiStarts) || candidate || anyMayStart(bits.hits & before);
+            if (first < 0)
+                first = firstMayStart(bits.hits & before);
+            *from = !*ascii && !asciiStarts ? 0 : first;
             return i + __builtin_ctz(bits.nul);
         }
         high |= bits.top;
-        candidate = candidate || (bits.hits && anyMayStart(bits.hits));
+        if (first < 0 && bits.hits)
+            first = firstMayStart(bits.hits);
     }
     bool restAscii = false;
     const qsizetype end = i + utf8texts::terminatedLength(reinterpret_cast<const char *>(h + i),
                                                           reinterpret_cast<const char *>(h + n), &restAscii);
-    for (; i < end && !candidate; ++i)
-        candidate = isStart(h[i]) && mayStart(i);
+    for (; i < end && first < 0; ++i) {
+        if (isStart(h[i]) && mayStart(i))
+            first = i;
+    }
     *ascii = !high && restAscii;
-    *mayHold = (!*ascii && !asciiStarts) || candidate;
+    *from = !*ascii && !asciiStarts ? 0 : first;
     return end;
 }
 
 } // namespace
 
-qsizetype LiteralSet::terminated(const char *s, const char *end, bool *ascii, bool *mayHold) const
+qsizetype LiteralSet::terminated(const char *s, const char *end, bool *ascii, qsizetype *from) const
 {
     if (!m_endScan) {
-        *mayHold = true;
+        *from = 0;
         return utf8texts::terminatedLength(s, end, ascii);
     }
-    return (this->*m_endScan)(reinterpret_cast<const uchar *>(s), end - s, ascii, mayHold);
+    return (this->*m_endScan)(reinterpret_cast<const uchar *>(s), end - s, ascii, from);
 }
 
 inline bool LiteralSet::mayStartAtByte(const uchar *h, qsizetype at, qsizetype n) const
@@ -420,12 +457,12 @@ inline bool LiteralSet::mayStartAtByte(const uchar *h, qsizetype at, qsizetype n
 
 #ifdef __SSE2__
 template<bool Several>
-qsizetype LiteralSet::scanToEnd(const uchar *h, qsizetype n, bool *ascii, bool *mayHold) const
+qsizetype LiteralSet::scanToEnd(const uchar *h, qsizetype n, bool *ascii, qsizetype *from) const
 {
     const auto splat = [&](size_t k) { return _mm_set1_epi8(char(startOrFirst(k))); };
     const __m128i w0 = splat(0), w1 = splat(1), w2 = splat(2), w3 = splat(3);
     const __m128i zero = _mm_setzero_si128();
-    return walkToEnd<16>(h, n, ascii, mayHold, m_bytePrefixes.asciiStarts, [&](const uchar *p) {
+    return walkToEnd<16, 0>(h, n, ascii, from, m_bytePrefixes.asciiStarts, [&](const uchar *p) {
         const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
         __m128i hit = _mm_cmpeq_epi8(u, w0);
         if (Several)
@@ -440,7 +477,7 @@ qsizetype LiteralSet::scanToEnd(const uchar *h, qsizetype n, bool *ascii, bool *
 #ifdef __x86_64__
 template<bool Several>
 __attribute__((target("avx2"))) qsizetype LiteralSet::scanToEndWide(const uchar *h, qsizetype n, bool *ascii,
-                                                                    bool *mayHold) const
+                                                                    qsizetype *from) const
 {
     // Set one by one: a function that returns a 256-bit vector would change
     // the ABI.
@@ -448,12 +485,31 @@ __attribute__((target("avx2"))) qsizetype LiteralSet::scanToEndWide(const uchar 
     for (size_t k = 0; k < (Several ? kFewStarts : 1); ++k)
         want[k] = _mm256_set1_epi8(char(startOrFirst(k)));
     const __m256i zero = _mm256_setzero_si256();
-    return walkToEnd<32>(h, n, ascii, mayHold, m_bytePrefixes.asciiStarts, [&](const uchar *p) __attribute__((target("avx2"))) {
+    const __m256i lowHalf = _mm256_set1_epi8(0x0F);
+    const __m256i second = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_bytePrefixes.follow[0])));
+    const __m256i third = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(m_bytePrefixes.follow[1])));
+    const __m256i highBit = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0,
+                                             1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+    return walkToEnd<32, 2>(h, n, ascii, from, m_bytePrefixes.asciiStarts, [&](const uchar *p) __attribute__((target("avx2"))) {
         const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
         __m256i hit = _mm256_cmpeq_epi8(u, want[0]);
         if (Several)
             hit = _mm256_or_si256(_mm256_or_si256(hit, _mm256_cmpeq_epi8(u, want[1])),
                                   _mm256_or_si256(_mm256_cmpeq_epi8(u, want[2]), _mm256_cmpeq_epi8(u, want[3])));
+        // Paths share their first character, and a text holds many: a
+        // place whose next two bytes begin no literal is passed over here,
+        // by a lookup of each byte's low half that gives the high halves
+        // seen with it, without the prefixes' hash.
+        for (int k = 1; k <= 2; ++k) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + k));
+            const __m256i low = _mm256_and_si256(v, lowHalf);
+            const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), lowHalf);
+            const __m256i in = _mm256_and_si256(_mm256_shuffle_epi8(k == 1 ? second : third, low),
+                                                _mm256_shuffle_epi8(highBit, high));
+            hit = _mm256_andnot_si256(_mm256_cmpeq_epi8(in, zero), hit);
+        }
         return EndBits{quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(u, zero))), quint32(_mm256_movemask_epi8(u)),
                        quint32(_mm256_movemask_epi8(hit))};
     }, [&](uchar c) { return child(0, c) != 0; }, [&](qsizetype at) { return mayStartAtByte(h, at, n); });

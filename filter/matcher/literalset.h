@@ -28,10 +28,10 @@ public:
     bool anyIn(QStringView hay) const;
     bool anyIn(AsciiView hay) const;
     // The length of the UTF-8 text at `s` that a NUL byte ends before `end`
-    // (or `end` does), and in `ascii` whether it is ASCII; `mayHold` is
-    // false only for a text whose decoding holds none of the literals. One
-    // pass over the text for all three.
-    qsizetype terminated(const char *s, const char *end, bool *ascii, bool *mayHold) const;
+    // (or `end` does), and in `ascii` whether it is ASCII; `from` is -1 only
+    // for a text whose decoding holds none of the literals, and in an ASCII
+    // text no literal starts before it. One pass over the text for all three.
+    qsizetype terminated(const char *s, const char *end, bool *ascii, qsizetype *from) const;
     // Bytes the automaton holds.
     size_t bytes() const;
 
@@ -53,6 +53,9 @@ private:
     quint32 child(quint32 node, ushort unit) const;
     template<typename T>
     bool anyOf(const T *h, qsizetype n) const;
+    // Whether a literal starts at `i` of `h` or after it, by the automaton.
+    template<typename T>
+    bool automatonFrom(const T *h, qsizetype i, qsizetype n) const;
     // The first index from `i` on where a literal can start, or `n`: a vector
     // search when literals start with only a few different characters, and
     // only places whose first units are the start of some literal.
@@ -72,6 +75,9 @@ private:
         std::vector<quint64> bits;
 
         quint64 byteMask = 0; // the bits of `units` bytes of a little-endian word
+        // For bytes: the second and third units of the prefixes, each
+        // table by a unit's low four bits the set of its high ones (0-7).
+        uchar follow[2][16] = {};
 
         void build(const std::vector<QStringView> &literals, qsizetype maxUnits, bool bytes);
         template<typename T>
@@ -87,11 +93,11 @@ private:
     // `terminated` when first characters are few: SSE2 and AVX2.
     void chooseScanToEnd();
     template<bool Several>
-    qsizetype scanToEnd(const uchar *h, qsizetype n, bool *ascii, bool *mayHold) const;
+    qsizetype scanToEnd(const uchar *h, qsizetype n, bool *ascii, qsizetype *from) const;
 #ifdef __x86_64__
     template<bool Several>
     __attribute__((target("avx2"))) qsizetype scanToEndWide(const uchar *h, qsizetype n, bool *ascii,
-                                                            bool *mayHold) const;
+                                                            qsizetype *from) const;
 #endif
 
     std::vector<Node> m_nodes; // the root first
@@ -101,7 +107,7 @@ private:
     Prefixes m_bytePrefixes;
     Prefixes m_unitPrefixes;
     // `terminated`'s pass, or null for the plain one.
-    qsizetype (LiteralSet::*m_endScan)(const uchar *, qsizetype, bool *, bool *) const = nullptr;
+    qsizetype (LiteralSet::*m_endScan)(const uchar *, qsizetype, bool *, qsizetype *) const = nullptr;
 };
 
 } // namespace matcher

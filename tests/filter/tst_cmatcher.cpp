@@ -316,6 +316,26 @@ private slots:
         QCOMPARE(CMatcher({{QStringLiteral(".\\d+x")}}).verdict(digits), CMatcher::Verdict::NoMatch);
         QCOMPARE(CMatcher({{QStringLiteral("\\d+x")}}).verdict(digits + QLatin1Char('x')), CMatcher::Verdict::Match);
         QVERIFY(CMatcher({{QStringLiteral(".\\d+,x")}}).matches(QStringLiteral("a12,b1,x")));
+        // Entries that overlap themselves make every other place of such a
+        // text a possible start: walking from each would cost the text's
+        // length times the entries', and the entry that comes late or not
+        // at all must still be told.
+        QStringList overlapping;
+        for (int k = 20; k < 40; ++k)
+            overlapping << QStringLiteral("/a").repeated(k) + QStringLiteral("/b");
+        const CMatcher entries({overlapping});
+        const QString run = QStringLiteral("/a").repeated(2000);
+        for (const QString &text : {run + QStringLiteral("/b"), run + QStringLiteral("/c"), QStringLiteral("/b") + run,
+                                    run + QStringLiteral("/b") + run, run.left(38) + QStringLiteral("/b") + run}) {
+            // Every entry ends with the shortest one.
+            const bool expected = text.contains(overlapping.first());
+            const QByteArray block = text.toUtf8() + '\0' + QStringLiteral("/a/b").toUtf8();
+            qsizetype length = 0;
+            QCOMPARE(entries.matches(text), expected);
+            QCOMPARE(entries.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length)
+                         == CMatcher::Verdict::Match,
+                     expected);
+        }
     }
 };
 
