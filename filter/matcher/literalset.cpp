@@ -325,8 +325,10 @@ bool LiteralSet::anyOf(const T *h, qsizetype n) const
     // than a few steps from telling. Walks that overlap could make that
     // quadratic, so past a budget in proportion to the text the automaton
     // takes over from the place reached, which reads each unit once.
+    // The first place is walked from without a search: it is where a
+    // caller that knows where literals may start hands the text over from.
     qsizetype budget = 4 * n + 256;
-    for (qsizetype i = nextStart(h, 0, n); i < n; i = nextStart(h, i + 1, n)) {
+    for (qsizetype i = 0; i < n; i = nextStart(h, i + 1, n)) {
         quint32 node = 0;
         for (qsizetype k = i; k < n; ++k) {
             node = child(node, ushort(h[k]));
@@ -440,15 +442,6 @@ __attribute__((always_inline)) inline qsizetype walkToEnd(const uchar *h, qsizet
 }
 
 } // namespace
-
-qsizetype LiteralSet::terminated(const char *s, const char *end, bool *ascii, qsizetype *from) const
-{
-    if (!m_endScan) {
-        *from = 0;
-        return utf8texts::terminatedLength(s, end, ascii);
-    }
-    return (this->*m_endScan)(reinterpret_cast<const uchar *>(s), end - s, ascii, from);
-}
 
 inline bool LiteralSet::mayStartAtByte(const uchar *h, qsizetype at, qsizetype n) const
 {

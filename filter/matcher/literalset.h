@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "needles.h"
+#include "../utf8texts.h"
 
 namespace matcher {
 
@@ -109,6 +110,16 @@ private:
     // `terminated`'s pass, or null for the plain one.
     qsizetype (LiteralSet::*m_endScan)(const uchar *, qsizetype, bool *, qsizetype *) const = nullptr;
 };
+
+// Inline: it is called once for every text of a filter run.
+inline qsizetype LiteralSet::terminated(const char *s, const char *end, bool *ascii, qsizetype *from) const
+{
+    if (!m_endScan) {
+        *from = 0;
+        return utf8texts::terminatedLength(s, end, ascii);
+    }
+    return (this->*m_endScan)(reinterpret_cast<const uchar *>(s), end - s, ascii, from);
+}
 
 } // namespace matcher
 
