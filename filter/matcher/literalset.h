@@ -1,6 +1,9 @@
 // Long lists of plain entries (watched paths, user names): all the literals
-// of a list found in one pass over a text by one automaton (Aho-Corasick),
-// whatever their number, in memory that grows with their total length only.
+// of a list found in a text by one trie, whatever their number, in memory
+// that grows with their total length only: a walk down it from each place
+// where a literal may start, and an automaton (Aho-Corasick) over the same
+// trie where such walks would overlap too much, so that a text is never
+// read more than a few times over.
 #ifndef MATCHER_LITERALSET_H
 #define MATCHER_LITERALSET_H
 
