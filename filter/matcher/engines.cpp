@@ -117,9 +117,9 @@ public:
                 // undecided only when a second probe tells the same. The
                 // lower of the two counts, so that a probe costs at most
                 // twice what the budget allows for it.
-                const qint64 again = probe(text, length);
-                total += std::min(spent, again) - spent;
-                spent = std::min(spent, again);
+                const qint64 lower = std::min(spent, probe(text, length));
+                total -= spent - lower;
+                spent = lower;
                 if (double(total) + predicted(spent) > double(kBudgetNs))
                     return Verdict::Undecided;
             }

@@ -410,8 +410,9 @@ __attribute__((always_inline)) inline qsizetype walkToEnd(const uchar *h, qsizet
     qsizetype i = 0;
     const auto firstMayStart = [&](quint32 bits) -> qsizetype {
         for (; bits; bits &= bits - 1) {
-            if (mayStart(i + __builtin_ctz(bits)))
-                return i + __builtin_ctz(bits);
+            const qsizetype at = i + __builtin_ctz(bits);
+            if (mayStart(at))
+                return at;
         }
         return -1;
     };
