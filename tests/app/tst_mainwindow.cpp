@@ -189,66 +189,6 @@ private slots:
         QCOMPARE(tabs->count(), 1);
     }
 
-    void tabStaysWhileBusy_data()
-    {
-        QTest::addColumn<int>("way");
-        int way = 0;
-        for (const char *name : {"Ctrl+Tab", "Ctrl+Shift+Tab", "Ctrl+PageUp", "Ctrl+PageDown", "wheel over the tab bar",
-                                 "setCurrentIndex"})
-            QTest::newRow(name) << way++;
-    }
-
-    void tabStaysWhileBusy()
-    {
-        QFETCH(int, way);
-        const QString a = writeLog(m_dir.filePath(QStringLiteral("a.mlog")), 300);
-        const QString b = writeLog(m_dir.filePath(QStringLiteral("b.mlog")), 300000, 1, 1);
-        mainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        DialogDriver driver;
-        QTabWidget *tabs = resultTabs(window);
-        window.openLogPath(a);
-        invoke(window, "tabNew");
-        bool stayed = false;
-        QTimer poll;
-        whileBusy(poll, window, [&] {
-            switch (way) {
-            case 0: QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier); break;
-            case 1: QTest::keyClick(tabs, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier); break;
-            case 2: QTest::keyClick(tabs, Qt::Key_PageUp, Qt::ControlModifier); break;
-            case 3: QTest::keyClick(tabs, Qt::Key_PageDown, Qt::ControlModifier); break;
-            case 4: {
-                QTabBar *bar = tabs->tabBar();
-                const QPoint at = bar->tabRect(1).center();
-                QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                                  Qt::NoScrollPhase, false);
-                QApplication::sendEvent(bar, &wheel);
-                break;
-            }
-            default: tabs->setCurrentIndex(0);
-            }
-            // Whatever the way in, the run's tab stays current; the openers
-            // are off, and Apply is refused with the busy warning.
-            stayed = tabs->currentIndex() == 1 && !tabs->tabBar()->isEnabled()
-                     && !child<QAction>(window, "actionOpen")->isEnabled();
-            invoke(window, "actionResultsPress");
-            trigger(window, "actionCancel");
-            return true;
-        });
-        window.openLogPath(b);
-        QVERIFY(stayed);
-        QCOMPARE(driver.texts, QStringList("Another process in progress.\nPlease, wait for finished!"));
-        QVERIFY(currentModel(window)->isCancelled() && currentModel(window)->rowCount() < 300000);
-        QVERIFY(!window.isBusy() && child<QAction>(window, "actionOpen")->isEnabled());
-        QCOMPARE(tabs->currentIndex(), 1);
-        QVERIFY(firstRow(window).contains(QStringLiteral("<4000,1,1,1,0>")));
-        // Afterwards each tab shows the log it is titled with.
-        tabs->setCurrentIndex(0);
-        QCOMPARE(tabs->tabText(0), QStringLiteral("a.mlog - default"));
-        QCOMPARE(window.logReader()->logPath(), a);
-        QVERIFY(firstRow(window).contains(QStringLiteral("<4000,1,0,0,0>")));
-    }
     // A log named with a character outside the basic plane, whatever its
     // low surrogate, or with bytes that are not UTF-8, opens, follows, shows
     // in the title and the panel, and its name goes back to the settings as
