@@ -259,6 +259,48 @@ private slots:
         // Nothing of the attempt is left beside it.
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("kept.txt*")}), QStringList{QStringLiteral("kept.txt")});
     }
+    // A range of one second counts the records of that second, the first
+    // and the last second of the log too; a date alone is its first second
+    // as --from and its last as --to; --from one second after --to is
+    // refused. The log has seven records a second, four in its last.
+    void countsOfRangesAtTheirLimits_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("out");
+        const auto at = [](quint32 second) {
+            return QDateTime::fromSecsSinceEpoch(kStart + second, Qt::UTC).toString(Qt::ISODate);
+        };
+        const QDate day = QDateTime::fromSecsSinceEpoch(kStart).date();
+        const auto date = [](const QDate &d) { return d.toString(Qt::ISODate); };
+        QTest::newRow("one second") << at(10) << at(10) << 0 << QByteArray("7\n");
+        QTest::newRow("two seconds") << at(10) << at(11) << 0 << QByteArray("14\n");
+        QTest::newRow("first second") << at(0) << at(0) << 0 << QByteArray("7\n");
+        QTest::newRow("last second") << at(428) << at(428) << 0 << QByteArray("4\n");
+        QTest::newRow("after the last second") << at(429) << at(500) << 0 << QByteArray("0\n");
+        QTest::newRow("from one second after to") << at(11) << at(10) << 2 << QByteArray();
+        QTest::newRow("the log's day") << date(day) << date(day) << 0 << QByteArray("3000\n");
+        QTest::newRow("to the day before") << QString() << date(day.addDays(-1)) << 0 << QByteArray("0\n");
+        QTest::newRow("from the day after") << date(day.addDays(1)) << QString() << 0 << QByteArray("0\n");
+    }
+
+    void countsOfRangesAtTheirLimits()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(int, status);
+        QFETCH(QByteArray, out);
+        QStringList arguments{QStringLiteral("--count")};
+        if (!from.isEmpty())
+            arguments << QStringLiteral("--from") << from;
+        if (!to.isEmpty())
+            arguments << QStringLiteral("--to") << to;
+        const Run r = run(arguments << QStringLiteral("audit.mlog"));
+        QCOMPARE(r.status, status);
+        QCOMPARE(r.out, out);
+        QCOMPARE(r.err.isEmpty(), status == 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -370,6 +370,114 @@ private slots:
         QCOMPARE(cells, QStringList({"junk.mlog", unknown, unknown, "tail.mlog", first, unknown}));
         QVERIFY(driver.texts.isEmpty());
     }
+    // While a log is read, or a run, find or save goes on, in the second
+    // tab, no way of switching or closing tabs leaves it or closes either
+    // tab, and no second operation starts; afterwards each tab shows its
+    // own log.
+    void tabsStayWhileAnOperationGoesOn_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("way");
+        const char *const ways[] = {"Ctrl+Tab", "click on the other tab", "close button of this tab",
+                                    "close button of the other tab", "close by code", "switch by code",
+                                    "Ctrl+Shift+Tab", "Ctrl+PageUp", "Ctrl+PageDown", "wheel over the tab bar"};
+        for (const char *way : ways)
+            QTest::addRow("read, %s", way) << "read" << way;
+        for (int way = 0; way < 6; ++way)
+            QTest::addRow("run, %s", ways[way]) << "run" << ways[way];
+        for (const char *operation : {"find", "save"}) {
+            for (const char *way : {ways[1], ways[2], ways[4]})
+                QTest::addRow("%s, %s", operation, way) << operation << way;
+        }
+    }
+
+    void tabsStayWhileAnOperationGoesOn()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, way);
+        const QVector<QByteArray> block(150, QByteArray(100, 'a'));
+        const QString small = writeBlocks(m_dir.filePath(QStringLiteral("small.mlog")), {{"first tab"}});
+        QVector<QByteArray> last = block;
+        last.last() += " needle";
+        const QString slow = writeBlocks(m_dir.filePath(QStringLiteral("slow.mlog")), {block, last});
+        const QString large = writeRecords(m_dir.filePath(QStringLiteral("large.mlog")), 300000, [](int i, MlogRecord &r) {
+            r.time = 1780000000 + quint32(i);
+            r.payload = "large";
+        });
+        mainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DialogDriver driver;
+        driver.fileName = m_dir.filePath(QStringLiteral("saved.txt"));
+        QTabWidget *tabs = resultTabs(window);
+        window.openLogPath(small);
+        invoke(window, "tabNew");
+        if (operation != QLatin1String("read")) {
+            window.openLogPath(slow);
+            useSlowFilter();
+        }
+        if (operation == QLatin1String("find") || operation == QLatin1String("save")) {
+            trigger(window, "actionResults");
+            QCOMPARE(currentModel(window)->rowCount(), 300);
+        }
+        bool stayed = false;
+        QTimer poll;
+        whileBusy(poll, window, [&] {
+            QTabBar *bar = tabs->tabBar();
+            const auto closeButton = [bar](int tab) {
+                auto *button = qobject_cast<QAbstractButton *>(bar->tabButton(tab, QTabBar::RightSide));
+                if (button)
+                    button->click();
+            };
+            const QPoint other = bar->tabRect(0).center();
+            QWheelEvent wheel(other, bar->mapToGlobal(other), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            if (way == QLatin1String("Ctrl+Tab"))
+                QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
+            else if (way == QLatin1String("Ctrl+Shift+Tab"))
+                QTest::keyClick(tabs, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+            else if (way == QLatin1String("Ctrl+PageUp"))
+                QTest::keyClick(tabs, Qt::Key_PageUp, Qt::ControlModifier);
+            else if (way == QLatin1String("Ctrl+PageDown"))
+                QTest::keyClick(tabs, Qt::Key_PageDown, Qt::ControlModifier);
+            else if (way == QLatin1String("wheel over the tab bar"))
+                QApplication::sendEvent(bar, &wheel);
+            else if (way == QLatin1String("click on the other tab"))
+                QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+            else if (way == QLatin1String("close button of this tab"))
+                closeButton(1);
+            else if (way == QLatin1String("close button of the other tab"))
+                closeButton(0);
+            else if (way == QLatin1String("close by code"))
+                QMetaObject::invokeMethod(&window, "tabClose", Qt::DirectConnection, Q_ARG(int, 1));
+            else
+                tabs->setCurrentIndex(0);
+            // The openers are off, and Apply is refused with the busy warning.
+            stayed = tabs->count() == 2 && tabs->currentIndex() == 1 && window.isBusy()
+                     && !child<QAction>(window, "actionOpen")->isEnabled();
+            invoke(window, "actionResultsPress");
+            trigger(window, "actionCancel");
+            return true;
+        });
+        if (operation == QLatin1String("read"))
+            window.openLogPath(large);
+        else if (operation == QLatin1String("run"))
+            trigger(window, "actionResults");
+        else if (operation == QLatin1String("find"))
+            child<QLineEdit>(window, "leFind")->setText(QStringLiteral("needle"));
+        else
+            trigger(window, "actionResultsSave");
+        QVERIFY(stayed);
+        QTRY_VERIFY(!window.isBusy() && child<QAction>(window, "actionOpen")->isEnabled());
+        QCOMPARE(driver.texts, QStringList("Another process in progress.\nPlease, wait for finished!"));
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->currentIndex(), 1);
+        const QString own = operation == QLatin1String("read") ? QStringLiteral("large") : QString(100, 'a');
+        QVERIFY2(firstRow(window).endsWith(own) || firstRow(window).isEmpty(), qPrintable(firstRow(window)));
+        tabs->setCurrentIndex(0);
+        QCOMPARE(window.logReader()->logPath(), small);
+        QVERIFY(firstRow(window).endsWith(QStringLiteral("first tab")));
+    }
 };
 
 QTEST_MAIN(TestLongOps)

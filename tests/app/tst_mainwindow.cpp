@@ -1,7 +1,11 @@
 // The main window driven offscreen: settings at start, window state, opening
 // logs, filter runs, tabs, and the guards that keep long operations apart.
 #include "apptest.h"
+#include "logpath.h"
 #include "vrelintegration.h"
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -185,65 +189,58 @@ private slots:
         QCOMPARE(tabs->count(), 1);
     }
 
-    void tabStaysWhileBusy_data()
+    // A log named with a character outside the basic plane, whatever its
+    // low surrogate, or with bytes that are not UTF-8, opens, follows, shows
+    // in the title and the panel, and its name goes back to the settings as
+    // it was; one with such bytes is kept out of the recent files.
+    void namesOfEveryPlane_data()
     {
-        QTest::addColumn<int>("way");
-        int way = 0;
-        for (const char *name : {"Ctrl+Tab", "Ctrl+Shift+Tab", "Ctrl+PageUp", "Ctrl+PageDown", "wheel over the tab bar",
-                                 "setCurrentIndex"})
-            QTest::newRow(name) << way++;
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("low surrogate DC00") << QByteArray("\xf0\x9f\x90\x80");  // U+1F400
+        QTest::newRow("low surrogate DC80") << QByteArray("\xf0\x9f\x92\x80");  // U+1F480
+        QTest::newRow("low surrogate DCFF") << QByteArray("\xf0\x9f\x93\xbf");  // U+1F4FF
+        QTest::newRow("low surrogate DD00") << QByteArray("\xf0\x9f\x94\x80");  // U+1F500
+        QTest::newRow("low surrogate DFFF") << QByteArray("\xf0\x9f\x9f\xbf");  // U+1F7FF
+        QTest::newRow("bytes that are not UTF-8") << QByteArray("\xff\xfe");
+        QTest::newRow("character, then a byte that is not UTF-8") << QByteArray("\xf0\x9f\x92\x80\xcc");
     }
 
-    void tabStaysWhileBusy()
+    void namesOfEveryPlane()
     {
-        QFETCH(int, way);
-        const QString a = writeLog(m_dir.filePath(QStringLiteral("a.mlog")), 300);
-        const QString b = writeLog(m_dir.filePath(QStringLiteral("b.mlog")), 300000, 1, 1);
-        mainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        DialogDriver driver;
-        QTabWidget *tabs = resultTabs(window);
-        window.openLogPath(a);
-        invoke(window, "tabNew");
-        bool stayed = false;
-        QTimer poll;
-        whileBusy(poll, window, [&] {
-            switch (way) {
-            case 0: QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier); break;
-            case 1: QTest::keyClick(tabs, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier); break;
-            case 2: QTest::keyClick(tabs, Qt::Key_PageUp, Qt::ControlModifier); break;
-            case 3: QTest::keyClick(tabs, Qt::Key_PageDown, Qt::ControlModifier); break;
-            case 4: {
-                QTabBar *bar = tabs->tabBar();
-                const QPoint at = bar->tabRect(1).center();
-                QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                                  Qt::NoScrollPhase, false);
-                QApplication::sendEvent(bar, &wheel);
-                break;
-            }
-            default: tabs->setCurrentIndex(0);
-            }
-            // Whatever the way in, the run's tab stays current; the openers
-            // are off, and Apply is refused with the busy warning.
-            stayed = tabs->currentIndex() == 1 && !tabs->tabBar()->isEnabled()
-                     && !child<QAction>(window, "actionOpen")->isEnabled();
-            invoke(window, "actionResultsPress");
-            trigger(window, "actionCancel");
-            return true;
-        });
-        window.openLogPath(b);
-        QVERIFY(stayed);
-        QCOMPARE(driver.texts, QStringList("Another process in progress.\nPlease, wait for finished!"));
-        QVERIFY(currentModel(window)->isCancelled() && currentModel(window)->rowCount() < 300000);
-        QVERIFY(!window.isBusy() && child<QAction>(window, "actionOpen")->isEnabled());
-        QCOMPARE(tabs->currentIndex(), 1);
-        QVERIFY(firstRow(window).contains(QStringLiteral("<4000,1,1,1,0>")));
-        // Afterwards each tab shows the log it is titled with.
-        tabs->setCurrentIndex(0);
-        QCOMPARE(tabs->tabText(0), QStringLiteral("a.mlog - default"));
-        QCOMPARE(window.logReader()->logPath(), a);
-        QVERIFY(firstRow(window).contains(QStringLiteral("<4000,1,0,0,0>")));
+        QFETCH(QByteArray, name);
+        QTemporaryDir folder;
+        const QByteArray bytes = QFile::encodeName(folder.path()) + '/' + name + ".mlog";
+        const QString path = LogPath::fromBytes(bytes);
+        const bool raw = LogPath::hasRawBytes(path);
+        QCOMPARE(raw, QString::fromUtf8(name).contains(QChar::ReplacementCharacter));
+        QCOMPARE(LogPath::toBytes(path), bytes);
+        const QString written = writeLog(folder.filePath(QStringLiteral("written")), 30);
+        QCOMPARE(::rename(QFile::encodeName(written).constData(), bytes.constData()), 0);
+        QSettings().setValue(QStringLiteral("config/logdir"), folder.path());
+        const QString shown = LogPath::readable(path);
+        {
+            mainWindow window;
+            window.show();
+            window.openLogPath(path);
+            QCOMPARE(window.logReader()->logPath(), path);
+            QCOMPARE(currentModel(window)->rowCount(), 30);
+            QCOMPARE(window.windowTitle(), shown + QStringLiteral(" - Vrel View Audit"));
+            auto *table = child<QTableWidget>(window, "twFiles");
+            QTRY_COMPARE(table->rowCount(), 1);
+            QCOMPARE(table->item(0, 0)->text(), shown.mid(shown.lastIndexOf(QLatin1Char('/')) + 1));
+            if (!child<QAction>(window, "actionFollow")->isChecked())
+                trigger(window, "actionFollow");
+            FILE *log = std::fopen(bytes.constData(), "ab");
+            QVERIFY(log);
+            const QByteArray more = encodeRecord({quint32(QDateTime::currentSecsSinceEpoch()), {1, 1, 0, 0, 0}, 2, 0, 0, 0, "/more"});
+            QCOMPARE(std::fwrite(more.constData(), 1, size_t(more.size()), log), size_t(more.size()));
+            std::fclose(log);
+            QTRY_COMPARE(currentModel(window)->rowCount(), 31);
+        }
+        QCOMPARE(QSettings().value(QStringLiteral("recentFiles")).toString(), raw ? QString() : path + QLatin1Char(';'));
+        // QTemporaryDir cannot remove names that are not UTF-8.
+        for (const QString &file : {path, CLog::indexFilePath(path)})
+            ::unlink(LogPath::toBytes(file).constData());
     }
 };
 

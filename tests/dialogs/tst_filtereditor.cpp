@@ -61,15 +61,10 @@ private slots:
         Editor editor;
         CEventModel *model = editor.events();
         QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        // The events of the checked sources, each name once, sorted.
-        child<QCheckBox>(&editor, "chbSourceProcess")->click();
         child<QCheckBox>(&editor, "chbSourceFile")->click();
-        QStringList names = eventNames(1) + eventNames(2), rows;
-        names.removeDuplicates();
-        names.sort();
+        QStringList rows;
         for (int row = 1; row < model->rowCount(); ++row)
             rows << model->item(row)->text();
-        QCOMPARE(rows, names);
         // Clicks in the open list tick events and leave it open.
         editor.show();
         QVERIFY(QTest::qWaitForWindowExposed(&editor));
@@ -254,6 +249,45 @@ private slots:
         QCOMPARE(editor.time()->itemText(7), ok && message.isEmpty() ? CFilterEditWindow::rangeText(from, from.addSecs(span)) : before);
         // The dialog opens on the range the entry held.
         QVERIFY(before.startsWith("Set") || shownFrom == before.left(19));
+    }
+    // The events of the checked sources, each name once, sorted; all of
+    // them when none is checked. The custom source lists exactly the
+    // library's custom events.
+    void eventListOfEachSource_data()
+    {
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QStringList>("names");
+        const QStringList custom{"audit_rotate", "audit_start", "audit_stop", "firewall_change", "hostname_change", "kill",
+                                 "module_load", "module_unload", "policy_change", "policy_load", "policy_reload",
+                                 "time_change"};
+        const auto sorted = [](QStringList names) {
+            names.removeDuplicates();
+            names.sort();
+            return names;
+        };
+        QTest::newRow("custom") << QStringList{"chbSourceCustom"} << custom;
+        QTest::newRow("user") << QStringList{"chbSourceUser"} << sorted(eventNames(0));
+        QTest::newRow("process and file") << QStringList{"chbSourceProcess", "chbSourceFile"}
+                                          << sorted(eventNames(1) + eventNames(2));
+        QTest::newRow("file and custom") << QStringList{"chbSourceFile", "chbSourceCustom"}
+                                         << sorted(eventNames(2) + custom);
+        QTest::newRow("none") << QStringList{}
+                              << sorted(eventNames(0) + eventNames(1) + eventNames(2) + custom);
+    }
+
+    void eventListOfEachSource()
+    {
+        QFETCH(QStringList, boxes);
+        QFETCH(QStringList, names);
+        Editor editor;
+        CEventModel *model = editor.events();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (const QString &box : boxes)
+            child<QCheckBox>(&editor, qPrintable(box))->click();
+        QStringList rows;
+        for (int row = 1; row < model->rowCount(); ++row)
+            rows << model->item(row)->text();
+        QCOMPARE(rows, names);
     }
 };
 

@@ -337,6 +337,93 @@ private slots:
                      expected);
         }
     }
+    // Sets of entries where some lie inside others, or end or begin others,
+    // decided as a search for each entry on its own decides them: by the
+    // walks from each place and, on texts where those overlap, by the
+    // automaton, over texts of random characters of one or more planes.
+    void entriesInsideEntriesAgreeWithANaiveSearch_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<QStringList>("alphabet"); // repeated characters are drawn more often
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<int>("shortest"); // of an entry and its pieces
+        QTest::addColumn<int>("longest");
+        QTest::addColumn<int>("textLength");
+        QTest::addColumn<QStringList>("runs"); // texts of long runs that hand the search to the automaton
+        const QStringList ab{"a", "a", "b"};
+        const QStringList abcd{"a", "b", "c", "d"};
+        const QStringList wide{"a", "\u00e9", "/", QString::fromUtf8("\xf0\x9f\x98\x80"), "b"};
+        QTest::newRow("four letters, short texts") << 1u << abcd << 16 << 3 << 6 << 30 << QStringList();
+        QTest::newRow("two letters, long texts") << 2u << ab << 24 << 12 << 20 << 400 << QStringList();
+        QTest::newRow("many entries, long texts") << 3u << ab << 300 << 16 << 30 << 300
+                                                    << QStringList{"bc", "b", "bcd", "c", "abc"};
+        QTest::newRow("other planes, short texts") << 4u << wide << 20 << 3 << 6 << 30 << QStringList();
+        QTest::newRow("other planes, long texts") << 5u << wide << 60 << 6 << 12 << 300 << QStringList{"bc", "bé/"};
+    }
+    void entriesInsideEntriesAgreeWithANaiveSearch()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(QStringList, alphabet);
+        QFETCH(int, entries);
+        QFETCH(int, shortest);
+        QFETCH(int, longest);
+        QFETCH(int, textLength);
+        QFETCH(QStringList, runs);
+        QRandomGenerator random(seed);
+        const auto randomText = [&](int length) {
+            QString text;
+            for (int i = 0; i < length; ++i)
+                text += alphabet.at(random.bounded(alphabet.size()));
+            return text;
+        };
+        QStringList list;
+        while (list.size() < entries) {
+            const QString entry = randomText(shortest * 2 + random.bounded(longest - shortest + 1));
+            const int cut = shortest + random.bounded(entry.size() - 2 * shortest + 1);
+            // Each with a piece of it inside, its end and its start.
+            list << entry << entry.mid(cut / 2, cut) << entry.mid(cut) << entry.left(cut);
+        }
+        list.removeAll(QString());
+        list.removeDuplicates();
+        for (QString &entry : list) { // surrogates split apart would be no plain entries
+            if (entry.at(entry.size() - 1).isHighSurrogate())
+                entry.chop(1);
+            if (!entry.isEmpty() && entry.at(0).isLowSurrogate())
+                entry.remove(0, 1);
+        }
+        list.removeAll(QString());
+        list.removeDuplicates();
+        // Entries that a run of z's leads deep into, each ending in "abcd",
+        // and a piece of their end that only the automaton's links reach.
+        if (!runs.isEmpty()) {
+            for (int k = 20; k < 40; ++k)
+                list << QString(k, QLatin1Char('z')) + QStringLiteral("abcd");
+            list << QStringLiteral("zab");
+        }
+        const CMatcher matcher({list});
+        const int texts = 600;
+        int found = 0;
+        for (int i = 0; i < texts + runs.size(); ++i) {
+            QString text = randomText(random.bounded(textLength + 1));
+            if (i >= texts)
+                text = QString(2000, QLatin1Char('z')) + QStringLiteral("a") + runs.at(i - texts);
+            const QString entry = list.at(random.bounded(list.size()));
+            const int at = random.bounded(text.size() + 1);
+            if (i % 3 == 1 && !text.midRef(at - 1, 1).startsWith(QChar(0xd83d)))
+                text.insert(at, entry);
+            else if (i % 3 == 2 && !text.midRef(at - 1, 1).startsWith(QChar(0xd83d)))
+                text.insert(at, entry.chopped(entry.at(entry.size() - 1).isLowSurrogate() ? 2 : 1));
+            const bool expected = std::any_of(list.cbegin(), list.cend(), [&text](const QString &e) { return text.contains(e); });
+            found += i < texts && expected;
+            const QByteArray block = text.toUtf8() + '\0' + list.join(QLatin1Char(' ')).toUtf8();
+            qsizetype length = 0;
+            const bool inBlock = matcher.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length)
+                                 == CMatcher::Verdict::Match;
+            if (matcher.matches(text) != expected || inBlock != expected)
+                QFAIL(qPrintable(QStringLiteral("text \"%1\", expected %2, entries %3").arg(text).arg(expected).arg(list.join(' '))));
+        }
+        QVERIFY2(found > texts / 10 && found < texts * 9 / 10, qPrintable(QString::number(found)));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCMatcher)
