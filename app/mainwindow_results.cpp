@@ -180,6 +180,13 @@ void mainWindow::find(bool forward, bool typed)
 {
     // A search that typing or F3 called off goes on from where it started.
     const QPointer<CStringListModel> resumeIn = std::exchange(findResumeModel, nullptr);
+    const QString text = ui->leFind->text();
+    // Too short a text to look for: typing (or Match case) leaves the panel
+    // plain whether or not there is anything to search.
+    if (typed && text.size() < 2) {
+        showFindStatus(QString(), false);
+        return;
+    }
     if (ui->twLogResult->count() == 0) {
         // Keys typed meanwhile would go to a box: the panel tells instead.
         if (typed)
@@ -188,12 +195,8 @@ void mainWindow::find(bool forward, bool typed)
             QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Nothing to find!"), QMessageBox::Ok);
         return;
     }
-    const QString text = ui->leFind->text();
-    if (text.size() < 2) {
-        if (typed)
-            showFindStatus(QString(), false);
+    if (text.size() < 2)
         return;
-    }
     QAbstractItemView *view = currentResultView();
     auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
     if (!model)
