@@ -29,9 +29,8 @@ GoToTimeDialog::GoToTimeDialog(const QDateTime &shown, QWidget *parent) : QDialo
     m_field->setText(timeText(shown));
     m_field->selectAll();
     label->setBuddy(m_field);
-    auto *hint = new QLabel(tr("Local time such as 2026-12-07 15:00:00 (seconds may be left out, a T may stand "
-                               "for the blank, Z or an offset such as +01:00 names another zone), or a date "
-                               "alone for its first second."),
+    auto *hint = new QLabel(tr("Local time such as 2026-12-07 15:00:00 or 2026-12-07T15:00, a date alone, or a "
+                               "time with Z or an offset such as +01:00."),
                             this);
     hint->setObjectName(QStringLiteral("lbGoToTimeHint"));
     hint->setWordWrap(true);
@@ -66,6 +65,8 @@ void GoToTimeDialog::accept()
                                         : tr("\"%1\" is not a time. Type a date and time such as %2.")
                                               .arg(shown.left(80), QString::fromLatin1(kTimeFormat)));
         m_note->show();
+        // Grown by the note's lines rather than squeezing the hint.
+        adjustSize();
         m_field->setFocus();
         m_field->selectAll();
         return;

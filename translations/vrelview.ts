@@ -155,11 +155,11 @@
     </message>
     <message>
         <location line="+10"/>
-        <source>Local time such as 2026-12-07 15:00:00 (seconds may be left out, a T may stand for the blank, Z or an offset such as +01:00 names another zone), or a date alone for its first second.</source>
+        <source>Local time such as 2026-12-07 15:00:00 or 2026-12-07T15:00, a date alone, or a time with Z or an offset such as +01:00.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+32"/>
         <source>Type a time to go to.</source>
         <translation type="unfinished"></translation>
     </message>

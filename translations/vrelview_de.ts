@@ -155,11 +155,11 @@
     </message>
     <message>
         <location line="+10"/>
-        <source>Local time such as 2026-12-07 15:00:00 (seconds may be left out, a T may stand for the blank, Z or an offset such as +01:00 names another zone), or a date alone for its first second.</source>
-        <translation>Ortszeit wie 2026-12-07 15:00:00 (Sekunden dürfen fehlen, ein T darf für das Leerzeichen stehen, Z oder ein Versatz wie +01:00 nennt eine andere Zone) oder ein Datum allein für dessen erste Sekunde.</translation>
+        <source>Local time such as 2026-12-07 15:00:00 or 2026-12-07T15:00, a date alone, or a time with Z or an offset such as +01:00.</source>
+        <translation>Ortszeit wie 2026-12-07 15:00:00 oder 2026-12-07T15:00, ein Datum allein oder eine Zeit mit Z oder einem Versatz wie +01:00.</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+32"/>
         <source>Type a time to go to.</source>
         <translation>Geben Sie eine Zeit ein, zu der gegangen werden soll.</translation>
     </message>
