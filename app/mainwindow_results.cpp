@@ -372,8 +372,12 @@ void mainWindow::actionResultsSavePress()
     const Choice &choice = choices[std::max(0, int(nameFilters.indexOf(dialog.selectedNameFilter())))];
     const ExportFormat format = choice.format;
     QString fileName = files.first();
-    if (!choice.extension.isEmpty() && QFileInfo(fileName).suffix().isEmpty() && !fileName.endsWith(QLatin1Char('/')))
+    if (!choice.extension.isEmpty() && QFileInfo(fileName).suffix().isEmpty() && !fileName.endsWith(QLatin1Char('/'))) {
+        // "name." stands for the name without an extension, not for "name..csv".
+        if (fileName.endsWith(QLatin1Char('.')))
+            fileName.chop(1);
         fileName += choice.extension;
+    }
     // The format is told with the file, as an extension may say another.
     const QString formatName = format == ExportFormat::Csv         ? tr("CSV")
                                : format == ExportFormat::JsonLines ? tr("JSON Lines")

@@ -36,6 +36,7 @@ private slots:
         QTest::newRow("text chosen, bare name") << "Text (*.txt)" << "h" << "h.txt" << "text";
         QTest::newRow("csv chosen, bare name") << "CSV (*.csv)" << "b" << "b.csv" << "CSV";
         QTest::newRow("json lines chosen, bare name") << "JSON Lines (*.jsonl)" << "c" << "c.jsonl" << "JSON Lines";
+        QTest::newRow("csv chosen, a name ending in a dot") << "CSV (*.csv)" << "k." << "k.csv" << "CSV";
         QTest::newRow("json lines chosen, its extension") << "JSON Lines (*.jsonl)" << "i.jsonl" << "i.jsonl"
                                                           << "JSON Lines";
         QTest::newRow("text chosen wins over a typed csv") << "Text (*.txt)" << "d.csv" << "d.csv" << "text";
