@@ -7,6 +7,7 @@
 #include "logpath.h"
 #include "resultsummary.h"
 #include "settingscheck.h"
+#include "timetext.h"
 #include "translations.h"
 
 #include <QCommandLineParser>
@@ -49,29 +50,6 @@ int fail(int status, const QString &message)
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     std::fprintf(stderr, "vrelview: %s\n", line.trimmed().toLocal8Bit().constData());
     return status;
-}
-
-// A time of --from or --to: ISO 8601 ("T" or a blank between date and
-// time, seconds optional, an offset or "Z" optional; local time without
-// one), or a date alone, which stands for its first second (`end`: its
-// last). Invalid when it is none of these.
-QDateTime parseTime(const QString &text, bool end)
-{
-    static const QRegularExpression dateOnly(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-    const QString trimmed = text.trimmed();
-    if (dateOnly.match(trimmed).hasMatch()) {
-        const QDate day = QDate::fromString(trimmed, Qt::ISODate);
-        if (!day.isValid())
-            return QDateTime();
-        return QDateTime(day, end ? QTime(23, 59, 59) : QTime(0, 0), Qt::LocalTime);
-    }
-    static const QRegularExpression shape(
-        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}[T ]\\d{2}:\\d{2}(:\\d{2})?(Z|[+-]\\d{2}(:?\\d{2})?)?$"));
-    if (!shape.match(trimmed).hasMatch())
-        return QDateTime();
-    QString iso = trimmed;
-    iso[10] = QLatin1Char('T');
-    return QDateTime::fromString(iso, Qt::ISODate);
 }
 
 // Progress of the steps of a command on standard error, when that is a
@@ -331,12 +309,12 @@ int run(int argc, char **argv)
 
     QDateTime from, to;
     if (parser.isSet(fromOption)) {
-        from = parseTime(parser.value(fromOption), false);
+        from = TimeText::parse(parser.value(fromOption), false);
         if (!from.isValid())
             return fail(BadArguments, commandLine::tr("Not a time: \"%1\" (see --help).").arg(parser.value(fromOption)));
     }
     if (parser.isSet(toOption)) {
-        to = parseTime(parser.value(toOption), true);
+        to = TimeText::parse(parser.value(toOption), true);
         if (!to.isValid())
             return fail(BadArguments, commandLine::tr("Not a time: \"%1\" (see --help).").arg(parser.value(toOption)));
     }

@@ -13,6 +13,7 @@
 #include "vrelintegration.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -28,6 +29,7 @@
 #include <QTabBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 mainWindow::mainWindow(QWidget *parent)
@@ -113,6 +115,13 @@ mainWindow::mainWindow(QWidget *parent)
     connect(ui->leFind, SIGNAL(textChanged(QString)), this, SLOT(findTyped()));
     connect(ui->leFind, SIGNAL(returnPressed()), this, SLOT(findNext()));
     connect(ui->chbMatchCase, SIGNAL(toggled(bool)), this, SLOT(findTyped()));
+    // The panel's note has the room of its longest text from the start, so
+    // that a note coming or going moves nothing beside it.
+    int noteWidth = 0;
+    for (const QString &note : {tr("Nothing to find!"), tr("Not found")})
+        noteWidth = std::max(noteWidth, ui->lbFindStatus->fontMetrics().horizontalAdvance(note));
+    ui->lbFindStatus->setMinimumWidth(noteWidth + ui->lbFindStatus->margin() * 2 + 2);
+    ui->lbFindStatus->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     connect(filterCombo, SIGNAL(activated(int)), this, SLOT(activateFilter(int)));
 
     setWindowTitle(appTitle);
@@ -161,7 +170,22 @@ void mainWindow::setupActions()
     connect(ui->actionFilterSave, SIGNAL(triggered()), this, SLOT(actionFilterSavePress()));
     connect(ui->actionFilterDel, SIGNAL(triggered()), this, SLOT(actionFilterDelPress()));
     connect(ui->actionRefresh, SIGNAL(triggered()), this, SLOT(actionResreshPress()));
+    // Hidden with the focus in it, the panel gives the keys back to the
+    // results (before it goes, or Qt would pass them to the next widget).
+    connect(ui->actionFindShow, &QAction::toggled, this, [this](bool shown) {
+        QWidget *page = ui->twLogResult->currentWidget();
+        if (!shown && page && ui->gbFind->isAncestorOf(QApplication::focusWidget()))
+            page->setFocus(Qt::ShortcutFocusReason);
+    });
     connect(ui->actionFindShow, SIGNAL(toggled(bool)), ui->gbFind, SLOT(setVisible(bool)));
+    // Shown by the user, the panel is for typing in at once. Restoring it
+    // at start moves no focus, so that Space still applies.
+    connect(ui->actionFindShow, &QAction::triggered, this, [this](bool shown) {
+        if (!shown)
+            return;
+        ui->leFind->setFocus(Qt::ShortcutFocusReason);
+        ui->leFind->selectAll();
+    });
     connect(ui->actionNewTab, SIGNAL(triggered()), this, SLOT(tabNew()));
     connect(ui->actionResultsSave, SIGNAL(triggered()), this, SLOT(actionResultsSavePress()));
     setupSummaryAction();

@@ -180,6 +180,13 @@ void mainWindow::find(bool forward, bool typed)
 {
     // A search that typing or F3 called off goes on from where it started.
     const QPointer<CStringListModel> resumeIn = std::exchange(findResumeModel, nullptr);
+    const QString text = ui->leFind->text();
+    // Too short a text to look for: typing (or Match case) leaves the panel
+    // plain whether or not there is anything to search.
+    if (typed && text.size() < 2) {
+        showFindStatus(QString(), false);
+        return;
+    }
     if (ui->twLogResult->count() == 0) {
         // Keys typed meanwhile would go to a box: the panel tells instead.
         if (typed)
@@ -188,12 +195,8 @@ void mainWindow::find(bool forward, bool typed)
             QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Nothing to find!"), QMessageBox::Ok);
         return;
     }
-    const QString text = ui->leFind->text();
-    if (text.size() < 2) {
-        if (typed)
-            showFindStatus(QString(), false);
+    if (text.size() < 2)
         return;
-    }
     QAbstractItemView *view = currentResultView();
     auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
     if (!model)
@@ -339,11 +342,26 @@ void mainWindow::actionResultsSavePress()
     QFileDialog dialog(this, tr("Select file to save..."), QDir::homePath());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    // The text of the rows first: it is the default.
-    const QStringList formatFilters{tr("Text (*.txt)"), tr("CSV (*.csv)"), tr("JSON Lines (*.jsonl)")};
-    const ExportFormat filterFormats[] = {ExportFormat::Text, ExportFormat::Csv, ExportFormat::JsonLines};
-    dialog.setNameFilters(formatFilters);
-    dialog.selectNameFilter(formatFilters.first());
+    // "All files" first, and so chosen at first: the text of the rows under
+    // whatever name is typed. A format chosen is the format written, and
+    // names a file that has no extension yet.
+    struct Choice
+    {
+        QString filter;
+        ExportFormat format;
+        QString extension;  // added to a name without one; "" for none
+    };
+    const Choice choices[] = {
+        {tr("All files (*)"), ExportFormat::Text, QString()},
+        {tr("Text (*.txt)"), ExportFormat::Text, QStringLiteral(".txt")},
+        {tr("CSV (*.csv)"), ExportFormat::Csv, QStringLiteral(".csv")},
+        {tr("JSON Lines (*.jsonl)"), ExportFormat::JsonLines, QStringLiteral(".jsonl")},
+    };
+    QStringList nameFilters;
+    for (const Choice &choice : choices)
+        nameFilters.append(choice.filter);
+    dialog.setNameFilters(nameFilters);
+    dialog.selectNameFilter(nameFilters.first());
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList files = dialog.selectedFiles();
@@ -351,10 +369,19 @@ void mainWindow::actionResultsSavePress()
         QMessageBox::warning(this, QCoreApplication::applicationName(), tr("File not saved!"), QMessageBox::Ok);
         return;
     }
-    const QString fileName = files.first();
-    // A typed name's extension names the format; else the chosen filter does.
-    const int filterIndex = std::max(0, int(formatFilters.indexOf(dialog.selectedNameFilter())));
-    const ExportFormat format = exportFormatOfFile(fileName, filterFormats[filterIndex]);
+    const Choice &choice = choices[std::max(0, int(nameFilters.indexOf(dialog.selectedNameFilter())))];
+    const ExportFormat format = choice.format;
+    QString fileName = files.first();
+    if (!choice.extension.isEmpty() && QFileInfo(fileName).suffix().isEmpty() && !fileName.endsWith(QLatin1Char('/'))) {
+        // "name." stands for the name without an extension, not for "name..csv".
+        if (fileName.endsWith(QLatin1Char('.')))
+            fileName.chop(1);
+        fileName += choice.extension;
+    }
+    // The format is told with the file, as an extension may say another.
+    const QString formatName = format == ExportFormat::Csv         ? tr("CSV")
+                               : format == ExportFormat::JsonLines ? tr("JSON Lines")
+                                                                   : tr("text");
     if (!model)
         return;
 
@@ -381,14 +408,16 @@ void mainWindow::actionResultsSavePress()
         return;
     }
     if (stop.stopped()) {
-        statusBar()->showMessage(tr("Saving stopped: %1 holds the rows found before the record.").arg(fileName), 3000);
+        statusBar()->showMessage(
+            tr("Saving stopped: %1 holds the rows found before the record, as %2.").arg(fileName, formatName), 3000);
         // Told once the window is free again.
         ready = true;
         updateBusyState();
         warnCostlyPattern(stop.pattern);
         return;
     }
-    statusBar()->showMessage(cancelled ? tr("Saving cancelled: %1 holds the rows of the blocks saved.").arg(fileName)
-                                       : tr("Results saved: %1").arg(fileName),
-                             3000);
+    statusBar()->showMessage(
+        cancelled ? tr("Saving cancelled: %1 holds the rows of the blocks saved, as %2.").arg(fileName, formatName)
+                  : tr("Results saved as %1: %2").arg(formatName, fileName),
+        3000);
 }

@@ -9,6 +9,7 @@
 #include <QActionGroup>
 #include <QFileInfo>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSplitter>
 
 namespace {
@@ -111,7 +112,11 @@ void mainWindow::restoreWindowState()
     ui->actionFilterShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("filtershow")), true));
     ui->actionFileShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("fileshow")), true));
     ui->actionFindShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findshow")), false));
-    ui->chbMatchCase->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findcase")), true));
+    {
+        // Restoring the box is no search: the find field stays as it is.
+        const QSignalBlocker quiet(ui->chbMatchCase);
+        ui->chbMatchCase->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findcase")), true));
+    }
     timelineToggle->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("timelineshow")), true));
     settings.endGroup();
 }

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "cstringlistmodel.h"
+#include "gototimedialog.h"
 #include "resultview.h"
 #include "timebuckets.h"
 #include "timelinestrip.h"
@@ -10,22 +11,11 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDateTimeEdit>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QVBoxLayout>
 
 #include <limits>
-
-namespace {
-
-const char timeFormat[] = "yyyy-MM-dd hh:mm:ss";
-
-} // namespace
 
 void mainWindow::buildTimeline()
 {
@@ -71,34 +61,16 @@ void mainWindow::actionGoToTimePress()
                                  QMessageBox::Ok);
         return;
     }
-    QDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("goToTimeDialog"));
-    dialog.setWindowTitle(tr("Go to time"));
-    auto *layout = new QVBoxLayout(&dialog);
-    auto *label = new QLabel(tr("Show the first row at this time or later:"), &dialog);
-    auto *edit = new QDateTimeEdit(&dialog);
-    edit->setObjectName(QStringLiteral("dteGoToTime"));
-    edit->setDisplayFormat(QLatin1String(timeFormat));
-    edit->setCalendarPopup(true);
-    label->setBuddy(edit);
     const qint64 shown = TimeBuckets::timeOfRow(*model, view->topRow());
-    if (shown >= 0)
-        edit->setDateTime(QDateTime::fromSecsSinceEpoch(shown));
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(label);
-    layout->addWidget(edit);
-    layout->addWidget(buttons);
+    GoToTimeDialog dialog(shown >= 0 ? QDateTime::fromSecsSinceEpoch(shown) : QDateTime(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The tab may have gone or changed while the dialog was open.
     view = currentResultView();
-    const QDateTime time = edit->dateTime();
+    const QDateTime time = dialog.time();
     if (!view || !view->timeline()->jumpTo(time.toSecsSinceEpoch()))
         QMessageBox::information(this, QCoreApplication::applicationName(),
-                                 tr("The current tab has no row at %1 or later.")
-                                     .arg(time.toString(QLatin1String(timeFormat))),
+                                 tr("The current tab has no row at %1 or later.").arg(GoToTimeDialog::timeText(time)),
                                  QMessageBox::Ok);
 }
 

@@ -1,5 +1,7 @@
 #include "settingscheck.h"
 
+#include "settingsaccess.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -557,37 +559,10 @@ bool SettingsCheck::isSoundSplitterState(const QByteArray &state)
 
 bool SettingsCheck::boolValue(const QVariant &value, bool fallback)
 {
-    switch (value.userType()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return value.toBool();
-    case QMetaType::QString: {
-        const QString text = value.toString().trimmed().toLower();
-        if (text == QLatin1String("true") || text == QLatin1String("1"))
-            return true;
-        if (text == QLatin1String("false") || text == QLatin1String("0"))
-            return false;
-        return fallback;
-    }
-    default:
-        return fallback;
-    }
+    return settingsBool(value, fallback);
 }
 
 QString SettingsCheck::stringValue(const QVariant &value, const QString &fallback)
 {
-    switch (value.userType()) {
-    case QMetaType::QString:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-        return value.toString();
-    default:
-        return fallback;
-    }
+    return settingsString(value, fallback);
 }

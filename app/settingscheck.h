@@ -59,10 +59,8 @@ public:
     // the range of a screen and a valid orientation.
     static bool isSoundSplitterState(const QByteArray &state);
 
-    // Stored values of a wrong type (a list where a flag or a text is
-    // expected, a font, bytes...) read as `fallback`. A flag is a bool, a
-    // number, or the text "true", "false", "1" or "0" that INI files hold;
-    // a text is a text or a number.
+    // Stored values of a wrong type read as `fallback`: settingsBool and
+    // settingsString (settingsaccess.h), which the dialogs use too.
     static bool boolValue(const QVariant &value, bool fallback);
     static QString stringValue(const QVariant &value, const QString &fallback = QString());
 

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include <sys/resource.h>
 #include <time.h>
@@ -127,16 +128,36 @@ struct Options
     std::unique_ptr<QTemporaryDir> temp;
 };
 
+// True when the command line asks for help ("--help", "-h" or "-?"), after
+// `usage` went to standard output. Every benchmark asks before it looks at
+// any other argument, so that help is never taken for a folder or a log.
+inline bool helpAsked(int argc, char **argv, const char *usage)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0 || qstrcmp(argv[i], "-?") == 0) {
+            std::fputs(usage, stdout);
+            return true;
+        }
+    }
+    return false;
+}
+
+// An option that is none of the benchmark's ends it (status 2): as a
+// folder it would be made and written to.
 inline void parseOptions(int argc, char **argv, Options *options)
 {
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg == QLatin1String("--records") && i + 1 < argc)
+        if (arg == QLatin1String("--records") && i + 1 < argc) {
             options->records = QString::fromLocal8Bit(argv[++i]).toLongLong();
-        else if (arg == QLatin1String("--huge"))
+        } else if (arg == QLatin1String("--huge")) {
             options->huge = true;
-        else
+        } else if (arg.startsWith(QLatin1Char('-'))) {
+            std::fprintf(stderr, "%s: unknown option %s (--help gives the usage)\n", argv[0], argv[i]);
+            std::exit(2);
+        } else {
             options->folder = arg;
+        }
     }
     if (options->folder.isEmpty()) {
         options->temp = std::make_unique<QTemporaryDir>();

@@ -13,6 +13,18 @@ namespace {
 
 const char kGroup[] = "config";
 
+// A stored font, or a text that reads as one; anything else gives the
+// default font.
+QFont storedFont(const QVariant &value)
+{
+    if (value.userType() == QMetaType::QFont)
+        return value.value<QFont>();
+    QFont font;
+    if (value.userType() == QMetaType::QString && font.fromString(value.toString()))
+        return font;
+    return QFont();
+}
+
 } // namespace
 
 CSettingsWindow::CSettingsWindow(QWidget *parent)
@@ -45,15 +57,16 @@ void CSettingsWindow::readSettings()
     beforeSettingsAccess();
     QSettings settings;
     settings.beginGroup(QLatin1String(kGroup));
-    ui->gbLog->setChecked(settings.value(QStringLiteral("autoopen"), false).toBool());
-    ui->lbLogSelected->setText(settings.value(QStringLiteral("logfile")).toString());
-    ui->gbFilter->setChecked(settings.value(QStringLiteral("autofilter"), false).toBool());
-    const QString filterName = settings.value(QStringLiteral("filter")).toString();
+    // Every value as the rest of the program reads it: one of a wrong type
+    // reads as the default.
+    ui->gbLog->setChecked(settingsBool(settings.value(QStringLiteral("autoopen")), false));
+    ui->lbLogSelected->setText(settingsString(settings.value(QStringLiteral("logfile"))));
+    ui->gbFilter->setChecked(settingsBool(settings.value(QStringLiteral("autofilter")), false));
+    const QString filterName = settingsString(settings.value(QStringLiteral("filter")));
     ui->cbFilterSelect->setCurrentIndex(
         ui->cbFilterSelect->findText(filterName, Qt::MatchExactly | Qt::MatchCaseSensitive));
-    ui->lbLogDirSelected->setText(settings.value(QStringLiteral("logdir")).toString());
-    // A stored font, or anything that converts to one; else the default font.
-    logFont = settings.value(QStringLiteral("logfont")).value<QFont>();
+    ui->lbLogDirSelected->setText(settingsString(settings.value(QStringLiteral("logdir"))));
+    logFont = storedFont(settings.value(QStringLiteral("logfont")));
     settings.endGroup();
 
     if (ui->lbLogSelected->text().isEmpty()) {
@@ -67,12 +80,14 @@ void CSettingsWindow::readSettings()
 
 bool CSettingsWindow::autoOpen() const
 {
-    return QSettings().value(QStringLiteral("config/autoopen"), false).toBool();
+    beforeSettingsAccess();
+    return settingsBool(QSettings().value(QStringLiteral("config/autoopen")), false);
 }
 
 bool CSettingsWindow::autoFilter() const
 {
-    return QSettings().value(QStringLiteral("config/autofilter"), false).toBool();
+    beforeSettingsAccess();
+    return settingsBool(QSettings().value(QStringLiteral("config/autofilter")), false);
 }
 
 void CSettingsWindow::accept()

@@ -37,7 +37,7 @@
 <context>
     <name>CSettingsWindow</name>
     <message>
-        <location filename="../dialogs/csettingswindow.cpp" line="+101"/>
+        <location filename="../dialogs/csettingswindow.cpp" line="+116"/>
         <source>The options could not be saved: the settings could not be written. They apply until the program ends.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+711"/>
-        <location line="+33"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+796"/>
+        <location line="+81"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-14"/>
+        <location line="-57"/>
         <source>Cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -86,7 +86,8 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+68"/>
+        <location line="+132"/>
+        <location filename="../results/resultsummary.cpp" line="+466"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -137,6 +138,34 @@
     <message>
         <location line="+11"/>
         <source>Can&apos;t save file - </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>GoToTimeDialog</name>
+    <message>
+        <location filename="../app/gototimedialog.cpp" line="+20"/>
+        <source>Go to time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Local time such as 2026-12-07 15:00:00 or 2026-12-07T15:00, a date alone, or a time with Z or an offset such as +01:00.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>Type a time to go to.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&quot;%1&quot; is not a time. Type a date and time such as %2.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -226,17 +255,17 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="+86"/>
+        <location filename="../results/resultsummary.cpp" line="-328"/>
         <source>(none)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+69"/>
         <source>other</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+65"/>
         <source>Users</source>
         <translation type="unfinished"></translation>
     </message>
@@ -397,7 +426,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+281"/>
+        <location filename="../app/commandline.cpp" line="+245"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -454,7 +483,7 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+24"/>
         <source>Give one of --export, --count and --summary (see --help).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -464,7 +493,7 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+3"/>
         <source>Give exactly one LOG (see --help).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -495,7 +524,7 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>Cannot read the log %1.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -687,8 +716,8 @@ Any text may place here, anything that may be in log file</source>
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-152"/>
-        <location filename="../app/main.cpp" line="+38"/>
+        <location filename="../app/commandline.cpp" line="-158"/>
+        <location filename="../app/main.cpp" line="+39"/>
         <source>Viewer for binary security audit logs.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -795,7 +824,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+130"/>
+        <location filename="../app/mainwindow.cpp" line="+139"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1020,7 +1049,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-105"/>
-        <location filename="../app/mainwindow.cpp" line="-92"/>
+        <location filename="../app/mainwindow.cpp" line="-99"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1091,7 +1120,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+101"/>
+        <location line="+123"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1146,8 +1175,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+128"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1187,7 +1215,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-104"/>
+        <location line="-107"/>
         <source>The stored value of this filter could not be read: it may match every record.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1197,12 +1225,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+95"/>
+        <location line="+98"/>
         <source>A filter name must not contain %1.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+34"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+54"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1246,7 +1274,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+74"/>
+        <location filename="../app/mainwindow_results.cpp" line="+76"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1281,7 +1309,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+56"/>
+        <location line="+64"/>
         <source>... and %n more</source>
         <translation type="unfinished">
             <numerusform></numerusform>
@@ -1293,7 +1321,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation type="unfinished"></translation>
@@ -1324,13 +1352,14 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location filename="../app/mainwindow.cpp" line="-246"/>
+        <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location filename="../app/mainwindow_results.cpp" line="+23"/>
         <source>Busy: nothing was searched; find again once the current operation ends.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1360,12 +1389,13 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location filename="../app/mainwindow.cpp" line="+0"/>
+        <location filename="../app/mainwindow_results.cpp" line="+2"/>
         <source>Not found</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location filename="../app/mainwindow_results.cpp" line="+20"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation type="unfinished"></translation>
@@ -1376,27 +1406,47 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+13"/>
+        <source>All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>Text (*.txt)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>CSV (*.csv)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>JSON Lines (*.jsonl)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+11"/>
         <source>File not saved!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+9"/>
+        <source>CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>JSON Lines</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>text</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+9"/>
         <source>Saving results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1411,22 +1461,22 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
-        <source>Saving stopped: %1 holds the rows found before the record.</source>
+        <location line="+5"/>
+        <source>Saving stopped: %1 holds the rows found before the record, as %2.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>Saving cancelled: %1 holds the rows of the blocks saved.</source>
+        <location line="+8"/>
+        <source>Saving cancelled: %1 holds the rows of the blocks saved, as %2.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Results saved: %1</source>
+        <source>Results saved as %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+47"/>
+        <location filename="../app/mainwindow_state.cpp" line="+49"/>
         <source>Open file: </source>
         <translation type="unfinished"></translation>
     </message>
@@ -1506,14 +1556,14 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+27"/>
+        <location line="+26"/>
         <source>%n new rows below</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+24"/>
         <source>&amp;Edit</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1543,17 +1593,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+6"/>
-        <source>Go to time</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Show the first row at this time or later:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+22"/>
+        <location line="+13"/>
         <source>The current tab has no row at %1 or later.</source>
         <translation type="unfinished"></translation>
     </message>

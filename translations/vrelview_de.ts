@@ -37,7 +37,7 @@
 <context>
     <name>CSettingsWindow</name>
     <message>
-        <location filename="../dialogs/csettingswindow.cpp" line="+101"/>
+        <location filename="../dialogs/csettingswindow.cpp" line="+116"/>
         <source>The options could not be saved: the settings could not be written. They apply until the program ends.</source>
         <translation>Die Optionen konnten nicht gespeichert werden: die Einstellungen konnten nicht geschrieben werden. Sie gelten bis zum Programmende.</translation>
     </message>
@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+711"/>
-        <location line="+33"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+796"/>
+        <location line="+81"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="-14"/>
+        <location line="-57"/>
         <source>Cancelled.</source>
         <translation>Abgebrochen.</translation>
     </message>
@@ -86,7 +86,8 @@
         <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
     </message>
     <message>
-        <location line="+68"/>
+        <location line="+132"/>
+        <location filename="../results/resultsummary.cpp" line="+466"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -138,6 +139,34 @@
         <location line="+11"/>
         <source>Can&apos;t save file - </source>
         <translation>Datei kann nicht gespeichert werden - </translation>
+    </message>
+</context>
+<context>
+    <name>GoToTimeDialog</name>
+    <message>
+        <location filename="../app/gototimedialog.cpp" line="+20"/>
+        <source>Go to time</source>
+        <translation>Gehe zu Zeit</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Show the first row at this time or later:</source>
+        <translation>Die erste Zeile zu dieser Zeit oder später anzeigen:</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Local time such as 2026-12-07 15:00:00 or 2026-12-07T15:00, a date alone, or a time with Z or an offset such as +01:00.</source>
+        <translation>Ortszeit wie 2026-12-07 15:00:00 oder 2026-12-07T15:00, ein Datum allein oder eine Zeit mit Z oder einem Versatz wie +01:00.</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>Type a time to go to.</source>
+        <translation>Geben Sie eine Zeit ein, zu der gegangen werden soll.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&quot;%1&quot; is not a time. Type a date and time such as %2.</source>
+        <translation>&quot;%1&quot; ist keine Zeit. Geben Sie Datum und Uhrzeit ein, etwa %2.</translation>
     </message>
 </context>
 <context>
@@ -226,17 +255,17 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="+86"/>
+        <location filename="../results/resultsummary.cpp" line="-328"/>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+69"/>
         <source>other</source>
         <translation>andere</translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+65"/>
         <source>Users</source>
         <translation>Benutzer</translation>
     </message>
@@ -398,7 +427,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+281"/>
+        <location filename="../app/commandline.cpp" line="+245"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden; sie bleibt unverändert und wird nicht gelesen.</translation>
     </message>
@@ -462,7 +491,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>Die Zählungen der Ergebnisse ausgeben.</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+24"/>
         <source>Give one of --export, --count and --summary (see --help).</source>
         <translation>Eines von --export, --count und --summary angeben (siehe --help).</translation>
     </message>
@@ -472,7 +501,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>--%1 ist mehr als einmal angegeben.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+3"/>
         <source>Give exactly one LOG (see --help).</source>
         <translation>Genau ein LOG angeben (siehe --help).</translation>
     </message>
@@ -503,7 +532,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>--from liegt nach --to.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>Cannot read the log %1.</source>
         <translation>Das Protokoll %1 kann nicht gelesen werden.</translation>
     </message>
@@ -696,8 +725,8 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-152"/>
-        <location filename="../app/main.cpp" line="+38"/>
+        <location filename="../app/commandline.cpp" line="-158"/>
+        <location filename="../app/main.cpp" line="+39"/>
         <source>Viewer for binary security audit logs.</source>
         <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
     </message>
@@ -804,7 +833,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+130"/>
+        <location filename="../app/mainwindow.cpp" line="+139"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -1029,7 +1058,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-105"/>
-        <location filename="../app/mainwindow.cpp" line="-92"/>
+        <location filename="../app/mainwindow.cpp" line="-99"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -1100,7 +1129,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+101"/>
+        <location line="+123"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -1155,8 +1184,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+128"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -1196,7 +1224,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
     </message>
     <message>
-        <location line="-104"/>
+        <location line="-107"/>
         <source>The stored value of this filter could not be read: it may match every record.</source>
         <translation>Der gespeicherte Wert dieses Filters konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu.</translation>
     </message>
@@ -1206,12 +1234,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der gespeicherte Filter „%1“ konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu, bis er bearbeitet und erneut gespeichert wird.</translation>
     </message>
     <message>
-        <location line="+95"/>
+        <location line="+98"/>
         <source>A filter name must not contain %1.</source>
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+34"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+54"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
@@ -1258,7 +1286,7 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+74"/>
+        <location filename="../app/mainwindow_results.cpp" line="+76"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
@@ -1293,7 +1321,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Byte</translation>
     </message>
     <message numerus="yes">
-        <location line="+56"/>
+        <location line="+64"/>
         <source>... and %n more</source>
         <translation>
             <numerusform>... und %n weiteres</numerusform>
@@ -1306,7 +1334,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Diese Protokolle in %1 können nicht geöffnet werden:</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation>&lt;Unbekannt&gt;</translation>
@@ -1337,13 +1365,14 @@ Möchten Sie fortfahren?</translation>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; der Vorgang wurde bei diesem Eintrag angehalten. Die zuvor gefundenen Zeilen bleiben erhalten.</translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location filename="../app/mainwindow.cpp" line="-246"/>
+        <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
         <translation>Keine Ergebnisse zum Durchsuchen!</translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location filename="../app/mainwindow_results.cpp" line="+23"/>
         <source>Busy: nothing was searched; find again once the current operation ends.</source>
         <translation>Beschäftigt: Es wurde nicht gesucht; suchen Sie erneut, wenn der laufende Vorgang beendet ist.</translation>
     </message>
@@ -1373,12 +1402,13 @@ Möchten Sie fortfahren?</translation>
         <translation>Anfang des Protokolls erreicht! Nichts weiter gefunden.</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location filename="../app/mainwindow.cpp" line="+0"/>
+        <location filename="../app/mainwindow_results.cpp" line="+2"/>
         <source>Not found</source>
         <translation>Nicht gefunden</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location filename="../app/mainwindow_results.cpp" line="+20"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation>Nichts zu speichern!</translation>
@@ -1389,27 +1419,47 @@ Möchten Sie fortfahren?</translation>
         <translation>Datei zum Speichern auswählen...</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+13"/>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
         <source>Text (*.txt)</source>
         <translation>Text (*.txt)</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>CSV (*.csv)</source>
         <translation>CSV (*.csv)</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>JSON Lines (*.jsonl)</source>
         <translation>JSON Lines (*.jsonl)</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+11"/>
         <source>File not saved!</source>
         <translation>Datei nicht gespeichert!</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+9"/>
+        <source>CSV</source>
+        <translation>CSV</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>JSON Lines</source>
+        <translation>JSON Lines</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>text</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <location line="+9"/>
         <source>Saving results</source>
         <translation>Ergebnisse werden gespeichert</translation>
     </message>
@@ -1424,22 +1474,22 @@ Möchten Sie fortfahren?</translation>
         <translation>Datei kann nicht gespeichert werden - </translation>
     </message>
     <message>
-        <location line="+4"/>
-        <source>Saving stopped: %1 holds the rows found before the record.</source>
-        <translation>Speichern angehalten: %1 enthält die vor diesem Eintrag gefundenen Zeilen.</translation>
+        <location line="+5"/>
+        <source>Saving stopped: %1 holds the rows found before the record, as %2.</source>
+        <translation>Speichern angehalten: %1 enthält die vor diesem Eintrag gefundenen Zeilen, als %2.</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>Saving cancelled: %1 holds the rows of the blocks saved.</source>
-        <translation>Speichern abgebrochen: %1 enthält die Zeilen der bereits gespeicherten Blöcke.</translation>
+        <location line="+8"/>
+        <source>Saving cancelled: %1 holds the rows of the blocks saved, as %2.</source>
+        <translation>Speichern abgebrochen: %1 enthält die Zeilen der bereits gespeicherten Blöcke, als %2.</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Results saved: %1</source>
-        <translation>Ergebnisse gespeichert: %1</translation>
+        <source>Results saved as %1: %2</source>
+        <translation>Ergebnisse als %1 gespeichert: %2</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+47"/>
+        <location filename="../app/mainwindow_state.cpp" line="+49"/>
         <source>Open file: </source>
         <translation>Datei öffnen: </translation>
     </message>
@@ -1519,7 +1569,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Eine andere Datei hat den Namen dieses Protokolls übernommen, seit diese Zeilen gezeigt wurden; Anwenden zeigt sie.</translation>
     </message>
     <message numerus="yes">
-        <location line="+27"/>
+        <location line="+26"/>
         <source>%n new rows below</source>
         <translation>
             <numerusform>%n neue Zeile darunter</numerusform>
@@ -1527,7 +1577,7 @@ Möchten Sie fortfahren?</translation>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+24"/>
         <source>&amp;Edit</source>
         <translation>&amp;Bearbeiten</translation>
     </message>
@@ -1557,17 +1607,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Der aktuelle Tab hat keine Zeilen.</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <source>Go to time</source>
-        <translation>Gehe zu Zeit</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Show the first row at this time or later:</source>
-        <translation>Die erste Zeile zu dieser Zeit oder später anzeigen:</translation>
-    </message>
-    <message>
-        <location line="+22"/>
+        <location line="+13"/>
         <source>The current tab has no row at %1 or later.</source>
         <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
     </message>

@@ -49,8 +49,23 @@ double medianMs(int runs, const std::function<void()> &work)
 
 } // namespace
 
+// The usage, as the head of this file gives it, for --help.
+const char kUsage[] =
+    "usage: bench_editor [--runs N]\n"
+    "    Runs offscreen unless QT_QPA_PLATFORM says otherwise. Times, as the\n"
+    "    median of N runs (default 30) after one warm-up:\n"
+    "      construct   a new editor, its preset labels and setFilter with a\n"
+    "                  filter that checks three events (what start-up pays);\n"
+    "      open        setFilter, show and hide on an existing editor (what\n"
+    "                  Edit pays each time);\n"
+    "      plain       eventDescription for every event of the full list;\n"
+    "      list        one eventNames call.\n"
+    "    The first construction of the process (fonts, style) is shown apart.\n";
+
 int main(int argc, char **argv)
 {
+    if (bench::helpAsked(argc, argv, kUsage))
+        return 0;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

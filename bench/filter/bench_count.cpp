@@ -129,8 +129,29 @@ int dump(const CLog &log, const QString &textPath, const QString &auditPath)
 
 } // namespace
 
+// The usage, as the head of this file gives it, for --help.
+const char kUsage[] =
+    "usage: bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R] [--paths FILE]\n"
+    "    Opens LOG as the viewer does (scan and index file, built anew), then\n"
+    "    counts the records of the range that match, as a filter run does\n"
+    "    (CLog::forEachBlockUtf8, countMatchesUtf8). Prints \"COUNT OPEN_S RUN_S RUN_CPU_S\"\n"
+    "    (wall times; the run's processor time). Without criteria every text\n"
+    "    is handed out and counted: the floor of any run.\n"
+    "    --from/--to: records whose own time lies from EPOCH to EPOCH, both\n"
+    "    included, wherever they lie in the log.\n"
+    "    --paths: a list of watched paths, one per line of FILE, as the\n"
+    "    parameters criterion.\n"
+    "bench_count LOG --span\n"
+    "    Prints the times of the first and last records (\"FIRST LAST\").\n"
+    "bench_count LOG --dump TEXT AUDIT\n"
+    "    Writes the record texts, one per line, to TEXT, and the same records\n"
+    "    as audit daemon SYSCALL lines (one event per record) to AUDIT.\n"
+    "Index files and settings go to a home folder beside the log.\n";
+
 int main(int argc, char **argv)
 {
+    if (bench::helpAsked(argc, argv, kUsage))
+        return 0;
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_count LOG [--uid N] [--refusals] [--events A,B] [--from EPOCH --to EPOCH] [--regex R] [--paths FILE]\n"
                              "       bench_count LOG --span | --dump TEXT AUDIT\n");

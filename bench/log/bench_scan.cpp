@@ -87,8 +87,26 @@ int huge(const QString &folder)
 
 } // namespace
 
+// The usage, as the head of this file gives it, for --help.
+const char kUsage[] =
+    "usage: bench_scan [--records N] [FOLDER]\n"
+    "    Generates a log of N records (default 10 000 000, about 1 GiB) in\n"
+    "    FOLDER (default: a temporary folder; a log left there by an earlier\n"
+    "    run is used again). Then, three runs of: `cat LOG >/dev/null` with a\n"
+    "    warm page cache (best of 3), a full readLog with no index file, the\n"
+    "    readLog of the same reader after 1% more records were appended, and\n"
+    "    after another 1% the readLog of a fresh reader that starts from the\n"
+    "    index file. Each run's figures are given as ratios to its own full\n"
+    "    scan and its own cat; then the median of the three, and the scan's\n"
+    "    peak memory.\n"
+    "bench_scan --huge [FOLDER]\n"
+    "    Writes a sparse log of 5 GiB with records at its start and past\n"
+    "    4 GiB, scans it in full and prints the time index.\n";
+
 int main(int argc, char **argv)
 {
+    if (bench::helpAsked(argc, argv, kUsage))
+        return 0;
     bench::Options cli;
     bench::parseOptions(argc, argv, &cli);
     const QString folder = cli.folder;

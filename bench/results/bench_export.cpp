@@ -207,8 +207,29 @@ void runOne(const QString &title, const QString &savedName, CLog *log, const CFi
 
 } // namespace
 
+// The usage, as the head of this file gives it, for --help.
+const char kUsage[] =
+    "usage: bench_export [--records N] [FOLDER]\n"
+    "    Generates (or reuses) FOLDER/bench.mlog of N records (default\n"
+    "    10 000 000) and, for each filter: the text save, then CSV and JSON\n"
+    "    Lines against it (target 1.5 x); `cat` of the text file; the filter\n"
+    "    run and the summary against it (target 1.3 x); and the command\n"
+    "    line's export as a process (FOLDER/vrelview, or VRELVIEW) against\n"
+    "    the window's save plus the reading of the log it does first, the\n"
+    "    index file being there in both (target 1.2 x). With the peak memory\n"
+    "    each added.\n"
+    "\n"
+    "Each figure is the best of five runs, wall time and CPU time of this\n"
+    "process (for the command line: of the child). The steps of one filter\n"
+    "take turns, one run of each per round, so that a spell of other work on\n"
+    "the machine slows all of them alike rather than one; on a machine shared\n"
+    "with other work the CPU times keep their ratios where the wall times do\n"
+    "not.\n";
+
 int main(int argc, char **argv)
 {
+    if (bench::helpAsked(argc, argv, kUsage))
+        return 0;
     bench::Options cli;
     bench::parseOptions(argc, argv, &cli);
     QCoreApplication app(argc, argv);

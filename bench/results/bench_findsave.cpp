@@ -172,8 +172,29 @@ void runOne(const QString &title, CLog *log, const CFilterPtr &filter, const QSt
 
 } // namespace
 
+// The usage, as the head of this file gives it, for --help.
+const char kUsage[] =
+    "usage: bench_findsave [--records N] [FOLDER]\n"
+    "    Generates (or reuses) FOLDER/bench.mlog of N records (default\n"
+    "    10 000 000), reads it, and for each filter: times the full count\n"
+    "    (a filter run of a model without a view); find forwards from the\n"
+    "    top to a hit in the block of the last row, forwards with no hit at\n"
+    "    all, and backwards from the end to a hit in the block of the first\n"
+    "    row; then saves the result to FOLDER/saved.txt, times `cat` of it\n"
+    "    and reports the save against count + 2 x cat, with\n"
+    "    the peak memory the save added.\n"
+    "\n"
+    "Each figure is the best of five rounds, in which every step runs once,\n"
+    "as wall time and as CPU time of\n"
+    "the thread that does the work (for save also the CPU time of the whole\n"
+    "process, whose writing thread runs beside it; for `cat` its own CPU\n"
+    "time): on a machine shared with other work the CPU times keep their\n"
+    "ratios where the wall times do not.\n";
+
 int main(int argc, char **argv)
 {
+    if (bench::helpAsked(argc, argv, kUsage))
+        return 0;
     bench::Options cli;
     bench::parseOptions(argc, argv, &cli);
     QCoreApplication app(argc, argv);

@@ -254,7 +254,7 @@ private slots:
             QCOMPARE(progressMaximum.count(), 1);
             QCOMPARE(readAll(path), savedRows(window));
             QCOMPARE(readAll(path).isEmpty(), matchNothing);
-            QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Results saved: ") + path);
+            QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Results saved as text: ") + path);
             return;
         }
         // The file dialog may make its own absolute path of a folder that does not exist.

@@ -26,29 +26,39 @@ private slots:
 
     void saveFormats_data()
     {
-        QTest::addColumn<QString>("nameFilter");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("starts");
-        QTest::newRow("text by default") << QString() << "a" << QByteArray("root\t[f] <");
-        QTest::newRow("csv chosen") << "CSV (*.csv)" << "b" << QByteArray("user,time,kind,");
-        QTest::newRow("json lines chosen") << "JSON Lines (*.jsonl)" << "c" << QByteArray("{\"user\":\"root\",");
-        QTest::newRow("typed csv over text") << "Text (*.txt)" << "d.csv" << QByteArray("user,time,kind,");
-        QTest::newRow("typed txt over csv") << "CSV (*.csv)" << "e.TXT" << QByteArray("root\t[f] <");
-        QTest::newRow("typed jsonl, default filter") << QString() << "f.jsonl" << QByteArray("{\"user\":\"root\",");
+        QTest::addColumn<QString>("nameFilter"); // "" leaves the dialog's first
+        QTest::addColumn<QString>("name");       // typed
+        QTest::addColumn<QString>("written");    // the file's name
+        QTest::addColumn<QString>("format");     // as the message names it
+        QTest::newRow("all files: text, bare name kept") << QString() << "a" << "a" << "text";
+        QTest::newRow("all files: text whatever the name") << QString() << "g.csv" << "g.csv" << "text";
+        QTest::newRow("all files chosen, jsonl named") << "All files (*)" << "f.jsonl" << "f.jsonl" << "text";
+        QTest::newRow("text chosen, bare name") << "Text (*.txt)" << "h" << "h.txt" << "text";
+        QTest::newRow("csv chosen, bare name") << "CSV (*.csv)" << "b" << "b.csv" << "CSV";
+        QTest::newRow("json lines chosen, bare name") << "JSON Lines (*.jsonl)" << "c" << "c.jsonl" << "JSON Lines";
+        QTest::newRow("csv chosen, a name ending in a dot") << "CSV (*.csv)" << "k." << "k.csv" << "CSV";
+        QTest::newRow("json lines chosen, its extension") << "JSON Lines (*.jsonl)" << "i.jsonl" << "i.jsonl"
+                                                          << "JSON Lines";
+        QTest::newRow("text chosen wins over a typed csv") << "Text (*.txt)" << "d.csv" << "d.csv" << "text";
+        QTest::newRow("csv chosen wins over a typed txt") << "CSV (*.csv)" << "e.TXT" << "e.TXT" << "CSV";
+        QTest::newRow("csv chosen, another extension kept") << "CSV (*.csv)" << "j.2026" << "j.2026" << "CSV";
     }
 
-    // The format follows the chosen name filter, and a typed extension
-    // that names one; the text is the rows byte for byte.
+    // "All files" comes first and writes the text of the rows under any
+    // name; a format chosen is the one written, its extension added to a
+    // bare name; the status bar names the format.
     void saveFormats()
     {
         QFETCH(QString, nameFilter);
         QFETCH(QString, name);
-        QFETCH(QByteArray, starts);
+        QFETCH(QString, written);
+        QFETCH(QString, format);
         const QString path = m_dir.filePath(name);
         mainWindow window;
         window.show();
         window.openLogPath(writeLogOf(m_dir.filePath(QStringLiteral("export.mlog")), 500));
         QStringList filters;
+        QString chosen;
         DialogDriver driver({[&](QWidget *modal) {
             auto *files = qobject_cast<QFileDialog *>(modal);
             filters = files ? files->nameFilters() : QStringList();
@@ -56,6 +66,7 @@ private slots:
                 return;
             if (!nameFilter.isEmpty())
                 files->selectNameFilter(nameFilter);
+            chosen = files->selectedNameFilter();
             if (QWidget *focus = files->focusWidget())
                 focus->clearFocus();
             files->selectFile(path);
@@ -63,14 +74,22 @@ private slots:
             static_cast<QDialog *>(files)->accept();
         }});
         trigger(window, "actionResultsSave");
-        QCOMPARE(filters, QStringList({"Text (*.txt)", "CSV (*.csv)", "JSON Lines (*.jsonl)"}));
+        QCOMPARE(filters, QStringList({"All files (*)", "Text (*.txt)", "CSV (*.csv)", "JSON Lines (*.jsonl)"}));
+        QCOMPARE(chosen, nameFilter.isEmpty() ? filters.value(0) : nameFilter);
         QCOMPARE(driver.texts, QStringList());
-        const QByteArray saved = readAll(path);
-        QVERIFY2(saved.startsWith(starts), saved.left(80).constData());
-        if (starts.contains('\t'))
-            QCOMPARE(saved, savedRows(window));
-        else
-            QCOMPARE(saved.count('\n'), savedRows(window).count('\n') + (starts.startsWith("user") ? 1 : 0));
+        const QString target = m_dir.filePath(written);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Results saved as %1: %2").arg(format, target));
+        QVERIFY(written == name || !QFile::exists(path));
+        const QByteArray saved = readAll(target);
+        const QByteArray rows = savedRows(window);
+        if (format == QLatin1String("text")) {
+            QCOMPARE(saved, rows);
+        } else {
+            QVERIFY2(saved.startsWith(format == QLatin1String("CSV") ? "user,time,kind," : "{\"user\":\"root\","),
+                     saved.left(80).constData());
+            QCOMPARE(saved.count('\n'), rows.count('\n') + (format == QLatin1String("CSV") ? 1 : 0));
+        }
+        QFile::remove(target);
     }
 };
 

@@ -90,8 +90,9 @@ private slots:
         currentView(window)->scrollToBottom();
         QString message;
         DialogDriver driver({[secs](QWidget *modal) {
-                                 auto *edit = modal->findChild<QDateTimeEdit *>(QStringLiteral("dteGoToTime"));
-                                 edit->setDateTime(QDateTime::fromSecsSinceEpoch(secs));
+                                 auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("leGoToTime"));
+                                 edit->setText(QDateTime::fromSecsSinceEpoch(secs).toString(
+                                     QStringLiteral("yyyy-MM-dd hh:mm:ss")));
                                  qobject_cast<QDialog *>(modal)->accept();
                              },
                              DialogDriver::press(QMessageBox::Ok, &message)});

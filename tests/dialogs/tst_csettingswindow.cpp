@@ -2,6 +2,7 @@
 // (and leaves), the coupling of its check boxes, and its choosers.
 #include "../app/modalanswer.h"
 #include "csettingswindow.h"
+#include "settingsaccess.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -79,6 +80,93 @@ private slots:
         QCOMPARE(child<QLabel>(dialog, "lbLogSelected")->text(), settings.value("logfile").toString());
         // Without a stored font, the application's default, not the form's.
         QCOMPARE(dialog.chosenFont(), QFont());
+    }
+
+    void valuesOfAWrongType_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("logChecked");
+        QTest::addColumn<QString>("logFile");
+        QTest::addColumn<QString>("logDir");
+        QTest::addColumn<QString>("filter");
+        const QString file = QStringLiteral("/l/k.mlog");
+        const QString dir = QStringLiteral("/var/log/x");
+        QTest::newRow("a flag as a word") << "autoopen" << QVariant("yes") << false << file << dir << "Logins";
+        QTest::newRow("a flag as a list") << "autoopen" << QVariant(QStringList{"true"}) << false << file << dir << "Logins";
+        QTest::newRow("a flag as \"1\"") << "autoopen" << QVariant("1") << true << file << dir << "Logins";
+        QTest::newRow("a log as a list") << "logfile" << QVariant(QStringList{file}) << false << "" << dir << "Logins";
+        QTest::newRow("a folder as bytes") << "logdir" << QVariant(QByteArray("/raw")) << true << file << "" << "Logins";
+        QTest::newRow("a folder as a number") << "logdir" << QVariant(42) << true << file << "42" << "Logins";
+        QTest::newRow("a filter as a list") << "filter" << QVariant(QVariantList{"Logins"}) << true << file << dir << "";
+    }
+
+    // The dialog reads the settings as the rest of the program does: a
+    // value of a wrong type reads as the default, not as what Qt's
+    // conversions make of it.
+    void valuesOfAWrongType()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(bool, logChecked);
+        QFETCH(QString, logFile);
+        QFETCH(QString, logDir);
+        QFETCH(QString, filter);
+        QVariantMap values{{"autoopen", true}, {"autofilter", true}, {"logfile", "/l/k.mlog"},
+                           {"filter", "Logins"}, {"logdir", "/var/log/x"}};
+        values[key] = value;
+        store(values);
+        CSettingsWindow dialog;
+        prepare(dialog);
+        QCOMPARE(child<QGroupBox>(dialog, "gbLog")->isChecked(), logChecked);
+        // autoOpen reads the flag alone, whatever the log.
+        QCOMPARE(dialog.autoOpen(), key == QLatin1String("autoopen") ? logChecked : true);
+        QCOMPARE(child<QLabel>(dialog, "lbLogSelected")->text(), logFile);
+        QCOMPARE(child<QLabel>(dialog, "lbLogDirSelected")->text(), logDir);
+        QCOMPARE(dialog.filterSelector()->currentText(), filter);
+    }
+
+    void fonts_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("pointSize"); // -1: the default font
+        QTest::newRow("a font") << QVariant(QFont(QStringLiteral("Serif"), 17)) << 17;
+        QTest::newRow("a font as text") << QVariant(QFont(QStringLiteral("Serif"), 19).toString()) << 19;
+        QTest::newRow("a number") << QVariant(12) << -1;
+        QTest::newRow("a list") << QVariant(QStringList{QFont(QStringLiteral("Serif"), 21).toString()}) << -1;
+    }
+
+    void fonts()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(int, pointSize);
+        store({{"logfont", value}});
+        CSettingsWindow dialog;
+        prepare(dialog);
+        if (pointSize < 0)
+            QCOMPARE(dialog.chosenFont(), QFont());
+        else
+            QCOMPARE(dialog.chosenFont().pointSize(), pointSize);
+    }
+
+    // Every reading and writing of the settings passes the check the
+    // program runs before any access to them.
+    void everyAccessIsChecked()
+    {
+        store({{"autoopen", true}, {"logfile", "/l/k.mlog"}});
+        int checks = 0;
+        setSettingsAccessHook([&checks] { ++checks; });
+        CSettingsWindow dialog;
+        QCOMPARE(checks, 1);
+        prepare(dialog);
+        QCOMPARE(checks, 2);
+        QVERIFY(dialog.autoOpen());
+        QCOMPARE(checks, 3);
+        QVERIFY(!dialog.autoFilter());
+        QCOMPARE(checks, 4);
+        dialog.accept();
+        QCOMPARE(checks, 5);
+        setSettingsAccessHook({});
     }
 
     void accept()
