@@ -112,6 +112,6 @@ void mainWindow::restoreWindowState()
     ui->actionFileShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("fileshow")), true));
     ui->actionFindShow->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findshow")), false));
     ui->chbMatchCase->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findcase")), true));
-    timelineToggle->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("timelineshow")), true));
+    timelineToggle->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("timelineshow")), false));
     settings.endGroup();
 }
