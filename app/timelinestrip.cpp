@@ -218,6 +218,21 @@ void TimelineStrip::setLogScale(bool on)
     update();
 }
 
+QString TimelineStrip::scaleLabel() const
+{
+    refresh();
+    if (m_bucketWidth <= 0)
+        return QString();
+    return fontMetrics().elidedText(tr("1 bar = %1").arg(TimeBuckets::widthText(m_bucketWidth)), Qt::ElideRight,
+                                    std::max(0, width() - 2 * labelMargin));
+}
+
+QRect TimelineStrip::scaleLabelRect() const
+{
+    const int w = fontMetrics().horizontalAdvance(scaleLabel());
+    return QRect(width() - labelMargin - w, 0, w, fontMetrics().height());
+}
+
 QString TimelineStrip::bucketText(const TimeBucket &bucket) const
 {
     return tr("%1 to %2\n%3 rows, %4 of them refused")
@@ -276,14 +291,11 @@ void TimelineStrip::paintEvent(QPaintEvent *event)
     // The scale keeps its place at the right whole; the start time takes
     // what room is left at the left, elided, and none when too little.
     painter.setPen(palette().text().color());
-    const QFontMetrics metrics = fontMetrics();
+    const QRect scaleRect = scaleLabelRect();
+    painter.drawText(scaleRect, Qt::AlignTop | Qt::AlignRight, scaleLabel());
     const QRect text = area.adjusted(labelMargin, 0, -labelMargin, 0);
-    const QString scale = metrics.elidedText(tr("1 bar = %1").arg(TimeBuckets::widthText(m_bucketWidth)),
-                                             Qt::ElideRight, text.width());
-    const int scaleWidth = metrics.horizontalAdvance(scale);
-    painter.drawText(text, Qt::AlignTop | Qt::AlignRight, scale);
-    const int room = text.width() - scaleWidth - 3 * labelMargin;
-    const QString start = metrics.elidedText(timeText(origin), Qt::ElideRight, room);
+    const int room = scaleRect.left() - 3 * labelMargin - text.left();
+    const QString start = fontMetrics().elidedText(timeText(origin), Qt::ElideRight, room);
     if (room > 0 && !start.isEmpty())
         painter.drawText(QRect(text.left(), text.top(), room, text.height()), Qt::AlignTop | Qt::AlignLeft, start);
 

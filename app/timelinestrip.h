@@ -48,6 +48,10 @@ public:
     // Marks the span of the buckets between the two times (either order).
     void setSpan(qint64 from, qint64 to);
     void clearSpan();
+    // The scale's label as painted (elided only when the strip is narrower
+    // than it), and where it stands: whole inside the strip, at its right.
+    QString scaleLabel() const;
+    QRect scaleLabelRect() const;
     bool logScale() const { return m_log; }
     void setLogScale(bool on);
 
