@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+711"/>
-        <location line="+33"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+796"/>
+        <location line="+81"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-14"/>
+        <location line="-57"/>
         <source>Cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -86,7 +86,8 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+68"/>
+        <location line="+132"/>
+        <location filename="../results/resultsummary.cpp" line="+466"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -226,17 +227,17 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="+86"/>
+        <location filename="../results/resultsummary.cpp" line="-328"/>
         <source>(none)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+69"/>
         <source>other</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+65"/>
         <source>Users</source>
         <translation type="unfinished"></translation>
     </message>
@@ -330,7 +331,7 @@
 <context>
     <name>TimelineStrip</name>
     <message>
-        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <location filename="../app/timelinestrip.cpp" line="+58"/>
         <source>Time line of the results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -340,18 +341,18 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+149"/>
+        <location line="+179"/>
         <source>%1 to %2
 %3 rows, %4 of them refused</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+55"/>
+        <location line="-12"/>
         <source>1 bar = %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+90"/>
+        <location line="+163"/>
         <source>Show only this time range</source>
         <translation type="unfinished"></translation>
     </message>
@@ -397,7 +398,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+281"/>
+        <location filename="../app/commandline.cpp" line="+267"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -454,7 +455,7 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+24"/>
         <source>Give one of --export, --count and --summary (see --help).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -464,7 +465,7 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+3"/>
         <source>Give exactly one LOG (see --help).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -495,7 +496,7 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>Cannot read the log %1.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -687,8 +688,8 @@ Any text may place here, anything that may be in log file</source>
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-152"/>
-        <location filename="../app/main.cpp" line="+38"/>
+        <location filename="../app/commandline.cpp" line="-158"/>
+        <location filename="../app/main.cpp" line="+39"/>
         <source>Viewer for binary security audit logs.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1146,7 +1147,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+128"/>
         <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
@@ -1187,7 +1188,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-104"/>
+        <location line="-107"/>
         <source>The stored value of this filter could not be read: it may match every record.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1197,12 +1198,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+95"/>
+        <location line="+98"/>
         <source>A filter name must not contain %1.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+34"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+37"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1245,13 +1246,14 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+74"/>
+        <location filename="../app/mainwindow_follow.cpp" line="+244"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+0"/>
+        <location filename="../app/mainwindow_results.cpp" line="+76"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+10"/>
         <source>Read finished!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1281,7 +1283,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+56"/>
+        <location line="+64"/>
         <source>... and %n more</source>
         <translation type="unfinished">
             <numerusform></numerusform>
@@ -1293,18 +1295,19 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+0"/>
         <source>Processing results</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location filename="../app/mainwindow_results.cpp" line="+57"/>
         <source>Finished!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1426,7 +1429,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+47"/>
+        <location filename="../app/mainwindow_state.cpp" line="+48"/>
         <source>Open file: </source>
         <translation type="unfinished"></translation>
     </message>
@@ -1471,7 +1474,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+38"/>
+        <location filename="../app/mainwindow_follow.cpp" line="-207"/>
         <source>Follow log</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1486,34 +1489,24 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location line="+26"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+128"/>
+        <location line="+147"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation type="unfinished"></translation>
     </message>
-    <message>
-        <location line="+20"/>
-        <source>(replaced)</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
-        <translation type="unfinished"></translation>
-    </message>
     <message numerus="yes">
-        <location line="+27"/>
+        <location line="+86"/>
         <source>%n new rows below</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="-94"/>
         <source>&amp;Edit</source>
         <translation type="unfinished"></translation>
     </message>

@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+711"/>
-        <location line="+33"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+796"/>
+        <location line="+81"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="-14"/>
+        <location line="-57"/>
         <source>Cancelled.</source>
         <translation>Abgebrochen.</translation>
     </message>
@@ -86,7 +86,8 @@
         <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
     </message>
     <message>
-        <location line="+68"/>
+        <location line="+132"/>
+        <location filename="../results/resultsummary.cpp" line="+466"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -226,17 +227,17 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="+86"/>
+        <location filename="../results/resultsummary.cpp" line="-328"/>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+69"/>
         <source>other</source>
         <translation>andere</translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+65"/>
         <source>Users</source>
         <translation>Benutzer</translation>
     </message>
@@ -330,7 +331,7 @@
 <context>
     <name>TimelineStrip</name>
     <message>
-        <location filename="../app/timelinestrip.cpp" line="+55"/>
+        <location filename="../app/timelinestrip.cpp" line="+58"/>
         <source>Time line of the results</source>
         <translation>Zeitleiste der Ergebnisse</translation>
     </message>
@@ -340,19 +341,19 @@
         <translation>Zeilen im Zeitverlauf, Ablehnungen in Rot. Klick: zu dieser Zeit gehen; Ziehen: einen Zeitraum markieren; Bearbeiten &gt; Gehe zu Zeit... erledigt dasselbe mit der Tastatur.</translation>
     </message>
     <message>
-        <location line="+149"/>
+        <location line="+179"/>
         <source>%1 to %2
 %3 rows, %4 of them refused</source>
         <translation>%1 bis %2
 %3 Zeilen, davon %4 abgelehnt</translation>
     </message>
     <message>
-        <location line="+55"/>
+        <location line="-12"/>
         <source>1 bar = %1</source>
         <translation>1 Balken = %1</translation>
     </message>
     <message>
-        <location line="+90"/>
+        <location line="+163"/>
         <source>Show only this time range</source>
         <translation>Nur diesen Zeitraum anzeigen</translation>
     </message>
@@ -398,7 +399,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+281"/>
+        <location filename="../app/commandline.cpp" line="+267"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden; sie bleibt unverändert und wird nicht gelesen.</translation>
     </message>
@@ -462,7 +463,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>Die Zählungen der Ergebnisse ausgeben.</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+24"/>
         <source>Give one of --export, --count and --summary (see --help).</source>
         <translation>Eines von --export, --count und --summary angeben (siehe --help).</translation>
     </message>
@@ -472,7 +473,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>--%1 ist mehr als einmal angegeben.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+3"/>
         <source>Give exactly one LOG (see --help).</source>
         <translation>Genau ein LOG angeben (siehe --help).</translation>
     </message>
@@ -503,7 +504,7 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>--from liegt nach --to.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>Cannot read the log %1.</source>
         <translation>Das Protokoll %1 kann nicht gelesen werden.</translation>
     </message>
@@ -696,8 +697,8 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-152"/>
-        <location filename="../app/main.cpp" line="+38"/>
+        <location filename="../app/commandline.cpp" line="-158"/>
+        <location filename="../app/main.cpp" line="+39"/>
         <source>Viewer for binary security audit logs.</source>
         <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
     </message>
@@ -1155,7 +1156,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+128"/>
         <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
         <source>modified</source>
         <translation>geändert</translation>
@@ -1196,7 +1197,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
     </message>
     <message>
-        <location line="-104"/>
+        <location line="-107"/>
         <source>The stored value of this filter could not be read: it may match every record.</source>
         <translation>Der gespeicherte Wert dieses Filters konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu.</translation>
     </message>
@@ -1206,12 +1207,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der gespeicherte Filter „%1“ konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu, bis er bearbeitet und erneut gespeichert wird.</translation>
     </message>
     <message>
-        <location line="+95"/>
+        <location line="+98"/>
         <source>A filter name must not contain %1.</source>
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+34"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+37"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
@@ -1257,13 +1258,14 @@ Möchten Sie fortfahren?</translation>
         <translation>Datei wird gelesen</translation>
     </message>
     <message>
-        <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+74"/>
+        <location filename="../app/mainwindow_follow.cpp" line="+244"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+0"/>
+        <location filename="../app/mainwindow_results.cpp" line="+76"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+10"/>
         <source>Read finished!</source>
         <translation>Lesen beendet!</translation>
     </message>
@@ -1293,7 +1295,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Byte</translation>
     </message>
     <message numerus="yes">
-        <location line="+56"/>
+        <location line="+64"/>
         <source>... and %n more</source>
         <translation>
             <numerusform>... und %n weiteres</numerusform>
@@ -1306,18 +1308,19 @@ Möchten Sie fortfahren?</translation>
         <translation>Diese Protokolle in %1 können nicht geöffnet werden:</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation>&lt;Unbekannt&gt;</translation>
     </message>
     <message>
+        <location filename="../app/mainwindow_follow.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+0"/>
         <source>Processing results</source>
         <translation>Ergebnisse werden ermittelt</translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location filename="../app/mainwindow_results.cpp" line="+57"/>
         <source>Finished!</source>
         <translation>Fertig!</translation>
     </message>
@@ -1439,7 +1442,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse gespeichert: %1</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+47"/>
+        <location filename="../app/mainwindow_state.cpp" line="+48"/>
         <source>Open file: </source>
         <translation>Datei öffnen: </translation>
     </message>
@@ -1484,7 +1487,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge passen zum Filter</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+38"/>
+        <location filename="../app/mainwindow_follow.cpp" line="-207"/>
         <source>Follow log</source>
         <translation>Protokoll verfolgen</translation>
     </message>
@@ -1499,27 +1502,17 @@ Möchten Sie fortfahren?</translation>
         <translation>Zur letzten Zeile gehen</translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location line="+26"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
     </message>
     <message>
-        <location line="+128"/>
+        <location line="+147"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
     </message>
-    <message>
-        <location line="+20"/>
-        <source>(replaced)</source>
-        <translation>(ersetzt)</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Another file has taken the name of this log since these rows were shown; Apply shows it.</source>
-        <translation>Eine andere Datei hat den Namen dieses Protokolls übernommen, seit diese Zeilen gezeigt wurden; Anwenden zeigt sie.</translation>
-    </message>
     <message numerus="yes">
-        <location line="+27"/>
+        <location line="+86"/>
         <source>%n new rows below</source>
         <translation>
             <numerusform>%n neue Zeile darunter</numerusform>
@@ -1527,7 +1520,7 @@ Möchten Sie fortfahren?</translation>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="-94"/>
         <source>&amp;Edit</source>
         <translation>&amp;Bearbeiten</translation>
     </message>
