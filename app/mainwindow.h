@@ -203,9 +203,13 @@ private:
     // Reads the grown log incrementally and adds the new rows to every tab
     // of it; a tab at its last row stays there, another counts the rows
     // that wait below it. A log that another file (or a shrunk one) replaced
-    // is read anew and the tabs that showed the old one are marked.
+    // is read anew and every tab of it shows what the file holds now.
     void takeIn();
-    void markReplaced(const QString &path);
+    // The model stops reading the log (its block numbers no longer fit it).
+    void letGoOfLog(ResultView *view, CStringListModel *model);
+    // Runs tab `index`'s own filter again over the log; false when the tab
+    // went away meanwhile.
+    bool rerunTab(int index);
     void updateLogFileRow(const QString &path);
     void updateNewRowsButton();
     void goToNewRows();

@@ -7,17 +7,17 @@
 #include "logpath.h"
 #include "logwatcher.h"
 #include "resultview.h"
-#include "settingsaccess.h"
-#include "settingscheck.h"
+#include "statusprogress.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -26,7 +26,6 @@
 
 namespace {
 
-const char kFollowKey[] = "VrelGeometry/follow";
 // Rows added below a tab scrolled elsewhere, kept on its model: a new run
 // makes a new model and so starts from none.
 const char kNewRowsProperty[] = "newRowsBelow";
@@ -57,18 +56,14 @@ void mainWindow::setupFollow()
     connect(newRowsButton, &QPushButton::clicked, this, &mainWindow::goToNewRows);
     connect(ui->twLogResult, &QTabWidget::currentChanged, this, &mainWindow::updateNewRowsButton);
 
-    beforeSettingsAccess();
-    const QSettings settings;
-    actionFollow->setChecked(SettingsCheck::boolValue(settings.value(QLatin1String(kFollowKey)), false));
+    // Following is off at every start until turned on: a log opened at
+    // start is not read again behind the user's back because of a choice
+    // made in another session.
     connect(actionFollow, &QAction::toggled, this, &mainWindow::followToggled);
 }
 
 void mainWindow::followToggled(bool on)
 {
-    beforeSettingsAccess();
-    QSettings settings;
-    settings.setValue(QLatin1String(kFollowKey), on);
-    syncSettings(settings);
     if (!on)
         growthPending = replacementPending = false;
     followWhenFree();
@@ -133,25 +128,28 @@ void mainWindow::takeIn()
     const QString path = log->logPath();
     if (!actionFollow->isChecked() || path.isEmpty())
         return;
-    // The tabs of a file that another one replaced let go of the reader
-    // before it reads the new one: their block numbers do not fit it.
-    if (replaced)
-        markReplaced(path);
     struct Followed
     {
         QPointer<ResultView> view;
         QPointer<CStringListModel> model;
         bool atEnd;
         int rows;
+        bool rerun;
     };
     QList<Followed> followed;
     for (int i = 0; i < tabInfos.size() && i < ui->twLogResult->count(); ++i) {
         auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(i));
         auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
-        if (tabInfos.at(i).filePath != path || !model || !model->log())
+        if (tabInfos.at(i).filePath != path || !model || !model->log() || !tabInfos.at(i).filter)
             continue;
         const QScrollBar *bar = view->verticalScrollBar();
-        followed.append({view, model, bar->value() >= bar->maximum(), model->rowCount()});
+        followed.append({view, model, bar->value() >= bar->maximum(), model->rowCount(), replaced});
+        // The tabs of a file that another one replaced let go of the reader
+        // before it reads the new one: scrolling meanwhile must not load rows
+        // of the new file under the old file's block numbers. Their rows are
+        // made again once it is read.
+        if (replaced)
+            letGoOfLog(view, model);
     }
 
     // The read and the counts let the event loop turn: the window is busy
@@ -168,14 +166,20 @@ void mainWindow::takeIn()
         readingLog = nullptr;
         renumbered = log->recordCount() == 0;
     }
-    for (const Followed &tab : followed) {
-        if (!tab.model || renumbered)
+    for (Followed &tab : followed) {
+        if (!tab.model || !tab.view)
             continue;
+        if (tab.rerun || renumbered) {
+            tab.rerun = true;
+            continue;
+        }
         runningModel = tab.model;
         const CStringListModel::Growth growth = tab.model->followGrowth();
         runningModel = nullptr;
         if (growth == CStringListModel::Growth::NeedsRun) {
             renumbered = true;
+            tab.rerun = true;
+            letGoOfLog(tab.view, tab.model);
             continue;
         }
         if (!tab.model || !tab.view || growth != CStringListModel::Growth::Added)
@@ -201,13 +205,23 @@ void mainWindow::takeIn()
         }
         tab.model->setProperty(kNewRowsProperty, waiting + added);
     }
+    // A log replaced, shrunk or renumbered gives every tab of it the rows
+    // the file holds now, with the tab's own filter; a tab at its end stays
+    // there, so following goes on as before.
+    for (const Followed &tab : followed) {
+        if (!tab.rerun || !tab.view)
+            continue;
+        const int index = ui->twLogResult->indexOf(tab.view);
+        if (index < 0 || !rerunTab(index))
+            continue;
+        if (tab.atEnd && tab.view)
+            tab.view->verticalScrollBar()->setValue(tab.view->verticalScrollBar()->maximum());
+    }
     ready = true;
     takingIn = false;
     updateBusyState();
     updateLogFileRow(path);
     updateNewRowsButton();
-    if (renumbered)
-        markReplaced(path);
     if (replaced || renumbered) {
         statusBar()->showMessage(tr("The log %1 is another file now and was read anew.")
                                      .arg(QDir::toNativeSeparators(path)),
@@ -215,24 +229,62 @@ void mainWindow::takeIn()
     }
 }
 
-void mainWindow::markReplaced(const QString &path)
+void mainWindow::letGoOfLog(ResultView *view, CStringListModel *model)
 {
-    for (int i = 0; i < tabInfos.size() && i < ui->twLogResult->count(); ++i) {
-        if (tabInfos.at(i).filePath != path)
-            continue;
-        auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(i));
-        auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
-        if (!model || !model->log())
-            continue;
-        // The rows loaded stay; scrolling must not load rows of the new file
-        // under the old file's block numbers.
-        model->detachLog();
-        model->setProperty(kNewRowsProperty, 0);
-        disconnect(view->verticalScrollBar(), nullptr, model, nullptr);
-        ui->twLogResult->setTabText(i, ui->twLogResult->tabText(i) + QLatin1Char(' ') + tr("(replaced)"));
-        ui->twLogResult->setTabToolTip(
-            i, tr("Another file has taken the name of this log since these rows were shown; Apply shows it."));
-    }
+    model->detachLog();
+    model->setProperty(kNewRowsProperty, 0);
+    disconnect(view->verticalScrollBar(), nullptr, model, nullptr);
+}
+
+bool mainWindow::rerunTab(int index)
+{
+    auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(index));
+    if (!view || index < 0 || index >= tabInfos.size() || !tabInfos.at(index).filter)
+        return false;
+    StatusProgress progress(statusBar(), tr("Processing results"), tr("Cancel current log processing"));
+    // The tab keeps the filter its rows were made with, whatever the
+    // selector shows now.
+    const CFilterPtr filter = tabInfos.at(index).filter;
+    auto *model = new CStringListModel(log, filter, view);
+    connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
+    connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
+    connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
+
+    QAbstractItemModel *oldModel = view->model();
+    QItemSelectionModel *oldSelection = view->selectionModel();
+    if (oldModel)
+        disconnect(view->verticalScrollBar(), nullptr, oldModel, nullptr);
+    view->verticalScrollBar()->setValue(0);
+    view->setModel(model);
+    delete oldSelection;
+    if (qobject_cast<CStringListModel *>(oldModel))
+        delete oldModel;
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, model, &CStringListModel::scrollMoved);
+
+    TabInfo &info = tabInfos[index];
+    info.counting = true;
+    info.stopped = false;
+    view->setEmptyText(QString());
+    const QString title = info.fileName + QStringLiteral(" - ") + filter->name;
+    ui->twLogResult->setTabText(index, title);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &mainWindow::showRowCount);
+    connect(model, &QAbstractItemModel::modelReset, this, &mainWindow::showRowCount);
+    showRowCount();
+
+    runningModel = model;
+    const QPointer<CStringListModel> ran(model);
+    model->runFilter();
+    // Nothing asks for this run: a record it could not decide shows as the
+    // tab's "(stopped)" mark, not in a box over the window.
+    runStop = MatchStop();
+    runningModel = nullptr;
+    const int now = ui->twLogResult->indexOf(view);
+    if (now < 0 || now >= tabInfos.size())
+        return false;
+    noteRunEnd(now, ran);
+    if (now == ui->twLogResult->currentIndex())
+        showTabFilter(tabInfos.at(now));
+    return bool(ran);
 }
 
 void mainWindow::updateLogFileRow(const QString &path)

@@ -117,6 +117,6 @@ void mainWindow::restoreWindowState()
         const QSignalBlocker quiet(ui->chbMatchCase);
         ui->chbMatchCase->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findcase")), true));
     }
-    timelineToggle->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("timelineshow")), true));
+    timelineToggle->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("timelineshow")), false));
     settings.endGroup();
 }

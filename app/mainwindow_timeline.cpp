@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "cstringlistmodel.h"
+#include "filterselector.h"
 #include "gototimedialog.h"
 #include "resultview.h"
 #include "timebuckets.h"
@@ -34,7 +35,7 @@ void mainWindow::buildTimeline()
     timelineToggle = new QAction(tr("Show time line"), this);
     timelineToggle->setObjectName(QStringLiteral("actionTimelineShow"));
     timelineToggle->setCheckable(true);
-    timelineToggle->setChecked(true);
+    timelineToggle->setChecked(false);
     timelineToggle->setStatusTip(tr("Show the rows of each result tab over time above them"));
     ui->menuView->insertAction(ui->actionFindShow, timelineToggle);
     ui->menuView->removeAction(ui->actionFindShow);
@@ -91,5 +92,12 @@ void mainWindow::applyTimeRange(const QDateTime &start, const QDateTime &end)
     filter->time = end;
     filter->period = qint32(span);
 
+    // The narrowed filter keeps its range for every log opened after: the
+    // selector marks it as an edit does, the default filter too, whose
+    // edits in the editor leave no mark, since nothing else would tell why
+    // another log shows no rows.
+    const int entry = filterList().indexOf(filter);
+    if (entry == 0 && entry < filterCombo->count())
+        filterCombo->setItemText(entry, filter->name + QStringLiteral(" (") + tr("modified") + QLatin1Char(')'));
     applyEditedFilter(filter);
 }

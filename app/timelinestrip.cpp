@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
@@ -22,6 +23,8 @@ constexpr int barPixels = 3;
 constexpr int stripHeight = 60;
 // A press that moves less than this is a click, not a drag.
 constexpr int dragPixels = 4;
+// Room between the texts and the strip's edges, and between the texts.
+constexpr int labelMargin = 2;
 const char dateFormat[] = "yyyy-MM-dd hh:mm:ss";
 
 QString timeText(qint64 secs)
@@ -121,13 +124,8 @@ const QVector<TimeBucket> &TimelineStrip::buckets() const
 
 qint64 TimelineStrip::timeAt(int x) const
 {
-    refresh();
-    if (m_buckets.isEmpty() || width() <= 0)
-        return -1;
-    const qint64 start = m_buckets.first().start;
-    const qint64 span = m_buckets.last().end - start;
-    const qint64 t = start + qint64(std::clamp(x, 0, width() - 1)) * span / width();
-    return std::clamp(t, start, m_buckets.last().end - 1);
+    const int i = bucketAt(x);
+    return i < 0 ? -1 : m_buckets.at(i).start;
 }
 
 int TimelineStrip::xOf(qint64 secs) const
@@ -140,12 +138,32 @@ int TimelineStrip::xOf(qint64 secs) const
     return int(std::clamp<qint64>((secs - start) * width() / span, 0, width()));
 }
 
+int TimelineStrip::barLeft(int i) const
+{
+    const qint64 origin = m_buckets.first().start;
+    const qint64 total = std::max<qint64>(1, m_buckets.last().end - origin);
+    return int((m_buckets.at(i).start - origin) * width() / total);
+}
+
 int TimelineStrip::bucketAt(int x) const
 {
-    const qint64 t = timeAt(x);
-    if (t < 0 || m_bucketWidth <= 0)
+    refresh();
+    if (m_buckets.isEmpty() || width() <= 0)
         return -1;
-    return int(std::clamp<qint64>((t - m_buckets.first().start) / m_bucketWidth, 0, m_buckets.size() - 1));
+    // A pixel belongs to the last bar that begins at it or before it: the
+    // bars are painted from the same lefts, so what is under the mouse is
+    // what is named and gone to, the gap after a bar included.
+    const int clamped = std::clamp(x, 0, width() - 1);
+    int low = 0;
+    int high = m_buckets.size() - 1;
+    while (low < high) {
+        const int mid = low + (high - low + 1) / 2;
+        if (barLeft(mid) <= clamped)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    return low;
 }
 
 bool TimelineStrip::jumpTo(qint64 secs)
@@ -200,6 +218,21 @@ void TimelineStrip::setLogScale(bool on)
     update();
 }
 
+QString TimelineStrip::scaleLabel() const
+{
+    refresh();
+    if (m_bucketWidth <= 0)
+        return QString();
+    return fontMetrics().elidedText(tr("1 bar = %1").arg(TimeBuckets::widthText(m_bucketWidth)), Qt::ElideRight,
+                                    std::max(0, width() - 2 * labelMargin));
+}
+
+QRect TimelineStrip::scaleLabelRect() const
+{
+    const int w = fontMetrics().horizontalAdvance(scaleLabel());
+    return QRect(width() - labelMargin - w, 0, w, fontMetrics().height());
+}
+
 QString TimelineStrip::bucketText(const TimeBucket &bucket) const
 {
     return tr("%1 to %2\n%3 rows, %4 of them refused")
@@ -239,13 +272,13 @@ void TimelineStrip::paintEvent(QPaintEvent *event)
     const QColor success = palette().text().color();
     const QColor refusal(255, 0, 0, 128);
     const qint64 origin = m_buckets.first().start;
-    const qint64 total = std::max<qint64>(1, m_buckets.last().end - origin);
     for (int i = 0; i < n; ++i) {
         const TimeBucket &b = m_buckets.at(i);
         if (b.rows <= 0)
             continue;
-        const int x0 = int((b.start - origin) * w / total);
-        const int x1 = std::max(x0 + 1, int((b.end - origin) * w / total) - (w / n > 2 ? 1 : 0));
+        const int x0 = barLeft(i);
+        const int next = i + 1 < n ? barLeft(i + 1) : w;
+        const int x1 = std::max(x0 + 1, next - (w / n > 2 ? 1 : 0));
         const int all = heightOf(b.rows);
         // Refusals on top of successes, their share of the bar as of the rows.
         const int red = b.refused > 0 ? std::max(1, int(std::lround(double(all) * b.refused / b.rows))) : 0;
@@ -255,10 +288,16 @@ void TimelineStrip::paintEvent(QPaintEvent *event)
             painter.fillRect(QRect(x0, bottom - all, x1 - x0, red), refusal);
     }
 
+    // The scale keeps its place at the right whole; the start time takes
+    // what room is left at the left, elided, and none when too little.
     painter.setPen(palette().text().color());
-    painter.drawText(area.adjusted(2, 0, -2, 0), Qt::AlignTop | Qt::AlignRight,
-                     tr("1 bar = %1").arg(TimeBuckets::widthText(m_bucketWidth)));
-    painter.drawText(area.adjusted(2, 0, -2, 0), Qt::AlignTop | Qt::AlignLeft, timeText(origin));
+    const QRect scaleRect = scaleLabelRect();
+    painter.drawText(scaleRect, Qt::AlignTop | Qt::AlignRight, scaleLabel());
+    const QRect text = area.adjusted(labelMargin, 0, -labelMargin, 0);
+    const int room = scaleRect.left() - 3 * labelMargin - text.left();
+    const QString start = fontMetrics().elidedText(timeText(origin), Qt::ElideRight, room);
+    if (room > 0 && !start.isEmpty())
+        painter.drawText(QRect(text.left(), text.top(), room, text.height()), Qt::AlignTop | Qt::AlignLeft, start);
 
     // The time of the top row on screen.
     if (const CStringListModel *m = model()) {

@@ -35,8 +35,12 @@ public:
     // or later and selects it; false, and nothing changes, when the view's
     // rows hold none.
     bool jumpTo(qint64 secs);
-    // The time at x (seconds since 1970 UTC), -1 while there are no bars.
+    // The start of the bar at x (seconds since 1970 UTC), the time a click
+    // there goes to; -1 while there are no bars.
     qint64 timeAt(int x) const;
+    // The bucket whose bar holds pixel x (its gap included), as the hover
+    // text names it; -1 while there are no bars.
+    int bucketAt(int x) const;
     // The x of time `secs` on the strip.
     int xOf(qint64 secs) const;
     // The marked span [start, end) in seconds since 1970 UTC; false when none.
@@ -44,6 +48,10 @@ public:
     // Marks the span of the buckets between the two times (either order).
     void setSpan(qint64 from, qint64 to);
     void clearSpan();
+    // The scale's label as painted (elided only when the strip is narrower
+    // than it), and where it stands: whole inside the strip, at its right.
+    QString scaleLabel() const;
+    QRect scaleLabelRect() const;
     bool logScale() const { return m_log; }
     void setLogScale(bool on);
 
@@ -66,7 +74,8 @@ private:
     CStringListModel *model() const;
     // Makes the buckets again when the model's counts or the width changed.
     void refresh() const;
-    int bucketAt(int x) const;
+    // The x where bar `i` begins.
+    int barLeft(int i) const;
     QString bucketText(const TimeBucket &bucket) const;
     void retranslate();
     void chooseSpan();

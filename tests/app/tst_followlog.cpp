@@ -1,6 +1,6 @@
 // View > Follow log: the tabs of the open log take the records appended to
 // it, a tab at its end stays there, one scrolled up counts what waits below;
-// a replaced log is read anew and its old tabs marked; growth during a run
+// a replaced log is read anew and its tabs show it; growth during a run
 // is taken in when the run ends; tabs of other logs stay as they were.
 #include "apptest.h"
 #include "logwatcher.h"
@@ -115,55 +115,131 @@ private slots:
         QVERIFY(driver.texts.isEmpty());
     }
 
-    // Rotation (moved away, a new file made) and a file that shrank: the
-    // log is read anew, the status bar says so, the old tabs are marked and
-    // keep the rows they had; Apply shows the new file.
-    void replacedLogReadAnew_data()
+    // A log truncated, cut in the middle or rotated away (once, or twice
+    // before the window looks) while followed: every tab of it shows at once
+    // what the file holds now, as a fresh run does, the status bar says it
+    // was read anew, and following goes on with the records appended next.
+    void replacedLogShownAndFollowed_data()
     {
-        // Changed before the window has looked at the log again after
-        // opening it (found by the read), or after (told by the watcher).
-        QTest::addColumn<bool>("rotate");
+        QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("watched");
-        QTest::newRow("rotated by mv and a new file, at once") << true << false;
-        QTest::newRow("shrunk, watched") << false << true;
+        QTest::newRow("truncated to zero") << QStringLiteral("zero") << true;
+        QTest::newRow("truncated to a middle") << QStringLiteral("middle") << true;
+        QTest::newRow("rotated") << QStringLiteral("rotate") << true;
+        QTest::newRow("rotated, before the first look") << QStringLiteral("rotate") << false;
+        QTest::newRow("rotated twice in a row") << QStringLiteral("twice") << true;
     }
-    void replacedLogReadAnew()
+    void replacedLogShownAndFollowed()
     {
-        QFETCH(bool, rotate);
+        QFETCH(QString, change);
         QFETCH(bool, watched);
-        const QString path = m_dir.filePath(QStringLiteral("%1%2.mlog").arg(rotate ? "rotate" : "shrink").arg(int(watched)));
+        const QString path = m_dir.filePath(QStringLiteral("%1%2.mlog").arg(change).arg(int(watched)));
         QVERIFY(generate(path, 3000, false));
-        QSettings().setValue(QStringLiteral("VrelGeometry/follow"), true);
         mainWindow window;
+        window.resize(900, 600);
         window.show();
         DialogDriver driver;
         window.openLogPath(path);
+        trigger(window, "actionFollow");
         QVERIFY(child<QAction>(window, "actionFollow")->isChecked());
-        testModel(currentModel(window));
-        const int rows = currentModel(window)->rowCount();
-        const QString firstText = firstRow(window);
+        trigger(window, "actionNewTab");
+        trigger(window, "actionResults");
+        QCOMPARE(resultTabs(window)->count(), 2);
+        const QList<QWidget *> pages{resultTabs(window)->widget(0), resultTabs(window)->widget(1)};
+        for (QWidget *page : pages)
+            testModel(modelOf(page));
+        const int rows = modelOf(pages.first())->rowCount();
         if (watched) {
             // The look after opening is over before the log changes.
-            QCoreApplication::processEvents();
-            QVERIFY(!window.isBusy());
+            QTRY_VERIFY(!window.isBusy());
         }
-        if (rotate) {
-            QVERIFY(QFile::rename(path, path + QStringLiteral(".1")));
-            QVERIFY(generate(path, 700, false, 11));
-        } else {
+        const auto rotate = [&path](int seed, int records) {
+            return QFile::rename(path, path + QStringLiteral(".%1").arg(seed)) && generate(path, records, false, seed);
+        };
+        if (change == QLatin1String("zero")) {
             QFile file(path);
-            QVERIFY(file.resize(file.size() / 3));
+            QVERIFY(file.resize(0));
+        } else if (change == QLatin1String("middle")) {
+            QFile file(path);
+            QVERIFY(file.resize(file.size() / 2));
+        } else {
+            QVERIFY(rotate(11, 500));
+            if (change == QLatin1String("twice"))
+                QVERIFY(rotate(13, 700));
         }
-        QTRY_VERIFY_WITH_TIMEOUT(resultTabs(window)->tabText(0).contains(QStringLiteral("replaced")), 10000);
-        QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("read anew")));
-        QCOMPARE(currentModel(window)->rowCount(), rows);
-        QCOMPARE(firstRow(window), firstText);
+        int expected = freshRows(path);
+        QVERIFY(expected != rows);
+        for (QWidget *page : pages)
+            QTRY_COMPARE_WITH_TIMEOUT(modelOf(page)->rowCount(), expected, 10000);
         QTRY_VERIFY(!window.isBusy());
-        trigger(window, "actionResults");
-        testModel(currentModel(window));
-        QCOMPARE(currentModel(window)->rowCount(), freshRows(path));
-        QVERIFY2(!resultTabs(window)->tabText(0).contains(QStringLiteral("replaced")), qPrintable(resultTabs(window)->tabText(0)));
+        QVERIFY(window.statusBar()->currentMessage().contains(QStringLiteral("read anew")));
+        for (QWidget *page : pages) {
+            testModel(modelOf(page));
+            const int index = resultTabs(window)->indexOf(page);
+            QVERIFY2(!resultTabs(window)->tabText(index).contains(QStringLiteral("replaced")),
+                     qPrintable(resultTabs(window)->tabText(index)));
+        }
+        if (expected > 0) {
+            CLog fresh;
+            fresh.readLog(path);
+            CStringListModel model(&fresh, makeFilter());
+            model.runFilter();
+            QCOMPARE(firstRow(window), model.index(0, 0).data().toString());
+        }
+        // Records appended right after are taken in, and then more (into
+        // a new run where the log had no records: nothing was counted).
+        for (int records : {30, 60}) {
+            QVERIFY(generate(path, records, true, 17 + records));
+            const int before = expected;
+            expected = freshRows(path);
+            QVERIFY(expected > before);
+            for (QWidget *page : pages)
+                QTRY_COMPARE_WITH_TIMEOUT(modelOf(page)->rowCount(), expected, 10000);
+            QTRY_VERIFY(!window.isBusy());
+        }
+        // A second rotation later is followed the same way.
+        QVERIFY(rotate(19, 400));
+        expected = freshRows(path);
+        for (QWidget *page : pages)
+            QTRY_COMPARE_WITH_TIMEOUT(modelOf(page)->rowCount(), expected, 10000);
+        QTRY_VERIFY(!window.isBusy());
         QVERIFY(driver.texts.isEmpty());
+    }
+
+    // Follow log is off at every start, whatever a settings file says
+    // (older versions kept it there): the menu item is clear, nothing is
+    // watched and Filter info does not say the log is followed.
+    void followOffAtStart_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("nothing stored") << QVariant();
+        QTest::newRow("stored true") << QVariant(true);
+        QTest::newRow("stored text") << QVariant(QStringLiteral("true"));
+    }
+    void followOffAtStart()
+    {
+        QFETCH(QVariant, stored);
+        if (stored.isValid())
+            QSettings().setValue(QStringLiteral("VrelGeometry/follow"), stored);
+        const QString path = logPath("start.mlog");
+        QVERIFY(generate(path, 300, false));
+        mainWindow window;
+        window.show();
+        window.openLogPath(path);
+        QTRY_VERIFY(!window.isBusy());
+        QVERIFY(!child<QAction>(window, "actionFollow")->isChecked());
+        auto *watcher = window.findChild<LogWatcher *>();
+        QVERIFY(watcher);
+        QVERIFY(watcher->path().isEmpty());
+        QVERIFY(!child<QLabel>(window, "lbFilter")->text().contains(QStringLiteral("Following")));
+        // Turned on, it follows; the choice is not kept for the next start.
+        trigger(window, "actionFollow");
+        QVERIFY(child<QAction>(window, "actionFollow")->isChecked());
+        QCOMPARE(watcher->path(), path);
+        QVERIFY(child<QLabel>(window, "lbFilter")->text().contains(QStringLiteral("Following")));
+        window.saveWindowState();
+        mainWindow again;
+        QVERIFY(!child<QAction>(again, "actionFollow")->isChecked());
     }
 
     // Records appended while a run counts in another tab are taken in when

@@ -38,9 +38,14 @@ TimelineStrip *strip(const mainWindow &window)
     return view ? view->timeline() : nullptr;
 }
 
-// Shows `window` with the minutes log at `path` open.
+const char kTimelineKey[] = "VrelGeometry/timelineshow";
+
+// Shows `window`, with the time line turned on as a stored choice, and the
+// minutes log at `path` open.
 void showMinutes(mainWindow &window, const QString &path)
 {
+    if (!child<QAction>(window, "actionTimelineShow")->isChecked())
+        trigger(window, "actionTimelineShow");
     window.show();
     window.openLogPath(writeMinutes(path));
 }
@@ -67,6 +72,38 @@ private slots:
     {
         QSettings().clear();
         QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path() + QStringLiteral("/none"));
+    }
+
+    // Off at first start, and with any stored value but true; a stored true
+    // keeps it on, and what the View menu sets is kept for the next start.
+    void shownAsStored_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("first start") << QVariant() << false;
+        QTest::newRow("stored true") << QVariant(true) << true;
+        QTest::newRow("stored false") << QVariant(false) << false;
+        QTest::newRow("stored text") << QVariant(QStringLiteral("sometimes")) << false;
+    }
+    void shownAsStored()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(bool, shown);
+        if (stored.isValid())
+            QSettings().setValue(QLatin1String(kTimelineKey), stored);
+        {
+            mainWindow window;
+            window.show();
+            window.openLogPath(writeMinutes(minutes()));
+            QCOMPARE(child<QAction>(window, "actionTimelineShow")->isChecked(), shown);
+            QVERIFY(strip(window));
+            QCOMPARE(strip(window)->isVisible(), shown);
+            trigger(window, "actionTimelineShow");
+            QCOMPARE(strip(window)->isVisible(), !shown);
+            window.saveWindowState();
+        }
+        mainWindow again;
+        QCOMPARE(child<QAction>(again, "actionTimelineShow")->isChecked(), !shown);
     }
 
     void goToTime_data()
@@ -140,6 +177,129 @@ private slots:
         }
     }
 
+    // Every pixel of a bar, its gap included, names that bar when hovered
+    // and goes to its first row when clicked; the pixel before the bar's
+    // first names and goes to what lies before it. The bars are the painted
+    // ones, found in a picture of the strip, at several widths and so
+    // several bucket widths.
+    void everyPixelOfABar_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("733") << 733;
+        QTest::newRow("1021") << 1021;
+        QTest::newRow("1300") << 1300;
+        QTest::newRow("1637") << 1637;
+    }
+    void everyPixelOfABar()
+    {
+        QFETCH(int, width);
+        mainWindow window;
+        window.resize(width, 700);
+        showMinutes(window, minutes());
+        TimelineStrip *line = strip(window);
+        QVERIFY(line && line->isVisible());
+        QTRY_VERIFY(!line->buckets().isEmpty());
+        const QVector<TimeBucket> buckets = line->buckets();
+        QVERIFY2(buckets.first().end - buckets.first().start < qint64(kSpacing), "bars must stand apart");
+        QVector<TimeBucket> withRows;
+        for (const TimeBucket &b : buckets)
+            if (b.rows > 0)
+                withRows.append(b);
+        QCOMPARE(withRows.size(), kCount / kPerBlock);
+
+        // The painted bars: runs of columns that are not the base colour
+        // just above the bottom line.
+        const QImage image = line->grab().toImage();
+        const QRgb base = line->palette().base().color().rgb();
+        const int y = image.height() - 2;
+        QVector<QPair<int, int>> bars;  // first and last column
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) == base)
+                continue;
+            if (!bars.isEmpty() && bars.last().second == x - 1)
+                bars.last().second = x;
+            else
+                bars.append({x, x});
+        }
+        QCOMPARE(bars.size(), withRows.size());
+
+        const auto hover = [line](int x) {
+            const QPoint pos(x, line->height() / 2);
+            QHelpEvent help(QEvent::ToolTip, pos, line->mapToGlobal(pos));
+            QApplication::sendEvent(line, &help);
+            return QToolTip::text();
+        };
+        const auto click = [&window, line](int x) {
+            mouse(line, QEvent::MouseButtonPress, x, Qt::LeftButton);
+            mouse(line, QEvent::MouseButtonRelease, x, Qt::NoButton);
+            return selectedRow(window);
+        };
+        const auto named = [](const TimeBucket &b) {
+            return QDateTime::fromSecsSinceEpoch(b.start).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+                   + QStringLiteral(" to ");
+        };
+        for (int k : {1, 2, int(bars.size()) / 2, int(bars.size()) - 1}) {
+            const TimeBucket &bar = withRows.at(k);
+            const int row = rowsBefore(bar.start);
+            // The bar's columns, and the gap after it up to the next bucket's first.
+            for (int x = bars.at(k).first; x <= bars.at(k).second; ++x) {
+                const QString text = hover(x);
+                QVERIFY2(text.startsWith(named(bar)), qPrintable(QStringLiteral("x %1: %2").arg(x).arg(text)));
+                QVERIFY2(text.contains(QStringLiteral("%1 rows").arg(bar.rows)), qPrintable(text));
+                QCOMPARE(click(x), row);
+                QCOMPARE(line->timeAt(x), bar.start);
+            }
+            // Before the bar: the empty bucket before it, whose click goes
+            // to the first row after it, that is the bar's own.
+            const int before = bars.at(k).first - 1;
+            const QString text = hover(before);
+            QVERIFY2(!text.startsWith(named(bar)), qPrintable(QStringLiteral("x %1: %2").arg(before).arg(text)));
+            QVERIFY2(text.contains(QStringLiteral("0 rows")), qPrintable(text));
+            QVERIFY(line->timeAt(before) < bar.start);
+        }
+    }
+
+    // The scale label stands whole inside the strip, and the strip inside
+    // the part of the tab that shows, at every width: the start time gives
+    // way to it.
+    void scaleLabelFits_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::newRow("narrow") << 300;
+        QTest::newRow("wide") << 1100;
+    }
+    void scaleLabelFits()
+    {
+        QFETCH(int, width);
+        mainWindow window;
+        window.resize(width, 600);
+        showMinutes(window, minutes());
+        TimelineStrip *line = strip(window);
+        QTRY_VERIFY(!line->buckets().isEmpty());
+        QAbstractItemView *view = currentView(window);
+        // The strip lies within the view's frame, beside the scroll bar.
+        const QRect stripInView(line->mapTo(view, QPoint(0, 0)), line->size());
+        QVERIFY(view->rect().contains(stripInView));
+        if (view->verticalScrollBar()->isVisible()) {
+            const QRect bar(view->verticalScrollBar()->mapTo(view, QPoint(0, 0)), view->verticalScrollBar()->size());
+            QVERIFY(!bar.intersects(stripInView));
+        }
+        // The label's last column of ink leaves room before the edge.
+        const QImage image = line->grab().toImage();
+        const QRgb base = line->palette().base().color().rgb();
+        const int textRows = line->fontMetrics().height();
+        int lastInk = -1;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < textRows && y < image.height() - 1; ++y)
+                if (image.pixel(x, y) != base)
+                    lastInk = std::max(lastInk, x);
+        QVERIFY(lastInk > 0);
+        QVERIFY2(lastInk < image.width() - 1, qPrintable(QString::number(lastInk)));
+        QVERIFY(line->scaleLabelRect().left() >= 0);
+        QVERIFY(line->scaleLabelRect().right() < line->width());
+        QVERIFY(line->fontMetrics().horizontalAdvance(line->scaleLabel()) <= line->scaleLabelRect().width());
+    }
+
     void escapeClearsAndDragAppliesARange()
     {
         mainWindow window;
@@ -180,6 +340,26 @@ private slots:
         QCOMPARE(TimeBuckets::timeOfRow(*model, 0), qint64(kStart) + (start - kStart + kSpacing - 1) / kSpacing * kSpacing);
         // A new run in the tab: no span is left marked.
         QVERIFY(!strip(window)->span(&start, &end));
+        // The narrowed default filter shows as modified in the selector,
+        // and Filter info gives its range.
+        auto *selector = child<QToolBar>(window, "tbFilterEdit")->findChild<QComboBox *>();
+        QVERIFY(selector);
+        QVERIFY2(selector->currentText().endsWith(QStringLiteral(" (modified)")), qPrintable(selector->currentText()));
+        QCOMPARE(selector->currentIndex(), 0);
+        const QString described = child<QLabel>(window, "lbFilter")->text();
+        QVERIFY2(described.contains(QDateTime::fromSecsSinceEpoch(end - 1).toString(QStringLiteral("hh:mm:ss"))),
+                 qPrintable(described));
+        // A second narrowing marks it once.
+        line = strip(window);
+        mouse(line, QEvent::MouseButtonPress, line->width() / 4, Qt::LeftButton);
+        mouse(line, QEvent::MouseMove, line->width() / 2, Qt::LeftButton);
+        mouse(line, QEvent::MouseButtonRelease, line->width() / 2, Qt::NoButton);
+        menu = line->findChild<QMenu *>();
+        QTRY_VERIFY(menu && menu->isVisible());
+        for (QAction *action : menu->actions())
+            if (action->text() == QStringLiteral("Show only this time range"))
+                action->trigger();
+        QCOMPARE(selector->currentText().count(QStringLiteral("(modified)")), 1);
     }
 
     // A marked span of exactly one second, shown alone: every row of that
@@ -239,6 +419,7 @@ private slots:
     void logScaleLiftsSmallBars()
     {
         mainWindow window;
+        trigger(window, "actionTimelineShow");
         window.show();
         window.openLogPath(writeRecords(m_dir.filePath(QStringLiteral("burst.mlog")), 1001, [](int i, MlogRecord &r) {
             r.time = kStart + (i == 1000 ? 3600 : 0);
