@@ -39,6 +39,9 @@ public:
     // false when the file (or the limit) ends first.
     bool peek(qint64 pos, char *out, qint64 n);
 
+    // Offset past which the file is treated as ended.
+    qint64 limit() const { return m_limit; }
+
     // Number of read() calls made so far; lets callers notice time passing.
     quint64 reads() const { return m_reads; }
 

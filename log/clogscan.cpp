@@ -198,7 +198,25 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
                 break;
             }
             const quint32 t = le32(header + MLOG_OFF_TIME);
-            const qint64 payload = le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+            const qint64 length = kHeaderSize + le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+            // Mostly the next record's magic follows at once, or the file
+            // ends; anything else is judged as the block reads judge it.
+            const char *whole = reader.span(pos, length + 4);
+            if ((!whole || !isMagic(whole + length)) && pos + length != size) {
+                const Verdict verdict = judgeRecord(reader, pos, length);
+                if (verdict.dataFailed) {
+                    dataEnded = true;
+                    break;
+                }
+                if (verdict.resync >= 0) {
+                    pos = verdict.resync;
+                    continue;
+                }
+                // A record cut short by the end of the file is not counted:
+                // the scan after the file has grown finds it whole.
+                if (!verdict.whole)
+                    break;
+            }
             if (t > time || !timeKnown) {
                 addEntry(t, pos, n);
                 time = t;
@@ -222,7 +240,7 @@ void CLog::scanLog(QFile *file, quint32 lastTime, qint64 start)
             } else if ((n & 1023) == 0 && slice.elapsed() >= kEventSliceMs) {
                 serveEvents();
             }
-            pos += kHeaderSize + payload;
+            pos += length;
         }
 
         // The result holds only what lies inside the file as it is now. A

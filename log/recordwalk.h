@@ -77,6 +77,34 @@ bool compileRecord(const char *record, qint64 length, TakeText &&take)
 // `dataEnded` set when the file ended first.
 qint64 nextRecordStart(ChunkReader &reader, qint64 from, qint64 end, bool *dataEnded);
 
+// How a walk takes the record start at `pos` whose record, `length` bytes
+// long, is not followed at once by another record start or by the end of
+// the data (ends(): the common case needs no more than that look).
+//
+// A writer that dies inside a record and then appends leaves a record cut
+// short with whole records behind it; the cut record's length field then
+// holds whatever bytes followed, and trusting it would step over the whole
+// records. So the record gives way to the first record start inside it
+// that lies inside its header (no record's header holds the start of
+// another), or, inside its payload, that begins a chain of record starts,
+// each inside the header of the one before, whose last record ends well.
+// A payload that merely holds the magic is not split: its record, ending
+// well, never gets here. `resync` is where the walk goes on then.
+// Otherwise the record stands: it is taken when it lies whole in the data
+// (garbage follows it), and is cut short by the end of the data when not.
+struct Verdict
+{
+    qint64 resync = -1; // a record start inside the record, or -1
+    bool whole = false; // the record lies within the data
+    bool dataFailed = false; // the file gave fewer bytes than its size promised
+};
+Verdict judgeRecord(ChunkReader &reader, qint64 pos, qint64 length);
+
+// True when a record ending at `end` is followed by a record start (its
+// magic, or the first one to three bytes of one cut short and a magic after
+// them), or ends the data; the data ends at the reader's limit.
+bool endsWell(ChunkReader &reader, qint64 end);
+
 // What a walk over a time block holds the index to. The block must start
 // at its entry's offset with a record of its key; every record in it must
 // be of a time from the block's lowest (the key unless the index says the
@@ -134,6 +162,30 @@ bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *
         }
         const quint32 t = le32(header + MLOG_OFF_TIME);
         const qint64 length = kHeaderSize + le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+        // The record and the next one's magic in one look; the window then
+        // starts at the record, so its bytes stay in it for the text.
+        const char *whole = reader.span(pos, length + 4);
+        if ((!whole || !isMagic(whole + length)) && pos + length != reader.limit()) {
+            const Verdict verdict = judgeRecord(reader, pos, length);
+            if (verdict.dataFailed) {
+                dataEnded = true;
+                break;
+            }
+            if (verdict.resync >= 0 || !verdict.whole) {
+                // A record the scan did not take: an entry there, or a
+                // resumed walk starting there, no longer fits the log.
+                if (first && check)
+                    return false;
+                if (verdict.resync < 0) {
+                    dataEnded = true;
+                    break;
+                }
+                pos = verdict.resync;
+                if (pos >= end)
+                    break;
+                continue;
+            }
+        }
         if (check && (first && !check->resumed ? t != check->key
                                                 : check->hasNext && (t > check->key || t < check->low)))
             return false;

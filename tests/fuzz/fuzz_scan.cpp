@@ -88,12 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The first and the last record start with a whole header in the file.
     const QDateTime firstDate = CLog::firstRecordDate(logPath), lastDate = CLog::lastRecordDate(logPath);
-    FUZZ_CHECK(firstDate.isValid() == !naive.records.isEmpty() && lastDate.isValid() == firstDate.isValid());
+    FUZZ_CHECK(firstDate.isValid() == !naive.startTimes.isEmpty() && lastDate.isValid() == firstDate.isValid());
     if (firstDate.isValid()) {
         size_t last = size - MLOG_HEADER_SIZE;
         while (qFromLittleEndian<quint32>(data + last) != MLOG_MAGIC)
             --last;
-        FUZZ_CHECK(firstDate.toSecsSinceEpoch() == naive.records.first().time);
+        FUZZ_CHECK(firstDate.toSecsSinceEpoch() == naive.startTimes.first());
         FUZZ_CHECK(lastDate.toSecsSinceEpoch() == qFromLittleEndian<quint32>(data + last + MLOG_OFF_TIME));
         fuzz::setModified(logPath, QFileInfo(logPath).lastModified().toSecsSinceEpoch() + 10);
         CLog again;

@@ -18,6 +18,7 @@
 #include <QtEndian>
 #include <QVector>
 
+#include <algorithm>
 #include <cstdlib>
 
 const QByteArray kMagic("\x80\x19\x12\x10", 4);
@@ -56,36 +57,105 @@ struct LogBuilder
 // Every byte offset is tried for a record start, and every record stepped
 // over is decoded, as a block read should. A block opens at a record whose
 // time is later than every time before it.
+//
+// A record start whose record is not followed by another record start (or
+// by the first one to three bytes of a header cut short and a magic after
+// them) nor by the end of the data gives way to a record start inside it:
+// to any inside its header, or to one inside its payload from which the
+// starts, each the first inside the header of the one before, lead to one
+// that is followed so. Without one it is taken when whole, else it is cut
+// short by the end of the data and the walk ends.
 struct NaiveScan
 {
     struct Record { quint32 time; };
-    QVector<Record> records;               // every record start with a whole header
+    QVector<Record> records;               // every record the walk takes
     QMap<quint32, qint64> index;
     QStringList texts;                     // of the records that decode, in file order
     QVector<quint32> textTimes;            // the record time of each of texts
     QMap<quint32, QStringList> textsByTime; // texts of each block, by its key
     bool ascending = true;                 // record times never go back
-    bool cutAtEnd = false;                 // the last record start lacks some of its bytes
+    bool cutAtEnd = false;                 // the walk ended at a record start that lacks some of its bytes
     qint64 garbage = 0;                    // bytes before record starts
     int compiled = 0;
+    int strays = 0;                        // record starts given up for one inside them
+    QVector<quint32> startTimes;           // of every magic with a whole header behind it, taken or not
+
+    static bool magicAt(const QByteArray &d, qint64 p)
+    {
+        return p >= 0 && p + 4 <= d.size() && d.mid(int(p), 4) == kMagic;
+    }
+    static qint64 lengthAt(const QByteArray &d, qint64 p)
+    {
+        return 40 + qFromLittleEndian<quint16>(d.constData() + p + 38);
+    }
+    static bool followedWell(const QByteArray &d, qint64 end)
+    {
+        if (end >= d.size())
+            return end == d.size();
+        for (qint64 cut = 0; cut < 4; ++cut) {
+            if (cut > 0 && (end + cut > d.size() || d.at(int(end + cut - 1)) != kMagic.at(int(cut - 1))))
+                return false;
+            if (end + cut == d.size())
+                return cut > 0;
+            if (magicAt(d, end + cut))
+                return true;
+        }
+        return false;
+    }
+    // The start inside the record at `pos` the walk goes on at, or -1.
+    static qint64 startInside(const QByteArray &d, qint64 pos)
+    {
+        const qint64 end = std::min<qint64>(pos + lengthAt(d, pos), d.size());
+        for (qint64 q = pos + 1; q < end; ++q) {
+            if (!magicAt(d, q))
+                continue;
+            if (q < pos + 40)
+                return q;
+            for (qint64 at = q; at + 40 <= d.size();) {
+                if (followedWell(d, at + lengthAt(d, at)))
+                    return q;
+                qint64 next = at + 1;
+                while (next < at + 40 && !magicAt(d, next))
+                    ++next;
+                if (next == at + 40)
+                    break;
+                at = next;
+            }
+        }
+        return -1;
+    }
 
     explicit NaiveScan(const QByteArray &d)
     {
+        for (qint64 p = 0; p + 40 <= d.size(); ++p) {
+            if (magicAt(d, p))
+                startTimes << qFromLittleEndian<quint32>(d.constData() + p + 4);
+        }
         for (qint64 pos = 0; pos < d.size();) {
             const qint64 next = d.indexOf(kMagic, int(pos));
             garbage += (next < 0 ? d.size() : next) - pos;
             if (next < 0 || (cutAtEnd = next + 40 > d.size()))
                 break;
             pos = next;
+            const qint64 length = lengthAt(d, pos);
+            if (!followedWell(d, pos + length)) {
+                const qint64 inside = startInside(d, pos);
+                if (inside >= 0) {
+                    ++strays;
+                    pos = inside;
+                    continue;
+                }
+                if ((cutAtEnd = pos + length > d.size()))
+                    break;
+            }
             const Record r{qFromLittleEndian<quint32>(d.constData() + pos + 4)};
             ascending = ascending && (records.isEmpty() || r.time >= records.last().time);
             if (records.isEmpty() || r.time > index.lastKey())
                 index[r.time] = pos;
             const quint32 key = index.lastKey();
             records.append(r);
-            const qint64 length = 40 + qFromLittleEndian<quint16>(d.constData() + pos + 38);
             void *c = nullptr;
-            if (pos + length <= d.size() && mlog_compile(&c, d.constData() + pos, length) != -1) {
+            if (mlog_compile(&c, d.constData() + pos, length) != -1) {
                 ++compiled;
                 char *text = mlog_txt_malloc(c);
                 if (text && *text) {
@@ -96,7 +166,7 @@ struct NaiveScan
             }
             free(c);
             mlog_done();
-            cutAtEnd = (pos += length) > d.size();
+            pos += length;
         }
     }
 
@@ -111,6 +181,50 @@ struct NaiveScan
         return found;
     }
 };
+
+// A log of whole records with torn writes between them: `before` whole
+// records, then for each entry of `tears` the first that many bytes of a
+// record (under 40: cut inside its header), followed by `between` whole
+// records after each tear but the last and `after` after the last. `pieces`
+// gets the log in the order it was written: the head, then each tear and
+// the records behind it. `whole` gets the log without the torn bytes.
+inline QByteArray tornLog(const QList<int> &tears, int before, int between, int after, quint32 t0,
+                          QList<QByteArray> *pieces = nullptr, QByteArray *whole = nullptr)
+{
+    QByteArray log, kept;
+    int n = 0;
+    const auto records = [&](int count) {
+        QByteArray bytes;
+        for (int i = 0; i < count; ++i, ++n) {
+            // Lengths vary, and some payloads hold the magic.
+            QByteArray payload = "/var/log/w" + QByteArray::number(n) + QByteArray((n * 37) % 150, char('a' + n % 26));
+            if (n % 11 == 5)
+                payload += kMagic + QByteArray::number(n);
+            bytes += encodeRecord(MlogRecord{t0 + quint32(n / 3), {4212, 4100, 1000 + quint32(n), 1000, 0}, 2, 0,
+                                             quint32(n % 2), 0, payload});
+        }
+        return bytes;
+    };
+    QByteArray piece = records(before) + (tears.isEmpty() ? records(after) : QByteArray());
+    int cut = 0; // torn bytes at the start of the piece
+    for (int i = 0; i < tears.size(); ++i) {
+        log += piece;
+        kept += piece.mid(cut);
+        if (pieces)
+            pieces->append(piece);
+        const QByteArray torn = encodeRecord(MlogRecord{t0 + quint32(n / 3), {77, 1, 1000, 1000, 0}, 2, 0, 0, 0,
+                                                        "/torn/" + QByteArray(100 + 13 * i, 't')});
+        cut = std::min(tears.at(i), int(torn.size()) - 1);
+        piece = torn.left(cut) + records(i + 1 < tears.size() ? between : after);
+    }
+    log += piece;
+    kept += piece.mid(cut);
+    if (pieces)
+        pieces->append(piece);
+    if (whole)
+        *whole = kept;
+    return log;
+}
 
 // The bytes of an index file: the header, the entries, the blocks holding
 // earlier times (earliest time, the block's offset) and the closing pair.

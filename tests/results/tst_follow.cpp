@@ -7,6 +7,7 @@
 
 #include <numeric>
 
+#include "../log/logbuilder.h"
 #include "resultlog.h"
 
 namespace {
@@ -198,6 +199,58 @@ private slots:
             for (const int row : {fresh.model.rowCount() / 3, fresh.model.rowCount() * 2 / 3})
                 QCOMPARE(rowsAt(tab, 1, row), rowsAt(fresh, 1, row));
         }
+    }
+
+    // A writer that died inside a record and then appended: the torn bytes
+    // come first, the whole records after them later. Followed through
+    // both, every whole record is a row once, as in a fresh run and in the
+    // walk of the log without the torn bytes.
+    void tornWriteLosesNoRow_data()
+    {
+        QTest::addColumn<QList<int>>("tears"); // bytes kept of each torn record
+        QTest::addColumn<int>("between");      // whole records between two tears
+        for (int kept = 1; kept < 40; ++kept)
+            QTest::addRow("header cut after %d", kept) << QList<int>{kept} << 0;
+        for (int payload : {0, 1, 9, 60, 110, 125})
+            QTest::addRow("payload cut after %d", payload) << QList<int>{40 + payload} << 0;
+        QTest::newRow("two headers cut in a row") << QList<int>{22, 31} << 0;
+        QTest::newRow("header cut, one record, header cut before its magic") << QList<int>{39, 2} << 1;
+        QTest::newRow("payload cut, records, header cut") << QList<int>{100, 10} << 7;
+    }
+    void tornWriteLosesNoRow()
+    {
+        QFETCH(QList<int>, tears);
+        QFETCH(int, between);
+        QList<QByteArray> pieces;
+        QByteArray whole;
+        const QByteArray bytes = tornLog(tears, 100, between, 50, T0, &pieces, &whole);
+        const NaiveScan truth(whole);
+        const QString path = m_dir.filePath(QStringLiteral("torn-%1.mlog").arg(QTest::currentDataTag()));
+        QVERIFY(writeBytes(path, pieces.first()));
+        Results tab(path);
+        tab.model.runFilter();
+        QCOMPARE(tab.model.rowCount(), 100);
+        QByteArray grown = pieces.first();
+        for (int i = 1; i < pieces.size(); ++i) {
+            for (const QByteArray &part : {pieces.at(i).left(tears.at(i - 1)), pieces.at(i).mid(tears.at(i - 1))}) {
+                grown += part;
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::Append) && file.write(part) == part.size());
+                file.close();
+                tab.log.readLog(path);
+                QVERIFY(tab.model.followGrowth() != CStringListModel::Growth::NeedsRun);
+                QVERIFY(tab.model.isComplete());
+            }
+        }
+        QCOMPARE(grown, bytes);
+        QCOMPARE(tab.model.rowCount(), truth.texts.size());
+        const QStringList rows = rowsAt(tab, tab.model.rowCount(), 0);
+        for (int row = 0; row < rows.size(); ++row)
+            QVERIFY2(rows.at(row).endsWith(QLatin1Char('\t') + truth.texts.at(row)), qPrintable(rows.at(row)));
+        Results fresh(path);
+        fresh.model.runFilter();
+        QCOMPARE(tab.model.blockCounts(), fresh.model.blockCounts());
+        QCOMPARE(rowsAt(fresh, fresh.model.rowCount(), 0), rows);
     }
 
     // A log replaced by another file, or one that shrank, has other blocks
