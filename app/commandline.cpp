@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "chunkworker.h"
@@ -53,8 +54,9 @@ int fail(int status, const QString &message)
 
 // A time of --from or --to: ISO 8601 ("T" or a blank between date and
 // time, seconds optional, an offset or "Z" optional; local time without
-// one), or a date alone, which stands for its first second (`end`: its
-// last). Invalid when it is none of these.
+// one), or a date alone. A date stands for its first second (`end`: its
+// last), and so does a time to the minute for its minute. Invalid when it
+// is none of these.
 QDateTime parseTime(const QString &text, bool end)
 {
     static const QRegularExpression dateOnly(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
@@ -71,7 +73,10 @@ QDateTime parseTime(const QString &text, bool end)
         return QDateTime();
     QString iso = trimmed;
     iso[10] = QLatin1Char('T');
-    return QDateTime::fromString(iso, Qt::ISODate);
+    const QDateTime time = QDateTime::fromString(iso, Qt::ISODate);
+    // "hh:mm" without seconds: the colon after the minutes is missing.
+    const bool toTheMinute = trimmed.size() == 16 || trimmed.at(16) != QLatin1Char(':');
+    return end && toTheMinute && time.isValid() ? time.addSecs(59) : time;
 }
 
 // Progress of the steps of a command on standard error, when that is a
@@ -121,7 +126,9 @@ private:
 
 // SIGINT, SIGTERM and SIGHUP reach the event loop through a pipe, so that
 // the operation under way ends at its next turn and leaves no file half
-// written, instead of the program ending at once.
+// written, instead of the program ending at once. A signal that was ignored
+// at start (nohup) stays ignored. The handlers stay until the program ends:
+// a signal after the work is done changes nothing of its outcome.
 class InterruptWatch
 {
 public:
@@ -142,24 +149,25 @@ public:
         std::memset(&action, 0, sizeof action);
         action.sa_handler = &InterruptWatch::handle;
         sigemptyset(&action.sa_mask);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction before;
+            if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+                continue;
             sigaction(signal, &action, nullptr);
-    }
-    ~InterruptWatch()
-    {
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(signal, SIG_DFL);
+        }
     }
     InterruptWatch(const InterruptWatch &) = delete;
     InterruptWatch &operator=(const InterruptWatch &) = delete;
 
-    bool interrupted() const { return m_interrupted; }
+    // True once a signal came, also one the event loop has not seen yet.
+    bool interrupted() const { return m_interrupted || s_received != 0; }
     void onInterrupt(std::function<void()> call) { m_onInterrupt = std::move(call); }
 
 private:
     static void handle(int)
     {
         const int saved = errno;
+        s_received = 1;
         const char byte = 1;
         if (::write(s_pipe[1], &byte, 1) < 0) {
             // A full pipe already holds a byte to wake the loop.
@@ -168,12 +176,31 @@ private:
     }
 
     static int s_pipe[2];
+    static volatile std::sig_atomic_t s_received;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::function<void()> m_onInterrupt;
     bool m_interrupted = false;
 };
 
 int InterruptWatch::s_pipe[2] = {-1, -1};
+volatile std::sig_atomic_t InterruptWatch::s_received = 0;
+
+// Why the log `path` cannot be read: the system's reason, or that it is no
+// regular file.
+QString unreadableReason(const QString &path)
+{
+    const QByteArray bytes = LogPath::toBytes(path);
+    struct stat st;
+    if (::stat(bytes.constData(), &st) != 0)
+        return qt_error_string(errno);
+    if (!S_ISREG(st.st_mode))
+        return commandLine::tr("not a regular file");
+    const int fd = ::open(bytes.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return qt_error_string(errno);
+    ::close(fd);
+    return qt_error_string(EIO);
+}
 
 // The saved filter `name`, or null when there is none of that name. The
 // default filter's name, in English or in the language of the window,
@@ -291,18 +318,25 @@ int run(int argc, char **argv)
     // other values as Qt decodes them, which names no other file than meant.
     const QStringList decoded = app.arguments();
     QStringList logs;
-    if (parser.parse(LogPath::arguments(decoded, argc, argv)))
+    QString target; // the FILE of --export, by its bytes too
+    if (parser.parse(LogPath::arguments(decoded, argc, argv))) {
         logs = parser.positionalArguments();
+        target = parser.value(exportOption);
+    }
     if (!parser.parse(decoded))
         return fail(BadArguments, parser.errorText());
     if (parser.isSet(helpOption) || parser.optionNames().contains(QStringLiteral("help-all"))) {
-        std::fputs(helpText(parser).toLocal8Bit().constData(), stdout);
-        return std::fflush(stdout) == 0 ? Done : Failed;
+        const QByteArray help = helpText(parser).toLocal8Bit();
+        if (const int failed = writeWhole(STDOUT_FILENO, help.constData(), help.size()))
+            return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(QStringLiteral("-"), qt_error_string(failed)));
+        return Done;
     }
     if (parser.isSet(versionOption)) {
-        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
-                    qPrintable(QCoreApplication::applicationVersion()));
-        return std::fflush(stdout) == 0 ? Done : Failed;
+        const QByteArray version = (QCoreApplication::applicationName() + QLatin1Char(' ')
+                                    + QCoreApplication::applicationVersion() + QLatin1Char('\n')).toLocal8Bit();
+        if (const int failed = writeWhole(STDOUT_FILENO, version.constData(), version.size()))
+            return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(QStringLiteral("-"), qt_error_string(failed)));
+        return Done;
     }
 
     const int commands = int(parser.isSet(exportOption)) + int(parser.isSet(countOption)) + int(parser.isSet(summaryOption));
@@ -315,7 +349,6 @@ int run(int argc, char **argv)
     if (logs.size() != 1)
         return fail(BadArguments, commandLine::tr("Give exactly one LOG (see --help)."));
 
-    const QString target = parser.value(exportOption);
     ExportFormat format = ExportFormat::Text;
     if (parser.isSet(formatOption)) {
         const QString name = parser.value(formatOption);
@@ -346,7 +379,7 @@ int run(int argc, char **argv)
     const QString logPath = QDir::current().absoluteFilePath(logs.constFirst());
     const QString logName = LogPath::readable(logs.constFirst());
     if (!CLog::canOpenLog(logPath))
-        return fail(Failed, commandLine::tr("Cannot read the log %1.").arg(logName));
+        return fail(Failed, commandLine::tr("Cannot read the log %1: %2.").arg(logName, unreadableReason(logPath)));
 
     CFilterPtr filter = CFilterPtr::create(QStringLiteral("default"));
     if (parser.isSet(filterOption)) {
@@ -422,6 +455,11 @@ int run(int argc, char **argv)
                                     .arg(model.stop().pattern));
     } else {
         written = model.saveToFile(target, &error, format, true);
+        // A file in place is a run done, whatever signal came after; one
+        // that came before left the old file as it was.
+        progress.clear();
+        if (written)
+            return Done;
     }
     progress.clear();
     if (interrupts.interrupted())
@@ -429,7 +467,7 @@ int run(int argc, char **argv)
     if (!written && model.stop().stopped())
         return fail(Failed, costly());
     if (!written)
-        return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(target, error));
+        return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(LogPath::readable(target), error));
     return Done;
 }
 

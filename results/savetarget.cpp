@@ -116,9 +116,9 @@ bool SaveTarget::open()
     if (m_name.isEmpty())
         return fail(ENOENT);
     if (m_way == Way::Direct) {
-        // A FIFO waits here for its reader, as any writer's open does.
-        while ((m_fd = ::open(m_name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC)) < 0 && errno == EINTR) {
-        }
+        // A FIFO waits here for its reader, as any writer's open does; a
+        // signal that ends the wait ends the save.
+        m_fd = ::open(m_name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
         return m_fd >= 0 || fail(errno);
     }
     const int slash = m_target.lastIndexOf('/');
