@@ -41,7 +41,7 @@ enum Status { Done = 0, Failed = 1, BadArguments = 2, Interrupted = 130 };
 
 // The options that make the program run without a window.
 const char *const commandOptions[] = {"--export", "--count", "--summary", "--format", "--filter", "--from",
-                                      "--to", "--help", "-h", "-?", "--help-all", "--version", "-v"};
+                                      "--to", "--csv-raw", "--help", "-h", "-?", "--help-all", "--version", "-v"};
 
 // One line on standard error, prefixed with the program's name.
 int fail(int status, const QString &message)
@@ -249,16 +249,24 @@ QString helpText(const QCommandLineParser &parser)
                  "\n"
                  "--export writes the results of the filter on LOG to FILE (\"-\": standard output), "
                  "in the format --format names, else the one FILE's extension (.txt, .csv, .jsonl) names, "
-                 "else text: the rows of Save results. A file is replaced only when written whole. "
+                 "else text: the rows of Save results. A file is replaced only when written whole; one with "
+                 "other hard links or another owner gets the whole result copied in, and a device or a FIFO "
+                 "is written into. "
                  "--count prints the number of matching records. --summary prints the counts by user, "
                  "event, status, refusals by user and hour, the top 20 of each and the rest as \"other\", "
                  "as aligned text or, with --format csv, as CSV (each table: its title, a header row, "
                  "its rows; an empty line between tables).\n"
                  "\n"
+                 "In CSV a field that begins with \"=\", \"+\", \"-\", \"@\", a tab or a carriage return "
+                 "gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it "
+                 "as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always "
+                 "written as they are.\n"
+                 "\n"
                  "The filter is a saved filter of the window (without --filter: all records) with its "
                  "time range; --from and --to replace that range. TIME is a local time such as "
                  "\"2026-12-06 09:00\" or \"2026-12-06T09:00:00+01:00\", or a date alone, which stands "
-                 "for its first second (--from) or its last (--to). The index files are those of the "
+                 "for its first second (--from) or its last (--to); a time to the minute stands in --to "
+                 "for the last second of that minute. The index files are those of the "
                  "window.\n"
                  "\n"
                  "Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to "
@@ -311,7 +319,9 @@ int run(int argc, char **argv)
     const QCommandLineOption toOption(QStringLiteral("to"), commandLine::tr("Results up to this time."), QStringLiteral("TIME"));
     const QCommandLineOption countOption(QStringLiteral("count"), commandLine::tr("Print the number of matching records."));
     const QCommandLineOption summaryOption(QStringLiteral("summary"), commandLine::tr("Print the counts of the results."));
-    parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption, summaryOption});
+    const QCommandLineOption csvRawOption(QStringLiteral("csv-raw"),
+                                          commandLine::tr("Write CSV fields as they are, formulas included."));
+    parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption, summaryOption, csvRawOption});
     parser.addPositionalArgument(QStringLiteral("LOG"), QCoreApplication::translate("main", "Audit log to open at start."),
                                  QStringLiteral("[LOG]"));
     // The LOG as its bytes were given, for a name that is not UTF-8; the
@@ -359,6 +369,11 @@ int run(int argc, char **argv)
     } else if (parser.isSet(exportOption) && target != QLatin1String("-")) {
         format = exportFormatOfFile(target, ExportFormat::Text);
     }
+    const bool csvRaw = parser.isSet(csvRawOption);
+    if (csvRaw && format != ExportFormat::Csv)
+        return fail(BadArguments, commandLine::tr("--csv-raw goes with CSV only (see --help)."));
+    if (csvRaw && parser.isSet(exportOption))
+        format = ExportFormat::CsvRaw;
     if (parser.isSet(exportOption) && target.isEmpty())
         return fail(BadArguments, commandLine::tr("--export needs a FILE, or \"-\" for standard output."));
 
@@ -439,7 +454,7 @@ int run(int argc, char **argv)
             return fail(Failed, costly());
         if (end != SummaryEnd::Done)
             return fail(Failed, error);
-        const QByteArray bytes = format == ExportFormat::Csv ? summary.toCsv() : summary.toText().toUtf8();
+        const QByteArray bytes = format == ExportFormat::Csv ? summary.toCsv(20, csvRaw) : summary.toText().toUtf8();
         if (const int failed = writeWhole(STDOUT_FILENO, bytes.constData(), bytes.size()))
             return fail(Failed, QString::fromLocal8Bit(std::strerror(failed)));
         return Done;

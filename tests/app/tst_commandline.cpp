@@ -226,6 +226,8 @@ private slots:
             {"export onto a full device", {"--export", "/dev/full", "audit.mlog"}, 1,
              "Cannot write /dev/full: No space left on device"},
             {"help into a full device", {"--help"}, 1, "Cannot write -: No space left on device"},
+            {"raw CSV fields asked for text", {"--export", "kept.txt", "--csv-raw", "audit.mlog"}, 2,
+             "--csv-raw goes with CSV only (see --help)."},
             {"version into a full device", {"--version"}, 1, "Cannot write -: No space left on device"},
             {"pattern too costly", {"--export", "kept.txt", "--filter", "costly", "costly.mlog"}, 1, costly},
             {"count, pattern too costly", {"--count", "--filter", "costly", "costly.mlog"}, 1, costly},
