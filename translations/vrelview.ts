@@ -70,23 +70,25 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+711"/>
-        <location line="+33"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+796"/>
+        <location line="+89"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-14"/>
+        <location line="-65"/>
+        <location line="+14"/>
         <source>Cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="-14"/>
         <source>A pattern is too costly to decide: %1</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+68"/>
+        <location line="+140"/>
+        <location filename="../results/resultsummary.cpp" line="+470"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -226,17 +228,17 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="+86"/>
+        <location filename="../results/resultsummary.cpp" line="-328"/>
         <source>(none)</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+69"/>
         <source>other</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+65"/>
         <source>Users</source>
         <translation type="unfinished"></translation>
     </message>
@@ -301,6 +303,14 @@
     <message>
         <location line="+57"/>
         <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SaveTarget</name>
+    <message>
+        <location filename="../results/savetarget.cpp" line="+177"/>
+        <source>%1; the file is incomplete, the whole result is in %2</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -397,7 +407,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+281"/>
+        <location filename="../app/commandline.cpp" line="+302"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -432,19 +442,26 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-64"/>
+        <location line="-123"/>
+        <source>not a regular file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+51"/>
         <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
 
---export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole; one with other hard links or another owner gets the whole result copied in, and a device or a FIFO is written into. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
 
-The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
+In CSV a field that begins with &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, a tab or a carriage return gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always written as they are.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to); a time to the minute stands in --to for the last second of that minute. The index files are those of the window.
 
 Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
 </source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+59"/>
+        <location line="+67"/>
         <source>Format of --export (text, csv, jsonl) or of --summary (text, csv).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -454,7 +471,12 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+2"/>
+        <source>Write CSV fields as they are, formulas included.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+31"/>
         <source>Give one of --export, --count and --summary (see --help).</source>
         <translation type="unfinished"></translation>
     </message>
@@ -464,12 +486,12 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+3"/>
         <source>Give exactly one LOG (see --help).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+6"/>
         <source>--count takes no --format.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -479,7 +501,12 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
+        <source>--csv-raw goes with CSV only (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
         <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -495,8 +522,8 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
-        <source>Cannot read the log %1.</source>
+        <location line="+5"/>
+        <source>Cannot read the log %1: %2.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -513,12 +540,12 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <location line="+3"/>
         <location line="+19"/>
         <location line="+14"/>
-        <location line="+24"/>
+        <location line="+29"/>
         <source>Interrupted.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-46"/>
+        <location line="-51"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -543,7 +570,9 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="-128"/>
+        <location line="+7"/>
+        <location line="+137"/>
         <source>Cannot write %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
@@ -687,13 +716,13 @@ Any text may place here, anything that may be in log file</source>
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-152"/>
-        <location filename="../app/main.cpp" line="+38"/>
+        <location filename="../app/commandline.cpp" line="-176"/>
+        <location filename="../app/main.cpp" line="+39"/>
         <source>Viewer for binary security audit logs.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+16"/>
         <location filename="../app/main.cpp" line="+4"/>
         <source>Audit log to open at start.</source>
         <translation type="unfinished"></translation>
@@ -1019,7 +1048,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/commandline.cpp" line="-105"/>
+        <location filename="../app/commandline.cpp" line="-115"/>
         <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation type="unfinished"></translation>
@@ -1146,8 +1175,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+128"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1187,7 +1215,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-104"/>
+        <location line="-107"/>
         <source>The stored value of this filter could not be read: it may match every record.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1197,12 +1225,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+95"/>
+        <location line="+98"/>
         <source>A filter name must not contain %1.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+34"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+37"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1246,7 +1274,7 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+74"/>
+        <location filename="../app/mainwindow_results.cpp" line="+76"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1281,7 +1309,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+56"/>
+        <location line="+64"/>
         <source>... and %n more</source>
         <translation type="unfinished">
             <numerusform></numerusform>
@@ -1293,7 +1321,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation type="unfinished"></translation>
@@ -1426,7 +1454,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+47"/>
+        <location filename="../app/mainwindow_state.cpp" line="+48"/>
         <source>Open file: </source>
         <translation type="unfinished"></translation>
     </message>
@@ -1506,14 +1534,14 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+27"/>
+        <location line="+26"/>
         <source>%n new rows below</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+34"/>
         <source>&amp;Edit</source>
         <translation type="unfinished"></translation>
     </message>

@@ -70,23 +70,25 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+711"/>
-        <location line="+33"/>
+        <location filename="../results/cstringlistmodel.cpp" line="+796"/>
+        <location line="+89"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="-14"/>
+        <location line="-65"/>
+        <location line="+14"/>
         <source>Cancelled.</source>
         <translation>Abgebrochen.</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="-14"/>
         <source>A pattern is too costly to decide: %1</source>
         <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
     </message>
     <message>
-        <location line="+68"/>
+        <location line="+140"/>
+        <location filename="../results/resultsummary.cpp" line="+470"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -226,17 +228,17 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="+86"/>
+        <location filename="../results/resultsummary.cpp" line="-328"/>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+69"/>
         <source>other</source>
         <translation>andere</translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+65"/>
         <source>Users</source>
         <translation>Benutzer</translation>
     </message>
@@ -302,6 +304,14 @@
         <location line="+57"/>
         <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
         <translation>Mehr als %1 verschiedene Schlüssel: jede Zahl kann bis zu %2 zu niedrig sein, &quot;andere&quot; enthält den Rest.</translation>
+    </message>
+</context>
+<context>
+    <name>SaveTarget</name>
+    <message>
+        <location filename="../results/savetarget.cpp" line="+177"/>
+        <source>%1; the file is incomplete, the whole result is in %2</source>
+        <translation>%1; die Datei ist unvollständig, das ganze Ergebnis steht in %2</translation>
     </message>
 </context>
 <context>
@@ -398,7 +408,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+281"/>
+        <location filename="../app/commandline.cpp" line="+302"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden; sie bleibt unverändert und wird nicht gelesen.</translation>
     </message>
@@ -433,26 +443,35 @@
         <translation>Die Zahl der passenden Einträge ausgeben.</translation>
     </message>
     <message>
-        <location line="-64"/>
+        <location line="-123"/>
+        <source>not a regular file</source>
+        <translation>keine reguläre Datei</translation>
+    </message>
+    <message>
+        <location line="+51"/>
         <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
 
---export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole; one with other hard links or another owner gets the whole result copied in, and a device or a FIFO is written into. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
 
-The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to). The index files are those of the window.
+In CSV a field that begins with &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, a tab or a carriage return gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always written as they are.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to); a time to the minute stands in --to for the last second of that minute. The index files are those of the window.
 
 Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
 </source>
         <translation>Ohne --export, --count oder --summary öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
 
---export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist. --count gibt die Zahl der passenden Einträge aus. --summary gibt die Zählungen nach Benutzer, Ereignis, Status, Ablehnungen nach Benutzer und Stunde aus, die ersten 20 von jeder und den Rest als &quot;andere&quot;, als ausgerichteten Text oder, mit --format csv, als CSV (jede Tabelle: ihr Titel, eine Kopfzeile, ihre Zeilen; eine Leerzeile zwischen den Tabellen).
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist; in eine mit weiteren harten Links oder einem anderen Besitzer wird das ganze Ergebnis hineinkopiert, und in ein Gerät oder eine FIFO wird direkt geschrieben. --count gibt die Zahl der passenden Einträge aus. --summary gibt die Zählungen nach Benutzer, Ereignis, Status, Ablehnungen nach Benutzer und Stunde aus, die ersten 20 von jeder und den Rest als &quot;andere&quot;, als ausgerichteten Text oder, mit --format csv, als CSV (jede Tabelle: ihr Titel, eine Kopfzeile, ihre Zeilen; eine Leerzeile zwischen den Tabellen).
 
-Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht. Die Indexdateien sind die des Fensters.
+In CSV erhält ein Feld, das mit &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, einem Tabulator oder einem Wagenrücklauf beginnt, einen vorangestellten Apostroph, damit eine Tabellenkalkulation es als Text zeigt, statt es als Formel auszuführen; --csv-raw schreibt solche Felder unverändert. Text und JSON Lines werden immer unverändert geschrieben.
+
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht; eine Zeit auf die Minute steht in --to für die letzte Sekunde dieser Minute. Die Indexdateien sind die des Fensters.
 
 Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
 </translation>
     </message>
     <message>
-        <location line="+59"/>
+        <location line="+67"/>
         <source>Format of --export (text, csv, jsonl) or of --summary (text, csv).</source>
         <translation>Format von --export (text, csv, jsonl) oder von --summary (text, csv).</translation>
     </message>
@@ -462,7 +481,12 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>Die Zählungen der Ergebnisse ausgeben.</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+2"/>
+        <source>Write CSV fields as they are, formulas included.</source>
+        <translation>CSV-Felder unverändert schreiben, Formeln eingeschlossen.</translation>
+    </message>
+    <message>
+        <location line="+31"/>
         <source>Give one of --export, --count and --summary (see --help).</source>
         <translation>Eines von --export, --count und --summary angeben (siehe --help).</translation>
     </message>
@@ -472,12 +496,12 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>--%1 ist mehr als einmal angegeben.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+3"/>
         <source>Give exactly one LOG (see --help).</source>
         <translation>Genau ein LOG angeben (siehe --help).</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+6"/>
         <source>--count takes no --format.</source>
         <translation>--count nimmt kein --format.</translation>
     </message>
@@ -487,7 +511,12 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>Unbekanntes Format &quot;%1&quot; (siehe --help).</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
+        <source>--csv-raw goes with CSV only (see --help).</source>
+        <translation>--csv-raw gilt nur für CSV (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+4"/>
         <source>--export needs a FILE, or &quot;-&quot; for standard output.</source>
         <translation>--export braucht eine DATEI oder &quot;-&quot; für die Standardausgabe.</translation>
     </message>
@@ -503,9 +532,9 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>--from liegt nach --to.</translation>
     </message>
     <message>
-        <location line="+4"/>
-        <source>Cannot read the log %1.</source>
-        <translation>Das Protokoll %1 kann nicht gelesen werden.</translation>
+        <location line="+5"/>
+        <source>Cannot read the log %1: %2.</source>
+        <translation>Das Protokoll %1 kann nicht gelesen werden: %2.</translation>
     </message>
     <message>
         <location line="+6"/>
@@ -521,12 +550,12 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <location line="+3"/>
         <location line="+19"/>
         <location line="+14"/>
-        <location line="+24"/>
+        <location line="+29"/>
         <source>Interrupted.</source>
         <translation>Unterbrochen.</translation>
     </message>
     <message>
-        <location line="-46"/>
+        <location line="-51"/>
         <source>The pattern &quot;%1&quot; is too costly to decide for a record; nothing is written.</source>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; es wird nichts geschrieben.</translation>
     </message>
@@ -551,7 +580,9 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="-128"/>
+        <location line="+7"/>
+        <location line="+137"/>
         <source>Cannot write %1: %2</source>
         <translation>%1 kann nicht geschrieben werden: %2</translation>
     </message>
@@ -696,13 +727,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-152"/>
-        <location filename="../app/main.cpp" line="+38"/>
+        <location filename="../app/commandline.cpp" line="-176"/>
+        <location filename="../app/main.cpp" line="+39"/>
         <source>Viewer for binary security audit logs.</source>
         <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+16"/>
         <location filename="../app/main.cpp" line="+4"/>
         <source>Audit log to open at start.</source>
         <translation>Audit-Protokoll, das beim Start geöffnet wird.</translation>
@@ -1028,7 +1059,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/commandline.cpp" line="-105"/>
+        <location filename="../app/commandline.cpp" line="-115"/>
         <location filename="../app/mainwindow.cpp" line="-92"/>
         <source>default</source>
         <translation>Standardfilter</translation>
@@ -1155,8 +1186,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_filters.cpp" line="+125"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+129"/>
+        <location filename="../app/mainwindow_filters.cpp" line="+128"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -1196,7 +1226,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der Filter kann nicht gespeichert werden: Er würde als ein anderer Filter wieder eingelesen.</translation>
     </message>
     <message>
-        <location line="-104"/>
+        <location line="-107"/>
         <source>The stored value of this filter could not be read: it may match every record.</source>
         <translation>Der gespeicherte Wert dieses Filters konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu.</translation>
     </message>
@@ -1206,12 +1236,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Der gespeicherte Filter „%1“ konnte nicht gelesen werden: Er trifft womöglich auf jeden Eintrag zu, bis er bearbeitet und erneut gespeichert wird.</translation>
     </message>
     <message>
-        <location line="+95"/>
+        <location line="+98"/>
         <source>A filter name must not contain %1.</source>
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+34"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+37"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
@@ -1258,7 +1288,7 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+74"/>
+        <location filename="../app/mainwindow_results.cpp" line="+76"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
@@ -1293,7 +1323,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Byte</translation>
     </message>
     <message numerus="yes">
-        <location line="+56"/>
+        <location line="+64"/>
         <source>... and %n more</source>
         <translation>
             <numerusform>... und %n weiteres</numerusform>
@@ -1306,7 +1336,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Diese Protokolle in %1 können nicht geöffnet werden:</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <location line="+13"/>
         <source>&lt;Unknown&gt;</source>
         <translation>&lt;Unbekannt&gt;</translation>
@@ -1439,7 +1469,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse gespeichert: %1</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+47"/>
+        <location filename="../app/mainwindow_state.cpp" line="+48"/>
         <source>Open file: </source>
         <translation>Datei öffnen: </translation>
     </message>
@@ -1519,7 +1549,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Eine andere Datei hat den Namen dieses Protokolls übernommen, seit diese Zeilen gezeigt wurden; Anwenden zeigt sie.</translation>
     </message>
     <message numerus="yes">
-        <location line="+27"/>
+        <location line="+26"/>
         <source>%n new rows below</source>
         <translation>
             <numerusform>%n neue Zeile darunter</numerusform>
@@ -1527,7 +1557,7 @@ Möchten Sie fortfahren?</translation>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-93"/>
+        <location filename="../app/mainwindow_timeline.cpp" line="+34"/>
         <source>&amp;Edit</source>
         <translation>&amp;Bearbeiten</translation>
     </message>
