@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "chunkworker.h"
@@ -41,7 +42,7 @@ enum Status { Done = 0, Failed = 1, BadArguments = 2, Interrupted = 130 };
 
 // The options that make the program run without a window.
 const char *const commandOptions[] = {"--export", "--count", "--summary", "--format", "--filter", "--from",
-                                      "--to", "--help", "-h", "-?", "--help-all", "--version", "-v"};
+                                      "--to", "--csv-raw", "--help", "-h", "-?", "--help-all", "--version", "-v"};
 
 // One line on standard error, prefixed with the program's name.
 int fail(int status, const QString &message)
@@ -99,7 +100,9 @@ private:
 
 // SIGINT, SIGTERM and SIGHUP reach the event loop through a pipe, so that
 // the operation under way ends at its next turn and leaves no file half
-// written, instead of the program ending at once.
+// written, instead of the program ending at once. A signal that was ignored
+// at start (nohup) stays ignored. The handlers stay until the program ends:
+// a signal after the work is done changes nothing of its outcome.
 class InterruptWatch
 {
 public:
@@ -120,24 +123,25 @@ public:
         std::memset(&action, 0, sizeof action);
         action.sa_handler = &InterruptWatch::handle;
         sigemptyset(&action.sa_mask);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction before;
+            if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+                continue;
             sigaction(signal, &action, nullptr);
-    }
-    ~InterruptWatch()
-    {
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-            std::signal(signal, SIG_DFL);
+        }
     }
     InterruptWatch(const InterruptWatch &) = delete;
     InterruptWatch &operator=(const InterruptWatch &) = delete;
 
-    bool interrupted() const { return m_interrupted; }
+    // True once a signal came, also one the event loop has not seen yet.
+    bool interrupted() const { return m_interrupted || s_received != 0; }
     void onInterrupt(std::function<void()> call) { m_onInterrupt = std::move(call); }
 
 private:
     static void handle(int)
     {
         const int saved = errno;
+        s_received = 1;
         const char byte = 1;
         if (::write(s_pipe[1], &byte, 1) < 0) {
             // A full pipe already holds a byte to wake the loop.
@@ -146,12 +150,31 @@ private:
     }
 
     static int s_pipe[2];
+    static volatile std::sig_atomic_t s_received;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::function<void()> m_onInterrupt;
     bool m_interrupted = false;
 };
 
 int InterruptWatch::s_pipe[2] = {-1, -1};
+volatile std::sig_atomic_t InterruptWatch::s_received = 0;
+
+// Why the log `path` cannot be read: the system's reason, or that it is no
+// regular file.
+QString unreadableReason(const QString &path)
+{
+    const QByteArray bytes = LogPath::toBytes(path);
+    struct stat st;
+    if (::stat(bytes.constData(), &st) != 0)
+        return qt_error_string(errno);
+    if (!S_ISREG(st.st_mode))
+        return commandLine::tr("not a regular file");
+    const int fd = ::open(bytes.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return qt_error_string(errno);
+    ::close(fd);
+    return qt_error_string(EIO);
+}
 
 // The saved filter `name`, or null when there is none of that name. The
 // default filter's name, in English or in the language of the window,
@@ -200,16 +223,24 @@ QString helpText(const QCommandLineParser &parser)
                  "\n"
                  "--export writes the results of the filter on LOG to FILE (\"-\": standard output), "
                  "in the format --format names, else the one FILE's extension (.txt, .csv, .jsonl) names, "
-                 "else text: the rows of Save results. A file is replaced only when written whole. "
+                 "else text: the rows of Save results. A file is replaced only when written whole; one with "
+                 "other hard links or another owner gets the whole result copied in, and a device or a FIFO "
+                 "is written into. "
                  "--count prints the number of matching records. --summary prints the counts by user, "
                  "event, status, refusals by user and hour, the top 20 of each and the rest as \"other\", "
                  "as aligned text or, with --format csv, as CSV (each table: its title, a header row, "
                  "its rows; an empty line between tables).\n"
                  "\n"
+                 "In CSV a field that begins with \"=\", \"+\", \"-\", \"@\", a tab or a carriage return "
+                 "gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it "
+                 "as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always "
+                 "written as they are.\n"
+                 "\n"
                  "The filter is a saved filter of the window (without --filter: all records) with its "
                  "time range; --from and --to replace that range. TIME is a local time such as "
                  "\"2026-12-06 09:00\" or \"2026-12-06T09:00:00+01:00\", or a date alone, which stands "
-                 "for its first second (--from) or its last (--to). The index files are those of the "
+                 "for its first second (--from) or its last (--to); a time to the minute stands in --to "
+                 "for the last second of that minute. The index files are those of the "
                  "window.\n"
                  "\n"
                  "Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to "
@@ -262,25 +293,34 @@ int run(int argc, char **argv)
     const QCommandLineOption toOption(QStringLiteral("to"), commandLine::tr("Results up to this time."), QStringLiteral("TIME"));
     const QCommandLineOption countOption(QStringLiteral("count"), commandLine::tr("Print the number of matching records."));
     const QCommandLineOption summaryOption(QStringLiteral("summary"), commandLine::tr("Print the counts of the results."));
-    parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption, summaryOption});
+    const QCommandLineOption csvRawOption(QStringLiteral("csv-raw"),
+                                          commandLine::tr("Write CSV fields as they are, formulas included."));
+    parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption, summaryOption, csvRawOption});
     parser.addPositionalArgument(QStringLiteral("LOG"), QCoreApplication::translate("main", "Audit log to open at start."),
                                  QStringLiteral("[LOG]"));
     // The LOG as its bytes were given, for a name that is not UTF-8; the
     // other values as Qt decodes them, which names no other file than meant.
     const QStringList decoded = app.arguments();
     QStringList logs;
-    if (parser.parse(LogPath::arguments(decoded, argc, argv)))
+    QString target; // the FILE of --export, by its bytes too
+    if (parser.parse(LogPath::arguments(decoded, argc, argv))) {
         logs = parser.positionalArguments();
+        target = parser.value(exportOption);
+    }
     if (!parser.parse(decoded))
         return fail(BadArguments, parser.errorText());
     if (parser.isSet(helpOption) || parser.optionNames().contains(QStringLiteral("help-all"))) {
-        std::fputs(helpText(parser).toLocal8Bit().constData(), stdout);
-        return std::fflush(stdout) == 0 ? Done : Failed;
+        const QByteArray help = helpText(parser).toLocal8Bit();
+        if (const int failed = writeWhole(STDOUT_FILENO, help.constData(), help.size()))
+            return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(QStringLiteral("-"), qt_error_string(failed)));
+        return Done;
     }
     if (parser.isSet(versionOption)) {
-        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
-                    qPrintable(QCoreApplication::applicationVersion()));
-        return std::fflush(stdout) == 0 ? Done : Failed;
+        const QByteArray version = (QCoreApplication::applicationName() + QLatin1Char(' ')
+                                    + QCoreApplication::applicationVersion() + QLatin1Char('\n')).toLocal8Bit();
+        if (const int failed = writeWhole(STDOUT_FILENO, version.constData(), version.size()))
+            return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(QStringLiteral("-"), qt_error_string(failed)));
+        return Done;
     }
 
     const int commands = int(parser.isSet(exportOption)) + int(parser.isSet(countOption)) + int(parser.isSet(summaryOption));
@@ -293,7 +333,6 @@ int run(int argc, char **argv)
     if (logs.size() != 1)
         return fail(BadArguments, commandLine::tr("Give exactly one LOG (see --help)."));
 
-    const QString target = parser.value(exportOption);
     ExportFormat format = ExportFormat::Text;
     if (parser.isSet(formatOption)) {
         const QString name = parser.value(formatOption);
@@ -304,6 +343,11 @@ int run(int argc, char **argv)
     } else if (parser.isSet(exportOption) && target != QLatin1String("-")) {
         format = exportFormatOfFile(target, ExportFormat::Text);
     }
+    const bool csvRaw = parser.isSet(csvRawOption);
+    if (csvRaw && format != ExportFormat::Csv)
+        return fail(BadArguments, commandLine::tr("--csv-raw goes with CSV only (see --help)."));
+    if (csvRaw && parser.isSet(exportOption))
+        format = ExportFormat::CsvRaw;
     if (parser.isSet(exportOption) && target.isEmpty())
         return fail(BadArguments, commandLine::tr("--export needs a FILE, or \"-\" for standard output."));
 
@@ -324,7 +368,7 @@ int run(int argc, char **argv)
     const QString logPath = QDir::current().absoluteFilePath(logs.constFirst());
     const QString logName = LogPath::readable(logs.constFirst());
     if (!CLog::canOpenLog(logPath))
-        return fail(Failed, commandLine::tr("Cannot read the log %1.").arg(logName));
+        return fail(Failed, commandLine::tr("Cannot read the log %1: %2.").arg(logName, unreadableReason(logPath)));
 
     CFilterPtr filter = CFilterPtr::create(QStringLiteral("default"));
     if (parser.isSet(filterOption)) {
@@ -384,7 +428,7 @@ int run(int argc, char **argv)
             return fail(Failed, costly());
         if (end != SummaryEnd::Done)
             return fail(Failed, error);
-        const QByteArray bytes = format == ExportFormat::Csv ? summary.toCsv() : summary.toText().toUtf8();
+        const QByteArray bytes = format == ExportFormat::Csv ? summary.toCsv(20, csvRaw) : summary.toText().toUtf8();
         if (const int failed = writeWhole(STDOUT_FILENO, bytes.constData(), bytes.size()))
             return fail(Failed, QString::fromLocal8Bit(std::strerror(failed)));
         return Done;
@@ -400,6 +444,11 @@ int run(int argc, char **argv)
                                     .arg(model.stop().pattern));
     } else {
         written = model.saveToFile(target, &error, format, true);
+        // A file in place is a run done, whatever signal came after; one
+        // that came before left the old file as it was.
+        progress.clear();
+        if (written)
+            return Done;
     }
     progress.clear();
     if (interrupts.interrupted())
@@ -407,7 +456,7 @@ int run(int argc, char **argv)
     if (!written && model.stop().stopped())
         return fail(Failed, costly());
     if (!written)
-        return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(target, error));
+        return fail(Failed, commandLine::tr("Cannot write %1: %2").arg(LogPath::readable(target), error));
     return Done;
 }
 

@@ -20,7 +20,10 @@ QDateTime parse(const QString &text, bool end)
         return QDateTime();
     QString iso = trimmed;
     iso[10] = QLatin1Char('T');
-    return QDateTime::fromString(iso, Qt::ISODate);
+    const QDateTime time = QDateTime::fromString(iso, Qt::ISODate);
+    // "hh:mm" without seconds: the colon after the minutes is missing.
+    const bool toTheMinute = trimmed.size() == 16 || trimmed.at(16) != QLatin1Char(':');
+    return end && toTheMinute && time.isValid() ? time.addSecs(59) : time;
 }
 
 } // namespace TimeText

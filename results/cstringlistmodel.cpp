@@ -801,8 +801,8 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error, Expor
     const IgnoreFileSizeSignal ignoreFileSize;
     // The file is replaced when the rows are written, never cut short; a
     // symbolic link stays and its target is replaced. A file with other
-    // hard links or another owner, or in a folder that takes no new file,
-    // is written in place instead.
+    // hard links or another owner gets the rows copied in once they are
+    // whole; a device or a FIFO is written into (savetarget.h).
     SaveTarget file(fileName);
     if (!file.open())
         return fail(file.errorString());
@@ -820,10 +820,18 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error, Expor
         return fail(m_cancelled ? tr("Cancelled.") : tr("A pattern is too costly to decide: %1").arg(m_stop.pattern));
     }
     // The final sync of a large file takes a while: keep the window turning.
+    // A cancel that came meanwhile, or is waiting to be seen, keeps the old
+    // file when only a whole one may take its place.
     QPointer<CStringListModel> alive(this);
     Slice slice;
-    if (!file.commit([&] { turnIfDue(slice, alive); }))
-        return fail(file.errorString());
+    const auto proceed = [&] {
+        if (!wholeOnly)
+            return true;
+        QCoreApplication::processEvents();
+        return alive && !m_cancelled;
+    };
+    if (!file.commit([&] { turnIfDue(slice, alive); }, proceed))
+        return file.abandoned() ? fail(tr("Cancelled.")) : fail(file.errorString());
     return true;
 }
 

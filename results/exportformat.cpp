@@ -154,15 +154,20 @@ size_t jsonPlainRun(std::string_view s)
 }
 
 // A CSV field: quoted, with its quotes doubled, when it holds a comma, a
-// quote or a line break (RFC 4180); as it is otherwise. At most
-// 2 × size + 2 bytes.
-void putCsvField(RowRoom &row, std::string_view s)
+// quote or a line break (RFC 4180); as it is otherwise; after an apostrophe
+// when `guard` is set and it begins as a formula. At most 2 × size + 3 bytes.
+void putCsvField(RowRoom &row, std::string_view s, bool guard)
 {
+    const bool apostrophe = guard && csvFormulaStart(s);
     if (csvPlainRun(s) == s.size()) {
+        if (apostrophe)
+            row.put('\'');
         row.put(s);
         return;
     }
     row.put('"');
+    if (apostrophe)
+        row.put('\'');
     for (;;) {
         const size_t quote = s.find('"');
         if (quote == std::string_view::npos)
@@ -227,6 +232,7 @@ QString exportFormatName(ExportFormat format)
 {
     switch (format) {
     case ExportFormat::Csv:
+    case ExportFormat::CsvRaw:
         return QStringLiteral("csv");
     case ExportFormat::JsonLines:
         return QStringLiteral("jsonl");
@@ -261,7 +267,7 @@ ExportFormat exportFormatOfFile(const QString &fileName, ExportFormat fallback)
 
 QByteArray exportHeader(ExportFormat format)
 {
-    if (format != ExportFormat::Csv)
+    if (format != ExportFormat::Csv && format != ExportFormat::CsvRaw)
         return QByteArray();
     return QByteArrayLiteral("user,time,kind,pid,ppid,uid,gid,session,status,event,parameters,text\r\n");
 }
@@ -298,6 +304,7 @@ void ExportRows::appendRow(std::string_view name, std::string_view text, qint64 
         out->append('\n');
         break;
     case ExportFormat::Csv:
+    case ExportFormat::CsvRaw:
         appendCsv(name, text, recordTime, out);
         break;
     case ExportFormat::JsonLines:
@@ -312,12 +319,15 @@ void ExportRows::appendRow(std::string_view name, std::string_view text, qint64 
 void ExportRows::appendCsv(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out)
 {
     RowRoom row(out, 2 * qsizetype(name.size()) + 4 * qsizetype(text.size()) + 192);
-    putCsvField(row, name);
+    // The texts come from what processes did: one that a spreadsheet would
+    // run as a formula is guarded unless the raw form was asked for.
+    const bool guard = m_format == ExportFormat::Csv;
+    putCsvField(row, name, guard);
     RecordFields f;
     if (!parseRecordFields(text, &f)) {
         // The fields of a text of another shape stay empty.
         row.put(",,,,,,,,,,,");
-        putCsvField(row, text);
+        putCsvField(row, text, guard);
         row.put("\r\n");
         return;
     }
@@ -336,18 +346,23 @@ void ExportRows::appendCsv(std::string_view name, std::string_view text, qint64 
     // holds no quote or line break, only a comma makes them quoted, and the
     // text itself (which has the commas of its subject) is quoted as it is.
     if (csvBreakRun(text) != text.size()) {
-        putCsvField(row, f.event);
+        putCsvField(row, f.event, guard);
         row.put(',');
-        putCsvField(row, f.parameters);
+        putCsvField(row, f.parameters, guard);
         row.put(',');
-        putCsvField(row, text);
+        putCsvField(row, text, guard);
     } else {
-        const auto quotedIfComma = [&row](std::string_view part) {
+        const auto quotedIfComma = [&row, guard](std::string_view part) {
+            const bool apostrophe = guard && csvFormulaStart(part);
             if (part.find(',') == std::string_view::npos) {
+                if (apostrophe)
+                    row.put('\'');
                 row.put(part);
                 return;
             }
             row.put('"');
+            if (apostrophe)
+                row.put('\'');
             row.put(part);
             row.put('"');
         };
@@ -355,6 +370,8 @@ void ExportRows::appendCsv(std::string_view name, std::string_view text, qint64 
         row.put(',');
         quotedIfComma(f.parameters);
         row.put(",\"");
+        if (guard && csvFormulaStart(text))
+            row.put('\'');
         row.put(text);
         row.put('"');
     }

@@ -16,9 +16,25 @@
 #include "resultbytes.h"
 #include "utf8texts.h"
 
-enum class ExportFormat { Text, Csv, JsonLines };
+// CsvRaw: CSV with every field as the record has it, asked for by name on
+// the command line only; Csv guards the fields that a spreadsheet would run
+// as formulas (csvFormulaStart).
+enum class ExportFormat { Text, Csv, JsonLines, CsvRaw };
 
-// The format's name on the command line: "text", "csv" or "jsonl".
+// True when a CSV field `field` begins as a spreadsheet formula may: with
+// "=", "+", "-" or "@", or a tab or carriage return before one. Such a field
+// of a text from a record is written after an apostrophe, so that it shows
+// as text; the numbers and names of the export's own making never need it.
+inline bool csvFormulaStart(std::string_view field)
+{
+    if (field.empty())
+        return false;
+    const char c = field.front();
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+
+// The format's name on the command line: "text", "csv" or "jsonl" (CsvRaw:
+// "csv").
 QString exportFormatName(ExportFormat format);
 // The format named `name` (as exportFormatName gives it); false for none.
 bool exportFormatFromName(const QString &name, ExportFormat *format);

@@ -1,5 +1,7 @@
 #include "recordfields.h"
 
+#include <ctime>
+
 #include <QDateTime>
 #include <QtEndian>
 
@@ -167,6 +169,23 @@ std::string_view statusName(bool refused)
     return refused ? "refusal" : "success";
 }
 
+namespace {
+
+// The local offset from UTC at `time`, as QDateTime gives it for local time,
+// but through the C library's converter, which costs a small part of what
+// making a QDateTime does: records that each fall in another hour ask for
+// it every time.
+int localOffsetAt(qint64 time)
+{
+    const time_t t = time_t(time);
+    struct tm parts;
+    if (qint64(t) == time && ::localtime_r(&t, &parts))
+        return int(parts.tm_gmtoff);
+    return QDateTime::fromSecsSinceEpoch(time, Qt::LocalTime).offsetFromUtc();
+}
+
+} // namespace
+
 bool IsoDates::steadyOffset(qint64 recordTime, int *offset)
 {
     const qint64 hour = recordTime / 3600;
@@ -174,8 +193,8 @@ bool IsoDates::steadyOffset(qint64 recordTime, int *offset)
         // One offset at both ends of the hour is the offset all through it:
         // clocks are not put forward and back within one hour.
         m_hour = hour;
-        m_hourOffset = QDateTime::fromSecsSinceEpoch(hour * 3600, Qt::LocalTime).offsetFromUtc();
-        m_steadyHour = QDateTime::fromSecsSinceEpoch(hour * 3600 + 3599, Qt::LocalTime).offsetFromUtc() == m_hourOffset;
+        m_hourOffset = localOffsetAt(hour * 3600);
+        m_steadyHour = localOffsetAt(hour * 3600 + 3599) == m_hourOffset;
     }
     *offset = m_hourOffset;
     return m_steadyHour;

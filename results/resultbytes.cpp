@@ -1,5 +1,7 @@
 #include "resultbytes.h"
 
+#include <algorithm>
+
 #include "cmatcher.h"
 #include "exportformat.h"
 #include "filtermatch.h"
@@ -94,7 +96,15 @@ UserNameBytes::Name &UserNameBytes::nameOf(const char *text, bool ascii)
         Name *name = recent.name && recent.id == id ? recent.name : nullptr;
         if (!name) {
             auto it = m_names.find(id);
-            if (it == m_names.end()) {
+            const bool missing = it == m_names.end();
+            if (missing && m_names.size() >= kMostNames) {
+                // Every pointer into the names goes with them.
+                m_names.clear();
+                std::fill(std::begin(m_recent), std::end(m_recent), Recent());
+                std::fill(m_fields.begin(), m_fields.end(), Field());
+                field = nullptr;
+            }
+            if (missing) {
                 // The text up to its id field names the same user as the whole text.
                 it = m_names.insert(id, Name());
                 it->bytes = userNameOf(QString::fromLatin1(text, end)).toUtf8();

@@ -46,6 +46,9 @@ private:
         Name *name = nullptr;
     };
     static constexpr int kFieldBytes = 16;
+    // Names kept at most: past that the cache starts anew, so that a log
+    // of millions of distinct ids holds no more memory than a few.
+    static constexpr int kMostNames = 1 << 16;
     static constexpr int kFieldBits = 12;
     QHash<uint, Name> m_names;
     Name m_uncached;

@@ -125,9 +125,13 @@ template void TopCounter<qint64>::add(const qint64 &key, bool refused);
 
 namespace {
 
-QByteArray csvField(const QString &text)
+// A key (a user, an event) that a spreadsheet would take for a formula gets
+// a leading apostrophe unless `raw` (csvFormulaStart).
+QByteArray csvField(const QString &text, bool raw = true)
 {
     QByteArray bytes = text.toUtf8();
+    if (!raw && csvFormulaStart(std::string_view(bytes.constData(), size_t(bytes.size()))))
+        bytes.prepend('\'');
     if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r'))
         bytes = '"' + bytes.replace('"', "\"\"") + '"';
     return bytes;
@@ -356,7 +360,7 @@ QString ResultSummary::undercountNote(Table table) const
         .arg(under);
 }
 
-QByteArray ResultSummary::toCsv(int top) const
+QByteArray ResultSummary::toCsv(int top, bool raw) const
 {
     QByteArray out;
     for (int t = 0; t < tableCount; ++t) {
@@ -374,7 +378,7 @@ QByteArray ResultSummary::toCsv(int top) const
         for (const Row &row : rowsOf(table, top)) {
             fields.clear();
             for (const QString &k : row.keys)
-                fields.append(csvField(k));
+                fields.append(csvField(k, raw));
             for (const qint64 c : row.counts)
                 fields.append(QByteArray::number(c));
             out += fields.join(',') + "\r\n";

@@ -150,8 +150,9 @@ public:
 
     // Every table as CSV (RFC 4180, UTF-8, CR LF): for each, a row with its
     // title (and the note when its counts are not exact), the header row and
-    // its rows, tables parted by an empty line.
-    QByteArray toCsv(int top = 20) const;
+    // its rows, tables parted by an empty line. A key that a spreadsheet
+    // would run as a formula gets a leading apostrophe unless `raw`.
+    QByteArray toCsv(int top = 20, bool raw = false) const;
     // Every table as aligned plain text, for a terminal.
     QString toText(int top = 20) const;
 

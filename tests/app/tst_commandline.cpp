@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "clog.h"
@@ -170,6 +174,7 @@ private slots:
             {"export, from and to replace the range", {"--export", "fromto.txt"}, "ten minutes", fromTo, text},
             {"export to standard output, text", {"--export", "-"}, {}, {}, text},
             {"export to standard output, csv", {"--export", "-"}, "refusals", {"--format=csv"}, csv},
+            {"export to /dev/stdout, a pipe", {"--export", "/dev/stdout"}, "refusals", {}, text},
             {"count all", {"--count"}, {}, {}, text},
             {"count refusals", {"--count"}, "refusals", {}, text},
             {"count, filter's own range", {"--count"}, "ten minutes", {}, text},
@@ -199,7 +204,8 @@ private slots:
         const QByteArray expected = windowOutput(row.command.first(), row.filter, row.options, row.format);
         QVERIFY(expected.count('\n') > 10 || expected.trimmed().toInt() > 10);
         const QString target = row.command.value(1, QStringLiteral("-"));
-        QCOMPARE(target == QLatin1String("-") ? r.out : readAll(m_dir.filePath(target)), expected);
+        QCOMPARE(target == QLatin1String("-") || target.startsWith(QLatin1String("/dev/")) ? r.out : readAll(m_dir.filePath(target)),
+                 expected);
     }
 
     void failures_data()
@@ -211,9 +217,18 @@ private slots:
         const Failure rows[] = {
             {"unknown filter", {"--export", "kept.txt", "--filter", "nobody", "audit.mlog"}, 1,
              "No saved filter is named \"nobody\"."},
-            {"unreadable log", {"--export", "kept.txt", "missing.mlog"}, 1, "Cannot read the log missing.mlog."},
+            {"unreadable log", {"--export", "kept.txt", "missing.mlog"}, 1,
+             "Cannot read the log missing.mlog: No such file or directory."},
+            {"log is a folder", {"--count", "."}, 1, "Cannot read the log .: not a regular file."},
+            {"log is a device", {"--count", "/dev/null"}, 1, "Cannot read the log /dev/null: not a regular file."},
             {"unreadable log named by bytes, shown readably", {"--count"}, 1,
-             "Cannot read the log \uFFFD\uFFFD.mlog.", "\xff\xfd.mlog"},
+             "Cannot read the log \uFFFD\uFFFD.mlog: No such file or directory.", "\xff\xfd.mlog"},
+            {"export onto a full device", {"--export", "/dev/full", "audit.mlog"}, 1,
+             "Cannot write /dev/full: No space left on device"},
+            {"help into a full device", {"--help"}, 1, "Cannot write -: No space left on device"},
+            {"raw CSV fields asked for text", {"--export", "kept.txt", "--csv-raw", "audit.mlog"}, 2,
+             "--csv-raw goes with CSV only (see --help)."},
+            {"version into a full device", {"--version"}, 1, "Cannot write -: No space left on device"},
             {"pattern too costly", {"--export", "kept.txt", "--filter", "costly", "costly.mlog"}, 1, costly},
             {"count, pattern too costly", {"--count", "--filter", "costly", "costly.mlog"}, 1, costly},
             {"summary, pattern too costly", {"--summary", "--filter", "costly", "costly.mlog"}, 1, costly},
@@ -246,7 +261,9 @@ private slots:
     {
         QFETCH(Failure, row);
         // Standard output, where these rows write to it, is a full device.
-        const QString stdoutFile = row.arguments.contains(QStringLiteral("-")) ? QStringLiteral("/dev/full") : QString();
+        const bool full = row.arguments.contains(QStringLiteral("-")) || row.arguments.contains(QStringLiteral("--help"))
+                          || row.arguments.contains(QStringLiteral("--version"));
+        const QString stdoutFile = full ? QStringLiteral("/dev/full") : QString();
         const QString kept = m_dir.filePath(QStringLiteral("kept.txt"));
         QFile file(kept);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("before\n") == 7);
@@ -300,6 +317,110 @@ private slots:
         QCOMPARE(r.status, status);
         QCOMPARE(r.out, out);
         QCOMPARE(r.err.isEmpty(), status == 0);
+    }
+
+    // A time to the minute in --to stands for its whole minute, as a date
+    // does for its day; with seconds, for that second. 7 records a second
+    // from 20:26:40 UTC.
+    void toTheMinute_data()
+    {
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<int>("count");
+        QTest::newRow("to the minute: its whole minute") << "2026-05-28 20:27Z" << 7 * 80;
+        QTest::newRow("its last second") << "2026-05-28 20:27:59Z" << 7 * 80;
+        QTest::newRow("its first second") << "2026-05-28T20:27:00Z" << 7 * 21;
+        QTest::newRow("the minute before") << "2026-05-28 20:26Z" << 7 * 20;
+    }
+
+    void toTheMinute()
+    {
+        QFETCH(QString, to);
+        QFETCH(int, count);
+        const Run r = run({QStringLiteral("--count"), QStringLiteral("--to"), to, QStringLiteral("audit.mlog")});
+        QVERIFY2(r.status == 0, r.err.constData());
+        QCOMPARE(r.out, QByteArray::number(count) + '\n');
+    }
+
+    // An export name is taken by its bytes: one that is not UTF-8 writes
+    // the file of that name.
+    void exportNameByBytes()
+    {
+        const QByteArray name = QFile::encodeName(m_dir.path()) + "/out\xff.txt";
+        ::unlink(name.constData());
+        const Run r = run({QStringLiteral("audit.mlog"), QStringLiteral("--export")}, {}, "out\xff.txt");
+        QVERIFY2(r.status == 0, r.err.constData());
+        const QString path = LogPath::fromBytes(name);
+        QVERIFY(LogPath::regularFileSize(path) > 0);
+        QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("out\uFFFD.txt"))));
+        ::unlink(name.constData());
+    }
+
+    // A signal while the export waits for the reader of a FIFO: one ignored
+    // at start (nohup) stays ignored and the export goes on; another ends
+    // it with 130 and the FIFO stays a FIFO.
+    void interruptions_data()
+    {
+        QTest::addColumn<QString>("ignored");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("hangup ignored at start") << "HUP" << int(SIGHUP) << 0;
+        QTest::newRow("interrupt ignored at start") << "INT" << int(SIGINT) << 0;
+        QTest::newRow("hangup") << "" << int(SIGHUP) << 130;
+        QTest::newRow("interrupt") << "" << int(SIGINT) << 130;
+        QTest::newRow("terminate") << "" << int(SIGTERM) << 130;
+    }
+
+    void interruptions()
+    {
+        QFETCH(QString, ignored);
+        QFETCH(int, signal);
+        QFETCH(int, status);
+        const QByteArray fifo = QFile::encodeName(m_dir.filePath(QStringLiteral("rows.fifo")));
+        ::unlink(fifo.constData());
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        process.setProcessEnvironment(env);
+        // The shell's trap ignores the signal for the program it becomes.
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"), (ignored.isEmpty() ? QString() : QStringLiteral("trap '' %1; ").arg(ignored)) + QStringLiteral("exec \"$0\" \"$@\""),
+                       QStringLiteral(VRELVIEW), QStringLiteral("--export"), QStringLiteral("rows.fifo"),
+                       QStringLiteral("audit.mlog")});
+        QVERIFY(process.waitForStarted());
+        const QString wchan = QStringLiteral("/proc/%1/wchan").arg(process.processId());
+        // Waiting in the open of the FIFO for a reader.
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(wchan).contains("partner") || readAll(wchan).contains("fifo"), 20000);
+        // The signal stays ignored, or is caught: so the system says of the
+        // program waiting there.
+        quint64 ignoredMask = 0;
+        for (const QByteArray &line : readAll(QStringLiteral("/proc/%1/status").arg(process.processId())).split('\n')) {
+            if (line.startsWith("SigIgn:"))
+                ignoredMask = line.mid(7).trimmed().toULongLong(nullptr, 16);
+        }
+        QCOMPARE(bool(ignoredMask & (quint64(1) << (signal - 1))), !ignored.isEmpty());
+        QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+        QByteArray rows;
+        if (status == 0) {
+            const int reader = ::open(fifo.constData(), O_RDONLY);
+            QVERIFY(reader >= 0);
+            char buffer[65536];
+            ssize_t n;
+            while ((n = ::read(reader, buffer, sizeof buffer)) > 0)
+                rows.append(buffer, int(n));
+            ::close(reader);
+        }
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        if (status == 0)
+            QCOMPARE(rows.count('\n'), 3000);
+        else
+            QCOMPARE(process.readAllStandardError(), QByteArray("vrelview: Interrupted.\n"));
+        struct stat st;
+        QVERIFY(::stat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        ::unlink(fifo.constData());
     }
 };
 

@@ -213,6 +213,85 @@ private slots:
             }
         }
     }
+
+    // A field of a record's text that a spreadsheet would run as a formula
+    // is written after an apostrophe in CSV; the raw CSV and JSON Lines keep
+    // it as it is. Written with the log writer, read back by the reader.
+    void formulasGuarded_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("guarded");
+        const QVector<QPair<QByteArray, bool>> payloads{
+            {"=HYPERLINK(\"http://x\",\"y\")", true}, {"+cmd|' /C calc'!A0", true}, {"-2+3", true},
+            {"@SUM(A1)", true},          {"=1,2", true},   {"plain", false},     {"a=b", false},
+            {"'=quoted", false},
+        };
+        for (const int format : {int(ExportFormat::Csv), int(ExportFormat::CsvRaw), int(ExportFormat::JsonLines)}) {
+            for (const auto &p : payloads) {
+                QTest::addRow("%s%s, %s", qPrintable(exportFormatName(ExportFormat(format))),
+                              format == int(ExportFormat::CsvRaw) ? " raw" : "", p.first.constData())
+                    << format << p.first << (p.second && format == int(ExportFormat::Csv));
+            }
+        }
+    }
+
+    void formulasGuarded()
+    {
+        QFETCH(int, format);
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, guarded);
+        if (!haveExportReader())
+            QSKIP("python3 is not installed");
+        const bool json = ExportFormat(format) == ExportFormat::JsonLines;
+        const QString path = m_dir.filePath(QStringLiteral("formula.mlog"));
+        QVERIFY(writeLog(path, 1, [&payload](int) { return MlogRecord{T0, {1, 1, 0, 0, 0}, 2, 0, 0, 0, payload}; }));
+        Results results(path);
+        results.model.runFilter();
+        const QString target = m_dir.filePath(json ? QStringLiteral("formula.jsonl") : QStringLiteral("formula.csv"));
+        QString error;
+        QVERIFY2(results.model.saveToFile(target, &error, ExportFormat(format)), qPrintable(error));
+        const QJsonArray rows = readExport(target, json ? QStringLiteral("jsonl") : QStringLiteral("csv"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(rows.size(), 1);
+        const QJsonObject row = rows.at(0).toObject();
+        const QString expected = (guarded ? QStringLiteral("'") : QString()) + QString::fromUtf8(payload);
+        QCOMPARE(row.value(QStringLiteral("parameters")).toString(), expected);
+        // The numbers, the time and the names of the export's own making
+        // stay as they are.
+        QCOMPARE(field(row, QStringLiteral("pid"), json), QStringLiteral("1"));
+        QCOMPARE(row.value(QStringLiteral("event")).toString(), QStringLiteral("open"));
+        QVERIFY(!row.value(QStringLiteral("time")).toString().startsWith(QLatin1Char('\'')));
+    }
+
+    // A leading tab or carriage return, which a record's text never keeps,
+    // may still begin a user name or a text of another shape.
+    void formulaAfterBlank_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("csv");
+        QTest::newRow("tab in the name") << QByteArray("\t=1") << QByteArray("x") << QByteArray("'\t=1,,,,,,,,,,,x\r\n");
+        QTest::newRow("carriage return in the text")
+            << QByteArray("u") << QByteArray("\r=1") << QByteArray("u,,,,,,,,,,,\"'\r=1\"\r\n");
+        QTest::newRow("minus in the name") << QByteArray("-x") << QByteArray("@y") << QByteArray("'-x,,,,,,,,,,,'@y\r\n");
+        QTest::newRow("nothing to guard") << QByteArray("u") << QByteArray("x=1") << QByteArray("u,,,,,,,,,,,x=1\r\n");
+    }
+
+    void formulaAfterBlank()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, csv);
+        QByteArray bytes;
+        ExportRows(ExportFormat::Csv).appendRow(std::string_view(name.constData(), size_t(name.size())),
+                                                std::string_view(text.constData(), size_t(text.size())), -1, &bytes);
+        QCOMPARE(bytes, csv);
+        QByteArray raw;
+        ExportRows(ExportFormat::CsvRaw).appendRow(std::string_view(name.constData(), size_t(name.size())),
+                                                   std::string_view(text.constData(), size_t(text.size())), -1, &raw);
+        QCOMPARE(raw, QByteArray(csv).replace("'", ""));
+    }
 };
 
 QTEST_MAIN(TestExport)
