@@ -49,13 +49,18 @@ QString timeText(const CFilter &filter, const QMap<int, QString> &datePresets)
     const auto preset = datePresets.constFind(span);
     if (preset != datePresets.constEnd() && !filter.time.isValid())
         return preset.value();
-    return CFilterEditWindow::rangeText(filter.time.addSecs(filter.period), filter.time);
+    const QDateTime start = filter.start.isValid() ? filter.start : filter.time.addSecs(filter.period);
+    return CFilterEditWindow::rangeText(start, filter.time);
 }
 
 void applyTimeChoice(const TimeChoice &choice, const QMap<int, QString> &datePresets, CFilter &filter)
 {
+    // The editor shows a range of one second as "X - X", which it reads
+    // back as the log up to X: the range the filter had comes back as it was.
+    const QDateTime oneSecond = filter.start.isValid() ? filter.start : QDateTime();
     filter.period = 0;
     filter.time = QDateTime();
+    filter.start = QDateTime();
     if (choice.index != choice.count - 1) {
         for (auto it = datePresets.constBegin(); it != datePresets.constEnd(); ++it) {
             if (it.value() == choice.text) {
@@ -76,6 +81,10 @@ void applyTimeChoice(const TimeChoice &choice, const QMap<int, QString> &datePre
         return;
     filter.time = end;
     filter.period = qint32(span);
+    if (span == 0 && oneSecond.isValid() && start == oneSecond) {
+        filter.period = -1;
+        filter.start = oneSecond;
+    }
 }
 
 QString filterDescription(const CFilter &filter, const QMap<int, QString> &datePresets)

@@ -218,7 +218,7 @@ void mainWindow::showTabFilter(const TabInfo &info)
     const CFilter &made = *info.filter;
     if (info.source
         && (info.source->period != made.period || info.source->time != made.time
-            || info.source->lists() != made.lists()))
+            || info.source->start != made.start || info.source->lists() != made.lists()))
         text += QStringLiteral("<br><br><i>") + tr("filter changed: Apply to refresh") + QStringLiteral("</i>");
     ui->lbFilter->setText(text + followNote(info));
 }

@@ -84,13 +84,14 @@ void mainWindow::applyTimeRange(const QDateTime &start, const QDateTime &end)
     const CFilterPtr filter = filterList().value(currentFilterIndex());
     if (!filter || !start.isValid() || !end.isValid())
         return;
-    // A range of one second reads as "up to that second" with a period of
-    // 0: it takes the second after it too.
+    // A period of 0 reads as "up to that second": a range of one second
+    // keeps -1 for readers of the period alone and names its start itself.
     const qint64 span = std::min<qint64>(-1, end.secsTo(start));
     if (span < -qint64(std::numeric_limits<qint32>::max()))
         return;
     filter->time = end;
     filter->period = qint32(span);
+    filter->start = start == end ? start : QDateTime();
 
     // The narrowed filter keeps its range for every log opened after: the
     // selector marks it as an edit does, the default filter too, whose

@@ -10,6 +10,9 @@ namespace {
 const QString kGroup = QStringLiteral("filter");
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 const QString kPartSeparator = QStringLiteral("::");
+// The fourth part of a stored value, our own: the exact start of a range
+// of one second.
+const QString kStartKey = QStringLiteral("start=");
 const QString kListSeparator = QStringLiteral(";;");
 const QString kEntrySeparator = QStringLiteral("##");
 
@@ -82,10 +85,13 @@ bool CFilter::save(const QString &key) const
     const QString value = QString::number(period) + kPartSeparator
         + (time.isNull() ? QString() : time.toString(kTimeFormat)) + kPartSeparator
         + listsText();
+    const QString stored = start.isValid() && start == time
+        ? value + kPartSeparator + kStartKey + start.toString(kTimeFormat)
+        : value;
     beforeSettingsAccess();
     QSettings settings;
     settings.beginGroup(kGroup);
-    settings.setValue(key, value);
+    settings.setValue(key, stored);
     settings.endGroup();
     // A settings file that cannot be written keeps the value in memory only.
     settings.sync();
@@ -114,6 +120,13 @@ void CFilter::load()
     time = parts.at(1).isEmpty() ? QDateTime() : QDateTime::fromString(parts.at(1), kTimeFormat);
     if (!time.isValid())
         time = QDateTime();
+    start = QDateTime();
+    if (time.isValid() && parts.size() > 3 && parts.at(3).startsWith(kStartKey)) {
+        const QDateTime first = QDateTime::fromString(parts.at(3).mid(kStartKey.size()), kTimeFormat);
+        // Only what the time line makes of a second: the start is the end.
+        if (first.isValid() && first == time)
+            start = first;
+    }
 
     QList<QStringList> lists;
     const QStringList pieces = parts.at(2).split(kListSeparator, Qt::KeepEmptyParts);
@@ -143,6 +156,7 @@ void CFilter::reset()
 {
     period = 0;
     time = QDateTime();
+    start = QDateTime();
     m_lists.clear();
     m_matcher.reset();
 }

@@ -47,6 +47,12 @@ public:
 
     qint32 period = 0; // seconds counted back from `time`; 0 or negative
     QDateTime time;    // end of the range; null = the log's last record
+    // The first second of a range of one second, which `period` cannot say
+    // (0 is the whole log): with `time` valid, the range starts here instead
+    // of at `time` plus `period`. Stored after the three parts of the
+    // value, where readers of only those parts pass over it and read
+    // `period` (-1, the two seconds nearest to it). Null otherwise.
+    QDateTime start;
     QString name;
     // The last load() found no value it could read, or one with fewer than
     // six lists.

@@ -288,10 +288,15 @@ void CStringListModel::useFilterRange()
         const QDateTime end = timed ? m_filter->time : m_log->lastDate();
         if (timed)
             m_span.to = recordTime(end);
-        if (m_filter && m_filter->period != 0)
-            m_span.from = recordTime(end.addSecs(m_filter->period));
+        // A range of one second gives its start itself (see CFilter::start).
+        const bool exactStart = timed && m_filter->start.isValid();
+        const QDateTime start = exactStart ? m_filter->start : end.addSecs(m_filter ? m_filter->period : 0);
+        if (exactStart || (m_filter && m_filter->period != 0))
+            m_span.from = recordTime(start);
         const qint64 endSecs = end.toSecsSinceEpoch();
-        const qint64 startSecs = m_filter && m_filter->period != 0 ? endSecs + m_filter->period : 0;
+        const qint64 startSecs = exactStart ? start.toSecsSinceEpoch()
+                                 : m_filter && m_filter->period != 0 ? endSecs + m_filter->period
+                                                                      : 0;
         if ((timed && endSecs < 0) || startSecs > 0xFFFFFFFFLL || startSecs > endSecs)
             m_span = TimeSpan{1, 0};
         m_log->blocksFor(m_span, &m_firstBlock, &m_lastBlock);

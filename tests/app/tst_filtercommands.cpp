@@ -106,9 +106,11 @@ private slots:
     // The editor's date entry to the filter, and the text it shows then.
     void timeChoice()
     {
-        const auto choose = [](int index, const QString &text) {
+        const auto choose = [](int index, const QString &text, const QDateTime &oneSecond = {}) {
             CFilter filter(QStringLiteral("t"));
             filter.period = 123;
+            filter.time = oneSecond;
+            filter.start = oneSecond;
             TimeChoice choice;
             choice.index = index;
             choice.count = 8;
@@ -121,6 +123,12 @@ private slots:
         QCOMPARE(choose(4, "Last 24 hours"), QStringList({"-86400", "", "Last 24 hours"}));
         QCOMPARE(choose(7, fiveMinutes), QStringList({"-300", "2026-01-02 10:05:00", fiveMinutes})); // no preset
         QCOMPARE(choose(7, instant), QStringList({"0", "2026-01-02 10:00:00", instant}));
+        // The one second the time line narrowed to comes back from the
+        // editor as it was; any other second typed is the log up to it.
+        const QDateTime ten(QDate(2026, 1, 2), QTime(10, 0));
+        QCOMPARE(choose(7, instant, ten), QStringList({"-1", "2026-01-02 10:00:00", instant}));
+        QCOMPARE(choose(7, instant, ten.addSecs(1)), QStringList({"0", "2026-01-02 10:00:00", instant}));
+        QCOMPARE(choose(7, fiveMinutes, ten), QStringList({"-300", "2026-01-02 10:05:00", fiveMinutes}));
         QCOMPARE(choose(7, "Set range..."), QStringList({"0", "", "Any time"})); // the range never set
         QCOMPARE(choose(2, "Yesterday"), QStringList({"0", "", "Any time"}));
     }

@@ -44,13 +44,22 @@ private slots:
         QTest::addColumn<QList<QStringList>>("lists");
         QTest::addColumn<bool>("refused");
         QTest::addColumn<QString>("stored"); // the value stored, or why nothing is
+        QTest::addColumn<QDateTime>("start");
         const auto row = [](const char *name, const QString &key, const QList<QStringList> &lists, bool refused,
-                            const QString &stored, int period = 0, const QDateTime &time = {}) {
-            QTest::newRow(name) << key << period << time << lists << refused << stored;
+                            const QString &stored, int period = 0, const QDateTime &time = {},
+                            const QDateTime &start = {}) {
+            QTest::newRow(name) << key << period << time << lists << refused << stored << start;
         };
+        const QDateTime second(QDate(2026, 12, 6), QTime(9, 20, 27));
         row("empty", "f", six(), false, "0::::;;;;;;;;;;");
         row("refused root, custom range", "f", six({fragments().at(1)}, {}, {}, {}, {R"(<\d+,\d+,0,)"}), false,
             R"(-3600::2026-12-06 09:20:27::>\s\[f\];;;;;;;;<\d+,\d+,0,;;)", -3600, QDateTime(QDate(2026, 12, 6), QTime(9, 20, 27)));
+        // A range of one second names its start after the three parts; a
+        // start of another second is none the time line makes, and is left out.
+        row("one second", "f", six(), false, "-1::2026-12-06 09:20:27::;;;;;;;;;;::start=2026-12-06 09:20:27", -1,
+            second, second);
+        row("start before the end", "f", six(), false, "-1::2026-12-06 09:20:27::;;;;;;;;;;", -1, second,
+            second.addSecs(-1));
         row("separator characters at the edges", "a:b;c#d", six({}, {}, {}, {}, {";x"}, {":a", "#b"}), false, "0::::;;;;;;;;;x;;:a###b");
         // What would read back as something else is refused.
         row("slash, backslash", R"(a/b\c)", six(), true, "\"/\", \"\\\"");
@@ -66,9 +75,11 @@ private slots:
         QFETCH(QList<QStringList>, lists);
         QFETCH(bool, refused);
         QFETCH(QString, stored);
+        QFETCH(QDateTime, start);
         CFilter f(QStringLiteral("current"));
         f.period = period;
         f.time = time;
+        f.start = start;
         f.setLists(lists);
         QCOMPARE(f.unstorableReason(key), refused ? stored : QString());
         QCOMPARE(f.save(key), !refused);
@@ -81,6 +92,7 @@ private slots:
         QCOMPARE(g.lists(), refused ? QList<QStringList>{{QStringLiteral("junk")}} : lists);
         QCOMPARE(g.period, refused ? 0 : period);
         QCOMPARE(g.time, time);
+        QCOMPARE(g.start, start == time ? start : QDateTime());
     }
 
     void load_data()
