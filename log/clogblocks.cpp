@@ -113,7 +113,7 @@ void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
 
 bool CLog::blockOutside(int block, const TimeSpan &span) const
 {
-    if (span.isAll() || block + 1 >= blockCount())
+    if (span.isAll() || block + 1 >= blockCount() || m_timesUnchecked)
         return false;
     const quint32 key = m_entries[size_t(block)].key;
     return key < span.from || lowOf(block) > span.to;
@@ -124,13 +124,15 @@ void CLog::markStale() const
     if (m_indexStale)
         return;
     m_indexStale = true;
-    m_writtenIndexStamp.clear();
+    forgetIndexFile();
     // A later run of the program must not trust the file either. Only a
     // regular file is removed, never what a link points to.
-    const QByteArray name = LogPath::toBytes(indexFilePath(m_logPath));
+    const QString index = indexFilePath(m_logPath);
+    const QByteArray name = LogPath::toBytes(index);
     struct stat st;
     if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode))
         ::unlink(name.constData());
+    companion::remove(companion::pathFor(index));
 }
 
 void CLog::walkBlocks(int first, int last,
@@ -255,6 +257,11 @@ void CLog::blocksFor(const TimeSpan &span, int *first, int *last) const
     for (const Early &e : m_early) {
         if (e.low <= span.to)
             *last = std::max(*last, int(e.block));
+    }
+    // Blocks whose times are unknown may each hold any time: all are read.
+    if (m_timesUnchecked && !m_entries.empty()) {
+        *first = 0;
+        *last = blockCount() - 1;
     }
     if (span.from > span.to)
         *last = *first - 1;
