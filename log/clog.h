@@ -105,7 +105,8 @@ public:
     // last < first when there are none.
     void blocksFor(const TimeSpan &span, int *first, int *last) const;
     // True when block `block` holds records of times earlier than its key
-    // (or is the last block, which records appended since the scan join).
+    // (or is the last block, which records appended since the scan join, or
+    // the index came without word of its blocks' times).
     bool isMixedBlock(int block) const;
     // Number of the first block whose time is not earlier than `date`, or
     // blockCount() if there is none.
@@ -253,9 +254,11 @@ private:
     // counts them again. -1 when unknown (an index without its companion).
     qint64 m_lastBlockRecords = 0;
     // The index came without word of the blocks' times (an index file
-    // without a usable companion): any block may hold records of other
-    // times than its key, so every span is read over every block, each
-    // checked to hold its key's records only, until a full scan.
+    // without a usable companion): any block may hold records of earlier
+    // times than its key, and one written by the format's own rule (a time
+    // coming back filed at its later run) later ones. So every span is read
+    // over every block, a block with a later time is found stale, until a
+    // full scan.
     bool m_timesUnchecked = false;
     mutable QMap<quint32, qint64> m_timeIndex; // built from m_entries on demand
     mutable bool m_timeIndexValid = true;

@@ -77,7 +77,9 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     BlockCheck check;
     check.resumed = resumed;
     check.key = m_entries[size_t(block)].key;
-    check.low = lowOf(block);
+    // Blocks of unknown times may hold any earlier time (every span reads
+    // them all); a later time than the key is still found wrong.
+    check.low = m_timesUnchecked ? 0 : lowOf(block);
     check.hasNext = block + 1 < blockCount();
     check.nextKey = check.hasNext ? m_entries[size_t(block) + 1].key : 0;
     // A block of one time that lies in the span needs no look at the times.
@@ -269,7 +271,7 @@ void CLog::blocksFor(const TimeSpan &span, int *first, int *last) const
 
 bool CLog::isMixedBlock(int block) const
 {
-    return block + 1 == blockCount() || lowOf(block) != m_entries[size_t(block)].key;
+    return block + 1 == blockCount() || m_timesUnchecked || lowOf(block) != m_entries[size_t(block)].key;
 }
 
 quint32 CLog::lowOf(int block) const
