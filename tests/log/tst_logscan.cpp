@@ -608,8 +608,12 @@ private slots:
             QVERIFY(QFile::remove(index + ".aux"));
             QVERIFY(writeBytes(index, indexFileBytes(modified, naive.records.size(), naive.index, early, lastBlock)));
         } else if (setup == "foreign companion") {
+            // Another log of the name with three more records in its last
+            // block: its companion, taken for this index, would count them.
             const QString other = path("other.mlog");
-            QVERIFY(writeBytes(other, bytes) && setModified(other, modified.addSecs(1)));
+            const qint64 last = naive.index.last();
+            const QByteArray lastRecord = bytes.mid(int(last), int(40 + qFromLittleEndian<quint16>(bytes.constData() + last + 38)));
+            QVERIFY(writeBytes(other, bytes + lastRecord + lastRecord + lastRecord) && setModified(other, modified));
             CLog().readLog(other);
             QVERIFY(QFile::remove(index + ".aux") && QFile::copy(CLog::indexFilePath(other) + ".aux", index + ".aux"));
         } else if (setup == "newer") {
