@@ -5,6 +5,7 @@
 #define CLOG_H
 
 #include "clogcompanion.h"
+#include "hugepages.h"
 
 #include <QDateTime>
 #include <QMap>
@@ -248,7 +249,7 @@ private:
     int m_recordCount = 0;
     QString m_logPath;
     QDateTime m_indexTime;
-    std::vector<Entry> m_entries;            // ascending keys and offsets
+    std::vector<Entry, HugePageAllocator<Entry>> m_entries; // ascending keys and offsets
     std::vector<Early> m_early;              // ascending blocks
     // Records the scans counted in the last block: an incremental scan
     // counts them again. -1 when unknown (an index without its companion).
