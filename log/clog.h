@@ -4,6 +4,9 @@
 #ifndef CLOG_H
 #define CLOG_H
 
+#include "clogcompanion.h"
+#include "hugepages.h"
+
 #include <QDateTime>
 #include <QMap>
 #include <QObject>
@@ -103,7 +106,8 @@ public:
     // last < first when there are none.
     void blocksFor(const TimeSpan &span, int *first, int *last) const;
     // True when block `block` holds records of times earlier than its key
-    // (or is the last block, which records appended since the scan join).
+    // (or is the last block, which records appended since the scan join, or
+    // the index came without word of its blocks' times).
     bool isMixedBlock(int block) const;
     // Number of the first block whose time is not earlier than `date`, or
     // blockCount() if there is none.
@@ -197,7 +201,16 @@ private:
     void keepHeadStart(size_t firstNew, qint64 counted, qint64 recordsBefore, qint64 lastBlockBefore,
                        const QDateTime &timeBefore, qint64 stoppedAt);
     bool loadIndex(qint64 logSize);
+    // Reads what the companion file tied to the index just loaded says of
+    // its blocks; false when it says nothing usable.
+    bool loadBlockTimes(const QByteArray &payload);
+    QByteArray blockTimesPayload() const;
     void writeIndex();
+    // Forgets what the index file was: the next load parses it again and
+    // the next write writes it whole.
+    void forgetIndexFile() const;
+    // Records from `offset` to the end of the log, counted as the scan counts them.
+    static qint64 recordsFrom(QFile &file, qint64 offset);
 
     // A block that holds records earlier than its key, and the earliest.
     struct Early
@@ -236,11 +249,18 @@ private:
     int m_recordCount = 0;
     QString m_logPath;
     QDateTime m_indexTime;
-    std::vector<Entry> m_entries;            // ascending keys and offsets
+    std::vector<Entry, HugePageAllocator<Entry>> m_entries; // ascending keys and offsets
     std::vector<Early> m_early;              // ascending blocks
     // Records the scans counted in the last block: an incremental scan
-    // counts them again.
+    // counts them again. -1 when unknown (an index without its companion).
     qint64 m_lastBlockRecords = 0;
+    // The index came without word of the blocks' times (an index file
+    // without a usable companion): any block may hold records of earlier
+    // times than its key, and one written by the format's own rule (a time
+    // coming back filed at its later run) later ones. So every span is read
+    // over every block, a block with a later time is found stale, until a
+    // full scan.
+    bool m_timesUnchecked = false;
     mutable QMap<quint32, qint64> m_timeIndex; // built from m_entries on demand
     mutable bool m_timeIndexValid = true;
     bool m_cancelled = false;
@@ -248,10 +268,25 @@ private:
     // unscanned; -1 when it ends with the log.
     qint64 m_indexEnd = -1;
     mutable bool m_indexStale = false;
-    // The index file as this object last wrote it: while it is unchanged,
-    // reading the same log again keeps the entries in memory.
-    QString m_writtenIndexPath;
-    mutable QByteArray m_writtenIndexStamp;
+    // The index file and its companion as this object last read or wrote
+    // them, and what they said. While the index file is unchanged, reading
+    // the same log again keeps the entries in memory; an index file that
+    // would come out the same is not written again.
+    struct IndexFileState
+    {
+        QString path;
+        QByteArray stamp;          // of the index file; empty: unknown
+        QByteArray companionStamp; // of its companion; empty: none usable
+        companion::IndexTie tie;
+        bool rewrite = false;      // in an older layout: written again in any case
+        size_t entries = 0;
+        quint32 lastKey = 0;
+        qint64 lastOffset = -1;
+        int recordCount = 0;
+        QDateTime indexTime;
+        QByteArray blockTimes;     // the companion's payload
+    };
+    mutable IndexFileState m_file;
 };
 
 #endif

@@ -77,7 +77,9 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     BlockCheck check;
     check.resumed = resumed;
     check.key = m_entries[size_t(block)].key;
-    check.low = lowOf(block);
+    // Blocks of unknown times may hold any earlier time (every span reads
+    // them all); a later time than the key is still found wrong.
+    check.low = m_timesUnchecked ? 0 : lowOf(block);
     check.hasNext = block + 1 < blockCount();
     check.nextKey = check.hasNext ? m_entries[size_t(block) + 1].key : 0;
     // A block of one time that lies in the span needs no look at the times.
@@ -113,7 +115,7 @@ void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
 
 bool CLog::blockOutside(int block, const TimeSpan &span) const
 {
-    if (span.isAll() || block + 1 >= blockCount())
+    if (span.isAll() || block + 1 >= blockCount() || m_timesUnchecked)
         return false;
     const quint32 key = m_entries[size_t(block)].key;
     return key < span.from || lowOf(block) > span.to;
@@ -124,13 +126,15 @@ void CLog::markStale() const
     if (m_indexStale)
         return;
     m_indexStale = true;
-    m_writtenIndexStamp.clear();
+    forgetIndexFile();
     // A later run of the program must not trust the file either. Only a
     // regular file is removed, never what a link points to.
-    const QByteArray name = LogPath::toBytes(indexFilePath(m_logPath));
+    const QString index = indexFilePath(m_logPath);
+    const QByteArray name = LogPath::toBytes(index);
     struct stat st;
     if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode))
         ::unlink(name.constData());
+    companion::remove(companion::pathFor(index));
 }
 
 void CLog::walkBlocks(int first, int last,
@@ -256,13 +260,18 @@ void CLog::blocksFor(const TimeSpan &span, int *first, int *last) const
         if (e.low <= span.to)
             *last = std::max(*last, int(e.block));
     }
+    // Blocks whose times are unknown may each hold any time: all are read.
+    if (m_timesUnchecked && !m_entries.empty()) {
+        *first = 0;
+        *last = blockCount() - 1;
+    }
     if (span.from > span.to)
         *last = *first - 1;
 }
 
 bool CLog::isMixedBlock(int block) const
 {
-    return block + 1 == blockCount() || lowOf(block) != m_entries[size_t(block)].key;
+    return block + 1 == blockCount() || m_timesUnchecked || lowOf(block) != m_entries[size_t(block)].key;
 }
 
 quint32 CLog::lowOf(int block) const

@@ -54,6 +54,7 @@ void CLog::clearIndex()
     m_entries.clear();
     m_early.clear();
     m_lastBlockRecords = 0;
+    m_timesUnchecked = false;
     m_indexEnd = -1;
     m_timeIndex.clear();
     m_timeIndexValid = true;
@@ -81,6 +82,17 @@ void CLog::dropEarlyFrom(size_t block)
 }
 
 // --- Index file -------------------------------------------------------------
+//
+// The index file holds the header and the entries and nothing else, so that
+// every reader of its format reads it. What the viewer knows beyond that
+// goes to the companion file (clogcompanion.h), tied to the index file's
+// bytes: a companion of another index is never taken for this one's.
+//
+// Index files of the previous release end, after the entries, with the
+// blocks holding earlier times (their earliest time and their entry's
+// offset) and a closing pair: the records of the last block, and -1 minus
+// the number of those blocks. They are read once more and written again
+// in the plain layout.
 
 bool CLog::indexFitsLog(QFile &file) const
 {
@@ -100,21 +112,97 @@ bool CLog::indexFitsLog(QFile &file) const
     return nextRecordStart(reader, 0, m_entries.front().offset + 1, &dataEnded) == m_entries.front().offset;
 }
 
+qint64 CLog::recordsFrom(QFile &file, qint64 offset)
+{
+    ChunkReader reader(file, kScanChunk, file.size());
+    qint64 n = 0;
+    qint64 pos = offset;
+    for (;;) {
+        const char *header = reader.span(pos, kHeaderSize);
+        if (!header)
+            return n;
+        if (!isMagic(header)) {
+            bool dataEnded = false;
+            pos = nextRecordStart(reader, pos + 1, file.size(), &dataEnded);
+            if (pos < 0)
+                return n;
+            continue;
+        }
+        ++n;
+        pos += kHeaderSize + le16(header + MLOG_OFF_PAYLOAD_LENGTH);
+    }
+}
+
+void CLog::forgetIndexFile() const
+{
+    m_file.stamp.clear();
+    m_file.companionStamp.clear();
+}
+
+namespace {
+
+// The companion's block-times section: flags, the records of the last
+// block, then the blocks holding earlier times as (block, earliest time).
+constexpr quint32 kTimesUnchecked = 1;
+
+} // namespace
+
+QByteArray CLog::blockTimesPayload() const
+{
+    QByteArray payload(int(4 + 8 + 4 + m_early.size() * 8), '\0');
+    char *p = payload.data();
+    qToBigEndian<quint32>(m_timesUnchecked ? kTimesUnchecked : 0, p);
+    qToBigEndian<qint64>(std::clamp<qint64>(m_lastBlockRecords, 0, m_recordCount), p + 4);
+    qToBigEndian<quint32>(quint32(m_early.size()), p + 12);
+    p += 16;
+    for (const Early &e : m_early) {
+        qToBigEndian<quint32>(e.block, p);
+        qToBigEndian<quint32>(e.low, p + 4);
+        p += 8;
+    }
+    return payload;
+}
+
+bool CLog::loadBlockTimes(const QByteArray &payload)
+{
+    if (payload.size() < 16)
+        return false;
+    const char *p = payload.constData();
+    const quint32 flags = qFromBigEndian<quint32>(p);
+    const qint64 lastBlock = qFromBigEndian<qint64>(p + 4);
+    const quint32 early = qFromBigEndian<quint32>(p + 12);
+    if ((flags & ~kTimesUnchecked) != 0 || lastBlock < 0 || lastBlock > m_recordCount
+        || early > m_entries.size() || payload.size() != 16 + qint64(early) * 8)
+        return false;
+    for (p += 16; p < payload.constData() + payload.size(); p += 8) {
+        const quint32 block = qFromBigEndian<quint32>(p);
+        const quint32 low = qFromBigEndian<quint32>(p + 4);
+        if (block >= m_entries.size() || low >= m_entries[block].key
+            || (!m_early.empty() && m_early.back().block >= block)) {
+            m_early.clear();
+            return false;
+        }
+        m_early.push_back(Early{block, low});
+    }
+    m_lastBlockRecords = lastBlock;
+    m_timesUnchecked = (flags & kTimesUnchecked) != 0;
+    return true;
+}
+
 bool CLog::loadIndex(qint64 logSize)
 {
     const QString indexPath = indexFilePath(m_logPath);
-    // The entries in memory are what the file holds when this object wrote
-    // it and nobody has touched it since; parsing them again would only
-    // fault the same memory in once more.
-    if (!m_writtenIndexStamp.isEmpty() && indexPath == m_writtenIndexPath
-        && fileStamp(indexPath) == m_writtenIndexStamp) {
+    // The entries in memory are what the file holds when this object read
+    // or wrote it and nobody has touched it since; parsing them again would
+    // only fault the same memory in once more.
+    if (!m_file.stamp.isEmpty() && indexPath == m_file.path && fileStamp(indexPath) == m_file.stamp) {
         const bool inside = std::all_of(m_entries.begin(), m_entries.end(), [logSize](const Entry &e) {
             return e.offset + kHeaderSize <= logSize;
         });
         if (inside)
             return true;
     }
-    m_writtenIndexStamp.clear();
+    m_file = IndexFileState();
 
     // Whatever the outcome, nothing of the previous log's index may survive:
     // offsets of two files must never mix.
@@ -125,6 +213,7 @@ bool CLog::loadIndex(qint64 logSize)
     QFile file;
     if (!openRegular(file, indexPath))
         return false;
+    const QByteArray stamp = fileStamp(indexPath);
     const qint64 fileSize = file.size();
     const QByteArray head = file.read(std::min(fileSize, kIndexHeaderMax));
     QDataStream in(head);
@@ -133,12 +222,6 @@ bool CLog::loadIndex(qint64 logSize)
     in >> indexTime >> count;
     if (in.status() != QDataStream::Ok || count < 0)
         return false;
-    // The file holds the entries, then the blocks that hold earlier times
-    // than their key (each as its earliest time and its entry's offset), then
-    // a closing pair: the records counted in the last block, and -1 minus
-    // the number of those blocks. A file without the closing pair was made
-    // by a rule that filed times coming back elsewhere: it is not used.
-    //
     // Nothing is reserved before the sizes are checked against the log: an
     // index has no more entries, and counts no more records, than the log
     // has room for records, and every entry stands for at least one record.
@@ -147,24 +230,35 @@ bool CLog::loadIndex(qint64 logSize)
     const qint64 room = logSize / kHeaderSize;
     const qint64 pairs = pairBytes / kIndexPairSize;
     char closing[kIndexPairSize];
-    if (pairBytes % kIndexPairSize != 0 || pairs < 2 || !file.seek(fileSize - kIndexPairSize)
+    if (pairBytes % kIndexPairSize != 0 || pairs < 1 || !file.seek(fileSize - kIndexPairSize)
         || file.read(closing, kIndexPairSize) != kIndexPairSize)
         return false;
-    const quint32 lastBlockRecords = qFromBigEndian<quint32>(closing);
-    // A count the pairs cannot hold is refused before it takes part in any
-    // sum, where a foreign file's value could overflow.
+    // No entry has a negative offset: such a last pair is the closing pair
+    // of the previous release's layout.
     const qint64 stored = qFromBigEndian<qint64>(closing + 4);
-    if (stored >= 0 || stored < -pairs)
-        return false;
-    const qint64 earlyCount = -1 - stored;
-    const qint64 entries = pairs - 1 - earlyCount;
-    if (earlyCount < 0 || entries < 1 || earlyCount > entries || entries > room || count > room
-        || entries > count || lastBlockRecords > quint32(count) || !file.seek(headerSize))
+    const bool legacy = stored < 0;
+    qint64 entries = pairs;
+    qint64 earlyCount = 0;
+    quint32 lastBlockRecords = 0;
+    if (legacy) {
+        lastBlockRecords = qFromBigEndian<quint32>(closing);
+        // A count the pairs cannot hold is refused before it takes part in
+        // any sum, where a foreign file's value could overflow.
+        if (stored < -pairs)
+            return false;
+        earlyCount = -1 - stored;
+        entries = pairs - 1 - earlyCount;
+        if (earlyCount > entries || lastBlockRecords > quint32(count))
+            return false;
+    }
+    if (entries < 1 || entries > room || count > room || entries > count || !file.seek(headerSize))
         return false;
     // Room for the entries the scan of the log's growth adds: growing the
     // vector would copy every entry, a cost of the log, not of the growth.
     m_entries.reserve(size_t(entries + entries / 8 + 1024));
-    qint64 rest = (pairs - 1) * kIndexPairSize;
+    companion::IndexHash hash;
+    hash.add(head.constData(), headerSize);
+    qint64 rest = (entries + earlyCount) * kIndexPairSize;
     qint64 index = 0;
     char buffer[kIndexPairSize * 4096];
     while (rest > 0) {
@@ -173,6 +267,7 @@ bool CLog::loadIndex(qint64 logSize)
             clearIndex();
             return false;
         }
+        hash.add(buffer, want);
         rest -= want;
         for (const char *p = buffer; p < buffer + want; p += kIndexPairSize, ++index) {
             const quint32 key = qFromBigEndian<quint32>(p);
@@ -199,31 +294,75 @@ bool CLog::loadIndex(qint64 logSize)
     }
     m_indexTime = indexTime;
     m_recordCount = count;
-    m_lastBlockRecords = lastBlockRecords;
     m_timeIndexValid = false;
+    m_file.path = indexPath;
+    m_file.stamp = stamp;
+    m_file.rewrite = legacy;
+    if (legacy) {
+        m_lastBlockRecords = lastBlockRecords;
+    } else {
+        m_file.tie = companion::IndexTie{fileSize, indexTime.toMSecsSinceEpoch(), hash.value()};
+        const QString aux = companion::pathFor(indexPath);
+        const QByteArray auxStamp = companion::fileStamp(aux);
+        const QByteArray times = companion::readSections(aux, m_file.tie).value(companion::BlockTimes);
+        if (loadBlockTimes(times)) {
+            m_file.companionStamp = auxStamp;
+            m_file.blockTimes = times;
+        } else {
+            // Without its companion the index tells only where blocks begin:
+            // neither the records of its last block nor whether any block
+            // holds other times than its key.
+            m_lastBlockRecords = -1;
+            m_timesUnchecked = true;
+        }
+    }
+    m_file.entries = m_entries.size();
+    m_file.lastKey = m_entries.back().key;
+    m_file.lastOffset = m_entries.back().offset;
+    m_file.recordCount = m_recordCount;
+    m_file.indexTime = m_indexTime;
     return true;
 }
 
 QByteArray CLog::fileStamp(const QString &path)
 {
-    // A replaced file has a new inode; a rewritten one a new size or time.
-    struct stat st;
-    if (::lstat(LogPath::toBytes(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return QByteArray();
-    return QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino))
-           + ' ' + QByteArray::number(qint64(st.st_size)) + ' '
-           + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
-           + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' '
-           + QByteArray::number(qint64(st.st_ctim.tv_sec)) + '.'
-           + QByteArray::number(qint64(st.st_ctim.tv_nsec));
+    return companion::fileStamp(path);
 }
 
 void CLog::writeIndex()
 {
-    m_writtenIndexStamp.clear();
-    if (m_entries.empty())
+    if (m_entries.empty()) {
+        forgetIndexFile();
         return;
+    }
     const QString indexPath = indexFilePath(m_logPath);
+    const QString auxPath = companion::pathFor(indexPath);
+    // The records of the last block are unknown only while an index without
+    // its companion is kept as it was read.
+    const bool timesKnown = m_lastBlockRecords >= 0;
+    const QByteArray blockTimes = timesKnown ? blockTimesPayload() : QByteArray();
+
+    // An index file that would come out as it is stays as it is: a reopened
+    // log that has not changed costs no write, and the file keeps its inode
+    // and time. The scans change entries only from the last one on, so the
+    // number of entries and the last one tell whether any changed.
+    const bool indexSame = !m_file.rewrite && !m_file.stamp.isEmpty() && m_file.path == indexPath
+                           && m_file.entries == m_entries.size() && m_file.lastKey == m_entries.back().key
+                           && m_file.lastOffset == m_entries.back().offset && m_file.recordCount == m_recordCount
+                           && m_file.indexTime == m_indexTime && fileStamp(indexPath) == m_file.stamp;
+    if (indexSame) {
+        if (!timesKnown || (!m_file.companionStamp.isEmpty() && m_file.blockTimes == blockTimes
+                            && companion::fileStamp(auxPath) == m_file.companionStamp))
+            return;
+        // Only what the companion says changed: it alone is written.
+        if (companion::writeSections(auxPath, m_file.tie, {{companion::BlockTimes, blockTimes}})) {
+            m_file.companionStamp = companion::fileStamp(auxPath);
+            m_file.blockTimes = blockTimes;
+        }
+        return;
+    }
+    forgetIndexFile();
+
     const QByteArray target = LogPath::toBytes(indexPath);
     // Only a missing file or a plain regular file is replaced: a link or a
     // device in its place is passed over, as an unwritable folder is.
@@ -242,7 +381,9 @@ void CLog::writeIndex()
     // The new file is written beside the old one and renamed over it: a
     // reader sees the old file or the new one whole, never a part. It is not
     // forced to disk; an index cut short by a crash fails the checks of
-    // loadIndex and costs a full scan, nothing more.
+    // loadIndex and costs a full scan, nothing more. The companion follows
+    // the index; until it has, the old one is tied to the old index and is
+    // passed over.
     //
     // The file replaced is kept as the spare that the next write fills:
     // freeing a file's blocks can cost more than the whole scan of a grown
@@ -273,25 +414,26 @@ void CLog::writeIndex()
 
     // The pairs go out in blocks in the stream's big-endian layout: a stream
     // call per field costs more than the rest of an incremental scan.
-    const qint64 total = head.size() + qint64(m_entries.size() + m_early.size() + 1) * kIndexPairSize;
+    const qint64 total = head.size() + qint64(m_entries.size()) * kIndexPairSize;
+    companion::IndexHash hash;
+    hash.add(head.constData(), head.size());
     bool ok = ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, head.constData(), head.size());
     char buffer[kIndexPairSize * 4096];
     char *p = buffer;
-    const auto put = [&](quint32 key, qint64 value) {
-        qToBigEndian<quint32>(key, p);
-        qToBigEndian<qint64>(value, p + 4);
-        p += kIndexPairSize;
-        if (p == buffer + sizeof buffer) {
-            ok = ok && writeAll(fd, buffer, p - buffer);
-            p = buffer;
-        }
+    const auto flush = [&] {
+        hash.add(buffer, p - buffer);
+        ok = ok && writeAll(fd, buffer, p - buffer);
+        p = buffer;
     };
-    for (auto e = m_entries.cbegin(); ok && e != m_entries.cend(); ++e)
-        put(e->key, e->offset);
-    for (const Early &e : m_early)
-        put(e.low, m_entries[e.block].offset);
-    put(quint32(std::clamp<qint64>(m_lastBlockRecords, 0, m_recordCount)), -1 - qint64(m_early.size()));
-    ok = ok && writeAll(fd, buffer, p - buffer) && ::ftruncate(fd, off_t(total)) == 0;
+    for (auto e = m_entries.cbegin(); ok && e != m_entries.cend(); ++e) {
+        qToBigEndian<quint32>(e->key, p);
+        qToBigEndian<qint64>(e->offset, p + 4);
+        p += kIndexPairSize;
+        if (p == buffer + sizeof buffer)
+            flush();
+    }
+    flush();
+    ok = ok && ::ftruncate(fd, off_t(total)) == 0;
     // The old file keeps a second name while the new one takes its place,
     // then becomes the spare.
     const QByteArray old = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
@@ -311,6 +453,18 @@ void CLog::writeIndex()
     ::close(fd);
     if (!ok)
         return;
-    m_writtenIndexPath = indexPath;
-    m_writtenIndexStamp = fileStamp(indexPath);
+    m_file.path = indexPath;
+    m_file.stamp = fileStamp(indexPath);
+    m_file.tie = companion::IndexTie{total, m_indexTime.toMSecsSinceEpoch(), hash.value()};
+    m_file.rewrite = false;
+    m_file.entries = m_entries.size();
+    m_file.lastKey = m_entries.back().key;
+    m_file.lastOffset = m_entries.back().offset;
+    m_file.recordCount = m_recordCount;
+    m_file.indexTime = m_indexTime;
+    m_file.blockTimes.clear();
+    if (timesKnown && companion::writeSections(auxPath, m_file.tie, {{companion::BlockTimes, blockTimes}})) {
+        m_file.companionStamp = companion::fileStamp(auxPath);
+        m_file.blockTimes = blockTimes;
+    }
 }

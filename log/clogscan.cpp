@@ -52,7 +52,7 @@ void CLog::readLog(const QString &path)
     if (stale) {
         // The index was found wrong: neither the entries in memory nor an
         // index file left behind are to be trusted.
-        m_writtenIndexStamp.clear();
+        forgetIndexFile();
         clearIndex();
         m_recordCount = 0;
         m_indexTime = QDateTime::currentDateTime();
@@ -63,9 +63,18 @@ void CLog::readLog(const QString &path)
         scanLog(nullptr, 0, 0);
         return;
     }
+    // An index as new as the log holds its blocks up to the last: the scan
+    // goes on from there, which costs one block and completes what a
+    // cancelled read left. For a grown log the records counted in the last
+    // block must be known (the companion file keeps them); for an unchanged
+    // one they are all the records from its start on.
     const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
-    if (!stale && m_indexTime < modified && !m_entries.empty() && indexFitsLog(file)) {
+    const bool unchanged = m_indexTime == modified;
+    const bool resumable = unchanged || (m_indexTime < modified && m_lastBlockRecords >= 0);
+    if (!stale && resumable && !m_entries.empty() && indexFitsLog(file)) {
         const Entry last = m_entries.back();
+        if (m_lastBlockRecords < 0)
+            m_lastBlockRecords = std::min<qint64>(recordsFrom(file, last.offset), m_recordCount);
         scanLog(&file, last.key, last.offset);
     } else {
         scanLog(&file, 0, 0);
@@ -80,13 +89,13 @@ void CLog::swapState(CLog &other)
     std::swap(m_entries, other.m_entries);
     std::swap(m_early, other.m_early);
     std::swap(m_lastBlockRecords, other.m_lastBlockRecords);
+    std::swap(m_timesUnchecked, other.m_timesUnchecked);
     std::swap(m_timeIndex, other.m_timeIndex);
     std::swap(m_timeIndexValid, other.m_timeIndexValid);
     std::swap(m_cancelled, other.m_cancelled);
     std::swap(m_indexEnd, other.m_indexEnd);
     std::swap(m_indexStale, other.m_indexStale);
-    std::swap(m_writtenIndexPath, other.m_writtenIndexPath);
-    std::swap(m_writtenIndexStamp, other.m_writtenIndexStamp);
+    std::swap(m_file, other.m_file);
 }
 
 bool CLog::isChanged(const QString &path) const
@@ -315,7 +324,7 @@ void CLog::keepHeadStart(size_t firstNew, qint64 counted, qint64 recordsBefore, 
         writeIndex();
     }
     // The entries in memory are no longer what the file holds.
-    m_writtenIndexStamp.clear();
+    forgetIndexFile();
     // The last block held before ends where the first time found after it
     // begins; records of its own time found later belong to it. What the
     // scan noted of its earlier times holds for that part.

@@ -7,9 +7,12 @@
 //       warm page cache (best of 3), a full readLog with no index file, the
 //       readLog of the same reader after 1% more records were appended, and
 //       after another 1% the readLog of a fresh reader that starts from the
-//       index file. Each run's figures are given as ratios to its own full
-//       scan and its own cat; then the median of the three, and the scan's
-//       peak memory.
+//       index file. Then the log, unchanged since that index was written,
+//       is reopened by a fresh reader and scanned in full without its index
+//       file, both with a warm page cache and with the log's pages dropped
+//       from it first (posix_fadvise DONTNEED). Each run's figures are given
+//       as ratios to its own full scan and its own cat; then the median of
+//       the three, and the scan's peak memory.
 //   bench_scan --huge [FOLDER]
 //       Writes a sparse log of 5 GiB with records at its start and past
 //       4 GiB, scans it in full and prints the time index.
@@ -29,6 +32,9 @@
 
 #include <sys/resource.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -41,6 +47,32 @@ using bench::resetPeak;
 using bench::statusKiB;
 
 namespace {
+
+// Puts the written pages of a file on the disk, as they are for a log that
+// was written yesterday, and with `drop` drops all its pages from the page
+// cache, so that the next read of it comes from the disk.
+bool settle(const QString &path, bool drop)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fdatasync(fd) == 0 && (!drop || ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0);
+    ::close(fd);
+    return ok;
+}
+
+// Seconds of a readLog of `path` by a fresh reader.
+double readSeconds(const QString &path, int *records = nullptr)
+{
+    CLog log;
+    QElapsedTimer t;
+    t.start();
+    log.readLog(path);
+    const double seconds = t.nsecsElapsed() / 1e9;
+    if (records)
+        *records = log.recordCount();
+    return seconds;
+}
 
 int huge(const QString &folder)
 {
@@ -141,6 +173,7 @@ int main(int argc, char **argv)
     struct Run
     {
         double cat = 0, full = 0, same = 0, fresh = 0;
+        double reopen = 0, reopenCold = 0, fullNow = 0, fullCold = 0;
     };
     QVector<Run> runs;
     qint64 rssBefore = 0;
@@ -195,12 +228,36 @@ int main(int argc, char **argv)
         t.restart();
         fresh.readLog(path);
         r.fresh = t.nsecsElapsed() / 1e9;
+
+        // The log has not changed since the fresh reader wrote its index:
+        // reopened as after a restart, warm and cold, and the full scans of
+        // the same log to compare with.
+        int reopened = 0, scanned = 0;
+        r.reopen = readSeconds(path, &reopened);
+
+        if (!settle(path, true)) {
+            out() << "cannot drop the log's pages from the cache\n";
+            return 1;
+        }
+        r.reopenCold = readSeconds(path);
+        QFile::remove(CLog::indexFilePath(path));
+        settle(path, true);
+        r.fullCold = readSeconds(path, &scanned);
+        QFile::remove(CLog::indexFilePath(path));
+        r.fullNow = readSeconds(path);
+        if (reopened != scanned) {
+            out() << "the reopen counted " << reopened << " records, the full scan " << scanned << "\n";
+            return 1;
+        }
         runs << r;
         out() << "run " << run + 1 << ": cat " << r.cat << " s; full scan " << r.full << " s = "
               << r.full / r.cat << " x cat; rescan +1% same reader " << r.same * 1000 << " ms = "
               << 100 * r.same / r.full << " % of full = " << r.same / r.cat
               << " x cat; rescan +1% fresh reader " << r.fresh * 1000 << " ms = "
-              << 100 * r.fresh / r.full << " % of full = " << r.fresh / r.cat << " x cat\n";
+              << 100 * r.fresh / r.full << " % of full = " << r.fresh / r.cat << " x cat; reopen unchanged "
+              << r.reopen * 1000 << " ms = " << 100 * r.reopen / r.fullNow << " % of full " << r.fullNow * 1000
+              << " ms; cold " << r.reopenCold * 1000 << " ms = " << 100 * r.reopenCold / r.fullCold
+              << " % of cold full " << r.fullCold * 1000 << " ms\n";
         out().flush();
     }
     QFile::resize(path, size); // the next run in FOLDER starts from the same log
@@ -223,6 +280,9 @@ int main(int argc, char **argv)
           << " % of full (target <= 5), " << median(&Run::same, &Run::cat) << " x cat\n"
           << "  rescan after +1%, fresh reader from the index file: " << 100 * median(&Run::fresh, &Run::full)
           << " % of full (target <= 8), " << median(&Run::fresh, &Run::cat) << " x cat\n"
+          << "  reopen of the unchanged log with its index: " << 100 * median(&Run::reopen, &Run::fullNow)
+          << " % of full (target <= 2); log's pages dropped first: " << 100 * median(&Run::reopenCold, &Run::fullCold)
+          << " % of the cold full scan (target <= 5)\n"
           << "time index: " << blocks << " entries, " << indexKiB << " KiB\n"
           << "scan peak memory beyond the time index: " << beyond / 1024.0
           << " MiB (target < 64; RSS before " << rssBefore / 1024.0 << " MiB, peak during scan "

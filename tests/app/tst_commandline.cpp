@@ -157,7 +157,7 @@ private slots:
     void cleanupTestCase()
     {
         const QString raw = LogPath::fromBytes(QFile::encodeName(m_dir.path()) + "/\xff\xfe.mlog");
-        for (const QString &path : {raw, CLog::indexFilePath(raw), CLog::indexFilePath(raw) + ".spare"})
+        for (const QString &path : {raw, CLog::indexFilePath(raw), CLog::indexFilePath(raw) + ".spare", CLog::indexFilePath(raw) + ".aux"})
             ::unlink(LogPath::toBytes(path).constData());
     }
 

@@ -418,6 +418,7 @@ private slots:
         // cannot remove either.
         for (const QString &path : {raw, CLog::indexFilePath(raw)})
             QCOMPARE(::unlink(LogPath::toBytes(path).constData()), 0);
+        ::unlink(LogPath::toBytes(CLog::indexFilePath(raw) + ".aux").constData());
     }
 
     // Unreadable logs give one warning per fill that names them all, not a

@@ -1,5 +1,7 @@
-// An arbitrary index file next to a fixed log: either the blocks hold every
-// record in file order, or the index is found stale and the next read heals it.
+// An arbitrary index file next to a fixed log, in the format's plain layout
+// or the previous release's: either the blocks hold every record in file
+// order, or the index is found stale and the next read heals it. A companion
+// left by an earlier input is tied to that input's bytes and passed over.
 #include "fuzzsupport.h"
 
 #include "../log/logbuilder.h"
@@ -24,6 +26,12 @@ static void writeSeeds(const QString &dir)
     fuzz::writeFile(dir + "shifted", indexFile(shifted, truth->records.size()));
     fuzz::writeFile(dir + "short", indexFile(truth->index, truth->records.size() / 2));
     fuzz::writeFile(dir + "new", indexFile(truth->index, truth->records.size(), kLogTime));
+    // The plain layout of the format, without a companion: the log as new
+    // as the index is gone on from its last block, an older one scanned.
+    const QDateTime old = QDateTime::fromSecsSinceEpoch(kLogTime - 86400);
+    fuzz::writeFile(dir + "plain", plainIndexBytes(QDateTime::fromSecsSinceEpoch(kLogTime), truth->records.size(), truth->index));
+    fuzz::writeFile(dir + "plain-old", plainIndexBytes(old, truth->records.size(), truth->index));
+    fuzz::writeFile(dir + "plain-shifted", plainIndexBytes(QDateTime::fromSecsSinceEpoch(kLogTime), truth->records.size(), shifted));
 }
 
 static QStringList readAllBlocks(const CLog &log)

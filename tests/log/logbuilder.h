@@ -226,16 +226,57 @@ inline QByteArray tornLog(const QList<int> &tears, int before, int between, int 
     return log;
 }
 
-// The bytes of an index file: the header, the entries, the blocks holding
-// earlier times (earliest time, the block's offset) and the closing pair.
-inline QByteArray indexFileBytes(const QDateTime &time, qint32 count, const QMap<quint32, qint64> &index,
-                                 const QList<QPair<quint32, qint64>> &early = {}, quint32 lastBlockRecords = 1)
+// The bytes of an index file as its format has it: the header, then the
+// entries in ascending key order, nothing else. What a reader of the format
+// alone writes.
+inline QByteArray plainIndexBytes(const QDateTime &time, qint32 count, const QMap<quint32, qint64> &index)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out << time << count;
     for (auto it = index.cbegin(); it != index.cend(); ++it)
         out << quint32(it.key()) << qint64(it.value());
+    return bytes;
+}
+
+// An index file read the way its format has it: indexTime, recordCount,
+// then (key, offset) pairs to the end of the stream.
+struct PlainIndex
+{
+    bool ok = false; // the stream delivered every field whole
+    QDateTime time;
+    qint32 count = -1;
+    QList<QPair<quint32, qint64>> pairs; // in file order
+    QMap<quint32, qint64> index;         // timeIndex[key] = offset
+};
+
+inline PlainIndex readPlainIndex(const QByteArray &bytes)
+{
+    PlainIndex r;
+    QDataStream in(bytes);
+    in >> r.time >> r.count;
+    while (in.status() == QDataStream::Ok && !in.atEnd()) {
+        quint32 key = 0;
+        qint64 offset = 0;
+        in >> key >> offset;
+        if (in.status() != QDataStream::Ok)
+            break;
+        r.pairs.append(qMakePair(key, offset));
+        r.index[key] = offset;
+    }
+    r.ok = in.status() == QDataStream::Ok && in.atEnd();
+    return r;
+}
+
+// The bytes of an index file in the previous release's layout: the header,
+// the entries, the blocks holding earlier times (earliest time, the block's
+// offset) and the closing pair (records of the last block, -1 - the number
+// of those blocks).
+inline QByteArray indexFileBytes(const QDateTime &time, qint32 count, const QMap<quint32, qint64> &index,
+                                 const QList<QPair<quint32, qint64>> &early = {}, quint32 lastBlockRecords = 1)
+{
+    QByteArray bytes = plainIndexBytes(time, count, index);
+    QDataStream out(&bytes, QIODevice::WriteOnly | QIODevice::Append);
     for (const auto &e : early)
         out << e.first << e.second;
     out << lastBlockRecords << qint64(-1 - early.size());

@@ -1,0 +1,200 @@
+#include "clogcompanion.h"
+
+#include "logpath.h"
+#include "recordwalk.h"
+
+#include <QRandomGenerator>
+#include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace companion {
+
+namespace {
+
+constexpr quint32 kMagic = 0x56524358u; // "VRCX"
+constexpr quint16 kVersion = 1;
+constexpr qint64 kFileHeader = 8;
+constexpr qint64 kSectionHeader = 4 + 8;
+constexpr qint64 kTieSize = 8 + 8 + 8;
+// A companion holds a few small sections; a larger file is not ours.
+constexpr qint64 kMaxFile = qint64(256) << 20;
+
+constexpr quint64 kPrime1 = 0x9E3779B185EBCA87ull;
+constexpr quint64 kPrime2 = 0xC2B2AE3D27D4EB4Full;
+
+inline quint64 rotl(quint64 x, int r)
+{
+    return (x << r) | (x >> (64 - r));
+}
+
+inline quint64 load64(const char *p)
+{
+    quint64 w;
+    std::memcpy(&w, p, 8);
+    return qFromLittleEndian(w);
+}
+
+bool writeAll(int fd, const char *bytes, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size_t(std::min<qint64>(size, 1 << 30)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+void IndexHash::round(const char *bytes)
+{
+    // Four independent lanes: the multiplications of one lane do not wait
+    // for another's, so an index of megabytes hashes in a fraction of the
+    // time it takes to read it.
+    for (int i = 0; i < 4; ++i)
+        m_lane[i] = rotl(m_lane[i] + load64(bytes + 8 * i) * kPrime2, 31) * kPrime1;
+}
+
+void IndexHash::add(const char *bytes, qint64 size)
+{
+    m_total += quint64(size);
+    if (m_tailSize > 0) {
+        const int take = int(std::min<qint64>(size, 32 - m_tailSize));
+        std::memcpy(m_tail + m_tailSize, bytes, size_t(take));
+        m_tailSize += take;
+        bytes += take;
+        size -= take;
+        if (m_tailSize < 32)
+            return;
+        round(m_tail);
+        m_tailSize = 0;
+    }
+    for (; size >= 32; bytes += 32, size -= 32)
+        round(bytes);
+    std::memcpy(m_tail, bytes, size_t(size));
+    m_tailSize = int(size);
+}
+
+quint64 IndexHash::value() const
+{
+    quint64 h = rotl(m_lane[0], 1) + rotl(m_lane[1], 7) + rotl(m_lane[2], 12) + rotl(m_lane[3], 18);
+    h ^= m_total * kPrime1;
+    for (int i = 0; i < m_tailSize; ++i)
+        h = rotl(h ^ (quint64(uchar(m_tail[i])) * kPrime2), 11) * kPrime1;
+    h ^= h >> 33;
+    h *= kPrime2;
+    h ^= h >> 29;
+    return h;
+}
+
+QString pathFor(const QString &indexPath)
+{
+    return indexPath + QLatin1String(".aux");
+}
+
+QMap<quint32, QByteArray> readSections(const QString &path, const IndexTie &tie)
+{
+    QMap<quint32, QByteArray> sections;
+    QFile file;
+    if (!recordwalk::openRegular(file, path))
+        return sections;
+    const qint64 size = file.size();
+    if (size < kFileHeader || size > kMaxFile)
+        return sections;
+    const QByteArray bytes = file.read(size);
+    if (bytes.size() != size)
+        return sections;
+    const char *p = bytes.constData();
+    if (qFromBigEndian<quint32>(p) != kMagic || qFromBigEndian<quint16>(p + 4) != kVersion)
+        return sections;
+    qint64 at = kFileHeader;
+    while (at < size) {
+        if (size - at < kSectionHeader)
+            return {};
+        const quint32 type = qFromBigEndian<quint32>(p + at);
+        const quint64 length = qFromBigEndian<quint64>(p + at + 4);
+        at += kSectionHeader;
+        if (length < quint64(kTieSize) || length > quint64(size - at))
+            return {}; // cut short or foreign: nothing of it is used
+        IndexTie own;
+        own.size = qFromBigEndian<qint64>(p + at);
+        own.timeMs = qFromBigEndian<qint64>(p + at + 8);
+        own.hash = qFromBigEndian<quint64>(p + at + 16);
+        if (own == tie && !sections.contains(type))
+            sections.insert(type, bytes.mid(int(at + kTieSize), int(length - kTieSize)));
+        at += qint64(length);
+    }
+    return sections;
+}
+
+bool writeSections(const QString &path, const IndexTie &tie, const QMap<quint32, QByteArray> &sections)
+{
+    const QByteArray target = LogPath::toBytes(path);
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0 ? !S_ISREG(st.st_mode) : errno != ENOENT)
+        return false;
+
+    QByteArray bytes(int(kFileHeader), '\0');
+    qToBigEndian<quint32>(kMagic, bytes.data());
+    qToBigEndian<quint16>(kVersion, bytes.data() + 4);
+    for (auto it = sections.cbegin(); it != sections.cend(); ++it) {
+        char head[kSectionHeader + kTieSize];
+        qToBigEndian<quint32>(it.key(), head);
+        qToBigEndian<quint64>(quint64(kTieSize + it.value().size()), head + 4);
+        qToBigEndian<qint64>(tie.size, head + 12);
+        qToBigEndian<qint64>(tie.timeMs, head + 20);
+        qToBigEndian<quint64>(tie.hash, head + 28);
+        bytes.append(head, int(sizeof head));
+        bytes.append(it.value());
+    }
+
+    // Written beside the old file and renamed over it: a reader sees one of
+    // the two whole. A part left by a crash never gets the file's name.
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes.constData(), bytes.size());
+    ok = ::close(fd) == 0 && ok && ::rename(temp.constData(), target.constData()) == 0;
+    if (!ok)
+        ::unlink(temp.constData());
+    return ok;
+}
+
+void remove(const QString &path)
+{
+    const QByteArray name = LogPath::toBytes(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode))
+        ::unlink(name.constData());
+}
+
+QByteArray fileStamp(const QString &path)
+{
+    // A replaced file has a new inode; a rewritten one a new size or time.
+    struct stat st;
+    if (::lstat(LogPath::toBytes(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return QByteArray();
+    return QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino)) + ' '
+           + QByteArray::number(qint64(st.st_size)) + ' ' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
+           + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' ' + QByteArray::number(qint64(st.st_ctim.tv_sec))
+           + '.' + QByteArray::number(qint64(st.st_ctim.tv_nsec));
+}
+
+} // namespace companion
