@@ -69,7 +69,9 @@ private slots:
     void csvQuotesEveryPlace()
     {
         QFETCH(char, special);
-        ExportRows rows(ExportFormat::Csv);
+        // Quoting alone: the guard against formulas, which a leading
+        // carriage return calls for too, is tested with the exports.
+        ExportRows rows(ExportFormat::CsvRaw);
         for (const int length : {1, 2, 15, 16, 17, 31, 32, 33, 47, 48, 49}) {
             for (const int at : {0, length / 2, length - 2, length - 1}) {
                 if (at < 0)
