@@ -184,3 +184,13 @@ int &currentFilterIndex()
     static int index = 0;
     return index;
 }
+
+QList<QStringList> toPatternForm(const CFilter &filter)
+{
+    return toPatternForm(filter.lists());
+}
+
+QList<QStringList> toDisplayForm(const CFilter &filter)
+{
+    return toDisplayForm(filter.lists());
+}

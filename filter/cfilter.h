@@ -65,6 +65,11 @@ private:
 
 using CFilterPtr = QSharedPointer<CFilter>;
 
+// The filter's six lists in pattern form, or in display form (no lists when
+// it has fewer than six): the conversions of filtermatch.h on its lists.
+QList<QStringList> toPatternForm(const CFilter &filter);
+QList<QStringList> toDisplayForm(const CFilter &filter);
+
 // The filter list of the application: entry 0 is the default filter, the
 // others are the saved filters. Tabs and models share the records, so a
 // filter removed from the list lives on while a tab still shows it.

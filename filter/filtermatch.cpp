@@ -1,7 +1,7 @@
 #include "filtermatch.h"
 
-#include "cfilter.h"
 #include "cmatcher.h"
+#include "eventcatalogue.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -330,28 +330,13 @@ QString statusLabel(int index)
 
 const QStringList &sourceLabels()
 {
-    static const QStringList labels = {
-        QCoreApplication::translate("QObject", "user") + QStringLiteral(" [u]"),
-        QCoreApplication::translate("QObject", "user process") + QStringLiteral(" [p]"),
-        QCoreApplication::translate("QObject", "file") + QStringLiteral(" [f]"),
-        QCoreApplication::translate("QObject", "custom") + QStringLiteral(" [c]"),
-    };
-    return labels;
-}
-
-QList<QStringList> toPatternForm(const CFilter &filter)
-{
-    return convert(filter.lists(), FormDirection::ToPattern);
+    // The event catalogue's captions of its categories: one list for both.
+    return eventCategoryCaptions();
 }
 
 QList<QStringList> toPatternForm(const QList<QStringList> &lists)
 {
     return convert(lists, FormDirection::ToPattern);
-}
-
-QList<QStringList> toDisplayForm(const CFilter &filter)
-{
-    return convert(filter.lists(), FormDirection::ToDisplay);
 }
 
 QList<QStringList> toDisplayForm(const QList<QStringList> &lists)

@@ -12,8 +12,6 @@
 
 #include <cstring>
 
-class CFilter;
-
 // The ten regular-expression fragments the pattern form is built from.
 const QStringList &fragments();
 // The six status labels of the display form, translated in "QObject".
@@ -23,14 +21,12 @@ QString statusLabel(int index);
 // The four source labels ("user [u]" ... "custom [c]").
 const QStringList &sourceLabels();
 
-// The filter's six lists in pattern form (no lists when it has fewer than six).
+// Six criterion lists in pattern form (no lists when there are fewer than six).
 // An event name becomes "\[\b(s|f)\b\]\s(?:" + name + ")(?!\w)", so that it
 // matches that event and no longer one, whatever non-word character follows
 // the name; entries already in pattern form, of any version, stay as they are.
-QList<QStringList> toPatternForm(const CFilter &filter);
 QList<QStringList> toPatternForm(const QList<QStringList> &lists);
-// The filter's six lists in display form (no lists when it has fewer than six).
-QList<QStringList> toDisplayForm(const CFilter &filter);
+// Six criterion lists in display form (no lists when there are fewer than six).
 QList<QStringList> toDisplayForm(const QList<QStringList> &lists);
 
 enum class FormDirection { ToDisplay, ToPattern };

@@ -1,6 +1,5 @@
 #include "eventcatalogue.h"
 
-#include "filtermatch.h"
 #include "mlog.h"
 
 #include <QCoreApplication>
@@ -22,9 +21,14 @@ QString describe(const QString &name, const QStringList &captions)
 
 const QStringList &eventCategoryCaptions()
 {
-    // The filter's source labels are the category captions: one list, kept
-    // where the display form of a filter is defined.
-    return sourceLabels();
+    // Also the source labels of a filter's display form, which take this list.
+    static const QStringList captions = {
+        QCoreApplication::translate("QObject", "user") + QStringLiteral(" [u]"),
+        QCoreApplication::translate("QObject", "user process") + QStringLiteral(" [p]"),
+        QCoreApplication::translate("QObject", "file") + QStringLiteral(" [f]"),
+        QCoreApplication::translate("QObject", "custom") + QStringLiteral(" [c]"),
+    };
+    return captions;
 }
 
 QStringList eventNamesFromBlock(const QByteArray &block)

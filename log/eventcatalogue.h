@@ -9,7 +9,7 @@
 #include <QStringList>
 
 // Captions of the four categories ("user [u]" ... "custom [c]"), indexed by
-// category; the same list as the filter's source labels.
+// category; a filter's source labels are this list.
 const QStringList &eventCategoryCaptions();
 
 // The names of `category` in the library's order; empty on any failure.
