@@ -1,5 +1,6 @@
 #include "clogcompanion.h"
 
+#include "fdwrite.h"
 #include "logpath.h"
 #include "recordwalk.h"
 
@@ -38,20 +39,6 @@ inline quint64 load64(const char *p)
     quint64 w;
     std::memcpy(&w, p, 8);
     return qFromLittleEndian(w);
-}
-
-bool writeAll(int fd, const char *bytes, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size_t(std::min<qint64>(size, 1 << 30)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        size -= n;
-    }
-    return true;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // loaded only when it still fits the log, written whole or not at all.
 #include "clog.h"
 
+#include "fdwrite.h"
 #include "logpath.h"
 #include "recordwalk.h"
 
@@ -26,22 +27,6 @@ constexpr qint64 kIndexPairSize = 4 + 8;
 // much is handed to the stream, so a length field in a foreign file cannot
 // make it allocate for data that is not there.
 constexpr qint64 kIndexHeaderMax = 256;
-
-// Writes `bytes` whole to `fd`; false on any error (a full disk, a file
-// size limit).
-bool writeAll(int fd, const char *bytes, qint64 size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size_t(std::min<qint64>(size, 1 << 30)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        size -= n;
-    }
-    return true;
-}
 
 } // namespace
 
