@@ -77,11 +77,7 @@ class TestCommands : public QObject
 private slots:
     void initTestCase() { startApp("vrelview-commands"); }
 
-    void init()
-    {
-        QSettings().clear();
-        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path() + QStringLiteral("/none"));
-    }
+    void init() { clearSettings(m_dir.path() + QStringLiteral("/none")); }
 
     void find_data()
     {

@@ -40,11 +40,7 @@ class TestFollowLog : public QObject
 private slots:
     void initTestCase() { startApp("vrelview-follow"); }
 
-    void init()
-    {
-        QSettings().clear();
-        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path());
-    }
+    void init() { clearSettings(m_dir.path()); }
 
     // Two tabs of one log, one at its end and one scrolled up, and a tab of
     // another log: appended records reach both tabs of the log, as many as

@@ -81,11 +81,7 @@ class TestTimeline : public QObject
 private slots:
     void initTestCase() { startApp("vrelview-timeline"); }
 
-    void init()
-    {
-        QSettings().clear();
-        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path() + QStringLiteral("/none"));
-    }
+    void init() { clearSettings(m_dir.path() + QStringLiteral("/none")); }
 
     // Off at first start, and with any stored value but true; a stored true
     // keeps it on, and what the View menu sets is kept for the next start.

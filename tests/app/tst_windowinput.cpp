@@ -53,11 +53,7 @@ private slots:
         QVERIFY(m_dir.isValid());
     }
 
-    void init()
-    {
-        QSettings().clear();
-        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path());
-    }
+    void init() { clearSettings(m_dir.path()); }
 
     void findFieldAfterRestart_data()
     {
