@@ -24,6 +24,13 @@ inline void startApp(const char *name)
     ensureIconTheme();
 }
 
+// Settings cleared but for the log folder `logDir`, as each test starts.
+inline void clearSettings(const QString &logDir)
+{
+    QSettings().clear();
+    QSettings().setValue(QStringLiteral("config/logdir"), logDir);
+}
+
 // Writes `count` file records, each shaped by `make(i, record)`; returns
 // `path`, or an empty string when it could not be written.
 template <typename Make>

@@ -40,11 +40,7 @@ class TestFollowLog : public QObject
 private slots:
     void initTestCase() { startApp("vrelview-follow"); }
 
-    void init()
-    {
-        QSettings().clear();
-        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path());
-    }
+    void init() { clearSettings(m_dir.path()); }
 
     // Two tabs of one log, one at its end and one scrolled up, and a tab of
     // another log: appended records reach both tabs of the log, as many as
@@ -77,6 +73,7 @@ private slots:
         QVERIFY(!child<QLabel>(window, "lbFilter")->text().contains(QStringLiteral("Following")));
         trigger(window, "actionFollow");
         QVERIFY(child<QLabel>(window, "lbFilter")->text().contains(QStringLiteral("Following")));
+        QCOMPARE(window.findChild<LogWatcher *>()->path(), path);
 
         QPushButton *newRows = child<QPushButton>(window, "btnNewRows");
         const int rowsAtStart = modelOf(scrolled)->rowCount();
@@ -204,42 +201,6 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(modelOf(page)->rowCount(), expected, 10000);
         QTRY_VERIFY(!window.isBusy());
         QVERIFY(driver.texts.isEmpty());
-    }
-
-    // Follow log is off at every start, whatever a settings file says
-    // (older versions kept it there): the menu item is clear, nothing is
-    // watched and Filter info does not say the log is followed.
-    void followOffAtStart_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::newRow("nothing stored") << QVariant();
-        QTest::newRow("stored true") << QVariant(true);
-        QTest::newRow("stored text") << QVariant(QStringLiteral("true"));
-    }
-    void followOffAtStart()
-    {
-        QFETCH(QVariant, stored);
-        if (stored.isValid())
-            QSettings().setValue(QStringLiteral("VrelGeometry/follow"), stored);
-        const QString path = logPath("start.mlog");
-        QVERIFY(generate(path, 300, false));
-        mainWindow window;
-        window.show();
-        window.openLogPath(path);
-        QTRY_VERIFY(!window.isBusy());
-        QVERIFY(!child<QAction>(window, "actionFollow")->isChecked());
-        auto *watcher = window.findChild<LogWatcher *>();
-        QVERIFY(watcher);
-        QVERIFY(watcher->path().isEmpty());
-        QVERIFY(!child<QLabel>(window, "lbFilter")->text().contains(QStringLiteral("Following")));
-        // Turned on, it follows; the choice is not kept for the next start.
-        trigger(window, "actionFollow");
-        QVERIFY(child<QAction>(window, "actionFollow")->isChecked());
-        QCOMPARE(watcher->path(), path);
-        QVERIFY(child<QLabel>(window, "lbFilter")->text().contains(QStringLiteral("Following")));
-        window.saveWindowState();
-        mainWindow again;
-        QVERIFY(!child<QAction>(again, "actionFollow")->isChecked());
     }
 
     // Records appended while a run counts in another tab are taken in when

@@ -63,11 +63,7 @@ class TestLongOps : public QObject
 private slots:
     void initTestCase() { startApp("vrelview-longops"); }
 
-    void init()
-    {
-        QSettings().clear();
-        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path() + QStringLiteral("/none"));
-    }
+    void init() { clearSettings(m_dir.path() + QStringLiteral("/none")); }
 
     // The record no engine decides within its limits: the run shows the rows
     // before it and says why it stopped; save writes those rows and says so;

@@ -2,6 +2,7 @@
 // logs, filter runs, tabs, and the guards that keep long operations apart.
 #include "apptest.h"
 #include "logpath.h"
+#include "logwatcher.h"
 #include "vrelintegration.h"
 
 #include <cstdio>
@@ -91,6 +92,8 @@ private slots:
             QTimer::singleShot(0, &window, &QWidget::close);
             QCOMPARE(QCoreApplication::exec(), 0);
         }
+        // Older versions kept Follow log in the settings.
+        QSettings().setValue(QStringLiteral("VrelGeometry/follow"), true);
         mainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -98,8 +101,9 @@ private slots:
         QVERIFY(child<QWidget>(window, "gbFind")->isVisible() && !child<QWidget>(window, "gbFile")->isVisible());
         QVERIFY(child<QWidget>(*window.centralWidget(), "gbFilter")->isVisible());
         // The time line, off at first, was turned on and stays on; Follow
-        // log is off at every start.
+        // log is off at every start, whatever is stored, and nothing is watched.
         QVERIFY(child<QAction>(window, "actionTimelineShow")->isChecked() && !child<QAction>(window, "actionFollow")->isChecked());
+        QVERIFY(window.findChild<LogWatcher *>() && window.findChild<LogWatcher *>()->path().isEmpty());
     }
 
     // A log opened shows its records; an empty log opened after it keeps it shown and held.

@@ -57,6 +57,19 @@ void mouse(QWidget *widget, QEvent::Type type, int x, Qt::MouseButtons buttons)
     QApplication::sendEvent(widget, &event);
 }
 
+// Picks "Show only this time range" in the strip's menu once it shows.
+bool showOnlyRange(TimelineStrip *line)
+{
+    QMenu *menu = nullptr;
+    if (!QTest::qWaitFor([&] { return (menu = line->findChild<QMenu *>()) && menu->isVisible(); }))
+        return false;
+    for (QAction *action : menu->actions()) {
+        if (action->text() == QStringLiteral("Show only this time range"))
+            return action->trigger(), true;
+    }
+    return false;
+}
+
 } // namespace
 
 class TestTimeline : public QObject
@@ -68,11 +81,7 @@ class TestTimeline : public QObject
 private slots:
     void initTestCase() { startApp("vrelview-timeline"); }
 
-    void init()
-    {
-        QSettings().clear();
-        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path() + QStringLiteral("/none"));
-    }
+    void init() { clearSettings(m_dir.path() + QStringLiteral("/none")); }
 
     // Off at first start, and with any stored value but true; a stored true
     // keeps it on, and what the View menu sets is kept for the next start.
@@ -98,53 +107,15 @@ private slots:
             QCOMPARE(child<QAction>(window, "actionTimelineShow")->isChecked(), shown);
             QVERIFY(strip(window));
             QCOMPARE(strip(window)->isVisible(), shown);
+            const int rowsHeight = currentView(window)->viewport()->height();
             trigger(window, "actionTimelineShow");
             QCOMPARE(strip(window)->isVisible(), !shown);
+            // Hidden, the strip leaves its room to the rows.
+            QCOMPARE(currentView(window)->viewport()->height() > rowsHeight, shown);
             window.saveWindowState();
         }
         mainWindow again;
         QCOMPARE(child<QAction>(again, "actionTimelineShow")->isChecked(), !shown);
-    }
-
-    void goToTime_data()
-    {
-        QTest::addColumn<qint64>("secs");
-        QTest::addColumn<bool>("found");
-        QTest::newRow("before the first row") << qint64(kStart - 3600) << true;
-        QTest::newRow("between two blocks") << qint64(kStart + 17 * kSpacing + 1) << true;
-        QTest::newRow("after the last row") << qint64(kStart + 59 * kSpacing + 1) << false;
-    }
-
-    void goToTime()
-    {
-        QFETCH(qint64, secs);
-        QFETCH(bool, found);
-        mainWindow window;
-        showMinutes(window, minutes());
-        CStringListModel *model = currentModel(window);
-        testModel(model);
-        QCOMPARE(model->rowCount(), kCount);
-        currentView(window)->scrollToBottom();
-        QString message;
-        DialogDriver driver({[secs](QWidget *modal) {
-                                 auto *edit = modal->findChild<QLineEdit *>(QStringLiteral("leGoToTime"));
-                                 edit->setText(QDateTime::fromSecsSinceEpoch(secs).toString(
-                                     QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-                                 qobject_cast<QDialog *>(modal)->accept();
-                             },
-                             DialogDriver::press(QMessageBox::Ok, &message)});
-        trigger(window, "actionGoToTime");
-        QTRY_COMPARE(driver.done(), found ? 1 : 2);
-        if (!found) {
-            QVERIFY2(message.contains(QStringLiteral("no row")), qPrintable(message));
-            return;
-        }
-        const int row = rowsBefore(secs);
-        QCOMPARE(selectedRow(window), row);
-        QCOMPARE(currentView(window)->currentIndex().row(), row);
-        // The row is on screen and holds the record it should.
-        QVERIFY(currentView(window)->viewport()->rect().intersects(currentView(window)->visualRect(model->index(row, 0))));
-        QVERIFY(model->index(row, 0).data().toString().endsWith(QStringLiteral("item-%1").arg(row, 5, 10, QLatin1Char('0'))));
     }
 
     void clickShowsTheRowsAtThatTime_data()
@@ -320,14 +291,7 @@ private slots:
         QVERIFY(line->span(&start, &end));
         QVERIFY(start <= line->timeAt(from) && end > line->timeAt(to));
         mouse(line, QEvent::MouseButtonRelease, to, Qt::NoButton);
-        auto *menu = line->findChild<QMenu *>();
-        QTRY_VERIFY(menu && menu->isVisible());
-        QAction *show = nullptr;
-        for (QAction *action : menu->actions())
-            if (action->text() == QStringLiteral("Show only this time range"))
-                show = action;
-        QVERIFY(show);
-        show->trigger();
+        QVERIFY(showOnlyRange(line));
 
         // The current filter now holds exactly that range, and the tab shows it.
         const TabInfo info = window.tabs().value(resultTabs(window)->currentIndex());
@@ -354,11 +318,7 @@ private slots:
         mouse(line, QEvent::MouseButtonPress, line->width() / 4, Qt::LeftButton);
         mouse(line, QEvent::MouseMove, line->width() / 2, Qt::LeftButton);
         mouse(line, QEvent::MouseButtonRelease, line->width() / 2, Qt::NoButton);
-        menu = line->findChild<QMenu *>();
-        QTRY_VERIFY(menu && menu->isVisible());
-        for (QAction *action : menu->actions())
-            if (action->text() == QStringLiteral("Show only this time range"))
-                action->trigger();
+        QVERIFY(showOnlyRange(line));
         QCOMPARE(selector->currentText().count(QStringLiteral("(modified)")), 1);
     }
 
@@ -395,12 +355,7 @@ private slots:
         const QPoint pos(line->xOf(at), line->height() / 2);
         QContextMenuEvent event(QContextMenuEvent::Mouse, pos, line->mapToGlobal(pos));
         QApplication::sendEvent(line, &event);
-        auto *menu = line->findChild<QMenu *>();
-        QTRY_VERIFY(menu && menu->isVisible());
-        for (QAction *action : menu->actions()) {
-            if (action->text() == QStringLiteral("Show only this time range"))
-                action->trigger();
-        }
+        QVERIFY(showOnlyRange(line));
         CStringListModel *model = currentModel(window);
         testModel(model);
         QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 5, 1000);
@@ -438,16 +393,6 @@ private slots:
         line->setLogScale(true);
         QVERIFY2(barHeight(kStart + 3600) > 3 * linearLone, qPrintable(QString::number(linearLone)));
         QCOMPARE(barHeight(kStart), linearBurst);
-    }
-
-    void viewToggleHidesTheStrip()
-    {
-        mainWindow window;
-        showMinutes(window, minutes());
-        const int rowsShown = currentView(window)->viewport()->height();
-        trigger(window, "actionTimelineShow");
-        QVERIFY(!strip(window)->isVisible());
-        QVERIFY(currentView(window)->viewport()->height() > rowsShown);
     }
 };
 

@@ -53,11 +53,7 @@ private slots:
         QVERIFY(m_dir.isValid());
     }
 
-    void init()
-    {
-        QSettings().clear();
-        QSettings().setValue(QStringLiteral("config/logdir"), m_dir.path());
-    }
+    void init() { clearSettings(m_dir.path()); }
 
     void findFieldAfterRestart_data()
     {
@@ -202,6 +198,7 @@ private slots:
         QFETCH(qint64, secs);
         mainWindow window;
         QVERIFY(showMinutes(window, m_dir.filePath(QStringLiteral("goto.mlog"))));
+        testModel(currentModel(window));
         currentView(window)->scrollToBottom();
         QString prefill;
         QString selected;
@@ -257,8 +254,13 @@ private slots:
                                   .arg(QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))));
             return;
         }
-        QCOMPARE(selectedRow(window), rowAt(secs));
-        QCOMPARE(currentView(window)->currentIndex().row(), rowAt(secs));
+        const int row = rowAt(secs);
+        QCOMPARE(selectedRow(window), row);
+        QCOMPARE(currentView(window)->currentIndex().row(), row);
+        // The row is on screen and holds the record it should.
+        const QModelIndex index = currentModel(window)->index(row, 0);
+        QVERIFY(currentView(window)->viewport()->rect().intersects(currentView(window)->visualRect(index)));
+        QVERIFY(index.data().toString().endsWith(QStringLiteral("item-%1").arg(row, 5, 10, QLatin1Char('0'))));
     }
 
     void openStartsInAFolderThatExists_data()

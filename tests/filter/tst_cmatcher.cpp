@@ -32,6 +32,27 @@ size_t heapInUse()
 }
 #endif
 
+// Whether `m` gives `expected` for the UTF-8 text `utf8` alone and as a
+// block hands it out: followed by a NUL that ends the buffer, or by `next`,
+// whose bytes must not count; the length and ASCII-ness it tells must be the text's.
+bool decidedInBlock(const CMatcher &m, const QByteArray &utf8, CMatcher::Verdict expected, const QByteArray &next)
+{
+    if (m.verdictUtf8(utf8.constData(), utf8.size()) != expected)
+        return false;
+    const bool isAscii = std::all_of(utf8.cbegin(), utf8.cend(), [](char c) { return uchar(c) < 0x80; });
+    for (const QByteArray &after : {QByteArray(), next}) {
+        const QByteArray block = utf8 + '\0' + after;
+        qsizetype length = -1;
+        bool ascii = !isAscii;
+        if (m.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length, nullptr, &ascii) != expected
+            || length != utf8.size() || ascii != isAscii)
+            return false;
+    }
+    return true;
+}
+
+CMatcher::Verdict verdictOf(bool match) { return match ? CMatcher::Verdict::Match : CMatcher::Verdict::NoMatch; }
+
 // The first pattern and text the matcher does not decide as QRegExp does,
 // given the text as a QString and, where it has one, as its UTF-8 bytes.
 QString disagreement(const QStringList &patterns, const QStringList &texts, const QList<QByteArray> &bytes = {})
@@ -39,32 +60,18 @@ QString disagreement(const QStringList &patterns, const QStringList &texts, cons
     for (const QString &pattern : patterns) {
         const QRegExp rx(pattern, Qt::CaseSensitive, QRegExp::RegExp);
         const CMatcher matcher({{pattern}});
-        const auto verdictOf = [&](const QString &text) {
-            const bool found = rx.isValid() && rx.indexIn(text) != -1;
-            return found ? CMatcher::Verdict::Match : CMatcher::Verdict::NoMatch;
-        };
+        const auto expected = [&](const QString &text) { return verdictOf(rx.isValid() && rx.indexIn(text) != -1); };
         for (const QString &text : texts) {
-            if (matcher.verdict(text) != verdictOf(text))
+            if (matcher.verdict(text) != expected(text))
                 return QStringLiteral("pattern \"%1\" text \"%2\"").arg(pattern, text);
             const QByteArray utf8 = text.toUtf8();
-            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != verdictOf(QString::fromUtf8(utf8.constData(), utf8.size())))
+            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != expected(QString::fromUtf8(utf8.constData(), utf8.size())))
                 return QStringLiteral("pattern \"%1\" UTF-8 text \"%2\"").arg(pattern, text);
         }
         for (const QByteArray &utf8 : bytes) {
-            const QString decoded = QString::fromUtf8(utf8.constData(), utf8.size());
-            if (matcher.verdictUtf8(utf8.constData(), utf8.size()) != verdictOf(decoded))
+            if (!decidedInBlock(matcher, utf8, expected(QString::fromUtf8(utf8.constData(), utf8.size())),
+                                "\xc3\xa9> [f] open unlink passwd /home/a/x.txt 1,1000,"))
                 return QStringLiteral("pattern \"%1\" bytes \"%2\"").arg(pattern, QString::fromLatin1(utf8.toHex()));
-            // As a block hands it out: followed by a NUL that ends the
-            // buffer, or by the next text, whose bytes must not count.
-            for (const QByteArray &next : {QByteArray(), QByteArray("\xc3\xa9> [f] open unlink passwd /home/a/x.txt 1,1000,")}) {
-                const QByteArray block = utf8 + '\0' + next;
-                qsizetype length = -1;
-                bool ascii = false;
-                const CMatcher::Verdict inBlock = matcher.verdictUtf8Text(block.constData(), block.constData() + block.size(),
-                                                                          &length, nullptr, &ascii);
-                if (inBlock != verdictOf(decoded) || length != utf8.size() || ascii != std::all_of(utf8.cbegin(), utf8.cend(), [](char c) { return uchar(c) < 0x80; }))
-                    return QStringLiteral("pattern \"%1\" bytes \"%2\" in a block").arg(pattern, QString::fromLatin1(utf8.toHex()));
-            }
         }
     }
     return QString();
@@ -152,6 +159,7 @@ private slots:
                                        {"q1", "q2", "q3", "q4", "q5|q6"}, {"a^b", "zq"}, {R"((q)\1)", "zq"}};
         const QStringList words{"[s] open", "[f] unlink", "[s] openat", "passwd", "shadow", "passw", "ab", "xyzxyzxyz",
                                 "xyzxyzxy", "k", "yy", "q5", "q6", "zq", "qq"};
+        const QByteArray next = words.join(QLatin1Char(' ')).toUtf8() + " --";
         for (const QStringList &list : lists) {
             const CMatcher matcher({list});
             const CMatcher withDashes({list, {QStringLiteral("--")}});
@@ -166,13 +174,11 @@ private slots:
                         for (QRegExp &rx : rxs)
                             expected = expected || rx.indexIn(text) != -1;
                         const QByteArray utf8 = text.toUtf8();
-                        const bool bytes = matcher.verdictUtf8(utf8.constData(), utf8.size()) == CMatcher::Verdict::Match;
-                        const QByteArray block = utf8 + '\0' + words.join(QLatin1Char(' ')).toUtf8() + " --";
-                        const char *const end = block.constData() + block.size();
+                        const QByteArray block = utf8 + '\0' + next;
                         qsizetype length = -1;
-                        const bool inBlock = matcher.verdictUtf8Text(block.constData(), end, &length) == CMatcher::Verdict::Match;
-                        const bool dashes = withDashes.verdictUtf8Text(block.constData(), end, &length) == CMatcher::Verdict::Match;
-                        if (matcher.matches(text) != expected || bytes != expected || inBlock != expected
+                        const bool dashes = withDashes.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length)
+                                            == CMatcher::Verdict::Match;
+                        if (matcher.matches(text) != expected || !decidedInBlock(matcher, utf8, verdictOf(expected), next)
                             || dashes != (expected && text.contains(QStringLiteral("--"))) || length != utf8.size())
                             QFAIL(qPrintable(QStringLiteral("list \"%1\" text \"%2\"").arg(list.join('\t'), text)));
                     }
@@ -270,20 +276,7 @@ private slots:
                                     .toUtf8();
         // Whether `m` decides `utf8` as `expected` however it is handed out.
         const auto agrees = [&next](const CMatcher &m, const QByteArray &utf8, bool expected) {
-            if (m.matches(QString::fromUtf8(utf8)) != expected
-                || (m.verdictUtf8(utf8.constData(), utf8.size()) == CMatcher::Verdict::Match) != expected)
-                return false;
-            const bool isAscii = std::all_of(utf8.cbegin(), utf8.cend(), [](char c) { return uchar(c) < 0x80; });
-            for (const QByteArray &after : {QByteArray(), next}) {
-                const QByteArray block = utf8 + '\0' + after;
-                qsizetype length = -1;
-                bool ascii = !isAscii;
-                const CMatcher::Verdict inBlock =
-                    m.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length, nullptr, &ascii);
-                if ((inBlock == CMatcher::Verdict::Match) != expected || length != utf8.size() || ascii != isAscii)
-                    return false;
-            }
-            return true;
+            return m.matches(QString::fromUtf8(utf8)) == expected && decidedInBlock(m, utf8, verdictOf(expected), next);
         };
         int matching = 0;
         for (const QByteArray &utf8 : texts) {
@@ -415,11 +408,8 @@ private slots:
                 text.insert(at, entry.chopped(entry.at(entry.size() - 1).isLowSurrogate() ? 2 : 1));
             const bool expected = std::any_of(list.cbegin(), list.cend(), [&text](const QString &e) { return text.contains(e); });
             found += i < texts && expected;
-            const QByteArray block = text.toUtf8() + '\0' + list.join(QLatin1Char(' ')).toUtf8();
-            qsizetype length = 0;
-            const bool inBlock = matcher.verdictUtf8Text(block.constData(), block.constData() + block.size(), &length)
-                                 == CMatcher::Verdict::Match;
-            if (matcher.matches(text) != expected || inBlock != expected)
+            if (matcher.matches(text) != expected
+                || !decidedInBlock(matcher, text.toUtf8(), verdictOf(expected), list.join(QLatin1Char(' ')).toUtf8()))
                 QFAIL(qPrintable(QStringLiteral("text \"%1\", expected %2, entries %3").arg(text).arg(expected).arg(list.join(' '))));
         }
         QVERIFY2(found > texts / 10 && found < texts * 9 / 10, qPrintable(QString::number(found)));

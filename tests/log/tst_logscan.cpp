@@ -82,6 +82,18 @@ static Index formatRuleIndex(const QByteArray &d)
     return index;
 }
 
+// Reads the log at `p` with `log`, cancelled as the button's click would
+// once the progress passes `value`.
+static void readCancelledPast(CLog &log, const QString &p, qint64 value)
+{
+    const QMetaObject::Connection stop = QObject::connect(&log, &CLog::valueChanged, &log, [&log, value](int at) {
+        if (at > value)
+            log.canselReadLog();
+    });
+    log.readLog(p);
+    QObject::disconnect(stop);
+}
+
 // Four blocks in order, then the clock set back an hour for a while.
 static LogBuilder clockSetBack(quint32 t0)
 {
@@ -431,8 +443,7 @@ private slots:
         row("earlier times of no block", indexFileBytes(old, 10, sound, {{t0 + 5, a.offsets[4]}}, 2), 10);
         row("last entry no record start", moved(40, 8, 2), 10);
         row("first entry inside its run", moved(0, 1, 0), 10);
-        row("middle offset one byte off", moved(20, 5, 1), -1);
-        row("middle entry inside its run", moved(10, 4, 0), -1);
+        // Middle entries found wrong only when their blocks are read: tst_indexedges.
         // The same first block, one long record up to where the last block
         // started, then that block again.
         LogBuilder b;
@@ -518,12 +529,7 @@ private slots:
 
         // Stopped a third of the way, as the button's click would.
         const qint64 size = b.data.size();
-        QMetaObject::Connection stop = connect(&log, &CLog::valueChanged, &log, [&log, size](int value) {
-            if (value > size / 3)
-                log.canselReadLog();
-        });
-        log.readLog(p);
-        disconnect(stop);
+        readCancelledPast(log, p, size / 3);
         QVERIFY(log.isCancelled());
         QVERIFY(log.isChanged(p));
         QCOMPARE(log.timeIndex(), before);
@@ -642,12 +648,7 @@ private slots:
         const NaiveScan naive(bytes);
         CLog first;
         if (setup == "cancelled") {
-            QMetaObject::Connection stop = connect(&first, &CLog::valueChanged, &first, [&first, &bytes](int value) {
-                if (value > bytes.size() / 2)
-                    first.canselReadLog();
-            });
-            first.readLog(p);
-            disconnect(stop);
+            readCancelledPast(first, p, bytes.size() / 2);
             QVERIFY(first.isCancelled());
             first.readLog(p); // goes on from where the cancel stopped
             QVERIFY(!first.isCancelled());
@@ -793,13 +794,7 @@ private slots:
             log.readLog(p);
             QVERIFY(appendBytes(p, bytes.mid(int(kept))) && setModified(p, QDateTime::currentDateTime().addSecs(-50)));
         }
-        if (how == "cancelled") {
-            connect(&log, &CLog::valueChanged, &log, [&log, kept](int value) {
-                if (value > kept + 100)
-                    log.canselReadLog();
-            });
-        }
-        log.readLog(p);
+        readCancelledPast(log, p, how == "cancelled" ? kept + 100 : bytes.size());
         QCOMPARE(log.isCancelled(), how == "cancelled");
         const PlainIndex read = readPlainIndex(fileBytes(CLog::indexFilePath(p)));
         QVERIFY(read.ok);
