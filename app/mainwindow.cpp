@@ -6,9 +6,13 @@
 #include "cstringlistmodel.h"
 #include "filterdescription.h"
 #include "filterselector.h"
+#include "followcontrol.h"
 #include "resultview.h"
+#include "rowcountcontrol.h"
 #include "ui_filternamedialog.h"
 #include "settingsaccess.h"
+#include "summarycontrol.h"
+#include "timelinecontrol.h"
 #include "ui_mainwindow.h"
 #include "vrelintegration.h"
 
@@ -32,8 +36,51 @@
 #include <algorithm>
 #include <utility>
 
+// The window as its additions see it.
+class mainWindow::Context final : public WindowContext
+{
+public:
+    explicit Context(mainWindow &window) : w(window) {}
+
+    QWidget *window() const override { return &w; }
+    QTabWidget *resultTabs() const override { return w.ui->twLogResult; }
+    ResultView *currentResultView() const override { return w.currentResultView(); }
+    TabInfo *tabInfo(int index) override
+    {
+        return index >= 0 && index < w.tabInfos.size() ? &w.tabInfos[index] : nullptr;
+    }
+    const TabInfo *tabInfo(int index) const override
+    {
+        return index >= 0 && index < w.tabInfos.size() ? &w.tabInfos.at(index) : nullptr;
+    }
+    CLog *logReader() const override { return w.log; }
+    QStatusBar *statusBar() const override { return w.statusBar(); }
+    FilterSelector *filterSelector() const override { return w.filterCombo; }
+
+    bool isBusy() const override { return w.isBusy(); }
+    void setBusy(bool busy) override
+    {
+        w.ready = !busy;
+        w.updateBusyState();
+    }
+    void setRunningModel(CStringListModel *model) override { w.runningModel = model; }
+    void setReadingLog(CLog *reader) override { w.readingLog = reader; }
+
+    void warnBusy() override { w.warnBusy(); }
+    void warnCostlyPattern(const QString &pattern) override { w.warnCostlyPattern(pattern); }
+    void showTabFilter(const TabInfo &info) override { w.showTabFilter(info); }
+    void applyEditedFilter(const CFilterPtr &filter) override { w.applyEditedFilter(filter); }
+    void updateLogFileRow(const QString &path) override { w.updateLogFileRow(path); }
+    void showRowCount() override { w.rowCounts->showRowCount(); }
+    void noteRunEnd(int index, const CStringListModel *model) override { w.rowCounts->noteRunEnd(index, model); }
+
+private:
+    mainWindow &w;
+};
+
 mainWindow::mainWindow(QWidget *parent)
     : QMainWindow(parent)
+    , context(std::make_unique<Context>(*this))
 {
     // Before the first read of the settings.
     setSettingsAccessHook([this] { guardSettings(); });
@@ -88,10 +135,7 @@ mainWindow::mainWindow(QWidget *parent)
 
     ui->setupUi(this);
     filterNameUi->setupUi(filterNameDialog);
-    rowCountLabel = new QLabel(this);
-    rowCountLabel->setObjectName(QStringLiteral("lbRowCount"));
-    statusBar()->addPermanentWidget(rowCountLabel);
-    rowCountLabel->hide();
+    rowCounts = new RowCountControl(*context, this);
 
     QAction *mainBarToggle = ui->mainToolBar->toggleViewAction();
     QAction *filterBarToggle = ui->tbFilterEdit->toggleViewAction();
@@ -129,8 +173,17 @@ mainWindow::mainWindow(QWidget *parent)
 
     buildRecentFiles();
     setupActions();
-    setupFollow();
-    buildTimeline();
+
+    follow = new FollowControl(*context, this);
+    ui->menuView->addAction(follow->action());
+    ui->mainToolBar->addAction(follow->action());
+
+    timeline = new TimelineControl(*context, this);
+    ui->menuBar->insertMenu(ui->menuView->menuAction(), timeline->editMenu());
+    ui->menuView->insertAction(ui->actionFindShow, timeline->toggleAction());
+    ui->menuView->removeAction(ui->actionFindShow);
+    ui->menuView->insertAction(timeline->toggleAction(), ui->actionFindShow);
+
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -146,6 +199,11 @@ mainWindow::mainWindow(QWidget *parent)
 
 mainWindow::~mainWindow()
 {
+    // The additions go first: nothing calls them into a half-destroyed window.
+    delete std::exchange(timeline, nullptr);
+    delete std::exchange(follow, nullptr);
+    delete std::exchange(summary, nullptr);
+    delete std::exchange(rowCounts, nullptr);
     setSettingsAccessHook({});
     delete filterNameDialog;
     delete filterCombo;
@@ -188,7 +246,8 @@ void mainWindow::setupActions()
     });
     connect(ui->actionNewTab, SIGNAL(triggered()), this, SLOT(tabNew()));
     connect(ui->actionResultsSave, SIGNAL(triggered()), this, SLOT(actionResultsSavePress()));
-    setupSummaryAction();
+    summary = new SummaryControl(*context, ui->menuBar, this);
+    ui->menuBar->insertMenu(ui->menuSettings->menuAction(), summary->menu());
 
     // Cancel sits in no menu or tool bar; as an action of the window itself
     // its Esc shortcut still reaches whichever long operation runs.
@@ -220,7 +279,7 @@ void mainWindow::showTabFilter(const TabInfo &info)
         && (info.source->period != made.period || info.source->time != made.time
             || info.source->start != made.start || info.source->lists() != made.lists()))
         text += QStringLiteral("<br><br><i>") + tr("filter changed: Apply to refresh") + QStringLiteral("</i>");
-    ui->lbFilter->setText(text + followNote(info));
+    ui->lbFilter->setText(text + (follow ? follow->note(info) : QString()));
 }
 
 void mainWindow::updateTabsClosable()
@@ -249,8 +308,8 @@ void mainWindow::updateBusyState()
         busyPage = nullptr;
     else if (!busyPage)
         busyPage = ui->twLogResult->currentWidget();
-    if (free)
-        followWhenFree();
+    if (free && follow)
+        follow->windowFree();
 }
 
 void mainWindow::warnBusy()
@@ -270,13 +329,13 @@ void mainWindow::tabNew()
     if (isBusy())
         return;
     ResultView *view = createResultView(ui->twLogResult);
-    setupTimeline(view);
+    timeline->attach(view);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();
     tabInfos.append(TabInfo());
     showTabFilter(tabInfos.last());
-    showRowCount();
+    rowCounts->showRowCount();
 }
 
 void mainWindow::tabClose(int index)
@@ -312,7 +371,7 @@ void mainWindow::tabChanged(int index)
         }
         return;
     }
-    showRowCount();
+    rowCounts->showRowCount();
     if (index < 0 || index >= tabInfos.size())
         return;
     const TabInfo info = tabInfos.at(index);

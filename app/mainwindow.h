@@ -1,5 +1,9 @@
 // The application's single window: panels, result tabs, commands, and the
 // long operations (reading a log, running a filter) that run inside it.
+// What was added to it later lives in classes of its own, which the window
+// only makes and wires: following the log (FollowControl), the time line
+// (TimelineControl), the row counts (RowCountControl) and the summary
+// (SummaryControl); they see the window as a WindowContext.
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
@@ -16,13 +20,17 @@
 #include "cfilter.h"
 #include "filtermatch.h"
 #include "settingscheck.h"
+#include "windowcontext.h"
 
 class CFilterEditWindow;
 class CLog;
 class CSettingsWindow;
 class CStringListModel;
-class LogWatcher;
 class FilterSelector;
+class FollowControl;
+class RowCountControl;
+class SummaryControl;
+class TimelineControl;
 class ResultView;
 class QAction;
 class QActionGroup;
@@ -33,7 +41,6 @@ class QDir;
 class QDragEnterEvent;
 class QDropEvent;
 class QFileInfo;
-class QPushButton;
 class QLabel;
 class QSettings;
 
@@ -41,23 +48,6 @@ namespace Ui {
 class mainWindow;
 class filterNameDialog;
 }
-
-// What a result tab shows: the filter last applied in it and its log.
-struct TabInfo
-{
-    // The filter as the tab's rows were made with it: a copy that no edit
-    // changes. Null for a tab that never showed results.
-    CFilterPtr filter;
-    // The record of the filter list it was copied from, which edits change.
-    CFilterPtr source;
-    QString fileName;   // file name of the log, no folder
-    QString filePath;   // the log's full path, so switching back reopens exactly it
-    bool counting = false;  // a filter run is counting the tab's rows
-    // The last run ended before the end of its range (cancelled, or stopped
-    // at a record it could not decide): its rows end at `stoppedAt`.
-    bool stopped = false;
-    QDateTime stoppedAt;
-};
 
 class mainWindow : public QMainWindow
 {
@@ -129,7 +119,6 @@ private slots:
     // nothing says so in the panel, never in a box.
     void findTyped();
     void actionResultsSavePress();
-    void actionSummaryPress();
     void actionFilterEditPress();
     void actionFilterSavePress();
     void actionFilterDelPress();
@@ -146,16 +135,10 @@ private slots:
     void showReadLogResults(QString fName);
     void startEvent();
     bool isFileReadable(QString fName);
-    void actionGoToTimePress();
-    // Applies the current filter with the custom range `start` to `end`,
-    // as an edit of the filter would.
-    void applyTimeRange(const QDateTime &start, const QDateTime &end);
 
 private:
     // Frame and tabs (mainwindow.cpp).
     void setupActions();
-    // The Results menu with Summary... (mainwindow_summary.cpp).
-    void setupSummaryAction();
     // Disables the commands that must not start while a long operation runs,
     // and enables them again once none does.
     void updateBusyState();
@@ -172,15 +155,6 @@ private:
     // the operation stopped there.
     void warnCostlyPattern(const QString &pattern);
 
-    // Row counts (mainwindow_counts.cpp). The status bar's count label and
-    // the tool tip of the current tab say how many rows it holds, whether
-    // they are still counted, and where they stop after a run ended early.
-    void showRowCount();
-    // Notes how the run of `model` in tab `index` ended: the tab's marker,
-    // tool tip and empty-results line, and the count.
-    void noteRunEnd(int index, const CStringListModel *model);
-    QString rowCountText(const TabInfo &info, int rows) const;
-
     // Selects the row of the log the reader holds in the log files panel.
     void selectOpenLogRow();
     // Adds a row for the log at `path` to the log files panel.
@@ -190,36 +164,10 @@ private:
     // the log at `path`, which a click on the row opens.
     void setLogFileRow(int row, const QString &path);
 
-    // Following the open log as it grows (mainwindow_follow.cpp).
-    void setupFollow();
-    void followToggled(bool on);
-    // Watches the log the reader holds while following is on, nothing else.
-    void watchOpenLog();
-    // Called whenever the window is free again: what the watcher told
-    // meanwhile is taken in now.
-    void followWhenFree();
-    void logGrown();
-    void logReplaced();
-    // Reads the grown log incrementally and adds the new rows to every tab
-    // of it; a tab at its last row stays there, another counts the rows
-    // that wait below it. A log that another file (or a shrunk one) replaced
-    // is read anew and every tab of it shows what the file holds now.
-    void takeIn();
-    // The model stops reading the log (its block numbers no longer fit it).
-    void letGoOfLog(ResultView *view, CStringListModel *model);
-    // Runs tab `index`'s own filter again over the log; false when the tab
-    // went away meanwhile.
-    bool rerunTab(int index);
+    // Shows the dates and size of the log at `path` afresh in its row of
+    // the log files panel, if it has one.
     void updateLogFileRow(const QString &path);
-    void updateNewRowsButton();
-    void goToNewRows();
-    // The line the Filter info panel adds for a tab that follows its log.
-    QString followNote(const TabInfo &info) const;
 
-    // Time line (mainwindow_timeline.cpp): the Edit menu, the View toggle,
-    // and what a new tab's strip is tied to.
-    void buildTimeline();
-    void setupTimeline(ResultView *view);
     // The settings file (mainwindow_settings.cpp). Run before every read of
     // the settings: a file changed since it was last checked is checked
     // again, and set aside when Qt cannot read it safely; the warning
@@ -295,15 +243,15 @@ private:
     QStringList unreadableWarned;  // saved filters already warned of as unreadable
     bool fillingFiles = false;  // the log files panel is being filled
 
-    QAction *actionFollow = nullptr;
-    LogWatcher *logWatcher = nullptr;
-    QPushButton *newRowsButton = nullptr;  // "n new rows below" of the current tab
-    bool growthPending = false;       // grown while the window was busy
-    bool replacementPending = false;  // replaced while the window was busy
-    bool followScheduled = false;     // a take-in waits for the event loop
-    bool takingIn = false;            // a take-in is under way
-    QLabel *rowCountLabel = nullptr;  // rows of the current tab, in the status bar
-    QAction *timelineToggle = nullptr;  // View > Show time line
+    // The additions to the window, each with its own actions and state;
+    // they reach the window only through `context`. Children of the
+    // window, destroyed before what the context answers with.
+    class Context;
+    std::unique_ptr<Context> context;
+    RowCountControl *rowCounts = nullptr;
+    SummaryControl *summary = nullptr;
+    FollowControl *follow = nullptr;
+    TimelineControl *timeline = nullptr;
 };
 
 #endif

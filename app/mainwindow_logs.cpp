@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "clog.h"
+#include "followcontrol.h"
 #include "logpath.h"
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
@@ -143,8 +144,7 @@ bool mainWindow::loadLog(const QString &path)
     ui->twFiles->setEnabled(!isBusy());
     selectOpenLogRow();
     // A log read again may have grown under tabs that follow it.
-    growthPending = actionFollow->isChecked();
-    followWhenFree();
+    follow->logRead();
     return true;
 }
 
@@ -310,6 +310,21 @@ void mainWindow::setLogFileRow(int row, const QString &path)
         auto *item = new QTableWidgetItem(cells[column - 1]);
         item->setData(Qt::TextAlignmentRole, int(Qt::AlignCenter));
         table->setItem(row, column, item);
+    }
+}
+
+void mainWindow::updateLogFileRow(const QString &path)
+{
+    QTableWidget *table = ui->twFiles;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem *item = table->item(row, 0);
+        if (item && LogPath::sameFile(item->data(Qt::UserRole).toString(), path)) {
+            const bool selected = item->isSelected();
+            setLogFileRow(row, item->data(Qt::UserRole).toString());
+            if (selected)
+                table->selectRow(row);
+            return;
+        }
     }
 }
 

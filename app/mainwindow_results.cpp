@@ -7,6 +7,7 @@
 #include "filtermatch.h"
 #include "logpath.h"
 #include "resultview.h"
+#include "rowcountcontrol.h"
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
 
@@ -106,9 +107,9 @@ void mainWindow::showFilterResults()
     }
     if (auto *resultView = dynamic_cast<ResultView *>(view))
         resultView->setEmptyText(QString());
-    connect(model, &QAbstractItemModel::rowsInserted, this, &mainWindow::showRowCount);
-    connect(model, &QAbstractItemModel::modelReset, this, &mainWindow::showRowCount);
-    showRowCount();
+    connect(model, &QAbstractItemModel::rowsInserted, rowCounts, &RowCountControl::showRowCount);
+    connect(model, &QAbstractItemModel::modelReset, rowCounts, &RowCountControl::showRowCount);
+    rowCounts->showRowCount();
 
     runningModel = model;
     const QPointer<CStringListModel> ran(model);
@@ -124,7 +125,7 @@ void mainWindow::showFilterResults()
         info.source = source;
         info.filePath = log->logPath();
         info.fileName = LogPath::readable(QFileInfo(info.filePath).fileName());
-        noteRunEnd(tabIndex, ran);
+        rowCounts->noteRunEnd(tabIndex, ran);
         stopped = info.stopped;
         showTabFilter(info);
     }

@@ -3,6 +3,7 @@
 
 #include "logpath.h"
 #include "settingsaccess.h"
+#include "timelinecontrol.h"
 #include "ui_mainwindow.h"
 #include "vrelintegration.h"
 
@@ -88,7 +89,7 @@ void mainWindow::saveWindowState()
     settings.setValue(QStringLiteral("fileshow"), ui->actionFileShow->isChecked());
     settings.setValue(QStringLiteral("findshow"), ui->actionFindShow->isChecked());
     settings.setValue(QStringLiteral("findcase"), ui->chbMatchCase->isChecked());
-    settings.setValue(QStringLiteral("timelineshow"), timelineToggle->isChecked());
+    settings.setValue(QStringLiteral("timelineshow"), timeline->isShown());
     settings.endGroup();
     syncSettings(settings);
 }
@@ -117,6 +118,6 @@ void mainWindow::restoreWindowState()
         const QSignalBlocker quiet(ui->chbMatchCase);
         ui->chbMatchCase->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("findcase")), true));
     }
-    timelineToggle->setChecked(SettingsCheck::boolValue(settings.value(QStringLiteral("timelineshow")), false));
+    timeline->setShown(SettingsCheck::boolValue(settings.value(QStringLiteral("timelineshow")), false));
     settings.endGroup();
 }

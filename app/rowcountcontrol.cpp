@@ -1,18 +1,27 @@
-// Row counts of the result tabs: the count in the status bar, each tab's
-// tool tip and title marker, and the line an empty result shows.
-#include "mainwindow.h"
+#include "rowcountcontrol.h"
 
 #include "clog.h"
 #include "cstringlistmodel.h"
 #include "resultview.h"
-#include "ui_mainwindow.h"
+#include "windowcontext.h"
 
 #include <QDir>
 #include <QLabel>
 #include <QLocale>
+#include <QStatusBar>
 #include <QTabWidget>
 
-QString mainWindow::rowCountText(const TabInfo &info, int rows) const
+RowCountControl::RowCountControl(WindowContext &window, QObject *parent)
+    : QObject(parent)
+    , m_window(window)
+{
+    m_label = new QLabel(window.window());
+    m_label->setObjectName(QStringLiteral("lbRowCount"));
+    window.statusBar()->addPermanentWidget(m_label);
+    m_label->hide();
+}
+
+QString RowCountControl::rowCountText(const TabInfo &info, int rows) const
 {
     const QString count = QLocale().toString(rows);
     if (info.counting)
@@ -24,30 +33,31 @@ QString mainWindow::rowCountText(const TabInfo &info, int rows) const
     return tr("Rows: %1, stopped at %2").arg(count, info.stoppedAt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
 }
 
-void mainWindow::showRowCount()
+void RowCountControl::showRowCount()
 {
-    const int index = ui->twLogResult->currentIndex();
-    const ResultView *view = currentResultView();
+    QTabWidget *tabs = m_window.resultTabs();
+    const int index = tabs->currentIndex();
+    const ResultView *view = m_window.currentResultView();
     const auto *model = view ? qobject_cast<const CStringListModel *>(view->model()) : nullptr;
-    if (!model || index < 0 || index >= tabInfos.size()
-        || (!tabInfos.at(index).filter && !tabInfos.at(index).counting)) {
-        rowCountLabel->clear();
-        rowCountLabel->hide();
+    const TabInfo *info = m_window.tabInfo(index);
+    if (!model || !info || (!info->filter && !info->counting)) {
+        m_label->clear();
+        m_label->hide();
         return;
     }
-    const TabInfo &info = tabInfos.at(index);
-    const QString count = rowCountText(info, model->rowCount());
-    rowCountLabel->setText(count);
-    rowCountLabel->show();
-    const QString path = info.filePath.isEmpty() ? log->logPath() : info.filePath;
-    ui->twLogResult->setTabToolTip(index, QDir::toNativeSeparators(path) + QLatin1Char('\n') + count);
+    const QString count = rowCountText(*info, model->rowCount());
+    m_label->setText(count);
+    m_label->show();
+    const QString path = info->filePath.isEmpty() ? m_window.logReader()->logPath() : info->filePath;
+    tabs->setTabToolTip(index, QDir::toNativeSeparators(path) + QLatin1Char('\n') + count);
 }
 
-void mainWindow::noteRunEnd(int index, const CStringListModel *model)
+void RowCountControl::noteRunEnd(int index, const CStringListModel *model)
 {
-    if (index < 0 || index >= tabInfos.size())
+    TabInfo *const tab = m_window.tabInfo(index);
+    if (!tab)
         return;
-    TabInfo &info = tabInfos[index];
+    TabInfo &info = *tab;
     info.counting = false;
     info.stopped = false;
     info.stoppedAt = QDateTime();
@@ -64,9 +74,10 @@ void mainWindow::noteRunEnd(int index, const CStringListModel *model)
             info.stoppedAt = model->log()->blockDate(uncounted);
         }
     }
+    QTabWidget *tabs = m_window.resultTabs();
     if (info.stopped)
-        ui->twLogResult->setTabText(index, ui->twLogResult->tabText(index) + QLatin1Char(' ') + tr("(stopped)"));
-    if (auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(index))) {
+        tabs->setTabText(index, tabs->tabText(index) + QLatin1Char(' ') + tr("(stopped)"));
+    if (auto *view = dynamic_cast<ResultView *>(tabs->widget(index))) {
         QString empty;
         if (model && model->rowCount() == 0)
             empty = info.stopped ? tr("No records matched before the run stopped.") : tr("No records match the filter");

@@ -1,14 +1,11 @@
-// Following the open log as it grows: the Follow log command, the watcher
-// of the log file, and what it tells taken into the tabs of the log.
-#include "mainwindow.h"
+#include "followcontrol.h"
 
 #include "clog.h"
 #include "cstringlistmodel.h"
-#include "logpath.h"
 #include "logwatcher.h"
 #include "resultview.h"
 #include "statusprogress.h"
-#include "ui_mainwindow.h"
+#include "windowcontext.h"
 
 #include <QAction>
 #include <QDir>
@@ -19,7 +16,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
-#include <QTableWidget>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <utility>
@@ -32,101 +29,109 @@ const char kNewRowsProperty[] = "newRowsBelow";
 
 } // namespace
 
-void mainWindow::setupFollow()
+FollowControl::FollowControl(WindowContext &window, QObject *parent)
+    : QObject(parent)
+    , m_window(window)
 {
-    actionFollow = new QAction(QIcon::fromTheme(QStringLiteral("go-bottom")), tr("Follow log"), this);
-    actionFollow->setObjectName(QStringLiteral("actionFollow"));
-    actionFollow->setCheckable(true);
-    actionFollow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
-    actionFollow->setToolTip(tr("Show new records of the open log as they are written"));
-    actionFollow->setStatusTip(actionFollow->toolTip());
-    ui->menuView->addAction(actionFollow);
-    ui->mainToolBar->addAction(actionFollow);
+    QWidget *const owner = window.window();
+    m_action = new QAction(QIcon::fromTheme(QStringLiteral("go-bottom")), tr("Follow log"), owner);
+    m_action->setObjectName(QStringLiteral("actionFollow"));
+    m_action->setCheckable(true);
+    m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    m_action->setToolTip(tr("Show new records of the open log as they are written"));
+    m_action->setStatusTip(m_action->toolTip());
 
-    logWatcher = new LogWatcher(this);
-    connect(logWatcher, &LogWatcher::grown, this, &mainWindow::logGrown);
-    connect(logWatcher, &LogWatcher::replaced, this, &mainWindow::logReplaced);
+    m_watcher = new LogWatcher(this);
+    connect(m_watcher, &LogWatcher::grown, this, &FollowControl::logGrown);
+    connect(m_watcher, &LogWatcher::replaced, this, &FollowControl::logReplaced);
 
-    newRowsButton = new QPushButton(statusBar());
-    newRowsButton->setObjectName(QStringLiteral("btnNewRows"));
-    newRowsButton->setFlat(true);
-    newRowsButton->setToolTip(tr("Go to the last row"));
-    newRowsButton->hide();
-    statusBar()->addPermanentWidget(newRowsButton);
-    connect(newRowsButton, &QPushButton::clicked, this, &mainWindow::goToNewRows);
-    connect(ui->twLogResult, &QTabWidget::currentChanged, this, &mainWindow::updateNewRowsButton);
+    QStatusBar *const status = window.statusBar();
+    m_newRows = new QPushButton(status);
+    m_newRows->setObjectName(QStringLiteral("btnNewRows"));
+    m_newRows->setFlat(true);
+    m_newRows->setToolTip(tr("Go to the last row"));
+    m_newRows->hide();
+    status->addPermanentWidget(m_newRows);
+    connect(m_newRows, &QPushButton::clicked, this, &FollowControl::goToNewRows);
+    connect(window.resultTabs(), &QTabWidget::currentChanged, this, &FollowControl::updateNewRowsButton);
 
     // Following is off at every start until turned on: a log opened at
     // start is not read again behind the user's back because of a choice
     // made in another session.
-    connect(actionFollow, &QAction::toggled, this, &mainWindow::followToggled);
+    connect(m_action, &QAction::toggled, this, &FollowControl::toggled);
 }
 
-void mainWindow::followToggled(bool on)
+void FollowControl::toggled(bool on)
 {
     if (!on)
-        growthPending = replacementPending = false;
-    followWhenFree();
-    const int index = ui->twLogResult->currentIndex();
-    if (index >= 0 && index < tabInfos.size())
-        showTabFilter(tabInfos.at(index));
+        m_growthPending = m_replacementPending = false;
+    windowFree();
+    if (const TabInfo *info = m_window.tabInfo(m_window.resultTabs()->currentIndex()))
+        m_window.showTabFilter(*info);
 }
 
-QString mainWindow::followNote(const TabInfo &info) const
+QString FollowControl::note(const TabInfo &info) const
 {
-    if (!actionFollow || !actionFollow->isChecked() || info.filePath.isEmpty() || info.filePath != log->logPath())
+    if (!m_action->isChecked() || info.filePath.isEmpty() || info.filePath != m_window.logReader()->logPath())
         return QString();
     return QStringLiteral("<br><br><i>") + tr("Following the log: new records are added as they are written.")
            + QStringLiteral("</i>");
 }
 
-void mainWindow::watchOpenLog()
+void FollowControl::watchOpenLog()
 {
-    const QString path = actionFollow && actionFollow->isChecked() ? log->logPath() : QString();
-    if (logWatcher->path() == path)
+    const QString path = m_action->isChecked() ? m_window.logReader()->logPath() : QString();
+    if (m_watcher->path() == path)
         return;
-    logWatcher->watch(path);
+    m_watcher->watch(path);
     // What the log gained before it was watched, and tabs of it that were
     // counted while another log was open, are brought up to date too.
     if (!path.isEmpty())
-        growthPending = true;
+        m_growthPending = true;
 }
 
-void mainWindow::followWhenFree()
+void FollowControl::logRead()
 {
-    if (!logWatcher || takingIn)
+    m_growthPending = m_action->isChecked();
+    windowFree();
+}
+
+void FollowControl::windowFree()
+{
+    if (m_takingIn)
         return;
     watchOpenLog();
-    if ((growthPending || replacementPending) && !followScheduled) {
-        followScheduled = true;
+    if ((m_growthPending || m_replacementPending) && !m_scheduled) {
+        m_scheduled = true;
         QTimer::singleShot(0, this, [this]() {
-            followScheduled = false;
-            if ((growthPending || replacementPending) && !isBusy() && !takingIn)
+            m_scheduled = false;
+            if ((m_growthPending || m_replacementPending) && !m_window.isBusy() && !m_takingIn)
                 takeIn();
         });
     }
 }
 
-void mainWindow::logGrown()
+void FollowControl::logGrown()
 {
-    growthPending = true;
-    if (!isBusy() && !takingIn)
+    m_growthPending = true;
+    if (!m_window.isBusy() && !m_takingIn)
         takeIn();
 }
 
-void mainWindow::logReplaced()
+void FollowControl::logReplaced()
 {
-    replacementPending = true;
-    if (!isBusy() && !takingIn)
+    m_replacementPending = true;
+    if (!m_window.isBusy() && !m_takingIn)
         takeIn();
 }
 
-void mainWindow::takeIn()
+void FollowControl::takeIn()
 {
-    const bool replaced = std::exchange(replacementPending, false);
-    growthPending = false;
+    const bool replaced = std::exchange(m_replacementPending, false);
+    m_growthPending = false;
+    CLog *const log = m_window.logReader();
     const QString path = log->logPath();
-    if (!actionFollow->isChecked() || path.isEmpty())
+    if (!m_action->isChecked() || path.isEmpty())
         return;
     struct Followed
     {
@@ -136,11 +141,15 @@ void mainWindow::takeIn()
         int rows;
         bool rerun;
     };
+    QTabWidget *const tabs = m_window.resultTabs();
     QList<Followed> followed;
-    for (int i = 0; i < tabInfos.size() && i < ui->twLogResult->count(); ++i) {
-        auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(i));
+    for (int i = 0; i < tabs->count(); ++i) {
+        const TabInfo *info = m_window.tabInfo(i);
+        if (!info)
+            break;
+        auto *view = dynamic_cast<ResultView *>(tabs->widget(i));
         auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
-        if (tabInfos.at(i).filePath != path || !model || !model->log() || !tabInfos.at(i).filter)
+        if (info->filePath != path || !model || !model->log() || !info->filter)
             continue;
         const QScrollBar *bar = view->verticalScrollBar();
         followed.append({view, model, bar->value() >= bar->maximum(), model->rowCount(), replaced});
@@ -154,16 +163,15 @@ void mainWindow::takeIn()
 
     // The read and the counts let the event loop turn: the window is busy
     // meanwhile, as for any read and run.
-    takingIn = true;
-    ready = false;
-    updateBusyState();
+    m_takingIn = true;
+    m_window.setBusy(true);
     bool renumbered = false;
     // What changes from here on is told again.
-    logWatcher->rebase();
+    m_watcher->rebase();
     if (replaced || log->isChanged(path)) {
-        readingLog = log;
+        m_window.setReadingLog(log);
         log->readLog(path);
-        readingLog = nullptr;
+        m_window.setReadingLog(nullptr);
         renumbered = log->recordCount() == 0;
     }
     for (Followed &tab : followed) {
@@ -173,9 +181,9 @@ void mainWindow::takeIn()
             tab.rerun = true;
             continue;
         }
-        runningModel = tab.model;
+        m_window.setRunningModel(tab.model);
         const CStringListModel::Growth growth = tab.model->followGrowth();
-        runningModel = nullptr;
+        m_window.setRunningModel(nullptr);
         if (growth == CStringListModel::Growth::NeedsRun) {
             renumbered = true;
             tab.rerun = true;
@@ -211,41 +219,42 @@ void mainWindow::takeIn()
     for (const Followed &tab : followed) {
         if (!tab.rerun || !tab.view)
             continue;
-        const int index = ui->twLogResult->indexOf(tab.view);
+        const int index = tabs->indexOf(tab.view);
         if (index < 0 || !rerunTab(index))
             continue;
         if (tab.atEnd && tab.view)
             tab.view->verticalScrollBar()->setValue(tab.view->verticalScrollBar()->maximum());
     }
-    ready = true;
-    takingIn = false;
-    updateBusyState();
-    updateLogFileRow(path);
+    m_takingIn = false;
+    m_window.setBusy(false);
+    m_window.updateLogFileRow(path);
     updateNewRowsButton();
     if (replaced || renumbered) {
-        statusBar()->showMessage(tr("The log %1 is another file now and was read anew.")
-                                     .arg(QDir::toNativeSeparators(path)),
-                                 5000);
+        m_window.statusBar()->showMessage(tr("The log %1 is another file now and was read anew.")
+                                              .arg(QDir::toNativeSeparators(path)),
+                                          5000);
     }
 }
 
-void mainWindow::letGoOfLog(ResultView *view, CStringListModel *model)
+void FollowControl::letGoOfLog(ResultView *view, CStringListModel *model)
 {
     model->detachLog();
     model->setProperty(kNewRowsProperty, 0);
     disconnect(view->verticalScrollBar(), nullptr, model, nullptr);
 }
 
-bool mainWindow::rerunTab(int index)
+bool FollowControl::rerunTab(int index)
 {
-    auto *view = dynamic_cast<ResultView *>(ui->twLogResult->widget(index));
-    if (!view || index < 0 || index >= tabInfos.size() || !tabInfos.at(index).filter)
+    QTabWidget *const tabs = m_window.resultTabs();
+    auto *view = dynamic_cast<ResultView *>(tabs->widget(index));
+    TabInfo *const tab = m_window.tabInfo(index);
+    if (!view || !tab || !tab->filter)
         return false;
-    StatusProgress progress(statusBar(), tr("Processing results"), tr("Cancel current log processing"));
+    StatusProgress progress(m_window.statusBar(), tr("Processing results"), tr("Cancel current log processing"));
     // The tab keeps the filter its rows were made with, whatever the
     // selector shows now.
-    const CFilterPtr filter = tabInfos.at(index).filter;
-    auto *model = new CStringListModel(log, filter, view);
+    const CFilterPtr filter = tab->filter;
+    auto *model = new CStringListModel(m_window.logReader(), filter, view);
     connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
     connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
     connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
@@ -261,61 +270,43 @@ bool mainWindow::rerunTab(int index)
         delete oldModel;
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, model, &CStringListModel::scrollMoved);
 
-    TabInfo &info = tabInfos[index];
+    TabInfo &info = *tab;
     info.counting = true;
     info.stopped = false;
     view->setEmptyText(QString());
     const QString title = info.fileName + QStringLiteral(" - ") + filter->name;
-    ui->twLogResult->setTabText(index, title);
-    connect(model, &QAbstractItemModel::rowsInserted, this, &mainWindow::showRowCount);
-    connect(model, &QAbstractItemModel::modelReset, this, &mainWindow::showRowCount);
-    showRowCount();
+    tabs->setTabText(index, title);
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this] { m_window.showRowCount(); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] { m_window.showRowCount(); });
+    m_window.showRowCount();
 
-    runningModel = model;
+    m_window.setRunningModel(model);
     const QPointer<CStringListModel> ran(model);
-    model->runFilter();
     // Nothing asks for this run: a record it could not decide shows as the
     // tab's "(stopped)" mark, not in a box over the window.
-    runStop = MatchStop();
-    runningModel = nullptr;
-    const int now = ui->twLogResult->indexOf(view);
-    if (now < 0 || now >= tabInfos.size())
+    model->runFilter();
+    m_window.setRunningModel(nullptr);
+    const int now = tabs->indexOf(view);
+    if (!m_window.tabInfo(now))
         return false;
-    noteRunEnd(now, ran);
-    if (now == ui->twLogResult->currentIndex())
-        showTabFilter(tabInfos.at(now));
+    m_window.noteRunEnd(now, ran);
+    if (now == tabs->currentIndex())
+        m_window.showTabFilter(*m_window.tabInfo(now));
     return bool(ran);
 }
 
-void mainWindow::updateLogFileRow(const QString &path)
+void FollowControl::updateNewRowsButton()
 {
-    QTableWidget *table = ui->twFiles;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem *item = table->item(row, 0);
-        if (item && LogPath::sameFile(item->data(Qt::UserRole).toString(), path)) {
-            const bool selected = item->isSelected();
-            setLogFileRow(row, item->data(Qt::UserRole).toString());
-            if (selected)
-                table->selectRow(row);
-            return;
-        }
-    }
-}
-
-void mainWindow::updateNewRowsButton()
-{
-    if (!newRowsButton)
-        return;
-    const ResultView *view = currentResultView();
+    const ResultView *view = m_window.currentResultView();
     const QAbstractItemModel *model = view ? view->model() : nullptr;
     const int waiting = model ? model->property(kNewRowsProperty).toInt() : 0;
-    newRowsButton->setText(tr("%n new rows below", nullptr, waiting));
-    newRowsButton->setVisible(waiting > 0);
+    m_newRows->setText(tr("%n new rows below", nullptr, waiting));
+    m_newRows->setVisible(waiting > 0);
 }
 
-void mainWindow::goToNewRows()
+void FollowControl::goToNewRows()
 {
-    ResultView *view = currentResultView();
+    ResultView *view = m_window.currentResultView();
     if (!view)
         return;
     view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
