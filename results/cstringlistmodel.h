@@ -1,5 +1,10 @@
 // The model of one result tab: how many records of each time block of the
 // filter's range match, and a window of loaded rows around what is shown.
+// It holds the run's counts (runcounts.h) and the window (rowwindow.h),
+// reads the log through one walk (resultwalk.h) and answers the views;
+// the run and the range are in cstringlistmodel.cpp, scrolling in
+// modelwindow.cpp, find in modelsearch.cpp, save, export and the summary's
+// rows in modelsave.cpp, following a growing log in modelfollow.cpp.
 #ifndef CSTRINGLISTMODEL_H
 #define CSTRINGLISTMODEL_H
 
@@ -18,6 +23,9 @@
 #include "clog.h"
 #include "exportformat.h"
 #include "filtermatch.h"
+#include "resultwalk.h"
+#include "rowwindow.h"
+#include "runcounts.h"
 
 class BackgroundSync;
 class CMatcher;
@@ -166,18 +174,12 @@ private:
     private:
         QPointer<CStringListModel> m_model;
     };
-    // Where a large block's piece starts, and the block's rows and refused
-    // records before it.
-    struct Checkpoint
-    {
-        int block;
-        int row;
-        int refused;
-        qint64 offset;
-    };
 
     void runOnce();
     const CMatcher &matcher();
+    // The reading of the range's blocks with the run's criteria (none
+    // once the log is let go).
+    ResultWalk walk();
     // The event loop's turn of a counting walk once `ms` of work are done,
     // with the counted rows published before it; false to stop (cancelled,
     // or the model is gone).
@@ -191,20 +193,8 @@ private:
     // (stop()) or `afterBlock` ended it.
     bool countBlocks(int from, int to, qint32 windowLimit, const std::function<bool()> &turn,
                      const std::function<void(int block, qint32 count)> &beforeCount,
-                     const std::function<bool(int block)> &afterBlock, const Checkpoint *resume = nullptr);
-    // Makes the counted rows `firstRow` to `endRow` - 1 the window; past row
-    // `reach` it may end early, once the reading has cost a bounded amount.
-    void loadWindow(int firstRow, int endRow, int reach);
-    // Appends rows `skip` to `skip + rows` - 1 of `block` to the window, read
-    // from the nearest checkpoint and matched: all `rows` of them (a record
-    // the filter cannot decide now gives an empty one and sets
-    // m_loadStopped), or, once `*budget` bytes of texts are read, fewer but
-    // at least `atLeast`. Returns how many.
-    int appendRowsOfBlock(int block, int skip, int rows, int atLeast, qint64 *budget);
-    // The block's rows before the piece starting at `offset`, as the run
-    // counted them; -1 when the run left no checkpoint there.
-    int checkpointRow(int block, qint64 offset) const;
-    bool hasCheckpoints(int block) const;
+                     const std::function<bool(int block)> &afterBlock,
+                     const RunCounts::Checkpoint *resume = nullptr);
     // The number of the piece's first row, its block's rows before it being
     // `*blockRows` (set from a checkpoint or the block's start where they
     // tell); `*blockRows` then counts the piece's rows too. The rows go to
@@ -222,19 +212,17 @@ private:
     // The last block scrolling loads: the range's while a run counts, then
     // the last block counted.
     int lastLoadableBlock() const;
-    void clearWindow();
-    void addBlockCount(qint32 count, qint32 refused);
     bool publishCountedRows();
-    const QString *windowRow(int row) const;
 
     CLog *m_log;
     CFilterPtr m_filter;
-    // The rows loaded, from row m_windowFirstRow on.
-    QStringList m_windowRows;
-    // Matches per block of the range, from firstBlock on, as far as counted.
-    QList<qint32> m_blockCounts;
+    // The counts of the last run, as far as it got, and the first block of
+    // the range they are counted from.
+    RunCounts m_counts;
+    // The rows loaded around the views' rows (modelwindow.cpp).
+    RowWindow m_window;
+    // The rows the views were told of.
     qint32 m_rowTotal = 0;
-    qint32 m_windowFirstRow = 0;
     // The record times of the filter's range; blocks that hold other times
     // too give only the records of these.
     TimeSpan m_span;
@@ -242,23 +230,13 @@ private:
     bool m_ownRange = false;
     QDateTime m_rangeStart;
     QDateTime m_rangeEnd;
-    qint32 m_firstBlock = 0;
     qint32 m_lastBlock = 0;
     bool m_cancelled = false;
     const qint32 m_pageRows = 500;
     bool m_running = false;
-    bool m_loadStopped = false;
     MatchStop m_stop;
     int m_stopBlock = -1;
 
-    // m_rowsBefore[i]: rows before block firstBlock + i; one entry more than
-    // m_blockCounts, so row and block look-ups are binary searches.
-    QVector<qint32> m_rowsBefore;
-    // The same for the refused records among them.
-    QVector<qint32> m_refusedBefore;
-    // Ascending by block and row: one for each piece after the first of
-    // every block the counts cover.
-    std::vector<Checkpoint> m_checkpoints;
     // The log as the counts know it: its path, number of blocks and the
     // offset of its last block, to tell growth from renumbering; whether the
     // counts cover the whole range.

@@ -54,15 +54,15 @@ CStringListModel::Growth CStringListModel::followGrowth()
     int newLast = -1;
     m_log->blocksFor(m_span, &spanFirst, &newLast);
     if (newLast < m_lastBlock)
-        return m_lastBlock < m_firstBlock ? Growth::None : Growth::NeedsRun;
+        return m_lastBlock < m_counts.firstBlock() ? Growth::None : Growth::NeedsRun;
 
-    const int countedEnd = m_firstBlock + int(m_blockCounts.size());
+    const int countedEnd = m_counts.endBlock();
     // The log's old last block may have gained records of its second; a
     // block of the range before it cannot have changed.
     int from = m_lastBlock + 1;
     if (m_lastBlock == m_knownBlocks - 1)
         from = m_lastBlock;
-    from = std::max(m_firstBlock, std::min(from, countedEnd));
+    from = std::max(m_counts.firstBlock(), std::min(from, countedEnd));
     if (from > newLast) {
         rememberLog();
         return Growth::None;
@@ -72,11 +72,8 @@ CStringListModel::Growth CStringListModel::followGrowth()
     // back with the rows it has now.
     qint32 keptCount = 0;
     qint32 keptRefused = 0;
-    if (from < countedEnd) {
-        keptCount = m_blockCounts.takeLast();
-        m_rowsBefore.removeLast();
-        keptRefused = m_refusedBefore.takeLast() - m_refusedBefore.last();
-    }
+    if (from < countedEnd)
+        m_counts.takeLast(&keptCount, &keptRefused);
     // What the block held up to its last checkpoint is as it was: it is
     // counted on from there, so that a last block that keeps growing (its
     // second lasts, or a record far in the future made every later one
@@ -84,34 +81,26 @@ CStringListModel::Growth CStringListModel::followGrowth()
     // Checkpoints past the block's end now (a run that read past what the
     // index knew) lie in later blocks and go.
     const qint64 fromEnd = from + 1 < blocks ? m_log->blockOffset(from + 1) : std::numeric_limits<qint64>::max();
-    const auto ofFrom = std::lower_bound(m_checkpoints.begin(), m_checkpoints.end(), from,
-                                         [](const Checkpoint &c, int b) { return c.block < b; });
-    m_checkpoints.erase(std::find_if(ofFrom, m_checkpoints.end(),
-                                     [from, fromEnd](const Checkpoint &c) {
-                                         return c.block != from || c.offset >= fromEnd;
-                                     }),
-                        m_checkpoints.end());
-    Checkpoint resume{from, 0, 0, -1};
-    const bool resumed = from < countedEnd && !m_checkpoints.empty() && m_checkpoints.back().block == from;
+    const RunCounts::Checkpoint *const kept = m_counts.keepCheckpointsBefore(from, fromEnd);
+    RunCounts::Checkpoint resume{from, 0, 0, -1};
+    const bool resumed = from < countedEnd && kept;
     if (resumed)
-        resume = m_checkpoints.back();
+        resume = *kept;
     // The window gives up the rows counted again, and takes them and the
     // new ones while it ends where they begin and is not yet a first
     // window's size, so rows that fit on screen are there.
-    const qint32 fromRow = m_rowsBefore.last() + resume.row;
-    const int windowEnd = m_windowFirstRow + m_windowRows.size();
-    const bool fromInWindow = windowEnd > fromRow && m_windowFirstRow <= fromRow;
+    const qint32 fromRow = m_counts.rows() + resume.row;
+    const int windowEnd = m_window.endRow();
+    const bool fromInWindow = windowEnd > fromRow && m_window.firstRow() <= fromRow;
     if (windowEnd > fromRow) {
-        if (m_windowFirstRow >= fromRow) {
-            clearWindow();
-            m_windowFirstRow = fromRow;
-        } else {
-            m_windowRows.erase(m_windowRows.begin() + (fromRow - m_windowFirstRow), m_windowRows.end());
-        }
+        if (m_window.firstRow() >= fromRow)
+            m_window.restartAt(fromRow);
+        else
+            m_window.dropFrom(fromRow);
     }
     const qint32 windowRows = 10 * m_pageRows;
     const qint32 windowLimit =
-        std::max(windowRows, qint32(m_windowRows.size()) + (fromInWindow ? std::min(keptCount, windowRows) : 0));
+        std::max(windowRows, qint32(m_window.size()) + (fromInWindow ? std::min(keptCount, windowRows) : 0));
 
     const qint32 rowsAtStart = m_rowTotal;
     bool takenBack = false;
@@ -128,7 +117,7 @@ CStringListModel::Growth CStringListModel::followGrowth()
         // file, so records appended after the index was made were counted
         // in it; their rows go now and come back under their own blocks.
         // They are the last rows.
-        const qint32 first = m_rowsBefore.last() + count;
+        const qint32 first = m_counts.rows() + count;
         if (first < m_rowTotal) {
             takenBack = true;
             beginRemoveRows(QModelIndex(), first, m_rowTotal - 1);
@@ -142,11 +131,11 @@ CStringListModel::Growth CStringListModel::followGrowth()
         return Growth::None;
     // A block the reader could not reach counts as empty, as in a run; a
     // block given up before its count keeps the rows it had.
-    if (m_firstBlock + m_blockCounts.size() <= from && keptCount > 0)
-        addBlockCount(keptCount, keptRefused);
+    if (m_counts.endBlock() <= from && keptCount > 0)
+        m_counts.add(keptCount, keptRefused);
     if (whole) {
-        while (m_firstBlock + m_blockCounts.size() <= newLast)
-            addBlockCount(0, 0);
+        while (m_counts.endBlock() <= newLast)
+            m_counts.add(0, 0);
     }
     publishCountedRows();
     m_complete = whole;

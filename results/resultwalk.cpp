@@ -1,0 +1,17 @@
+#include "resultwalk.h"
+
+ResultWalk::ResultWalk(const CLog *log, const CMatcher &criteria, const TimeSpan &span)
+    : m_log(log), m_criteria(criteria), m_span(span)
+{
+}
+
+void ResultWalk::forEachPiece(int first, int last, const Visit &visit, qint64 resumeAt) const
+{
+    if (m_log)
+        m_log->forEachPieceUtf8(first, last, visit, m_span, resumeAt);
+}
+
+const CMatcher &ResultWalk::criteria() const
+{
+    return m_criteria;
+}
