@@ -19,6 +19,7 @@
 #include "backgroundsync.h"
 #include "chunkworker.h"
 #include "clog.h"
+#include "blockquestion.h"
 #include "cmatcher.h"
 #include "filtermatch.h"
 #include "resultbytes.h"
@@ -245,9 +246,21 @@ const QString *CStringListModel::windowRow(int row) const
 
 const CMatcher &CStringListModel::matcher()
 {
-    if (!m_matcher)
-        m_matcher.reset(new CMatcher(m_filter ? m_filter->lists() : QList<QStringList>()));
+    if (!m_matcher) {
+        const QList<QStringList> lists = m_filter ? m_filter->lists() : QList<QStringList>();
+        m_matcher = std::make_unique<const CMatcher>(lists);
+        m_question = std::make_shared<const BlockQuestion>(lists);
+    }
     return *m_matcher;
+}
+
+std::function<bool(const BlockSummary &)> CStringListModel::blockMayMatch()
+{
+    matcher();
+    if (!m_question->asksAnything())
+        return {};
+    std::shared_ptr<const BlockQuestion> question = m_question;
+    return [question](const BlockSummary &summary) { return question->mayMatch(summary); };
 }
 
 void CStringListModel::clearWindow()
@@ -363,6 +376,7 @@ void CStringListModel::runOnce()
     m_windowFirstRow = 0;
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
+    m_question.reset();
 
     if (m_ownRange)
         useRange(m_rangeStart, m_rangeEnd);
@@ -510,7 +524,7 @@ bool CStringListModel::countBlocks(int from, int to, qint32 windowLimit, const s
             return false;
         }
         return true;
-    }, m_span, resume ? resume->offset : -1);
+    }, m_span, resume ? resume->offset : -1, blockMayMatch());
     return !ended;
 }
 
@@ -568,7 +582,7 @@ int CStringListModel::appendRowsOfBlock(int block, int skip, int rows, int atLea
                 return false;
             }
             return matched < wanted && !stop.stopped();
-        }, m_span, resumeAt);
+        }, m_span, resumeAt, blockMayMatch());
     }
     if (cut)
         return m_windowRows.size() - before;
@@ -699,7 +713,7 @@ int CStringListModel::searchForward(const QString &text, int fromRow, Qt::CaseSe
             return false;
         }
         return true;
-    }, m_span);
+    }, m_span, -1, blockMayMatch());
     if (ended)
         return -1;
     return found;
@@ -758,7 +772,7 @@ int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseS
                 pieceRows(piece, &blockRows, nullptr, &stop, between);
             }
             return true;
-        }, m_span);
+        }, m_span, -1, blockMayMatch());
         if (ended)
             return -1;
         for (auto it = candidates.crbegin(); it != candidates.crend(); ++it) {
@@ -769,7 +783,7 @@ int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseS
             m_log->forEachPieceUtf8(it->block, it->block, [&](const CLog::TextPiece &piece) {
                 firstRow = pieceRows(piece, &blockRows, &rows, &stop, between);
                 return false;
-            }, m_span, it->start);
+            }, m_span, it->start, blockMayMatch());
             if (firstRow < 0)
                 return -1;
             // Shown rows before `fromRow` that could not be decided come
@@ -874,7 +888,7 @@ bool CStringListModel::walkResultPieces(
                     return false;
             }
             return between();
-        }, m_span);
+        }, m_span, -1, blockMayMatch());
     }
     if (!alive)
         return false;

@@ -20,6 +20,7 @@
 #include "filtermatch.h"
 
 class BackgroundSync;
+class BlockQuestion;
 class CMatcher;
 
 class CStringListModel : public QAbstractListModel
@@ -178,6 +179,9 @@ private:
 
     void runOnce();
     const CMatcher &matcher();
+    // What a walk asks each block's summary before reading the block: null
+    // when the filter rules no block out by its summary.
+    std::function<bool(const BlockSummary &)> blockMayMatch();
     // The event loop's turn of a counting walk once `ms` of work are done,
     // with the counted rows published before it; false to stop (cancelled,
     // or the model is gone).
@@ -271,6 +275,9 @@ private:
     // Criteria compiled once per run, so rows and counts always agree even
     // if the shared filter is edited while the tab shows them.
     std::unique_ptr<const CMatcher> m_matcher;
+    // Held by each walk's test as well: a run started from the event loop of
+    // a walk replaces it without pulling it from under that walk.
+    std::shared_ptr<const BlockQuestion> m_question; // made with m_matcher
 };
 
 #endif
