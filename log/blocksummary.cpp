@@ -16,7 +16,7 @@ using blocksummary::GroupTag;
 
 // Two bits of a 128-bit filter (three hash functions cost more time than
 // they save in blocks of a few dozen names).
-void set128(quint64 *bits, quint64 v)
+inline __attribute__((always_inline)) void set128(quint64 *bits, quint64 v)
 {
     const unsigned a = unsigned(v & 127);
     const unsigned b = unsigned((v >> 7) & 127);
@@ -24,7 +24,7 @@ void set128(quint64 *bits, quint64 v)
     bits[b >> 6] |= quint64(1) << (b & 63);
 }
 
-void set64(quint64 *bits, quint64 v)
+inline __attribute__((always_inline)) void set64(quint64 *bits, quint64 v)
 {
     *bits |= (quint64(1) << (v & 63)) | (quint64(1) << ((v >> 6) & 63));
 }
@@ -42,7 +42,7 @@ inline bool isDigit(uchar c)
 
 // Records the leading digits of the run at `p` (at most `n` bytes) at the
 // prefix lengths; returns the run's length.
-int addDigits(const uchar *p, qsizetype n, quint64 tag, quint64 *bits, bool wide)
+inline __attribute__((always_inline)) int addDigits(const uchar *p, qsizetype n, quint64 tag, quint64 *bits, bool wide)
 {
     PrefixHash h(tag);
     int run = 0;

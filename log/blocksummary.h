@@ -79,19 +79,14 @@ namespace blocksummary {
 
 enum Tag : quint64 { EventTag = 0x45, UserTag = 0x55, GroupTag = 0x47 };
 
-// FNV-1a fed byte by byte, so that the prefixes of one id cost one pass;
-// the value is mixed before its bits are taken.
+// FNV-1a fed byte by byte, so that the prefixes of one id cost one pass.
 struct PrefixHash
 {
     explicit PrefixHash(quint64 tag) : h(0xCBF29CE484222325ull ^ (tag * 0x100000001B3ull)) {}
     void add(uchar c) { h = (h ^ c) * 0x100000001B3ull; }
-    quint64 value() const
-    {
-        quint64 z = h + 0x9E3779B97F4A7C15ull;
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+    // One multiplication spreads the state into the high bits, which the
+    // filters take (a summary is made for every text a first run reads).
+    quint64 value() const { return (h * 0x9E3779B97F4A7C15ull) >> 32; }
     quint64 h;
 };
 
@@ -115,13 +110,17 @@ inline bool test64(quint64 bits, quint64 v)
     return (bits >> (v & 63) & 1) && (bits >> ((v >> 6) & 63) & 1);
 }
 
+constexpr unsigned prefixMask()
+{
+    unsigned mask = 0;
+    for (int length : BlockSummary::kIdPrefixes)
+        mask |= 1u << length;
+    return mask;
+}
+
 inline bool isPrefixLength(int n)
 {
-    for (int length : BlockSummary::kIdPrefixes) {
-        if (length == n)
-            return true;
-    }
-    return false;
+    return n >= 0 && n < 32 && (prefixMask() >> n & 1u);
 }
 
 } // namespace blocksummary
