@@ -58,7 +58,13 @@ bool termOf(const QString &pattern, Term *term)
     // the summary's prefix; it must start with a word character, so that it
     // cannot bind to the fragment before it (a quantifier, say).
     if (pattern.startsWith(f.at(8))) {
-        const QString rest = pattern.mid(f.at(8).size());
+        QString rest = pattern.mid(f.at(8).size());
+        // The editor's whole-word form of a name, "(?:NAME)(?!\w)", matches
+        // where NAME does and a word character does not follow: fewer places.
+        const QString group = QStringLiteral("(?:");
+        const QString wordEnd = QStringLiteral(")(?!\\w)");
+        if (rest.startsWith(group) && rest.endsWith(wordEnd))
+            rest = rest.mid(group.size(), rest.size() - group.size() - wordEnd.size());
         QString literal;
         if (rest.isEmpty() || !isWordStart(rest.at(0)) || !matcher::plainLiteral(rest, &literal)
             || literal.size() < BlockSummary::kEventPrefix)

@@ -141,8 +141,13 @@ void BlockSummary::addText(const char *text, qsizetype size)
                 if (field == 1 && !unsure) {
                     const int run = addDigits(p + j, n - j, UserTag, users, true);
                     const qsizetype end = j + run;
-                    if (run == 0)
+                    if (run == 0) {
+                        // A digit of another script may begin the user id,
+                        // and then the group id lies beyond it.
+                        if (j < n && p[j] >= 0x80)
+                            open |= OpenGroups;
                         break;
+                    }
                     if (end < n && p[end] >= 0x80) {
                         open |= OpenGroups;
                     } else if (end < n && p[end] == ',') {
