@@ -4,6 +4,7 @@
 #ifndef CLOG_H
 #define CLOG_H
 
+#include "blocksummary.h"
 #include "clogcompanion.h"
 #include "hugepages.h"
 
@@ -77,9 +78,12 @@ public:
     // where `texts` holds the UTF-8 bytes of the texts readBlock would give,
     // each followed by a NUL byte (for looking through many texts without
     // decoding them); stops when `visit` returns false.
+    // With `mayMatch`, a block whose summary it answers false for is not
+    // read: `visit` gets it with no texts.
     void forEachBlockUtf8(int first, int last,
                           const std::function<bool(int block, const QByteArray &texts)> &visit,
-                          const TimeSpan &span = TimeSpan()) const;
+                          const TimeSpan &span = TimeSpan(),
+                          const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
     // A run of texts of one block as forEachPieceUtf8 hands them out.
     struct TextPiece
     {
@@ -99,9 +103,19 @@ public:
     // `resumeAt` (a piece's start in block `first`) the walk begins there.
     // A block found not to fit the index ends with an empty last piece after
     // the pieces it gave before that was found (isIndexStale() tells); stops
-    // when `visit` returns false.
+    // when `visit` returns false. With `mayMatch`, a block whose summary it
+    // answers false for is not read: it comes as one empty last piece.
     void forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &piece)> &visit,
-                          const TimeSpan &span = TimeSpan(), qint64 resumeAt = -1) const;
+                          const TimeSpan &span = TimeSpan(), qint64 resumeAt = -1,
+                          const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
+    // The summary of what block `block` holds, when one was made from the
+    // block as it now lies in the log (while it was read whole, or from the
+    // index's companion file); null otherwise, for the last block always.
+    const BlockSummary *blockSummary(int block) const;
+    // Whether summaries are made, kept and asked (by default they are);
+    // turned off, every block is read as if none had been made.
+    void setSummariesUsed(bool used);
+    bool summariesUsed() const;
     // The blocks that can hold records of `span`: `first` to `last`, with
     // last < first when there are none.
     void blocksFor(const TimeSpan &span, int *first, int *last) const;
@@ -245,6 +259,16 @@ private:
     void walkBlocks(int first, int last,
                     const std::function<bool(int block, ChunkReader *reader, qint64 start, qint64 end)> &perBlock) const;
     static QByteArray fileStamp(const QString &path);
+    // True when block `block` may be skipped: it has a summary and
+    // `mayMatch` answers false for it.
+    bool skipsBlock(int block, const std::function<bool(const BlockSummary &)> &mayMatch) const;
+    void noteSummary(int block, const BlockSummary &summary) const;
+    // Writes the summaries made since the companion was last written to it.
+    void keepSummaries() const;
+    QByteArray summariesPayload() const;
+    void loadSummaries(const QByteArray &payload);
+    // The sections of the companion file as they now stand.
+    QMap<quint32, QByteArray> companionSections(const QByteArray &blockTimes) const;
 
     int m_recordCount = 0;
     QString m_logPath;
@@ -287,6 +311,11 @@ private:
         QByteArray blockTimes;     // the companion's payload
     };
     mutable IndexFileState m_file;
+    // One summary per block, by block number (invalid where none was made);
+    // each checked against its block's extent before it is used.
+    mutable std::vector<BlockSummary> m_summaries;
+    mutable bool m_summariesDirty = false; // made since the companion was written
+    bool m_summariesUsed = true;
 };
 
 #endif

@@ -7,6 +7,9 @@
 
 #include <QDataStream>
 
+#include <climits>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,12 +87,30 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     check.nextKey = check.hasNext ? m_entries[size_t(block) + 1].key : 0;
     // A block of one time that lies in the span needs no look at the times.
     const bool wholeBlock = span.isAll() || (!isMixedBlock(block) && span.holds(check.key));
+    // A block read whole from its start, other than the last (which grows),
+    // is summed up on the way unless it already is.
+    const bool summing = m_summariesUsed && wholeBlock && !resumed && block + 1 < blockCount()
+                         && end - start <= qint64(UINT_MAX) && !blockSummary(block);
+    BlockSummary made;
+    bool whole = true;
     const bool sound = walkRange(reader, start, end, &check, wholeBlock ? nullptr : &span,
-                                 [&perText](const char *text, qint64 pos) {
-                                     return !text || !*text || perText(text, pos);
+                                 [&](const char *text, qint64 pos) {
+                                     if (!text || !*text)
+                                         return true;
+                                     if (summing)
+                                         made.addText(text, qsizetype(std::strlen(text)));
+                                     if (perText(text, pos))
+                                         return true;
+                                     whole = false;
+                                     return false;
                                  });
-    if (!sound)
+    if (!sound) {
         markStale();
+    } else if (summing && whole) {
+        made.offset = start;
+        made.length = quint32(end - start);
+        noteSummary(block, made);
+    }
     return sound;
 }
 
@@ -187,13 +208,16 @@ void CLog::countBlockTexts(int first, int last, const std::function<bool(int, in
 }
 
 void CLog::forEachBlockUtf8(int first, int last,
-                            const std::function<bool(int, const QByteArray &)> &visit, const TimeSpan &span) const
+                            const std::function<bool(int, const QByteArray &)> &visit, const TimeSpan &span,
+                            const std::function<bool(const BlockSummary &)> &mayMatch) const
 {
     // One buffer for every block: its capacity stays once reserved.
     QByteArray texts;
     texts.reserve(64 << 10);
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         texts.resize(0);
+        if (skipsBlock(block, mayMatch))
+            return visit(block, texts);
         if (reader && !walkBlockTexts(*reader, block, start, end, span, [&texts](const char *text, qint64) {
                 texts.append(text, int(std::strlen(text)) + 1);
                 return true;
@@ -201,10 +225,12 @@ void CLog::forEachBlockUtf8(int first, int last,
             texts.resize(0);
         return visit(block, texts);
     });
+    keepSummaries();
 }
 
 void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &)> &visit,
-                            const TimeSpan &span, qint64 resumeAt) const
+                            const TimeSpan &span, qint64 resumeAt,
+                            const std::function<bool(const BlockSummary &)> &mayMatch) const
 {
     // One buffer for every piece: its capacity stays once reserved.
     TextPiece piece;
@@ -217,6 +243,10 @@ void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const 
         piece.firstText = 0;
         piece.last = false;
         piece.texts.resize(0);
+        if (skipsBlock(block, mayMatch)) {
+            piece.last = true;
+            return visit(piece);
+        }
         int texts = 0;
         bool firstPiece = true;
         const auto perText = [&](const char *text, qint64 pos) {
@@ -244,6 +274,45 @@ void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const 
         piece.last = true;
         return visit(piece);
     });
+    keepSummaries();
+}
+
+// --- Block summaries ----------------------------------------------------------
+
+const BlockSummary *CLog::blockSummary(int block) const
+{
+    if (!m_summariesUsed || block < 0 || block + 1 >= blockCount() || size_t(block) >= m_summaries.size())
+        return nullptr;
+    const BlockSummary &s = m_summaries[size_t(block)];
+    const qint64 start = m_entries[size_t(block)].offset;
+    const qint64 end = m_entries[size_t(block) + 1].offset;
+    return s.offset == start && qint64(s.length) == end - start ? &s : nullptr;
+}
+
+bool CLog::skipsBlock(int block, const std::function<bool(const BlockSummary &)> &mayMatch) const
+{
+    if (!mayMatch)
+        return false;
+    const BlockSummary *s = blockSummary(block);
+    return s && !mayMatch(*s);
+}
+
+void CLog::noteSummary(int block, const BlockSummary &summary) const
+{
+    if (m_summaries.size() < m_entries.size())
+        m_summaries.resize(m_entries.size());
+    m_summaries[size_t(block)] = summary;
+    m_summariesDirty = true;
+}
+
+void CLog::setSummariesUsed(bool used)
+{
+    m_summariesUsed = used;
+}
+
+bool CLog::summariesUsed() const
+{
+    return m_summariesUsed;
 }
 
 void CLog::blocksFor(const TimeSpan &span, int *first, int *last) const

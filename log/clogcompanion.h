@@ -24,6 +24,9 @@ enum SectionType : quint32 {
     // The blocks holding earlier times than their key, the records counted
     // in the last block, and whether the blocks' times were ever checked.
     BlockTimes = 1,
+    // What each block's records hold (blocksummary.h), for the blocks read
+    // whole so far.
+    BlockSummaries = 2,
 };
 
 // What ties a section to one index file: a section whose tie differs from

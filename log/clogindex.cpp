@@ -38,6 +38,8 @@ void CLog::clearIndex()
     // than the scan of a grown log.
     m_entries.clear();
     m_early.clear();
+    m_summaries.clear();
+    m_summariesDirty = false;
     m_lastBlockRecords = 0;
     m_timesUnchecked = false;
     m_indexEnd = -1;
@@ -289,10 +291,12 @@ bool CLog::loadIndex(qint64 logSize)
         m_file.tie = companion::IndexTie{fileSize, indexTime.toMSecsSinceEpoch(), hash.value()};
         const QString aux = companion::pathFor(indexPath);
         const QByteArray auxStamp = companion::fileStamp(aux);
-        const QByteArray times = companion::readSections(aux, m_file.tie).value(companion::BlockTimes);
+        const QMap<quint32, QByteArray> sections = companion::readSections(aux, m_file.tie);
+        const QByteArray times = sections.value(companion::BlockTimes);
         if (loadBlockTimes(times)) {
             m_file.companionStamp = auxStamp;
             m_file.blockTimes = times;
+            loadSummaries(sections.value(companion::BlockSummaries));
         } else {
             // Without its companion the index tells only where blocks begin:
             // neither the records of its last block nor whether any block
@@ -337,12 +341,13 @@ void CLog::writeIndex()
                            && m_file.indexTime == m_indexTime && fileStamp(indexPath) == m_file.stamp;
     if (indexSame) {
         if (!timesKnown || (!m_file.companionStamp.isEmpty() && m_file.blockTimes == blockTimes
-                            && companion::fileStamp(auxPath) == m_file.companionStamp))
+                            && !m_summariesDirty && companion::fileStamp(auxPath) == m_file.companionStamp))
             return;
         // Only what the companion says changed: it alone is written.
-        if (companion::writeSections(auxPath, m_file.tie, {{companion::BlockTimes, blockTimes}})) {
+        if (companion::writeSections(auxPath, m_file.tie, companionSections(blockTimes))) {
             m_file.companionStamp = companion::fileStamp(auxPath);
             m_file.blockTimes = blockTimes;
+            m_summariesDirty = false;
         }
         return;
     }
@@ -448,8 +453,83 @@ void CLog::writeIndex()
     m_file.recordCount = m_recordCount;
     m_file.indexTime = m_indexTime;
     m_file.blockTimes.clear();
-    if (timesKnown && companion::writeSections(auxPath, m_file.tie, {{companion::BlockTimes, blockTimes}})) {
+    if (timesKnown && companion::writeSections(auxPath, m_file.tie, companionSections(blockTimes))) {
         m_file.companionStamp = companion::fileStamp(auxPath);
         m_file.blockTimes = blockTimes;
+        m_summariesDirty = false;
+    }
+}
+
+QMap<quint32, QByteArray> CLog::companionSections(const QByteArray &blockTimes) const
+{
+    QMap<quint32, QByteArray> sections{{companion::BlockTimes, blockTimes}};
+    const QByteArray summaries = summariesPayload();
+    if (!summaries.isEmpty())
+        sections.insert(companion::BlockSummaries, summaries);
+    return sections;
+}
+
+QByteArray CLog::summariesPayload() const
+{
+    // A count, then the summaries of the blocks that have one, in block
+    // order; each names its block by its offset.
+    if (!m_summariesUsed)
+        return QByteArray();
+    std::vector<int> blocks;
+    for (int b = 0; b < int(m_summaries.size()); ++b) {
+        if (blockSummary(b))
+            blocks.push_back(b);
+    }
+    if (blocks.empty())
+        return QByteArray();
+    QByteArray payload(int(4 + blocks.size() * BlockSummary::kStoredSize), '\0');
+    char *p = payload.data();
+    qToBigEndian<quint32>(quint32(blocks.size()), p);
+    p += 4;
+    for (int b : blocks) {
+        m_summaries[size_t(b)].store(p);
+        p += BlockSummary::kStoredSize;
+    }
+    return payload;
+}
+
+void CLog::loadSummaries(const QByteArray &payload)
+{
+    m_summaries.clear();
+    m_summariesDirty = false;
+    if (payload.size() < 4)
+        return;
+    const char *p = payload.constData();
+    const quint32 count = qFromBigEndian<quint32>(p);
+    if (count > m_entries.size() || payload.size() != 4 + qint64(count) * BlockSummary::kStoredSize)
+        return;
+    m_summaries.resize(m_entries.size());
+    // A summary is taken only for the block of its offset and extent; one
+    // that fits no block of this index is passed over.
+    for (p += 4; p < payload.constData() + payload.size(); p += BlockSummary::kStoredSize) {
+        const BlockSummary s = BlockSummary::load(p);
+        const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), s.offset,
+                                         [](const Entry &e, qint64 o) { return e.offset < o; });
+        if (it == m_entries.end() || it->offset != s.offset || it + 1 == m_entries.end()
+            || (it + 1)->offset - s.offset != qint64(s.length) || s.records > s.length / kHeaderSize)
+            continue;
+        m_summaries[size_t(it - m_entries.begin())] = s;
+    }
+}
+
+void CLog::keepSummaries() const
+{
+    // Only into the companion this object wrote or read with the index it
+    // belongs to, both unchanged since: the summaries join what it holds.
+    if (!m_summariesDirty || m_file.stamp.isEmpty() || m_file.companionStamp.isEmpty())
+        return;
+    const QString indexPath = indexFilePath(m_logPath);
+    const QString auxPath = companion::pathFor(indexPath);
+    if (m_file.path != indexPath || fileStamp(indexPath) != m_file.stamp
+        || companion::fileStamp(auxPath) != m_file.companionStamp)
+        return;
+    if (companion::writeSections(auxPath, m_file.tie, companionSections(m_file.blockTimes))) {
+        m_file.companionStamp = companion::fileStamp(auxPath);
+        m_summariesDirty = false;
     }
 }

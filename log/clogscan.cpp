@@ -96,6 +96,8 @@ void CLog::swapState(CLog &other)
     std::swap(m_indexEnd, other.m_indexEnd);
     std::swap(m_indexStale, other.m_indexStale);
     std::swap(m_file, other.m_file);
+    std::swap(m_summaries, other.m_summaries);
+    std::swap(m_summariesDirty, other.m_summariesDirty);
 }
 
 bool CLog::isChanged(const QString &path) const

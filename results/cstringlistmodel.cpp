@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "clog.h"
+#include "blockquestion.h"
 #include "cmatcher.h"
 #include "filtermatch.h"
 #include "rowtext.h"
@@ -79,14 +80,26 @@ QVariant CStringListModel::data(const QModelIndex &index, int role) const
 
 const CMatcher &CStringListModel::matcher()
 {
-    if (!m_matcher)
-        m_matcher.reset(new CMatcher(m_filter ? m_filter->lists() : QList<QStringList>()));
+    if (!m_matcher) {
+        const QList<QStringList> lists = m_filter ? m_filter->lists() : QList<QStringList>();
+        m_matcher = std::make_unique<const CMatcher>(lists);
+        m_question = std::make_shared<const BlockQuestion>(lists);
+    }
     return *m_matcher;
+}
+
+std::function<bool(const BlockSummary &)> CStringListModel::blockMayMatch()
+{
+    matcher();
+    if (!m_question->asksAnything())
+        return {};
+    std::shared_ptr<const BlockQuestion> question = m_question;
+    return [question](const BlockSummary &summary) { return question->mayMatch(summary); };
 }
 
 ResultWalk CStringListModel::walk()
 {
-    return ResultWalk(m_log, matcher(), m_span);
+    return ResultWalk(m_log, matcher(), m_span, blockMayMatch());
 }
 
 bool CStringListModel::publishCountedRows()
@@ -186,6 +199,7 @@ void CStringListModel::runOnce()
     m_counts.clear();
     // Compile the criteria as they are now; scrolling reuses them.
     m_matcher.reset();
+    m_question.reset();
 
     if (m_ownRange)
         useRange(m_rangeStart, m_rangeEnd);

@@ -28,6 +28,7 @@
 #include "runcounts.h"
 
 class BackgroundSync;
+class BlockQuestion;
 class CMatcher;
 
 class CStringListModel : public QAbstractListModel
@@ -180,6 +181,9 @@ private:
     // The reading of the range's blocks with the run's criteria (none
     // once the log is let go).
     ResultWalk walk();
+    // What a walk asks each block's summary before reading the block: null
+    // when the filter rules no block out by its summary.
+    std::function<bool(const BlockSummary &)> blockMayMatch();
     // The event loop's turn of a counting walk once `ms` of work are done,
     // with the counted rows published before it; false to stop (cancelled,
     // or the model is gone).
@@ -249,6 +253,9 @@ private:
     // Criteria compiled once per run, so rows and counts always agree even
     // if the shared filter is edited while the tab shows them.
     std::unique_ptr<const CMatcher> m_matcher;
+    // Held by each walk's test as well: a run started from the event loop of
+    // a walk replaces it without pulling it from under that walk.
+    std::shared_ptr<const BlockQuestion> m_question; // made with m_matcher
 };
 
 #endif

@@ -15,9 +15,13 @@ class ResultWalk
 public:
     using Visit = std::function<bool(const CLog::TextPiece &piece)>;
 
+    using MayMatch = std::function<bool(const BlockSummary &summary)>;
+
     // `log` (none: nothing is read) and `criteria` are not owned and must
-    // outlive the walk; only records of `span` give texts.
-    ResultWalk(const CLog *log, const CMatcher &criteria, const TimeSpan &span);
+    // outlive the walk; only records of `span` give texts. A block whose
+    // summary `mayMatch` answers false for is not read (see
+    // CLog::forEachPieceUtf8); without it every block is.
+    ResultWalk(const CLog *log, const CMatcher &criteria, const TimeSpan &span, MayMatch mayMatch = {});
 
     // Calls `visit(piece)` for the texts of the blocks `first` to `last` as
     // CLog::forEachPieceUtf8 hands them out, from the piece at `resumeAt`
@@ -31,6 +35,7 @@ private:
     const CLog *m_log;
     const CMatcher &m_criteria;
     TimeSpan m_span;
+    MayMatch m_mayMatch;
 };
 
 #endif

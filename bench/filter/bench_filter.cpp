@@ -21,6 +21,18 @@
 //       ("texts alone"), timed in turn with each filter's runs so that both
 //       see the same machine; the run is printed as a ratio to it and to
 //       grep.
+//       Then a second log of as many records, generated with rare users,
+//       events and refusals (mloggen --rare 0.005 --refusals 0.05), answers
+//       rare questions (at most 1 % of the records) and common ones through
+//       the block summaries, median of three each, in the same process:
+//         today   every block read (summaries turned off);
+//         first   a fresh reader's first run, which makes the summaries
+//                 (its ratio: to a fresh reader's first run without them);
+//         later   the runs after it, which skip the blocks the summaries
+//                 rule out;
+//       each as a ratio to today, and later against grep over that log's
+//       dump. The companion file's and the summaries' sizes are printed.
+#include <blockquestion.h>
 #include <clog.h>
 #include <cmatcher.h>
 #include <filtermatch.h>
@@ -113,6 +125,150 @@ QString field(const QString &text, int width)
 
 } // namespace
 
+// Counts the matches of `matcher` over every block of `log`, skipping the
+// blocks `question` rules out when it is given.
+qint64 countRun(const CLog &log, const CMatcher &matcher, const BlockQuestion *question)
+{
+    qint64 count = 0;
+    std::function<bool(const BlockSummary &)> mayMatch;
+    if (question && question->asksAnything())
+        mayMatch = [question](const BlockSummary &s) { return question->mayMatch(s); };
+    log.forEachBlockUtf8(0, log.blockCount() - 1, [&](int, const QByteArray &block) {
+        count += countMatchesUtf8(matcher, block);
+        return true;
+    }, TimeSpan(), mayMatch);
+    return count;
+}
+
+void removeIndexFiles(const QString &logPath)
+{
+    const QString index = CLog::indexFilePath(logPath);
+    QFile::remove(index);
+    QFile::remove(index + QStringLiteral(".aux"));
+    QFile::remove(index + QStringLiteral(".spare"));
+}
+
+// The table of rare and common questions answered through block summaries.
+bool rareQuestions(const bench::Options &cli, const QString &textPath)
+{
+    const QString logPath = cli.folder + QStringLiteral("/bench-rare.mlog");
+    if (bench::countRecords(logPath) != cli.records) {
+        MlogGeneratorOptions options;
+        options.records = cli.records;
+        options.seed = 4212;
+        options.rare = 0.005;
+        options.refusals = 0.05;
+        QString error;
+        if (!generateLog(logPath, options, &error)) {
+            out() << "cannot generate the log: " << error << Qt::endl;
+            return false;
+        }
+    }
+    removeIndexFiles(logPath);
+    {
+        CLog log;
+        log.setSummariesUsed(false);
+        log.readLog(logPath);
+        QFile dump(textPath);
+        if (!dump.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        QByteArray buffer;
+        log.forEachBlock(0, log.blockCount() - 1, [&](int, const QStringList &texts) {
+            for (const QString &text : texts)
+                buffer += text.toUtf8() + '\n';
+            if (buffer.size() > (1 << 20)) {
+                dump.write(buffer);
+                buffer.clear();
+            }
+            return true;
+        });
+        dump.write(buffer);
+    }
+
+    const QStringList &f = fragments();
+    const QList<Case> cases = {
+        {"refused ptrace (rare)", six({f.at(1)}, toPatternForm(six({}, {QStringLiteral("ptrace")})).at(2)),
+         QStringLiteral(">\\s\\[f\\]\\sptrace([^_[:alnum:]]|$)")},
+        {"rare user (uid 4242)", six({}, {}, {f.at(7) + QStringLiteral("4242")}),
+         QStringLiteral("<[0-9]+,[0-9]+,4242")},
+        {"refused init_module (rare)", six({f.at(1)}, {f.at(8) + QStringLiteral("init_module")}),
+         QStringLiteral(">\\s\\[f\\]\\sinit_module")},
+        {"one path (/etc/shadow)", six({}, {}, {}, {QStringLiteral("/etc/shadow")}), QStringLiteral("/etc/shadow")},
+        {"refusals only", six({f.at(1)}), QStringLiteral(">\\s\\[f\\]")},
+        {"one user (daemon)", six({}, {}, {userToPattern(QStringLiteral("daemon"), FormDirection::ToPattern)}),
+         QStringLiteral("<[0-9]+,[0-9]+,1,")},
+    };
+    out() << "\nRare and common questions through block summaries (" << cli.records << " records, "
+          << "mloggen --rare 0.005 --refusals 0.05), median of three:\n"
+          << qSetFieldWidth(28) << Qt::left << "filter" << qSetFieldWidth(0) << field(QStringLiteral("matches"), 10)
+          << field(QStringLiteral("share"), 8) << field(QStringLiteral("today s"), 9) << field(QStringLiteral("first s"), 9)
+          << field(QStringLiteral("x today"), 9) << field(QStringLiteral("later s"), 9) << field(QStringLiteral("x today"), 9)
+          << field(QStringLiteral("grep s"), 9) << field(QStringLiteral("x grep"), 8) << Qt::endl;
+    qint64 records = 0;
+    int blocks = 0;
+    for (const Case &c : cases) {
+        const CMatcher matcher(c.lists);
+        const BlockQuestion question(c.lists);
+        CLog plain;
+        plain.setSummariesUsed(false);
+        plain.readLog(logPath);
+        qint64 expected = 0;
+        qint64 count = 0;
+        std::vector<double> today, firstToday, first, later;
+        for (int round = 0; round < 3; ++round) {
+            today.push_back(seconds([&] { expected = countRun(plain, matcher, nullptr); }));
+            // The first run of a fresh reader, without summaries and with
+            // none anywhere, when its run makes them.
+            {
+                CLog fresh;
+                fresh.setSummariesUsed(false);
+                fresh.readLog(logPath);
+                firstToday.push_back(seconds([&] { countRun(fresh, matcher, nullptr); }));
+            }
+            removeIndexFiles(logPath);
+            CLog fresh;
+            fresh.readLog(logPath);
+            first.push_back(seconds([&] { count = countRun(fresh, matcher, &question); }));
+            if (count != expected)
+                out() << "first run counted " << count << ", not " << expected << Qt::endl;
+        }
+        CLog log;
+        log.readLog(logPath);
+        for (int round = 0; round < 3; ++round) {
+            later.push_back(seconds([&] { count = countRun(log, matcher, &question); }));
+            if (count != expected)
+                out() << "later run counted " << count << ", not " << expected << Qt::endl;
+        }
+        if (records == 0) {
+            log.countBlockTexts(0, log.blockCount() - 1, [&](int, int n) {
+                records += n;
+                return true;
+            });
+            blocks = log.blockCount();
+        }
+        qint64 grepCount = 0;
+        const double grep = grepSeconds({QStringLiteral("-E"), QStringLiteral("--"), c.grepPattern}, textPath, &grepCount);
+        const double t = median(today);
+        out() << qSetFieldWidth(28) << Qt::left << c.name << qSetFieldWidth(0) << field(QString::number(expected), 10)
+              << field(QString::number(100.0 * double(expected) / double(std::max<qint64>(1, records)), 'f', 2) + "%", 8)
+              << field(QString::number(t, 'f', 3), 9) << field(QString::number(median(first), 'f', 3), 9)
+              << field(QString::number(median(first) / median(firstToday), 'f', 2), 9) << field(QString::number(median(later), 'f', 3), 9)
+              << field(QString::number(median(later) / t, 'f', 2), 9) << field(QString::number(grep, 'f', 3), 9)
+              << field(QString::number(median(later) / grep, 'f', 2), 8);
+        if (grepCount != expected)
+            out() << "  (grep counted " << grepCount << ")";
+        out() << Qt::endl;
+    }
+    const QString index = CLog::indexFilePath(logPath);
+    const qint64 indexSize = QFileInfo(index).size();
+    const qint64 auxSize = QFileInfo(index + QStringLiteral(".aux")).size();
+    out() << "\n" << blocks << " blocks; index " << indexSize << " bytes, companion " << auxSize << " bytes = "
+          << QString::number(double(auxSize) / double(std::max(1, blocks)), 'f', 1) << " bytes per block (limit "
+          << QString::number(0.02 * double(indexSize) / double(std::max(1, blocks)) + 64, 'f', 1)
+          << "); summaries in memory " << sizeof(BlockSummary) << " bytes per block" << Qt::endl;
+    return true;
+}
+
 // The usage, as the head of this file gives it, for --help.
 const char kUsage[] =
     "usage: bench_filter [--records N] [FOLDER]\n"
@@ -133,7 +289,18 @@ const char kUsage[] =
     "    The floor is the same walk producing the texts without matching\n"
     "    (\"texts alone\"), timed in turn with each filter's runs so that both\n"
     "    see the same machine; the run is printed as a ratio to it and to\n"
-    "    grep.\n";
+    "    grep.\n"
+    "    Then a second log of as many records, generated with rare users,\n"
+    "    events and refusals (mloggen --rare 0.005 --refusals 0.05), answers\n"
+    "    rare questions (at most 1 % of the records) and common ones through\n"
+    "    the block summaries, median of three each, in the same process:\n"
+    "      today   every block read (summaries turned off);\n"
+    "      first   a fresh reader's first run, which makes the summaries\n"
+    "              (its ratio: to a fresh reader's first run without them);\n"
+    "      later   the runs after it, which skip the blocks the summaries\n"
+    "              rule out;\n"
+    "    each as a ratio to today, and later against grep over that log's\n"
+    "    dump. The companion file's and the summaries' sizes are printed.\n";
 
 int main(int argc, char **argv)
 {
@@ -298,7 +465,9 @@ int main(int argc, char **argv)
         out() << Qt::endl;
     }
     out() << Qt::endl << notes;
-    QFile::remove(textPath);
     QFile::remove(pathsFile);
+    if (!rareQuestions(cli, textPath))
+        return 1;
+    QFile::remove(textPath);
     return 0;
 }

@@ -88,8 +88,15 @@ int main(int argc, char *argv[])
         QStringLiteral("Cut the last record short."));
     const QCommandLineOption appendOption(QStringLiteral("append"),
         QStringLiteral("Append to the log, going on from its last record time."));
+    const QCommandLineOption refusalsOption(QStringLiteral("refusals"),
+        QStringLiteral("Share (0 to 1) of refused records (default 0.15)."), QStringLiteral("share"),
+        QStringLiteral("0.15"));
+    const QCommandLineOption rareOption(QStringLiteral("rare"),
+        QStringLiteral("Share (0 to 1) of records of a rare user (uid 4242), and the factor by which ptrace and "
+                       "module events are made rarer (default 0: no rare user, events as usual)."),
+        QStringLiteral("share"), QStringLiteral("0"));
     parser.addOptions({recordsOption, sizeOption, startOption, rateOption, seedOption, garbageOption,
-                       garbageMagicOption, truncateOption, appendOption});
+                       garbageMagicOption, truncateOption, appendOption, refusalsOption, rareOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The log to write."));
     parser.process(app);
 
@@ -123,6 +130,12 @@ int main(int argc, char *argv[])
     options.garbageRate = parser.value(garbageOption).toDouble(&ok);
     if (!ok || options.garbageRate < 0 || options.garbageRate > 1)
         return failWith(QStringLiteral("bad garbage chance: %1").arg(parser.value(garbageOption)));
+    options.refusals = parser.value(refusalsOption).toDouble(&ok);
+    if (!ok || options.refusals < 0 || options.refusals > 1)
+        return failWith(QStringLiteral("bad refusal share: %1").arg(parser.value(refusalsOption)));
+    options.rare = parser.value(rareOption).toDouble(&ok);
+    if (!ok || options.rare < 0 || options.rare > 1)
+        return failWith(QStringLiteral("bad rare share: %1").arg(parser.value(rareOption)));
     options.garbageMagic = parser.isSet(garbageMagicOption);
     options.truncateLast = parser.isSet(truncateOption);
     options.append = parser.isSet(appendOption);

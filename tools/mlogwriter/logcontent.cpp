@@ -533,8 +533,12 @@ int Content::next(Header *header, char *out)
     header->subject[2] = s.uid;
     header->subject[3] = s.gid;
     header->subject[4] = s.session;
+    if (rareShare > 0 && rng.chance(rareShare)) {
+        header->subject[2] = rareUid;
+        header->subject[3] = rareUid;
+    }
     header->kind = quint16(kind);
-    const bool refused = rng.chance(0.15);
+    const bool refused = rng.chance(refusalShare);
     header->status = refused ? (rng.chance(0.5) ? 1 : 13) : 0; // EPERM, EACCES
     if (events.isEmpty()) {
         header->event = 0;
@@ -542,9 +546,20 @@ int Content::next(Header *header, char *out)
     }
     // The first names of each list are the common ones.
     const quint32 n = quint32(events.size());
-    const Event &e = events.at(int(qMin(rng.below(n), rng.below(n))));
-    header->event = e.index;
-    return int(payload(out, e.style, s, refused) - out);
+    const Event *e = &events.at(int(qMin(rng.below(n), rng.below(n))));
+    // A rare event stays only now and then; others are drawn in its place.
+    for (int tries = 0; rareShare > 0 && tries < 64 && (e->style == Trace || e->style == Module)
+                        && !rng.chance(rareShare);
+         ++tries)
+        e = &events.at(int(qMin(rng.below(n), rng.below(n))));
+    header->event = e->index;
+    return int(payload(out, e->style, s, refused) - out);
+}
+
+void Content::setShares(double refusals, double rare)
+{
+    refusalShare = refusals;
+    rareShare = rare;
 }
 
 int Content::garbage(char *out, bool withMagic)

@@ -77,6 +77,11 @@ public:
     // maxPayload bytes); returns the payload length.
     int next(Header *header, char *out);
 
+    // Share of refused records (default 0.15) and the rarity of the rare
+    // user and events (see MlogGeneratorOptions::rare; default 0: none).
+    void setShares(double refusals, double rare);
+    static constexpr quint32 rareUid = 4242;
+
     // Garbage bytes: never one of the magic's bytes unless `withMagic`, in
     // which case a whole magic value is put somewhere inside. Returns the
     // count written to `out` (room for maxGarbage bytes).
@@ -113,6 +118,8 @@ private:
     QVector<Subject> subjects;
     QVector<Event> eventsOfKind[4];
     quint32 nextPid = 1200;
+    double refusalShare = 0.15;
+    double rareShare = 0.0;
 };
 
 } // namespace mlogwriter

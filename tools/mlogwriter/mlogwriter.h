@@ -34,6 +34,11 @@ struct MlogGeneratorOptions
     bool garbageMagic = false;    // let garbage hold stray magic values
     bool truncateLast = false;    // cut the last record short
     bool append = false;          // append to an existing log, going on from its last time
+    double refusals = 0.15;       // share of refused records
+    // Above 0: a rare user (uid and gid 4242) in this share of the records,
+    // and ptrace and module events this many times as often as otherwise,
+    // as they are on a real system; 0 leaves the content as it was.
+    double rare = 0.0;
 };
 
 // Writes a log at `path` as `options` say; the same options and seed give

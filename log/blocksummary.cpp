@@ -1,0 +1,194 @@
+#include "blocksummary.h"
+
+#include <QtEndian>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+using blocksummary::PrefixHash;
+using blocksummary::hashOf;
+using blocksummary::EventTag;
+using blocksummary::UserTag;
+using blocksummary::GroupTag;
+
+// Two bits of a 128-bit filter (three hash functions cost more time than
+// they save in blocks of a few dozen names).
+inline __attribute__((always_inline)) void set128(quint64 *bits, quint64 v)
+{
+    const unsigned a = unsigned(v & 127);
+    const unsigned b = unsigned((v >> 7) & 127);
+    bits[a >> 6] |= quint64(1) << (a & 63);
+    bits[b >> 6] |= quint64(1) << (b & 63);
+}
+
+inline __attribute__((always_inline)) void set64(quint64 *bits, quint64 v)
+{
+    *bits |= (quint64(1) << (v & 63)) | (quint64(1) << ((v >> 6) & 63));
+}
+
+// White space as a filter pattern's \s finds it, in ASCII.
+inline bool isAsciiSpace(uchar c)
+{
+    return c == ' ' || (c >= 9 && c <= 13);
+}
+
+inline bool isDigit(uchar c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Records the leading digits of the run at `p` (at most `n` bytes) at the
+// prefix lengths; returns the run's length.
+inline __attribute__((always_inline)) int addDigits(const uchar *p, qsizetype n, quint64 tag, quint64 *bits, bool wide)
+{
+    PrefixHash h(tag);
+    int run = 0;
+    while (run < n && isDigit(p[run])) {
+        h.add(p[run]);
+        ++run;
+        if (blocksummary::isPrefixLength(run)) {
+            if (wide)
+                set128(bits, h.value());
+            else
+                set64(bits, h.value());
+        }
+    }
+    return run;
+}
+
+// Offset of the first of "<", ">" or "[" at or after `i`, or `n`: most
+// bytes of a text are none of them, and are passed over sixteen at a time.
+inline qsizetype nextMark(const uchar *p, qsizetype i, qsizetype n)
+{
+#ifdef __SSE2__
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i br = _mm_set1_epi8('[');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, lt), _mm_cmpeq_epi8(v, gt)),
+                                         _mm_cmpeq_epi8(v, br));
+        const int mask = _mm_movemask_epi8(hit);
+        if (mask)
+            return i + __builtin_ctz(unsigned(mask));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '<' || p[i] == '>' || p[i] == '[')
+            return i;
+    }
+    return n;
+}
+
+} // namespace
+
+constexpr int BlockSummary::kIdPrefixes[];
+
+void BlockSummary::addText(const char *text, qsizetype size)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(text);
+    const qsizetype n = size;
+    ++records;
+    if (n >= 3 && p[0] == '[' && p[2] == ']') {
+        switch (p[1]) {
+        case 'u': marks |= KindUser; break;
+        case 'p': marks |= KindProcess; break;
+        case 'f': marks |= KindFile; break;
+        case 'c': marks |= KindCustom; break;
+        default: break;
+        }
+    }
+    for (qsizetype i = nextMark(p, 0, n); i < n; i = nextMark(p, i + 1, n)) {
+        const uchar c = p[i];
+        if (c == '>') {
+            if (i + 1 >= n)
+                continue;
+            const uchar d = p[i + 1];
+            if (d >= 0x80) {
+                marks |= Success | Refusal;
+            } else if (isAsciiSpace(d) && i + 4 < n && p[i + 2] == '[' && p[i + 4] == ']') {
+                if (p[i + 3] == 's')
+                    marks |= Success;
+                else if (p[i + 3] == 'f')
+                    marks |= Refusal;
+            }
+        } else if (c == '[') {
+            if (i + 3 >= n || (p[i + 1] != 's' && p[i + 1] != 'f') || p[i + 2] != ']')
+                continue;
+            const uchar d = p[i + 3];
+            if (d >= 0x80)
+                open |= OpenEvents;
+            else if (isAsciiSpace(d) && n - (i + 4) >= kEventPrefix)
+                set128(events, hashOf(EventTag, text + i + 4, kEventPrefix));
+        } else if (c == '<') {
+            // "<" digits "," digits "," then the user id: each digit run is
+            // taken whole, as "\d+" followed by "," can only take it.
+            qsizetype j = i + 1;
+            bool unsure = false;
+            for (int field = 0; field < 2 && !unsure; ++field) {
+                const qsizetype from = j;
+                while (j < n && isDigit(p[j]))
+                    ++j;
+                if (j < n && p[j] >= 0x80)
+                    unsure = true;
+                else if (j == from || j >= n || p[j] != ',')
+                    break;
+                else
+                    ++j;
+                if (field == 1 && !unsure) {
+                    const int run = addDigits(p + j, n - j, UserTag, users, true);
+                    const qsizetype end = j + run;
+                    if (run == 0) {
+                        // A digit of another script may begin the user id,
+                        // and then the group id lies beyond it.
+                        if (j < n && p[j] >= 0x80)
+                            open |= OpenGroups;
+                        break;
+                    }
+                    if (end < n && p[end] >= 0x80) {
+                        open |= OpenGroups;
+                    } else if (end < n && p[end] == ',') {
+                        const qsizetype groupAt = end + 1;
+                        const int groupRun = addDigits(p + groupAt, n - groupAt, GroupTag, &groups, false);
+                        Q_UNUSED(groupRun);
+                    }
+                }
+            }
+            if (unsure)
+                open |= OpenUsers | OpenGroups;
+        }
+    }
+}
+
+void BlockSummary::store(char *out) const
+{
+    qToBigEndian<qint64>(offset, out);
+    qToBigEndian<quint32>(length, out + 8);
+    qToBigEndian<quint32>(records, out + 12);
+    out[16] = char(marks);
+    out[17] = char(open);
+    qToBigEndian<quint64>(events[0], out + 18);
+    qToBigEndian<quint64>(events[1], out + 26);
+    qToBigEndian<quint64>(users[0], out + 34);
+    qToBigEndian<quint64>(users[1], out + 42);
+    qToBigEndian<quint64>(groups, out + 50);
+}
+
+BlockSummary BlockSummary::load(const char *in)
+{
+    BlockSummary s;
+    s.offset = qFromBigEndian<qint64>(in);
+    s.length = qFromBigEndian<quint32>(in + 8);
+    s.records = qFromBigEndian<quint32>(in + 12);
+    s.marks = quint8(in[16]);
+    s.open = quint8(in[17]);
+    s.events[0] = qFromBigEndian<quint64>(in + 18);
+    s.events[1] = qFromBigEndian<quint64>(in + 26);
+    s.users[0] = qFromBigEndian<quint64>(in + 34);
+    s.users[1] = qFromBigEndian<quint64>(in + 42);
+    s.groups = qFromBigEndian<quint64>(in + 50);
+    return s;
+}

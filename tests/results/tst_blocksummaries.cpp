@@ -1,0 +1,428 @@
+// Block summaries: a walk that skips the blocks whose summary rules a filter
+// out finds exactly what a walk reading every block finds, over random
+// filters and logs with garbage, times going back, growth and rewrites; the
+// summaries come back from the companion file and are never taken for a
+// block they were not made from.
+#include <QtTest>
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include "blockquestion.h"
+#include "blocksummary.h"
+#include "clog.h"
+#include "cmatcher.h"
+#include "cstringlistmodel.h"
+#include "filtermatch.h"
+#include "mlogwriter.h"
+
+#include <unistd.h>
+
+namespace {
+
+const quint32 T0 = 1780000000;
+
+struct LogShape
+{
+    qint64 records = 3000;
+    quint64 seed = 1;
+    double rare = 0.01;
+    double refusals = 0.15;
+    double garbage = 0;
+    bool backwards = false; // a second part whose times lie before the first's
+};
+
+bool writeShape(const QString &path, const LogShape &shape)
+{
+    MlogGeneratorOptions options;
+    options.records = shape.records;
+    options.start = QDateTime::fromSecsSinceEpoch(T0 + (shape.backwards ? 5000 : 0), Qt::UTC);
+    options.recordsPerSecond = 30;
+    options.seed = shape.seed;
+    options.rare = shape.rare;
+    options.refusals = shape.refusals;
+    options.garbageRate = shape.garbage;
+    options.garbageMagic = shape.garbage > 0;
+    if (!generateLog(path, options))
+        return false;
+    if (!shape.backwards)
+        return true;
+    const QString second = path + QStringLiteral(".part");
+    options.start = QDateTime::fromSecsSinceEpoch(T0, Qt::UTC);
+    options.seed = shape.seed + 1000;
+    if (!generateLog(second, options))
+        return false;
+    QFile part(second);
+    QFile log(path);
+    const bool ok = part.open(QIODevice::ReadOnly) && log.open(QIODevice::Append)
+                    && log.write(part.readAll()) > 0;
+    part.remove();
+    return ok;
+}
+
+void removeIndex(const QString &logPath)
+{
+    const QString index = CLog::indexFilePath(logPath);
+    QFile::remove(index);
+    QFile::remove(index + QStringLiteral(".aux"));
+    QFile::remove(index + QStringLiteral(".spare"));
+}
+
+QList<QStringList> randomLists(QRandomGenerator &rng)
+{
+    const QStringList &f = fragments();
+    const QStringList events{QStringLiteral("ptrace"), QStringLiteral("open"), QStringLiteral("openat"),
+                             QStringLiteral("unlink"), QStringLiteral("execve"), QStringLiteral("init_module"),
+                             QStringLiteral("kill"), QStringLiteral("mount"), QStringLiteral("su"),
+                             QStringLiteral("setuid"), QStringLiteral("o"), QStringLiteral("delete_module")};
+    const QStringList ids{QStringLiteral("4242"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("10"),
+                          QStringLiteral("100"), QStringLiteral("1000"), QStringLiteral("65534"),
+                          QStringLiteral("424"), QStringLiteral("42424242424"), QString::number(::getuid())};
+    const QStringList free{QStringLiteral("passwd"), QStringLiteral("shadow|sudoers"), QStringLiteral("^\\[p\\]"),
+                           QStringLiteral("<\\d+,\\d+,42"), QStringLiteral("\\[f\\]\\sptr")};
+    const auto pick = [&rng](const QStringList &from) { return from.at(int(rng.bounded(from.size()))); };
+    QList<QStringList> lists{{}, {}, {}, {}, {}, {}};
+    const auto entries = [&rng] { return rng.bounded(4) == 0 ? int(1 + rng.bounded(2)) : 0; };
+    for (int i = entries(); i > 0; --i)
+        lists[0] << f.at(int(rng.bounded(2)));
+    for (int i = entries(); i > 0; --i)
+        lists[1] << f.at(2 + int(rng.bounded(4)));
+    for (int i = entries(); i > 0; --i) {
+        const QString event = pick(events);
+        lists[2] << (rng.bounded(2) ? f.at(8) + event
+                                    : toPatternForm(QList<QStringList>{{}, {}, {event}, {}, {}, {}}).at(2).first());
+    }
+    for (int i = entries(); i > 0; --i)
+        lists[3] << f.at(6) + pick(ids);
+    for (int i = entries(); i > 0; --i)
+        lists[4] << f.at(7) + pick(ids);
+    if (rng.bounded(6) == 0)
+        lists[5] << pick(free);
+    return lists;
+}
+
+// Matches per block, every block read.
+QVector<int> fullCounts(const QString &path, const CMatcher &matcher)
+{
+    CLog log;
+    log.setSummariesUsed(false);
+    log.readLog(path);
+    QVector<int> counts(log.blockCount(), 0);
+    log.forEachBlockUtf8(0, log.blockCount() - 1, [&](int block, const QByteArray &texts) {
+        counts[block] = countMatchesUtf8(matcher, texts);
+        return true;
+    });
+    return counts;
+}
+
+// Matches per block with the blocks the question rules out skipped; `skipped`
+// receives how many were.
+QVector<int> skippingCounts(const CLog &log, const CMatcher &matcher, const BlockQuestion &question, int *skipped)
+{
+    QVector<int> counts(log.blockCount(), 0);
+    *skipped = 0;
+    log.forEachBlockUtf8(0, log.blockCount() - 1, [&](int block, const QByteArray &texts) {
+        counts[block] = countMatchesUtf8(matcher, texts);
+        return true;
+    }, TimeSpan(), [&](const BlockSummary &s) {
+        const bool may = question.mayMatch(s);
+        *skipped += may ? 0 : 1;
+        return may;
+    });
+    return counts;
+}
+
+int summaries(const CLog &log)
+{
+    int n = 0;
+    for (int b = 0; b < log.blockCount(); ++b)
+        n += log.blockSummary(b) ? 1 : 0;
+    return n;
+}
+
+// Compares skipping and full counts over `filters` random filters; returns
+// the blocks skipped in all.
+int compareFilters(const QString &path, CLog &log, quint64 seed, int filters)
+{
+    QRandomGenerator rng{quint32(seed)};
+    int skippedAll = 0;
+    for (int i = 0; i < filters; ++i) {
+        const QList<QStringList> lists = randomLists(rng);
+        const CMatcher matcher(lists);
+        const BlockQuestion question(lists);
+        const QVector<int> full = fullCounts(path, matcher);
+        int skipped = 0;
+        const QVector<int> fast = skippingCounts(log, matcher, question, &skipped);
+        skippedAll += skipped;
+        if (fast != full) {
+            QString where;
+            for (int b = 0; b < full.size() && where.isEmpty(); ++b) {
+                if (b >= fast.size() || fast[b] != full[b])
+                    where = QStringLiteral("block %1: %2 against %3").arg(b).arg(b < fast.size() ? fast[b] : -1).arg(full[b]);
+            }
+            qWarning() << "filter" << lists << where;
+            return -1;
+        }
+    }
+    return skippedAll;
+}
+
+} // namespace
+
+class TestBlockSummaries : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+        QVERIFY(QDir().mkpath(QFileInfo(CLog::indexFilePath(path())).path()));
+    }
+    void init() { removeIndex(path()); }
+
+    void skipsExactly_data()
+    {
+        QTest::addColumn<qint64>("records");
+        QTest::addColumn<quint64>("seed");
+        QTest::addColumn<double>("rare");
+        QTest::addColumn<double>("refusals");
+        QTest::addColumn<double>("garbage");
+        QTest::addColumn<bool>("backwards");
+        QTest::newRow("rare things") << qint64(4000) << quint64(1) << 0.01 << 0.01 << 0.0 << false;
+        QTest::newRow("as generated by default") << qint64(3000) << quint64(2) << 0.0 << 0.15 << 0.0 << false;
+        QTest::newRow("garbage between records") << qint64(3000) << quint64(3) << 0.02 << 0.05 << 0.05 << false;
+        QTest::newRow("times going back") << qint64(2000) << quint64(4) << 0.02 << 0.02 << 0.0 << true;
+        QTest::newRow("no refusals") << qint64(2000) << quint64(5) << 0.005 << 0.0 << 0.0 << false;
+    }
+    void skipsExactly()
+    {
+        QFETCH(qint64, records);
+        QFETCH(quint64, seed);
+        QFETCH(double, rare);
+        QFETCH(double, refusals);
+        QFETCH(double, garbage);
+        QFETCH(bool, backwards);
+        LogShape shape;
+        shape.records = records;
+        shape.seed = seed;
+        shape.rare = rare;
+        shape.refusals = refusals;
+        shape.garbage = garbage;
+        shape.backwards = backwards;
+        QVERIFY(writeShape(path(), shape));
+        CLog log;
+        log.readLog(path());
+        QVERIFY(log.blockCount() > 10);
+        QCOMPARE(summaries(log), 0);
+        // The first walk makes the summaries of every block but the last.
+        log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+        QCOMPARE(summaries(log), log.blockCount() - 1);
+        const int skipped = compareFilters(path(), log, seed, 60);
+        QVERIFY(skipped >= 0);
+        QVERIFY(skipped > 0); // the skip did happen
+
+        // Read again by a new reader: the summaries come from the companion.
+        CLog again;
+        again.readLog(path());
+        QCOMPARE(summaries(again), again.blockCount() - 1);
+        QVERIFY(compareFilters(path(), again, seed + 1, 30) > 0);
+    }
+
+    // A summary of one text never rules out a filter that matches it, where
+    // the text is odd: digits and white space of other scripts, ids that
+    // begin others, marks inside the parameters.
+    void neverRulesOutAMatch_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<QStringList>>("lists");
+        const QStringList &f = fragments();
+        const QString plain = QStringLiteral("[f] <12,1,1000,100,3> [s] openat /etc/passwd");
+        QTest::newRow("user id begun by the pattern's") << plain << QList<QStringList>{{f.at(7) + "100"}};
+        QTest::newRow("user id of one digit") << plain << QList<QStringList>{{f.at(7) + "1"}};
+        QTest::newRow("group id begun by the pattern's") << plain << QList<QStringList>{{f.at(6) + "10"}};
+        QTest::newRow("event begun by the pattern's") << plain << QList<QStringList>{{f.at(8) + "open"}};
+        QTest::newRow("event of five letters") << plain << QList<QStringList>{{f.at(8) + "opena"}};
+        QTest::newRow("event as the editor stores it")
+            << plain << toPatternForm(QList<QStringList>{{}, {}, {QStringLiteral("openat")}, {}, {}, {}});
+        QTest::newRow("all lists") << plain
+            << QList<QStringList>{{f.at(0)}, {f.at(4)}, {f.at(8) + "openat"}, {f.at(6) + "100"}, {f.at(7) + "1000"}};
+        QTest::newRow("subject in the parameters")
+            << QStringLiteral("[p] <1,1,0,0,1> [s] kill text=<5,6,4242,7,8> >\t[f]")
+            << QList<QStringList>{{f.at(1)}, {f.at(7) + "4242"}, {f.at(6) + "7"}};
+        QTest::newRow("event after a later status mark")
+            << QStringLiteral("[c] <1,1,0,0,1> [s] note msg=[f]\vptrace") << QList<QStringList>{{f.at(8) + "ptrace"}};
+        QTest::newRow("non-breaking space before the status")
+            << QString::fromUtf8("[u] <1,1,0,0,1>\u00a0[f] login") << QList<QStringList>{{f.at(1)}};
+        QTest::newRow("ideographic space before the event")
+            << QString::fromUtf8("[u] <1,1,0,0,1> [s]\u3000login") << QList<QStringList>{{f.at(8) + "login"}};
+        QTest::newRow("Arabic digits in the pid")
+            << QString::fromUtf8("[u] <\u0661\u0662,1,4242,9,1> [s] login") << QList<QStringList>{{f.at(7) + "4242"}};
+        QTest::newRow("Arabic digits as the user id")
+            << QString::fromUtf8("[u] <1,1,\u0663,4242,1> [s] login") << QList<QStringList>{{f.at(6) + "4242"}};
+        QTest::newRow("Arabic digit ending the user id")
+            << QString::fromUtf8("[u] <1,1,3\u0663,4242,1> [s] login") << QList<QStringList>{{f.at(6) + "4242"}};
+    }
+    void neverRulesOutAMatch()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<QStringList>, lists);
+        const CMatcher matcher(lists);
+        QVERIFY(matcher.matches(text)); // the row asks what it should
+        const QByteArray utf8 = text.toUtf8();
+        BlockSummary summary;
+        summary.addText(utf8.constData(), utf8.size());
+        const BlockQuestion question(lists);
+        QVERIFY(question.asksAnything());
+        QVERIFY(question.mayMatch(summary));
+    }
+
+    // A summary a walk makes is one of all the block holds: a walk narrowed
+    // to part of a mixed block makes none, nor does one that stops early for
+    // the blocks after.
+    void partialWalksMakeNone()
+    {
+        LogShape shape;
+        shape.backwards = true;
+        QVERIFY(writeShape(path(), shape));
+        CLog log;
+        log.readLog(path());
+        // Stopped after its first block: the blocks it never reached have none.
+        log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return false; });
+        QCOMPARE(summaries(log), 1);
+        QVERIFY(log.blockSummary(0));
+        TimeSpan span;
+        span.from = T0 + 10;
+        span.to = T0 + 20;
+        log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; }, span);
+        int mixedWithSummary = 0;
+        for (int b = 0; b < log.blockCount(); ++b)
+            mixedWithSummary += log.isMixedBlock(b) && log.blockSummary(b) ? 1 : 0;
+        QCOMPARE(mixedWithSummary, 0);
+    }
+
+    // The log grown: the old summaries keep serving their blocks, the block
+    // that was last gets one once read, and every count stays exact.
+    void grownLog()
+    {
+        LogShape shape;
+        QVERIFY(writeShape(path(), shape));
+        {
+            CLog log;
+            log.readLog(path());
+            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+        }
+        MlogGeneratorOptions more;
+        more.records = 1500;
+        more.recordsPerSecond = 30;
+        more.seed = 77;
+        more.rare = 0.01;
+        more.append = true;
+        QVERIFY(generateLog(path(), more));
+        CLog log;
+        log.readLog(path());
+        const int before = summaries(log);
+        QVERIFY(before > 0);
+        QVERIFY(before < log.blockCount() - 1);
+        QVERIFY(compareFilters(path(), log, 11, 40) >= 0);
+        QCOMPARE(summaries(log), log.blockCount() - 1);
+    }
+
+    // The log rewritten in place with other records: nothing made of the
+    // old one is used, and the counts are those of the new records.
+    void rewrittenLog()
+    {
+        LogShape shape;
+        shape.seed = 21;
+        QVERIFY(writeShape(path(), shape));
+        {
+            CLog log;
+            log.readLog(path());
+            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+        }
+        shape.seed = 22;
+        QVERIFY(writeShape(path(), shape));
+        CLog log;
+        log.readLog(path());
+        QCOMPARE(summaries(log), 0);
+        QVERIFY(compareFilters(path(), log, 12, 40) >= 0);
+    }
+
+    // A companion whose summaries section is cut or foreign gives no
+    // summaries, never wrong ones.
+    void damagedCompanion()
+    {
+        LogShape shape;
+        QVERIFY(writeShape(path(), shape));
+        {
+            CLog log;
+            log.readLog(path());
+            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+        }
+        const QString aux = CLog::indexFilePath(path()) + QStringLiteral(".aux");
+        QFile file(aux);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        QVERIFY(bytes.size() > 200);
+        // Flip the offsets' bytes in the middle of the summaries.
+        for (int i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i)
+            bytes[i] = char(bytes[i] ^ 0x5A);
+        QVERIFY(file.seek(0));
+        QCOMPARE(file.write(bytes), qint64(bytes.size()));
+        file.close();
+        CLog log;
+        log.readLog(path());
+        QVERIFY(summaries(log) < log.blockCount() - 1);
+        QVERIFY(compareFilters(path(), log, 13, 30) >= 0);
+    }
+
+    // The results model counts and shows the same rows with summaries as
+    // without, on the first run and on the later ones.
+    void modelRuns_data()
+    {
+        QTest::addColumn<QList<QStringList>>("lists");
+        const QStringList &f = fragments();
+        QTest::newRow("refused ptrace") << QList<QStringList>{{f.at(1)}, {}, {f.at(8) + "ptrace"}, {}, {}, {}};
+        QTest::newRow("refused ptrace as the editor stores it")
+            << toPatternForm(QList<QStringList>{{f.at(1)}, {}, {QStringLiteral("ptrace")}, {}, {}, {}});
+        QTest::newRow("rare user") << QList<QStringList>{{}, {}, {}, {}, {f.at(7) + "4242"}, {}};
+        QTest::newRow("refusals") << QList<QStringList>{{f.at(1)}, {}, {}, {}, {}, {}};
+        QTest::newRow("custom kind, group 4242")
+            << QList<QStringList>{{}, {f.at(5)}, {}, {f.at(6) + "4242"}, {}, {}};
+    }
+    void modelRuns()
+    {
+        QFETCH(QList<QStringList>, lists);
+        LogShape shape;
+        shape.records = 5000;
+        shape.refusals = 0.02;
+        QVERIFY(writeShape(path(), shape));
+        CFilterPtr filter(new CFilter(QStringLiteral("test")));
+        filter->setLists(lists);
+        CLog plain;
+        plain.setSummariesUsed(false);
+        plain.readLog(path());
+        CStringListModel expected(&plain, filter);
+        QAbstractItemModelTester expectedTester(&expected, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        expected.runFilter();
+        CLog log;
+        log.readLog(path());
+        CStringListModel model(&log, filter);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int run = 0; run < 3; ++run) {
+            model.runFilter();
+            QCOMPARE(model.rowCount(QModelIndex()), expected.rowCount(QModelIndex()));
+            for (int row = 0; row < std::min(50, expected.rowCount(QModelIndex())); ++row)
+                QCOMPARE(model.index(row, 0).data(), expected.index(row, 0).data());
+        }
+        QCOMPARE(summaries(log), log.blockCount() - 1);
+    }
+
+private:
+    QString path() const { return m_dir.filePath(QStringLiteral("summaries.mlog")); }
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestBlockSummaries)
+#include "tst_blocksummaries.moc"
