@@ -34,6 +34,11 @@ struct MlogGeneratorOptions
     bool garbageMagic = false;    // let garbage hold stray magic values
     bool truncateLast = false;    // cut the last record short
     bool append = false;          // append to an existing log, going on from its last time
+    // Users and times of the worst cases for caches; 0 leaves the log as it
+    // is without them.
+    qint64 distinctUids = 0;      // record i gets uid unknownUidBase + i % distinctUids
+    quint32 secondsApart = 0;     // every record this many seconds after the one before
+    static constexpr quint32 unknownUidBase = 3000000000u; // ids no user database knows
 };
 
 // Writes a log at `path` as `options` say; the same options and seed give
