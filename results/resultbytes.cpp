@@ -7,9 +7,45 @@
 #include "filtermatch.h"
 #include "utf8texts.h"
 
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
 #include <cstring>
+#include <mutex>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
+
+// Calls `call(entry, buffer, size, &result)` (getpwuid_r, getpwent_r) with
+// a buffer that grows while it is too small; its return code.
+template <typename Call>
+int withBuffer(Call call, passwd *entry, passwd **result, std::vector<char> *buffer)
+{
+    if (buffer->empty()) {
+        const long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+        buffer->resize(size_t(size < 1024 ? 1024 : size));
+    }
+    for (;;) {
+        *result = nullptr;
+        const int rc = call(entry, buffer->data(), buffer->size(), result);
+        if (rc != ERANGE || buffer->size() >= (size_t(1) << 24))
+            return rc;
+        buffer->resize(buffer->size() * 4);
+    }
+}
+
+// The name of a database entry as userNameOf shows it, in UTF-8.
+QByteArray entryName(const passwd &entry)
+{
+    QByteArray name = QString::fromLocal8Bit(entry.pw_name).toUtf8();
+    // An empty name still names a known user: not a null array.
+    if (name.isNull())
+        name = QByteArray("");
+    return name;
+}
 
 inline bool isAsciiDigit(char c)
 {
@@ -62,6 +98,117 @@ IdField asciiUserId(const char *s, uint *id, bool *fits, int *matchEnd, int *idS
 
 } // namespace
 
+bool madeUpOnLookup(uint uid)
+{
+    return uid >= 0x7FFE0000u && uid <= 0x7FFEFFFFu;
+}
+
+bool usersListedWhole(const QByteArray &nsswitchConf, const QStringList &userdbServices)
+{
+    // The first "passwd:" line names the sources, in order, with actions in
+    // brackets between them.
+    for (QByteArray line : nsswitchConf.split('\n')) {
+        const int hash = line.indexOf('#');
+        if (hash >= 0)
+            line.truncate(hash);
+        line = line.trimmed();
+        if (!line.startsWith("passwd:"))
+            continue;
+        line = line.mid(7);
+        bool any = false;
+        int depth = 0;
+        for (const QByteArray &word : line.simplified().split(' ')) {
+            if (word.isEmpty())
+                continue;
+            // "[NOTFOUND=return]", also written with blanks inside.
+            if (word.startsWith('[') || depth > 0) {
+                depth += word.count('[') - word.count(']');
+                continue;
+            }
+            any = true;
+            if (word == "files")
+                continue;
+            if (word != "systemd")
+                return false;
+            // Of systemd's services, the ones that answer a listing too; a
+            // service of containers' users (io.systemd.Machine) and any we
+            // do not know may answer lookups only.
+            static const QStringList listing = {
+                QStringLiteral("io.systemd.DynamicUser"), QStringLiteral("io.systemd.Home"),
+                QStringLiteral("io.systemd.Multiplexer"), QStringLiteral("io.systemd.NameServiceSwitch"),
+                QStringLiteral("io.systemd.DropIn")};
+            for (const QString &service : userdbServices) {
+                if (!listing.contains(service))
+                    return false;
+            }
+        }
+        return any;
+    }
+    // Without the line the C library's own default applies, which may differ.
+    return false;
+}
+
+QByteArray UserDirectory::nameOf(uint uid)
+{
+    if (m_listing == Listing::Whole && !madeUpOnLookup(uid)) {
+        const auto it = std::lower_bound(m_listed.cbegin(), m_listed.cend(), uid,
+                                         [](const Listed &l, uint id) { return l.uid < id; });
+        return it != m_listed.cend() && it->uid == uid ? it->name : QByteArray();
+    }
+    static thread_local std::vector<char> buffer;
+    passwd entry{};
+    passwd *result = nullptr;
+    const int rc = withBuffer([uid](passwd *e, char *b, size_t n, passwd **r) { return getpwuid_r(uid, e, b, n, r); },
+                              &entry, &result, &buffer);
+    if (rc == 0 && result)
+        return entryName(*result);
+    if (rc == 0 && ++m_misses >= kMissesBeforeListing && m_listing == Listing::NotYet)
+        m_listing = list() ? Listing::Whole : Listing::Unusable;
+    return QByteArray();
+}
+
+bool UserDirectory::list()
+{
+    QFile conf(QStringLiteral("/etc/nsswitch.conf"));
+    if (!conf.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = conf.read(1 << 20);
+    const QStringList services = QDir(QStringLiteral("/run/systemd/userdb")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    if (!usersListedWhole(text, services))
+        return false;
+    // The listing walks one position shared by the whole process.
+    static std::mutex listingMutex;
+    const std::lock_guard<std::mutex> lock(listingMutex);
+    std::vector<char> buffer;
+    std::vector<Listed> listed;
+    setpwent();
+    bool whole = true;
+    for (;;) {
+        passwd entry{};
+        passwd *result = nullptr;
+        const int rc = withBuffer(
+            [](passwd *e, char *b, size_t n, passwd **r) { return getpwent_r(e, b, n, r); }, &entry, &result,
+            &buffer);
+        if (rc == ENOENT || (rc == 0 && !result))
+            break;
+        // A source that failed half-way leaves the listing partial.
+        if (rc != 0 || int(listed.size()) >= kMostListed) {
+            whole = false;
+            break;
+        }
+        listed.push_back(Listed{result->pw_uid, entryName(*result)});
+    }
+    endpwent();
+    if (!whole)
+        return false;
+    // A lookup finds the first entry of an id.
+    std::stable_sort(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) { return a.uid < b.uid; });
+    listed.erase(std::unique(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) { return a.uid == b.uid; }),
+                 listed.end());
+    m_listed = std::move(listed);
+    return true;
+}
+
 UserNameBytes::Name &UserNameBytes::nameOf(const char *text, bool ascii)
 {
     // A text whose first '>' ends the same 16 bytes as that of a text seen
@@ -107,7 +254,8 @@ UserNameBytes::Name &UserNameBytes::nameOf(const char *text, bool ascii)
             if (missing) {
                 // The text up to its id field names the same user as the whole text.
                 it = m_names.insert(id, Name());
-                it->bytes = userNameOf(QString::fromLatin1(text, end)).toUtf8();
+                // (The id read here is the one userNameOf reads from the text.)
+                it->bytes = m_directory.nameOf(id);
             }
             // QHash keeps its values in place when it grows.
             name = &*it;

@@ -18,6 +18,46 @@
 
 class CMatcher;
 
+// The user database for the walks of one run: the name of each id as
+// getpwuid_r gives it. An id the database does not know is remembered as
+// such for the object's life. Once many ids are unknown, and every source
+// of the database lists all it knows (usersListedWhole), the database is
+// listed once and asked no more: millions of unknown ids then cost no
+// lookup each.
+class UserDirectory
+{
+public:
+    // The name of `uid` in UTF-8 (as QString::fromLocal8Bit of the entry's
+    // name makes it); a null array when the database does not know it.
+    QByteArray nameOf(uint uid);
+    // Unknown ids looked up one by one before the database is listed.
+    static constexpr int kMissesBeforeListing = 64;
+    // A listing of more users than this is not kept.
+    static constexpr int kMostListed = 1 << 20;
+
+private:
+    bool list();
+
+    enum class Listing { NotYet, Whole, Unusable };
+    Listing m_listing = Listing::NotYet;
+    int m_misses = 0;
+    struct Listed
+    {
+        uint uid;
+        QByteArray name;
+    };
+    std::vector<Listed> m_listed; // by id, the first entry of each
+};
+
+// Whether a listing of the user database (getpwent) holds every user a
+// lookup by id finds, as far as the sources named for it in
+// `nsswitchConf` ("files", "systemd") and, for "systemd", the services in
+// the folder `userdbServices` tell.
+bool usersListedWhole(const QByteArray &nsswitchConf, const QStringList &userdbServices);
+// Whether a lookup of `uid` may find a user that no listing shows: systemd
+// makes up users of its range for foreign ids when asked for one.
+bool madeUpOnLookup(uint uid);
+
 // User names of record texts, as userNameOf gives them, in UTF-8; looked up
 // once per user id.
 class UserNameBytes
@@ -51,6 +91,7 @@ private:
     static constexpr int kMostNames = 1 << 16;
     static constexpr int kFieldBits = 12;
     QHash<uint, Name> m_names;
+    UserDirectory m_directory;
     Name m_uncached;
     std::vector<Field> m_fields; // by a hash of the bytes; made when first needed
     Recent m_recent[256]; // ids looked up lately, by a hash of the id

@@ -119,6 +119,45 @@ void TopCounter<Key>::makeRoom()
     std::fill(m_recent.begin(), m_recent.end(), Recent());
 }
 
+void IdCounter::add(quint32 uid, bool refused)
+{
+    if (!m_last || m_last->uid != uid) {
+        if (2 * (m_used + 1) > m_slots.size())
+            grow();
+        const size_t mask = m_slots.size() - 1;
+        size_t i = size_t((uid * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+        while (m_slots[i].used && m_slots[i].uid != uid)
+            i = (i + 1) & mask;
+        Entry &e = m_slots[i];
+        if (!e.used) {
+            e.used = 1;
+            e.uid = uid;
+            ++m_used;
+        }
+        m_last = &e;
+    }
+    ++m_last->records;
+    m_last->refusals += refused;
+}
+
+void IdCounter::grow()
+{
+    std::vector<Entry> old(std::max<size_t>(64, 2 * m_slots.size()));
+    old.swap(m_slots);
+    m_used = 0;
+    m_last = nullptr;
+    for (const Entry &e : old) {
+        if (!e.used)
+            continue;
+        const size_t mask = m_slots.size() - 1;
+        size_t i = size_t((e.uid * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+        while (m_slots[i].used)
+            i = (i + 1) & mask;
+        m_slots[i] = e;
+        ++m_used;
+    }
+}
+
 // Names are counted by their bytes, hours by their number.
 template void TopCounter<QByteArray>::addBytes(std::string_view key, bool refused);
 template void TopCounter<qint64>::add(const qint64 &key, bool refused);
@@ -243,13 +282,18 @@ ResultSummary::ResultSummary()
 
 void ResultSummary::add(const Fields &fields)
 {
-    ++m_rows;
-    const bool refused = fields.status == "refusal";
-    ++m_statuses[refused ? 1 : fields.status == "success" ? 0 : 2];
+    const bool refused = addOthers(fields);
     const std::string_view user = capped(fields.user.empty() ? fields.uid : fields.user, &m_userKey);
     m_users.addBytes(user, refused);
     if (refused)
         m_refusals.addBytes(user, true);
+}
+
+bool ResultSummary::addOthers(const Fields &fields)
+{
+    ++m_rows;
+    const bool refused = fields.status == "refusal";
+    ++m_statuses[refused ? 1 : fields.status == "success" ? 0 : 2];
     // The key, "kind<tab>event", is made in place: no allocation per row.
     const std::string_view event = capped(fields.event, &m_cappedEvent);
     const size_t keySize = fields.kind.size() + 1 + event.size();
@@ -267,6 +311,7 @@ void ResultSummary::add(const Fields &fields)
         m_hour = hourOf(fields.time);
     }
     m_hours.add(m_hour, refused);
+    return refused;
 }
 
 QString ResultSummary::title(Table table)
@@ -305,10 +350,9 @@ QStringList ResultSummary::headers(Table table)
 
 QVector<ResultSummary::Row> ResultSummary::rowsOf(Table table, int top) const
 {
-    const auto name = [](const QByteArray &key) { return QStringList{shown(key)}; };
     switch (table) {
     case Users:
-        return rowsOfCounter(m_users, top, true, name);
+        return userRows(false, top);
     case Events:
         return rowsOfCounter(m_events, top, true, [](const QByteArray &key) {
             const int tab = key.indexOf('\t');
@@ -325,11 +369,80 @@ QVector<ResultSummary::Row> ResultSummary::rowsOf(Table table, int top) const
         return topRows(rows, top, {m_rows});
     }
     case UserRefusals:
-        return rowsOfCounter(m_refusals, top, false, name);
+        return userRows(true, top);
     case Hours:
         return rowsOfCounter(m_hours, top, true, [](qint64 hour) { return QStringList{hourText(hour)}; });
     }
     return {};
+}
+
+QVector<ResultSummary::Row> ResultSummary::userRows(bool refusals, int top) const
+{
+    const TopCounter<QByteArray> &names = refusals ? m_refusals : m_users;
+    const auto countOf = [refusals](const IdCounter::Entry &e) { return refusals ? e.refusals : e.records; };
+    const auto decimal = [](quint32 uid, char *buffer) {
+        return std::string_view(buffer, size_t(std::to_chars(buffer, buffer + 16, uid).ptr - buffer));
+    };
+    // An id whose decimal is also a name counted is that name's row.
+    QHash<QByteArray, Row> byName;
+    for (auto it = names.entries().cbegin(); it != names.entries().cend(); ++it) {
+        Row row{{shown(it.key())}, {it->records}, false};
+        if (!refusals)
+            row.counts.append(it->refusals);
+        byName.insert(it.key(), row);
+    }
+    // The ids of the highest counts, ties in the order of their keys: the
+    // rows shown are among them, whatever the number of ids.
+    std::vector<const IdCounter::Entry *> ids;
+    ids.reserve(size_t(m_ids.size()));
+    for (const IdCounter::Entry &e : m_ids.entries()) {
+        if (!e.used || countOf(e) == 0)
+            continue;
+        char buffer[16];
+        const std::string_view key = decimal(e.uid, buffer);
+        const auto merged = byName.find(QByteArray::fromRawData(key.data(), int(key.size())));
+        if (merged != byName.end()) {
+            merged->counts[0] += countOf(e);
+            if (!refusals)
+                merged->counts[1] += e.refusals;
+            continue;
+        }
+        ids.push_back(&e);
+    }
+    const auto before = [&](const IdCounter::Entry *a, const IdCounter::Entry *b) {
+        if (countOf(*a) != countOf(*b))
+            return countOf(*a) > countOf(*b);
+        char x[16];
+        char y[16];
+        return decimal(a->uid, x) < decimal(b->uid, y);
+    };
+    if (ids.size() > size_t(std::max(top, 0))) {
+        std::nth_element(ids.begin(), ids.begin() + std::max(top, 0), ids.end(), before);
+        ids.resize(size_t(std::max(top, 0)));
+    }
+    QVector<Row> rows;
+    rows.reserve(byName.size() + int(ids.size()));
+    for (const Row &row : qAsConst(byName))
+        rows.append(row);
+    for (const IdCounter::Entry *e : ids) {
+        char buffer[16];
+        const std::string_view key = decimal(e->uid, buffer);
+        Row row{{QString::fromLatin1(key.data(), int(key.size()))}, {countOf(*e)}, false};
+        if (!refusals)
+            row.counts.append(e->refusals);
+        rows.append(row);
+    }
+    QVector<qint64> total{names.total().records};
+    if (!refusals)
+        total.append(names.total().refusals);
+    for (const IdCounter::Entry &e : m_ids.entries()) {
+        if (!e.used)
+            continue;
+        total[0] += countOf(e);
+        if (!refusals)
+            total[1] += e.refusals;
+    }
+    return topRows(rows, top, total);
 }
 
 qint64 ResultSummary::undercount(Table table) const
@@ -436,11 +549,15 @@ void ResultSummary::addRow(std::string_view name, std::string_view text)
         add(Fields{name, {}, {}, {}, {}, {}});
         return;
     }
-    // The user id stands in for the name only where there is none.
-    char uid[16];
-    const auto uidEnd = name.empty() ? std::to_chars(uid, uid + sizeof uid, f.subject[2]).ptr : uid;
-    add(Fields{name, std::string_view(uid, size_t(uidEnd - uid)), f.date, kindName(f.kind), statusName(f.refused),
-               f.event});
+    const Fields fields{name, {}, f.date, kindName(f.kind), statusName(f.refused), f.event};
+    if (!name.empty()) {
+        add(fields);
+        return;
+    }
+    // The user id stands in for the name where there is none: counted by
+    // its number, and made its decimal key only for the rows shown.
+    addOthers(fields);
+    m_ids.add(f.subject[2], f.refused);
 }
 
 SummaryEnd summarizeRows(CStringListModel *model, ResultSummary *summary, QString *error)

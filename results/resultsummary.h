@@ -8,7 +8,9 @@
 // go. Its counts are then lower bounds, too low by at most undercount()
 // (no more than 2 × rows / capacity), and a key of more rows than that is
 // never lost; the "other" row holds the rest, so every column still adds
-// up to the rows counted.
+// up to the rows counted. Rows of a user id without a name, the millions of
+// ids no user database knows, are counted apart by their number, exactly
+// (IdCounter: 24 to 48 bytes an id), and made keys only for the rows shown.
 #ifndef RESULTSUMMARY_H
 #define RESULTSUMMARY_H
 
@@ -95,6 +97,31 @@ private:
     int m_capacity;
 };
 
+// Records and refusals by user id, exact: an open table of 24 bytes an id,
+// at most half full, so 24 to 48 bytes for each different id counted.
+class IdCounter
+{
+public:
+    struct Entry
+    {
+        quint32 uid = 0;
+        quint32 used = 0;
+        qint64 records = 0;
+        qint64 refusals = 0;
+    };
+    void add(quint32 uid, bool refused);
+    // The entries, used or not (`used` tells).
+    const std::vector<Entry> &entries() const { return m_slots; }
+    qint64 size() const { return qint64(m_used); }
+
+private:
+    void grow();
+
+    std::vector<Entry> m_slots;
+    size_t m_used = 0;
+    Entry *m_last = nullptr; // rows in a row often share their id
+};
+
 class ResultSummary
 {
     Q_DECLARE_TR_FUNCTIONS(ResultSummary)
@@ -132,7 +159,8 @@ public:
     // Counts one row. Its user is its name, else its user id, else "(none)";
     // a row without a status is neither success nor refusal.
     void add(const Fields &fields);
-    // Counts the row of user name `name` and record text `text`.
+    // Counts the row of user name `name` and record text `text`. A row of
+    // no name is counted by its user id, exactly, whatever the number of ids.
     void addRow(std::string_view name, std::string_view text);
     // Rows counted.
     qint64 rows() const { return m_rows; }
@@ -157,7 +185,13 @@ public:
     QString toText(int top = 20) const;
 
 private:
+    // Counts all but the user of a row.
+    bool addOthers(const Fields &fields);
+    // The rows of a table of users: names and ids.
+    QVector<Row> userRows(bool refusals, int top) const;
+
     TopCounter<QByteArray> m_users;
+    IdCounter m_ids; // users of no name, by id, for Users and UserRefusals
     TopCounter<QByteArray> m_events; // kind, tab, event name
     TopCounter<QByteArray> m_refusals;
     TopCounter<qint64> m_hours; // yyyyMMddhh; -1 for a row without a time

@@ -4,9 +4,16 @@
 #include <QtTest>
 
 #include "exportformat.h"
+#include "filtermatch.h"
+#include "resultbytes.h"
 #include "resultsummary.h"
 
+#include <unistd.h>
+
 namespace {
+
+// Ids no user database knows, as the log generator gives them.
+constexpr uint MlogGeneratorOptionsBase = 3000000000u;
 
 const QByteArray kText = "[f] <1,2,3,4,5> [s] open 2026-01-02 03:04:05 ";
 
@@ -127,6 +134,78 @@ private slots:
         const QVector<ResultSummary::Row> rows = summary.rowsOf(ResultSummary::Users);
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.first().keys, QStringList{shown});
+    }
+
+    // The user database is listed in place of lookups only where each of its
+    // sources lists every user a lookup finds.
+    void usersListedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("conf");
+        QTest::addColumn<QStringList>("services");
+        QTest::addColumn<bool>("whole");
+        const QStringList none;
+        QTest::newRow("files") << QByteArray("passwd: files\n") << none << true;
+        QTest::newRow("files and systemd") << QByteArray("group: ldap\npasswd:         files systemd\n") << none << true;
+        QTest::newRow("systemd's listing services")
+            << QByteArray("passwd: files systemd") << QStringList{"io.systemd.DynamicUser", "io.systemd.Multiplexer"}
+            << true;
+        QTest::newRow("systemd's containers") << QByteArray("passwd: files systemd")
+                                              << QStringList{"io.systemd.DynamicUser", "io.systemd.Machine"} << false;
+        QTest::newRow("a service unknown") << QByteArray("passwd: systemd") << QStringList{"org.example.Users"}
+                                           << false;
+        QTest::newRow("actions between") << QByteArray("passwd: files [NOTFOUND=return] systemd") << none << true;
+        QTest::newRow("actions with blanks") << QByteArray("passwd: files [ NOTFOUND=return ] sss") << none << false;
+        QTest::newRow("sss") << QByteArray("passwd: files sss\n") << none << false;
+        QTest::newRow("compat") << QByteArray("passwd: compat\n") << none << false;
+        QTest::newRow("commented out") << QByteArray("#passwd: files\npasswd: files ldap # files\n") << none << false;
+        QTest::newRow("first line counts") << QByteArray("passwd: files\npasswd: ldap\n") << none << true;
+        QTest::newRow("no sources") << QByteArray("passwd:\n") << none << false;
+        QTest::newRow("no line") << QByteArray("group: files\n") << none << false;
+    }
+
+    void usersListedWhole()
+    {
+        QFETCH(QByteArray, conf);
+        QFETCH(QStringList, services);
+        QFETCH(bool, whole);
+        QCOMPARE(::usersListedWhole(conf, services), whole);
+    }
+
+    // systemd's range of foreign ids is looked up always, at both ends.
+    void madeUpOnLookup_data()
+    {
+        QTest::addColumn<uint>("uid");
+        QTest::addColumn<bool>("madeUp");
+        QTest::newRow("below") << 0x7FFDFFFFu << false;
+        QTest::newRow("first") << 0x7FFE0000u << true;
+        QTest::newRow("last") << 0x7FFEFFFFu << true;
+        QTest::newRow("above") << 0x7FFF0000u << false;
+    }
+
+    void madeUpOnLookup()
+    {
+        QFETCH(uint, uid);
+        QFETCH(bool, madeUp);
+        QCOMPARE(::madeUpOnLookup(uid), madeUp);
+    }
+
+    // Before and after the unknown ids pile up, each id gets the name a
+    // lookup of its own gives.
+    void directoryAgreesWithLookups()
+    {
+        UserDirectory directory;
+        const uint known[] = {0, uint(getuid()), 65534};
+        const auto lookedUp = [](uint uid) {
+            return userNameOf(QStringLiteral("[u] <1,2,%1,4,5> [s] login 2026-01-02 03:04:05").arg(uid)).toUtf8();
+        };
+        for (int round = 0; round < 2; ++round) {
+            for (const uint uid : known)
+                QCOMPARE(QString::fromUtf8(directory.nameOf(uid)), QString::fromUtf8(lookedUp(uid)));
+            for (int i = 0; i < 2 * UserDirectory::kMissesBeforeListing; ++i) {
+                const uint uid = MlogGeneratorOptionsBase + uint(i);
+                QVERIFY2(directory.nameOf(uid).isEmpty() == lookedUp(uid).isEmpty(), qPrintable(QString::number(uid)));
+            }
+        }
     }
 };
 

@@ -213,6 +213,39 @@ private slots:
         QCOMPARE(firstCells(summary.rowsOf(ResultSummary::Hours)), QStringList{"2026-01-02 03:00=" + QString::number(rows)});
     }
 
+    // Rows of ids without a name are counted exactly however many ids there
+    // are: the heavy ones first, ties in key order ("10" before "11" before "9"), an id
+    // whose decimal is a name counted with that name, "other" the rest.
+    void idsCountedExactly()
+    {
+        ResultSummary summary;
+        const auto row = [&summary](const char *name, quint32 uid, bool refused) {
+            const QByteArray text = "[f] <1,2," + QByteArray::number(uid) + ",4,5> " + (refused ? "[f]" : "[s]")
+                                    + " open 2026-01-02 03:04:05 /x";
+            summary.addRow(name, std::string_view(text.constData(), size_t(text.size())));
+        };
+        const int ids = 3 * ResultSummary::nameCapacity;
+        for (int i = 0; i < ids; ++i)
+            row("", 100000 + quint32(i), i % 2);
+        for (int i = 0; i < 5; ++i) {
+            row("", 7, true);
+            row("", 9, false);
+            row("", 10, false);
+            row("", 11, false);
+        }
+        row("7", 123, false); // a name that is also an id's decimal
+        QCOMPARE(firstCells(summary.rowsOf(ResultSummary::Users, 3)),
+                 QStringList({"7=6", "10=5", "11=5", "other=" + QString::number(ids + 5)}));
+        // A tie across the cut: the key first in order stays.
+        QCOMPARE(firstCells(summary.rowsOf(ResultSummary::Users, 2)),
+                 QStringList({"7=6", "10=5", "other=" + QString::number(ids + 10)}));
+        QCOMPARE(summary.rowsOf(ResultSummary::Users, 3).first().counts, QVector<qint64>({6, 5}));
+        QCOMPARE(firstCells(summary.rowsOf(ResultSummary::UserRefusals, 1)),
+                 QStringList({"7=5", "other=" + QString::number(ids / 2)}));
+        QCOMPARE(summary.undercount(ResultSummary::Users), qint64(0));
+        QCOMPARE(summary.rowsOf(ResultSummary::Users, 1 << 30).size(), ids + 4);
+    }
+
     // Rows of every shape the save hands over (name, tab, text a line): a
     // name with a tab, an id without a name, a text of another shape, an
     // empty name and a long name cut at a character.

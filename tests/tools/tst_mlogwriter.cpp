@@ -46,6 +46,42 @@ private slots:
         QVERIFY(m.count(kMagic) > 4000 + 100 && NaiveScan(m).records.size() > NaiveScan(m).compiled);
     }
 
+    // Ids no database knows, one after the other, and records evenly
+    // apart; the rest of the log as without them.
+    void spreadUsersAndTimes_data()
+    {
+        QTest::addColumn<qint64>("uids");
+        QTest::addColumn<int>("apart");
+        QTest::newRow("five ids") << qint64(5) << 0;
+        QTest::newRow("one id") << qint64(1) << 0;
+        QTest::newRow("an hour apart") << qint64(0) << 3600;
+        QTest::newRow("both") << qint64(7) << 1;
+    }
+
+    void spreadUsersAndTimes()
+    {
+        QFETCH(qint64, uids);
+        QFETCH(int, apart);
+        const NaiveScan plain(generated(fixedOptions(40)));
+        MlogGeneratorOptions o = fixedOptions(40);
+        o.distinctUids = uids;
+        o.secondsApart = quint32(apart);
+        const NaiveScan spread(generated(o));
+        QCOMPARE(spread.texts.size(), 40);
+        const QRegularExpression subject(QStringLiteral("<(\\d+),(\\d+),(\\d+),"));
+        for (int i = 0; i < 40; ++i) {
+            const QRegularExpressionMatch m = subject.match(spread.texts.at(i));
+            const QRegularExpressionMatch was = subject.match(plain.texts.at(i));
+            QVERIFY(m.hasMatch() && was.hasMatch());
+            const quint64 uid = m.captured(3).toULongLong();
+            QCOMPARE(uid, uids > 0 ? MlogGeneratorOptions::unknownUidBase + quint64(i % uids) : was.captured(3).toULongLong());
+            QCOMPARE(spread.texts.at(i).section(QLatin1Char('>'), 1).section(QLatin1Char(' '), 0, 2),
+                     plain.texts.at(i).section(QLatin1Char('>'), 1).section(QLatin1Char(' '), 0, 2));
+            QCOMPARE(spread.records.at(i).time,
+                     apart > 0 ? quint32(1796500000 + i * apart) : plain.records.at(i).time);
+        }
+    }
+
     void append()
     {
         const QByteArray first = generated(fixedOptions(1000), "live.mlog");

@@ -95,8 +95,17 @@ int main(int argc, char *argv[])
         QStringLiteral("Share (0 to 1) of records of a rare user (uid 4242), and the factor by which ptrace and "
                        "module events are made rarer (default 0: no rare user, events as usual)."),
         QStringLiteral("share"), QStringLiteral("0"));
+    const QCommandLineOption uidsOption(QStringLiteral("distinct-uids"),
+        QStringLiteral("Give the records this many different user ids, one after the other, none of them known\n"
+                       "to the user database (3000000000 and up)."),
+        QStringLiteral("count"));
+    const QCommandLineOption apartOption(QStringLiteral("seconds-apart"),
+        QStringLiteral("Put every record this many seconds after the one before instead of in bursts\n"
+                       "(3600: each record in another hour)."),
+        QStringLiteral("seconds"));
     parser.addOptions({recordsOption, sizeOption, startOption, rateOption, seedOption, garbageOption,
-                       garbageMagicOption, truncateOption, appendOption, refusalsOption, rareOption});
+                       garbageMagicOption, truncateOption, appendOption, refusalsOption, rareOption, uidsOption,
+                       apartOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The log to write."));
     parser.process(app);
 
@@ -139,6 +148,17 @@ int main(int argc, char *argv[])
     options.garbageMagic = parser.isSet(garbageMagicOption);
     options.truncateLast = parser.isSet(truncateOption);
     options.append = parser.isSet(appendOption);
+    if (parser.isSet(uidsOption)) {
+        options.distinctUids = parser.value(uidsOption).toLongLong(&ok);
+        if (!ok || options.distinctUids < 1
+            || options.distinctUids > qint64(0xFFFFFFFEu - MlogGeneratorOptions::unknownUidBase))
+            return failWith(QStringLiteral("bad count of user ids: %1").arg(parser.value(uidsOption)));
+    }
+    if (parser.isSet(apartOption)) {
+        options.secondsApart = parser.value(apartOption).toUInt(&ok);
+        if (!ok || options.secondsApart < 1)
+            return failWith(QStringLiteral("bad seconds apart: %1").arg(parser.value(apartOption)));
+    }
 
     QString error;
     if (!generateLog(files.first(), options, &error))

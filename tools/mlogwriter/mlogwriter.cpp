@@ -174,6 +174,10 @@ public:
             n = content.garbage(out, options.garbageMagic && noise.chance(0.5));
         Content::Header h;
         const int payloadLength = content.next(&h, out + n + headerSize);
+        // The content's own draws stay the same: only the id is replaced.
+        if (options.distinctUids > 0)
+            h.subject[2] = MlogGeneratorOptions::unknownUidBase + quint32(index % options.distinctUids);
+        ++index;
         putHeader(out + n, 0, h.subject, h.kind, h.event, h.status, quint16(payloadLength));
         *recordAt = n;
         return n + headerSize + payloadLength;
@@ -199,6 +203,7 @@ public:
 private:
     Content content;
     const MlogGeneratorOptions &options;
+    qint64 index = 0; // records made so far
 };
 
 // Output through QSaveFile for a new log (whole or nothing) and a plain
@@ -304,7 +309,9 @@ bool generateLog(const QString &path, const MlogGeneratorOptions &options, QStri
         const qint64 records = options.targetSize > 0
             ? RecordStream::countUpTo(seed, options, existingSize)
             : options.records;
-        const quint64 span = Clock::span(seed, rate, qMax<qint64>(records, 1) - 1);
+        const quint64 span = options.secondsApart > 0
+            ? quint64(qMax<qint64>(records, 1) - 1) * options.secondsApart
+            : Clock::span(seed, rate, qMax<qint64>(records, 1) - 1);
         const quint32 now = toRecordTime(QDateTime::currentDateTimeUtc());
         return span >= now ? 0u : quint32(now - span);
     };
@@ -357,7 +364,9 @@ bool generateLog(const QString &path, const MlogGeneratorOptions &options, QStri
         }
         int recordAt = 0;
         const int n = stream.next(buffer.data() + used, &recordAt);
-        put32(buffer.data() + used + recordAt + MLOG_OFF_TIME, clock.next());
+        const quint64 time = options.secondsApart > 0 ? quint64(start) + quint64(i + startsWithGap) * options.secondsApart
+                                                      : clock.next();
+        put32(buffer.data() + used + recordAt + MLOG_OFF_TIME, time > 0xFFFFFFFFull ? 0xFFFFFFFFu : quint32(time));
         lastStart = used + recordAt;
         used += n;
         size += n;

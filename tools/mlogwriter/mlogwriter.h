@@ -39,6 +39,11 @@ struct MlogGeneratorOptions
     // and ptrace and module events this many times as often as otherwise,
     // as they are on a real system; 0 leaves the content as it was.
     double rare = 0.0;
+    // Users and times of the worst cases for caches; 0 leaves the log as it
+    // is without them.
+    qint64 distinctUids = 0;      // record i gets uid unknownUidBase + i % distinctUids
+    quint32 secondsApart = 0;     // every record this many seconds after the one before
+    static constexpr quint32 unknownUidBase = 3000000000u; // ids no user database knows
 };
 
 // Writes a log at `path` as `options` say; the same options and seed give
