@@ -339,4 +339,34 @@ inline bool setModified(const QString &path, const QDateTime &when)
     return f.open(QIODevice::ReadWrite) && f.setFileTime(when, QFileDevice::FileModificationTime);
 }
 
+inline MlogGeneratorOptions generated(qint64 records, quint64 seed, qint64 size = 0)
+{
+    MlogGeneratorOptions o;
+    o.records = records;
+    o.targetSize = size;
+    o.seed = seed;
+    return o;
+}
+
+// Four records of two times.
+inline LogBuilder twoBlocks(quint32 t0, const QByteArray &payload = "/a")
+{
+    LogBuilder b;
+    for (quint32 t : {t0, t0, t0 + 1, t0 + 1})
+        b.add(t, payload);
+    return b;
+}
+
+// Reads the log at `p` with `log`, cancelled as the button's click would
+// once the progress passes `value`.
+inline void readCancelledPast(CLog &log, const QString &p, qint64 value)
+{
+    const QMetaObject::Connection stop = QObject::connect(&log, &CLog::valueChanged, &log, [&log, value](int at) {
+        if (at > value)
+            log.canselReadLog();
+    });
+    log.readLog(p);
+    QObject::disconnect(stop);
+}
+
 #endif

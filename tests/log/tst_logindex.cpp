@@ -1,0 +1,380 @@
+// The index file as other readers of its format see it, and the reopen of a
+// log from its index: the bytes read, the files written, the counts kept.
+#include "logbuilder.h"
+
+#include <logpath.h>
+
+#include <QDataStream>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+using Index = QMap<quint32, qint64>;
+
+// Bytes this process has read through read() and its kin so far.
+static qint64 bytesRead()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+static bool appendBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::Append) && f.write(bytes) == bytes.size();
+}
+
+// What tells a file rewritten or replaced from one left alone.
+static QByteArray stampOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArray();
+    return QByteArray::number(quint64(st.st_ino)) + ' ' + QByteArray::number(qint64(st.st_mtim.tv_nsec))
+           + ' ' + QByteArray::number(qint64(st.st_ctim.tv_sec)) + '.' + QByteArray::number(qint64(st.st_ctim.tv_nsec));
+}
+
+// The index the format's own rule gives: an entry wherever the time differs
+// from the record before, a time coming back replacing its earlier entry.
+static Index formatRuleIndex(const QByteArray &d)
+{
+    Index index;
+    bool any = false;
+    quint32 last = 0;
+    for (qint64 pos = d.indexOf(kMagic); pos >= 0 && pos + 40 <= d.size();) {
+        const quint32 t = qFromLittleEndian<quint32>(d.constData() + pos + 4);
+        if (!any || t != last)
+            index[t] = pos;
+        any = true;
+        last = t;
+        pos = d.indexOf(kMagic, int(pos + 40 + qFromLittleEndian<quint16>(d.constData() + pos + 38)));
+    }
+    return index;
+}
+
+// Four blocks in order, then the clock set back an hour for a while.
+static LogBuilder clockSetBack(quint32 t0)
+{
+    LogBuilder b;
+    for (int i = 0; i < 300; ++i)
+        b.add(t0 + quint32(i / 4) - (i >= 120 && i < 200 ? 3600 : 0), "/back" + QByteArray::number(i));
+    return b;
+}
+
+class TestLogIndex : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid() && useOwnDocuments(m_dir)); }
+    void init() { QVERIFY(clearIndexFolder()); }
+
+    void reopenOfAnUnchangedLog_data()
+    {
+        // `setup`: how the index file came to be before the reopen.
+        // `resumed`: the reopen scans from the last block, not in full.
+        // `rewritten`: the reopen writes the index file again.
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("ordered");
+        QTest::addColumn<bool>("resumed");
+        QTest::addColumn<bool>("rewritten");
+        for (const bool ordered : {true, false}) {
+            const char *log = ordered ? "in order" : "clock set back";
+            QTest::addRow("%s, same reader", log) << "same" << ordered << true << false;
+            QTest::addRow("%s, fresh reader", log) << "fresh" << ordered << true << false;
+            QTest::addRow("%s, after a cancelled read", log) << "cancelled" << ordered << true << false;
+            QTest::addRow("%s, previous release's layout", log) << "legacy" << ordered << true << true;
+            QTest::addRow("%s, companion of another index", log) << "foreign companion" << ordered << true << false;
+            QTest::addRow("%s, index newer than the log", log) << "newer" << ordered << false << true;
+        }
+        QTest::addRow("in order, format alone") << "format" << true << true << false;
+        QTest::addRow("in order, format alone, log grown") << "format grown" << true << false << true;
+    }
+
+    void reopenOfAnUnchangedLog()
+    {
+        // Whatever made the index, the reopen ends with what a full scan
+        // finds; an index that fits is gone on from its last block, which
+        // reads a small part of the log, and is not written again.
+        QFETCH(QString, setup);
+        QFETCH(bool, ordered);
+        QFETCH(bool, resumed);
+        QFETCH(bool, rewritten);
+        const QString p = path("reopen.mlog");
+        const QString index = CLog::indexFilePath(p);
+        QByteArray bytes;
+        if (ordered) {
+            QVERIFY(generateLog(p, generated(200000, 21)));
+            bytes = fileBytes(p);
+        } else {
+            bytes = clockSetBack(1800020000).data;
+        }
+        const qint64 grownBy = setup == "format grown" ? bytes.size() / 10 : 0;
+        QVERIFY(writeBytes(p, bytes.left(int(bytes.size() - grownBy))));
+        const QDateTime modified = QDateTime::currentDateTime().addSecs(-100);
+        QVERIFY(setModified(p, modified));
+        const NaiveScan naive(bytes);
+        CLog first;
+        if (setup == "cancelled") {
+            readCancelledPast(first, p, bytes.size() / 2);
+            QVERIFY(first.isCancelled());
+            first.readLog(p); // goes on from where the cancel stopped
+            QVERIFY(!first.isCancelled());
+        } else if (setup.startsWith("format")) {
+            QVERIFY(writeBytes(index, plainIndexBytes(modified, naive.records.size() - 0, NaiveScan(bytes.left(int(bytes.size() - grownBy))).index)));
+            QVERIFY(!QFile::exists(index + ".aux"));
+            if (grownBy > 0)
+                QVERIFY(writeBytes(p, bytes) && setModified(p, modified.addSecs(10)));
+        } else {
+            first.readLog(p);
+        }
+        if (setup == "legacy") {
+            QList<QPair<quint32, qint64>> early;
+            quint32 lastBlock = 0;
+            for (auto it = naive.index.cbegin(); it != naive.index.cend(); ++it) {
+                const qint64 end = std::next(it) == naive.index.cend() ? bytes.size() : std::next(it).value();
+                quint32 low = it.key();
+                int records = 0;
+                for (qint64 pos = it.value(); pos < end; pos += 40 + qFromLittleEndian<quint16>(bytes.constData() + pos + 38)) {
+                    low = std::min(low, qFromLittleEndian<quint32>(bytes.constData() + pos + 4));
+                    ++records;
+                }
+                if (low < it.key())
+                    early << qMakePair(low, it.value());
+                lastBlock = quint32(records);
+            }
+            QVERIFY(QFile::remove(index + ".aux"));
+            QVERIFY(writeBytes(index, indexFileBytes(modified, naive.records.size(), naive.index, early, lastBlock)));
+        } else if (setup == "foreign companion") {
+            // Another log of the name with three more records in its last
+            // block: its companion, taken for this index, would count them.
+            const QString other = path("other.mlog");
+            const qint64 last = naive.index.last();
+            const QByteArray lastRecord = bytes.mid(int(last), int(40 + qFromLittleEndian<quint16>(bytes.constData() + last + 38)));
+            QVERIFY(writeBytes(other, bytes + lastRecord + lastRecord + lastRecord) && setModified(other, modified));
+            CLog().readLog(other);
+            QVERIFY(QFile::remove(index + ".aux") && QFile::copy(CLog::indexFilePath(other) + ".aux", index + ".aux"));
+        } else if (setup == "newer") {
+            QVERIFY(setModified(p, modified.addSecs(-10)));
+        }
+        const QByteArray before = stampOf(index);
+
+        CLog fresh;
+        CLog &log = setup == "same" || setup == "cancelled" ? first : fresh;
+        QSignalSpy progress(&log, &CLog::valueChanged);
+        const qint64 read = bytesRead();
+        log.readLog(p);
+        const qint64 readBytes = bytesRead() - read;
+        QVERIFY(!log.isCancelled() && !log.isChanged(p));
+        QCOMPARE(log.timeIndex(), naive.index);
+        QCOMPARE(log.recordCount(), naive.records.size());
+        QCOMPARE(log.firstDate(), QDateTime::fromSecsSinceEpoch(naive.index.firstKey()));
+        QCOMPARE(log.lastDate(), QDateTime::fromSecsSinceEpoch(naive.index.lastKey()));
+        QCOMPARE(progress.value(0).value(0).toLongLong(), resumed ? naive.index.last() : 0);
+        if (ordered && resumed)
+            QVERIFY2(readBytes <= bytes.size() / 20, qPrintable(QStringLiteral("%1 of %2 bytes").arg(readBytes).arg(bytes.size())));
+        QCOMPARE(stampOf(index) != before, rewritten);
+        // The companion now beside the index is its own.
+        QVERIFY(QFile::exists(index + ".aux"));
+
+        // A span is read as a full scan's index has it, and once more the
+        // unchanged log costs no write.
+        const quint32 middle = naive.index.keys().at(naive.index.size() / 2);
+        for (const TimeSpan &span : {TimeSpan{middle - 3600, middle}, TimeSpan{middle, middle + 5}}) {
+            int from = 0, to = 0;
+            log.blocksFor(span, &from, &to);
+            QStringList texts;
+            log.forEachBlock(from, to, [&texts](int, const QStringList &t) { return (texts += t), true; }, span);
+            QCOMPARE(texts, naive.textsBetween(span.from, span.to));
+        }
+        QVERIFY(!log.isIndexStale());
+        const QByteArray after = stampOf(index) + stampOf(index + ".aux");
+        CLog again;
+        again.readLog(p);
+        QCOMPARE(again.recordCount(), naive.records.size());
+        QCOMPARE(again.timeIndex(), naive.index);
+        QCOMPARE(stampOf(index) + stampOf(index + ".aux"), after);
+    }
+
+    void formatRuleIndexOfTimesGoingBackIsFoundStale()
+    {
+        // The format's rule files a time that comes back at its later run:
+        // the record of the earlier run lies in a block of another time. A
+        // span of that time still reads that block, finds the index wrong,
+        // and the next read heals it.
+        const quint32 t0 = 1800021000;
+        LogBuilder b;
+        for (quint32 dt : {0, 0, 10, 5, 10, 10, 11})
+            b.add(t0 + dt, "/g" + QByteArray::number(b.offsets.size()));
+        const QString p = path("formatrule.mlog");
+        const QDateTime modified = QDateTime::currentDateTime().addSecs(-100);
+        QVERIFY(b.save(p) && setModified(p, modified));
+        const Index rule = formatRuleIndex(b.data);
+        QCOMPARE(rule, (Index{{t0, 0}, {t0 + 5, b.offsets[3]}, {t0 + 10, b.offsets[4]}, {t0 + 11, b.offsets[6]}}));
+        QVERIFY(writeBytes(CLog::indexFilePath(p), plainIndexBytes(modified, 7, rule)));
+        CLog log;
+        log.readLog(p);
+        QCOMPARE(log.timeIndex(), rule);
+        const TimeSpan span{t0 + 10, t0 + 10};
+        int from = 0, to = 0;
+        log.blocksFor(span, &from, &to);
+        QCOMPARE(from, 0);
+        log.forEachBlock(from, to, [](int, const QStringList &) { return true; }, span);
+        QVERIFY(log.isIndexStale());
+        log.readLog(p);
+        const NaiveScan naive(b.data);
+        QCOMPARE(log.timeIndex(), naive.index);
+        QCOMPARE(log.recordCount(), 7);
+        log.blocksFor(span, &from, &to);
+        QStringList texts;
+        log.forEachBlock(from, to, [&texts](int, const QStringList &t) { return (texts += t), true; }, span);
+        QCOMPARE(texts, naive.textsBetween(t0 + 10, t0 + 10));
+    }
+
+    void indexFilesReadByTheFormat_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("how");
+        const QByteArray back = clockSetBack(1800022000).data;
+        MlogGeneratorOptions o = generated(30000, 7);
+        o.garbageRate = 0.01;
+        o.garbageMagic = true;
+        QVERIFY(generateLog(path("format.mlog"), o));
+        const QByteArray ordered = fileBytes(path("format.mlog"));
+        for (const char *how : {"full", "grown", "cancelled"}) {
+            QTest::addRow("in order, %s", how) << ordered << QString(how);
+            QTest::addRow("clock set back, %s", how) << back << QString(how);
+        }
+    }
+
+    void indexFilesReadByTheFormat()
+    {
+        // Every index file the viewer writes reads whole by the format: its
+        // header, then ascending keys, each at a record start of that time.
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, how);
+        const QString p = path("byformat.mlog");
+        const NaiveScan naive(bytes);
+        const qint64 kept = how == "full" ? bytes.size() : bytes.size() / 2;
+        QVERIFY(writeBytes(p, bytes.left(int(kept))) && setModified(p, QDateTime::currentDateTime().addSecs(-100)));
+        CLog log;
+        if (how != "full") {
+            log.readLog(p);
+            QVERIFY(appendBytes(p, bytes.mid(int(kept))) && setModified(p, QDateTime::currentDateTime().addSecs(-50)));
+        }
+        readCancelledPast(log, p, how == "cancelled" ? kept + 100 : bytes.size());
+        QCOMPARE(log.isCancelled(), how == "cancelled");
+        const PlainIndex read = readPlainIndex(fileBytes(CLog::indexFilePath(p)));
+        QVERIFY(read.ok);
+        QVERIFY(read.pairs.size() >= 2);
+        for (int i = 0; i < read.pairs.size(); ++i) {
+            const auto &pair = read.pairs.at(i);
+            QVERIFY(i == 0 || read.pairs.at(i - 1).first < pair.first);
+            QVERIFY(CLog::isRecordStart(pair.second, p));
+            QCOMPARE(CLog::recordDate(pair.second, p), QDateTime::fromSecsSinceEpoch(pair.first));
+            QCOMPARE(naive.index.value(pair.first, -1), pair.second);
+        }
+        if (how == "cancelled") {
+            QVERIFY(read.count > 0 && read.count < naive.records.size());
+        } else {
+            QCOMPARE(read.count, naive.records.size());
+            QCOMPARE(read.index, naive.index);
+            QCOMPARE(read.time, QFileInfo(p).lastModified());
+        }
+    }
+
+    void indexWritesNeverReachOtherNames_data()
+    {
+        QTest::addColumn<QString>("linked"); // the file given a second name
+        QTest::newRow("index file") << QString(".index");
+        QTest::newRow("spare") << QString(".index.spare");
+    }
+
+    void indexWritesNeverReachOtherNames()
+    {
+        // A backup made of hard links (cp -al) shares the index folder's
+        // files: whatever is written later, the backup keeps its contents.
+        QFETCH(QString, linked);
+        const QString p = path("linked.mlog");
+        const QString index = CLog::indexFilePath(p);
+        LogBuilder b = twoBlocks(1800011000);
+        QVERIFY(b.save(p));
+        CLog log;
+        log.readLog(p);
+        // A newer time is written again; the file that second write
+        // replaces becomes the spare.
+        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(-50)));
+        log.readLog(p);
+        const QString name = index.left(index.size() - 6) + linked;
+        const QString backup = path("backup" + linked);
+        QVERIFY(QFile::exists(name));
+        QCOMPARE(::link(QFile::encodeName(name).constData(), QFile::encodeName(backup).constData()), 0);
+        const QByteArray kept = fileBytes(backup);
+        for (int round = 0; round < 3; ++round) {
+            const qint64 before = b.data.size();
+            b.add(1800011002 + quint32(round), "/grown" + QByteArray::number(round));
+            QVERIFY(b.append(p, before) && setModified(p, QDateTime::currentDateTime().addSecs(round + 1)));
+            log.readLog(p);
+            QCOMPARE(fileBytes(backup), kept);
+        }
+        CLog fresh;
+        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(10)));
+        fresh.readLog(p);
+        QCOMPARE(fresh.timeIndex(), NaiveScan(b.data).index);
+        QCOMPARE(fresh.recordCount(), 7);
+    }
+
+    void indexWriteNeverLeavesAPartialFile()
+    {
+        // Under a file-size limit the new index cannot be written whole: the
+        // previous one stays as it was, whether the write went to the spare
+        // or to a new file, and nothing else is left beside it.
+        const QString p = path("limited.mlog");
+        const QString index = CLog::indexFilePath(p);
+        LogBuilder small;
+        small.add(1800010000);
+        QVERIFY(small.save(p));
+        CLog log;
+        log.readLog(p);
+        // A newer time is written again; the file that second write
+        // replaces becomes the spare.
+        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(-50)));
+        log.readLog(p);
+        const QByteArray before = fileBytes(index);
+        QVERIFY(!before.isEmpty() && QFile::exists(index + ".spare"));
+
+        MlogGeneratorOptions o = generated(30000, 1);
+        o.recordsPerSecond = 2;
+        QVERIFY(generateLog(p, o));
+        for (const bool spare : {true, false}) {
+            QVERIFY(spare || QFile::remove(index + ".spare"));
+            rlimit old{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+            const rlimit limited{8192, old.rlim_max};
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+            log.readLog(p);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+            std::signal(SIGXFSZ, oldHandler);
+            QVERIFY(log.blockCount() > 1000);
+            QCOMPARE(fileBytes(index), before);
+            const QStringList names{"limited-mlog.index", "limited-mlog.index.aux", "limited-mlog.index.spare"};
+            QCOMPARE(QDir(QFileInfo(index).path()).entryList(QDir::Files | QDir::Hidden), names.mid(0, spare ? 3 : 2));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogIndex)
+#include "tst_logindex.moc"
