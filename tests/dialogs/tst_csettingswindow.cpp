@@ -5,6 +5,8 @@
 #include "settingsaccess.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -166,6 +168,43 @@ private slots:
         QCOMPARE(stored("filter").toString(), QStringLiteral("Gone"));
         QCOMPARE(stored("logdir").toString(), QStringLiteral("/srv/logs"));
         QVERIFY(stored("logfont").canConvert<QFont>());
+    }
+
+    // The log and folder choosers start in the stored place, or the nearest
+    // folder above it that exists when it is gone.
+    void choosersStartWhereSomethingExists_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("folder") << "btnLogDirSelect" << "logs" << "logs";
+        QTest::newRow("folder gone") << "btnLogDirSelect" << "logs/gone/deeper" << "logs";
+        QTest::newRow("log") << "btnLogSelect" << "logs/k.mlog" << "logs";
+        QTest::newRow("log gone") << "btnLogSelect" << "logs/gone/k.mlog" << "logs";
+    }
+
+    void choosersStartWhereSomethingExists()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, stored);
+        QFETCH(QString, start);
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("logs")));
+        QFile log(m_dir.filePath(QStringLiteral("logs/k.mlog")));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.close();
+        store({{"autoopen", true}, {"logfile", m_dir.filePath(stored)}, {"logdir", m_dir.filePath(stored)}});
+        CSettingsWindow dialog;
+        prepare(dialog);
+        dialog.show();
+        QString shown;
+        DialogDriver driver({[&](QWidget *modal) {
+            if (auto *files = qobject_cast<QFileDialog *>(modal))
+                shown = files->directory().absolutePath();
+            qobject_cast<QDialog *>(modal)->reject();
+        }});
+        child<QPushButton>(dialog, button.toLatin1().constData())->click();
+        QCOMPARE(driver.done(), 1);
+        QCOMPARE(shown, QDir::cleanPath(m_dir.filePath(start)));
     }
 
     void choosersAndCoupling()
