@@ -29,30 +29,13 @@ const int kUnreadableListed = 20;
 // How long the panel is filled between two turns of the event loop.
 const qint64 kFillSliceMs = 30;
 
-// The folder `path` names, or the nearest one above it that exists: a file
-// dialog given a folder that does not exist starts in its parent with the
-// missing name typed in as the file's name.
-QString nearestFolder(const QString &path)
-{
-    if (path.isEmpty())
-        return QDir::homePath();
-    QString folder = QDir::cleanPath(QDir(path).absolutePath());
-    while (!QFileInfo(folder).isDir()) {
-        const QString up = QFileInfo(folder).path();
-        if (up == folder)
-            return QDir::homePath();
-        folder = up;
-    }
-    return folder;
-}
-
 } // namespace
 
 void mainWindow::actionOpenPress()
 {
     if (isBusy())
         return;
-    QFileDialog dialog(this, tr("Select file..."), nearestFolder(logDir), tr("mlog files") + QStringLiteral(" (*.mlog)"));
+    QFileDialog dialog(this, tr("Select file..."), LogPath::nearestFolder(logDir), tr("mlog files") + QStringLiteral(" (*.mlog)"));
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         openLogPath(dialog.selectedFiles().first());

@@ -1,10 +1,12 @@
 #include "csettingswindow.h"
 
+#include "logpath.h"
 #include "settingsaccess.h"
 #include "ui_settingsdialog.h"
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QSettings>
@@ -132,7 +134,8 @@ void CSettingsWindow::selectFont()
 
 void CSettingsWindow::selectDir()
 {
-    const QString dir = QFileDialog::getExistingDirectory(this, tr("Select log dir..."), ui->lbLogDirSelected->text(),
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("Select log dir..."),
+                                                          LogPath::nearestFolder(ui->lbLogDirSelected->text()),
                                                           QFileDialog::ShowDirsOnly);
     if (!dir.isEmpty())
         ui->lbLogDirSelected->setText(dir);
@@ -140,7 +143,10 @@ void CSettingsWindow::selectDir()
 
 void CSettingsWindow::selectLog()
 {
-    QFileDialog dialog(this, tr("Select log file..."), ui->lbLogSelected->text(),
+    // A stored log that is gone: start in the nearest folder that exists.
+    const QString stored = ui->lbLogSelected->text();
+    QFileDialog dialog(this, tr("Select log file..."),
+                       QFileInfo(stored).isFile() ? stored : LogPath::nearestFolder(QFileInfo(stored).path()),
                        tr("mlog files") + QStringLiteral(" (*.mlog)"));
     // The log is opened at start, so it has to exist.
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -466,11 +466,16 @@ QString userNameOf(const QString &text)
 
     // Unknown ids are remembered for a few seconds only: a page of rows of a
     // deleted user would otherwise read the user database once per row, and
-    // a user created meanwhile still shows up soon.
+    // a user created meanwhile still shows up soon. The cache starts anew
+    // when full, so that scrolling through millions of ids holds no more
+    // than a few thousand names.
     static QHash<uint, CachedName> cache;
     auto it = cache.find(id);
     if (it != cache.end() && (!it->name.isEmpty() || !it->retry.hasExpired()))
         return it->name;
+    constexpr int kMostNames = 4096;
+    if (it == cache.end() && cache.size() >= kMostNames)
+        cache.clear();
     const QString name = userNameForId(static_cast<uid_t>(id));
     CachedName &slot = cache[id];
     slot.name = name.isNull() ? QString() : name;

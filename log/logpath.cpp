@@ -169,4 +169,20 @@ QStringList arguments(const QStringList &decoded, int argc, const char *const *a
     return result;
 }
 
+// A file dialog given a folder that does not exist starts in its parent
+// with the missing name typed in as the file's name.
+QString nearestFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return QDir::homePath();
+    QString folder = QDir::cleanPath(QDir(path).absolutePath());
+    while (!QFileInfo(folder).isDir()) {
+        const QString up = QFileInfo(folder).path();
+        if (up == folder)
+            return QDir::homePath();
+        folder = up;
+    }
+    return folder;
+}
+
 } // namespace LogPath

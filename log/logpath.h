@@ -28,6 +28,9 @@ qint64 regularFileSize(const QString &path);
 // The paths of the entries of folder `dir` whose names are not UTF-8, end
 // in `suffix` (in any case) and are not hidden: those Qt's listings skip.
 QStringList rawByteEntries(const QString &dir, const QString &suffix);
+// The folder `path` names, or the nearest one above it that exists (the
+// home folder when none does): where a file dialog for `path` starts.
+QString nearestFolder(const QString &path);
 // The program's arguments `decoded` by Qt, each one whose bytes in `argv`
 // that decoding lost taken by fromBytes instead (when argc counts them).
 QStringList arguments(const QStringList &decoded, int argc, const char *const *argv);

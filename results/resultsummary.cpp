@@ -121,41 +121,82 @@ void TopCounter<Key>::makeRoom()
 
 void IdCounter::add(quint32 uid, bool refused)
 {
+    ++m_records;
+    m_refusals += refused;
     if (!m_last || m_last->uid != uid) {
-        if (2 * (m_used + 1) > m_slots.size())
-            grow();
-        const size_t mask = m_slots.size() - 1;
-        size_t i = size_t((uid * 0x9E3779B97F4A7C15ull) >> 32) & mask;
-        while (m_slots[i].used && m_slots[i].uid != uid)
-            i = (i + 1) & mask;
-        Entry &e = m_slots[i];
-        if (!e.used) {
-            e.used = 1;
-            e.uid = uid;
+        Entry *e = find(uid);
+        if (!e->used) {
+            // Room is made for a new id only: the table grows while it holds
+            // fewer than m_capacity ids, and makes room at the capacity.
+            if (2 * (m_used + 1) > m_slots.size()) {
+                if (m_used >= m_capacity)
+                    makeRoom();
+                else
+                    rehash(std::move(m_slots), std::max<size_t>(64, 2 * m_slots.size()));
+                e = find(uid);
+            }
+            e->used = 1;
+            e->uid = uid;
             ++m_used;
         }
-        m_last = &e;
+        m_last = e;
     }
     ++m_last->records;
     m_last->refusals += refused;
 }
 
-void IdCounter::grow()
+IdCounter::Entry *IdCounter::find(quint32 uid)
 {
-    std::vector<Entry> old(std::max<size_t>(64, 2 * m_slots.size()));
-    old.swap(m_slots);
+    if (m_slots.empty())
+        m_slots.resize(64);
+    const size_t mask = m_slots.size() - 1;
+    size_t i = size_t((uid * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+    while (m_slots[i].used && m_slots[i].uid != uid)
+        i = (i + 1) & mask;
+    return &m_slots[i];
+}
+
+void IdCounter::rehash(std::vector<Entry> from, size_t tableSize)
+{
+    m_slots.assign(tableSize, Entry());
     m_used = 0;
     m_last = nullptr;
-    for (const Entry &e : old) {
+    const size_t mask = tableSize - 1;
+    for (const Entry &e : from) {
         if (!e.used)
             continue;
-        const size_t mask = m_slots.size() - 1;
         size_t i = size_t((e.uid * 0x9E3779B97F4A7C15ull) >> 32) & mask;
         while (m_slots[i].used)
             i = (i + 1) & mask;
         m_slots[i] = e;
         ++m_used;
     }
+}
+
+void IdCounter::makeRoom()
+{
+    // As TopCounter::makeRoom: every count loses the median, so at least
+    // half the ids go, and the table keeps its size.
+    std::vector<qint64> records;
+    records.reserve(m_used);
+    for (const Entry &e : m_slots) {
+        if (e.used)
+            records.push_back(e.records);
+    }
+    const auto middle = records.begin() + records.size() / 2;
+    std::nth_element(records.begin(), middle, records.end());
+    const qint64 loss = *middle;
+    for (Entry &e : m_slots) {
+        if (!e.used)
+            continue;
+        e.records -= loss;
+        e.refusals -= std::min(e.refusals, loss);
+        if (e.records <= 0)
+            e.used = 0;
+    }
+    m_undercount += loss;
+    const size_t tableSize = m_slots.size();
+    rehash(std::move(m_slots), tableSize);
 }
 
 // Names are counted by their bytes, hours by their number.
@@ -276,7 +317,8 @@ QVector<ResultSummary::Row> rowsOfCounter(const TopCounter<Key> &counter, int to
 } // namespace
 
 ResultSummary::ResultSummary()
-    : m_users(nameCapacity), m_events(nameCapacity), m_refusals(nameCapacity), m_hours(hourCapacity)
+    : m_users(nameCapacity), m_ids(nameCapacity), m_events(nameCapacity), m_refusals(nameCapacity),
+      m_hours(hourCapacity)
 {
 }
 
@@ -435,13 +477,9 @@ QVector<ResultSummary::Row> ResultSummary::userRows(bool refusals, int top) cons
     QVector<qint64> total{names.total().records};
     if (!refusals)
         total.append(names.total().refusals);
-    for (const IdCounter::Entry &e : m_ids.entries()) {
-        if (!e.used)
-            continue;
-        total[0] += countOf(e);
-        if (!refusals)
-            total[1] += e.refusals;
-    }
+    total[0] += refusals ? m_ids.refusals() : m_ids.records();
+    if (!refusals)
+        total[1] += m_ids.refusals();
     return topRows(rows, top, total);
 }
 
@@ -449,13 +487,13 @@ qint64 ResultSummary::undercount(Table table) const
 {
     switch (table) {
     case Users:
-        return m_users.undercount();
+        return m_users.undercount() + m_ids.undercount();
     case Events:
         return m_events.undercount();
     case Statuses:
         return 0;
     case UserRefusals:
-        return m_refusals.undercount();
+        return m_refusals.undercount() + m_ids.undercount();
     case Hours:
         return m_hours.undercount();
     }

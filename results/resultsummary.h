@@ -9,8 +9,8 @@
 // (no more than 2 × rows / capacity), and a key of more rows than that is
 // never lost; the "other" row holds the rest, so every column still adds
 // up to the rows counted. Rows of a user id without a name, the millions of
-// ids no user database knows, are counted apart by their number, exactly
-// (IdCounter: 24 to 48 bytes an id), and made keys only for the rows shown.
+// ids no user database knows, are counted apart by their number (IdCounter,
+// bounded the same way), and made keys only for the rows shown.
 #ifndef RESULTSUMMARY_H
 #define RESULTSUMMARY_H
 
@@ -97,8 +97,10 @@ private:
     int m_capacity;
 };
 
-// Records and refusals by user id, exact: an open table of 24 bytes an id,
-// at most half full, so 24 to 48 bytes for each different id counted.
+// Records and refusals by user id: an open table of 24 bytes an id, at
+// most half full, of at most `capacity` ids. Past that it makes room as
+// TopCounter does, so its counts are then lower bounds too low by at most
+// undercount(), and its memory stays under 48 bytes × capacity.
 class IdCounter
 {
 public:
@@ -109,17 +111,31 @@ public:
         qint64 records = 0;
         qint64 refusals = 0;
     };
+    explicit IdCounter(int capacity) : m_capacity(size_t(capacity)) {}
     void add(quint32 uid, bool refused);
     // The entries, used or not (`used` tells).
     const std::vector<Entry> &entries() const { return m_slots; }
     qint64 size() const { return qint64(m_used); }
+    // Rows and refusals counted, kept ids or not.
+    qint64 records() const { return m_records; }
+    qint64 refusals() const { return m_refusals; }
+    // How much lower than the true one a kept count may be (0: exact).
+    qint64 undercount() const { return m_undercount; }
 
 private:
-    void grow();
+    // The slot of `uid`, or the free slot where it would go.
+    Entry *find(quint32 uid);
+    // Puts the used entries of `from` into m_slots, of `tableSize` slots.
+    void rehash(std::vector<Entry> from, size_t tableSize);
+    void makeRoom();
 
     std::vector<Entry> m_slots;
     size_t m_used = 0;
+    size_t m_capacity;
     Entry *m_last = nullptr; // rows in a row often share their id
+    qint64 m_records = 0;
+    qint64 m_refusals = 0;
+    qint64 m_undercount = 0;
 };
 
 class ResultSummary

@@ -5,8 +5,11 @@
 #include "settingsaccess.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -166,6 +169,50 @@ private slots:
         QCOMPARE(stored("filter").toString(), QStringLiteral("Gone"));
         QCOMPARE(stored("logdir").toString(), QStringLiteral("/srv/logs"));
         QVERIFY(stored("logfont").canConvert<QFont>());
+    }
+
+    // The log and folder choosers start in the stored place, or the nearest
+    // folder above it that exists when it is gone, with no gone name typed in.
+    void choosersStartWhereSomethingExists_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("folder") << "btnLogDirSelect" << "logs" << "logs" << "";
+        QTest::newRow("folder gone") << "btnLogDirSelect" << "logs/gone/deeper" << "logs" << "";
+        QTest::newRow("log") << "btnLogSelect" << "logs/k.mlog" << "logs" << "k.mlog";
+        QTest::newRow("log gone") << "btnLogSelect" << "logs/gone/k.mlog" << "logs" << "";
+    }
+
+    void choosersStartWhereSomethingExists()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, stored);
+        QFETCH(QString, start);
+        QFETCH(QString, typed);
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("logs")));
+        QFile log(m_dir.filePath(QStringLiteral("logs/k.mlog")));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.close();
+        store({{"autoopen", true}, {"logfile", m_dir.filePath(stored)}, {"logdir", m_dir.filePath(stored)}});
+        CSettingsWindow dialog;
+        prepare(dialog);
+        dialog.show();
+        QString shown;
+        QString name = QStringLiteral("(none)");
+        DialogDriver driver({[&](QWidget *modal) {
+            if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+                shown = files->directory().absolutePath();
+                if (auto *edit = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                    name = edit->text();
+            }
+            qobject_cast<QDialog *>(modal)->reject();
+        }});
+        child<QPushButton>(dialog, button.toLatin1().constData())->click();
+        QCOMPARE(driver.done(), 1);
+        QCOMPARE(shown, QDir::cleanPath(m_dir.filePath(start)));
+        QCOMPARE(name, typed);
     }
 
     void choosersAndCoupling()

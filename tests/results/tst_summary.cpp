@@ -213,27 +213,50 @@ private slots:
         QCOMPARE(firstCells(summary.rowsOf(ResultSummary::Hours)), QStringList{"2026-01-02 03:00=" + QString::number(rows)});
     }
 
-    // Rows of ids without a name are counted exactly however many ids there
-    // are: the heavy ones first, ties in key order ("10" before "11" before "9"), an id
+    // Rows of ids without a name are counted exactly up to the table's
+    // capacity of ids: the heavy ones first, ties in key order ("10" before "11" before "9"), an id
     // whose decimal is a name counted with that name, "other" the rest.
+    // One id more and the counts become lower bounds, the heavy ids kept.
+    void idsCountedExactly_data()
+    {
+        QTest::addColumn<int>("extra");
+        QTest::newRow("capacity") << 0;
+        QTest::newRow("one more") << 1;
+    }
+
     void idsCountedExactly()
     {
+        QFETCH(int, extra);
         ResultSummary summary;
         const auto row = [&summary](const char *name, quint32 uid, bool refused) {
             const QByteArray text = "[f] <1,2," + QByteArray::number(uid) + ",4,5> " + (refused ? "[f]" : "[s]")
                                     + " open 2026-01-02 03:04:05 /x";
             summary.addRow(name, std::string_view(text.constData(), size_t(text.size())));
         };
-        const int ids = 3 * ResultSummary::nameCapacity;
-        for (int i = 0; i < ids; ++i)
-            row("", 100000 + quint32(i), i % 2);
         for (int i = 0; i < 5; ++i) {
             row("", 7, true);
             row("", 9, false);
             row("", 10, false);
             row("", 11, false);
         }
+        // With 7, 9, 10 and 11: the capacity's ids, and `extra` more.
+        const int ids = ResultSummary::nameCapacity - 4 + extra;
+        for (int i = 0; i < ids; ++i)
+            row("", 100000 + quint32(i), i % 2);
         row("7", 123, false); // a name that is also an id's decimal
+        if (extra > 0) {
+            const qint64 under = summary.undercount(ResultSummary::Users);
+            QVERIFY(under > 0 && under <= 2 * summary.rows() / ResultSummary::nameCapacity);
+            QCOMPARE(summary.undercount(ResultSummary::UserRefusals), under);
+            const QVector<ResultSummary::Row> top = summary.rowsOf(ResultSummary::Users, 3);
+            QCOMPARE(top.first().keys.first(), QStringLiteral("7"));
+            QVERIFY(top.first().counts.first() >= 6 - under);
+            QCOMPARE(top.last().counts.first() + top.at(0).counts.first() + top.at(1).counts.first()
+                         + top.at(2).counts.first(),
+                     summary.rows());
+            QVERIFY(summary.rowsOf(ResultSummary::Users, 1 << 30).size() <= ResultSummary::nameCapacity + 2);
+            return;
+        }
         QCOMPARE(firstCells(summary.rowsOf(ResultSummary::Users, 3)),
                  QStringList({"7=6", "10=5", "11=5", "other=" + QString::number(ids + 5)}));
         // A tie across the cut: the key first in order stays.
