@@ -242,7 +242,18 @@ bool CLog::loadIndex(qint64 logSize)
         return false;
     // Room for the entries the scan of the log's growth adds: growing the
     // vector would copy every entry, a cost of the log, not of the growth.
+    // The entries are decoded straight into their places (the allocator
+    // leaves them unset until then): the index of a big log holds hundreds
+    // of thousands, and a call or a branch per pair costs more than the
+    // read of the file.
     m_entries.reserve(size_t(entries + entries / 8 + 1024));
+    m_entries.resize(size_t(entries));
+    Entry *out = m_entries.data();
+    // Keys and offsets ascend strictly, which also keeps every offset but the
+    // last below the log's end; the first is not negative.
+    qint64 previousKey = -1;
+    qint64 previousOffset = -1;
+    bool disorder = false;
     companion::IndexHash hash;
     hash.add(head.constData(), headerSize);
     qint64 rest = (entries + earlyCount) * kIndexPairSize;
@@ -256,27 +267,37 @@ bool CLog::loadIndex(qint64 logSize)
         }
         hash.add(buffer, want);
         rest -= want;
-        for (const char *p = buffer; p < buffer + want; p += kIndexPairSize, ++index) {
+        const char *p = buffer;
+        const qint64 inEntries = std::min(want / kIndexPairSize, entries - index);
+        for (qint64 i = 0; i < inEntries; ++i, p += kIndexPairSize, ++out) {
             const quint32 key = qFromBigEndian<quint32>(p);
             const qint64 offset = qFromBigEndian<qint64>(p + 4);
-            bool sound = offset >= 0 && offset <= logSize - kHeaderSize;
-            if (sound && index < entries) {
-                sound = m_entries.empty() || (m_entries.back().key < key && m_entries.back().offset < offset);
-                if (sound)
-                    m_entries.push_back(Entry{key, 0, offset});
-            } else if (sound) {
-                const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), offset,
-                                                 [](const Entry &e, qint64 o) { return e.offset < o; });
-                const quint32 block = quint32(it - m_entries.begin());
-                sound = it != m_entries.end() && it->offset == offset && key < it->key
-                        && (m_early.empty() || m_early.back().block < block);
-                if (sound)
-                    m_early.push_back(Early{block, key});
-            }
-            if (!sound) {
+            disorder |= (qint64(key) <= previousKey) | (offset <= previousOffset);
+            previousKey = key;
+            previousOffset = offset;
+            out->key = key;
+            out->seen = 0;
+            out->offset = offset;
+        }
+        index += inEntries;
+        if (index == entries && (disorder || previousOffset > logSize - kHeaderSize)) {
+            clearIndex();
+            return false;
+        }
+        // The pairs of the previous release's blocks with earlier times
+        // follow the entries, which are all in place and checked by now.
+        for (; p < buffer + want; p += kIndexPairSize) {
+            const quint32 key = qFromBigEndian<quint32>(p);
+            const qint64 offset = qFromBigEndian<qint64>(p + 4);
+            const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), offset,
+                                             [](const Entry &e, qint64 o) { return e.offset < o; });
+            const quint32 block = quint32(it - m_entries.begin());
+            if (it == m_entries.end() || it->offset != offset || key >= it->key
+                || (!m_early.empty() && m_early.back().block >= block)) {
                 clearIndex();
                 return false;
             }
+            m_early.push_back(Early{block, key});
         }
     }
     m_indexTime = indexTime;
