@@ -39,6 +39,7 @@ void CLog::clearIndex()
     m_entries.clear();
     m_early.clear();
     m_summaries.clear();
+    m_deferredSummaries = DeferredSummaries();
     m_summariesDirty = false;
     m_lastBlockRecords = 0;
     m_timesUnchecked = false;
@@ -312,12 +313,14 @@ bool CLog::loadIndex(qint64 logSize)
         m_file.tie = companion::IndexTie{fileSize, indexTime.toMSecsSinceEpoch(), hash.value()};
         const QString aux = companion::pathFor(indexPath);
         const QByteArray auxStamp = companion::fileStamp(aux);
-        const QMap<quint32, QByteArray> sections = companion::readSections(aux, m_file.tie);
+        companion::SectionPlace summaries;
+        const QMap<quint32, QByteArray> sections =
+            companion::readSections(aux, m_file.tie, companion::BlockSummaries, &summaries);
         const QByteArray times = sections.value(companion::BlockTimes);
         if (loadBlockTimes(times)) {
             m_file.companionStamp = auxStamp;
             m_file.blockTimes = times;
-            loadSummaries(sections.value(companion::BlockSummaries));
+            m_deferredSummaries = DeferredSummaries{aux, auxStamp, summaries};
         } else {
             // Without its companion the index tells only where blocks begin:
             // neither the records of its last block nor whether any block
@@ -496,6 +499,8 @@ QByteArray CLog::summariesPayload() const
     // order; each names its block by its offset.
     if (!m_summariesUsed)
         return QByteArray();
+    if (m_deferredSummaries.place.at >= 0)
+        takeDeferredSummaries();
     std::vector<int> blocks;
     for (int b = 0; b < int(m_summaries.size()); ++b) {
         if (blockSummary(b))
@@ -514,27 +519,53 @@ QByteArray CLog::summariesPayload() const
     return payload;
 }
 
-void CLog::loadSummaries(const QByteArray &payload)
+void CLog::takeDeferredSummaries() const
 {
+    const DeferredSummaries deferred = std::exchange(m_deferredSummaries, DeferredSummaries());
     m_summaries.clear();
     m_summariesDirty = false;
-    if (payload.size() < 4)
+    // Only the file the index was loaded with: a companion replaced since
+    // may belong to another index.
+    QFile file;
+    if (deferred.place.at < 0 || deferred.stamp.isEmpty() || companion::fileStamp(deferred.path) != deferred.stamp
+        || !openRegular(file, deferred.path) || companion::fileStamp(file) != deferred.stamp
+        || !file.seek(deferred.place.at))
         return;
-    const char *p = payload.constData();
-    const quint32 count = qFromBigEndian<quint32>(p);
-    if (count > m_entries.size() || payload.size() != 4 + qint64(count) * BlockSummary::kStoredSize)
+    loadSummaries(file, deferred.place.length);
+}
+
+void CLog::loadSummaries(QFile &file, qint64 length) const
+{
+    // A count, then the summaries in block order. Anything that does not
+    // add up leaves the log without summaries: they only save reads.
+    char count[4];
+    if (length < 4 || file.read(count, 4) != 4)
+        return;
+    const quint32 stored = qFromBigEndian<quint32>(count);
+    if (stored > m_entries.size() || length != 4 + qint64(stored) * BlockSummary::kStoredSize)
         return;
     m_summaries.resize(m_entries.size());
     // A summary is taken only for the block of its offset and extent; one
-    // that fits no block of this index is passed over.
-    for (p += 4; p < payload.constData() + payload.size(); p += BlockSummary::kStoredSize) {
-        const BlockSummary s = BlockSummary::load(p);
-        const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), s.offset,
-                                         [](const Entry &e, qint64 o) { return e.offset < o; });
-        if (it == m_entries.end() || it->offset != s.offset || it + 1 == m_entries.end()
-            || (it + 1)->offset - s.offset != qint64(s.length) || s.records > s.length / kHeaderSize)
-            continue;
-        m_summaries[size_t(it - m_entries.begin())] = s;
+    // that fits no block of this index (or comes out of order) is passed over.
+    auto it = m_entries.cbegin();
+    char buffer[BlockSummary::kStoredSize * 1024];
+    for (qint64 rest = stored; rest > 0;) {
+        const qint64 n = std::min<qint64>(rest, 1024);
+        const qint64 bytes = n * BlockSummary::kStoredSize;
+        if (file.read(buffer, bytes) != bytes) {
+            m_summaries.clear();
+            return;
+        }
+        rest -= n;
+        for (const char *p = buffer; p < buffer + bytes; p += BlockSummary::kStoredSize) {
+            const BlockSummary s = BlockSummary::load(p);
+            while (it != m_entries.cend() && it->offset < s.offset)
+                ++it;
+            if (it == m_entries.cend() || it->offset != s.offset || it + 1 == m_entries.cend()
+                || (it + 1)->offset - s.offset != qint64(s.length) || s.records > s.length / kHeaderSize)
+                continue;
+            m_summaries[size_t(it - m_entries.cbegin())] = s;
+        }
     }
 }
 
