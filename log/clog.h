@@ -266,7 +266,10 @@ private:
     // Writes the summaries made since the companion was last written to it.
     void keepSummaries() const;
     QByteArray summariesPayload() const;
-    void loadSummaries(const QByteArray &payload);
+    // Reads the summaries the companion file holds, when they were left
+    // unread by the load of the index (see m_deferredSummaries).
+    void takeDeferredSummaries() const;
+    void loadSummaries(QFile &file, qint64 length) const;
     // The sections of the companion file as they now stand.
     QMap<quint32, QByteArray> companionSections(const QByteArray &blockTimes) const;
 
@@ -313,7 +316,19 @@ private:
     mutable IndexFileState m_file;
     // One summary per block, by block number (invalid where none was made);
     // each checked against its block's extent before it is used.
-    mutable std::vector<BlockSummary> m_summaries;
+    mutable std::vector<BlockSummary, HugePageAllocator<BlockSummary>> m_summaries;
+    // The companion's summaries section, read only when a summary is first
+    // asked for or the companion is written again: a reopened log whose
+    // index is current costs no read of them (megabytes for a big log).
+    // Taken only from the companion file as it was when the index was
+    // loaded (same stamp).
+    struct DeferredSummaries
+    {
+        QString path;
+        QByteArray stamp;
+        companion::SectionPlace place;
+    };
+    mutable DeferredSummaries m_deferredSummaries;
     mutable bool m_summariesDirty = false; // made since the companion was written
     bool m_summariesUsed = true;
 };

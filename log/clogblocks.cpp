@@ -281,6 +281,8 @@ void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const 
 
 const BlockSummary *CLog::blockSummary(int block) const
 {
+    if (m_deferredSummaries.place.at >= 0)
+        takeDeferredSummaries();
     if (!m_summariesUsed || block < 0 || block + 1 >= blockCount() || size_t(block) >= m_summaries.size())
         return nullptr;
     const BlockSummary &s = m_summaries[size_t(block)];
@@ -299,6 +301,8 @@ bool CLog::skipsBlock(int block, const std::function<bool(const BlockSummary &)>
 
 void CLog::noteSummary(int block, const BlockSummary &summary) const
 {
+    if (m_deferredSummaries.place.at >= 0)
+        takeDeferredSummaries();
     if (m_summaries.size() < m_entries.size())
         m_summaries.resize(m_entries.size());
     m_summaries[size_t(block)] = summary;

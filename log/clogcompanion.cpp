@@ -89,38 +89,51 @@ QString pathFor(const QString &indexPath)
     return indexPath + QLatin1String(".aux");
 }
 
-QMap<quint32, QByteArray> readSections(const QString &path, const IndexTie &tie)
+QMap<quint32, QByteArray> readSections(const QString &path, const IndexTie &tie, quint32 deferred,
+                                       SectionPlace *place)
 {
     QMap<quint32, QByteArray> sections;
+    SectionPlace found;
     QFile file;
     if (!recordwalk::openRegular(file, path))
         return sections;
     const qint64 size = file.size();
     if (size < kFileHeader || size > kMaxFile)
         return sections;
-    const QByteArray bytes = file.read(size);
-    if (bytes.size() != size)
+    char head[kSectionHeader + kTieSize];
+    if (file.read(head, kFileHeader) != kFileHeader || qFromBigEndian<quint32>(head) != kMagic
+        || qFromBigEndian<quint16>(head + 4) != kVersion)
         return sections;
-    const char *p = bytes.constData();
-    if (qFromBigEndian<quint32>(p) != kMagic || qFromBigEndian<quint16>(p + 4) != kVersion)
-        return sections;
+    // Section by section: a deferred payload (the block summaries of a big
+    // log are megabytes) is passed over unread.
     qint64 at = kFileHeader;
     while (at < size) {
-        if (size - at < kSectionHeader)
+        if (size - at < kSectionHeader + kTieSize || file.read(head, sizeof head) != qint64(sizeof head))
             return {};
-        const quint32 type = qFromBigEndian<quint32>(p + at);
-        const quint64 length = qFromBigEndian<quint64>(p + at + 4);
+        const quint32 type = qFromBigEndian<quint32>(head);
+        const quint64 length = qFromBigEndian<quint64>(head + 4);
         at += kSectionHeader;
         if (length < quint64(kTieSize) || length > quint64(size - at))
             return {}; // cut short or foreign: nothing of it is used
         IndexTie own;
-        own.size = qFromBigEndian<qint64>(p + at);
-        own.timeMs = qFromBigEndian<qint64>(p + at + 8);
-        own.hash = qFromBigEndian<quint64>(p + at + 16);
-        if (own == tie && !sections.contains(type))
-            sections.insert(type, bytes.mid(int(at + kTieSize), int(length - kTieSize)));
+        own.size = qFromBigEndian<qint64>(head + 12);
+        own.timeMs = qFromBigEndian<qint64>(head + 20);
+        own.hash = qFromBigEndian<quint64>(head + 28);
+        const qint64 payload = qint64(length) - kTieSize;
+        if (own == tie && type == deferred && deferred != 0 && found.at < 0) {
+            found = SectionPlace{at + kTieSize, payload};
+        } else if (own == tie && type != deferred && !sections.contains(type)) {
+            const QByteArray bytes = file.read(payload);
+            if (bytes.size() != payload)
+                return {};
+            sections.insert(type, bytes);
+        }
         at += qint64(length);
+        if (!file.seek(at))
+            return {};
     }
+    if (place)
+        *place = found;
     return sections;
 }
 
@@ -172,16 +185,33 @@ void remove(const QString &path)
         ::unlink(name.constData());
 }
 
+namespace {
+
+QByteArray stampOf(const struct stat &st)
+{
+    return QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino)) + ' '
+           + QByteArray::number(qint64(st.st_size)) + ' ' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
+           + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' ' + QByteArray::number(qint64(st.st_ctim.tv_sec))
+           + '.' + QByteArray::number(qint64(st.st_ctim.tv_nsec));
+}
+
+} // namespace
+
 QByteArray fileStamp(const QString &path)
 {
     // A replaced file has a new inode; a rewritten one a new size or time.
     struct stat st;
     if (::lstat(LogPath::toBytes(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return QByteArray();
-    return QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino)) + ' '
-           + QByteArray::number(qint64(st.st_size)) + ' ' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
-           + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' ' + QByteArray::number(qint64(st.st_ctim.tv_sec))
-           + '.' + QByteArray::number(qint64(st.st_ctim.tv_nsec));
+    return stampOf(st);
+}
+
+QByteArray fileStamp(const QFile &file)
+{
+    struct stat st;
+    if (file.handle() < 0 || ::fstat(file.handle(), &st) != 0 || !S_ISREG(st.st_mode))
+        return QByteArray();
+    return stampOf(st);
 }
 
 } // namespace companion

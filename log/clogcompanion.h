@@ -14,6 +14,7 @@
 #define CLOGCOMPANION_H
 
 #include <QByteArray>
+#include <QFile>
 #include <QMap>
 #include <QString>
 
@@ -61,10 +62,20 @@ private:
 // Path of the companion file of the index file at `indexPath`.
 QString pathFor(const QString &indexPath);
 
+// Where a section's payload lies in its file, for a payload read only
+// when it is needed.
+struct SectionPlace
+{
+    qint64 at = -1;
+    qint64 length = 0;
+};
+
 // The payloads of the sections of the companion file at `path` that are
 // tied to `tie`, by type; empty when the file is missing, not a regular
-// file, foreign, of another version or cut short.
-QMap<quint32, QByteArray> readSections(const QString &path, const IndexTie &tie);
+// file, foreign, of another version or cut short. The payload of a section
+// of type `deferred` is not read: its place goes to `place` instead.
+QMap<quint32, QByteArray> readSections(const QString &path, const IndexTie &tie, quint32 deferred = 0,
+                                       SectionPlace *place = nullptr);
 
 // Replaces the companion file at `path` with `sections`, each tied to
 // `tie`, whole or not at all; false when nothing was written (a link or a
@@ -77,6 +88,8 @@ void remove(const QString &path);
 // A cheap stamp of the file at `path` (device, inode, size, times); empty
 // when it is not a regular file.
 QByteArray fileStamp(const QString &path);
+// The same stamp of an open file.
+QByteArray fileStamp(const QFile &file);
 
 } // namespace companion
 

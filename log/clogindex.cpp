@@ -39,6 +39,7 @@ void CLog::clearIndex()
     m_entries.clear();
     m_early.clear();
     m_summaries.clear();
+    m_deferredSummaries = DeferredSummaries();
     m_summariesDirty = false;
     m_lastBlockRecords = 0;
     m_timesUnchecked = false;
@@ -242,7 +243,18 @@ bool CLog::loadIndex(qint64 logSize)
         return false;
     // Room for the entries the scan of the log's growth adds: growing the
     // vector would copy every entry, a cost of the log, not of the growth.
+    // The entries are decoded straight into their places (the allocator
+    // leaves them unset until then): the index of a big log holds hundreds
+    // of thousands, and a call or a branch per pair costs more than the
+    // read of the file.
     m_entries.reserve(size_t(entries + entries / 8 + 1024));
+    m_entries.resize(size_t(entries));
+    Entry *out = m_entries.data();
+    // Keys and offsets ascend strictly, which also keeps every offset but the
+    // last below the log's end; the first is not negative.
+    qint64 previousKey = -1;
+    qint64 previousOffset = -1;
+    bool disorder = false;
     companion::IndexHash hash;
     hash.add(head.constData(), headerSize);
     qint64 rest = (entries + earlyCount) * kIndexPairSize;
@@ -256,27 +268,37 @@ bool CLog::loadIndex(qint64 logSize)
         }
         hash.add(buffer, want);
         rest -= want;
-        for (const char *p = buffer; p < buffer + want; p += kIndexPairSize, ++index) {
+        const char *p = buffer;
+        const qint64 inEntries = std::min(want / kIndexPairSize, entries - index);
+        for (qint64 i = 0; i < inEntries; ++i, p += kIndexPairSize, ++out) {
             const quint32 key = qFromBigEndian<quint32>(p);
             const qint64 offset = qFromBigEndian<qint64>(p + 4);
-            bool sound = offset >= 0 && offset <= logSize - kHeaderSize;
-            if (sound && index < entries) {
-                sound = m_entries.empty() || (m_entries.back().key < key && m_entries.back().offset < offset);
-                if (sound)
-                    m_entries.push_back(Entry{key, 0, offset});
-            } else if (sound) {
-                const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), offset,
-                                                 [](const Entry &e, qint64 o) { return e.offset < o; });
-                const quint32 block = quint32(it - m_entries.begin());
-                sound = it != m_entries.end() && it->offset == offset && key < it->key
-                        && (m_early.empty() || m_early.back().block < block);
-                if (sound)
-                    m_early.push_back(Early{block, key});
-            }
-            if (!sound) {
+            disorder |= (qint64(key) <= previousKey) | (offset <= previousOffset);
+            previousKey = key;
+            previousOffset = offset;
+            out->key = key;
+            out->seen = 0;
+            out->offset = offset;
+        }
+        index += inEntries;
+        if (index == entries && (disorder || previousOffset > logSize - kHeaderSize)) {
+            clearIndex();
+            return false;
+        }
+        // The pairs of the previous release's blocks with earlier times
+        // follow the entries, which are all in place and checked by now.
+        for (; p < buffer + want; p += kIndexPairSize) {
+            const quint32 key = qFromBigEndian<quint32>(p);
+            const qint64 offset = qFromBigEndian<qint64>(p + 4);
+            const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), offset,
+                                             [](const Entry &e, qint64 o) { return e.offset < o; });
+            const quint32 block = quint32(it - m_entries.begin());
+            if (it == m_entries.end() || it->offset != offset || key >= it->key
+                || (!m_early.empty() && m_early.back().block >= block)) {
                 clearIndex();
                 return false;
             }
+            m_early.push_back(Early{block, key});
         }
     }
     m_indexTime = indexTime;
@@ -291,12 +313,14 @@ bool CLog::loadIndex(qint64 logSize)
         m_file.tie = companion::IndexTie{fileSize, indexTime.toMSecsSinceEpoch(), hash.value()};
         const QString aux = companion::pathFor(indexPath);
         const QByteArray auxStamp = companion::fileStamp(aux);
-        const QMap<quint32, QByteArray> sections = companion::readSections(aux, m_file.tie);
+        companion::SectionPlace summaries;
+        const QMap<quint32, QByteArray> sections =
+            companion::readSections(aux, m_file.tie, companion::BlockSummaries, &summaries);
         const QByteArray times = sections.value(companion::BlockTimes);
         if (loadBlockTimes(times)) {
             m_file.companionStamp = auxStamp;
             m_file.blockTimes = times;
-            loadSummaries(sections.value(companion::BlockSummaries));
+            m_deferredSummaries = DeferredSummaries{aux, auxStamp, summaries};
         } else {
             // Without its companion the index tells only where blocks begin:
             // neither the records of its last block nor whether any block
@@ -475,6 +499,8 @@ QByteArray CLog::summariesPayload() const
     // order; each names its block by its offset.
     if (!m_summariesUsed)
         return QByteArray();
+    if (m_deferredSummaries.place.at >= 0)
+        takeDeferredSummaries();
     std::vector<int> blocks;
     for (int b = 0; b < int(m_summaries.size()); ++b) {
         if (blockSummary(b))
@@ -493,27 +519,53 @@ QByteArray CLog::summariesPayload() const
     return payload;
 }
 
-void CLog::loadSummaries(const QByteArray &payload)
+void CLog::takeDeferredSummaries() const
 {
+    const DeferredSummaries deferred = std::exchange(m_deferredSummaries, DeferredSummaries());
     m_summaries.clear();
     m_summariesDirty = false;
-    if (payload.size() < 4)
+    // Only the file the index was loaded with: a companion replaced since
+    // may belong to another index.
+    QFile file;
+    if (deferred.place.at < 0 || deferred.stamp.isEmpty() || companion::fileStamp(deferred.path) != deferred.stamp
+        || !openRegular(file, deferred.path) || companion::fileStamp(file) != deferred.stamp
+        || !file.seek(deferred.place.at))
         return;
-    const char *p = payload.constData();
-    const quint32 count = qFromBigEndian<quint32>(p);
-    if (count > m_entries.size() || payload.size() != 4 + qint64(count) * BlockSummary::kStoredSize)
+    loadSummaries(file, deferred.place.length);
+}
+
+void CLog::loadSummaries(QFile &file, qint64 length) const
+{
+    // A count, then the summaries in block order. Anything that does not
+    // add up leaves the log without summaries: they only save reads.
+    char count[4];
+    if (length < 4 || file.read(count, 4) != 4)
+        return;
+    const quint32 stored = qFromBigEndian<quint32>(count);
+    if (stored > m_entries.size() || length != 4 + qint64(stored) * BlockSummary::kStoredSize)
         return;
     m_summaries.resize(m_entries.size());
     // A summary is taken only for the block of its offset and extent; one
-    // that fits no block of this index is passed over.
-    for (p += 4; p < payload.constData() + payload.size(); p += BlockSummary::kStoredSize) {
-        const BlockSummary s = BlockSummary::load(p);
-        const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), s.offset,
-                                         [](const Entry &e, qint64 o) { return e.offset < o; });
-        if (it == m_entries.end() || it->offset != s.offset || it + 1 == m_entries.end()
-            || (it + 1)->offset - s.offset != qint64(s.length) || s.records > s.length / kHeaderSize)
-            continue;
-        m_summaries[size_t(it - m_entries.begin())] = s;
+    // that fits no block of this index (or comes out of order) is passed over.
+    auto it = m_entries.cbegin();
+    char buffer[BlockSummary::kStoredSize * 1024];
+    for (qint64 rest = stored; rest > 0;) {
+        const qint64 n = std::min<qint64>(rest, 1024);
+        const qint64 bytes = n * BlockSummary::kStoredSize;
+        if (file.read(buffer, bytes) != bytes) {
+            m_summaries.clear();
+            return;
+        }
+        rest -= n;
+        for (const char *p = buffer; p < buffer + bytes; p += BlockSummary::kStoredSize) {
+            const BlockSummary s = BlockSummary::load(p);
+            while (it != m_entries.cend() && it->offset < s.offset)
+                ++it;
+            if (it == m_entries.cend() || it->offset != s.offset || it + 1 == m_entries.cend()
+                || (it + 1)->offset - s.offset != qint64(s.length) || s.records > s.length / kHeaderSize)
+                continue;
+            m_summaries[size_t(it - m_entries.cbegin())] = s;
+        }
     }
 }
 

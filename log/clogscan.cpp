@@ -97,6 +97,7 @@ void CLog::swapState(CLog &other)
     std::swap(m_indexStale, other.m_indexStale);
     std::swap(m_file, other.m_file);
     std::swap(m_summaries, other.m_summaries);
+    std::swap(m_deferredSummaries, other.m_deferredSummaries);
     std::swap(m_summariesDirty, other.m_summariesDirty);
 }
 

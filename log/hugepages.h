@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <type_traits>
+#include <utility>
 
 #include <sys/mman.h>
 
@@ -41,6 +43,19 @@ struct HugePageAllocator
             ::operator delete(p);
         else
             std::free(p);
+    }
+
+    // Elements made without a value are left unset, as a plain array's are:
+    // a vector sized before it is filled is written once, not twice.
+    template <typename U>
+    void construct(U *p) noexcept(std::is_nothrow_default_constructible<U>::value)
+    {
+        ::new (static_cast<void *>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U *p, Args &&...args)
+    {
+        ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
     }
 
     template <typename U>
