@@ -2,7 +2,7 @@
 // the count, against producing the texts alone and against `grep -c -E`
 // over a text dump of the same records.
 //
-//   bench_filter [--records N] [FOLDER]
+//   bench_filter [--records N] [--rare] [FOLDER]
 //       Generates a log of N records (default 1 000 000) in FOLDER (default:
 //       a temporary folder; an existing FOLDER/bench.mlog of that many
 //       records is reused), reads it, dumps its texts one per line, and for
@@ -80,6 +80,15 @@ double seconds(const std::function<void()> &work)
     return timer.nsecsElapsed() / 1e9;
 }
 
+// Processor seconds of `work` on this thread (the walks run on one): on a
+// machine shared with other work, wall time says more about the others.
+double cpuSeconds(const std::function<void()> &work)
+{
+    const double from = bench::clockSeconds(CLOCK_THREAD_CPUTIME_ID);
+    work();
+    return bench::clockSeconds(CLOCK_THREAD_CPUTIME_ID) - from;
+}
+
 // The median of three runs of `work`, in seconds.
 double medianOf3(const std::function<void()> &work)
 {
@@ -109,6 +118,26 @@ double grepSeconds(const QStringList &arguments, const QString &file, qint64 *co
         grep.waitForFinished(-1);
         *count = grep.readAllStandardOutput().trimmed().toLongLong();
     });
+}
+
+// As grepSeconds, in processor seconds of grep (user and system), to set
+// beside the processor seconds of a run.
+double grepCpuSeconds(const QStringList &arguments, const QString &file, qint64 *count)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    std::vector<double> runs;
+    for (int round = 0; round < 3; ++round) {
+        const double from = bench::childrenCpu();
+        QProcess grep;
+        grep.setProcessEnvironment(env);
+        grep.start(QStringLiteral("grep"), QStringList{QStringLiteral("-c")} + arguments + QStringList{file});
+        grep.waitForFinished(-1);
+        *count = grep.readAllStandardOutput().trimmed().toLongLong();
+        runs.push_back(bench::childrenCpu() - from);
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs[1];
 }
 
 // Bytes the heap holds, large blocks (which malloc maps apart) included.
@@ -215,39 +244,43 @@ bool rareQuestions(const bench::Options &cli, const QString &textPath)
         qint64 expected = 0;
         qint64 count = 0;
         std::vector<double> today, firstToday, first, later;
+        // Each round times every kind of run in turn, so that all see the
+        // same machine.
         for (int round = 0; round < 3; ++round) {
-            today.push_back(seconds([&] { expected = countRun(plain, matcher, nullptr); }));
-            // The first run of a fresh reader, without summaries and with
-            // none anywhere, when its run makes them.
+            today.push_back(cpuSeconds([&] { expected = countRun(plain, matcher, nullptr); }));
+            // The first run of a fresh reader that has just scanned the
+            // log, without summaries and with them, when its run makes them.
+            removeIndexFiles(logPath);
             {
                 CLog fresh;
                 fresh.setSummariesUsed(false);
                 fresh.readLog(logPath);
-                firstToday.push_back(seconds([&] { countRun(fresh, matcher, nullptr); }));
+                firstToday.push_back(cpuSeconds([&] { countRun(fresh, matcher, nullptr); }));
             }
             removeIndexFiles(logPath);
             CLog fresh;
             fresh.readLog(logPath);
-            first.push_back(seconds([&] { count = countRun(fresh, matcher, &question); }));
+            first.push_back(cpuSeconds([&] { count = countRun(fresh, matcher, &question); }));
             if (count != expected)
                 out() << "first run counted " << count << ", not " << expected << Qt::endl;
-        }
-        CLog log;
-        log.readLog(logPath);
-        for (int round = 0; round < 3; ++round) {
-            later.push_back(seconds([&] { count = countRun(log, matcher, &question); }));
+            // A later run: the log opened again, its summaries read from
+            // the companion file.
+            CLog reopened;
+            reopened.readLog(logPath);
+            later.push_back(cpuSeconds([&] { count = countRun(reopened, matcher, &question); }));
             if (count != expected)
                 out() << "later run counted " << count << ", not " << expected << Qt::endl;
         }
         if (records == 0) {
-            log.countBlockTexts(0, log.blockCount() - 1, [&](int, int n) {
+            plain.countBlockTexts(0, plain.blockCount() - 1, [&](int, int n) {
                 records += n;
                 return true;
             });
-            blocks = log.blockCount();
+            blocks = plain.blockCount();
         }
         qint64 grepCount = 0;
-        const double grep = grepSeconds({QStringLiteral("-E"), QStringLiteral("--"), c.grepPattern}, textPath, &grepCount);
+        const double grep = grepCpuSeconds({QStringLiteral("-E"), QStringLiteral("--"), c.grepPattern}, textPath,
+                                           &grepCount);
         const double t = median(today);
         out() << qSetFieldWidth(28) << Qt::left << c.name << qSetFieldWidth(0) << field(QString::number(expected), 10)
               << field(QString::number(100.0 * double(expected) / double(std::max<qint64>(1, records)), 'f', 2) + "%", 8)
@@ -271,7 +304,7 @@ bool rareQuestions(const bench::Options &cli, const QString &textPath)
 
 // The usage, as the head of this file gives it, for --help.
 const char kUsage[] =
-    "usage: bench_filter [--records N] [FOLDER]\n"
+    "usage: bench_filter [--records N] [--rare] [FOLDER]\n"
     "    Generates a log of N records (default 1 000 000) in FOLDER (default:\n"
     "    a temporary folder; an existing FOLDER/bench.mlog of that many\n"
     "    records is reused), reads it, dumps its texts one per line, and for\n"
@@ -306,11 +339,23 @@ int main(int argc, char **argv)
 {
     if (bench::helpAsked(argc, argv, kUsage))
         return 0;
+    // --rare: the table of rare and common questions alone.
+    std::vector<char *> args(argv, argv + argc);
+    const auto rareOnly = std::find_if(args.begin() + 1, args.end(), [](const char *a) { return qstrcmp(a, "--rare") == 0; });
+    const bool onlyRare = rareOnly != args.end();
+    if (onlyRare)
+        args.erase(rareOnly);
     bench::Options cli;
     cli.records = 1000000;
-    bench::parseOptions(argc, argv, &cli);
+    bench::parseOptions(int(args.size()), args.data(), &cli);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+    if (onlyRare) {
+        const QString textPath = cli.folder + QStringLiteral("/bench-rare.txt");
+        const bool done = rareQuestions(cli, textPath);
+        QFile::remove(textPath);
+        return done ? 0 : 1;
+    }
 
     const QString logPath = cli.folder + QStringLiteral("/bench.mlog");
     const QString textPath = cli.folder + QStringLiteral("/bench.txt");
