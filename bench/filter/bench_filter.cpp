@@ -22,16 +22,23 @@
 //       see the same machine; the run is printed as a ratio to it and to
 //       grep.
 //       Then a second log of as many records, generated with rare users,
-//       events and refusals (mloggen --rare 0.005 --refusals 0.05), answers
-//       rare questions (at most 1 % of the records) and common ones through
-//       the block summaries, median of three each, in the same process:
+//       events and refusals (mloggen --rare 0.005 --rare-session 100
+//       --refusals 0.05: the rare user's records come in sessions of 100 in a
+//       row), answers rare questions (at most 1 % of the records) and common
+//       ones through the block summaries, in processor seconds of this thread
+//       (grep: of its process), median of three each, every kind of run in
+//       turn in each round:
 //         today   every block read (summaries turned off);
-//         first   a fresh reader's first run, which makes the summaries
-//                 (its ratio: to a fresh reader's first run without them);
-//         later   the runs after it, which skip the blocks the summaries
-//                 rule out;
+//         first   a first run after the scan of a log without an index file,
+//                 which makes the summaries (its ratio: to the same without
+//                 summaries);
+//         later   a run of the log opened again, its summaries read from the
+//                 companion file, skipping the blocks they rule out;
 //       each as a ratio to today, and later against grep over that log's
-//       dump. The companion file's and the summaries' sizes are printed.
+//       dump; "read" is the share of blocks a later run reads, "false +"
+//       the share of the blocks without a match that it reads all the same.
+//       The companion file's and the summaries' sizes are printed.
+//       With --rare, only this table.
 #include <blockquestion.h>
 #include <clog.h>
 #include <cmatcher.h>
@@ -181,11 +188,13 @@ void removeIndexFiles(const QString &logPath)
 bool rareQuestions(const bench::Options &cli, const QString &textPath)
 {
     const QString logPath = cli.folder + QStringLiteral("/bench-rare.mlog");
+    QDir().mkpath(QFileInfo(CLog::indexFilePath(logPath)).path());
     if (bench::countRecords(logPath) != cli.records) {
         MlogGeneratorOptions options;
         options.records = cli.records;
         options.seed = 4212;
         options.rare = 0.005;
+        options.rareSession = 100;
         options.refusals = 0.05;
         QString error;
         if (!generateLog(logPath, options, &error)) {
@@ -228,11 +237,13 @@ bool rareQuestions(const bench::Options &cli, const QString &textPath)
          QStringLiteral("<[0-9]+,[0-9]+,1,")},
     };
     out() << "\nRare and common questions through block summaries (" << cli.records << " records, "
-          << "mloggen --rare 0.005 --refusals 0.05), median of three:\n"
+          << "mloggen --rare 0.005 --rare-session 100 --refusals 0.05),\n"
+          << "processor seconds, median of three:\n"
           << qSetFieldWidth(28) << Qt::left << "filter" << qSetFieldWidth(0) << field(QStringLiteral("matches"), 10)
           << field(QStringLiteral("share"), 8) << field(QStringLiteral("today s"), 9) << field(QStringLiteral("first s"), 9)
           << field(QStringLiteral("x today"), 9) << field(QStringLiteral("later s"), 9) << field(QStringLiteral("x today"), 9)
-          << field(QStringLiteral("grep s"), 9) << field(QStringLiteral("x grep"), 8) << Qt::endl;
+          << field(QStringLiteral("grep s"), 9) << field(QStringLiteral("x grep"), 8) << field(QStringLiteral("read"), 8)
+          << field(QStringLiteral("false +"), 9) << Qt::endl;
     qint64 records = 0;
     int blocks = 0;
     for (const Case &c : cases) {
@@ -278,6 +289,28 @@ bool rareQuestions(const bench::Options &cli, const QString &textPath)
             });
             blocks = plain.blockCount();
         }
+        // Which blocks a later run reads, and of the blocks without a
+        // match, how many the summaries could not rule out (false
+        // positives of the filters, and of what they do not record).
+        std::vector<int> perBlock;
+        plain.forEachBlockUtf8(0, plain.blockCount() - 1, [&](int, const QByteArray &texts) {
+            perBlock.push_back(int(countMatchesUtf8(matcher, texts)));
+            return true;
+        });
+        CLog summed;
+        summed.readLog(logPath);
+        int read = 0;
+        int without = 0;
+        int notRuledOut = 0;
+        for (int b = 0; b < summed.blockCount() && b < int(perBlock.size()); ++b) {
+            const BlockSummary *s = summed.blockSummary(b);
+            const bool may = !s || !question.asksAnything() || question.mayMatch(*s);
+            read += may;
+            if (perBlock[size_t(b)] == 0) {
+                ++without;
+                notRuledOut += may;
+            }
+        }
         qint64 grepCount = 0;
         const double grep = grepCpuSeconds({QStringLiteral("-E"), QStringLiteral("--"), c.grepPattern}, textPath,
                                            &grepCount);
@@ -287,7 +320,9 @@ bool rareQuestions(const bench::Options &cli, const QString &textPath)
               << field(QString::number(t, 'f', 3), 9) << field(QString::number(median(first), 'f', 3), 9)
               << field(QString::number(median(first) / median(firstToday), 'f', 2), 9) << field(QString::number(median(later), 'f', 3), 9)
               << field(QString::number(median(later) / t, 'f', 2), 9) << field(QString::number(grep, 'f', 3), 9)
-              << field(QString::number(median(later) / grep, 'f', 2), 8);
+              << field(QString::number(median(later) / grep, 'f', 2), 8)
+              << field(QString::number(100.0 * read / std::max(1, int(perBlock.size())), 'f', 1) + "%", 8)
+              << field(QString::number(100.0 * notRuledOut / std::max(1, without), 'f', 1) + "%", 9);
         if (grepCount != expected)
             out() << "  (grep counted " << grepCount << ")";
         out() << Qt::endl;
@@ -324,16 +359,23 @@ const char kUsage[] =
     "    see the same machine; the run is printed as a ratio to it and to\n"
     "    grep.\n"
     "    Then a second log of as many records, generated with rare users,\n"
-    "    events and refusals (mloggen --rare 0.005 --refusals 0.05), answers\n"
-    "    rare questions (at most 1 % of the records) and common ones through\n"
-    "    the block summaries, median of three each, in the same process:\n"
+    "    events and refusals (mloggen --rare 0.005 --rare-session 100\n"
+    "    --refusals 0.05: the rare user's records come in sessions of 100 in a\n"
+    "    row), answers rare questions (at most 1 % of the records) and common\n"
+    "    ones through the block summaries, in processor seconds of this thread\n"
+    "    (grep: of its process), median of three each, every kind of run in\n"
+    "    turn in each round:\n"
     "      today   every block read (summaries turned off);\n"
-    "      first   a fresh reader's first run, which makes the summaries\n"
-    "              (its ratio: to a fresh reader's first run without them);\n"
-    "      later   the runs after it, which skip the blocks the summaries\n"
-    "              rule out;\n"
+    "      first   a first run after the scan of a log without an index file,\n"
+    "              which makes the summaries (its ratio: to the same without\n"
+    "              summaries);\n"
+    "      later   a run of the log opened again, its summaries read from the\n"
+    "              companion file, skipping the blocks they rule out;\n"
     "    each as a ratio to today, and later against grep over that log's\n"
-    "    dump. The companion file's and the summaries' sizes are printed.\n";
+    "    dump; \"read\" is the share of blocks a later run reads, \"false +\"\n"
+    "    the share of the blocks without a match that it reads all the same.\n"
+    "    The companion file's and the summaries' sizes are printed.\n"
+    "    With --rare, only this table.\n";
 
 int main(int argc, char **argv)
 {
