@@ -47,7 +47,9 @@ bool termOf(const QString &pattern, Term *term)
         if (!allDigits(digits) || prefix == 0)
             return false;
         term->kind = kind;
-        term->key = digits.left(prefix).toLatin1();
+        const QByteArray key = digits.left(prefix).toLatin1();
+        term->key = kind == Term::User ? BlockSummary::userKey(key.constData(), key.size())
+                                       : BlockSummary::groupKey(key.constData(), key.size());
         return true;
     };
     if (idTerm(f.at(6), Term::Group))
@@ -74,7 +76,7 @@ bool termOf(const QString &pattern, Term *term)
                 return false;
         }
         term->kind = Term::Event;
-        term->key = literal.left(BlockSummary::kEventPrefix).toLatin1();
+        term->key = BlockSummary::eventKey(literal.left(BlockSummary::kEventPrefix).toLatin1().constData());
         return true;
     }
     return false;
@@ -90,7 +92,7 @@ BlockQuestion::BlockQuestion(const QList<QStringList> &lists)
         std::vector<Term> terms;
         bool answered = true;
         for (const QString &pattern : list) {
-            Term term{Term::Mark, 0, QByteArray()};
+            Term term{Term::Mark, 0, 0};
             if (!termOf(pattern, &term)) {
                 answered = false;
                 break;
@@ -116,9 +118,9 @@ bool BlockQuestion::mayMatch(const BlockSummary &summary) const
         for (const Term &t : terms) {
             switch (t.kind) {
             case Term::Mark: may = (summary.marks & t.mark) != 0; break;
-            case Term::Event: may = summary.mayHoldEvent(t.key.constData()); break;
-            case Term::User: may = summary.mayHoldUser(t.key.constData(), t.key.size()); break;
-            case Term::Group: may = summary.mayHoldGroup(t.key.constData(), t.key.size()); break;
+            case Term::Event: may = summary.mayHoldEvent(t.key); break;
+            case Term::User: may = summary.mayHoldUser(t.key); break;
+            case Term::Group: may = summary.mayHoldGroup(t.key); break;
             }
             if (may)
                 break;

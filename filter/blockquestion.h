@@ -29,7 +29,8 @@ private:
     {
         enum Kind { Mark, Event, User, Group } kind;
         quint8 mark;
-        QByteArray key;
+        quint64 key; // BlockSummary's key of the event or id, made once
+
     };
     // Each: the patterns of one list, any of which may match.
     std::vector<std::vector<Term>> m_lists;

@@ -1,6 +1,13 @@
 #include "blocksummary.h"
 
+#include "eventcatalogue.h"
+
+#include <mlog.h>
+
 #include <QtEndian>
+
+#include <algorithm>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -83,9 +90,154 @@ inline qsizetype nextMark(const uchar *p, qsizetype i, qsizetype n)
     return n;
 }
 
+// What the head of a record's text gives for each event of each source
+// kind: the bits of the event's name, or none (`fromHeader` false) where the
+// name is shorter than the prefix recorded or holds a byte that could begin
+// a feature or end the name early; such records are read from their text.
+struct EventBits
+{
+    quint64 bits[2] = {};
+    bool fromHeader = false;
+};
+
+// Events past the first kEventsFromHeader of a kind are read from the text.
+constexpr quint32 kEventsFromHeader = 64;
+
+struct EventTable
+{
+    EventBits kinds[4][kEventsFromHeader];
+};
+
+const EventTable &eventTable()
+{
+    static const EventTable table = [] {
+        EventTable t;
+        for (int kind = 0; kind < 4; ++kind) {
+            const QStringList names = eventNames(kind);
+            for (int event = 0; event < names.size() && event < int(kEventsFromHeader); ++event) {
+                const QByteArray utf8 = names.at(event).toUtf8();
+                EventBits e;
+                e.fromHeader = utf8.size() >= BlockSummary::kEventPrefix;
+                for (const char c : utf8) {
+                    if (uchar(c) <= 0x20 || uchar(c) >= 0x7F || c == '<' || c == '>' || c == '[')
+                        e.fromHeader = false;
+                }
+                if (e.fromHeader)
+                    set128(e.bits, hashOf(EventTag, utf8.constData(), BlockSummary::kEventPrefix));
+                t.kinds[kind][event] = e;
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+// The bits an id sets at its decimal prefixes, kept for the ids met last:
+// a block holds few users, and the same ones as the blocks around it.
+struct IdBits
+{
+    quint32 id = 0;
+    bool known = false;
+    quint64 bits[2] = {};
+};
+
+constexpr int kIdCacheBits = 6;
+thread_local IdBits userBitsCache[1 << kIdCacheBits];
+thread_local IdBits groupBitsCache[1 << kIdCacheBits];
+
+inline const quint64 *idBits(IdBits *cache, quint32 id, quint64 tag, bool wide)
+{
+    IdBits &e = cache[(id * 0x9E3779B1u) >> (32 - kIdCacheBits)];
+    if (!e.known || e.id != id) {
+        uchar digits[10];
+        int n = 0;
+        for (quint32 v = id; n == 0 || v; v /= 10)
+            digits[n++] = uchar('0' + v % 10);
+        std::reverse(digits, digits + n);
+        e.id = id;
+        e.known = true;
+        e.bits[0] = e.bits[1] = 0;
+        addDigits(digits, n, tag, e.bits, wide);
+    }
+    return e.bits;
+}
+
+// Whether the `n` bytes at `p` hold "<", ">" or "["; the 16 bytes before
+// `p` must be readable too (in a record, its header lies there).
+inline bool holdsFeatureStart(const uchar *p, qsizetype n)
+{
+#ifdef __SSE2__
+    // "<" and ">" differ in one bit only: both are ">" with that bit set.
+    const __m128i bit = _mm_set1_epi8(2);
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i br = _mm_set1_epi8('[');
+    const auto hits = [&](const uchar *at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+        return unsigned(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, bit), gt), _mm_cmpeq_epi8(v, br))));
+    };
+    unsigned found = 0;
+    qsizetype i = 0;
+    for (; i + 16 <= n; i += 16)
+        found |= hits(p + i);
+    // The rest: the sixteen bytes ending with the last, those before it
+    // shifted out.
+    if (i < n)
+        found |= hits(p + n - 16) >> (16 - (n - i));
+    return found != 0;
+#else
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] == '<' || p[i] == '>' || p[i] == '[')
+            return true;
+    }
+    return false;
+#endif
+}
+
+inline quint32 le32At(const uchar *p)
+{
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+inline quint32 le16At(const uchar *p)
+{
+    return quint32(p[0]) | quint32(p[1]) << 8;
+}
+
 } // namespace
 
 constexpr int BlockSummary::kIdPrefixes[];
+
+void BlockSummary::addRecord(const char *record, qsizetype length, const char *text)
+{
+    constexpr qsizetype kHeader = MLOG_HEADER_SIZE;
+    static const char kindLetters[] = "upfc";
+    static const quint8 kindMarks[] = {KindUser, KindProcess, KindFile, KindCustom};
+    const uchar *h = reinterpret_cast<const uchar *>(record);
+    if (length >= kHeader) {
+        const quint32 kind = le16At(h + MLOG_OFF_KIND);
+        const quint32 event = le16At(h + MLOG_OFF_EVENT);
+        const EventTable &table = eventTable();
+        // The text is checked to begin as the header says, so that a
+        // library of another text layout is read from its texts.
+        if (kind < 4 && event < kEventsFromHeader && table.kinds[kind][event].fromHeader
+            && length == kHeader + qsizetype(le16At(h + MLOG_OFF_PAYLOAD_LENGTH)) && text[0] == '['
+            && text[1] == kindLetters[kind] && text[2] == ']' && text[3] == ' ' && text[4] == '<'
+            && !holdsFeatureStart(h + kHeader, length - kHeader)) {
+            ++records;
+            marks |= kindMarks[kind] | (le32At(h + MLOG_OFF_STATUS) ? Refusal : Success);
+            const EventBits &e = table.kinds[kind][event];
+            events[0] |= e.bits[0];
+            events[1] |= e.bits[1];
+            const quint64 *u = idBits(userBitsCache, le32At(h + MLOG_OFF_SUBJECT + 8), UserTag, true);
+            users[0] |= u[0];
+            users[1] |= u[1];
+            groups |= idBits(groupBitsCache, le32At(h + MLOG_OFF_SUBJECT + 12), GroupTag, false)[0];
+            return;
+        }
+    }
+    addText(text, qsizetype(std::strlen(text)));
+}
 
 void BlockSummary::addText(const char *text, qsizetype size)
 {

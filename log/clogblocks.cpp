@@ -97,8 +97,17 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
                                  [&](const char *text, qint64 pos) {
                                      if (!text || !*text)
                                          return true;
-                                     if (summing)
-                                         made.addText(text, qsizetype(std::strlen(text)));
+                                     if (summing) {
+                                         // The record the text was made of is still in the window.
+                                         qint64 available = 0;
+                                         const char *record = reader.span(pos, kHeaderSize, &available);
+                                         const qint64 length =
+                                             record ? kHeaderSize + le16(record + MLOG_OFF_PAYLOAD_LENGTH) : 0;
+                                         if (record && length <= available)
+                                             made.addRecord(record, length, text);
+                                         else
+                                             made.addText(text, qsizetype(std::strlen(text)));
+                                     }
                                      if (perText(text, pos))
                                          return true;
                                      whole = false;

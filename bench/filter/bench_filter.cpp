@@ -2,7 +2,7 @@
 // the count, against producing the texts alone and against `grep -c -E`
 // over a text dump of the same records.
 //
-//   bench_filter [--records N] [FOLDER]
+//   bench_filter [--records N] [--rare] [FOLDER]
 //       Generates a log of N records (default 1 000 000) in FOLDER (default:
 //       a temporary folder; an existing FOLDER/bench.mlog of that many
 //       records is reused), reads it, dumps its texts one per line, and for
@@ -22,16 +22,23 @@
 //       see the same machine; the run is printed as a ratio to it and to
 //       grep.
 //       Then a second log of as many records, generated with rare users,
-//       events and refusals (mloggen --rare 0.005 --refusals 0.05), answers
-//       rare questions (at most 1 % of the records) and common ones through
-//       the block summaries, median of three each, in the same process:
+//       events and refusals (mloggen --rare 0.005 --rare-session 100
+//       --refusals 0.05: the rare user's records come in sessions of 100 in a
+//       row), answers rare questions (at most 1 % of the records) and common
+//       ones through the block summaries, in processor seconds of this thread
+//       (grep: of its process), median of three each, every kind of run in
+//       turn in each round:
 //         today   every block read (summaries turned off);
-//         first   a fresh reader's first run, which makes the summaries
-//                 (its ratio: to a fresh reader's first run without them);
-//         later   the runs after it, which skip the blocks the summaries
-//                 rule out;
+//         first   a first run after the scan of a log without an index file,
+//                 which makes the summaries (its ratio: to the same without
+//                 summaries);
+//         later   a run of the log opened again, its summaries read from the
+//                 companion file, skipping the blocks they rule out;
 //       each as a ratio to today, and later against grep over that log's
-//       dump. The companion file's and the summaries' sizes are printed.
+//       dump; "read" is the share of blocks a later run reads, "false +"
+//       the share of the blocks without a match that it reads all the same.
+//       The companion file's and the summaries' sizes are printed.
+//       With --rare, only this table.
 #include <blockquestion.h>
 #include <clog.h>
 #include <cmatcher.h>
@@ -80,6 +87,15 @@ double seconds(const std::function<void()> &work)
     return timer.nsecsElapsed() / 1e9;
 }
 
+// Processor seconds of `work` on this thread (the walks run on one): on a
+// machine shared with other work, wall time says more about the others.
+double cpuSeconds(const std::function<void()> &work)
+{
+    const double from = bench::clockSeconds(CLOCK_THREAD_CPUTIME_ID);
+    work();
+    return bench::clockSeconds(CLOCK_THREAD_CPUTIME_ID) - from;
+}
+
 // The median of three runs of `work`, in seconds.
 double medianOf3(const std::function<void()> &work)
 {
@@ -109,6 +125,26 @@ double grepSeconds(const QStringList &arguments, const QString &file, qint64 *co
         grep.waitForFinished(-1);
         *count = grep.readAllStandardOutput().trimmed().toLongLong();
     });
+}
+
+// As grepSeconds, in processor seconds of grep (user and system), to set
+// beside the processor seconds of a run.
+double grepCpuSeconds(const QStringList &arguments, const QString &file, qint64 *count)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    std::vector<double> runs;
+    for (int round = 0; round < 3; ++round) {
+        const double from = bench::childrenCpu();
+        QProcess grep;
+        grep.setProcessEnvironment(env);
+        grep.start(QStringLiteral("grep"), QStringList{QStringLiteral("-c")} + arguments + QStringList{file});
+        grep.waitForFinished(-1);
+        *count = grep.readAllStandardOutput().trimmed().toLongLong();
+        runs.push_back(bench::childrenCpu() - from);
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs[1];
 }
 
 // Bytes the heap holds, large blocks (which malloc maps apart) included.
@@ -152,11 +188,13 @@ void removeIndexFiles(const QString &logPath)
 bool rareQuestions(const bench::Options &cli, const QString &textPath)
 {
     const QString logPath = cli.folder + QStringLiteral("/bench-rare.mlog");
+    QDir().mkpath(QFileInfo(CLog::indexFilePath(logPath)).path());
     if (bench::countRecords(logPath) != cli.records) {
         MlogGeneratorOptions options;
         options.records = cli.records;
         options.seed = 4212;
         options.rare = 0.005;
+        options.rareSession = 100;
         options.refusals = 0.05;
         QString error;
         if (!generateLog(logPath, options, &error)) {
@@ -199,11 +237,13 @@ bool rareQuestions(const bench::Options &cli, const QString &textPath)
          QStringLiteral("<[0-9]+,[0-9]+,1,")},
     };
     out() << "\nRare and common questions through block summaries (" << cli.records << " records, "
-          << "mloggen --rare 0.005 --refusals 0.05), median of three:\n"
+          << "mloggen --rare 0.005 --rare-session 100 --refusals 0.05),\n"
+          << "processor seconds, median of three:\n"
           << qSetFieldWidth(28) << Qt::left << "filter" << qSetFieldWidth(0) << field(QStringLiteral("matches"), 10)
           << field(QStringLiteral("share"), 8) << field(QStringLiteral("today s"), 9) << field(QStringLiteral("first s"), 9)
           << field(QStringLiteral("x today"), 9) << field(QStringLiteral("later s"), 9) << field(QStringLiteral("x today"), 9)
-          << field(QStringLiteral("grep s"), 9) << field(QStringLiteral("x grep"), 8) << Qt::endl;
+          << field(QStringLiteral("grep s"), 9) << field(QStringLiteral("x grep"), 8) << field(QStringLiteral("read"), 8)
+          << field(QStringLiteral("false +"), 9) << Qt::endl;
     qint64 records = 0;
     int blocks = 0;
     for (const Case &c : cases) {
@@ -215,46 +255,74 @@ bool rareQuestions(const bench::Options &cli, const QString &textPath)
         qint64 expected = 0;
         qint64 count = 0;
         std::vector<double> today, firstToday, first, later;
+        // Each round times every kind of run in turn, so that all see the
+        // same machine.
         for (int round = 0; round < 3; ++round) {
-            today.push_back(seconds([&] { expected = countRun(plain, matcher, nullptr); }));
-            // The first run of a fresh reader, without summaries and with
-            // none anywhere, when its run makes them.
+            today.push_back(cpuSeconds([&] { expected = countRun(plain, matcher, nullptr); }));
+            // The first run of a fresh reader that has just scanned the
+            // log, without summaries and with them, when its run makes them.
+            removeIndexFiles(logPath);
             {
                 CLog fresh;
                 fresh.setSummariesUsed(false);
                 fresh.readLog(logPath);
-                firstToday.push_back(seconds([&] { countRun(fresh, matcher, nullptr); }));
+                firstToday.push_back(cpuSeconds([&] { countRun(fresh, matcher, nullptr); }));
             }
             removeIndexFiles(logPath);
             CLog fresh;
             fresh.readLog(logPath);
-            first.push_back(seconds([&] { count = countRun(fresh, matcher, &question); }));
+            first.push_back(cpuSeconds([&] { count = countRun(fresh, matcher, &question); }));
             if (count != expected)
                 out() << "first run counted " << count << ", not " << expected << Qt::endl;
-        }
-        CLog log;
-        log.readLog(logPath);
-        for (int round = 0; round < 3; ++round) {
-            later.push_back(seconds([&] { count = countRun(log, matcher, &question); }));
+            // A later run: the log opened again, its summaries read from
+            // the companion file.
+            CLog reopened;
+            reopened.readLog(logPath);
+            later.push_back(cpuSeconds([&] { count = countRun(reopened, matcher, &question); }));
             if (count != expected)
                 out() << "later run counted " << count << ", not " << expected << Qt::endl;
         }
         if (records == 0) {
-            log.countBlockTexts(0, log.blockCount() - 1, [&](int, int n) {
+            plain.countBlockTexts(0, plain.blockCount() - 1, [&](int, int n) {
                 records += n;
                 return true;
             });
-            blocks = log.blockCount();
+            blocks = plain.blockCount();
+        }
+        // Which blocks a later run reads, and of the blocks without a
+        // match, how many the summaries could not rule out (false
+        // positives of the filters, and of what they do not record).
+        std::vector<int> perBlock;
+        plain.forEachBlockUtf8(0, plain.blockCount() - 1, [&](int, const QByteArray &texts) {
+            perBlock.push_back(int(countMatchesUtf8(matcher, texts)));
+            return true;
+        });
+        CLog summed;
+        summed.readLog(logPath);
+        int read = 0;
+        int without = 0;
+        int notRuledOut = 0;
+        for (int b = 0; b < summed.blockCount() && b < int(perBlock.size()); ++b) {
+            const BlockSummary *s = summed.blockSummary(b);
+            const bool may = !s || !question.asksAnything() || question.mayMatch(*s);
+            read += may;
+            if (perBlock[size_t(b)] == 0) {
+                ++without;
+                notRuledOut += may;
+            }
         }
         qint64 grepCount = 0;
-        const double grep = grepSeconds({QStringLiteral("-E"), QStringLiteral("--"), c.grepPattern}, textPath, &grepCount);
+        const double grep = grepCpuSeconds({QStringLiteral("-E"), QStringLiteral("--"), c.grepPattern}, textPath,
+                                           &grepCount);
         const double t = median(today);
         out() << qSetFieldWidth(28) << Qt::left << c.name << qSetFieldWidth(0) << field(QString::number(expected), 10)
               << field(QString::number(100.0 * double(expected) / double(std::max<qint64>(1, records)), 'f', 2) + "%", 8)
               << field(QString::number(t, 'f', 3), 9) << field(QString::number(median(first), 'f', 3), 9)
               << field(QString::number(median(first) / median(firstToday), 'f', 2), 9) << field(QString::number(median(later), 'f', 3), 9)
               << field(QString::number(median(later) / t, 'f', 2), 9) << field(QString::number(grep, 'f', 3), 9)
-              << field(QString::number(median(later) / grep, 'f', 2), 8);
+              << field(QString::number(median(later) / grep, 'f', 2), 8)
+              << field(QString::number(100.0 * read / std::max(1, int(perBlock.size())), 'f', 1) + "%", 8)
+              << field(QString::number(100.0 * notRuledOut / std::max(1, without), 'f', 1) + "%", 9);
         if (grepCount != expected)
             out() << "  (grep counted " << grepCount << ")";
         out() << Qt::endl;
@@ -271,7 +339,7 @@ bool rareQuestions(const bench::Options &cli, const QString &textPath)
 
 // The usage, as the head of this file gives it, for --help.
 const char kUsage[] =
-    "usage: bench_filter [--records N] [FOLDER]\n"
+    "usage: bench_filter [--records N] [--rare] [FOLDER]\n"
     "    Generates a log of N records (default 1 000 000) in FOLDER (default:\n"
     "    a temporary folder; an existing FOLDER/bench.mlog of that many\n"
     "    records is reused), reads it, dumps its texts one per line, and for\n"
@@ -291,26 +359,45 @@ const char kUsage[] =
     "    see the same machine; the run is printed as a ratio to it and to\n"
     "    grep.\n"
     "    Then a second log of as many records, generated with rare users,\n"
-    "    events and refusals (mloggen --rare 0.005 --refusals 0.05), answers\n"
-    "    rare questions (at most 1 % of the records) and common ones through\n"
-    "    the block summaries, median of three each, in the same process:\n"
+    "    events and refusals (mloggen --rare 0.005 --rare-session 100\n"
+    "    --refusals 0.05: the rare user's records come in sessions of 100 in a\n"
+    "    row), answers rare questions (at most 1 % of the records) and common\n"
+    "    ones through the block summaries, in processor seconds of this thread\n"
+    "    (grep: of its process), median of three each, every kind of run in\n"
+    "    turn in each round:\n"
     "      today   every block read (summaries turned off);\n"
-    "      first   a fresh reader's first run, which makes the summaries\n"
-    "              (its ratio: to a fresh reader's first run without them);\n"
-    "      later   the runs after it, which skip the blocks the summaries\n"
-    "              rule out;\n"
+    "      first   a first run after the scan of a log without an index file,\n"
+    "              which makes the summaries (its ratio: to the same without\n"
+    "              summaries);\n"
+    "      later   a run of the log opened again, its summaries read from the\n"
+    "              companion file, skipping the blocks they rule out;\n"
     "    each as a ratio to today, and later against grep over that log's\n"
-    "    dump. The companion file's and the summaries' sizes are printed.\n";
+    "    dump; \"read\" is the share of blocks a later run reads, \"false +\"\n"
+    "    the share of the blocks without a match that it reads all the same.\n"
+    "    The companion file's and the summaries' sizes are printed.\n"
+    "    With --rare, only this table.\n";
 
 int main(int argc, char **argv)
 {
     if (bench::helpAsked(argc, argv, kUsage))
         return 0;
+    // --rare: the table of rare and common questions alone.
+    std::vector<char *> args(argv, argv + argc);
+    const auto rareOnly = std::find_if(args.begin() + 1, args.end(), [](const char *a) { return qstrcmp(a, "--rare") == 0; });
+    const bool onlyRare = rareOnly != args.end();
+    if (onlyRare)
+        args.erase(rareOnly);
     bench::Options cli;
     cli.records = 1000000;
-    bench::parseOptions(argc, argv, &cli);
+    bench::parseOptions(int(args.size()), args.data(), &cli);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vrelview"));
+    if (onlyRare) {
+        const QString textPath = cli.folder + QStringLiteral("/bench-rare.txt");
+        const bool done = rareQuestions(cli, textPath);
+        QFile::remove(textPath);
+        return done ? 0 : 1;
+    }
 
     const QString logPath = cli.folder + QStringLiteral("/bench.mlog");
     const QString textPath = cli.folder + QStringLiteral("/bench.txt");

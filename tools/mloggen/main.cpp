@@ -95,6 +95,10 @@ int main(int argc, char *argv[])
         QStringLiteral("Share (0 to 1) of records of a rare user (uid 4242), and the factor by which ptrace and "
                        "module events are made rarer (default 0: no rare user, events as usual)."),
         QStringLiteral("share"), QStringLiteral("0"));
+    const QCommandLineOption rareSessionOption(QStringLiteral("rare-session"),
+        QStringLiteral("Give the rare user's records in sessions of this many in a row, as one person at work\n"
+                       "leaves them (default 1: one by one)."),
+        QStringLiteral("records"), QStringLiteral("1"));
     const QCommandLineOption uidsOption(QStringLiteral("distinct-uids"),
         QStringLiteral("Give the records this many different user ids, one after the other, none of them known\n"
                        "to the user database (3000000000 and up)."),
@@ -104,7 +108,7 @@ int main(int argc, char *argv[])
                        "(3600: each record in another hour)."),
         QStringLiteral("seconds"));
     parser.addOptions({recordsOption, sizeOption, startOption, rateOption, seedOption, garbageOption,
-                       garbageMagicOption, truncateOption, appendOption, refusalsOption, rareOption, uidsOption,
+                       garbageMagicOption, truncateOption, appendOption, refusalsOption, rareOption, rareSessionOption, uidsOption,
                        apartOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The log to write."));
     parser.process(app);
@@ -145,6 +149,9 @@ int main(int argc, char *argv[])
     options.rare = parser.value(rareOption).toDouble(&ok);
     if (!ok || options.rare < 0 || options.rare > 1)
         return failWith(QStringLiteral("bad rare share: %1").arg(parser.value(rareOption)));
+    options.rareSession = parser.value(rareSessionOption).toInt(&ok);
+    if (!ok || options.rareSession < 1 || options.rareSession > 1000000)
+        return failWith(QStringLiteral("bad rare session length: %1").arg(parser.value(rareSessionOption)));
     options.garbageMagic = parser.isSet(garbageMagicOption);
     options.truncateLast = parser.isSet(truncateOption);
     options.append = parser.isSet(appendOption);

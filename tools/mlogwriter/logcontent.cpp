@@ -533,7 +533,20 @@ int Content::next(Header *header, char *out)
     header->subject[2] = s.uid;
     header->subject[3] = s.gid;
     header->subject[4] = s.session;
-    if (rareShare > 0 && rng.chance(rareShare)) {
+    bool rare = false;
+    if (rareSession > 1) {
+        // A session begins at such a rate that the share stays as asked.
+        if (rareLeft > 0) {
+            --rareLeft;
+            rare = true;
+        } else if (rareShare > 0 && rng.chance(rareShare / rareSession)) {
+            rareLeft = rareSession - 1;
+            rare = true;
+        }
+    } else {
+        rare = rareShare > 0 && rng.chance(rareShare);
+    }
+    if (rare) {
         header->subject[2] = rareUid;
         header->subject[3] = rareUid;
     }
@@ -556,10 +569,12 @@ int Content::next(Header *header, char *out)
     return int(payload(out, e->style, s, refused) - out);
 }
 
-void Content::setShares(double refusals, double rare)
+void Content::setShares(double refusals, double rare, int session)
 {
     refusalShare = refusals;
     rareShare = rare;
+    rareSession = session;
+    rareLeft = 0;
 }
 
 int Content::garbage(char *out, bool withMagic)

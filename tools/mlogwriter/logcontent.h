@@ -78,8 +78,9 @@ public:
     int next(Header *header, char *out);
 
     // Share of refused records (default 0.15) and the rarity of the rare
-    // user and events (see MlogGeneratorOptions::rare; default 0: none).
-    void setShares(double refusals, double rare);
+    // user and events (see MlogGeneratorOptions::rare; default 0: none),
+    // and the length of the rare user's sessions (rareSession).
+    void setShares(double refusals, double rare, int rareSession = 0);
     static constexpr quint32 rareUid = 4242;
 
     // Garbage bytes: never one of the magic's bytes unless `withMagic`, in
@@ -120,6 +121,8 @@ private:
     quint32 nextPid = 1200;
     double refusalShare = 0.15;
     double rareShare = 0.0;
+    int rareSession = 0;
+    int rareLeft = 0; // records left of the rare user's session
 };
 
 } // namespace mlogwriter

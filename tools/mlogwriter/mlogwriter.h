@@ -39,6 +39,10 @@ struct MlogGeneratorOptions
     // and ptrace and module events this many times as often as otherwise,
     // as they are on a real system; 0 leaves the content as it was.
     double rare = 0.0;
+    // Above 1: the rare user's records come in sessions of this many in a
+    // row, as one person at work leaves them, instead of one by one; 0 and 1
+    // leave the log as it was.
+    int rareSession = 0;
     // Users and times of the worst cases for caches; 0 leaves the log as it
     // is without them.
     qint64 distinctUids = 0;      // record i gets uid unknownUidBase + i % distinctUids
