@@ -4,7 +4,8 @@
 // reads the log through one walk (resultwalk.h) and answers the views;
 // the run and the range are in cstringlistmodel.cpp, scrolling in
 // modelwindow.cpp, find in modelsearch.cpp, save, export and the summary's
-// rows in modelsave.cpp, following a growing log in modelfollow.cpp.
+// rows in modelsave.cpp, following a growing log in modelfollow.cpp, the
+// records behind rows (for marks) in modelmarks.cpp.
 #ifndef CSTRINGLISTMODEL_H
 #define CSTRINGLISTMODEL_H
 
