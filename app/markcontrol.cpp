@@ -21,11 +21,19 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // Width of the mark painted in a row's margin, in pixels: it stays within
 // the room the style leaves before the text.
 constexpr int kMarkWidth = 3;
+
+QColor markColour(const QStyleOptionViewItem &option)
+{
+    return option.palette.color(option.state.testFlag(QStyle::State_Selected) ? QPalette::HighlightedText
+                                                                                : QPalette::Link);
+}
 
 // Paints a row as the view always does, and its mark over the left margin.
 // It keeps the marked rows of its view, so that a paint asks no more than
@@ -42,9 +50,10 @@ public:
         QStyledItemDelegate::paint(painter, option, index);
         if (!m_control || !m_control->markedRows(m_view).contains(index.row()))
             return;
-        // At the viewport's left edge, wherever the row is scrolled to.
+        // At the viewport's left edge, wherever the row is scrolled to; on a
+        // selected row in the colour of its text, which stands out there.
         const QRect mark(0, option.rect.top() + 1, kMarkWidth, std::max(1, option.rect.height() - 2));
-        painter->fillRect(mark, option.palette.color(QPalette::Link));
+        painter->fillRect(mark, markColour(option));
     }
 
     MarkedRows rows;
@@ -238,6 +247,8 @@ void MarkControl::step(bool forward)
         return;
     }
     goToRow(view, row);
+    const auto &rows = marked.rows();
+    say(tr("Mark %1 of %2").arg(int(std::lower_bound(rows.begin(), rows.end(), row) - rows.begin()) + 1).arg(rows.size()));
 }
 
 void MarkControl::goToMark(qint64 offset)
