@@ -1072,7 +1072,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../app/markcontrol.cpp" line="+129"/>
+        <location filename="../app/markcontrol.cpp" line="+138"/>
         <source>Time</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1755,7 +1755,12 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+5"/>
+        <source>Mark %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>The marked row is not in this result</source>
         <translation type="unfinished"></translation>
     </message>

@@ -1083,7 +1083,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../app/markcontrol.cpp" line="+129"/>
+        <location filename="../app/markcontrol.cpp" line="+138"/>
         <source>Time</source>
         <translation>Zeitraum</translation>
     </message>
@@ -1771,7 +1771,12 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Markierung oberhalb dieser Zeile</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+5"/>
+        <source>Mark %1 of %2</source>
+        <translation>Markierung %1 von %2</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>The marked row is not in this result</source>
         <translation>Die markierte Zeile ist nicht in diesem Ergebnis</translation>
     </message>
