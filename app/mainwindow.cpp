@@ -7,6 +7,7 @@
 #include "filterdescription.h"
 #include "filterselector.h"
 #include "followcontrol.h"
+#include "markcontrol.h"
 #include "resultview.h"
 #include "rowcountcontrol.h"
 #include "ui_filternamedialog.h"
@@ -73,6 +74,7 @@ public:
     void updateLogFileRow(const QString &path) override { w.updateLogFileRow(path); }
     void showRowCount() override { w.rowCounts->showRowCount(); }
     void noteRunEnd(int index, const CStringListModel *model) override { w.rowCounts->noteRunEnd(index, model); }
+    void saveResults(const std::vector<qint64> *onlyRecords) override { w.saveResults(onlyRecords); }
 
 private:
     mainWindow &w;
@@ -184,6 +186,13 @@ mainWindow::mainWindow(QWidget *parent)
     ui->menuView->removeAction(ui->actionFindShow);
     ui->menuView->insertAction(timeline->toggleAction(), ui->actionFindShow);
 
+    marks = new MarkControl(*context, this);
+    timeline->editMenu()->addSeparator();
+    timeline->editMenu()->addActions(marks->rowActions());
+    ui->menuView->insertAction(ui->actionRefresh, marks->listAction());
+    const QList<QAction *> fileActions = ui->menuFile->actions();
+    ui->menuFile->insertAction(fileActions.value(fileActions.indexOf(ui->actionResultsSave) + 1), marks->saveAction());
+
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -200,6 +209,7 @@ mainWindow::mainWindow(QWidget *parent)
 mainWindow::~mainWindow()
 {
     // The additions go first: nothing calls them into a half-destroyed window.
+    delete std::exchange(marks, nullptr);
     delete std::exchange(timeline, nullptr);
     delete std::exchange(follow, nullptr);
     delete std::exchange(summary, nullptr);
@@ -330,6 +340,7 @@ void mainWindow::tabNew()
         return;
     ResultView *view = createResultView(ui->twLogResult);
     timeline->attach(view);
+    marks->attach(view);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

@@ -2,14 +2,16 @@
 // long operations (reading a log, running a filter) that run inside it.
 // What was added to it later lives in classes of its own, which the window
 // only makes and wires: following the log (FollowControl), the time line
-// (TimelineControl), the row counts (RowCountControl) and the summary
-// (SummaryControl); they see the window as a WindowContext.
+// (TimelineControl), the row counts (RowCountControl), the summary
+// (SummaryControl) and the marks on rows (MarkControl); they see the window as a WindowContext.
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
 #include <QDateTime>
 #include <QList>
 #include <QMainWindow>
+
+#include <vector>
 #include <QMap>
 #include <QPointer>
 #include <QString>
@@ -28,6 +30,7 @@ class CSettingsWindow;
 class CStringListModel;
 class FilterSelector;
 class FollowControl;
+class MarkControl;
 class RowCountControl;
 class SummaryControl;
 class TimelineControl;
@@ -144,6 +147,9 @@ private:
     void updateBusyState();
     void warnBusy();
     ResultView *currentResultView() const;
+    // Save results of the current tab; with `onlyRecords` (offsets,
+    // ascending), of those records' rows only.
+    void saveResults(const std::vector<qint64> *onlyRecords);
     // Finds the text of the find panel in the current tab's results,
     // towards their end or their beginning, from the selected row (`typed`:
     // from it on, itself included). A long search holds the window busy,
@@ -252,6 +258,7 @@ private:
     SummaryControl *summary = nullptr;
     FollowControl *follow = nullptr;
     TimelineControl *timeline = nullptr;
+    MarkControl *marks = nullptr;
 };
 
 #endif

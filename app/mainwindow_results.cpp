@@ -316,6 +316,11 @@ void mainWindow::find(bool forward, bool typed)
 
 void mainWindow::actionResultsSavePress()
 {
+    saveResults(nullptr);
+}
+
+void mainWindow::saveResults(const std::vector<qint64> *onlyRecords)
+{
     if (ui->twLogResult->count() == 0) {
         QMessageBox::warning(this, QCoreApplication::applicationName(), tr("Nothing to save!"), QMessageBox::Ok);
         return;
@@ -397,7 +402,7 @@ void mainWindow::actionResultsSavePress()
         connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
         runningModel = model;
         setCursor(Qt::BusyCursor);
-        saved = model->saveToFile(fileName, &error, format);
+        saved = model->saveToFile(fileName, &error, format, false, onlyRecords);
         setCursor(Qt::ArrowCursor);
         cancelled = model && model->isCancelled();
         if (model)

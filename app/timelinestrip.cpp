@@ -299,6 +299,18 @@ void TimelineStrip::paintEvent(QPaintEvent *event)
     if (room > 0 && !start.isEmpty())
         painter.drawText(QRect(text.left(), text.top(), room, text.height()), Qt::AlignTop | Qt::AlignLeft, start);
 
+    // Marked rows: a small tick each, from the top edge down.
+    m_ticks.clear();
+    if (m_markTimes) {
+        painter.setPen(QPen(palette().link().color(), 2));
+        const int tick = std::max(3, top - 2);
+        for (const qint64 t : m_markTimes()) {
+            const int x = std::min(w - 1, xOf(t) + std::max(1, w / n) / 2);
+            m_ticks.append(x);
+            painter.drawLine(x, 0, x, tick);
+        }
+    }
+
     // The time of the top row on screen.
     if (const CStringListModel *m = model()) {
         const int topRow = m_view->verticalScrollBar()->value();
@@ -409,4 +421,10 @@ void TimelineStrip::chooseSpan()
     if (!span(&start, &end))
         return;
     emit rangeChosen(QDateTime::fromSecsSinceEpoch(start), QDateTime::fromSecsSinceEpoch(end - 1));
+}
+
+void TimelineStrip::setMarkTimes(std::function<QVector<qint64>()> times)
+{
+    m_markTimes = std::move(times);
+    update();
 }

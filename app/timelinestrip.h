@@ -10,6 +10,8 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
+
 #include "timebuckets.h"
 
 class CStringListModel;
@@ -52,6 +54,11 @@ public:
     // than it), and where it stands: whole inside the strip, at its right.
     QString scaleLabel() const;
     QRect scaleLabelRect() const;
+    // Where the marked rows stand in time (seconds since 1970 UTC), asked
+    // at every paint: a tick at the top of the strip for each.
+    void setMarkTimes(std::function<QVector<qint64>()> times);
+    // The x of each tick painted at the last paint.
+    const QVector<int> &markTicks() const { return m_ticks; }
     bool logScale() const { return m_log; }
     void setLogScale(bool on);
 
@@ -106,6 +113,8 @@ private:
                    && lastBlock == o.lastBlock && width == o.width;
         }
     };
+    std::function<QVector<qint64>()> m_markTimes;
+    QVector<int> m_ticks;
     mutable Key m_key;
     mutable QVector<TimeBucket> m_buckets;
     mutable qint64 m_bucketWidth = 0;

@@ -1,5 +1,5 @@
 // What the main window's additions (following the log, the time line, the
-// row counts, the summary) may ask of the window: its result tabs and what
+// row counts, the summary, the marks) may ask of the window: its result tabs and what
 // each shows, the log it holds, the long operation under way, and the
 // messages every command gives the same way. The window answers it; an
 // addition knows nothing else of the window.
@@ -10,6 +10,8 @@
 
 #include <QDateTime>
 #include <QString>
+
+#include <vector>
 
 class CLog;
 class CStringListModel;
@@ -82,6 +84,9 @@ public:
     virtual void updateLogFileRow(const QString &path) = 0;
     // The count of the current tab's rows in the status bar and its tab.
     virtual void showRowCount() = 0;
+    // Save results of the current tab, with `onlyRecords` (offsets,
+    // ascending) limited to the rows of those records.
+    virtual void saveResults(const std::vector<qint64> *onlyRecords) = 0;
     // Notes how the run of `model` in tab `index` ended.
     virtual void noteRunEnd(int index, const CStringListModel *model) = 0;
 };

@@ -108,6 +108,11 @@ public:
     void forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &piece)> &visit,
                           const TimeSpan &span = TimeSpan(), qint64 resumeAt = -1,
                           const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
+    // Calls `visit(offset, text)` for the texts readBlock(block, span) would
+    // give, in file order, each as NUL-ended UTF-8 with its record's offset;
+    // stops when `visit` returns false. Nothing for a block found wrong.
+    void forEachRecordText(int block, const std::function<bool(qint64 offset, const char *text)> &visit,
+                           const TimeSpan &span = TimeSpan()) const;
     // The summary of what block `block` holds, when one was made from the
     // block as it now lies in the log (while it was read whole, or from the
     // index's companion file); null otherwise, for the last block always.
@@ -134,6 +139,9 @@ public:
     // Time of the first / last time block in local time; invalid when empty.
     QDateTime firstDate() const;
     QDateTime lastDate() const;
+    // The block whose records lie around `offset` (the last block starting
+    // at or before it); -1 when it lies before the first block.
+    int blockAt(qint64 offset) const;
     // Offset of the first record of block `block`; -1 for any other number.
     qint64 blockOffset(int block) const;
     // Time of block `block` in local time; invalid for any other number.

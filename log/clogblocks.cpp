@@ -7,6 +7,7 @@
 
 #include <QDataStream>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -399,4 +400,25 @@ qint64 CLog::blockOffset(int block) const
 QDateTime CLog::blockDate(int block) const
 {
     return block >= 0 && block < blockCount() ? localFromSecs(m_entries[size_t(block)].key) : QDateTime();
+}
+
+int CLog::blockAt(qint64 offset) const
+{
+    const auto it = std::upper_bound(m_entries.begin(), m_entries.end(), offset,
+                                     [](qint64 o, const Entry &e) { return o < e.offset; });
+    return int(it - m_entries.begin()) - 1;
+}
+
+void CLog::forEachRecordText(int block, const std::function<bool(qint64, const char *)> &visit,
+                             const TimeSpan &span) const
+{
+    walkBlocks(block, block, [&](int b, ChunkReader *reader, qint64 start, qint64 end) {
+        if (!reader)
+            return false;
+        // Handed out as they are read: a block found wrong further on has
+        // given its first texts already, as a piece walk would.
+        walkBlockTexts(*reader, b, start, end, span,
+                       [&visit](const char *text, qint64 pos) { return visit(pos, text); });
+        return false;
+    });
 }

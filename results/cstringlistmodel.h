@@ -4,7 +4,8 @@
 // reads the log through one walk (resultwalk.h) and answers the views;
 // the run and the range are in cstringlistmodel.cpp, scrolling in
 // modelwindow.cpp, find in modelsearch.cpp, save, export and the summary's
-// rows in modelsave.cpp, following a growing log in modelfollow.cpp.
+// rows in modelsave.cpp, following a growing log in modelfollow.cpp, the
+// records behind rows (for marks) in modelmarks.cpp.
 #ifndef CSTRINGLISTMODEL_H
 #define CSTRINGLISTMODEL_H
 
@@ -76,13 +77,16 @@ public:
     // is written. Otherwise it is left as it was. False, with the reason in
     // `error`, when it could not be written (or, with `wholeOnly`, was not
     // written whole).
+    // With `onlyRecords` (offsets, ascending), only the rows of those records
+    // are written, and only their blocks read.
     bool saveToFile(const QString &fileName, QString *error = nullptr, ExportFormat format = ExportFormat::Text,
-                    bool wholeOnly = false);
+                    bool wholeOnly = false, const std::vector<qint64> *onlyRecords = nullptr);
     // Writes the same rows to the open descriptor `fd` (not owned), as they
     // are made, telling `sync` (when given) of each chunk written. False,
     // with the reason in `error`, when a write or a sync failed or the model
     // went away meanwhile; a cancel or a stop() is no failure here.
-    bool writeRows(int fd, ExportFormat format, QString *error = nullptr, BackgroundSync *sync = nullptr);
+    bool writeRows(int fd, ExportFormat format, QString *error = nullptr, BackgroundSync *sync = nullptr,
+                   const std::vector<qint64> *onlyRecords = nullptr);
     // Calls `visit(name, text)` for every result row of the whole range, as
     // writeRows would write it (user name and record text, UTF-8), with its
     // progress, cancel and stop. False when the model went away meanwhile
@@ -116,6 +120,18 @@ public:
     static bool isRefusalText(const QString &text);
     // Tells the views that rows `first` to `last` changed (clipped to the rows shown).
     void announceRows(int first, int last);
+
+    // --- The records of rows, for marks (modelmarks.cpp) ------------------
+    // The offset of the record row `row` was made from, its text to `text`
+    // when given; -1 for a row not counted or a block that reads otherwise
+    // than it was counted. Reads the row's block (not the whole result).
+    qint64 recordOfRow(int row, QString *text = nullptr);
+    // For the records at `offsets` (`n` of them, ascending, all in block
+    // `block`): to `inBlock[i]` the record's row among the block's rows, or
+    // -1 when the result shows no row of it (the filter or the range leave
+    // it out, the block is not counted, or the record's text is no longer
+    // `texts[i]`). Reads the block once, and only when it has rows.
+    void recordRowsInBlock(int block, const qint64 *offsets, const QString *texts, int n, int *inBlock);
 
     // --- Following a growing log (modelfollow.cpp) ------------------------
     enum class Growth { None, Added, NeedsRun };
@@ -210,9 +226,16 @@ private:
     // turns and cancel of a save; `perPiece(piece, stop, between)` takes one
     // piece (false ends the walk), and a record it could not decide (`stop`)
     // ends the walk as stop() then says. False when the model went away.
+    // With `onlyRecords` (ascending offsets), each block that holds some of
+    // them comes as one piece of just their texts.
     bool walkResultPieces(
         const std::function<bool(const CLog::TextPiece &piece, MatchStop *stop, const std::function<bool()> &between)>
-            &perPiece);
+            &perPiece,
+        const std::vector<qint64> *onlyRecords = nullptr);
+    // Hands `visit` a piece of the texts of the records at `offsets` for each
+    // block of the range that holds some of them, in block order; stops
+    // when `visit` returns false.
+    void forEachRecordPiece(const std::vector<qint64> &offsets, const ResultWalk::Visit &visit);
     // The last block scrolling loads: the range's while a run counts, then
     // the last block counted.
     int lastLoadableBlock() const;

@@ -60,7 +60,8 @@ private:
 
 } // namespace
 
-bool CStringListModel::saveToFile(const QString &fileName, QString *error, ExportFormat format, bool wholeOnly)
+bool CStringListModel::saveToFile(const QString &fileName, QString *error, ExportFormat format, bool wholeOnly,
+                                  const std::vector<qint64> *onlyRecords)
 {
     const auto fail = [error](const QString &reason) {
         if (error)
@@ -80,7 +81,7 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error, Expor
     // The disk takes the file while it is written: the sync that ends the
     // save then waits for the last piece only.
     BackgroundSync sync(file.handle());
-    const bool written = writeRows(file.handle(), format, error, &sync);
+    const bool written = writeRows(file.handle(), format, error, &sync, onlyRecords);
     const int syncFailed = sync.finish();
     if (!written || syncFailed) {
         file.cancelWriting();
@@ -107,7 +108,8 @@ bool CStringListModel::saveToFile(const QString &fileName, QString *error, Expor
 }
 
 bool CStringListModel::walkResultPieces(
-    const std::function<bool(const CLog::TextPiece &, MatchStop *, const std::function<bool()> &)> &perPiece)
+    const std::function<bool(const CLog::TextPiece &, MatchStop *, const std::function<bool()> &)> &perPiece,
+    const std::vector<qint64> *onlyRecords)
 {
     m_cancelled = false;
     m_stop = MatchStop();
@@ -119,7 +121,7 @@ bool CStringListModel::walkResultPieces(
         ProgressSteps progress(m_lastBlock - m_counts.firstBlock());
         Slice slice;
         const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
-        walk().forEachPiece(m_counts.firstBlock(), m_lastBlock, [&](const CLog::TextPiece &piece) {
+        const ResultWalk::Visit visit = [&](const CLog::TextPiece &piece) {
             MatchStop stop;
             if (!perPiece(piece, &stop, between)) {
                 failed = true;
@@ -140,7 +142,11 @@ bool CStringListModel::walkResultPieces(
                     return false;
             }
             return between();
-        });
+        };
+        if (onlyRecords)
+            forEachRecordPiece(*onlyRecords, visit);
+        else
+            walk().forEachPiece(m_counts.firstBlock(), m_lastBlock, visit);
     }
     if (!alive)
         return false;
@@ -149,7 +155,8 @@ bool CStringListModel::walkResultPieces(
     return true;
 }
 
-bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, BackgroundSync *sync)
+bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, BackgroundSync *sync,
+                                 const std::vector<qint64> *onlyRecords)
 {
     const auto fail = [error](const QString &reason) {
         if (error)
@@ -226,7 +233,7 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
         buffer = formatter.buffer();
         buffer.reserve(kSaveBatch + (64 << 10));
         return true;
-    });
+    }, onlyRecords);
     if (!walked)
         return fail(tr("The results were closed while they were saved."));
     // The last batch goes even when empty: CSV's header is made with the first.

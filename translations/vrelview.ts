@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+801"/>
-        <location line="+89"/>
+        <location filename="../results/modelsave.cpp" line="+68"/>
+        <location line="+95"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-65"/>
+        <location line="-71"/>
         <location line="+14"/>
         <source>Cancelled.</source>
         <translation type="unfinished"></translation>
@@ -87,8 +87,8 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+140"/>
-        <location filename="../results/resultsummary.cpp" line="+470"/>
+        <location line="+146"/>
+        <location filename="../results/resultsummary.cpp" line="+587"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -256,7 +256,7 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="-328"/>
+        <location filename="../results/resultsummary.cpp" line="-406"/>
         <source>(none)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -266,7 +266,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+71"/>
         <source>Users</source>
         <translation type="unfinished"></translation>
     </message>
@@ -329,7 +329,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location line="+125"/>
         <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -389,7 +389,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+163"/>
+        <location line="+175"/>
         <source>Show only this time range</source>
         <translation type="unfinished"></translation>
     </message>
@@ -852,7 +852,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+139"/>
+        <location filename="../app/mainwindow.cpp" line="+201"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1072,12 +1072,13 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+2"/>
+        <location filename="../app/markcontrol.cpp" line="+138"/>
         <source>Time</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-115"/>
-        <location filename="../app/mainwindow.cpp" line="-99"/>
+        <location filename="../app/mainwindow.cpp" line="-112"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1138,7 +1139,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+8"/>
         <source>Show main toolbar</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1148,7 +1149,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+146"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1163,7 +1164,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>New</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1204,7 +1205,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+128"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+102"/>
+        <location filename="../app/timelinecontrol.cpp" line="+111"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1259,7 +1260,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+54"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+55"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1297,14 +1298,14 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+244"/>
+        <location filename="../app/followcontrol.cpp" line="+253"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+76"/>
+        <location filename="../app/mainwindow_results.cpp" line="+77"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1357,7 +1358,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+0"/>
+        <location filename="../app/followcontrol.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+0"/>
         <source>Processing results</source>
         <translation type="unfinished"></translation>
@@ -1383,7 +1384,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-246"/>
+        <location filename="../app/mainwindow.cpp" line="-270"/>
         <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
@@ -1426,7 +1427,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_results.cpp" line="+20"/>
+        <location filename="../app/mainwindow_results.cpp" line="+25"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation type="unfinished"></translation>
@@ -1507,7 +1508,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+49"/>
+        <location filename="../app/mainwindow_state.cpp" line="+50"/>
         <source>Open file: </source>
         <translation type="unfinished"></translation>
     </message>
@@ -1517,7 +1518,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <location filename="../app/rowcountcontrol.cpp" line="+28"/>
         <source>Rows so far: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1537,7 +1538,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+46"/>
         <source>(stopped)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1552,7 +1553,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="-207"/>
+        <location filename="../app/followcontrol.cpp" line="-216"/>
         <source>Follow log</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1562,34 +1563,34 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>Go to the last row</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+147"/>
+        <location line="+156"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+86"/>
+        <location line="+70"/>
         <source>%n new rows below</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-77"/>
+        <location filename="../app/timelinecontrol.cpp" line="-86"/>
         <source>&amp;Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>Go to time...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1609,7 +1610,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+31"/>
         <source>The current tab has no rows.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1619,7 +1620,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_summary.cpp" line="+21"/>
+        <location filename="../app/summarycontrol.cpp" line="+21"/>
         <source>Results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1639,7 +1640,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+9"/>
         <source>Summing up results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1649,13 +1650,128 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+15"/>
         <source>Summary cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+8"/>
         <source>No summary: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/markcontrol.cpp" line="-14"/>
+        <source>Not a row of the current result</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Mark row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Mark the current row, or take its mark away</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Next mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show the next marked row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Previous mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show the previous marked row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Marks...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>List the marked rows of the current log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save marked rows...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save the marked rows of the current tab to file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>No row to mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>This row cannot be marked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Row marked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Mark removed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>No marks in this result</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>No mark below this row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>No mark above this row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Mark %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>The marked row is not in this result</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>Marks</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+52"/>
+        <source>No marked rows to save!</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -70,13 +70,13 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+801"/>
-        <location line="+89"/>
+        <location filename="../results/modelsave.cpp" line="+68"/>
+        <location line="+95"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
     </message>
     <message>
-        <location line="-65"/>
+        <location line="-71"/>
         <location line="+14"/>
         <source>Cancelled.</source>
         <translation>Abgebrochen.</translation>
@@ -87,8 +87,8 @@
         <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
     </message>
     <message>
-        <location line="+140"/>
-        <location filename="../results/resultsummary.cpp" line="+470"/>
+        <location line="+146"/>
+        <location filename="../results/resultsummary.cpp" line="+587"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -256,7 +256,7 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="-328"/>
+        <location filename="../results/resultsummary.cpp" line="-406"/>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
@@ -266,7 +266,7 @@
         <translation>andere</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+71"/>
         <source>Users</source>
         <translation>Benutzer</translation>
     </message>
@@ -329,7 +329,7 @@
         <translation>Stunde</translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location line="+125"/>
         <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
         <translation>Mehr als %1 verschiedene Schlüssel: jede Zahl kann bis zu %2 zu niedrig sein, &quot;andere&quot; enthält den Rest.</translation>
     </message>
@@ -390,7 +390,7 @@
         <translation>1 Balken = %1</translation>
     </message>
     <message>
-        <location line="+163"/>
+        <location line="+175"/>
         <source>Show only this time range</source>
         <translation>Nur diesen Zeitraum anzeigen</translation>
     </message>
@@ -863,7 +863,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+139"/>
+        <location filename="../app/mainwindow.cpp" line="+201"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -1083,12 +1083,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+2"/>
+        <location filename="../app/markcontrol.cpp" line="+138"/>
         <source>Time</source>
         <translation>Zeitraum</translation>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-115"/>
-        <location filename="../app/mainwindow.cpp" line="-99"/>
+        <location filename="../app/mainwindow.cpp" line="-112"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -1149,7 +1150,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Aktueller Filter</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+8"/>
         <source>Show main toolbar</source>
         <translation>Hauptwerkzeugleiste anzeigen</translation>
     </message>
@@ -1159,7 +1160,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+146"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -1174,7 +1175,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Bitte warten Sie, bis er beendet ist!</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>New</source>
         <translation>Neu</translation>
     </message>
@@ -1215,7 +1216,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+128"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+102"/>
+        <location filename="../app/timelinecontrol.cpp" line="+111"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -1270,7 +1271,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+54"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+55"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
@@ -1311,14 +1312,14 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge gefunden!</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+244"/>
+        <location filename="../app/followcontrol.cpp" line="+253"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+76"/>
+        <location filename="../app/mainwindow_results.cpp" line="+77"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
@@ -1372,7 +1373,7 @@ Möchten Sie fortfahren?</translation>
         <translation>&lt;Unbekannt&gt;</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+0"/>
+        <location filename="../app/followcontrol.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+0"/>
         <source>Processing results</source>
         <translation>Ergebnisse werden ermittelt</translation>
@@ -1398,7 +1399,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; der Vorgang wurde bei diesem Eintrag angehalten. Die zuvor gefundenen Zeilen bleiben erhalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-246"/>
+        <location filename="../app/mainwindow.cpp" line="-270"/>
         <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
@@ -1441,7 +1442,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Nicht gefunden</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_results.cpp" line="+20"/>
+        <location filename="../app/mainwindow_results.cpp" line="+25"/>
         <location line="+12"/>
         <source>Nothing to save!</source>
         <translation>Nichts zu speichern!</translation>
@@ -1522,7 +1523,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse als %1 gespeichert: %2</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+49"/>
+        <location filename="../app/mainwindow_state.cpp" line="+50"/>
         <source>Open file: </source>
         <translation>Datei öffnen: </translation>
     </message>
@@ -1532,7 +1533,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Alt+</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <location filename="../app/rowcountcontrol.cpp" line="+28"/>
         <source>Rows so far: %1</source>
         <translation>Bisher Zeilen: %1</translation>
     </message>
@@ -1552,7 +1553,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Zeilen: %1, beendet bei %2</translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+46"/>
         <source>(stopped)</source>
         <translation>(abgebrochen)</translation>
     </message>
@@ -1567,7 +1568,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge passen zum Filter</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="-207"/>
+        <location filename="../app/followcontrol.cpp" line="-216"/>
         <source>Follow log</source>
         <translation>Protokoll verfolgen</translation>
     </message>
@@ -1577,22 +1578,22 @@ Möchten Sie fortfahren?</translation>
         <translation>Neue Einträge des geöffneten Protokolls zeigen, sobald sie geschrieben werden</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>Go to the last row</source>
         <translation>Zur letzten Zeile gehen</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
     </message>
     <message>
-        <location line="+147"/>
+        <location line="+156"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
     </message>
     <message numerus="yes">
-        <location line="+86"/>
+        <location line="+70"/>
         <source>%n new rows below</source>
         <translation>
             <numerusform>%n neue Zeile darunter</numerusform>
@@ -1600,12 +1601,12 @@ Möchten Sie fortfahren?</translation>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-77"/>
+        <location filename="../app/timelinecontrol.cpp" line="-86"/>
         <source>&amp;Edit</source>
         <translation>&amp;Bearbeiten</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>Go to time...</source>
         <translation>Gehe zu Zeit...</translation>
     </message>
@@ -1625,7 +1626,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Die Zeilen jedes Ergebnis-Tabs im Zeitverlauf darüber anzeigen</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+31"/>
         <source>The current tab has no rows.</source>
         <translation>Der aktuelle Tab hat keine Zeilen.</translation>
     </message>
@@ -1635,7 +1636,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_summary.cpp" line="+21"/>
+        <location filename="../app/summarycontrol.cpp" line="+21"/>
         <source>Results</source>
         <translation>Ergebnisse</translation>
     </message>
@@ -1655,7 +1656,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Nichts zusammenzufassen!</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+9"/>
         <source>Summing up results</source>
         <translation>Ergebnisse werden zusammengefasst</translation>
     </message>
@@ -1665,7 +1666,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Zusammenfassung abbrechen</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+15"/>
         <source>Summary cancelled.</source>
         <translation>Zusammenfassung abgebrochen.</translation>
     </message>
@@ -1673,6 +1674,121 @@ Möchten Sie fortfahren?</translation>
         <location line="+8"/>
         <source>No summary: %1</source>
         <translation>Keine Zusammenfassung: %1</translation>
+    </message>
+    <message>
+        <location filename="../app/markcontrol.cpp" line="-14"/>
+        <source>Not a row of the current result</source>
+        <translation>Keine Zeile des aktuellen Ergebnisses</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Row</source>
+        <translation>Zeile</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Mark row</source>
+        <translation>Zeile markieren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Mark the current row, or take its mark away</source>
+        <translation>Die aktuelle Zeile markieren oder ihre Markierung entfernen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Next mark</source>
+        <translation>Nächste Markierung</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show the next marked row</source>
+        <translation>Die nächste markierte Zeile zeigen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Previous mark</source>
+        <translation>Vorige Markierung</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Show the previous marked row</source>
+        <translation>Die vorige markierte Zeile zeigen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Marks...</source>
+        <translation>Markierungen...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>List the marked rows of the current log</source>
+        <translation>Die markierten Zeilen des aktuellen Protokolls auflisten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save marked rows...</source>
+        <translation>Markierte Zeilen speichern...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save the marked rows of the current tab to file</source>
+        <translation>Die markierten Zeilen des aktuellen Reiters in eine Datei speichern</translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>No row to mark</source>
+        <translation>Keine Zeile zum Markieren</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>This row cannot be marked</source>
+        <translation>Diese Zeile kann nicht markiert werden</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Row marked</source>
+        <translation>Zeile markiert</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Mark removed</source>
+        <translation>Markierung entfernt</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>No marks in this result</source>
+        <translation>Keine Markierungen in diesem Ergebnis</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>No mark below this row</source>
+        <translation>Keine Markierung unterhalb dieser Zeile</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>No mark above this row</source>
+        <translation>Keine Markierung oberhalb dieser Zeile</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Mark %1 of %2</source>
+        <translation>Markierung %1 von %2</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>The marked row is not in this result</source>
+        <translation>Die markierte Zeile ist nicht in diesem Ergebnis</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>Marks</source>
+        <translation>Markierungen</translation>
+    </message>
+    <message>
+        <location line="+52"/>
+        <source>No marked rows to save!</source>
+        <translation>Keine markierten Zeilen zum Speichern!</translation>
     </message>
 </context>
 <context>
