@@ -7,6 +7,7 @@
 #include "filterdescription.h"
 #include "filterselector.h"
 #include "followcontrol.h"
+#include "rowactions.h"
 #include "resultview.h"
 #include "rowcountcontrol.h"
 #include "ui_filternamedialog.h"
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSplitter>
@@ -184,6 +186,15 @@ mainWindow::mainWindow(QWidget *parent)
     ui->menuView->removeAction(ui->actionFindShow);
     ui->menuView->insertAction(timeline->toggleAction(), ui->actionFindShow);
 
+    rowActions = new RowActions(
+        *context, [this](const QDateTime &start, const QDateTime &end) { timeline->applyTimeRange(start, end); },
+        this);
+    QMenu *editMenu = timeline->editMenu();
+    editMenu->insertAction(editMenu->actions().value(0), rowActions->copyAction());
+    editMenu->insertSeparator(editMenu->actions().value(1));
+    ui->menuFilter->addSeparator();
+    ui->menuFilter->addMenu(rowActions->rowMenu());
+
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
     loadLogDir();
@@ -200,6 +211,7 @@ mainWindow::mainWindow(QWidget *parent)
 mainWindow::~mainWindow()
 {
     // The additions go first: nothing calls them into a half-destroyed window.
+    delete std::exchange(rowActions, nullptr);
     delete std::exchange(timeline, nullptr);
     delete std::exchange(follow, nullptr);
     delete std::exchange(summary, nullptr);
@@ -277,7 +289,8 @@ void mainWindow::showTabFilter(const TabInfo &info)
     const CFilter &made = *info.filter;
     if (info.source
         && (info.source->period != made.period || info.source->time != made.time
-            || info.source->start != made.start || info.source->lists() != made.lists()))
+            || info.source->start != made.start || info.source->lists() != made.lists()
+            || info.source->hidden() != made.hidden()))
         text += QStringLiteral("<br><br><i>") + tr("filter changed: Apply to refresh") + QStringLiteral("</i>");
     ui->lbFilter->setText(text + (follow ? follow->note(info) : QString()));
 }
@@ -330,6 +343,7 @@ void mainWindow::tabNew()
         return;
     ResultView *view = createResultView(ui->twLogResult);
     timeline->attach(view);
+    rowActions->attach(view);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

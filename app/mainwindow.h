@@ -2,8 +2,9 @@
 // long operations (reading a log, running a filter) that run inside it.
 // What was added to it later lives in classes of its own, which the window
 // only makes and wires: following the log (FollowControl), the time line
-// (TimelineControl), the row counts (RowCountControl) and the summary
-// (SummaryControl); they see the window as a WindowContext.
+// (TimelineControl), the row counts (RowCountControl), the summary
+// (SummaryControl) and the commands on rows (RowActions); they see the
+// window as a WindowContext.
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
@@ -28,6 +29,7 @@ class CSettingsWindow;
 class CStringListModel;
 class FilterSelector;
 class FollowControl;
+class RowActions;
 class RowCountControl;
 class SummaryControl;
 class TimelineControl;
@@ -252,6 +254,7 @@ private:
     SummaryControl *summary = nullptr;
     FollowControl *follow = nullptr;
     TimelineControl *timeline = nullptr;
+    RowActions *rowActions = nullptr;
 };
 
 #endif
