@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+801"/>
+        <location filename="../results/modelsave.cpp" line="+67"/>
         <location line="+89"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
@@ -88,7 +88,7 @@
     </message>
     <message>
         <location line="+140"/>
-        <location filename="../results/resultsummary.cpp" line="+470"/>
+        <location filename="../results/resultsummary.cpp" line="+587"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -256,7 +256,7 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="-328"/>
+        <location filename="../results/resultsummary.cpp" line="-406"/>
         <source>(none)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -266,7 +266,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+71"/>
         <source>Users</source>
         <translation type="unfinished"></translation>
     </message>
@@ -329,7 +329,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location line="+125"/>
         <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -852,7 +852,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+139"/>
+        <location filename="../app/mainwindow.cpp" line="+203"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1076,8 +1076,38 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <location line="+21"/>
+        <source>Hidden statuses</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden sources</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden events</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden groups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden users</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <location filename="../app/commandline.cpp" line="-115"/>
-        <location filename="../app/mainwindow.cpp" line="-99"/>
+        <location filename="../app/mainwindow.cpp" line="-114"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1138,7 +1168,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+8"/>
         <source>Show main toolbar</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1148,7 +1178,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+149"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1163,7 +1193,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>New</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1204,7 +1234,8 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+128"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+102"/>
+        <location filename="../app/rowactions.cpp" line="+219"/>
+        <location filename="../app/timelinecontrol.cpp" line="+111"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1259,7 +1290,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+54"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+55"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1297,14 +1328,14 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+244"/>
+        <location filename="../app/followcontrol.cpp" line="+253"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+76"/>
+        <location filename="../app/mainwindow_results.cpp" line="+78"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1357,7 +1388,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+0"/>
+        <location filename="../app/followcontrol.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+0"/>
         <source>Processing results</source>
         <translation type="unfinished"></translation>
@@ -1383,7 +1414,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-246"/>
+        <location filename="../app/mainwindow.cpp" line="-273"/>
         <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
@@ -1395,7 +1426,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+43"/>
+        <location line="+47"/>
         <source>Finding</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1507,7 +1538,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+49"/>
+        <location filename="../app/mainwindow_state.cpp" line="+50"/>
         <source>Open file: </source>
         <translation type="unfinished"></translation>
     </message>
@@ -1517,7 +1548,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <location filename="../app/rowcountcontrol.cpp" line="+28"/>
         <source>Rows so far: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1537,7 +1568,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+46"/>
         <source>(stopped)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1552,7 +1583,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="-207"/>
+        <location filename="../app/followcontrol.cpp" line="-216"/>
         <source>Follow log</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1562,34 +1593,34 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>Go to the last row</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+147"/>
+        <location line="+156"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+86"/>
+        <location line="+70"/>
         <source>%n new rows below</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-77"/>
+        <location filename="../app/timelinecontrol.cpp" line="-86"/>
         <source>&amp;Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>Go to time...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1609,7 +1640,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+31"/>
         <source>The current tab has no rows.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1619,7 +1650,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_summary.cpp" line="+21"/>
+        <location filename="../app/summarycontrol.cpp" line="+21"/>
         <source>Results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1639,7 +1670,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+9"/>
         <source>Summing up results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1649,13 +1680,123 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+15"/>
         <source>Summary cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+8"/>
         <source>No summary: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../app/rowactions.cpp" line="-185"/>
+        <source>Copy</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Copy the chosen rows as the rows of Save results</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Copy as CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Copy as JSON Lines</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Show this second</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show from here</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+94"/>
+        <source>Hide user %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show only user %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Hide event %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show only event %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Hide group %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show only group %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Hide source %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show only source %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+94"/>
+        <source>No rows chosen to copy.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Copying rows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel copying</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>The results were closed while they were copied: nothing was put on the clipboard.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Copy stopped: nothing was put on the clipboard.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Copy cancelled: nothing was put on the clipboard.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Rows copied: %1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

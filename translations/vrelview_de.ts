@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+801"/>
+        <location filename="../results/modelsave.cpp" line="+67"/>
         <location line="+89"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
@@ -88,7 +88,7 @@
     </message>
     <message>
         <location line="+140"/>
-        <location filename="../results/resultsummary.cpp" line="+470"/>
+        <location filename="../results/resultsummary.cpp" line="+587"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -256,7 +256,7 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="-328"/>
+        <location filename="../results/resultsummary.cpp" line="-406"/>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
@@ -266,7 +266,7 @@
         <translation>andere</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+71"/>
         <source>Users</source>
         <translation>Benutzer</translation>
     </message>
@@ -329,7 +329,7 @@
         <translation>Stunde</translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location line="+125"/>
         <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
         <translation>Mehr als %1 verschiedene Schlüssel: jede Zahl kann bis zu %2 zu niedrig sein, &quot;andere&quot; enthält den Rest.</translation>
     </message>
@@ -863,7 +863,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+139"/>
+        <location filename="../app/mainwindow.cpp" line="+203"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -1087,8 +1087,38 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
+        <location line="+21"/>
+        <source>Hidden statuses</source>
+        <translation>Ausgeblendete Status</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden sources</source>
+        <translation>Ausgeblendete Quellen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden events</source>
+        <translation>Ausgeblendete Ereignisse</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden groups</source>
+        <translation>Ausgeblendete Gruppen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden users</source>
+        <translation>Ausgeblendete Benutzer</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hidden parameters</source>
+        <translation>Ausgeblendete Parameter</translation>
+    </message>
+    <message>
         <location filename="../app/commandline.cpp" line="-115"/>
-        <location filename="../app/mainwindow.cpp" line="-99"/>
+        <location filename="../app/mainwindow.cpp" line="-114"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -1149,7 +1179,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Aktueller Filter</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+8"/>
         <source>Show main toolbar</source>
         <translation>Hauptwerkzeugleiste anzeigen</translation>
     </message>
@@ -1159,7 +1189,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+149"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -1174,7 +1204,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Bitte warten Sie, bis er beendet ist!</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>New</source>
         <translation>Neu</translation>
     </message>
@@ -1215,7 +1245,8 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+128"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+102"/>
+        <location filename="../app/rowactions.cpp" line="+219"/>
+        <location filename="../app/timelinecontrol.cpp" line="+111"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -1270,7 +1301,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+54"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+55"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
@@ -1311,14 +1342,14 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge gefunden!</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+23"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+244"/>
+        <location filename="../app/followcontrol.cpp" line="+253"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+76"/>
+        <location filename="../app/mainwindow_results.cpp" line="+78"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
@@ -1372,7 +1403,7 @@ Möchten Sie fortfahren?</translation>
         <translation>&lt;Unbekannt&gt;</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+0"/>
+        <location filename="../app/followcontrol.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+0"/>
         <source>Processing results</source>
         <translation>Ergebnisse werden ermittelt</translation>
@@ -1398,7 +1429,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; der Vorgang wurde bei diesem Eintrag angehalten. Die zuvor gefundenen Zeilen bleiben erhalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-246"/>
+        <location filename="../app/mainwindow.cpp" line="-273"/>
         <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
@@ -1410,7 +1441,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Beschäftigt: Es wurde nicht gesucht; suchen Sie erneut, wenn der laufende Vorgang beendet ist.</translation>
     </message>
     <message>
-        <location line="+43"/>
+        <location line="+47"/>
         <source>Finding</source>
         <translation>Suche</translation>
     </message>
@@ -1522,7 +1553,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse als %1 gespeichert: %2</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+49"/>
+        <location filename="../app/mainwindow_state.cpp" line="+50"/>
         <source>Open file: </source>
         <translation>Datei öffnen: </translation>
     </message>
@@ -1532,7 +1563,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Alt+</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <location filename="../app/rowcountcontrol.cpp" line="+28"/>
         <source>Rows so far: %1</source>
         <translation>Bisher Zeilen: %1</translation>
     </message>
@@ -1552,7 +1583,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Zeilen: %1, beendet bei %2</translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+46"/>
         <source>(stopped)</source>
         <translation>(abgebrochen)</translation>
     </message>
@@ -1567,7 +1598,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge passen zum Filter</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="-207"/>
+        <location filename="../app/followcontrol.cpp" line="-216"/>
         <source>Follow log</source>
         <translation>Protokoll verfolgen</translation>
     </message>
@@ -1577,22 +1608,22 @@ Möchten Sie fortfahren?</translation>
         <translation>Neue Einträge des geöffneten Protokolls zeigen, sobald sie geschrieben werden</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>Go to the last row</source>
         <translation>Zur letzten Zeile gehen</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
     </message>
     <message>
-        <location line="+147"/>
+        <location line="+156"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
     </message>
     <message numerus="yes">
-        <location line="+86"/>
+        <location line="+70"/>
         <source>%n new rows below</source>
         <translation>
             <numerusform>%n neue Zeile darunter</numerusform>
@@ -1600,12 +1631,12 @@ Möchten Sie fortfahren?</translation>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-77"/>
+        <location filename="../app/timelinecontrol.cpp" line="-86"/>
         <source>&amp;Edit</source>
         <translation>&amp;Bearbeiten</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>Go to time...</source>
         <translation>Gehe zu Zeit...</translation>
     </message>
@@ -1625,7 +1656,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Die Zeilen jedes Ergebnis-Tabs im Zeitverlauf darüber anzeigen</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+31"/>
         <source>The current tab has no rows.</source>
         <translation>Der aktuelle Tab hat keine Zeilen.</translation>
     </message>
@@ -1635,7 +1666,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_summary.cpp" line="+21"/>
+        <location filename="../app/summarycontrol.cpp" line="+21"/>
         <source>Results</source>
         <translation>Ergebnisse</translation>
     </message>
@@ -1655,7 +1686,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Nichts zusammenzufassen!</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+9"/>
         <source>Summing up results</source>
         <translation>Ergebnisse werden zusammengefasst</translation>
     </message>
@@ -1665,7 +1696,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Zusammenfassung abbrechen</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+15"/>
         <source>Summary cancelled.</source>
         <translation>Zusammenfassung abgebrochen.</translation>
     </message>
@@ -1673,6 +1704,116 @@ Möchten Sie fortfahren?</translation>
         <location line="+8"/>
         <source>No summary: %1</source>
         <translation>Keine Zusammenfassung: %1</translation>
+    </message>
+    <message>
+        <location filename="../app/rowactions.cpp" line="-185"/>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Copy the chosen rows as the rows of Save results</source>
+        <translation>Die gewählten Zeilen so kopieren, wie Ergebnisse speichern sie schreibt</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Copy as CSV</source>
+        <translation>Als CSV kopieren</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Copy as JSON Lines</source>
+        <translation>Als JSON Lines kopieren</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Row</source>
+        <translation>Zeile</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Show this second</source>
+        <translation>Nur diese Sekunde zeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Show from here</source>
+        <translation>Ab hier zeigen</translation>
+    </message>
+    <message>
+        <location line="+94"/>
+        <source>Hide user %1</source>
+        <translation>Benutzer %1 ausblenden</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show only user %1</source>
+        <translation>Nur Benutzer %1 zeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Hide event %1</source>
+        <translation>Ereignis %1 ausblenden</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show only event %1</source>
+        <translation>Nur Ereignis %1 zeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Hide group %1</source>
+        <translation>Gruppe %1 ausblenden</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show only group %1</source>
+        <translation>Nur Gruppe %1 zeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Hide source %1</source>
+        <translation>Quelle %1 ausblenden</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Show only source %1</source>
+        <translation>Nur Quelle %1 zeigen</translation>
+    </message>
+    <message>
+        <location line="+94"/>
+        <source>No rows chosen to copy.</source>
+        <translation>Keine Zeilen zum Kopieren gewählt.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Copying rows</source>
+        <translation>Zeilen werden kopiert</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Cancel copying</source>
+        <translation>Kopieren abbrechen</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>The results were closed while they were copied: nothing was put on the clipboard.</source>
+        <translation>Die Ergebnisse wurden beim Kopieren geschlossen: nichts wurde in die Zwischenablage gelegt.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Copy stopped: nothing was put on the clipboard.</source>
+        <translation>Kopieren angehalten: nichts wurde in die Zwischenablage gelegt.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Copy cancelled: nothing was put on the clipboard.</source>
+        <translation>Kopieren abgebrochen: nichts wurde in die Zwischenablage gelegt.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Rows copied: %1</source>
+        <translation>Zeilen kopiert: %1</translation>
     </message>
 </context>
 <context>
