@@ -289,7 +289,11 @@ void RowActions::copy(ExportFormat format)
         return;
     }
     if (!copied) {
-        if (model->stop().stopped()) {
+        if (text.size() > CStringListModel::kCopyLimit) {
+            status->showMessage(tr("Too many rows to copy: their text would pass 1 GiB; nothing was put on the "
+                                   "clipboard. Save results writes them to a file."),
+                                5000);
+        } else if (model->stop().stopped()) {
             status->showMessage(tr("Copy stopped: nothing was put on the clipboard."), 3000);
             m_window.warnCostlyPattern(model->stop().pattern);
         } else {

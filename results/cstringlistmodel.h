@@ -104,8 +104,11 @@ public:
     bool forEachChosenRow(const RowRanges &rows, bool turns,
                           const std::function<void(std::string_view name, std::string_view text, qint64 recordTime)>
                               &visit);
+    // The most bytes of text a copy holds (a QByteArray holds less than 2 GiB).
+    static constexpr int kCopyLimit = 1 << 30;
     // Appends to `out` the rows of `rows` in `format` as saveToFile writes
-    // them (CSV: its header first); false as forEachChosenRow.
+    // them (CSV: its header first); false as forEachChosenRow, and false,
+    // cancelled, once the text would pass kCopyLimit bytes.
     bool chosenRowsText(const RowRanges &rows, ExportFormat format, bool turns, QByteArray *out);
     // The record text of row `row` (UTF-8) and the time of its block, read
     // again from the log; false for a row that is not shown or not read.

@@ -1786,6 +1786,11 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+6"/>
+        <source>Too many rows to copy: their text would pass 1 GiB; nothing was put on the clipboard. Save results writes them to a file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
         <source>Copy stopped: nothing was put on the clipboard.</source>
         <translation type="unfinished"></translation>
     </message>

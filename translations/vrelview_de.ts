@@ -1802,6 +1802,11 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+6"/>
+        <source>Too many rows to copy: their text would pass 1 GiB; nothing was put on the clipboard. Save results writes them to a file.</source>
+        <translation>Zu viele Zeilen zum Kopieren: ihr Text wäre größer als 1 GiB; nichts wurde in die Zwischenablage gelegt. Ergebnisse speichern schreibt sie in eine Datei.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
         <source>Copy stopped: nothing was put on the clipboard.</source>
         <translation>Kopieren angehalten: nichts wurde in die Zwischenablage gelegt.</translation>
     </message>

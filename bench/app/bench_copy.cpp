@@ -5,7 +5,7 @@
 //       Generates a log of N records (default 1 000 000) in FOLDER (default:
 //       a temporary folder), opens it in the window (offscreen) with the
 //       default filter, saves the rows to a file (the baseline), then
-//       chooses every row with Ctrl+A and copies them with Ctrl+C, once as
+//       chooses every row as Ctrl+A does and copies them (Copy, Copy as CSV), once as
 //       text and once as CSV. For each copy: seconds and the ratio to the
 //       save, the longest time between two turns of the event loop (goal:
 //       at most 50 ms), and the peak memory above that before the copy
@@ -15,12 +15,13 @@
 #include <mlogwriter.h>
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QTest>
+#include <QTabWidget>
 #include <QTimer>
 
 #include "mainwindow.h"
@@ -53,18 +54,24 @@ public:
                          [this] { note(); });
     }
     double longestMs() const { return m_longest / 1e6; }
+    // When the longest time began, in ms after the watch was made.
+    double longestAtMs() const { return m_longestAt / 1e6; }
 
 private:
     void note()
     {
         const qint64 now = m_clock.nsecsElapsed();
-        m_longest = std::max(m_longest, now - m_last);
+        if (now - m_last > m_longest) {
+            m_longest = now - m_last;
+            m_longestAt = m_last;
+        }
         m_last = now;
     }
     QObject m_context;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     qint64 m_longest = 0;
+    qint64 m_longestAt = 0;
 };
 
 } // namespace
@@ -114,7 +121,7 @@ int main(int argc, char **argv)
     QFile::remove(saved);
 
     view->setFocus();
-    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    view->selectAll(); // as Ctrl+A does
     for (const char *name : {"actionCopy", "actionCopyCsv"}) {
         QGuiApplication::clipboard()->clear();
         QCoreApplication::processEvents();
@@ -122,19 +129,21 @@ int main(int argc, char **argv)
         const bool peakReset = resetPeak();
         double seconds = 0;
         double longest = 0;
+        double longestAt = 0;
         {
             TurnWatch turns;
             t.restart();
             window.findChild<QAction *>(QLatin1String(name))->trigger();
             seconds = t.nsecsElapsed() / 1e9;
             longest = turns.longestMs();
+            longestAt = turns.longestAtMs();
         }
         const qint64 peakKiB = statusKiB("VmHWM") - rssBefore;
         const QMimeData *data = QGuiApplication::clipboard()->mimeData();
         const double textMiB = data ? data->data(QStringLiteral("text/plain")).size() / 1048576.0 : 0;
         out() << "[" << name << "]\n"
               << "  copy:                  " << seconds << " s = " << seconds / save << " x save\n"
-              << "  longest between turns: " << longest << " ms (goal <= 50)\n"
+              << "  longest between turns: " << longest << " ms (goal <= 50), from " << longestAt << " ms on\n"
               << "  text copied:           " << textMiB << " MiB\n"
               << "  peak memory:           +" << peakKiB / 1024.0 << " MiB = text + " << peakKiB / 1024.0 - textMiB
               << " MiB (goal <= 16)" << (peakReset ? "" : " (peak not reset!)") << "\n";
