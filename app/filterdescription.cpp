@@ -110,5 +110,18 @@ QString filterDescription(const CFilter &filter, const QMap<int, QString> &dateP
         text += headings.at(5) + joined(parameters, comma) + QLatin1Char(' ');
     if (!files.isEmpty())
         text += headings.at(6) + QStringLiteral("<br>") + joined(files, QStringLiteral("<br>")) + QLatin1Char(' ');
+    // What narrowing from a row hid, after what the lists show.
+    const QList<QStringList> hidden = toDisplayForm(filter.hidden());
+    const char *const hiddenWords[] = {QT_TRANSLATE_NOOP("mainWindow", "Hidden statuses"),
+                                       QT_TRANSLATE_NOOP("mainWindow", "Hidden sources"),
+                                       QT_TRANSLATE_NOOP("mainWindow", "Hidden events"),
+                                       QT_TRANSLATE_NOOP("mainWindow", "Hidden groups"),
+                                       QT_TRANSLATE_NOOP("mainWindow", "Hidden users"),
+                                       QT_TRANSLATE_NOOP("mainWindow", "Hidden parameters")};
+    for (int i = 0; i < hidden.size() && i < 6; ++i) {
+        if (!hidden.at(i).isEmpty())
+            text += QStringLiteral("<br><b>") + QCoreApplication::translate("mainWindow", hiddenWords[i])
+                + QStringLiteral(": </b>") + joined(hidden.at(i), comma) + QLatin1Char(' ');
+    }
     return text;
 }

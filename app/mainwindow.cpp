@@ -8,6 +8,7 @@
 #include "filterselector.h"
 #include "followcontrol.h"
 #include "markcontrol.h"
+#include "rowactions.h"
 #include "resultview.h"
 #include "rowcountcontrol.h"
 #include "ui_filternamedialog.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSplitter>
@@ -192,6 +194,14 @@ mainWindow::mainWindow(QWidget *parent)
     ui->menuView->insertAction(ui->actionRefresh, marks->listAction());
     const QList<QAction *> fileActions = ui->menuFile->actions();
     ui->menuFile->insertAction(fileActions.value(fileActions.indexOf(ui->actionResultsSave) + 1), marks->saveAction());
+    rowActions = new RowActions(
+        *context, [this](const QDateTime &start, const QDateTime &end) { timeline->applyTimeRange(start, end); },
+        this);
+    QMenu *editMenu = timeline->editMenu();
+    editMenu->insertAction(editMenu->actions().value(0), rowActions->copyAction());
+    editMenu->insertSeparator(editMenu->actions().value(1));
+    ui->menuFilter->addSeparator();
+    ui->menuFilter->addMenu(rowActions->rowMenu());
 
     ui->menuBar->addMenu(new VrelHelpMenu(this));
     restoreWindowState();
@@ -210,6 +220,7 @@ mainWindow::~mainWindow()
 {
     // The additions go first: nothing calls them into a half-destroyed window.
     delete std::exchange(marks, nullptr);
+    delete std::exchange(rowActions, nullptr);
     delete std::exchange(timeline, nullptr);
     delete std::exchange(follow, nullptr);
     delete std::exchange(summary, nullptr);
@@ -287,7 +298,8 @@ void mainWindow::showTabFilter(const TabInfo &info)
     const CFilter &made = *info.filter;
     if (info.source
         && (info.source->period != made.period || info.source->time != made.time
-            || info.source->start != made.start || info.source->lists() != made.lists()))
+            || info.source->start != made.start || info.source->lists() != made.lists()
+            || info.source->hidden() != made.hidden()))
         text += QStringLiteral("<br><br><i>") + tr("filter changed: Apply to refresh") + QStringLiteral("</i>");
     ui->lbFilter->setText(text + (follow ? follow->note(info) : QString()));
 }
@@ -341,6 +353,7 @@ void mainWindow::tabNew()
     ResultView *view = createResultView(ui->twLogResult);
     timeline->attach(view);
     marks->attach(view);
+    rowActions->attach(view);
     const int index = ui->twLogResult->addTab(view, tr("New"));
     ui->twLogResult->setCurrentIndex(index);
     updateTabsClosable();

@@ -3,7 +3,8 @@
 // What was added to it later lives in classes of its own, which the window
 // only makes and wires: following the log (FollowControl), the time line
 // (TimelineControl), the row counts (RowCountControl), the summary
-// (SummaryControl) and the marks on rows (MarkControl); they see the window as a WindowContext.
+// (SummaryControl), the marks on rows (MarkControl) and the commands on
+// rows (RowActions); they see the window as a WindowContext.
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
@@ -31,6 +32,7 @@ class CStringListModel;
 class FilterSelector;
 class FollowControl;
 class MarkControl;
+class RowActions;
 class RowCountControl;
 class SummaryControl;
 class TimelineControl;
@@ -259,6 +261,7 @@ private:
     FollowControl *follow = nullptr;
     TimelineControl *timeline = nullptr;
     MarkControl *marks = nullptr;
+    RowActions *rowActions = nullptr;
 };
 
 #endif

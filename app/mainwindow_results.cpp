@@ -22,6 +22,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -221,11 +222,15 @@ void mainWindow::find(bool forward, bool typed)
         return;
     }
     QItemSelectionModel *selection = view->selectionModel();
-    const QModelIndexList selected = selection->selectedIndexes();
+    // The first row chosen, found in the ranges of the selection: Ctrl+A
+    // chooses every row, too many to list one by one.
+    int selectedRow = -1;
+    for (const QItemSelectionRange &range : selection->selection())
+        selectedRow = selectedRow < 0 ? range.top() : std::min(selectedRow, range.top());
     // The current hit: typing searches from it on, itself included, so that
     // a longer text keeps the hit while it still matches; F3 and Shift+F3
     // go past it.
-    const int hit = resumeIn == model ? findResumeRow : selected.isEmpty() ? -1 : selected.first().row();
+    const int hit = resumeIn == model ? findResumeRow : selectedRow;
     int start = forward ? -1 : model->rowCount();
     if (hit >= 0)
         start = !typed ? hit : forward ? hit - 1 : hit + 1;

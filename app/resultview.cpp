@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QHoverEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -21,7 +23,7 @@ constexpr qint64 farAway = std::numeric_limits<int>::max() / 4;
 
 ResultView::ResultView(QWidget *parent) : QAbstractItemView(parent)
 {
-    setSelectionMode(SingleSelection);
+    setSelectionMode(ExtendedSelection);
     setEditTriggers(NoEditTriggers);
     setVerticalScrollMode(ScrollPerItem);
     setHorizontalScrollMode(ScrollPerPixel);
@@ -208,6 +210,93 @@ QModelIndex ResultView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifi
         break;
     }
     return model()->index(int(std::clamp<qint64>(row, 0, rows - 1)), 0, rootIndex());
+}
+
+void ResultView::chooseToRow(const QModelIndex &to, QItemSelectionModel::SelectionFlags command)
+{
+    QItemSelectionModel *selection = selectionModel();
+    if (!selection || !to.isValid())
+        return;
+    if (!m_anchor.isValid())
+        m_anchor = currentIndex().isValid() ? QPersistentModelIndex(currentIndex()) : QPersistentModelIndex(to);
+    const int first = std::min(m_anchor.row(), to.row());
+    const int last = std::max(m_anchor.row(), to.row());
+    selection->setCurrentIndex(to, QItemSelectionModel::NoUpdate);
+    selection->select(QItemSelection(model()->index(first, 0, rootIndex()), model()->index(last, 0, rootIndex())),
+                      command);
+    scrollTo(to);
+}
+
+void ResultView::keyPressEvent(QKeyEvent *event)
+{
+    // Shift with a cursor key stretches the rows from the anchor by row
+    // number: Qt's own way goes through rectangles on screen, which rows
+    // far off screen are not placed in exactly.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (model() && selectionMode() == ExtendedSelection && (modifiers & Qt::ShiftModifier)) {
+        CursorAction action = MoveDown;
+        bool moves = true;
+        switch (event->key()) {
+        case Qt::Key_Up: action = MoveUp; break;
+        case Qt::Key_Down: action = MoveDown; break;
+        case Qt::Key_PageUp: action = MovePageUp; break;
+        case Qt::Key_PageDown: action = MovePageDown; break;
+        case Qt::Key_Home: action = MoveHome; break;
+        case Qt::Key_End: action = MoveEnd; break;
+        default: moves = false; break;
+        }
+        if (moves) {
+            chooseToRow(moveCursor(action, modifiers), (modifiers & Qt::ControlModifier)
+                                                           ? QItemSelectionModel::Select
+                                                           : QItemSelectionModel::ClearAndSelect);
+            event->accept();
+            return;
+        }
+    }
+    QAbstractItemView::keyPressEvent(event);
+    if (!(modifiers & Qt::ShiftModifier))
+        m_anchor = currentIndex();
+}
+
+void ResultView::mousePressEvent(QMouseEvent *event)
+{
+    const QModelIndex index = indexAt(event->pos());
+    const bool left = event->button() == Qt::LeftButton;
+    if (left && index.isValid() && selectionMode() == ExtendedSelection
+        && (event->modifiers() & Qt::ShiftModifier)) {
+        chooseToRow(index, (event->modifiers() & Qt::ControlModifier) ? QItemSelectionModel::Select
+                                                                       : QItemSelectionModel::ClearAndSelect);
+        m_dragging = !(event->modifiers() & Qt::ControlModifier);
+        event->accept();
+        return;
+    }
+    QAbstractItemView::mousePressEvent(event);
+    if (left && index.isValid()) {
+        m_anchor = index;
+        m_dragging = !(event->modifiers() & Qt::ControlModifier);
+    }
+}
+
+void ResultView::mouseMoveEvent(QMouseEvent *event)
+{
+    // A drag chooses the rows from the pressed one to the one under the
+    // pointer, as far as the rows go.
+    if (m_dragging && (event->buttons() & Qt::LeftButton) && selectionMode() == ExtendedSelection) {
+        const int rows = rowTotal();
+        if (rows > 0) {
+            const qint64 row = std::clamp<qint64>(rowAtY(event->pos().y()), 0, rows - 1);
+            chooseToRow(model()->index(int(row), 0, rootIndex()), QItemSelectionModel::ClearAndSelect);
+        }
+        event->accept();
+        return;
+    }
+    QAbstractItemView::mouseMoveEvent(event);
+}
+
+void ResultView::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_dragging = false;
+    QAbstractItemView::mouseReleaseEvent(event);
 }
 
 int ResultView::horizontalOffset() const

@@ -11,8 +11,11 @@ class TimelineStrip;
 // stored per row. The vertical scroll bar counts rows (its value is the top
 // visible row, so a model can follow it), the horizontal one pixels up to
 // the widest row painted so far. Contents are addressed in viewport
-// coordinates (verticalOffset() is 0), which single selection, the view's
-// default, never notices.
+// coordinates (verticalOffset() is 0). Rows are chosen as Qt's extended
+// selection chooses them (click, Ctrl+click, Shift+click, Shift with the
+// cursor keys, Ctrl+A), held as ranges of rows whatever their number; a
+// range is stretched from its anchor row by row number, never through
+// rectangles on screen, so it reaches rows far off screen.
 class ResultView : public QAbstractItemView
 {
 public:
@@ -53,6 +56,10 @@ public:
 
 protected:
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     int horizontalOffset() const override;
     int verticalOffset() const override;
     bool isIndexHidden(const QModelIndex &index) const override;
@@ -76,12 +83,18 @@ private:
     bool measureRows(qint64 first, qint64 last, const QStyleOptionViewItem &option);
     void measureShownRows();
     void scheduleHorizontalRange();
+    // Makes `to` the current row and chooses the rows from the anchor to it
+    // as `command` says.
+    void chooseToRow(const QModelIndex &to, QItemSelectionModel::SelectionFlags command);
 
     mutable int m_rowHeight = 0;  // 0: to be measured
     int m_widest = 0;
     int m_hoverRow = -1;
     bool m_rangePending = false;
     QString m_emptyText;
+    // Where a Shift+click or Shift with a cursor key stretches the rows from.
+    QPersistentModelIndex m_anchor;
+    bool m_dragging = false;  // the left button chooses rows as it moves
     TimelineStrip *m_timeline = nullptr;
 };
 

@@ -13,6 +13,10 @@ const QString kPartSeparator = QStringLiteral("::");
 // The fourth part of a stored value, our own: the exact start of a range
 // of one second.
 const QString kStartKey = QStringLiteral("start=");
+// Parts of our own after it: the hidden values of each criterion list.
+const QString kHideKeys[6] = {QStringLiteral("hide-statuses="), QStringLiteral("hide-kinds="),
+                              QStringLiteral("hide-events="),   QStringLiteral("hide-groups="),
+                              QStringLiteral("hide-users="),    QStringLiteral("hide-parameters=")};
 const QString kListSeparator = QStringLiteral(";;");
 const QString kEntrySeparator = QStringLiteral("##");
 
@@ -21,6 +25,7 @@ const QString kEntrySeparator = QStringLiteral("##");
 CFilter::CFilter(const QString &name)
     : name(name)
     , m_lists({QStringList(), QStringList(), QStringList(), QStringList(), QStringList(), QStringList()})
+    , m_hidden(m_lists)
 {
 }
 
@@ -35,12 +40,34 @@ void CFilter::setLists(const QList<QStringList> &lists)
     m_matcher.reset();
 }
 
+const QList<QStringList> &CFilter::hidden() const
+{
+    return m_hidden;
+}
+
+void CFilter::setHidden(const QList<QStringList> &hidden)
+{
+    m_hidden = hidden.mid(0, 6);
+    while (m_hidden.size() < 6)
+        m_hidden.append(QStringList());
+    m_matcher.reset();
+}
+
+bool CFilter::hidesAnything() const
+{
+    for (const QStringList &list : m_hidden) {
+        if (!list.isEmpty())
+            return true;
+    }
+    return false;
+}
+
 const CMatcher &CFilter::matcher() const
 {
     // Built lazily and shared by copies of the record: the lists can only
-    // change through setLists/load/reset, which drop it.
+    // change through setLists/setHidden/load/reset, which drop it.
     if (!m_matcher)
-        m_matcher.reset(new CMatcher(m_lists));
+        m_matcher.reset(new CMatcher(m_lists, m_hidden));
     return *m_matcher;
 }
 
@@ -75,6 +102,23 @@ QString CFilter::unstorableReason(const QString &key) const
                 note(QStringLiteral(";"));
         }
     }
+    // A hidden value is one part of its own, its entries joined by "##".
+    for (const QStringList &list : m_hidden) {
+        for (int e = 0; e < list.size(); ++e) {
+            const QString &entry = list.at(e);
+            if (entry.isEmpty())
+                note(QString());
+            for (const QString &separator : {kPartSeparator, kEntrySeparator}) {
+                if (entry.contains(separator))
+                    note(separator);
+            }
+            // A trailing "#" or ":" runs into the separator after it.
+            if (e + 1 < list.size() && entry.endsWith(QLatin1Char('#')))
+                note(QStringLiteral("#"));
+            if (entry.endsWith(QLatin1Char(':')))
+                note(QStringLiteral(":"));
+        }
+    }
     return parts.join(QStringLiteral(", "));
 }
 
@@ -85,9 +129,13 @@ bool CFilter::save(const QString &key) const
     const QString value = QString::number(period) + kPartSeparator
         + (time.isNull() ? QString() : time.toString(kTimeFormat)) + kPartSeparator
         + listsText();
-    const QString stored = start.isValid() && start == time
+    QString stored = start.isValid() && start == time
         ? value + kPartSeparator + kStartKey + start.toString(kTimeFormat)
         : value;
+    for (int i = 0; i < m_hidden.size() && i < 6; ++i) {
+        if (!m_hidden.at(i).isEmpty())
+            stored += kPartSeparator + kHideKeys[i] + m_hidden.at(i).join(kEntrySeparator);
+    }
     beforeSettingsAccess();
     QSettings settings;
     settings.beginGroup(kGroup);
@@ -121,12 +169,26 @@ void CFilter::load()
     if (!time.isValid())
         time = QDateTime();
     start = QDateTime();
-    if (time.isValid() && parts.size() > 3 && parts.at(3).startsWith(kStartKey)) {
-        const QDateTime first = QDateTime::fromString(parts.at(3).mid(kStartKey.size()), kTimeFormat);
-        // Only what the time line makes of a second: the start is the end.
-        if (first.isValid() && first == time)
-            start = first;
+    QList<QStringList> hiddenLists;
+    for (int i = 0; i < 6; ++i)
+        hiddenLists.append(QStringList());
+    // Our own parts, in any order; one of a key not known here is passed over.
+    for (int p = 3; p < parts.size(); ++p) {
+        const QString &part = parts.at(p);
+        if (part.startsWith(kStartKey)) {
+            const QDateTime first = QDateTime::fromString(part.mid(kStartKey.size()), kTimeFormat);
+            // Only what the time line makes of a second: the start is the end.
+            if (time.isValid() && first.isValid() && first == time)
+                start = first;
+            continue;
+        }
+        for (int i = 0; i < 6; ++i) {
+            if (part.startsWith(kHideKeys[i]))
+                hiddenLists[i] += part.mid(kHideKeys[i].size()).split(kEntrySeparator, Qt::SkipEmptyParts);
+        }
     }
+    // A hand-written name or number becomes the pattern it stands for.
+    setHidden(toPatternForm(hiddenLists));
 
     QList<QStringList> lists;
     const QStringList pieces = parts.at(2).split(kListSeparator, Qt::KeepEmptyParts);
@@ -158,7 +220,7 @@ void CFilter::reset()
     time = QDateTime();
     start = QDateTime();
     m_lists.clear();
-    m_matcher.reset();
+    setHidden({});
 }
 
 QString CFilter::listsText() const

@@ -20,7 +20,17 @@ public:
     const QList<QStringList> &lists() const;
     // Replaces the lists with a copy of `lists`.
     void setLists(const QList<QStringList> &lists);
-    // The compiled lists; compiled on first use after the lists changed.
+    // Values the filter hides, by criterion list as lists() numbers them
+    // (1 source kind, 2 event, 3 group, 4 user; pattern form): a record the
+    // lists let through is left out when it matches any of them. Always six
+    // lists, empty for none.
+    const QList<QStringList> &hidden() const;
+    // Replaces the hidden values with a copy of `hidden` (missing lists empty).
+    void setHidden(const QList<QStringList> &hidden);
+    // True when some value is hidden.
+    bool hidesAnything() const;
+    // The compiled lists and hidden values; compiled on first use after
+    // either changed.
     const CMatcher &matcher() const;
 
     // Stores the record under `key` in the settings group "filter"; stores
@@ -34,13 +44,18 @@ public:
     // the separator after its entry, "" for an empty entry (entries and
     // lists would split or vanish). Empty when the record can be stored.
     QString unstorableReason(const QString &key) const;
+    // The value is stored in three parts joined by "::" (period, time,
+    // lists), then parts of our own, "key=value", that readers of only the
+    // three pass over: "start=" (below) and one "hide-...=" part per list
+    // with hidden values, its entries joined by "##" ("hide-users=...").
     // Fills the record from the value stored under `name`; a missing or
     // malformed value leaves it unchanged and sets `unreadable`.
     void load();
     // Deletes the stored value of `name`, then reset(); false when the
     // settings file could not be written (the value stays in it).
     bool remove();
-    // period 0, null time, no lists at all (matches every record).
+    // period 0, null time, no lists at all and nothing hidden (matches every
+    // record).
     void reset();
     // The stored text of the lists: entries joined by "##", lists by ";;".
     QString listsText() const;
@@ -60,6 +75,7 @@ public:
 
 private:
     QList<QStringList> m_lists;
+    QList<QStringList> m_hidden;
     mutable QSharedPointer<const CMatcher> m_matcher;
 };
 

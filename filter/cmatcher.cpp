@@ -59,8 +59,13 @@ struct CMatcher::List
     bool gated = false;
 };
 
-CMatcher::CMatcher(const QList<QStringList> &lists)
+CMatcher::CMatcher(const QList<QStringList> &lists, const QList<QStringList> &hidden)
 {
+    QStringList hiddenEntries;
+    for (const QStringList &list : hidden)
+        hiddenEntries += list;
+    if (!hiddenEntries.isEmpty())
+        m_hidden = std::make_unique<const CMatcher>(QList<QStringList>{hiddenEntries});
     for (const QStringList &list : lists) {
         if (list.isEmpty())
             continue;
@@ -122,20 +127,52 @@ matcher::AsciiView viewOf(const matcher::AsciiView &text)
 
 } // namespace
 
+CMatcher::Verdict CMatcher::withHidden(Verdict shown, const char *utf8, qsizetype length, QString *costly) const
+{
+    if (!m_hidden || shown != Verdict::Match)
+        return shown;
+    const Verdict hidden = m_hidden->verdictUtf8(utf8, length, costly);
+    if (hidden == Verdict::Undecided)
+        m_costly = m_hidden->costlyPattern();
+    return hidden == Verdict::Match ? Verdict::NoMatch : hidden == Verdict::NoMatch ? Verdict::Match : hidden;
+}
+
+CMatcher::Verdict CMatcher::withHidden(Verdict shown, const QString &text, QString *costly) const
+{
+    if (!m_hidden || shown != Verdict::Match)
+        return shown;
+    const Verdict hidden = m_hidden->verdict(text, costly);
+    if (hidden == Verdict::Undecided)
+        m_costly = m_hidden->costlyPattern();
+    return hidden == Verdict::Match ? Verdict::NoMatch : hidden == Verdict::NoMatch ? Verdict::Match : hidden;
+}
+
 CMatcher::Verdict CMatcher::verdict(const QString &text, QString *costly) const
 {
-    return verdictOn(text, costly);
+    return withHidden(verdictOn(text, costly), text, costly);
 }
 
 CMatcher::Verdict CMatcher::verdictUtf8(const char *utf8, qsizetype length, QString *costly) const
+{
+    return withHidden(verdictUtf8Shown(utf8, length, costly), utf8, length, costly);
+}
+
+CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, qsizetype *length,
+                                            QString *costly, bool *ascii) const
+{
+    const Verdict shown = verdictUtf8TextShown(utf8, end, length, costly, ascii);
+    return withHidden(shown, utf8, *length, costly);
+}
+
+CMatcher::Verdict CMatcher::verdictUtf8Shown(const char *utf8, qsizetype length, QString *costly) const
 {
     if (isAscii(utf8, length))
         return verdictOn(matcher::AsciiView{reinterpret_cast<const uchar *>(utf8), length}, costly);
     return verdictOn(QString::fromUtf8(utf8, int(length)), costly);
 }
 
-CMatcher::Verdict CMatcher::verdictUtf8Text(const char *utf8, const char *end, qsizetype *length,
-                                            QString *costly, bool *ascii) const
+CMatcher::Verdict CMatcher::verdictUtf8TextShown(const char *utf8, const char *end, qsizetype *length,
+                                                 QString *costly, bool *ascii) const
 {
     bool plain = false;
     bool mayPass = true;
@@ -220,7 +257,7 @@ bool CMatcher::matches(const QString &text) const
 
 bool CMatcher::matchesEverything() const
 {
-    return m_lists.empty();
+    return m_lists.empty() && !m_hidden;
 }
 
 QString CMatcher::costlyPattern() const

@@ -23,8 +23,10 @@ public:
     // from run to run), and no other list decided the text either way.
     enum class Verdict { NoMatch, Match, Undecided };
 
-    // Compiles every pattern of `lists` (pattern form) once.
-    explicit CMatcher(const QList<QStringList> &lists = {});
+    // Compiles every pattern of `lists` (pattern form) once, and those of
+    // `hidden`, whose every entry of every list takes away the texts it
+    // matches from those the lists let through.
+    explicit CMatcher(const QList<QStringList> &lists = {}, const QList<QStringList> &hidden = {});
     ~CMatcher();
     CMatcher(const CMatcher &) = delete;
     CMatcher &operator=(const CMatcher &) = delete;
@@ -47,7 +49,8 @@ public:
     // verdict() == Match. An undecided text reads as no match here: only for
     // callers that cannot stop on one; the others use verdict().
     bool matches(const QString &text) const;
-    // True when there is no non-empty list, so every text matches.
+    // True when there is no non-empty list and nothing hidden, so every text
+    // matches.
     bool matchesEverything() const;
     // The pattern that left the most recent undecided text open; "" before any.
     QString costlyPattern() const;
@@ -56,6 +59,12 @@ private:
     struct List;
     // `gatePassed`: the gate has looked at `text` and let it pass; `found`:
     // an automaton that has found one of its literals in it.
+    // The verdict of the lists alone, turned by the hidden values.
+    Verdict withHidden(Verdict shown, const char *utf8, qsizetype length, QString *costly) const;
+    Verdict withHidden(Verdict shown, const QString &text, QString *costly) const;
+    Verdict verdictUtf8Shown(const char *utf8, qsizetype length, QString *costly) const;
+    Verdict verdictUtf8TextShown(const char *utf8, const char *end, qsizetype *length, QString *costly,
+                                 bool *ascii) const;
     template<typename Text>
     Verdict verdictOn(const Text &text, QString *costly, bool gatePassed = false,
                       const matcher::LiteralSet *found = nullptr) const;
@@ -70,6 +79,8 @@ private:
     // literals are looked for in the pass that finds a text's end.
     const matcher::LiteralSet *m_endScan = nullptr;
     mutable QString m_costly;
+    // The hidden values as one list; null when nothing is hidden.
+    std::unique_ptr<const CMatcher> m_hidden;
 };
 
 #endif

@@ -82,7 +82,10 @@ const CMatcher &CStringListModel::matcher()
 {
     if (!m_matcher) {
         const QList<QStringList> lists = m_filter ? m_filter->lists() : QList<QStringList>();
-        m_matcher = std::make_unique<const CMatcher>(lists);
+        const QList<QStringList> hidden = m_filter ? m_filter->hidden() : QList<QStringList>();
+        m_matcher = std::make_unique<const CMatcher>(lists, hidden);
+        // Hidden values never rule a block out: a block's summary tells what
+        // it may hold, never that every record of it is hidden.
         m_question = std::make_shared<const BlockQuestion>(lists);
     }
     return *m_matcher;

@@ -4,8 +4,9 @@
 // reads the log through one walk (resultwalk.h) and answers the views;
 // the run and the range are in cstringlistmodel.cpp, scrolling in
 // modelwindow.cpp, find in modelsearch.cpp, save, export and the summary's
-// rows in modelsave.cpp, following a growing log in modelfollow.cpp, the
-// records behind rows (for marks) in modelmarks.cpp.
+// rows in modelsave.cpp, the rows of a selection in modelcopy.cpp,
+// following a growing log in modelfollow.cpp, the records behind rows (for
+// marks) in modelmarks.cpp.
 #ifndef CSTRINGLISTMODEL_H
 #define CSTRINGLISTMODEL_H
 
@@ -25,6 +26,7 @@
 #include "exportformat.h"
 #include "filtermatch.h"
 #include "resultwalk.h"
+#include "rowranges.h"
 #include "rowwindow.h"
 #include "runcounts.h"
 
@@ -92,6 +94,31 @@ public:
     // progress, cancel and stop. False when the model went away meanwhile
     // (then it must not be touched).
     bool forEachRow(const std::function<void(std::string_view name, std::string_view text)> &visit);
+    // --- Chosen rows (modelcopy.cpp) ---------------------------------------
+    // Calls `visit(name, text, recordTime)` for every row of `rows` that the
+    // views have, in row order, read again from the log through the walk a
+    // save reads: user name and record text in UTF-8 exactly as saveToFile
+    // writes them, and the time of the record's block. With `turns`, the
+    // event loop turns every 30 ms or so, with progress over the rows and
+    // cancel; without, nothing else runs meanwhile (for a few rows). Only
+    // the pieces of blocks that hold chosen rows are read, from the run's
+    // nearest checkpoint. False when cancelled (isCancelled()), ended at a
+    // record the filter cannot decide (stop()), or when the model went away
+    // meanwhile (then it must not be touched).
+    bool forEachChosenRow(const RowRanges &rows, bool turns,
+                          const std::function<void(std::string_view name, std::string_view text, qint64 recordTime)>
+                              &visit);
+    // The most bytes of text a copy holds (a QByteArray holds less than 2 GiB).
+    static constexpr int kCopyLimit = 1 << 30;
+    // Appends to `out` the rows of `rows` in `format` as saveToFile writes
+    // them (CSV: its header first); false as forEachChosenRow, and false,
+    // cancelled, once the text would pass kCopyLimit bytes.
+    bool chosenRowsText(const RowRanges &rows, ExportFormat format, bool turns, QByteArray *out);
+    // The record text of row `row` (UTF-8) and the time of its block, read
+    // again from the log; false for a row that is not shown or not read.
+    // Leaves cancel and stop() as they were.
+    bool recordOfRow(int row, QByteArray *text, qint64 *recordTime);
+
     // Sets the block range from the log and the filter's time range as
     // runFilter() does, without reading the log: for saving or summing up
     // the results of a model that shows none.
