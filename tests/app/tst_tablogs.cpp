@@ -177,18 +177,22 @@ private slots:
 
     void changedLogTakenInWhenCurrent_data()
     {
-        QTest::addColumn<bool>("following");
-        QTest::newRow("followed: its rows grow") << true;
-        QTest::newRow("not followed: its log is read on") << false;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("followed: its rows grow") << "follow";
+        QTest::newRow("not followed: its log is read on") << "plain";
+        QTest::newRow("the read cancelled: the tab keeps its log whole") << "cancel";
     }
 
     // A log that grows while a tab of another log is current is read on
     // (by the same reader, from where its index ended) when its tab comes
-    // back; followed, its tab shows the new rows as a fresh run does.
+    // back; followed, its tab shows the new rows as a fresh run does. A
+    // read cancelled there leaves the tab current with its log as it was.
     void changedLogTakenInWhenCurrent()
     {
-        QFETCH(bool, following);
-        const QString grown = writeTagged(logPath(following ? "grownf.mlog" : "grown.mlog"), "grown", 1000);
+        QFETCH(QString, how);
+        const bool following = how == QLatin1String("follow");
+        const bool cancel = how == QLatin1String("cancel");
+        const QString grown = writeTagged(m_dir.filePath(how + QStringLiteral(".mlog")), "grown", 1000);
         const QString other = writeTagged(logPath("other.mlog"), "other", 300);
         QVERIFY(!grown.isEmpty() && !other.isEmpty());
         mainWindow window;
@@ -203,16 +207,30 @@ private slots:
         QTabWidget *tabs = resultTabs(window);
         const QPointer<CLog> reader = readerOf(window, 0);
         const int blocks = reader->blockCount();
-        QVERIFY(!writeTagged(grown, "grown", 600, 1000).isEmpty());
+        // Enough records that reading them lets the event loop turn.
+        const int added = cancel ? 400000 : 600;
+        QVERIFY(!writeTagged(grown, "grown", added, 1000).isEmpty());
         QVERIFY(setFileTime(grown, QDateTime::currentDateTime().addSecs(5)));
         // Not current, the grown log is not read.
         QTest::qWait(50);
         QCOMPARE(reader->blockCount(), blocks);
         QCOMPARE(modelOf(tabs, 0)->rowCount(), 1000);
 
+        if (cancel)
+            QTimer::singleShot(0, &window, [&] { QTest::keyClick(&window, Qt::Key_Escape); });
         tabs->setCurrentIndex(0);
         QCOMPARE(window.logReader(), reader.data());
-        QCOMPARE(reader->blockCount(), blocks + 30);
+        QCOMPARE(tabs->currentIndex(), 0);
+        if (cancel) {
+            QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Read cancelled."));
+            QCOMPARE(reader->blockCount(), blocks);
+            QCOMPARE(currentModel(window)->rowCount(), 1000);
+            QVERIFY(firstRow(window).endsWith(QStringLiteral("/srv/grown/0")));
+            // Back again, the read goes on to the end.
+            tabs->setCurrentIndex(1);
+            tabs->setCurrentIndex(0);
+        }
+        QCOMPARE(reader->blockCount(), blocks + added / 20);
         if (following) {
             QTRY_COMPARE(currentModel(window)->rowCount(), freshRows(grown));
             QVERIFY(child<QLabel>(window, "lbFilter")->text().contains(QStringLiteral("Following")));
@@ -220,7 +238,7 @@ private slots:
             // Rows stay as they were counted until the filter is applied again.
             QCOMPARE(currentModel(window)->rowCount(), 1000);
             trigger(window, "actionResults");
-            QCOMPARE(currentModel(window)->rowCount(), 1600);
+            QCOMPARE(currentModel(window)->rowCount(), 1000 + added);
         }
         QTRY_VERIFY(!window.isBusy());
         // The other log's tab is untouched.
