@@ -3,6 +3,7 @@
 #include "clog.h"
 #include "cstringlistmodel.h"
 #include "logwatcher.h"
+#include "openlogs.h"
 #include "resultview.h"
 #include "statusprogress.h"
 #include "windowcontext.h"
@@ -254,7 +255,11 @@ bool FollowControl::rerunTab(int index)
     // The tab keeps the filter its rows were made with, whatever the
     // selector shows now.
     const CFilterPtr filter = tab->filter;
-    auto *model = new CStringListModel(m_window.logReader(), filter, view);
+    // The tab's own reader, which is the open log's: only the tabs of the
+    // open log are followed.
+    const OpenLogs::Reader reader = tab->log;
+    auto *model = new CStringListModel(reader ? reader.get() : m_window.logReader(), filter, view);
+    OpenLogs::holdWith(model, reader);
     connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
     connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
     connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);

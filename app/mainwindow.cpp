@@ -53,7 +53,7 @@ public:
     {
         return index >= 0 && index < w.tabInfos.size() ? &w.tabInfos.at(index) : nullptr;
     }
-    CLog *logReader() const override { return w.log; }
+    CLog *logReader() const override { return w.log.get(); }
     QStatusBar *statusBar() const override { return w.statusBar(); }
     FilterSelector *filterSelector() const override { return w.filterCombo; }
 
@@ -96,7 +96,7 @@ mainWindow::mainWindow(QWidget *parent)
 
     filterEditor = new CFilterEditWindow(this);
     settingsWindow = new CSettingsWindow(this);
-    log = new CLog;
+    log = OpenLogs::makeReader();
     ui = new Ui::mainWindow;
     filterNameUi = new Ui::filterNameDialog;
     filterCombo = new FilterSelector;
@@ -209,7 +209,6 @@ mainWindow::~mainWindow()
     delete filterCombo;
     delete filterNameUi;
     delete ui;
-    delete log;
     delete filterEditor;
     filterList().clear();
     currentFilterIndex() = 0;
@@ -362,8 +361,8 @@ void mainWindow::tabChanged(int index)
     if (isBusy()) {
         // The tab widget switches on its own keys (Ctrl+Tab and others) even
         // with its tab bar disabled, and code may switch too: whatever the
-        // way in, the tab of the operation under way stays current, so no
-        // tab shows rows of a log it is not titled with.
+        // way in, the tab of the operation under way stays current, so that
+        // the operation's model and log stay those of the current tab.
         if (busyPage && ui->twLogResult->currentWidget() != busyPage) {
             const QSignalBlocker blocker(ui->twLogResult);
             ui->twLogResult->setCurrentWidget(busyPage);
@@ -377,26 +376,19 @@ void mainWindow::tabChanged(int index)
     const TabInfo info = tabInfos.at(index);
     followTabFilter(info);
     if (info.filePath.isEmpty()) {
-        // A tab that never showed results has no log to reopen.
+        // A tab that never showed results has no log to show.
         showTabFilter(info);
         return;
     }
-    if (isFileReadable(info.filePath)) {
-        loadLog(info.filePath);
-        if (readCancelled && log->logPath() != info.filePath) {
-            // The tab's log was not read: a tab of the log still current
-            // comes back, so that no tab shows rows of another log.
-            for (int other = 0; other < tabInfos.size(); ++other) {
-                if (tabInfos.at(other).filePath == log->logPath()) {
-                    const QSignalBlocker blocker(ui->twLogResult);
-                    ui->twLogResult->setCurrentIndex(other);
-                    showTabFilter(tabInfos.at(other));
-                    return;
-                }
-            }
-        }
-        showTabFilter(info);
-    }
+    if (!isFileReadable(info.filePath))
+        return;
+    // The tab kept its log open: it becomes the current log as it was
+    // read. Only a log changed on disk since is read (on from where its
+    // index ends); a cancelled read leaves it as it was, whole.
+    if (info.log && info.log != log)
+        showOpenLog(info.log);
+    loadLog(info.filePath);
+    showTabFilter(info);
 }
 
 void mainWindow::actionFilterShowPress(bool checked)

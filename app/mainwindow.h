@@ -19,6 +19,7 @@
 
 #include "cfilter.h"
 #include "filtermatch.h"
+#include "openlogs.h"
 #include "settingscheck.h"
 #include "windowcontext.h"
 
@@ -69,8 +70,9 @@ public:
     void showTabFilter(const TabInfo &info);
     // Tabs get close buttons only while there are two or more.
     void updateTabsClosable();
-    // Makes `path` the current log; true when it was read and holds records.
-    // A log without records leaves the previous log current.
+    // Makes `path` the current log; true when it was read and holds records,
+    // or when a tab holds it unchanged since it was read (then nothing is
+    // read). A log without records leaves the previous log current.
     bool loadLog(const QString &path);
     // Opens `path` from a user command and applies the current filter.
     void openLogPath(const QString &path);
@@ -98,8 +100,10 @@ public:
 
     // True while a log is read or a filter run or save is under way.
     bool isBusy() const;
-    CLog *logReader() const { return log; }
+    CLog *logReader() const { return log.get(); }
     const QList<TabInfo> &tabs() const { return tabInfos; }
+    // The readers of the logs open in the tabs (and of the current log).
+    const OpenLogs &openLogs() const { return logs; }
     QString currentFileName() const { return currentFile; }
 
 protected:
@@ -157,6 +161,9 @@ private:
 
     // Selects the row of the log the reader holds in the log files panel.
     void selectOpenLogRow();
+    // Makes `reader`, which holds its log read, the current log: the title
+    // and the log files panel name it, and following watches it.
+    void showOpenLog(const OpenLogs::Reader &reader);
     // Adds a row for the log at `path` to the log files panel.
     void addLogFileRow(const QString &path);
 
@@ -203,7 +210,9 @@ private:
     QMap<int, QString> datePresets;
     CFilterEditWindow *filterEditor = nullptr;
     CSettingsWindow *settingsWindow = nullptr;
-    CLog *log = nullptr;
+    // The current log: the current tab's, or the log opened last. Never null.
+    OpenLogs::Reader log;
+    OpenLogs logs;
     Ui::mainWindow *ui = nullptr;
     Ui::filterNameDialog *filterNameUi = nullptr;
     FilterSelector *filterCombo = nullptr;
@@ -227,7 +236,7 @@ private:
     CLog *readingLog = nullptr;
     // The last log found to hold no records, so that asking for it again
     // unchanged neither reads nor reports it again.
-    std::unique_ptr<CLog> emptyLog;
+    OpenLogs::Reader emptyLog;
     QPointer<CStringListModel> runningModel;    // the model of a filter run under way
     MatchStop runStop;                          // where the last filter run stopped
     bool findRunning = false;                   // a search of find is under way

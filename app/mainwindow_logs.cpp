@@ -85,13 +85,21 @@ bool mainWindow::loadLog(const QString &path)
 {
     currentFile = LogPath::readable(QFileInfo(path).fileName());
     readCancelled = false;
-    // The one log reader serves one read at a time, and a filter run under
-    // way reads the log it holds.
+    // A reader serves one read at a time, and a filter run under way reads
+    // the log it holds.
     if (isBusy())
         return false;
-    for (const CLog *known : {log, emptyLog.get()}) {
+    for (const CLog *known : {log.get(), emptyLog.get()}) {
         if (known && known->logPath() == path && !known->isChanged(path))
             return false;
+    }
+    // A log that a tab keeps open is current again without a read while its
+    // file is unchanged.
+    const OpenLogs::Reader held = log->logPath() == path ? log : logs.find(path);
+    if (held && held != log && !held->isChanged(path)) {
+        emptyLog.reset();
+        showOpenLog(held);
+        return true;
     }
 
     const qint64 size = LogPath::regularFileSize(path);
@@ -110,17 +118,18 @@ bool mainWindow::loadLog(const QString &path)
         }
     }
 
-    // Another log is read into a reader of its own: the tabs keep showing
-    // the log they are titled with while it is read, and still do when it
-    // turns out to hold no records. The log already held grows in place.
-    auto scratch = std::make_unique<CLog>();
-    readingLog = log->logPath() == path ? log : scratch.get();
+    // Any log but the current one is read into a reader of its own: the
+    // tabs keep showing the log they are titled with while it is read, and
+    // still do when it turns out to hold no records. The current log grows
+    // in place; the reader a tab keeps takes over what was read only once
+    // it holds records.
+    OpenLogs::Reader scratch = held == log ? log : OpenLogs::makeReader();
+    readingLog = scratch.get();
     ui->twFiles->setEnabled(false);
     showReadLogResults(path);
-    CLog *const reader = readingLog;
     readingLog = nullptr;
     updateBusyState();
-    if (reader->isCancelled()) {
+    if (scratch->isCancelled()) {
         // The log shown before stays current: a part of a log is never
         // shown as if it were the whole. What was scanned is kept in the
         // index file, and the next open of the log goes on from there.
@@ -129,23 +138,36 @@ bool mainWindow::loadLog(const QString &path)
         selectOpenLogRow();
         return false;
     }
-    if (reader->recordCount() == 0) {
-        if (reader != log)
+    if (scratch->recordCount() == 0) {
+        if (scratch != log)
             emptyLog = std::move(scratch);
         QMessageBox::warning(this, tr("Warning"), tr("No entries found!"), QMessageBox::Ok);
         ui->twFiles->setEnabled(!isBusy());
         return false;
     }
-    if (reader != log)
-        log->swapState(*reader);
+    OpenLogs::Reader reader = scratch;
+    if (held && held != scratch) {
+        // The tabs of the log point to the reader they hold.
+        held->swapState(*scratch);
+        reader = held;
+    }
+    scratch.reset();
+    logs.add(reader);
     emptyLog.reset();
     addRecentFile(QFileInfo(path));
-    setWindowTitle(LogPath::readable(path) + QStringLiteral(" - ") + appTitle);
     ui->twFiles->setEnabled(!isBusy());
-    selectOpenLogRow();
-    // A log read again may have grown under tabs that follow it.
-    follow->logRead();
+    showOpenLog(reader);
     return true;
+}
+
+void mainWindow::showOpenLog(const OpenLogs::Reader &reader)
+{
+    log = reader;
+    setWindowTitle(LogPath::readable(log->logPath()) + QStringLiteral(" - ") + appTitle);
+    selectOpenLogRow();
+    // A log read again may have grown under tabs that follow it, and the
+    // log followed is the current one.
+    follow->logRead();
 }
 
 void mainWindow::showReadLogResults(QString fName)
@@ -153,7 +175,7 @@ void mainWindow::showReadLogResults(QString fName)
     // loadLog chooses the reader; called on its own, the window's reader reads.
     const bool own = !readingLog;
     if (own)
-        readingLog = log;
+        readingLog = log.get();
     CLog *const reader = readingLog;
     StatusProgress progress(statusBar(), tr("Processing read file"), tr("Cancel current log processing"));
     connect(reader, &CLog::valueMaximum, progress.bar(), &QProgressBar::setMaximum);

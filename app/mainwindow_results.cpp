@@ -81,7 +81,11 @@ void mainWindow::showFilterResults()
     // The rows and the tab's description keep to the filter as it is now;
     // an edit changes the list's record in place.
     const CFilterPtr filter = CFilterPtr::create(*source);
-    auto *model = new CStringListModel(log, filter, page);
+    // The tab keeps the log it shows open from now on; its model keeps it
+    // too, for as long as the model lives.
+    const OpenLogs::Reader reader = log;
+    auto *model = new CStringListModel(reader.get(), filter, page);
+    OpenLogs::holdWith(model, reader);
     connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
     connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
     connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
@@ -123,7 +127,8 @@ void mainWindow::showFilterResults()
         TabInfo &info = tabInfos[tabIndex];
         info.filter = filter;
         info.source = source;
-        info.filePath = log->logPath();
+        info.log = reader;
+        info.filePath = reader->logPath();
         info.fileName = LogPath::readable(QFileInfo(info.filePath).fileName());
         rowCounts->noteRunEnd(tabIndex, ran);
         stopped = info.stopped;

@@ -11,6 +11,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <memory>
+
 class CLog;
 class CStringListModel;
 class FilterSelector;
@@ -28,7 +30,11 @@ struct TabInfo
     // The record of the filter list it was copied from, which edits change.
     CFilterPtr source;
     QString fileName;   // file name of the log, no folder
-    QString filePath;   // the log's full path, so switching back reopens exactly it
+    QString filePath;   // the log's full path, so switching back shows exactly it
+    // The reader of that log, kept open with the tab (one per file, shared
+    // by the tabs of the file): switching back to the tab reads nothing
+    // again. Null for a tab that never showed results.
+    std::shared_ptr<CLog> log;
     bool counting = false;  // a filter run is counting the tab's rows
     // The last run ended before the end of its range (cancelled, or stopped
     // at a record it could not decide): its rows end at `stoppedAt`.
@@ -51,7 +57,8 @@ public:
     // What tab `index` shows; null for an index without a tab.
     virtual TabInfo *tabInfo(int index) = 0;
     virtual const TabInfo *tabInfo(int index) const = 0;
-    // The reader of the open log; never null.
+    // The reader of the open log (the current tab's, once it showed
+    // results); never null.
     virtual CLog *logReader() const = 0;
     virtual QStatusBar *statusBar() const = 0;
     // The filter selector of the filter toolbar.
