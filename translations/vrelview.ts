@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+801"/>
+        <location filename="../results/modelsave.cpp" line="+68"/>
         <location line="+89"/>
         <source>Unknown error</source>
         <translation type="unfinished"></translation>
@@ -87,8 +87,8 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+140"/>
-        <location filename="../results/resultsummary.cpp" line="+470"/>
+        <location line="+149"/>
+        <location filename="../results/resultsummary.cpp" line="+587"/>
         <source>The results were closed while they were saved.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -256,7 +256,7 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="-328"/>
+        <location filename="../results/resultsummary.cpp" line="-406"/>
         <source>(none)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -266,7 +266,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+71"/>
         <source>Users</source>
         <translation type="unfinished"></translation>
     </message>
@@ -329,7 +329,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location line="+125"/>
         <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -435,7 +435,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+276"/>
+        <location filename="../app/commandline.cpp" line="+283"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -475,7 +475,23 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="-73"/>
+        <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole; one with other hard links or another owner gets the whole result copied in, and a device or a FIFO is written into. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
+
+Several LOG files (a rotated trail) are read as one result in time order, merged by second: within one second the records of the older file (by its first record) come first, each file&apos;s records in their own order. A file that cannot be read is named and the rest are used. CSV and JSON Lines rows of several logs end with a field &quot;log&quot;, the file name of the row&apos;s log.
+
+In CSV a field that begins with &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, a tab or a carriage return gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always written as they are.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to); a time to the minute stands in --to for the last second of that minute. The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+79"/>
         <source>Print the counts of the results.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -490,12 +506,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
-        <source>Give exactly one LOG (see --help).</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+6"/>
+        <location line="+9"/>
         <source>--count takes no --format.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -521,7 +532,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+18"/>
+        <source>None of the logs can be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
         <source>No saved filter is named &quot;%1&quot;.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -531,7 +547,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+15"/>
         <location line="+19"/>
         <location line="+14"/>
         <location line="+29"/>
@@ -564,43 +580,34 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-128"/>
+        <location line="-153"/>
         <location line="+7"/>
-        <location line="+137"/>
+        <location line="+162"/>
         <source>Cannot write %1: %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-288"/>
+        <location line="-319"/>
         <source>not a regular file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+51"/>
-        <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
-
---export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole; one with other hard links or another owner gets the whole result copied in, and a device or a FIFO is written into. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
-
-In CSV a field that begins with &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, a tab or a carriage return gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always written as they are.
-
-The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to); a time to the minute stands in --to for the last second of that minute. The index files are those of the window.
-
-Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location line="+75"/>
+        <location line="+132"/>
         <source>Write CSV fields as they are, formulas included.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+37"/>
+        <source>Give a LOG, or several LOG files of one trail (see --help).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+14"/>
         <source>--csv-raw goes with CSV only (see --help).</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+30"/>
         <source>Cannot read the log %1: %2.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -744,7 +751,7 @@ Any text may place here, anything that may be in log file</source>
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-88"/>
+        <location filename="../app/commandline.cpp" line="-95"/>
         <location filename="../app/main.cpp" line="+39"/>
         <source>Viewer for binary security audit logs.</source>
         <translation type="unfinished"></translation>
@@ -852,7 +859,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+139"/>
+        <location filename="../app/mainwindow.cpp" line="+192"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1076,8 +1083,8 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/commandline.cpp" line="-115"/>
-        <location filename="../app/mainwindow.cpp" line="-99"/>
+        <location filename="../app/commandline.cpp" line="-121"/>
+        <location filename="../app/mainwindow.cpp" line="-105"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1138,7 +1145,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+8"/>
         <source>Show main toolbar</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1148,7 +1155,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+137"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1198,13 +1205,13 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="+56"/>
+        <location filename="../app/mainwindow.cpp" line="+49"/>
         <source>The program starts with default settings.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+128"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+102"/>
+        <location filename="../app/timelinecontrol.cpp" line="+111"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1259,7 +1266,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+54"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+55"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1274,7 +1281,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+30"/>
         <source>You are trying to load a %1 log with an available memory of %2.
 Parsing this file can take a lot of time.
 This application can be killed by OS if the available memory is exceeded.
@@ -1287,7 +1294,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+30"/>
         <source>Warning</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1297,14 +1304,14 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+36"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+244"/>
+        <location filename="../app/followcontrol.cpp" line="+254"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+76"/>
+        <location filename="../app/mainwindow_results.cpp" line="+77"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1357,13 +1364,13 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+0"/>
+        <location filename="../app/followcontrol.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+0"/>
         <source>Processing results</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_results.cpp" line="+57"/>
+        <location filename="../app/mainwindow_results.cpp" line="+62"/>
         <source>Finished!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1383,7 +1390,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-246"/>
+        <location filename="../app/mainwindow.cpp" line="-253"/>
         <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
@@ -1507,7 +1514,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+49"/>
+        <location filename="../app/mainwindow_state.cpp" line="+50"/>
         <source>Open file: </source>
         <translation type="unfinished"></translation>
     </message>
@@ -1517,7 +1524,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <location filename="../app/rowcountcontrol.cpp" line="+28"/>
         <source>Rows so far: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1537,7 +1544,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+46"/>
         <source>(stopped)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1552,7 +1559,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="-207"/>
+        <location filename="../app/followcontrol.cpp" line="-216"/>
         <source>Follow log</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1562,34 +1569,34 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>Go to the last row</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+147"/>
+        <location line="+156"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+86"/>
+        <location line="+74"/>
         <source>%n new rows below</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-77"/>
+        <location filename="../app/timelinecontrol.cpp" line="-86"/>
         <source>&amp;Edit</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>Go to time...</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1609,7 +1616,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+31"/>
         <source>The current tab has no rows.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1619,7 +1626,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_summary.cpp" line="+21"/>
+        <location filename="../app/summarycontrol.cpp" line="+21"/>
         <source>Results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1639,7 +1646,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+9"/>
         <source>Summing up results</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1649,7 +1656,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+15"/>
         <source>Summary cancelled.</source>
         <translation type="unfinished"></translation>
     </message>

@@ -70,7 +70,7 @@
 <context>
     <name>CStringListModel</name>
     <message>
-        <location filename="../results/cstringlistmodel.cpp" line="+801"/>
+        <location filename="../results/modelsave.cpp" line="+68"/>
         <location line="+89"/>
         <source>Unknown error</source>
         <translation>Unbekannter Fehler</translation>
@@ -87,8 +87,8 @@
         <translation>Ein Muster ist zu aufwendig zu entscheiden: %1</translation>
     </message>
     <message>
-        <location line="+140"/>
-        <location filename="../results/resultsummary.cpp" line="+470"/>
+        <location line="+149"/>
+        <location filename="../results/resultsummary.cpp" line="+587"/>
         <source>The results were closed while they were saved.</source>
         <translation>Die Ergebnisse wurden während des Speicherns geschlossen.</translation>
     </message>
@@ -256,7 +256,7 @@
 <context>
     <name>ResultSummary</name>
     <message>
-        <location filename="../results/resultsummary.cpp" line="-328"/>
+        <location filename="../results/resultsummary.cpp" line="-406"/>
         <source>(none)</source>
         <translation>(keiner)</translation>
     </message>
@@ -266,7 +266,7 @@
         <translation>andere</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+71"/>
         <source>Users</source>
         <translation>Benutzer</translation>
     </message>
@@ -329,7 +329,7 @@
         <translation>Stunde</translation>
     </message>
     <message>
-        <location line="+57"/>
+        <location line="+125"/>
         <source>More than %1 different keys: each count may be up to %2 too low, &quot;other&quot; holds the rest.</source>
         <translation>Mehr als %1 verschiedene Schlüssel: jede Zahl kann bis zu %2 zu niedrig sein, &quot;andere&quot; enthält den Rest.</translation>
     </message>
@@ -436,7 +436,7 @@
 <context>
     <name>commandLine</name>
     <message>
-        <location filename="../app/commandline.cpp" line="+276"/>
+        <location filename="../app/commandline.cpp" line="+283"/>
         <source>The settings file %1 could not be read safely; it is left as it is and not read.</source>
         <translation>Die Einstellungsdatei %1 konnte nicht sicher gelesen werden; sie bleibt unverändert und wird nicht gelesen.</translation>
     </message>
@@ -476,7 +476,34 @@
         <translation>Format von --export (text, csv, jsonl) oder von --summary (text, csv).</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="-73"/>
+        <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole; one with other hard links or another owner gets the whole result copied in, and a device or a FIFO is written into. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
+
+Several LOG files (a rotated trail) are read as one result in time order, merged by second: within one second the records of the older file (by its first record) come first, each file&apos;s records in their own order. A file that cannot be read is named and the rest are used. CSV and JSON Lines rows of several logs end with a field &quot;log&quot;, the file name of the row&apos;s log.
+
+In CSV a field that begins with &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, a tab or a carriage return gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always written as they are.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to); a time to the minute stands in --to for the last second of that minute. The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation>Ohne --export, --count oder --summary öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
+
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist; in eine mit weiteren harten Links oder einem anderen Besitzer wird das ganze Ergebnis hineinkopiert, und in ein Gerät oder eine FIFO wird direkt geschrieben. --count gibt die Zahl der passenden Einträge aus. --summary gibt die Zählungen nach Benutzer, Ereignis, Status, Ablehnungen nach Benutzer und Stunde aus, die ersten 20 von jeder und den Rest als &quot;andere&quot;, als ausgerichteten Text oder, mit --format csv, als CSV (jede Tabelle: ihr Titel, eine Kopfzeile, ihre Zeilen; eine Leerzeile zwischen den Tabellen).
+
+Mehrere LOG-Dateien (eine rotierte Spur) werden als ein Ergebnis in zeitlicher Reihenfolge gelesen, nach Sekunden zusammengeführt: innerhalb einer Sekunde kommen zuerst die Einträge der älteren Datei (nach ihrem ersten Eintrag), die Einträge jeder Datei in ihrer eigenen Reihenfolge. Eine Datei, die nicht gelesen werden kann, wird genannt, und die übrigen werden verwendet. Zeilen mehrerer Protokolle enden in CSV und JSON Lines mit einem Feld &quot;log&quot;, dem Dateinamen des Protokolls der Zeile.
+
+In CSV erhält ein Feld, das mit &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, einem Tabulator oder einem Wagenrücklauf beginnt, einen vorangestellten Apostroph, damit eine Tabellenkalkulation es als Text zeigt, statt es als Formel auszuführen; --csv-raw schreibt solche Felder unverändert. Text und JSON Lines werden immer unverändert geschrieben.
+
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht; eine Zeit auf die Minute steht in --to für die letzte Sekunde dieser Minute. Die Indexdateien sind die des Fensters.
+
+Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
+</translation>
+    </message>
+    <message>
+        <location line="+79"/>
         <source>Print the counts of the results.</source>
         <translation>Die Zählungen der Ergebnisse ausgeben.</translation>
     </message>
@@ -491,12 +518,7 @@
         <translation>--%1 ist mehr als einmal angegeben.</translation>
     </message>
     <message>
-        <location line="+3"/>
-        <source>Give exactly one LOG (see --help).</source>
-        <translation>Genau ein LOG angeben (siehe --help).</translation>
-    </message>
-    <message>
-        <location line="+6"/>
+        <location line="+9"/>
         <source>--count takes no --format.</source>
         <translation>--count nimmt kein --format.</translation>
     </message>
@@ -522,7 +544,12 @@
         <translation>--from liegt nach --to.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+18"/>
+        <source>None of the logs can be read.</source>
+        <translation>Keines der Protokolle kann gelesen werden.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
         <source>No saved filter is named &quot;%1&quot;.</source>
         <translation>Kein gespeicherter Filter heißt &quot;%1&quot;.</translation>
     </message>
@@ -532,7 +559,7 @@
         <translation>%1 wird gelesen</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+15"/>
         <location line="+19"/>
         <location line="+14"/>
         <location line="+29"/>
@@ -565,52 +592,34 @@
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; die Ausgabe endet vor ihm.</translation>
     </message>
     <message>
-        <location line="-128"/>
+        <location line="-153"/>
         <location line="+7"/>
-        <location line="+137"/>
+        <location line="+162"/>
         <source>Cannot write %1: %2</source>
         <translation>%1 kann nicht geschrieben werden: %2</translation>
     </message>
     <message>
-        <location line="-288"/>
+        <location line="-319"/>
         <source>not a regular file</source>
         <translation>keine reguläre Datei</translation>
     </message>
     <message>
-        <location line="+51"/>
-        <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
-
---export writes the results of the filter on LOG to FILE (&quot;-&quot;: standard output), in the format --format names, else the one FILE&apos;s extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole; one with other hard links or another owner gets the whole result copied in, and a device or a FIFO is written into. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as &quot;other&quot;, as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
-
-In CSV a field that begins with &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, a tab or a carriage return gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always written as they are.
-
-The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as &quot;2026-12-06 09:00&quot; or &quot;2026-12-06T09:00:00+01:00&quot;, or a date alone, which stands for its first second (--from) or its last (--to); a time to the minute stands in --to for the last second of that minute. The index files are those of the window.
-
-Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
-</source>
-        <translation>Ohne --export, --count oder --summary öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
-
---export schreibt die Ergebnisse des Filters auf LOG in DATEI (&quot;-&quot;: Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist; in eine mit weiteren harten Links oder einem anderen Besitzer wird das ganze Ergebnis hineinkopiert, und in ein Gerät oder eine FIFO wird direkt geschrieben. --count gibt die Zahl der passenden Einträge aus. --summary gibt die Zählungen nach Benutzer, Ereignis, Status, Ablehnungen nach Benutzer und Stunde aus, die ersten 20 von jeder und den Rest als &quot;andere&quot;, als ausgerichteten Text oder, mit --format csv, als CSV (jede Tabelle: ihr Titel, eine Kopfzeile, ihre Zeilen; eine Leerzeile zwischen den Tabellen).
-
-In CSV erhält ein Feld, das mit &quot;=&quot;, &quot;+&quot;, &quot;-&quot;, &quot;@&quot;, einem Tabulator oder einem Wagenrücklauf beginnt, einen vorangestellten Apostroph, damit eine Tabellenkalkulation es als Text zeigt, statt es als Formel auszuführen; --csv-raw schreibt solche Felder unverändert. Text und JSON Lines werden immer unverändert geschrieben.
-
-Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie &quot;2026-12-06 09:00&quot; oder &quot;2026-12-06T09:00:00+01:00&quot; oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht; eine Zeit auf die Minute steht in --to für die letzte Sekunde dieser Minute. Die Indexdateien sind die des Fensters.
-
-Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
-</translation>
-    </message>
-    <message>
-        <location line="+75"/>
+        <location line="+132"/>
         <source>Write CSV fields as they are, formulas included.</source>
         <translation>CSV-Felder unverändert schreiben, Formeln eingeschlossen.</translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+37"/>
+        <source>Give a LOG, or several LOG files of one trail (see --help).</source>
+        <translation>Ein LOG oder mehrere LOG-Dateien einer Spur angeben (siehe --help).</translation>
+    </message>
+    <message>
+        <location line="+14"/>
         <source>--csv-raw goes with CSV only (see --help).</source>
         <translation>--csv-raw gilt nur für CSV (siehe --help).</translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+30"/>
         <source>Cannot read the log %1: %2.</source>
         <translation>Das Protokoll %1 kann nicht gelesen werden: %2.</translation>
     </message>
@@ -755,7 +764,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
 <context>
     <name>main</name>
     <message>
-        <location filename="../app/commandline.cpp" line="-88"/>
+        <location filename="../app/commandline.cpp" line="-95"/>
         <location filename="../app/main.cpp" line="+39"/>
         <source>Viewer for binary security audit logs.</source>
         <translation>Betrachter für binäre Audit-Protokolle des Sicherheitssubsystems.</translation>
@@ -863,7 +872,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+139"/>
+        <location filename="../app/mainwindow.cpp" line="+192"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -1087,8 +1096,8 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Zeitraum</translation>
     </message>
     <message>
-        <location filename="../app/commandline.cpp" line="-115"/>
-        <location filename="../app/mainwindow.cpp" line="-99"/>
+        <location filename="../app/commandline.cpp" line="-121"/>
+        <location filename="../app/mainwindow.cpp" line="-105"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -1149,7 +1158,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Aktueller Filter</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+8"/>
         <source>Show main toolbar</source>
         <translation>Hauptwerkzeugleiste anzeigen</translation>
     </message>
@@ -1159,7 +1168,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+137"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -1209,13 +1218,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Die Einstellungsdatei %1 konnte nicht geschrieben werden: die zuletzt geöffneten Dateien und der Fensterzustand gehen am Ende dieser Sitzung verloren.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="+56"/>
+        <location filename="../app/mainwindow.cpp" line="+49"/>
         <source>The program starts with default settings.</source>
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+128"/>
-        <location filename="../app/mainwindow_timeline.cpp" line="+102"/>
+        <location filename="../app/timelinecontrol.cpp" line="+111"/>
         <source>modified</source>
         <translation>geändert</translation>
     </message>
@@ -1270,7 +1279,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+54"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+55"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
@@ -1285,7 +1294,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Datei kann nicht geöffnet werden - </translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+30"/>
         <source>You are trying to load a %1 log with an available memory of %2.
 Parsing this file can take a lot of time.
 This application can be killed by OS if the available memory is exceeded.
@@ -1301,7 +1310,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Große Datei</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+30"/>
         <source>Warning</source>
         <translation>Warnung</translation>
     </message>
@@ -1311,14 +1320,14 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge gefunden!</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+36"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+244"/>
+        <location filename="../app/followcontrol.cpp" line="+254"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+76"/>
+        <location filename="../app/mainwindow_results.cpp" line="+77"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
@@ -1372,13 +1381,13 @@ Möchten Sie fortfahren?</translation>
         <translation>&lt;Unbekannt&gt;</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="+0"/>
+        <location filename="../app/followcontrol.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+0"/>
         <source>Processing results</source>
         <translation>Ergebnisse werden ermittelt</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_results.cpp" line="+57"/>
+        <location filename="../app/mainwindow_results.cpp" line="+62"/>
         <source>Finished!</source>
         <translation>Fertig!</translation>
     </message>
@@ -1398,7 +1407,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; der Vorgang wurde bei diesem Eintrag angehalten. Die zuvor gefundenen Zeilen bleiben erhalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-246"/>
+        <location filename="../app/mainwindow.cpp" line="-253"/>
         <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
@@ -1522,7 +1531,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse als %1 gespeichert: %2</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_state.cpp" line="+49"/>
+        <location filename="../app/mainwindow_state.cpp" line="+50"/>
         <source>Open file: </source>
         <translation>Datei öffnen: </translation>
     </message>
@@ -1532,7 +1541,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Alt+</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_counts.cpp" line="+19"/>
+        <location filename="../app/rowcountcontrol.cpp" line="+28"/>
         <source>Rows so far: %1</source>
         <translation>Bisher Zeilen: %1</translation>
     </message>
@@ -1552,7 +1561,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Zeilen: %1, beendet bei %2</translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+46"/>
         <source>(stopped)</source>
         <translation>(abgebrochen)</translation>
     </message>
@@ -1567,7 +1576,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge passen zum Filter</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_follow.cpp" line="-207"/>
+        <location filename="../app/followcontrol.cpp" line="-216"/>
         <source>Follow log</source>
         <translation>Protokoll verfolgen</translation>
     </message>
@@ -1577,22 +1586,22 @@ Möchten Sie fortfahren?</translation>
         <translation>Neue Einträge des geöffneten Protokolls zeigen, sobald sie geschrieben werden</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>Go to the last row</source>
         <translation>Zur letzten Zeile gehen</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+25"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
     </message>
     <message>
-        <location line="+147"/>
+        <location line="+156"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
     </message>
     <message numerus="yes">
-        <location line="+86"/>
+        <location line="+74"/>
         <source>%n new rows below</source>
         <translation>
             <numerusform>%n neue Zeile darunter</numerusform>
@@ -1600,12 +1609,12 @@ Möchten Sie fortfahren?</translation>
         </translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_timeline.cpp" line="-77"/>
+        <location filename="../app/timelinecontrol.cpp" line="-86"/>
         <source>&amp;Edit</source>
         <translation>&amp;Bearbeiten</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>Go to time...</source>
         <translation>Gehe zu Zeit...</translation>
     </message>
@@ -1625,7 +1634,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Die Zeilen jedes Ergebnis-Tabs im Zeitverlauf darüber anzeigen</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+31"/>
         <source>The current tab has no rows.</source>
         <translation>Der aktuelle Tab hat keine Zeilen.</translation>
     </message>
@@ -1635,7 +1644,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Der aktuelle Tab hat keine Zeile um %1 oder später.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_summary.cpp" line="+21"/>
+        <location filename="../app/summarycontrol.cpp" line="+21"/>
         <source>Results</source>
         <translation>Ergebnisse</translation>
     </message>
@@ -1655,7 +1664,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Nichts zusammenzufassen!</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+9"/>
         <source>Summing up results</source>
         <translation>Ergebnisse werden zusammengefasst</translation>
     </message>
@@ -1665,7 +1674,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Zusammenfassung abbrechen</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+15"/>
         <source>Summary cancelled.</source>
         <translation>Zusammenfassung abgebrochen.</translation>
     </message>
