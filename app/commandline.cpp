@@ -5,6 +5,7 @@
 #include "cstringlistmodel.h"
 #include "exportformat.h"
 #include "logpath.h"
+#include "logset.h"
 #include "resultsummary.h"
 #include "settingscheck.h"
 #include "timetext.h"
@@ -231,6 +232,12 @@ QString helpText(const QCommandLineParser &parser)
                  "as aligned text or, with --format csv, as CSV (each table: its title, a header row, "
                  "its rows; an empty line between tables).\n"
                  "\n"
+                 "Several LOG files (a rotated trail) are read as one result in time order, merged by "
+                 "second: within one second the records of the older file (by its first record) come first, "
+                 "each file's records in their own order. A file that cannot be read is named and the rest "
+                 "are used. CSV and JSON Lines rows of several logs end with a field \"log\", the file "
+                 "name of the row's log.\n"
+                 "\n"
                  "In CSV a field that begins with \"=\", \"+\", \"-\", \"@\", a tab or a carriage return "
                  "gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it "
                  "as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always "
@@ -297,7 +304,7 @@ int run(int argc, char **argv)
                                           commandLine::tr("Write CSV fields as they are, formulas included."));
     parser.addOptions({exportOption, formatOption, filterOption, fromOption, toOption, countOption, summaryOption, csvRawOption});
     parser.addPositionalArgument(QStringLiteral("LOG"), QCoreApplication::translate("main", "Audit log to open at start."),
-                                 QStringLiteral("[LOG]"));
+                                 QStringLiteral("[LOG...]"));
     // The LOG as its bytes were given, for a name that is not UTF-8; the
     // other values as Qt decodes them, which names no other file than meant.
     const QStringList decoded = app.arguments();
@@ -330,8 +337,8 @@ int run(int argc, char **argv)
         if (parser.values(option).size() > 1)
             return fail(BadArguments, commandLine::tr("--%1 is given more than once.").arg(option.names().constFirst()));
     }
-    if (logs.size() != 1)
-        return fail(BadArguments, commandLine::tr("Give exactly one LOG (see --help)."));
+    if (logs.isEmpty())
+        return fail(BadArguments, commandLine::tr("Give a LOG, or several LOG files of one trail (see --help)."));
 
     ExportFormat format = ExportFormat::Text;
     if (parser.isSet(formatOption)) {
@@ -365,10 +372,23 @@ int run(int argc, char **argv)
     if (from.isValid() && to.isValid() && from > to)
         return fail(BadArguments, commandLine::tr("--from is later than --to."));
 
-    const QString logPath = QDir::current().absoluteFilePath(logs.constFirst());
-    const QString logName = LogPath::readable(logs.constFirst());
-    if (!CLog::canOpenLog(logPath))
-        return fail(Failed, commandLine::tr("Cannot read the log %1: %2.").arg(logName, unreadableReason(logPath)));
+    // Several logs are read as one, in time order; one that cannot be read
+    // is named and left out, as long as another can be.
+    QStringList logPaths;
+    for (const QString &log : logs) {
+        const QString logPath = QDir::current().absoluteFilePath(log);
+        if (CLog::canOpenLog(logPath)) {
+            logPaths.append(logPath);
+            continue;
+        }
+        const QString message =
+            commandLine::tr("Cannot read the log %1: %2.").arg(LogPath::readable(log), unreadableReason(logPath));
+        if (logs.size() == 1)
+            return fail(Failed, message);
+        fail(0, message);
+    }
+    if (logPaths.isEmpty())
+        return fail(Failed, commandLine::tr("None of the logs can be read."));
 
     CFilterPtr filter = CFilterPtr::create(QStringLiteral("default"));
     if (parser.isSet(filterOption)) {
@@ -383,16 +403,28 @@ int run(int argc, char **argv)
 
     InterruptWatch interrupts;
     TerminalProgress progress;
+    const auto prepare = [&progress, &interrupts](CLog &log, const QString &path) {
+        QObject::connect(&log, &CLog::valueMaximum, [&progress](int maximum) { progress.setMaximum(maximum); });
+        QObject::connect(&log, &CLog::valueChanged, [&progress](int value) { progress.show(value); });
+        interrupts.onInterrupt([&log] { log.canselReadLog(); });
+        progress.start(commandLine::tr("Reading %1").arg(LogPath::readable(path)));
+    };
     CLog log;
-    QObject::connect(&log, &CLog::valueMaximum, [&progress](int maximum) { progress.setMaximum(maximum); });
-    QObject::connect(&log, &CLog::valueChanged, [&progress](int value) { progress.show(value); });
-    interrupts.onInterrupt([&log] { log.canselReadLog(); });
-    progress.start(commandLine::tr("Reading %1").arg(logName));
-    log.readLog(logPath);
+    LogSet set;
+    std::unique_ptr<CStringListModel> made;
+    if (logPaths.size() == 1) {
+        prepare(log, logs.constFirst());
+        log.readLog(logPaths.constFirst());
+        made = std::make_unique<CStringListModel>(&log, filter);
+    } else {
+        set.readLogs(logPaths, nullptr, prepare);
+        made = std::make_unique<CStringListModel>(&set, filter);
+    }
+    interrupts.onInterrupt({});
     if (interrupts.interrupted())
         return fail(Interrupted, commandLine::tr("Interrupted."));
 
-    CStringListModel model(&log, filter);
+    CStringListModel &model = *made;
     QObject::connect(&model, &CStringListModel::valueMaximum, [&progress](int maximum) { progress.setMaximum(maximum); });
     QObject::connect(&model, &CStringListModel::valueChanged, [&progress](int value) { progress.show(value); });
     interrupts.onInterrupt([&model] { model.cancel(); });

@@ -68,10 +68,10 @@ void RowCountControl::noteRunEnd(int index, const CStringListModel *model)
         const int uncounted = model->firstBlock() + model->blockCounts().size();
         if (model->stop().stopped()) {
             info.stopped = true;
-            info.stoppedAt = model->log()->blockDate(model->stopBlock());
+            info.stoppedAt = model->logs()->blockDate(model->stopBlock());
         } else if (model->isCancelled() && uncounted <= model->lastBlock()) {
             info.stopped = true;
-            info.stoppedAt = model->log()->blockDate(uncounted);
+            info.stoppedAt = model->logs()->blockDate(uncounted);
         }
     }
     QTabWidget *tabs = m_window.resultTabs();

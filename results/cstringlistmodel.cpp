@@ -39,7 +39,13 @@ quint32 recordTime(const QDateTime &date)
 } // namespace
 
 CStringListModel::CStringListModel(CLog *log, const CFilterPtr &filter, QObject *parent)
-    : QAbstractListModel(parent), m_log(log), m_filter(filter)
+    : QAbstractListModel(parent), m_ownLogs(log ? std::make_unique<LogSet>(log) : nullptr), m_logs(m_ownLogs.get()),
+      m_filter(filter)
+{
+}
+
+CStringListModel::CStringListModel(LogSet *logs, const CFilterPtr &filter, QObject *parent)
+    : QAbstractListModel(parent), m_logs(logs), m_filter(filter)
 {
 }
 
@@ -102,7 +108,7 @@ std::function<bool(const BlockSummary &)> CStringListModel::blockMayMatch()
 
 ResultWalk CStringListModel::walk()
 {
-    return ResultWalk(m_log, matcher(), m_span, blockMayMatch());
+    return ResultWalk(m_logs, matcher(), m_span, blockMayMatch());
 }
 
 bool CStringListModel::publishCountedRows()
@@ -126,9 +132,9 @@ void CStringListModel::useFilterRange()
     int first = 0;
     m_lastBlock = -1;
     m_span = TimeSpan();
-    if (m_log && m_log->blockCount() > 0) {
+    if (m_logs && m_logs->blockCount() > 0) {
         const bool timed = m_filter && m_filter->time.isValid();
-        const QDateTime end = timed ? m_filter->time : m_log->lastDate();
+        const QDateTime end = timed ? m_filter->time : m_logs->lastDate();
         if (timed)
             m_span.to = recordTime(end);
         // A range of one second gives its start itself (see CFilter::start).
@@ -142,7 +148,7 @@ void CStringListModel::useFilterRange()
                                                                       : 0;
         if ((timed && endSecs < 0) || startSecs > 0xFFFFFFFFLL || startSecs > endSecs)
             m_span = TimeSpan{1, 0};
-        m_log->blocksFor(m_span, &first, &m_lastBlock);
+        m_logs->blocksFor(m_span, &first, &m_lastBlock);
         m_lastBlock = std::max(m_lastBlock, first - 1);
     }
     m_counts.setFirstBlock(first);
@@ -156,7 +162,7 @@ void CStringListModel::useRange(const QDateTime &start, const QDateTime &end)
     int first = 0;
     m_lastBlock = -1;
     m_span = TimeSpan();
-    if (m_log && m_log->blockCount() > 0) {
+    if (m_logs && m_logs->blockCount() > 0) {
         if (start.isValid())
             m_span.from = recordTime(start);
         if (end.isValid())
@@ -165,7 +171,7 @@ void CStringListModel::useRange(const QDateTime &start, const QDateTime &end)
         const qint64 endSecs = end.isValid() ? end.toSecsSinceEpoch() : 0xFFFFFFFFLL;
         if (endSecs < 0 || startSecs > 0xFFFFFFFFLL || startSecs > endSecs)
             m_span = TimeSpan{1, 0};
-        m_log->blocksFor(m_span, &first, &m_lastBlock);
+        m_logs->blocksFor(m_span, &first, &m_lastBlock);
         m_lastBlock = std::max(m_lastBlock, first - 1);
     }
     m_counts.setFirstBlock(first);
@@ -179,10 +185,10 @@ void CStringListModel::runFilter()
     // too is left to the next one.
     QPointer<CStringListModel> alive(this);
     runOnce();
-    if (!alive || !m_log || !m_log->isIndexStale() || m_cancelled)
+    if (!alive || !m_logs || !m_logs->isIndexStale() || m_cancelled)
         return;
-    m_log->readLog(m_log->logPath());
-    if (!alive || m_log->isCancelled())
+    m_logs->readAgain();
+    if (!alive || m_logs->isCancelled())
         return;
     runOnce();
 }
@@ -221,7 +227,7 @@ void CStringListModel::runOnce()
     // Progress and a turn after each block; false to stop, as once the
     // index is found stale.
     const auto afterBlock = [&](int block) {
-        if (m_log->isIndexStale())
+        if (m_logs->isIndexStale())
             return false;
         const int offset = block - m_counts.firstBlock();
         if (progress.due(offset)) {
@@ -373,7 +379,8 @@ void CStringListModel::cancel()
     m_cancelled = true;
 }
 
-CLog *CStringListModel::log() const { return m_log; }
+CLog *CStringListModel::log() const { return m_logs ? m_logs->newestLog() : nullptr; }
+const LogSet *CStringListModel::logs() const { return m_logs; }
 const CFilterPtr &CStringListModel::filter() const { return m_filter; }
 int CStringListModel::firstBlock() const { return m_counts.firstBlock(); }
 int CStringListModel::lastBlock() const { return m_lastBlock; }

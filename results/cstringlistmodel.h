@@ -24,6 +24,7 @@
 #include "cfilter.h"
 #include "clog.h"
 #include "exportformat.h"
+#include "logset.h"
 #include "filtermatch.h"
 #include "resultwalk.h"
 #include "rowranges.h"
@@ -40,6 +41,9 @@ class CStringListModel : public QAbstractListModel
 public:
     // `log` is not owned and must outlive the model; the filter is shared.
     CStringListModel(CLog *log, const CFilterPtr &filter, QObject *parent = nullptr);
+    // The result over the logs of `logs` as one (not owned, it must outlive
+    // the model), their blocks in the set's merged order.
+    CStringListModel(LogSet *logs, const CFilterPtr &filter, QObject *parent = nullptr);
     ~CStringListModel() override;
 
     // The rows announced so far (all matches of the counted blocks).
@@ -181,7 +185,12 @@ public:
     // rows loaded stay, nothing is read from the log again.
     void detachLog();
 
+    // The one log of the result; for a set, the log that grows (its newest).
+    // Null once let go.
     CLog *log() const;
+    // The logs of the result as one numbering of blocks (one log: that log's
+    // own); null once let go.
+    const LogSet *logs() const;
     const CFilterPtr &filter() const;
     int firstBlock() const;
     int lastBlock() const;
@@ -268,7 +277,10 @@ private:
     int lastLoadableBlock() const;
     bool publishCountedRows();
 
-    CLog *m_log;
+    // The blocks read: m_ownLogs for a model made on one log, else the
+    // set it was given; null once the log is let go.
+    std::unique_ptr<LogSet> m_ownLogs;
+    LogSet *m_logs;
     CFilterPtr m_filter;
     // The counts of the last run, as far as it got, and the first block of
     // the range they are counted from.
@@ -298,6 +310,8 @@ private:
     QString m_knownPath;
     int m_knownBlocks = 0;
     qint64 m_knownLastOffset = -1;
+    QString m_knownLastFile; // of a set: the file of the last block
+    QString lastBlockFile() const;
     bool m_complete = false;
 
     // Criteria compiled once per run, so rows and counts always agree even

@@ -265,25 +265,32 @@ ExportFormat exportFormatOfFile(const QString &fileName, ExportFormat fallback)
     return fallback;
 }
 
-QByteArray exportHeader(ExportFormat format)
+QByteArray exportHeader(ExportFormat format, bool withLog)
 {
     if (format != ExportFormat::Csv && format != ExportFormat::CsvRaw)
         return QByteArray();
+    if (withLog)
+        return QByteArrayLiteral("user,time,kind,pid,ppid,uid,gid,session,status,event,parameters,text,log\r\n");
     return QByteArrayLiteral("user,time,kind,pid,ppid,uid,gid,session,status,event,parameters,text\r\n");
 }
 
 ExportRows::ExportRows(ExportFormat format) : m_format(format) {}
 
+void ExportRows::setLogNames(const QList<QByteArray> &names)
+{
+    m_logNames = names;
+}
+
 void ExportRows::appendBatch(const QByteArray &batch, QByteArray *out)
 {
-    rowbatch::forEach(batch, [this, out](std::string_view name, std::string_view text, qint64 recordTime) {
-        appendRow(name, text, recordTime, out);
+    rowbatch::forEach(batch, [this, out](std::string_view name, std::string_view text, qint64 recordTime, int log) {
+        appendRow(name, text, recordTime, out, log);
     });
 }
 
-void rowbatch::append(QByteArray *batch, std::string_view name, std::string_view text, qint64 recordTime)
+void rowbatch::append(QByteArray *batch, std::string_view name, std::string_view text, qint64 recordTime, int log)
 {
-    const Head head{qint32(name.size()), qint32(text.size()), recordTime};
+    const Head head{qint32(name.size()), qint32(text.size()), recordTime, qint32(log)};
     const int at = batch->size();
     batch->resize(at + int(sizeof head + name.size() + text.size()));
     char *to = batch->data() + at;
@@ -294,8 +301,16 @@ void rowbatch::append(QByteArray *batch, std::string_view name, std::string_view
     text.copy(to + name.size(), text.size());
 }
 
-void ExportRows::appendRow(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out)
+void ExportRows::appendRow(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out, int log)
 {
+    if (!m_logNames.isEmpty() && m_format != ExportFormat::Text) {
+        if (m_format == ExportFormat::JsonLines)
+            appendJson(name, text, recordTime, out);
+        else
+            appendCsv(name, text, recordTime, out);
+        appendLogField(log, out);
+        return;
+    }
     switch (m_format) {
     case ExportFormat::Text:
         out->append(name.data(), int(name.size()));
@@ -310,6 +325,27 @@ void ExportRows::appendRow(std::string_view name, std::string_view text, qint64 
     case ExportFormat::JsonLines:
         appendJson(name, text, recordTime, out);
         break;
+    }
+}
+
+void ExportRows::appendLogField(int log, QByteArray *out) const
+{
+    // The row as one log's export makes it, its end ("\r\n" or "}\n") taken
+    // off for the field and put back: the rows of a set differ from those of
+    // one log by this field alone.
+    const QByteArray none;
+    const QByteArray &name = log >= 0 && log < m_logNames.size() ? m_logNames.at(log) : none;
+    const std::string_view s(name.constData(), size_t(name.size()));
+    out->chop(2);
+    RowRoom row(out, 6 * qsizetype(s.size()) + 16);
+    if (m_format == ExportFormat::JsonLines) {
+        row.put(",\"log\":");
+        putJsonString(row, s);
+        row.put("}\n");
+    } else {
+        row.put(',');
+        putCsvField(row, s, m_format == ExportFormat::Csv);
+        row.put("\r\n");
     }
 }
 

@@ -4,11 +4,13 @@
 #define EXPORTFORMAT_H
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <cstring>
 #include <functional>
 #include <string_view>
+#include <type_traits>
 
 #include "cmatcher.h"
 #include "filtermatch.h"
@@ -43,8 +45,8 @@ bool exportFormatFromName(const QString &name, ExportFormat *format);
 ExportFormat exportFormatOfFile(const QString &fileName, ExportFormat fallback);
 
 // The bytes a file of the format starts with: the CSV header row; nothing
-// for the others.
-QByteArray exportHeader(ExportFormat format);
+// for the others. `withLog`: the header of rows that name their log.
+QByteArray exportHeader(ExportFormat format, bool withLog = false);
 
 // Calls `visit(text, length, ascii)` for every text of `texts` (UTF-8
 // texts, each followed by a NUL byte) that `matcher` accepts, in order,
@@ -70,12 +72,16 @@ class ExportRows
 public:
     explicit ExportRows(ExportFormat format);
     ExportFormat format() const { return m_format; }
+    // Rows of several logs: CSV and JSON Lines rows end with a field "log",
+    // the file name `names[log]` of the log each row comes from (the `log`
+    // of appendRow); without names, rows have no such field.
+    void setLogNames(const QList<QByteArray> &names);
 
     // Appends the row of user name `name` and record text `text` (both UTF-8);
     // `recordTime` is the time of the text's block (seconds since 1970, -1
     // when not known). The text format gives exactly the bytes of
     // appendResultRows.
-    void appendRow(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out);
+    void appendRow(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out, int log = -1);
     // Appends the row of every row of `batch` (rowbatch), in order.
     void appendBatch(const QByteArray &batch, QByteArray *out);
 
@@ -83,8 +89,12 @@ private:
     void appendCsv(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out);
     void appendJson(std::string_view name, std::string_view text, qint64 recordTime, QByteArray *out);
 
+    // The log's field at the end of the row just appended to `out`.
+    void appendLogField(int log, QByteArray *out) const;
+
     ExportFormat m_format;
     IsoDates m_dates;
+    QList<QByteArray> m_logNames;
 };
 
 // Result rows gathered to be made into rows of a format, or counted, on
@@ -96,11 +106,13 @@ struct Head
     qint32 nameSize;
     qint32 textSize;
     qint64 recordTime;
+    qint32 log; // which of a set's logs the row is from; -1: one log
 };
 // Appends the row of user name `name`, text `text` and block time
-// `recordTime` to `batch`.
-void append(QByteArray *batch, std::string_view name, std::string_view text, qint64 recordTime);
-// Calls `visit(name, text, recordTime)` for every row of `batch`, in order.
+// `recordTime` (of log `log` of a set) to `batch`.
+void append(QByteArray *batch, std::string_view name, std::string_view text, qint64 recordTime, int log = -1);
+// Calls `visit(name, text, recordTime)`, or `visit(name, text, recordTime,
+// log)`, for every row of `batch`, in order.
 template <typename Visit>
 void forEach(const QByteArray &batch, Visit visit)
 {
@@ -113,7 +125,10 @@ void forEach(const QByteArray &batch, Visit visit)
         const std::string_view name(p, size_t(head.nameSize));
         const std::string_view text(p + head.nameSize, size_t(head.textSize));
         p += head.nameSize + head.textSize;
-        visit(name, text, head.recordTime);
+        if constexpr (std::is_invocable_v<Visit, std::string_view, std::string_view, qint64, int>)
+            visit(name, text, head.recordTime, int(head.log));
+        else
+            visit(name, text, head.recordTime);
     }
 }
 } // namespace rowbatch

@@ -22,9 +22,20 @@ constexpr qint64 followSliceMs = 8;
 
 void CStringListModel::rememberLog()
 {
-    m_knownPath = m_log ? m_log->logPath() : QString();
-    m_knownBlocks = m_log ? m_log->blockCount() : 0;
-    m_knownLastOffset = m_log ? m_log->blockOffset(m_knownBlocks - 1) : -1;
+    m_knownPath = m_logs ? m_logs->logPath() : QString();
+    m_knownBlocks = m_logs ? m_logs->blockCount() : 0;
+    m_knownLastOffset = m_logs ? m_logs->blockOffset(m_knownBlocks - 1) : -1;
+    m_knownLastFile = lastBlockFile();
+}
+
+QString CStringListModel::lastBlockFile() const
+{
+    // Of a set: the block's offset is one in its own file, so the file
+    // tells the block apart too.
+    if (!m_logs || !m_logs->isSet())
+        return QString();
+    const CLog *log = m_logs->logAt(m_logs->logOf(m_logs->blockCount() - 1));
+    return log ? log->logPath() : QString();
 }
 
 bool CStringListModel::isComplete() const
@@ -34,25 +45,26 @@ bool CStringListModel::isComplete() const
 
 void CStringListModel::detachLog()
 {
-    m_log = nullptr;
+    m_logs = nullptr;
     m_complete = false;
 }
 
 CStringListModel::Growth CStringListModel::followGrowth()
 {
-    if (!m_log || m_running || !m_complete || m_log->logPath() != m_knownPath)
+    if (!m_logs || m_running || !m_complete || m_logs->logPath() != m_knownPath)
         return Growth::None;
-    const int blocks = m_log->blockCount();
+    const int blocks = m_logs->blockCount();
     // Growth keeps every block but the last as it was; anything else means
     // other blocks under the same numbers.
     if (m_knownBlocks == 0 || blocks < m_knownBlocks
-        || m_log->blockOffset(m_knownBlocks - 1) != m_knownLastOffset)
+        || m_logs->blockOffset(m_knownBlocks - 1) != m_knownLastOffset
+        || (m_logs->isSet() && m_logs->logAt(m_logs->logOf(m_knownBlocks - 1))->logPath() != m_knownLastFile))
         return Growth::NeedsRun;
     // The run's span keeps its start; a range with an end of its own grows
     // only as far as blocks can hold records up to that end.
     int spanFirst = 0;
     int newLast = -1;
-    m_log->blocksFor(m_span, &spanFirst, &newLast);
+    m_logs->blocksFor(m_span, &spanFirst, &newLast);
     if (newLast < m_lastBlock)
         return m_lastBlock < m_counts.firstBlock() ? Growth::None : Growth::NeedsRun;
 
@@ -80,7 +92,7 @@ CStringListModel::Growth CStringListModel::followGrowth()
     // join it) costs only what was added.
     // Checkpoints past the block's end now (a run that read past what the
     // index knew) lie in later blocks and go.
-    const qint64 fromEnd = from + 1 < blocks ? m_log->blockOffset(from + 1) : std::numeric_limits<qint64>::max();
+    const qint64 fromEnd = m_logs->blockEnd(from);
     const RunCounts::Checkpoint *const kept = m_counts.keepCheckpointsBefore(from, fromEnd);
     RunCounts::Checkpoint resume{from, 0, 0, -1};
     const bool resumed = from < countedEnd && kept;

@@ -6,6 +6,7 @@
 #include "savetarget.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
 
 #include <cerrno>
@@ -117,7 +118,7 @@ bool CStringListModel::walkResultPieces(
     emit valueMaximum(std::max(0, m_lastBlock - m_counts.firstBlock()));
     QPointer<CStringListModel> alive(this);
     bool failed = false;
-    if (m_log && m_lastBlock >= m_counts.firstBlock()) {
+    if (m_logs && m_lastBlock >= m_counts.firstBlock()) {
         ProgressSteps progress(m_lastBlock - m_counts.firstBlock());
         Slice slice;
         const std::function<bool()> between = [&] { return turnIfDue(slice, alive) && !m_cancelled; };
@@ -177,7 +178,15 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
         return sync ? sync->wrote(written) : 0;
     });
     ExportRows rows(format);
-    QByteArray header = exportHeader(format);
+    // The rows of a set name the file each comes from.
+    const bool namesLogs = m_logs && m_logs->isSet();
+    QList<QByteArray> logNames;
+    if (namesLogs) {
+        for (const QString &path : m_logs->paths())
+            logNames.append(QFileInfo(path).fileName().toUtf8());
+        rows.setLogNames(logNames);
+    }
+    QByteArray header = exportHeader(format, namesLogs);
     const CMatcher everything;
     UserNameBytes rowNames; // the formatter's own
     ChunkWorker formatter([&](const QByteArray &batch) {
@@ -210,11 +219,12 @@ bool CStringListModel::writeRows(int fd, ExportFormat format, QString *error, Ba
         if (text) {
             appendMatchingTexts(criteria, piece.texts, &buffer, stop, between);
         } else {
-            const qint64 time = m_log->blockTime(piece.block);
+            const qint64 time = m_logs->blockTime(piece.block);
+            const int log = namesLogs ? m_logs->logOf(piece.block) : -1;
             forEachResultRow(criteria, piece.texts, names, stop, between,
-                             [&buffer, time](const QByteArray &name, std::string_view row) {
+                             [&buffer, time, log](const QByteArray &name, std::string_view row) {
                                  rowbatch::append(&buffer, std::string_view(name.constData(), size_t(name.size())),
-                                                  row, time);
+                                                  row, time, log);
                              });
         }
         if (m_cancelled) {

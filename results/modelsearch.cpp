@@ -20,7 +20,7 @@ int CStringListModel::pieceRows(const CLog::TextPiece &piece, int *blockRows, QS
 {
     // The rows of the block before the piece: from the run's checkpoint
     // where it left one, else as counted on the way.
-    if (piece.firstText == 0 && piece.start == m_log->blockOffset(piece.block))
+    if (piece.firstText == 0 && piece.start == m_logs->blockOffset(piece.block))
         *blockRows = 0;
     else if (const int row = m_counts.checkpointRow(piece.block, piece.start); row >= 0)
         *blockRows = row;
@@ -56,7 +56,7 @@ int CStringListModel::searchForward(const QString &text, int fromRow, Qt::CaseSe
     m_stopBlock = -1;
     // Only rows the views have are searched: the counted blocks of a run
     // that was cancelled, or is still counting, end the search.
-    if (!m_log || m_rowTotal == 0)
+    if (!m_logs || m_rowTotal == 0)
         return -1;
     const int first = blockForRow(std::max(fromRow, -1));
     const int last = std::min(m_lastBlock, blockForRow(m_rowTotal - 1));
@@ -127,7 +127,7 @@ int CStringListModel::searchBackward(const QString &text, int fromRow, Qt::CaseS
     m_cancelled = false;
     m_stop = MatchStop();
     m_stopBlock = -1;
-    if (!m_log || m_rowTotal == 0 || fromRow <= 0)
+    if (!m_logs || m_rowTotal == 0 || fromRow <= 0)
         return -1;
     const int start = std::min({blockForRow(fromRow), blockForRow(m_rowTotal - 1), m_lastBlock});
     QPointer<CStringListModel> alive(this);

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "clog.h"
+#include "logset.h"
 
 class CMatcher;
 
@@ -17,14 +18,14 @@ public:
 
     using MayMatch = std::function<bool(const BlockSummary &summary)>;
 
-    // `log` (none: nothing is read) and `criteria` are not owned and must
+    // `logs` (none: nothing is read) and `criteria` are not owned and must
     // outlive the walk; only records of `span` give texts. A block whose
     // summary `mayMatch` answers false for is not read (see
     // CLog::forEachPieceUtf8); without it every block is.
-    ResultWalk(const CLog *log, const CMatcher &criteria, const TimeSpan &span, MayMatch mayMatch = {});
+    ResultWalk(const LogSet *logs, const CMatcher &criteria, const TimeSpan &span, MayMatch mayMatch = {});
 
     // Calls `visit(piece)` for the texts of the blocks `first` to `last` as
-    // CLog::forEachPieceUtf8 hands them out, from the piece at `resumeAt`
+    // LogSet::forEachPieceUtf8 hands them out, from the piece at `resumeAt`
     // of block `first` when that is not -1; stops when `visit` returns false.
     void forEachPiece(int first, int last, const Visit &visit, qint64 resumeAt = -1) const;
 
@@ -32,7 +33,7 @@ public:
     const CMatcher &criteria() const;
 
 private:
-    const CLog *m_log;
+    const LogSet *m_logs;
     const CMatcher &m_criteria;
     TimeSpan m_span;
     MayMatch m_mayMatch;

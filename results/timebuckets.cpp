@@ -30,7 +30,7 @@ qint64 floorDiv(qint64 a, qint64 b)
 
 bool TimeBuckets::range(const CStringListModel &model, qint64 *first, qint64 *last)
 {
-    const CLog *log = model.log();
+    const LogSet *log = model.logs();
     if (!log || model.lastBlock() < model.firstBlock())
         return false;
     const QDateTime a = log->blockDate(model.firstBlock());
@@ -66,7 +66,7 @@ qint64 TimeBuckets::width(qint64 first, qint64 last, int maxBuckets, int utcOffs
 
 int TimeBuckets::blockAt(const CStringListModel &model, qint64 secs)
 {
-    const CLog *log = model.log();
+    const LogSet *log = model.logs();
     const int after = model.lastBlock() + 1;
     if (!log || after <= model.firstBlock())
         return model.firstBlock();
@@ -120,9 +120,9 @@ int TimeBuckets::firstRowAt(const CStringListModel &model, qint64 secs)
 
 qint64 TimeBuckets::timeOfRow(const CStringListModel &model, int row)
 {
-    if (row < 0 || row >= model.rowCount() || !model.log())
+    if (row < 0 || row >= model.rowCount() || !model.logs())
         return -1;
-    const QDateTime time = model.log()->blockDate(model.blockForRow(row));
+    const QDateTime time = model.logs()->blockDate(model.blockForRow(row));
     return time.isValid() ? time.toSecsSinceEpoch() : -1;
 }
 

@@ -604,7 +604,33 @@ Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too cos
         <source>Cannot read the log %1: %2.</source>
         <translation type="unfinished" />
     </message>
-</context>
+<message>
+        <location line="-73" />
+        <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE ("-": standard output), in the format --format names, else the one FILE's extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole; one with other hard links or another owner gets the whole result copied in, and a device or a FIFO is written into. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as "other", as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
+
+Several LOG files (a rotated trail) are read as one result in time order, merged by second: within one second the records of the older file (by its first record) come first, each file's records in their own order. A file that cannot be read is named and the rest are used. CSV and JSON Lines rows of several logs end with a field "log", the file name of the row's log.
+
+In CSV a field that begins with "=", "+", "-", "@", a tab or a carriage return gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always written as they are.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as "2026-12-06 09:00" or "2026-12-06T09:00:00+01:00", or a date alone, which stands for its first second (--from) or its last (--to); a time to the minute stands in --to for the last second of that minute. The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <location line="+18" />
+        <source>None of the logs can be read.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <location line="+37" />
+        <source>Give a LOG, or several LOG files of one trail (see --help).</source>
+        <translation type="unfinished" />
+    </message>
+    </context>
 <context>
     <name>dateTimeDialog</name>
     <message>

@@ -614,7 +614,44 @@ Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter
         <source>Cannot read the log %1: %2.</source>
         <translation>Das Protokoll %1 kann nicht gelesen werden: %2.</translation>
     </message>
-</context>
+<message>
+        <location line="-73" />
+        <source>Without --export, --count or --summary, the window opens, with LOG when it is given.
+
+--export writes the results of the filter on LOG to FILE ("-": standard output), in the format --format names, else the one FILE's extension (.txt, .csv, .jsonl) names, else text: the rows of Save results. A file is replaced only when written whole; one with other hard links or another owner gets the whole result copied in, and a device or a FIFO is written into. --count prints the number of matching records. --summary prints the counts by user, event, status, refusals by user and hour, the top 20 of each and the rest as "other", as aligned text or, with --format csv, as CSV (each table: its title, a header row, its rows; an empty line between tables).
+
+Several LOG files (a rotated trail) are read as one result in time order, merged by second: within one second the records of the older file (by its first record) come first, each file's records in their own order. A file that cannot be read is named and the rest are used. CSV and JSON Lines rows of several logs end with a field "log", the file name of the row's log.
+
+In CSV a field that begins with "=", "+", "-", "@", a tab or a carriage return gets a leading apostrophe, so that a spreadsheet shows it as text instead of running it as a formula; --csv-raw writes such fields as they are. Text and JSON Lines are always written as they are.
+
+The filter is a saved filter of the window (without --filter: all records) with its time range; --from and --to replace that range. TIME is a local time such as "2026-12-06 09:00" or "2026-12-06T09:00:00+01:00", or a date alone, which stands for its first second (--from) or its last (--to); a time to the minute stands in --to for the last second of that minute. The index files are those of the window.
+
+Exit status: 0 done, 1 failed (unreadable log, unknown filter, a pattern too costly to decide, a write error), 2 bad arguments, 130 interrupted.
+</source>
+        <translation>Ohne --export, --count oder --summary öffnet sich das Fenster, mit LOG, wenn es angegeben ist.
+
+--export schreibt die Ergebnisse des Filters auf LOG in DATEI ("-": Standardausgabe), im Format, das --format nennt, sonst in dem, das die Endung von DATEI (.txt, .csv, .jsonl) nennt, sonst als Text: die Zeilen von Ergebnisse speichern. Eine Datei wird nur ersetzt, wenn sie ganz geschrieben ist; in eine mit weiteren harten Links oder einem anderen Besitzer wird das ganze Ergebnis hineinkopiert, und in ein Gerät oder eine FIFO wird direkt geschrieben. --count gibt die Zahl der passenden Einträge aus. --summary gibt die Zählungen nach Benutzer, Ereignis, Status, Ablehnungen nach Benutzer und Stunde aus, die ersten 20 von jeder und den Rest als "andere", als ausgerichteten Text oder, mit --format csv, als CSV (jede Tabelle: ihr Titel, eine Kopfzeile, ihre Zeilen; eine Leerzeile zwischen den Tabellen).
+
+Mehrere LOG-Dateien (eine rotierte Spur) werden als ein Ergebnis in zeitlicher Reihenfolge gelesen, nach Sekunden zusammengeführt: innerhalb einer Sekunde kommen zuerst die Einträge der älteren Datei (nach ihrem ersten Eintrag), die Einträge jeder Datei in ihrer eigenen Reihenfolge. Eine Datei, die nicht gelesen werden kann, wird genannt, und die übrigen werden verwendet. Zeilen mehrerer Protokolle enden in CSV und JSON Lines mit einem Feld "log", dem Dateinamen des Protokolls der Zeile.
+
+In CSV erhält ein Feld, das mit "=", "+", "-", "@", einem Tabulator oder einem Wagenrücklauf beginnt, einen vorangestellten Apostroph, damit eine Tabellenkalkulation es als Text zeigt, statt es als Formel auszuführen; --csv-raw schreibt solche Felder unverändert. Text und JSON Lines werden immer unverändert geschrieben.
+
+Der Filter ist ein gespeicherter Filter des Fensters (ohne --filter: alle Einträge) mit seinem Zeitraum; --from und --to ersetzen diesen Zeitraum. TIME ist eine Ortszeit wie "2026-12-06 09:00" oder "2026-12-06T09:00:00+01:00" oder ein Datum allein, das für seine erste (--from) oder letzte Sekunde (--to) steht; eine Zeit auf die Minute steht in --to für die letzte Sekunde dieser Minute. Die Indexdateien sind die des Fensters.
+
+Rückgabewert: 0 erledigt, 1 fehlgeschlagen (Protokoll nicht lesbar, unbekannter Filter, ein zu aufwendiges Muster, ein Schreibfehler), 2 falsche Argumente, 130 unterbrochen.
+</translation>
+    </message>
+    <message>
+        <location line="+18" />
+        <source>None of the logs can be read.</source>
+        <translation>Keines der Protokolle kann gelesen werden.</translation>
+    </message>
+    <message>
+        <location line="+37" />
+        <source>Give a LOG, or several LOG files of one trail (see --help).</source>
+        <translation>Ein LOG oder mehrere LOG-Dateien einer Spur angeben (siehe --help).</translation>
+    </message>
+    </context>
 <context>
     <name>dateTimeDialog</name>
     <message>

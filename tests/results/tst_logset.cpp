@@ -1,0 +1,352 @@
+// Several logs read as one result: every intact record of every file once,
+// in the order of an independent walk over the written records (blocks by
+// the log's rule, merged by second, the older file first); counts of a set
+// equal to the sum of its files; the rows of a set's export name their log.
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+
+#include "exportreader.h"
+#include "logset.h"
+#include "resultlog.h"
+
+namespace {
+
+// A file of a set as a list of tokens: a number is a record at T0 plus that
+// many seconds; "J" junk bytes between records; "C" a last record cut short;
+// "X" no log at all (a folder where the file should be).
+struct Written
+{
+    QString name;
+    QStringList ids;       // payload ids of the intact records, in file order
+    QVector<quint32> times; // and their times
+};
+
+// Writes the file `name` of `spec` into `dir`; ids are "<name's first
+// letter><n>".
+Written writeSpec(const QDir &dir, const QString &name, const QString &spec)
+{
+    Written w{name, {}, {}};
+    const QString path = dir.filePath(name);
+    const QStringList tokens = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (tokens.contains(QStringLiteral("X"))) {
+        dir.mkpath(name);
+        return w;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return w;
+    int n = 0;
+    for (const QString &token : tokens) {
+        if (token == QLatin1String("J")) {
+            file.write(QByteArray(37, '\x5a'));
+            continue;
+        }
+        const bool cut = token == QLatin1String("C");
+        const quint32 second = cut ? 0 : token.toUInt();
+        const QString id = name.left(1) + QString::number(n++);
+        const QByteArray record = encodeRecord(fileRecord(second, "rec=" + id.toLatin1()));
+        if (cut) {
+            file.write(record.left(record.size() / 2));
+            continue;
+        }
+        file.write(record);
+        w.ids.append(id);
+        w.times.append(T0 + second);
+    }
+    return w;
+}
+
+// The ids in the order a set must give them: each file cut into blocks (a
+// block starts at a record later than every one before it in its file and
+// is keyed by that time), the blocks of all files by key, within a key the
+// file whose first record is older first (equal: by name), each file's
+// records in their own order; only records whose time lies in [from, to].
+QStringList expectedOrder(QVector<Written> files, quint32 from, quint32 to)
+{
+    files.erase(std::remove_if(files.begin(), files.end(), [](const Written &w) { return w.ids.isEmpty(); }),
+                files.end());
+    std::stable_sort(files.begin(), files.end(), [](const Written &a, const Written &b) {
+        return a.times.first() != b.times.first() ? a.times.first() < b.times.first() : a.name < b.name;
+    });
+    struct Entry
+    {
+        quint32 key;
+        int file;
+        int index;
+        QString id;
+    };
+    QVector<Entry> all;
+    for (int f = 0; f < files.size(); ++f) {
+        quint32 key = 0;
+        for (int i = 0; i < files[f].ids.size(); ++i) {
+            if (i == 0 || files[f].times[i] > key)
+                key = files[f].times[i];
+            if (files[f].times[i] >= from && files[f].times[i] <= to)
+                all.append(Entry{key, f, i, files[f].ids[i]});
+        }
+    }
+    std::stable_sort(all.begin(), all.end(), [](const Entry &a, const Entry &b) {
+        return a.key != b.key ? a.key < b.key : a.file < b.file;
+    });
+    QStringList ids;
+    for (const Entry &e : all)
+        ids.append(e.id);
+    return ids;
+}
+
+const QRegularExpression &idPattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("rec=(\\w+)"));
+    return pattern;
+}
+
+QString idOf(const QString &row)
+{
+    return idPattern().match(row).captured(1);
+}
+
+} // namespace
+
+class TestLogSet : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    void addSets()
+    {
+        QTest::addColumn<QStringList>("specs");
+        QTest::addColumn<int>("from"); // seconds after T0; -1: no range
+        QTest::addColumn<int>("to");
+        QTest::newRow("one after the other")
+            << QStringList{"10 11 12", "0 1 2 3", "20 21"} << -1 << -1;
+        QTest::newRow("overlapping, same seconds")
+            << QStringList{"0 0 1 2 2 5", "1 1 2 3 5 5", "2 4 5"} << -1 << -1;
+        QTest::newRow("equal first times, by name")
+            << QStringList{"3 4 4", "3 3 4"} << -1 << -1;
+        QTest::newRow("times going back")
+            << QStringList{"0 5 2 3 6 1 7", "2 4 4 6"} << -1 << -1;
+        QTest::newRow("times going back, a range")
+            << QStringList{"0 5 2 3 6 1 7", "2 4 4 6"} << 2 << 4;
+        QTest::newRow("an empty file")
+            << QStringList{"0 2 4", "", "1 3"} << -1 << -1;
+        QTest::newRow("a damaged file")
+            << QStringList{"0 1 J 2 3 C", "1 2 J J 4"} << -1 << -1;
+        QTest::newRow("an unreadable file")
+            << QStringList{"0 1", "X", "1 2"} << -1 << -1;
+        QTest::newRow("a range no file has")
+            << QStringList{"0 1", "5 6"} << 2 << 4;
+        QTest::newRow("a range at one file's end")
+            << QStringList{"0 1 2 3", "3 4 5"} << 3 << 3;
+    }
+
+    // The files of `specs` in a new folder, "a-<n>.mlog", "b-<n>.mlog", ...
+    // (index files are kept by file name: each set's are its own).
+    QVector<Written> writeSet(const QStringList &specs, QStringList *paths)
+    {
+        static int sets = 0;
+        QDir dir(m_dir.path());
+        const QString folder = QStringLiteral("set%1").arg(++sets);
+        dir.mkpath(folder);
+        dir.cd(folder);
+        QVector<Written> files;
+        for (int i = 0; i < specs.size(); ++i) {
+            const QString name = QStringLiteral("%1-%2.mlog").arg(QChar('a' + i)).arg(sets);
+            files.append(writeSpec(dir, name, specs[i]));
+            paths->append(dir.filePath(name));
+        }
+        return files;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        // Index files are kept only where their folder exists.
+        QDir().mkpath(QFileInfo(CLog::indexFilePath(m_dir.filePath(QStringLiteral("x.mlog")))).path());
+    }
+
+    void order_data() { addSets(); }
+
+    // The rows of the view, of a walk over the whole range and of the
+    // time line's buckets all give each expected record once, in order.
+    void order()
+    {
+        QFETCH(QStringList, specs);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QStringList paths;
+        const QVector<Written> files = writeSet(specs, &paths);
+        LogSet set;
+        QStringList unreadable;
+        QVERIFY(set.readLogs(paths, &unreadable));
+        for (int i = 0; i < specs.size(); ++i)
+            QCOMPARE(unreadable.contains(paths[i]), specs[i] == QLatin1String("X"));
+        const QStringList expected =
+            expectedOrder(files, from < 0 ? 0 : T0 + quint32(from), to < 0 ? 0xFFFFFFFFu : T0 + quint32(to));
+
+        CStringListModel model(&set, makeFilter());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        if (from >= 0)
+            model.useRange(QDateTime::fromSecsSinceEpoch(T0 + from), QDateTime::fromSecsSinceEpoch(T0 + to));
+        model.runFilter();
+        model.scrollMoved(0);
+        QCOMPARE(model.rowCount(), expected.size());
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row)
+            shown.append(idOf(model.index(row, 0).data().toString()));
+        QCOMPARE(shown, expected);
+
+        QStringList walked;
+        QVERIFY(model.forEachRow([&walked](std::string_view, std::string_view text) {
+            walked.append(idOf(QString::fromUtf8(text.data(), int(text.size()))));
+        }));
+        QCOMPARE(walked, expected);
+        // Rows are found where they are shown.
+        if (!expected.isEmpty()) {
+            const int last = expected.size() - 1;
+            QCOMPARE(model.searchForward(QStringLiteral("rec=") + expected.last(), -1), last);
+            QCOMPARE(model.searchBackward(QStringLiteral("rec=") + expected.first(), last + 1), 0);
+        }
+    }
+
+    void sumOfFiles_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("every record") << QString();
+        QTest::newRow("a pattern") << QStringLiteral("rec=[ab][02468]");
+    }
+
+    // A set counts what its files count one by one.
+    void sumOfFiles()
+    {
+        QFETCH(QString, pattern);
+        QStringList paths;
+        writeSet({"0 1 1 2 5 3 6", "1 2 J 2 3 4 C", "", "0 6 7 8"}, &paths);
+        int sum = 0;
+        for (const QString &path : paths) {
+            Results one(path, makeFilter(pattern));
+            one.model.runFilter();
+            sum += one.model.rowCount();
+        }
+        LogSet set;
+        QVERIFY(set.readLogs(paths));
+        CStringListModel model(&set, makeFilter(pattern));
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.runFilter();
+        QCOMPARE(model.rowCount(), sum);
+        QVERIFY(sum > 0);
+    }
+
+    // A block of many pieces in the middle of a set: the rows scrolled to
+    // are read again from the piece that holds them, in the right log.
+    void largeBlock()
+    {
+        QStringList paths;
+        QDir dir(m_dir.path());
+        dir.mkpath(QStringLiteral("large"));
+        dir.cd(QStringLiteral("large"));
+        const int many = 30000;
+        paths << dir.filePath(QStringLiteral("a-large.mlog")) << dir.filePath(QStringLiteral("b-large.mlog"));
+        QVERIFY(writeLog(paths[0], many + 2, [](int i) {
+            return fileRecord(i == 0 ? 0 : i <= many ? 5 : 9, "rec=a" + QByteArray::number(i));
+        }));
+        QVERIFY(writeLog(paths[1], 3, [](int i) { return fileRecord(quint32(1 + 4 * i), "rec=b" + QByteArray::number(i)); }));
+        LogSet set;
+        QVERIFY(set.readLogs(paths));
+        CStringListModel model(&set, makeFilter());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.runFilter();
+        QCOMPARE(model.rowCount(), many + 5);
+        // a0 (0), b0 (1), a1..a30000 (5), b1 (5), b2 (9)... a's block of
+        // second 5 comes before b's: a is the older file.
+        const auto idAt = [&model](int row) {
+            model.scrollMoved(row);
+            return idOf(model.index(row, 0).data().toString());
+        };
+        QCOMPARE(idAt(2 + many / 2), QStringLiteral("a%1").arg(1 + many / 2));
+        QCOMPARE(idAt(2 + many), QStringLiteral("b1"));
+        QCOMPARE(idAt(many + 4), QStringLiteral("b2"));
+        QCOMPARE(idAt(1), QStringLiteral("b0"));
+    }
+
+    // Following a set: records appended to its newest file come as new rows;
+    // when that file is rotated away, the moved file stays in the set under
+    // its new name and the new file joins, and nothing read leaves it.
+    void rotation()
+    {
+        QStringList paths;
+        writeSet({"0 1 2", "3 4"}, &paths);
+        LogSet set;
+        QVERIFY(set.readLogs(paths));
+        CStringListModel model(&set, makeFilter());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.runFilter();
+        QCOMPARE(model.rowCount(), 5);
+        QCOMPARE(set.newestLog()->logPath(), paths[1]);
+        QVERIFY(!set.takeRotation());
+
+        QFile grown(paths[1]);
+        QVERIFY(grown.open(QIODevice::Append));
+        grown.write(encodeRecord(fileRecord(5, "rec=b2")));
+        grown.close();
+        set.readAgain();
+        QCOMPARE(int(model.followGrowth()), int(CStringListModel::Growth::Added));
+        QCOMPARE(model.rowCount(), 6);
+
+        const QString moved = paths[1] + QStringLiteral(".1");
+        QVERIFY(QFile::exists(CLog::indexFilePath(paths[1])));
+        QVERIFY(QFile::rename(paths[1], moved));
+        QVERIFY(writeLog(paths[1], 2, [](int i) { return fileRecord(quint32(6 + i), "rec=c" + QByteArray::number(i)); }));
+        QVERIFY(set.takeRotation());
+        QCOMPARE(set.paths(), (QStringList{paths[0], moved, paths[1]}));
+        QVERIFY(QFile::exists(CLog::indexFilePath(moved)));
+        QCOMPARE(int(model.followGrowth()), int(CStringListModel::Growth::NeedsRun));
+        model.runFilter();
+        model.scrollMoved(0);
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row)
+            shown.append(idOf(model.index(row, 0).data().toString()));
+        QCOMPARE(shown, (QStringList{"a0", "a1", "a2", "b0", "b1", "b2", "c0", "c1"}));
+    }
+
+    void exportNamesLogs_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("csv") << QStringLiteral("csv");
+        QTest::newRow("jsonl") << QStringLiteral("jsonl");
+    }
+
+    // Each exported row of a set names its file in the field "log".
+    void exportNamesLogs()
+    {
+        QFETCH(QString, format);
+        if (!haveExportReader())
+            QSKIP("no reader for the exported files");
+        QStringList paths;
+        writeSet({"0 2 2 4", "1 2 3"}, &paths);
+        LogSet set;
+        QVERIFY(set.readLogs(paths));
+        CStringListModel model(&set, makeFilter());
+        model.useFilterRange();
+        const QString target = m_dir.filePath(QStringLiteral("set.") + format);
+        QVERIFY(model.saveToFile(target, nullptr,
+                                 format == QLatin1String("csv") ? ExportFormat::Csv : ExportFormat::JsonLines));
+        QString error;
+        const QJsonArray rows = readExport(target, format, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QStringList got;
+        for (const QJsonValue &row : rows) {
+            const QString id = idOf(row.toObject().value(QStringLiteral("text")).toString());
+            QCOMPARE(row.toObject().value(QStringLiteral("log")).toString(), QFileInfo(paths[id.at(0) == 'a' ? 0 : 1]).fileName());
+            got.append(id);
+        }
+        QCOMPARE(got, (QStringList{"a0", "b0", "a1", "a2", "b1", "b2", "a3"}));
+    }
+};
+
+QTEST_MAIN(TestLogSet)
+#include "tst_logset.moc"
