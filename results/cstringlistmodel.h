@@ -157,6 +157,8 @@ public:
     // when given; -1 for a row not counted or a block that reads otherwise
     // than it was counted. Reads the row's block (not the whole result).
     qint64 recordOfRow(int row, QString *text = nullptr);
+    // The one log whose offsets marks name; null for a set of logs.
+    CLog *markedLog() const;
     // For the records at `offsets` (`n` of them, ascending, all in block
     // `block`): to `inBlock[i]` the record's row among the block's rows, or
     // -1 when the result shows no row of it (the filter or the range leave

@@ -25,7 +25,7 @@ bool CStringListModel::forEachChosenRow(
     m_stop = MatchStop();
     m_stopBlock = -1;
     const RowRanges chosen = rows.clipped(m_rowTotal);
-    if (!m_log || chosen.isEmpty())
+    if (!m_logs || chosen.isEmpty())
         return true;
     QPointer<CStringListModel> alive(this);
     Slice slice;
@@ -77,7 +77,7 @@ bool CStringListModel::forEachChosenRow(
                     block = piece.block;
                     blockRows = 0;
                 }
-                if (piece.firstText == 0 && piece.start == m_log->blockOffset(piece.block))
+                if (piece.firstText == 0 && piece.start == m_logs->blockOffset(piece.block))
                     blockRows = 0;
                 else if (const int before = m_counts.checkpointRow(piece.block, piece.start); before >= 0)
                     blockRows = before;
@@ -85,7 +85,7 @@ bool CStringListModel::forEachChosenRow(
                 row = rowsBefore(block) + blockRows;
                 if (counted == 0 || piece.texts.isEmpty())
                     return true;
-                const qint64 time = m_log->blockTime(block);
+                const qint64 time = m_logs->blockTime(block);
                 MatchStop stop;
                 forEachMatchingText(criteria, piece.texts, &stop, inRange, [&](const char *p, qsizetype length,
                                                                                 bool ascii) {

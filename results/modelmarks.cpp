@@ -19,9 +19,17 @@ CMatcher::Verdict verdictOf(const CMatcher &criteria, const char *text)
 
 } // namespace
 
+// The one log of a result over one log; null for a set of logs, whose rows
+// marks do not reach yet (a mark names its record by the offset in one log).
+CLog *CStringListModel::markedLog() const
+{
+    return m_logs && !m_logs->isSet() ? log() : nullptr;
+}
+
 qint64 CStringListModel::recordOfRow(int row, QString *text)
 {
-    if (!m_log || row < 0 || row >= m_rowTotal)
+    CLog *const single = markedLog();
+    if (!single || row < 0 || row >= m_rowTotal)
         return -1;
     const int block = blockForRow(row);
     if (block < m_counts.firstBlock() || block >= m_counts.endBlock())
@@ -30,7 +38,7 @@ qint64 CStringListModel::recordOfRow(int row, QString *text)
     const CMatcher &criteria = matcher();
     int seen = 0;
     qint64 found = -1;
-    m_log->forEachRecordText(
+    single->forEachRecordText(
         block,
         [&](qint64 offset, const char *utf8) {
             const CMatcher::Verdict verdict = verdictOf(criteria, utf8);
@@ -53,7 +61,8 @@ qint64 CStringListModel::recordOfRow(int row, QString *text)
 void CStringListModel::recordRowsInBlock(int block, const qint64 *offsets, const QString *texts, int n, int *inBlock)
 {
     std::fill(inBlock, inBlock + n, -1);
-    if (!m_log || n <= 0 || block < m_counts.firstBlock() || block >= m_counts.endBlock()
+    CLog *const single = markedLog();
+    if (!single || n <= 0 || block < m_counts.firstBlock() || block >= m_counts.endBlock()
         || block > lastLoadableBlock())
         return;
     const qint32 rows = m_counts.countOf(block);
@@ -62,7 +71,7 @@ void CStringListModel::recordRowsInBlock(int block, const qint64 *offsets, const
     const CMatcher &criteria = matcher();
     int matched = 0;
     int next = 0;
-    m_log->forEachRecordText(
+    single->forEachRecordText(
         block,
         [&](qint64 offset, const char *utf8) {
             while (next < n && offsets[next] < offset)
@@ -86,12 +95,13 @@ void CStringListModel::recordRowsInBlock(int block, const qint64 *offsets, const
 
 void CStringListModel::forEachRecordPiece(const std::vector<qint64> &offsets, const ResultWalk::Visit &visit)
 {
-    if (!m_log)
+    CLog *const single = markedLog();
+    if (!single)
         return;
     auto it = offsets.begin();
     while (it != offsets.end()) {
-        const int block = m_log->blockAt(*it);
-        const qint64 blockEnd = block + 1 < m_log->blockCount() ? m_log->blockOffset(block + 1) : -1;
+        const int block = single->blockAt(*it);
+        const qint64 blockEnd = block + 1 < single->blockCount() ? single->blockOffset(block + 1) : -1;
         const auto end = blockEnd < 0 ? offsets.end() : std::lower_bound(it, offsets.end(), blockEnd);
         if (block >= m_counts.firstBlock() && block <= m_lastBlock) {
             CLog::TextPiece piece;
@@ -99,7 +109,7 @@ void CStringListModel::forEachRecordPiece(const std::vector<qint64> &offsets, co
             piece.start = *it;
             piece.last = true;
             auto wanted = it;
-            m_log->forEachRecordText(
+            single->forEachRecordText(
                 block,
                 [&](qint64 offset, const char *utf8) {
                     while (wanted != end && *wanted < offset)
