@@ -108,9 +108,10 @@ struct EventTable
     EventBits kinds[4][kEventsFromHeader];
 };
 
-const EventTable &eventTable()
+// Made once, out of the line of addRecord, which stays short.
+__attribute__((noinline)) EventTable makeEventTable()
 {
-    static const EventTable table = [] {
+    {
         EventTable t;
         for (int kind = 0; kind < 4; ++kind) {
             const QStringList names = eventNames(kind);
@@ -128,7 +129,12 @@ const EventTable &eventTable()
             }
         }
         return t;
-    }();
+    }
+}
+
+const EventTable &eventTable()
+{
+    static const EventTable table = makeEventTable();
     return table;
 }
 
@@ -145,20 +151,24 @@ constexpr int kIdCacheBits = 6;
 thread_local IdBits userBitsCache[1 << kIdCacheBits];
 thread_local IdBits groupBitsCache[1 << kIdCacheBits];
 
-inline const quint64 *idBits(IdBits *cache, quint32 id, quint64 tag, bool wide)
+__attribute__((noinline)) void fillIdBits(IdBits &e, quint32 id, quint64 tag, bool wide)
+{
+    uchar digits[10];
+    int n = 0;
+    for (quint32 v = id; n == 0 || v; v /= 10)
+        digits[n++] = uchar('0' + v % 10);
+    std::reverse(digits, digits + n);
+    e.id = id;
+    e.known = true;
+    e.bits[0] = e.bits[1] = 0;
+    addDigits(digits, n, tag, e.bits, wide);
+}
+
+inline __attribute__((always_inline)) const quint64 *idBits(IdBits *cache, quint32 id, quint64 tag, bool wide)
 {
     IdBits &e = cache[(id * 0x9E3779B1u) >> (32 - kIdCacheBits)];
-    if (!e.known || e.id != id) {
-        uchar digits[10];
-        int n = 0;
-        for (quint32 v = id; n == 0 || v; v /= 10)
-            digits[n++] = uchar('0' + v % 10);
-        std::reverse(digits, digits + n);
-        e.id = id;
-        e.known = true;
-        e.bits[0] = e.bits[1] = 0;
-        addDigits(digits, n, tag, e.bits, wide);
-    }
+    if (Q_UNLIKELY(!e.known || e.id != id))
+        fillIdBits(e, id, tag, wide);
     return e.bits;
 }
 
