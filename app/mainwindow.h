@@ -3,21 +3,21 @@
 // What was added to it later lives in classes of its own, which the window
 // only makes and wires: following the log (FollowControl), the time line
 // (TimelineControl), the row counts (RowCountControl), the summary
-// (SummaryControl) and the marks on rows (MarkControl); they see the window as a WindowContext.
+// (SummaryControl) and the marks on rows (MarkControl); they see the
+// window as a WindowContext.
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
 #include <QDateTime>
 #include <QList>
 #include <QMainWindow>
-
-#include <vector>
 #include <QMap>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "cfilter.h"
 #include "filtermatch.h"
