@@ -11,14 +11,13 @@
 #include <QDateTime>
 #include <QList>
 #include <QMainWindow>
-
-#include <vector>
 #include <QMap>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "cfilter.h"
 #include "filtermatch.h"

@@ -344,6 +344,8 @@ void MarkControl::saveMarked()
                              QMessageBox::Ok);
         return;
     }
-    const std::vector<qint64> offsets = m_marks.offsets(logKeyOf(model));
+    // Only the marks the result shows: one of a record no longer there
+    // must not bring another record's row along.
+    const std::vector<qint64> offsets = markedRows(view).offsets();
     m_window.saveResults(&offsets);
 }

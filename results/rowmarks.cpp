@@ -174,3 +174,13 @@ QVector<qint64> MarkedRows::times() const
     }
     return times;
 }
+
+std::vector<qint64> MarkedRows::offsets() const
+{
+    std::vector<qint64> offsets;
+    for (const Entry &entry : m_entries) {
+        if (entry.inBlock >= 0 && m_model && m_model->rowsBefore(entry.block) + entry.inBlock < m_rowCount)
+            offsets.push_back(entry.mark.offset);
+    }
+    return offsets;
+}

@@ -68,6 +68,8 @@ public:
     int rowOf(qint64 offset) const;
     // The times of the marked rows, ascending by row.
     QVector<qint64> times() const;
+    // The offsets of the marked rows' records, ascending.
+    std::vector<qint64> offsets() const;
 
 private:
     struct Entry
