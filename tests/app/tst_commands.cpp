@@ -1,7 +1,6 @@
 // The window's commands driven offscreen as a user would: find, save a tab's
 // results, the log files panel and Refresh, and recent files.
 #include "apptest.h"
-#include "logpath.h"
 
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -351,61 +350,6 @@ private slots:
         QCOMPARE(currentModel(window)->rowCount(), 45);
         QVERIFY(table->selectionModel()->selectedRows().isEmpty());
         QCOMPARE(driver.texts, QStringList());
-    }
-
-    void logNamedByBytes_data()
-    {
-        QTest::addColumn<QString>("way");
-        QTest::newRow("log files panel") << "panel";
-        QTest::newRow("command line") << "start";
-        QTest::newRow("dropped") << "drop";
-    }
-
-    // A log whose name is not UTF-8 is listed, opened and indexed by its
-    // bytes, whichever way it comes, shown readably, and kept out of the
-    // stored recent files.
-    void logNamedByBytes()
-    {
-        QFETCH(QString, way);
-        QTemporaryDir folder;
-        const QString plain = writeItems(folder.filePath(QStringLiteral("plain.mlog")), 5);
-        const QByteArray bytes = QFile::encodeName(folder.path()) + "/\xff\xfe.mlog";
-        const QString written = writeItems(folder.filePath(QStringLiteral("raw")), 30);
-        QCOMPARE(::rename(QFile::encodeName(written).constData(), bytes.constData()), 0);
-        const QString raw = LogPath::fromBytes(bytes);
-        const QString shown = QStringLiteral("\uFFFD\uFFFD.mlog");
-        QSettings().setValue(QStringLiteral("config/logdir"), folder.path());
-        mainWindow window;
-        DialogDriver driver;
-        window.openLogPath(plain);
-        if (way == QLatin1String("start"))
-            window.setStartLog(raw);
-        window.show();
-        auto *table = child<QTableWidget>(window, "twFiles");
-        QTRY_COMPARE(table->rowCount(), 2);
-        QCOMPARE(table->item(1, 0)->text(), shown);
-        if (way == QLatin1String("panel")) {
-            QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier,
-                              table->visualRect(table->model()->index(1, 0)).center());
-        } else if (way == QLatin1String("drop")) {
-            QMimeData data;
-            data.setUrls({QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"))});
-            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            // Straight to the window: without a drag under way Qt delivers no drop.
-            static_cast<QObject &>(window).event(&drop);
-        }
-        QTRY_COMPARE(window.logReader()->logPath(), raw);
-        QCOMPARE(currentModel(window)->rowCount(), 30);
-        QCOMPARE(window.windowTitle(), folder.filePath(shown) + QStringLiteral(" - Vrel View Audit"));
-        QCOMPARE(resultTabs(window)->tabText(resultTabs(window)->currentIndex()), shown + QStringLiteral(" - default"));
-        QCOMPARE(table->selectionModel()->selectedRows().value(0).row(), 1);
-        QCOMPARE(QSettings().value(QStringLiteral("recentFiles")).toString(), plain + QLatin1Char(';'));
-        QCOMPARE(driver.texts, QStringList());
-        // The index file beside it is named by the same bytes; QTemporaryDir
-        // cannot remove either.
-        for (const QString &path : {raw, CLog::indexFilePath(raw)})
-            QCOMPARE(::unlink(LogPath::toBytes(path).constData()), 0);
-        ::unlink(LogPath::toBytes(CLog::indexFilePath(raw) + ".aux").constData());
     }
 
     // Unreadable logs give one warning per fill that names them all, not a

@@ -1,5 +1,6 @@
-// The time line of a result tab driven as a user would: Go to time, a click
-// on the strip, a dragged range, Esc, and the View toggle kept in the settings.
+// The time line of a result tab driven as a user would: a click on the
+// strip, a dragged range, Esc, one second shown alone and the two scales.
+// The View toggle kept in the settings: tst_mainwindow.
 #include "apptest.h"
 #include "resultview.h"
 #include "timebuckets.h"
@@ -37,8 +38,6 @@ TimelineStrip *strip(const mainWindow &window)
     auto *view = dynamic_cast<ResultView *>(currentView(window));
     return view ? view->timeline() : nullptr;
 }
-
-const char kTimelineKey[] = "VrelGeometry/timelineshow";
 
 // Shows `window`, with the time line turned on as a stored choice, and the
 // minutes log at `path` open.
@@ -83,76 +82,12 @@ private slots:
 
     void init() { clearSettings(m_dir.path() + QStringLiteral("/none")); }
 
-    // Off at first start, and with any stored value but true; a stored true
-    // keeps it on, and what the View menu sets is kept for the next start.
-    void shownAsStored_data()
-    {
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("first start") << QVariant() << false;
-        QTest::newRow("stored true") << QVariant(true) << true;
-        QTest::newRow("stored false") << QVariant(false) << false;
-        QTest::newRow("stored text") << QVariant(QStringLiteral("sometimes")) << false;
-    }
-    void shownAsStored()
-    {
-        QFETCH(QVariant, stored);
-        QFETCH(bool, shown);
-        if (stored.isValid())
-            QSettings().setValue(QLatin1String(kTimelineKey), stored);
-        {
-            mainWindow window;
-            window.show();
-            window.openLogPath(writeMinutes(minutes()));
-            QCOMPARE(child<QAction>(window, "actionTimelineShow")->isChecked(), shown);
-            QVERIFY(strip(window));
-            QCOMPARE(strip(window)->isVisible(), shown);
-            const int rowsHeight = currentView(window)->viewport()->height();
-            trigger(window, "actionTimelineShow");
-            QCOMPARE(strip(window)->isVisible(), !shown);
-            // Hidden, the strip leaves its room to the rows.
-            QCOMPARE(currentView(window)->viewport()->height() > rowsHeight, shown);
-            window.saveWindowState();
-        }
-        mainWindow again;
-        QCOMPARE(child<QAction>(again, "actionTimelineShow")->isChecked(), !shown);
-    }
-
-    void clickShowsTheRowsAtThatTime_data()
-    {
-        QTest::addColumn<double>("where"); // share of the strip's width
-        QTest::newRow("left edge") << 0.0;
-        QTest::newRow("middle") << 0.5;
-        QTest::newRow("right edge") << 0.999;
-    }
-
-    void clickShowsTheRowsAtThatTime()
-    {
-        QFETCH(double, where);
-        mainWindow window;
-        showMinutes(window, minutes());
-        CStringListModel *model = currentModel(window);
-        testModel(model);
-        TimelineStrip *line = strip(window);
-        QVERIFY(line && line->isVisible() && !line->buckets().isEmpty());
-        const int x = int(where * (line->width() - 1));
-        const qint64 secs = line->timeAt(x);
-        QVERIFY(secs >= kStart - 3600 && secs <= kStart + 60 * kSpacing);
-        mouse(line, QEvent::MouseButtonPress, x, Qt::LeftButton);
-        mouse(line, QEvent::MouseButtonRelease, x, Qt::NoButton);
-        const int row = rowsBefore(secs);
-        QCOMPARE(selectedRow(window), row < kCount ? row : -1);
-        if (row < kCount) {
-            QVERIFY(TimeBuckets::timeOfRow(*model, row) >= secs);
-            QVERIFY(row == 0 || TimeBuckets::timeOfRow(*model, row - 1) < secs);
-        }
-    }
-
     // Every pixel of a bar, its gap included, names that bar when hovered
     // and goes to its first row when clicked; the pixel before the bar's
-    // first names and goes to what lies before it. The bars are the painted
-    // ones, found in a picture of the strip, at several widths and so
-    // several bucket widths.
+    // first names and goes to what lies before it; a click at either end
+    // of the strip goes to the first row at that time or later. The bars
+    // are the painted ones, found in a picture of the strip, at several
+    // widths and so several bucket widths.
     void everyPixelOfABar_data()
     {
         QTest::addColumn<int>("width");
@@ -167,6 +102,7 @@ private slots:
         mainWindow window;
         window.resize(width, 700);
         showMinutes(window, minutes());
+        testModel(currentModel(window));
         TimelineStrip *line = strip(window);
         QVERIFY(line && line->isVisible());
         QTRY_VERIFY(!line->buckets().isEmpty());
@@ -227,6 +163,13 @@ private slots:
             QVERIFY2(!text.startsWith(named(bar)), qPrintable(QStringLiteral("x %1: %2").arg(before).arg(text)));
             QVERIFY2(text.contains(QStringLiteral("0 rows")), qPrintable(text));
             QVERIFY(line->timeAt(before) < bar.start);
+        }
+        // The strip's first pixel, its middle and its last, past the last
+        // record, where a click leaves the selection as it was.
+        for (const int x : {0, line->width() / 2, line->width() - 1}) {
+            const int before = selectedRow(window);
+            const int row = rowsBefore(line->timeAt(x));
+            QCOMPARE(click(x), row < kCount ? row : before);
         }
     }
 

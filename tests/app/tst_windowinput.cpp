@@ -1,5 +1,5 @@
 // What the keyboard meets first in the window, driven by real key presses
-// offscreen: the find panel after a restart and by Ctrl+F and Tab, a time
+// offscreen: the find panel after a restart and by Ctrl+F, a time
 // typed or pasted into Go to time, and where File > Open starts.
 #include "apptest.h"
 
@@ -145,24 +145,6 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
         QVERIFY(!panel->isVisible());
         QTRY_VERIFY(currentView(window)->hasFocus());
-        QCOMPARE(driver.texts, QStringList());
-    }
-
-    // The field is in the focus chain: Tab from the results reaches it.
-    void tabReachesTheField()
-    {
-        QSettings().setValue(QStringLiteral("VrelGeometry/findshow"), true);
-        mainWindow window;
-        DialogDriver driver;
-        QVERIFY(showMinutes(window, m_dir.filePath(QStringLiteral("tab.mlog"))));
-        auto *field = child<QLineEdit>(window, "leFind");
-        currentView(window)->setFocus();
-        QTRY_VERIFY(currentView(window)->hasFocus());
-        for (int i = 0; i < 30 && !field->hasFocus(); ++i)
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QVERIFY(field->hasFocus());
-        QTest::keyClicks(field, QStringLiteral("item-00007"));
-        QCOMPARE(selectedRow(window), 7);
         QCOMPARE(driver.texts, QStringList());
     }
 
