@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
@@ -74,9 +75,21 @@ RowActions::RowActions(WindowContext &window, std::function<void(const QDateTime
 
 void RowActions::attach(ResultView *view)
 {
-    view->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(view, &QWidget::customContextMenuRequested, this,
-            [this, view](const QPoint &pos) { showContextMenu(view, pos); });
+    // Through the viewport's events, not the view's signal: every run in a
+    // tab cuts the view's connections.
+    view->viewport()->installEventFilter(this);
+}
+
+bool RowActions::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ContextMenu) {
+        auto *viewport = qobject_cast<QWidget *>(watched);
+        if (auto *view = viewport ? dynamic_cast<ResultView *>(viewport->parentWidget()) : nullptr) {
+            showContextMenu(view, static_cast<QContextMenuEvent *>(event)->pos());
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void RowActions::showContextMenu(ResultView *view, const QPoint &pos)
