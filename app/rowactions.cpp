@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QStatusBar>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <utility>
@@ -35,6 +36,10 @@ RowActions::RowActions(WindowContext &window, std::function<void(const QDateTime
     m_copy = new QAction(tr("Copy"), owner);
     m_copy->setObjectName(QStringLiteral("actionCopy"));
     m_copy->setShortcut(QKeySequence::Copy);
+    // Ctrl+C copies rows only from the result tabs: the window's other
+    // views and its dialogs copy what they hold themselves.
+    m_copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    window.resultTabs()->addAction(m_copy);
     m_copy->setStatusTip(tr("Copy the chosen rows as the rows of Save results"));
     connect(m_copy, &QAction::triggered, this, [this] { copy(ExportFormat::Text); });
     m_copyCsv = new QAction(tr("Copy as CSV"), owner);
