@@ -243,6 +243,12 @@ void ResultView::keyPressEvent(QKeyEvent *event)
         case Qt::Key_PageDown: action = MovePageDown; break;
         case Qt::Key_Home: action = MoveHome; break;
         case Qt::Key_End: action = MoveEnd; break;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            // Only the long rows move; the rows chosen stay.
+            moveCursor(event->key() == Qt::Key_Left ? MoveLeft : MoveRight, modifiers);
+            event->accept();
+            return;
         default: moves = false; break;
         }
         if (moves) {

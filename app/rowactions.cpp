@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
@@ -20,6 +21,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QStatusBar>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <utility>
@@ -34,6 +36,10 @@ RowActions::RowActions(WindowContext &window, std::function<void(const QDateTime
     m_copy = new QAction(tr("Copy"), owner);
     m_copy->setObjectName(QStringLiteral("actionCopy"));
     m_copy->setShortcut(QKeySequence::Copy);
+    // Ctrl+C copies rows only from the result tabs: the window's other
+    // views and its dialogs copy what they hold themselves.
+    m_copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    window.resultTabs()->addAction(m_copy);
     m_copy->setStatusTip(tr("Copy the chosen rows as the rows of Save results"));
     connect(m_copy, &QAction::triggered, this, [this] { copy(ExportFormat::Text); });
     m_copyCsv = new QAction(tr("Copy as CSV"), owner);
@@ -74,9 +80,21 @@ RowActions::RowActions(WindowContext &window, std::function<void(const QDateTime
 
 void RowActions::attach(ResultView *view)
 {
-    view->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(view, &QWidget::customContextMenuRequested, this,
-            [this, view](const QPoint &pos) { showContextMenu(view, pos); });
+    // Through the viewport's events, not the view's signal: every run in a
+    // tab cuts the view's connections.
+    view->viewport()->installEventFilter(this);
+}
+
+bool RowActions::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ContextMenu) {
+        auto *viewport = qobject_cast<QWidget *>(watched);
+        if (auto *view = viewport ? dynamic_cast<ResultView *>(viewport->parentWidget()) : nullptr) {
+            showContextMenu(view, static_cast<QContextMenuEvent *>(event)->pos());
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void RowActions::showContextMenu(ResultView *view, const QPoint &pos)

@@ -61,6 +61,10 @@ public:
     static void narrowed(int list, const QString &entry, bool hide, QList<QStringList> *lists,
                          QList<QStringList> *hidden);
 
+protected:
+    // Opens the context menu of a row of an attached view.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     // The pattern-form entry of `field` in the current row's record, and
     // how the menu names it; false when there is no such row or record.

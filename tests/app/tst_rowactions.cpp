@@ -365,8 +365,35 @@ private slots:
         filterList().at(0)->setLists(QList<QStringList>{{}, {}, {}, {}, {}, {}});
     }
 
-    // A hidden user stays hidden once the filter is saved under a name and
-    // read back by the next start.
+    // A right click on a row opens its menu: the copies, and the narrowing
+    // commands named with the row's values.
+    void contextMenu()
+    {
+        mainWindow window;
+        QVERIFY(activate(window));
+        window.openLogPath(writeMixed(mixed()));
+        QAbstractItemView *view = currentView(window);
+        const QPoint at = view->visualRect(view->model()->index(4, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::RightButton, Qt::NoModifier, at);
+        QStringList texts;
+        QTimer::singleShot(0, &window, [&] {
+            QTRY_VERIFY(view->findChild<QMenu *>() && view->findChild<QMenu *>()->isVisible());
+            for (QAction *action : view->findChild<QMenu *>()->actions())
+                texts << action->text();
+            view->findChild<QMenu *>()->close();
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &event);
+        QVERIFY(texts.contains(QStringLiteral("Copy as CSV")));
+        // Row 4: user 1, group 0, the first kind.
+        const QString user = userToPattern(userToPattern(QStringLiteral("1"), FormDirection::ToPattern), FormDirection::ToDisplay);
+        QVERIFY(texts.contains(QStringLiteral("Show only user %1").arg(user)));
+        QVERIFY(texts.contains(QStringLiteral("Hide source %1").arg(sourceLabels().at(0))));
+        QVERIFY(texts.contains(QStringLiteral("Show this second")));
+    }
+
+    // A hidden user stays hidden through an edit in the filter editor, and
+    // once the filter is saved under a name and read back by the next start.
     void hiddenUserSaved()
     {
         {
@@ -376,6 +403,14 @@ private slots:
             makeCurrent(window, 1);
             trigger(window, "actionHideUser");
             QTRY_VERIFY(idle(window));
+            // The editor neither shows nor drops the hidden user.
+            {
+                DialogDriver editor({[](QWidget *modal) { qobject_cast<QDialog *>(modal)->accept(); }});
+                trigger(window, "actionFilterEdit");
+                QCOMPARE(editor.done(), 1);
+            }
+            QTRY_VERIFY(idle(window));
+            QCOMPARE(filterList().at(0)->hidden().at(4), QStringList{QStringLiteral("<\\d+,\\d+,1,")});
             DialogDriver driver({[](QWidget *modal) {
                 modal->findChild<QLineEdit *>(QStringLiteral("leFilterName"))->setText(QStringLiteral("no lp"));
                 qobject_cast<QDialog *>(modal)->accept();
