@@ -35,7 +35,7 @@ using bench::statusKiB;
 
 namespace {
 
-const char kUsage[] = "bench_copy [--records N] [FOLDER]\n"
+const char kUsage[] = "usage: bench_copy [--records N] [FOLDER]\n"
                       "  Copies every row of a result of N records (default 1000000) with Ctrl+A, Ctrl+C\n"
                       "  in the window and compares with a save of the rows; prints the longest time\n"
                       "  between turns of the event loop and the peak memory against the text copied.\n";
