@@ -7,6 +7,8 @@
 #include "filterdescription.h"
 #include "filterselector.h"
 #include "followcontrol.h"
+#include "logpath.h"
+#include "logset.h"
 #include "markcontrol.h"
 #include "rowactions.h"
 #include "resultview.h"
@@ -239,6 +241,7 @@ void mainWindow::setupActions()
 {
     connect(ui->actionExit, SIGNAL(triggered()), this, SLOT(close()));
     connect(ui->actionOpen, SIGNAL(triggered()), this, SLOT(actionOpenPress()));
+    connect(ui->actionOpenTogether, &QAction::triggered, this, &mainWindow::actionOpenTogetherPress);
     connect(ui->actionOptions, SIGNAL(triggered()), this, SLOT(actionOptionsPress()));
     connect(ui->actionResults, SIGNAL(triggered()), this, SLOT(actionResultsPress()));
     connect(ui->actionCancel, SIGNAL(triggered()), this, SLOT(actionCancelPress()));
@@ -319,6 +322,7 @@ void mainWindow::updateBusyState()
     // model a running operation works on) waits until the window is free.
     const bool free = !isBusy();
     ui->actionOpen->setEnabled(free);
+    ui->actionOpenTogether->setEnabled(free);
     ui->actionRefresh->setEnabled(free);
     ui->actionOptions->setEnabled(free);
     ui->actionNewTab->setEnabled(free);
@@ -399,6 +403,12 @@ void mainWindow::tabChanged(int index)
         return;
     const TabInfo info = tabInfos.at(index);
     followTabFilter(info);
+    if (info.set) {
+        // The set stays open with its tab: nothing is read again.
+        setWindowTitle(setName(info.set->paths()) + QStringLiteral(" - ") + appTitle);
+        showTabFilter(info);
+        return;
+    }
     if (info.filePath.isEmpty()) {
         // A tab that never showed results has no log to show.
         showTabFilter(info);
@@ -412,6 +422,8 @@ void mainWindow::tabChanged(int index)
     if (info.log && info.log != log)
         showOpenLog(info.log);
     loadLog(info.filePath);
+    // Named again after a tab over a set named the window.
+    setWindowTitle(LogPath::readable(log->logPath()) + QStringLiteral(" - ") + appTitle);
     showTabFilter(info);
 }
 

@@ -27,6 +27,7 @@
 
 class CFilterEditWindow;
 class CLog;
+class LogSet;
 class CSettingsWindow;
 class CStringListModel;
 class FilterSelector;
@@ -80,6 +81,11 @@ public:
     bool loadLog(const QString &path);
     // Opens `path` from a user command and applies the current filter.
     void openLogPath(const QString &path);
+    // Opens the logs at `paths` together in a new tab, as one set merged in
+    // time order; a log that cannot be read is named in one message.
+    void openLogSet(const QStringList &paths);
+    // How a tab and the title name a set: "first + N more" in merge order.
+    static QString setName(const QStringList &paths);
     // Adds the log to the stored recent-files list.
     void addRecentFile(const QFileInfo &file);
     // Lists the logs of `dir` in the log files panel with their first and
@@ -131,6 +137,7 @@ private slots:
     void actionFilterSavePress();
     void actionFilterDelPress();
     void actionOpenPress();
+    void actionOpenTogetherPress();
     void actionResreshPress();
     void actionOptionsPress();
     void actionResultsPress();
@@ -145,6 +152,9 @@ private slots:
     bool isFileReadable(QString fName);
 
 private:
+    // Keeps `set` for as long as `holder` lives, so that a model may use it
+    // until its own destructor ran.
+    static void holdSetWith(QObject *holder, const std::shared_ptr<LogSet> &set);
     // Frame and tabs (mainwindow.cpp).
     void setupActions();
     // Disables the commands that must not start while a long operation runs,
