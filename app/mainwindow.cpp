@@ -456,6 +456,12 @@ void mainWindow::startEvent()
         QMessageBox::warning(this, QCoreApplication::applicationName(), std::exchange(indexFolderProblem, QString()),
                              QMessageBox::Ok);
     fillLogFiles(QDir(logDir));
+    if (!startSet.isEmpty()) {
+        // Logs named from outside, opened together in place of the
+        // configured log.
+        openLogSet(std::exchange(startSet, QStringList()));
+        return;
+    }
     if (!startLog.isEmpty()) {
         // A log named from outside, once: it takes the place of the
         // configured log.

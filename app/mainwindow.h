@@ -67,6 +67,9 @@ public:
     // A log named from outside (the command line): the start step opens it
     // as File > Open would, in place of the log configured to open at start.
     void setStartLog(const QString &path);
+    // Several logs named from outside: the start step opens them together
+    // (one is opened as setStartLog does).
+    void setStartLogs(const QStringList &paths);
     // Settings files found unsafe and set aside before the window was made:
     // the start step names them, and where they went, in one warning.
     void setSettingsSetAside(const QList<SettingsCheck::SetAside> &files);
@@ -236,6 +239,7 @@ private:
     QDialog *filterNameDialog = nullptr;
     QString appTitle;
     QString startLog;
+    QStringList startSet;
     QList<SettingsCheck::SetAside> settingsSetAside;
     QList<SettingsCheck::SetAside> settingsSetAsideLater;  // set aside while the window runs, not yet told
     bool settingsWriteTold = false;  // a failed write of the settings was told this session

@@ -5,6 +5,10 @@
 
 #include "logset.h"
 
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 namespace {
 
 const quint32 kStart = 1780000000;
@@ -105,6 +109,51 @@ private slots:
         const QString tip = tabs->tabToolTip(tabs->currentIndex());
         for (const QString &path : set->paths())
             QVERIFY2(tip.contains(QDir::toNativeSeparators(path)), qPrintable(tip));
+    }
+
+    void namedFromOutside_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<int>("files");
+        QTest::newRow("command line, two logs") << "start" << 2;
+        QTest::newRow("command line, one log") << "start" << 1;
+        QTest::newRow("dropped, two logs") << "drop" << 2;
+        QTest::newRow("dropped, one log") << "drop" << 1;
+    }
+
+    // Several logs named at start or dropped at once open as one set; one
+    // opens as File > Open does.
+    void namedFromOutside()
+    {
+        QFETCH(QString, way);
+        QFETCH(int, files);
+        const QStringList all{writeTagged(logPath("x.mlog"), "x", 30, 0), writeTagged(logPath("y.mlog"), "y", 50, 1)};
+        const QStringList paths = all.mid(0, files);
+        mainWindow window;
+        DialogDriver driver;
+        if (way == QLatin1String("start"))
+            window.setStartLogs(paths);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (way == QLatin1String("drop")) {
+            // The start step has filled the log files panel.
+            QTRY_VERIFY(child<QTableWidget>(window, "twFiles")->rowCount() >= 2);
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString &path : paths)
+                urls.append(QUrl::fromLocalFile(path));
+            data.setUrls(urls);
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            // Straight to the window: the application delivers a drop only
+            // within a drag of its own.
+            static_cast<QObject &>(window).event(&drop);
+        }
+        QTRY_VERIFY(currentModel(window) && currentModel(window)->rowCount() == (files == 2 ? 80 : 30));
+        const TabInfo info = window.tabs().value(resultTabs(window)->currentIndex());
+        QCOMPARE(bool(info.set), files == 2);
+        QCOMPARE(window.windowTitle(), (files == 2 ? QStringLiteral("x.mlog + 1 more") : paths.first())
+                                           + QStringLiteral(" - Vrel View Audit"));
+        QCOMPARE(driver.texts, QStringList());
     }
 
     // A log in one tab, a set in another: switching reads nothing again,
