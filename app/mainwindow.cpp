@@ -162,6 +162,7 @@ mainWindow::mainWindow(QWidget *parent)
     connect(ui->twLogResult, SIGNAL(tabCloseRequested(int)), this, SLOT(tabClose(int)));
     connect(ui->twLogResult, SIGNAL(currentChanged(int)), this, SLOT(tabChanged(int)));
     connect(ui->twFiles, SIGNAL(cellClicked(int, int)), this, SLOT(logItemPressed(int, int)));
+    setUpLogSets();
     connect(ui->leFind, SIGNAL(textChanged(QString)), this, SLOT(findTyped()));
     connect(ui->leFind, SIGNAL(returnPressed()), this, SLOT(findNext()));
     connect(ui->chbMatchCase, SIGNAL(toggled(bool)), this, SLOT(findTyped()));

@@ -158,6 +158,9 @@ private:
     // Keeps `set` for as long as `holder` lives, so that a model may use it
     // until its own destructor ran.
     static void holdSetWith(QObject *holder, const std::shared_ptr<LogSet> &set);
+    // The log files panel's command that opens its selected rows together.
+    void setUpLogSets();
+    void openSelectedLogs();
     // Frame and tabs (mainwindow.cpp).
     void setupActions();
     // Disables the commands that must not start while a long operation runs,

@@ -8,12 +8,14 @@
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTableWidget>
 
 namespace {
 
@@ -43,6 +45,31 @@ QString mainWindow::setName(const QStringList &paths)
     if (paths.size() == 1)
         return first;
     return tr("%1 + %n more", nullptr, paths.size() - 1).arg(first);
+}
+
+void mainWindow::setUpLogSets()
+{
+    auto *openTogether = new QAction(tr("Open together"), ui->twFiles);
+    openTogether->setObjectName(QStringLiteral("actionOpenSelectedTogether"));
+    openTogether->setStatusTip(tr("Open the selected log files as one, in time order"));
+    connect(openTogether, &QAction::triggered, this, &mainWindow::openSelectedLogs);
+    ui->twFiles->addAction(openTogether);
+    ui->twFiles->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void mainWindow::openSelectedLogs()
+{
+    if (isBusy())
+        return;
+    QStringList paths;
+    for (const QModelIndex &index : ui->twFiles->selectionModel()->selectedRows(0)) {
+        if (const QTableWidgetItem *item = ui->twFiles->item(index.row(), 0))
+            paths.append(item->data(Qt::UserRole).toString());
+    }
+    if (paths.size() == 1)
+        openLogPath(paths.first());
+    else
+        openLogSet(paths);
 }
 
 void mainWindow::actionOpenTogetherPress()

@@ -859,7 +859,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+213"/>
+        <location filename="../app/mainwindow.cpp" line="+214"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1096,7 +1096,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-121"/>
-        <location filename="../app/mainwindow.cpp" line="-120"/>
+        <location filename="../app/mainwindow.cpp" line="-121"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1167,7 +1167,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+156"/>
+        <location line="+157"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1279,13 +1279,13 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+38"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+39"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_sets.cpp" line="+53"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+80"/>
         <source>mlog files</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1940,14 +1940,24 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location filename="../app/mainwindow_sets.cpp" line="-38"/>
+        <location filename="../app/mainwindow_sets.cpp" line="-63"/>
         <source>%1 + %n more</source>
         <translation type="unfinished">
             <numerusform></numerusform>
         </translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+5"/>
+        <source>Open together</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Open the selected log files as one, in time order</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+25"/>
         <source>Select files to open together...</source>
         <translation type="unfinished"></translation>
     </message>

@@ -872,7 +872,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+213"/>
+        <location filename="../app/mainwindow.cpp" line="+214"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -1109,7 +1109,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-121"/>
-        <location filename="../app/mainwindow.cpp" line="-120"/>
+        <location filename="../app/mainwindow.cpp" line="-121"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -1180,7 +1180,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+156"/>
+        <location line="+157"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
@@ -1292,13 +1292,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+38"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+39"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_sets.cpp" line="+53"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+80"/>
         <source>mlog files</source>
         <translation>mlog-Dateien</translation>
     </message>
@@ -1958,7 +1958,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Zeilen kopiert: %1</translation>
     </message>
     <message numerus="yes">
-        <location filename="../app/mainwindow_sets.cpp" line="-38"/>
+        <location filename="../app/mainwindow_sets.cpp" line="-63"/>
         <source>%1 + %n more</source>
         <translation>
             <numerusform>%1 + %n weitere</numerusform>
@@ -1966,7 +1966,17 @@ Möchten Sie fortfahren?</translation>
         </translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+5"/>
+        <source>Open together</source>
+        <translation>Zusammen öffnen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Open the selected log files as one, in time order</source>
+        <translation>Die gewählten Protokolldateien als eine öffnen, in zeitlicher Reihenfolge</translation>
+    </message>
+    <message>
+        <location line="+25"/>
         <source>Select files to open together...</source>
         <translation>Dateien zum gemeinsamen Öffnen wählen...</translation>
     </message>

@@ -156,6 +156,48 @@ private slots:
         QCOMPARE(driver.texts, QStringList());
     }
 
+    void panelOpensSelected_data()
+    {
+        QTest::addColumn<bool>("byClicks");
+        QTest::newRow("rows selected by Ctrl-click") << true;
+        QTest::newRow("rows selected by code") << false;
+    }
+
+    // Rows selected in the log files panel open together; a Ctrl-click
+    // only selects.
+    void panelOpensSelected()
+    {
+        QFETCH(bool, byClicks);
+        writeTagged(logPath("p.mlog"), "p", 30, 0);
+        writeTagged(logPath("q.mlog"), "q", 40, 2);
+        mainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DialogDriver driver;
+        auto *table = child<QTableWidget>(window, "twFiles");
+        QTRY_VERIFY(table->rowCount() >= 2);
+        QTRY_VERIFY(idle(window));
+        const int tabsBefore = resultTabs(window)->count();
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QString name = table->item(row, 0)->text();
+            if (name != QLatin1String("p.mlog") && name != QLatin1String("q.mlog"))
+                continue;
+            const QRect cell = table->visualItemRect(table->item(row, 0));
+            if (byClicks)
+                QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());
+            else
+                table->selectionModel()->select(table->model()->index(row, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        QCOMPARE(resultTabs(window)->count(), tabsBefore);
+        QCOMPARE(table->selectionModel()->selectedRows().size(), 2);
+        trigger(window, "actionOpenSelectedTogether");
+        QCOMPARE(currentModel(window)->rowCount(), 70);
+        QVERIFY(window.tabs().value(resultTabs(window)->currentIndex()).set);
+        QCOMPARE(window.windowTitle(), QStringLiteral("p.mlog + 1 more - Vrel View Audit"));
+        QCOMPARE(driver.texts, QStringList());
+    }
+
     // A log in one tab, a set in another: switching reads nothing again,
     // and each tab shows its own rows and names its own title.
     void switchReadsNothing()
