@@ -1090,7 +1090,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../app/markcontrol.cpp" line="+138"/>
+        <location filename="../app/markcontrol.cpp" line="+139"/>
         <source>Time</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1747,6 +1747,11 @@ Do you want to continue?</source>
     <message>
         <location line="+44"/>
         <source>No row to mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Marks are not available for logs opened together</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

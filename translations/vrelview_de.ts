@@ -1103,7 +1103,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../app/markcontrol.cpp" line="+138"/>
+        <location filename="../app/markcontrol.cpp" line="+139"/>
         <source>Time</source>
         <translation>Zeitraum</translation>
     </message>
@@ -1766,6 +1766,11 @@ Möchten Sie fortfahren?</translation>
         <location line="+44"/>
         <source>No row to mark</source>
         <translation>Keine Zeile zum Markieren</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Marks are not available for logs opened together</source>
+        <translation>Markierungen sind für zusammen geöffnete Protokolle nicht verfügbar</translation>
     </message>
     <message>
         <location line="+7"/>

@@ -198,6 +198,22 @@ private slots:
         QCOMPARE(driver.texts, QStringList());
     }
 
+    // Marks keep to one log: a set's tab says so and marks nothing.
+    void marksRefusedInSet()
+    {
+        const QString a = writeTagged(logPath("m1.mlog"), "m1", 20, 0);
+        const QString b = writeTagged(logPath("m2.mlog"), "m2", 20, 1);
+        mainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        DialogDriver driver;
+        window.openLogSet({a, b});
+        selectRow(window, 0);
+        trigger(window, "actionMarkToggle");
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Marks are not available for logs opened together"));
+        QCOMPARE(driver.texts, QStringList());
+    }
+
     // A log in one tab, a set in another: switching reads nothing again,
     // and each tab shows its own rows and names its own title.
     void switchReadsNothing()
