@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("LOG"),
                                  QCoreApplication::translate("main", "Audit log to open at start."),
-                                 QStringLiteral("[LOG]"));
+                                 QStringLiteral("[LOG...]"));
     // The LOG by the bytes it was given: Qt's decoding loses those of a name
     // that is not UTF-8.
     parser.process(LogPath::arguments(app.arguments(), argc, argv));
@@ -55,8 +55,11 @@ int main(int argc, char *argv[])
     {
         mainWindow window;
         window.setSettingsSetAside(setAside);
-        if (!parser.positionalArguments().isEmpty())
-            window.setStartLog(QDir::current().absoluteFilePath(parser.positionalArguments().constFirst()));
+        QStringList logs;
+        for (const QString &argument : parser.positionalArguments())
+            logs.append(QDir::current().absoluteFilePath(argument));
+        if (!logs.isEmpty())
+            window.setStartLogs(logs);
         window.show();
         code = app.exec();
     }

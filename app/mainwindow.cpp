@@ -7,6 +7,8 @@
 #include "filterdescription.h"
 #include "filterselector.h"
 #include "followcontrol.h"
+#include "logpath.h"
+#include "logset.h"
 #include "markcontrol.h"
 #include "rowactions.h"
 #include "resultview.h"
@@ -160,6 +162,7 @@ mainWindow::mainWindow(QWidget *parent)
     connect(ui->twLogResult, SIGNAL(tabCloseRequested(int)), this, SLOT(tabClose(int)));
     connect(ui->twLogResult, SIGNAL(currentChanged(int)), this, SLOT(tabChanged(int)));
     connect(ui->twFiles, SIGNAL(cellClicked(int, int)), this, SLOT(logItemPressed(int, int)));
+    setUpLogSets();
     connect(ui->leFind, SIGNAL(textChanged(QString)), this, SLOT(findTyped()));
     connect(ui->leFind, SIGNAL(returnPressed()), this, SLOT(findNext()));
     connect(ui->chbMatchCase, SIGNAL(toggled(bool)), this, SLOT(findTyped()));
@@ -239,6 +242,7 @@ void mainWindow::setupActions()
 {
     connect(ui->actionExit, SIGNAL(triggered()), this, SLOT(close()));
     connect(ui->actionOpen, SIGNAL(triggered()), this, SLOT(actionOpenPress()));
+    connect(ui->actionOpenTogether, &QAction::triggered, this, &mainWindow::actionOpenTogetherPress);
     connect(ui->actionOptions, SIGNAL(triggered()), this, SLOT(actionOptionsPress()));
     connect(ui->actionResults, SIGNAL(triggered()), this, SLOT(actionResultsPress()));
     connect(ui->actionCancel, SIGNAL(triggered()), this, SLOT(actionCancelPress()));
@@ -319,6 +323,7 @@ void mainWindow::updateBusyState()
     // model a running operation works on) waits until the window is free.
     const bool free = !isBusy();
     ui->actionOpen->setEnabled(free);
+    ui->actionOpenTogether->setEnabled(free);
     ui->actionRefresh->setEnabled(free);
     ui->actionOptions->setEnabled(free);
     ui->actionNewTab->setEnabled(free);
@@ -399,6 +404,12 @@ void mainWindow::tabChanged(int index)
         return;
     const TabInfo info = tabInfos.at(index);
     followTabFilter(info);
+    if (info.set) {
+        // The set stays open with its tab: nothing is read again.
+        setWindowTitle(setName(info.set->paths()) + QStringLiteral(" - ") + appTitle);
+        showTabFilter(info);
+        return;
+    }
     if (info.filePath.isEmpty()) {
         // A tab that never showed results has no log to show.
         showTabFilter(info);
@@ -412,6 +423,8 @@ void mainWindow::tabChanged(int index)
     if (info.log && info.log != log)
         showOpenLog(info.log);
     loadLog(info.filePath);
+    // Named again after a tab over a set named the window.
+    setWindowTitle(LogPath::readable(log->logPath()) + QStringLiteral(" - ") + appTitle);
     showTabFilter(info);
 }
 
@@ -444,6 +457,12 @@ void mainWindow::startEvent()
         QMessageBox::warning(this, QCoreApplication::applicationName(), std::exchange(indexFolderProblem, QString()),
                              QMessageBox::Ok);
     fillLogFiles(QDir(logDir));
+    if (!startSet.isEmpty()) {
+        // Logs named from outside, opened together in place of the
+        // configured log.
+        openLogSet(std::exchange(startSet, QStringList()));
+        return;
+    }
     if (!startLog.isEmpty()) {
         // A log named from outside, once: it takes the place of the
         // configured log.

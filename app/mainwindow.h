@@ -27,6 +27,7 @@
 
 class CFilterEditWindow;
 class CLog;
+class LogSet;
 class CSettingsWindow;
 class CStringListModel;
 class FilterSelector;
@@ -66,6 +67,9 @@ public:
     // A log named from outside (the command line): the start step opens it
     // as File > Open would, in place of the log configured to open at start.
     void setStartLog(const QString &path);
+    // Several logs named from outside: the start step opens them together
+    // (one is opened as setStartLog does).
+    void setStartLogs(const QStringList &paths);
     // Settings files found unsafe and set aside before the window was made:
     // the start step names them, and where they went, in one warning.
     void setSettingsSetAside(const QList<SettingsCheck::SetAside> &files);
@@ -80,6 +84,11 @@ public:
     bool loadLog(const QString &path);
     // Opens `path` from a user command and applies the current filter.
     void openLogPath(const QString &path);
+    // Opens the logs at `paths` together in a new tab, as one set merged in
+    // time order; a log that cannot be read is named in one message.
+    void openLogSet(const QStringList &paths);
+    // How a tab and the title name a set: "first + N more" in merge order.
+    static QString setName(const QStringList &paths);
     // Adds the log to the stored recent-files list.
     void addRecentFile(const QFileInfo &file);
     // Lists the logs of `dir` in the log files panel with their first and
@@ -131,6 +140,7 @@ private slots:
     void actionFilterSavePress();
     void actionFilterDelPress();
     void actionOpenPress();
+    void actionOpenTogetherPress();
     void actionResreshPress();
     void actionOptionsPress();
     void actionResultsPress();
@@ -145,6 +155,12 @@ private slots:
     bool isFileReadable(QString fName);
 
 private:
+    // Keeps `set` for as long as `holder` lives, so that a model may use it
+    // until its own destructor ran.
+    static void holdSetWith(QObject *holder, const std::shared_ptr<LogSet> &set);
+    // The log files panel's command that opens its selected rows together.
+    void setUpLogSets();
+    void openSelectedLogs();
     // Frame and tabs (mainwindow.cpp).
     void setupActions();
     // Disables the commands that must not start while a long operation runs,
@@ -226,6 +242,7 @@ private:
     QDialog *filterNameDialog = nullptr;
     QString appTitle;
     QString startLog;
+    QStringList startSet;
     QList<SettingsCheck::SetAside> settingsSetAside;
     QList<SettingsCheck::SetAside> settingsSetAsideLater;  // set aside while the window runs, not yet told
     bool settingsWriteTold = false;  // a failed write of the settings was told this session

@@ -8,6 +8,7 @@
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -351,7 +352,8 @@ void mainWindow::selectOpenLogRow()
 void mainWindow::logItemPressed(int row, int column)
 {
     Q_UNUSED(column);
-    if (isBusy())
+    // Ctrl- and Shift-clicks select rows to open together; they open nothing.
+    if (isBusy() || (QApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier)))
         return;
     const QTableWidgetItem *item = ui->twFiles->item(row, 0);
     if (!item)

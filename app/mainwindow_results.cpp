@@ -6,6 +6,7 @@
 #include "cstringlistmodel.h"
 #include "filtermatch.h"
 #include "logpath.h"
+#include "logset.h"
 #include "resultview.h"
 #include "rowcountcontrol.h"
 #include "statusprogress.h"
@@ -61,8 +62,10 @@ void mainWindow::actionResultsPress()
     ready = false;
     updateBusyState();
     const int index = ui->twLogResult->currentIndex();
-    const QString shownFile =
-        log->logPath().isEmpty() ? currentFile : LogPath::readable(QFileInfo(log->logPath()).fileName());
+    const LogSet *set = index < tabInfos.size() ? tabInfos.at(index).set.get() : nullptr;
+    const QString shownFile = set                     ? setName(set->paths())
+                              : log->logPath().isEmpty() ? currentFile
+                                                       : LogPath::readable(QFileInfo(log->logPath()).fileName());
     ui->twLogResult->setTabText(index, shownFile + QStringLiteral(" - ") + filterList().at(currentFilterIndex())->name);
     showFilterResults();
     updateTabsClosable();
@@ -85,8 +88,14 @@ void mainWindow::showFilterResults()
     // The tab keeps the log it shows open from now on; its model keeps it
     // too, for as long as the model lives.
     const OpenLogs::Reader reader = log;
-    auto *model = new CStringListModel(reader.get(), filter, page);
-    OpenLogs::holdWith(model, reader);
+    // A tab over logs opened together runs over its own set.
+    const std::shared_ptr<LogSet> set =
+        tabIndex >= 0 && tabIndex < tabInfos.size() ? tabInfos.at(tabIndex).set : nullptr;
+    auto *model = set ? new CStringListModel(set.get(), filter, page) : new CStringListModel(reader.get(), filter, page);
+    if (set)
+        holdSetWith(model, set);
+    else
+        OpenLogs::holdWith(model, reader);
     connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
     connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
     connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
@@ -128,9 +137,11 @@ void mainWindow::showFilterResults()
         TabInfo &info = tabInfos[tabIndex];
         info.filter = filter;
         info.source = source;
-        info.log = reader;
-        info.filePath = reader->logPath();
-        info.fileName = LogPath::readable(QFileInfo(info.filePath).fileName());
+        if (!set) {
+            info.log = reader;
+            info.filePath = reader->logPath();
+            info.fileName = LogPath::readable(QFileInfo(info.filePath).fileName());
+        }
         rowCounts->noteRunEnd(tabIndex, ran);
         stopped = info.stopped;
         showTabFilter(info);

@@ -2,6 +2,7 @@
 
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "logset.h"
 #include "resultview.h"
 #include "rowtext.h"
 #include "timelinestrip.h"
@@ -200,6 +201,10 @@ void MarkControl::toggleMark()
     ResultView *view = m_window.currentResultView();
     CStringListModel *model = resultsOf(view);
     const QModelIndex current = view ? view->currentIndex() : QModelIndex();
+    if (model && model->logs() && model->logs()->isSet()) {
+        say(tr("Marks are not available for logs opened together"));
+        return;
+    }
     if (!model || !current.isValid()) {
         say(tr("No row to mark"));
         return;

@@ -2,6 +2,7 @@
 
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "logset.h"
 #include "resultview.h"
 #include "windowcontext.h"
 
@@ -48,8 +49,14 @@ void RowCountControl::showRowCount()
     const QString count = rowCountText(*info, model->rowCount());
     m_label->setText(count);
     m_label->show();
-    const QString path = info->filePath.isEmpty() ? m_window.logReader()->logPath() : info->filePath;
-    tabs->setTabToolTip(index, QDir::toNativeSeparators(path) + QLatin1Char('\n') + count);
+    QStringList paths = info->set ? info->set->paths() : QStringList();
+    if (paths.isEmpty())
+        paths.append(info->filePath.isEmpty() ? m_window.logReader()->logPath() : info->filePath);
+    QStringList shown;
+    for (const QString &path : qAsConst(paths))
+        shown.append(QDir::toNativeSeparators(path));
+    // A set's tab lists all its files, in merge order.
+    tabs->setTabToolTip(index, shown.join(QLatin1Char('\n')) + QLatin1Char('\n') + count);
 }
 
 void RowCountControl::noteRunEnd(int index, const CStringListModel *model)

@@ -16,6 +16,7 @@
 
 class CLog;
 class CStringListModel;
+class LogSet;
 class FilterSelector;
 class QStatusBar;
 class QTabWidget;
@@ -36,6 +37,9 @@ struct TabInfo
     // by the tabs of the file): switching back to the tab reads nothing
     // again. Null for a tab that never showed results.
     std::shared_ptr<CLog> log;
+    // For a tab over logs opened together: the set, kept open with the tab
+    // as `log` is for one log (which then stays null, `filePath` empty).
+    std::shared_ptr<LogSet> set;
     bool counting = false;  // a filter run is counting the tab's rows
     // The last run ended before the end of its range (cancelled, or stopped
     // at a record it could not decide): its rows end at `stoppedAt`.

@@ -809,12 +809,12 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+31"/>
-        <location line="+423"/>
+        <location line="+435"/>
         <source>Find</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="-388"/>
+        <location line="-400"/>
         <location line="+3"/>
         <source>Find string in current tab</source>
         <translation type="unfinished"></translation>
@@ -853,13 +853,13 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="+63"/>
         <source>View</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+211"/>
+        <location filename="../app/mainwindow.cpp" line="+214"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -882,6 +882,17 @@ Any text may place here, anything that may be in log file</source>
     <message>
         <location line="+3"/>
         <source>Ctrl+Q</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Open together...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Open several log files as one, in time order</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -1079,13 +1090,13 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../app/markcontrol.cpp" line="+138"/>
+        <location filename="../app/markcontrol.cpp" line="+139"/>
         <source>Time</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-121"/>
-        <location filename="../app/mainwindow.cpp" line="-120"/>
+        <location filename="../app/mainwindow.cpp" line="-121"/>
         <source>default</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1156,12 +1167,12 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+155"/>
+        <location line="+157"/>
         <source>filter changed: Apply to refresh</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+38"/>
         <source>Another process in progress.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1206,7 +1217,7 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="+49"/>
+        <location filename="../app/mainwindow.cpp" line="+57"/>
         <source>The program starts with default settings.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1268,12 +1279,13 @@ Any text may place here, anything that may be in log file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+38"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+39"/>
         <source>Select file...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+0"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+80"/>
         <source>mlog files</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1307,23 +1319,27 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+36"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+13"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../app/followcontrol.cpp" line="+254"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+78"/>
+        <location filename="../app/mainwindow_results.cpp" line="+81"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+0"/>
         <source>Cancel current log processing</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../app/mainwindow_logs.cpp" line="+10"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+34"/>
         <source>Read finished!</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
         <location line="+0"/>
+        <location filename="../app/mainwindow_sets.cpp" line="-17"/>
         <source>Read cancelled.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1372,7 +1388,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_results.cpp" line="+62"/>
+        <location filename="../app/mainwindow_results.cpp" line="+70"/>
         <source>Finished!</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1392,7 +1408,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-273"/>
+        <location filename="../app/mainwindow.cpp" line="-283"/>
         <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
@@ -1526,7 +1542,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/rowcountcontrol.cpp" line="+28"/>
+        <location filename="../app/rowcountcontrol.cpp" line="+29"/>
         <source>Rows so far: %1</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1546,7 +1562,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+52"/>
         <source>(stopped)</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1731,6 +1747,11 @@ Do you want to continue?</source>
     <message>
         <location line="+44"/>
         <source>No row to mark</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Marks are not available for logs opened together</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -1921,6 +1942,38 @@ Do you want to continue?</source>
     <message>
         <location line="+13"/>
         <source>Rows copied: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../app/mainwindow_sets.cpp" line="-63"/>
+        <source>%1 + %n more</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Open together</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Open the selected log files as one, in time order</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>Select files to open together...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+39"/>
+        <source>None of these logs can be read:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>These logs can&apos;t be read and are left out:</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -822,12 +822,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+31"/>
-        <location line="+423"/>
+        <location line="+435"/>
         <source>Find</source>
         <translation>Suchen</translation>
     </message>
     <message>
-        <location line="-388"/>
+        <location line="-400"/>
         <location line="+3"/>
         <source>Find string in current tab</source>
         <translation>Text im aktuellen Tab suchen</translation>
@@ -866,13 +866,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Groß-/Kleinschreibung</translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="+63"/>
         <source>View</source>
         <translation>Ansicht</translation>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+211"/>
+        <location filename="../app/mainwindow.cpp" line="+214"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -896,6 +896,17 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <location line="+3"/>
         <source>Ctrl+Q</source>
         <translation>Ctrl+Q</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Open together...</source>
+        <translation>Zusammen öffnen...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+3"/>
+        <source>Open several log files as one, in time order</source>
+        <translation>Mehrere Protokolldateien als eine öffnen, in zeitlicher Reihenfolge</translation>
     </message>
     <message>
         <location line="+8"/>
@@ -1092,13 +1103,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../app/markcontrol.cpp" line="+138"/>
+        <location filename="../app/markcontrol.cpp" line="+139"/>
         <source>Time</source>
         <translation>Zeitraum</translation>
     </message>
     <message>
         <location filename="../app/commandline.cpp" line="-121"/>
-        <location filename="../app/mainwindow.cpp" line="-120"/>
+        <location filename="../app/mainwindow.cpp" line="-121"/>
         <source>default</source>
         <translation>Standardfilter</translation>
     </message>
@@ -1169,12 +1180,12 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Filterleiste anzeigen</translation>
     </message>
     <message>
-        <location line="+155"/>
+        <location line="+157"/>
         <source>filter changed: Apply to refresh</source>
         <translation>Filter geändert: zum Aktualisieren anwenden</translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+38"/>
         <source>Another process in progress.</source>
         <translation>Ein anderer Vorgang läuft noch.</translation>
     </message>
@@ -1219,7 +1230,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Die Einstellungsdatei %1 konnte nicht geschrieben werden: die zuletzt geöffneten Dateien und der Fensterzustand gehen am Ende dieser Sitzung verloren.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="+49"/>
+        <location filename="../app/mainwindow.cpp" line="+57"/>
         <source>The program starts with default settings.</source>
         <translation>Das Programm startet mit den Standardeinstellungen.</translation>
     </message>
@@ -1281,12 +1292,13 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
         <translation>Ein Filtername darf %1 nicht enthalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_logs.cpp" line="+38"/>
+        <location filename="../app/mainwindow_logs.cpp" line="+39"/>
         <source>Select file...</source>
         <translation>Datei auswählen...</translation>
     </message>
     <message>
         <location line="+0"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+80"/>
         <source>mlog files</source>
         <translation>mlog-Dateien</translation>
     </message>
@@ -1323,23 +1335,27 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+36"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+13"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
     <message>
         <location filename="../app/followcontrol.cpp" line="+254"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
-        <location filename="../app/mainwindow_results.cpp" line="+78"/>
+        <location filename="../app/mainwindow_results.cpp" line="+81"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+0"/>
         <source>Cancel current log processing</source>
         <translation>Verarbeitung des Protokolls abbrechen</translation>
     </message>
     <message>
         <location filename="../app/mainwindow_logs.cpp" line="+10"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+34"/>
         <source>Read finished!</source>
         <translation>Lesen beendet!</translation>
     </message>
     <message>
         <location line="+0"/>
+        <location filename="../app/mainwindow_sets.cpp" line="-17"/>
         <source>Read cancelled.</source>
         <translation>Lesen abgebrochen.</translation>
     </message>
@@ -1389,7 +1405,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Ergebnisse werden ermittelt</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow_results.cpp" line="+62"/>
+        <location filename="../app/mainwindow_results.cpp" line="+70"/>
         <source>Finished!</source>
         <translation>Fertig!</translation>
     </message>
@@ -1409,7 +1425,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Das Muster &quot;%1&quot; ist für einen Eintrag zu aufwendig zu entscheiden; der Vorgang wurde bei diesem Eintrag angehalten. Die zuvor gefundenen Zeilen bleiben erhalten.</translation>
     </message>
     <message>
-        <location filename="../app/mainwindow.cpp" line="-273"/>
+        <location filename="../app/mainwindow.cpp" line="-283"/>
         <location filename="../app/mainwindow_results.cpp" line="+48"/>
         <location line="+2"/>
         <source>Nothing to find!</source>
@@ -1543,7 +1559,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Alt+</translation>
     </message>
     <message>
-        <location filename="../app/rowcountcontrol.cpp" line="+28"/>
+        <location filename="../app/rowcountcontrol.cpp" line="+29"/>
         <source>Rows so far: %1</source>
         <translation>Bisher Zeilen: %1</translation>
     </message>
@@ -1563,7 +1579,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Zeilen: %1, beendet bei %2</translation>
     </message>
     <message>
-        <location line="+46"/>
+        <location line="+52"/>
         <source>(stopped)</source>
         <translation>(abgebrochen)</translation>
     </message>
@@ -1750,6 +1766,11 @@ Möchten Sie fortfahren?</translation>
         <location line="+44"/>
         <source>No row to mark</source>
         <translation>Keine Zeile zum Markieren</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Marks are not available for logs opened together</source>
+        <translation>Markierungen sind für zusammen geöffnete Protokolle nicht verfügbar</translation>
     </message>
     <message>
         <location line="+7"/>
@@ -1940,6 +1961,39 @@ Möchten Sie fortfahren?</translation>
         <location line="+13"/>
         <source>Rows copied: %1</source>
         <translation>Zeilen kopiert: %1</translation>
+    </message>
+    <message numerus="yes">
+        <location filename="../app/mainwindow_sets.cpp" line="-63"/>
+        <source>%1 + %n more</source>
+        <translation>
+            <numerusform>%1 + %n weitere</numerusform>
+            <numerusform>%1 + %n weitere</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Open together</source>
+        <translation>Zusammen öffnen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Open the selected log files as one, in time order</source>
+        <translation>Die gewählten Protokolldateien als eine öffnen, in zeitlicher Reihenfolge</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>Select files to open together...</source>
+        <translation>Dateien zum gemeinsamen Öffnen wählen...</translation>
+    </message>
+    <message>
+        <location line="+39"/>
+        <source>None of these logs can be read:</source>
+        <translation>Keines dieser Protokolle kann gelesen werden:</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>These logs can&apos;t be read and are left out:</source>
+        <translation>Diese Protokolle können nicht gelesen werden und werden ausgelassen:</translation>
     </message>
 </context>
 <context>

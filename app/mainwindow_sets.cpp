@@ -1,0 +1,139 @@
+// Logs opened together: a tab over a set of logs read as one, merged in
+// time order, and the commands that open one.
+#include "mainwindow.h"
+
+#include "clog.h"
+#include "logpath.h"
+#include "logset.h"
+#include "statusprogress.h"
+#include "ui_mainwindow.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTableWidget>
+
+namespace {
+
+// Holds a set for its owner: freed with it, after the owner's destructor.
+class SetHold : public QObject
+{
+public:
+    SetHold(std::shared_ptr<LogSet> set, QObject *owner) : QObject(owner), m_set(std::move(set)) {}
+
+private:
+    std::shared_ptr<LogSet> m_set;
+};
+
+} // namespace
+
+void mainWindow::holdSetWith(QObject *holder, const std::shared_ptr<LogSet> &set)
+{
+    if (holder && set)
+        new SetHold(set, holder); // owned by the holder
+}
+
+QString mainWindow::setName(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return QString();
+    const QString first = LogPath::readable(QFileInfo(paths.first()).fileName());
+    if (paths.size() == 1)
+        return first;
+    return tr("%1 + %n more", nullptr, paths.size() - 1).arg(first);
+}
+
+void mainWindow::setUpLogSets()
+{
+    auto *openTogether = new QAction(tr("Open together"), ui->twFiles);
+    openTogether->setObjectName(QStringLiteral("actionOpenSelectedTogether"));
+    openTogether->setStatusTip(tr("Open the selected log files as one, in time order"));
+    connect(openTogether, &QAction::triggered, this, &mainWindow::openSelectedLogs);
+    ui->twFiles->addAction(openTogether);
+    ui->twFiles->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void mainWindow::openSelectedLogs()
+{
+    if (isBusy())
+        return;
+    QStringList paths;
+    for (const QModelIndex &index : ui->twFiles->selectionModel()->selectedRows(0)) {
+        if (const QTableWidgetItem *item = ui->twFiles->item(index.row(), 0))
+            paths.append(item->data(Qt::UserRole).toString());
+    }
+    if (paths.size() == 1)
+        openLogPath(paths.first());
+    else
+        openLogSet(paths);
+}
+
+void mainWindow::actionOpenTogetherPress()
+{
+    if (isBusy())
+        return;
+    QFileDialog dialog(this, tr("Select files to open together..."), LogPath::nearestFolder(logDir),
+                       tr("mlog files") + QStringLiteral(" (*.mlog)"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        openLogSet(dialog.selectedFiles());
+}
+
+void mainWindow::openLogSet(const QStringList &paths)
+{
+    if (paths.isEmpty() || isBusy())
+        return;
+    auto set = std::make_shared<LogSet>();
+    QStringList unreadable;
+    {
+        StatusProgress progress(statusBar(), tr("Processing read file"), tr("Cancel current log processing"));
+        // Each log of the set is read in turn; Cancel reaches the one read now.
+        const LogSet::Prepare prepare = [&](CLog &reader, const QString &) {
+            connect(&reader, &CLog::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
+            connect(&reader, &CLog::valueChanged, progress.bar(), &QProgressBar::setValue);
+            connect(progress.cancelButton(), &QPushButton::clicked, &reader, &CLog::canselReadLog);
+            readingLog = &reader;
+            updateBusyState();
+        };
+        ui->twFiles->setEnabled(false);
+        set->readLogs(paths, &unreadable, prepare);
+        readingLog = nullptr;
+        updateBusyState();
+        ui->twFiles->setEnabled(!isBusy());
+    }
+    if (set->isCancelled()) {
+        // A part of a set is never shown as if it were the whole.
+        statusBar()->showMessage(tr("Read cancelled."), 3000);
+        return;
+    }
+    QStringList named;
+    for (const QString &path : qAsConst(unreadable))
+        named.append(QDir::toNativeSeparators(LogPath::readable(path)));
+    if (set->logCount() == 0) {
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("None of these logs can be read:") + QLatin1Char('\n') + named.join(QLatin1Char('\n')),
+                             QMessageBox::Ok);
+        return;
+    }
+    if (!named.isEmpty())
+        QMessageBox::warning(this, QCoreApplication::applicationName(),
+                             tr("These logs can't be read and are left out:") + QLatin1Char('\n')
+                                 + named.join(QLatin1Char('\n')),
+                             QMessageBox::Ok);
+    statusBar()->showMessage(tr("Read finished!"), 3000);
+
+    tabNew();
+    const int index = ui->twLogResult->currentIndex();
+    if (index < 0 || index >= tabInfos.size())
+        return;
+    tabInfos[index].set = set;
+    // The row count gives the tab its tool tip: the set's files, in order.
+    const QStringList order = set->paths();
+    tabInfos[index].fileName = setName(order);
+    actionResultsPress();
+    setWindowTitle(setName(order) + QStringLiteral(" - ") + appTitle);
+}
