@@ -3,6 +3,7 @@
 #include "cfilter.h"
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "logset.h"
 #include "filterselector.h"
 #include "filtermatch.h"
 #include "recordfields.h"
@@ -252,8 +253,14 @@ void RowActions::narrowTime(bool fromHere)
     const QDateTime start = QDateTime::fromSecsSinceEpoch(time);
     QDateTime end = start;
     if (fromHere) {
-        // To the end of the filter's range: its time, or the log's last record.
-        end = filter->time.isValid() ? filter->time : m_window.logReader()->lastDate();
+        // To the end of the filter's range: its time, or the last record of
+        // the tab's logs (all the files of a set, not only the window's log).
+        ResultView *view = m_window.currentResultView();
+        auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+        const LogSet *logs = model ? model->logs() : nullptr;
+        end = filter->time.isValid() ? filter->time
+              : logs                 ? logs->lastDate()
+                                     : m_window.logReader()->lastDate();
         if (!end.isValid() || end < start)
             end = start;
     }
