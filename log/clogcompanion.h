@@ -28,10 +28,6 @@ enum SectionType : quint32 {
     // What each block's records hold (blocksummary.h), for the blocks read
     // whole so far.
     BlockSummaries = 2,
-    // The device and inode of the log the index was made from: logs of one
-    // name in different folders share an index file, and one's index must
-    // never be taken for the other's.
-    LogFile = 3,
 };
 
 // What ties a section to one index file: a section whose tie differs from

@@ -183,9 +183,7 @@ bool CLog::loadIndex(qint64 logSize)
     // The entries in memory are what the file holds when this object read
     // or wrote it and nobody has touched it since; parsing them again would
     // only fault the same memory in once more.
-    const QByteArray logFile = logFileIdentity();
-    if (!m_file.stamp.isEmpty() && indexPath == m_file.path && fileStamp(indexPath) == m_file.stamp
-        && (m_file.logFile.isEmpty() || m_file.logFile == logFile)) {
+    if (!m_file.stamp.isEmpty() && indexPath == m_file.path && fileStamp(indexPath) == m_file.stamp) {
         const bool inside = std::all_of(m_entries.begin(), m_entries.end(), [logSize](const Entry &e) {
             return e.offset + kHeaderSize <= logSize;
         });
@@ -308,7 +306,6 @@ bool CLog::loadIndex(qint64 logSize)
     m_timeIndexValid = false;
     m_file.path = indexPath;
     m_file.stamp = stamp;
-    m_file.logFile = logFile;
     m_file.rewrite = legacy;
     if (legacy) {
         m_lastBlockRecords = lastBlockRecords;
@@ -319,13 +316,6 @@ bool CLog::loadIndex(qint64 logSize)
         companion::SectionPlace summaries;
         const QMap<quint32, QByteArray> sections =
             companion::readSections(aux, m_file.tie, companion::BlockSummaries, &summaries);
-        // An index made from another log of this name is foreign, however
-        // well its ends fit: this log is scanned whole.
-        const QByteArray owner = sections.value(companion::LogFile);
-        if (!owner.isEmpty() && owner != logFile) {
-            clearIndex();
-            return false;
-        }
         const QByteArray times = sections.value(companion::BlockTimes);
         if (loadBlockTimes(times)) {
             m_file.companionStamp = auxStamp;
@@ -345,17 +335,6 @@ bool CLog::loadIndex(qint64 logSize)
     m_file.recordCount = m_recordCount;
     m_file.indexTime = m_indexTime;
     return true;
-}
-
-QByteArray CLog::logFileIdentity() const
-{
-    struct stat st;
-    if (::stat(LogPath::toBytes(m_logPath).constData(), &st) != 0)
-        return QByteArray();
-    QByteArray identity(16, '\0');
-    qToBigEndian<quint64>(quint64(st.st_dev), identity.data());
-    qToBigEndian<quint64>(quint64(st.st_ino), identity.data() + 8);
-    return identity;
 }
 
 QByteArray CLog::fileStamp(const QString &path)
@@ -490,7 +469,6 @@ void CLog::writeIndex()
         return;
     m_file.path = indexPath;
     m_file.stamp = fileStamp(indexPath);
-    m_file.logFile = logFileIdentity();
     m_file.tie = companion::IndexTie{total, m_indexTime.toMSecsSinceEpoch(), hash.value()};
     m_file.rewrite = false;
     m_file.entries = m_entries.size();
@@ -509,9 +487,6 @@ void CLog::writeIndex()
 QMap<quint32, QByteArray> CLog::companionSections(const QByteArray &blockTimes) const
 {
     QMap<quint32, QByteArray> sections{{companion::BlockTimes, blockTimes}};
-    const QByteArray logFile = logFileIdentity();
-    if (!logFile.isEmpty())
-        sections.insert(companion::LogFile, logFile);
     const QByteArray summaries = summariesPayload();
     if (!summaries.isEmpty())
         sections.insert(companion::BlockSummaries, summaries);
