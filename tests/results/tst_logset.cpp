@@ -25,13 +25,13 @@ struct Written
     QVector<quint32> times; // and their times
 };
 
-// Writes the file `name` of `spec` into `dir`; ids are "<name's first
+// Writes the file `name` of `layout` into `dir`; ids are "<name's first
 // letter><n>".
-Written writeSpec(const QDir &dir, const QString &name, const QString &spec)
+Written writeLayout(const QDir &dir, const QString &name, const QString &layout)
 {
     Written w{name, {}, {}};
     const QString path = dir.filePath(name);
-    const QStringList tokens = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList tokens = layout.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (tokens.contains(QStringLiteral("X"))) {
         dir.mkpath(name);
         return w;
@@ -118,7 +118,7 @@ class TestLogSet : public QObject
 
     void addSets()
     {
-        QTest::addColumn<QStringList>("specs");
+        QTest::addColumn<QStringList>("layouts");
         QTest::addColumn<int>("from"); // seconds after T0; -1: no range
         QTest::addColumn<int>("to");
         QTest::newRow("one after the other")
@@ -143,9 +143,9 @@ class TestLogSet : public QObject
             << QStringList{"0 1 2 3", "3 4 5"} << 3 << 3;
     }
 
-    // The files of `specs` in a new folder, "a-<n>.mlog", "b-<n>.mlog", ...
+    // The files of `layouts` in a new folder, "a-<n>.mlog", "b-<n>.mlog", ...
     // (index files are kept by file name: each set's are its own).
-    QVector<Written> writeSet(const QStringList &specs, QStringList *paths)
+    QVector<Written> writeSet(const QStringList &layouts, QStringList *paths)
     {
         static int sets = 0;
         QDir dir(m_dir.path());
@@ -153,9 +153,9 @@ class TestLogSet : public QObject
         dir.mkpath(folder);
         dir.cd(folder);
         QVector<Written> files;
-        for (int i = 0; i < specs.size(); ++i) {
+        for (int i = 0; i < layouts.size(); ++i) {
             const QString name = QStringLiteral("%1-%2.mlog").arg(QChar('a' + i)).arg(sets);
-            files.append(writeSpec(dir, name, specs[i]));
+            files.append(writeLayout(dir, name, layouts[i]));
             paths->append(dir.filePath(name));
         }
         return files;
@@ -175,16 +175,16 @@ private slots:
     // time line's buckets all give each expected record once, in order.
     void order()
     {
-        QFETCH(QStringList, specs);
+        QFETCH(QStringList, layouts);
         QFETCH(int, from);
         QFETCH(int, to);
         QStringList paths;
-        const QVector<Written> files = writeSet(specs, &paths);
+        const QVector<Written> files = writeSet(layouts, &paths);
         LogSet set;
         QStringList unreadable;
         QVERIFY(set.readLogs(paths, &unreadable));
-        for (int i = 0; i < specs.size(); ++i)
-            QCOMPARE(unreadable.contains(paths[i]), specs[i] == QLatin1String("X"));
+        for (int i = 0; i < layouts.size(); ++i)
+            QCOMPARE(unreadable.contains(paths[i]), layouts[i] == QLatin1String("X"));
         const QStringList expected =
             expectedOrder(files, from < 0 ? 0 : T0 + quint32(from), to < 0 ? 0xFFFFFFFFu : T0 + quint32(to));
 
