@@ -313,14 +313,23 @@ bool CLog::loadIndex(qint64 logSize)
         m_file.tie = companion::IndexTie{fileSize, indexTime.toMSecsSinceEpoch(), hash.value()};
         const QString aux = companion::pathFor(indexPath);
         const QByteArray auxStamp = companion::fileStamp(aux);
-        companion::SectionPlace summaries;
-        const QMap<quint32, QByteArray> sections =
-            companion::readSections(aux, m_file.tie, companion::BlockSummaries, &summaries);
-        const QByteArray times = sections.value(companion::BlockTimes);
+        const companion::Sections sections = companion::readSections(aux, m_file.tie, companion::BlockSummaries);
+        if (sections.unreadable) {
+            // A companion of ours that is damaged or of another version:
+            // the index was ours too, and one full scan gets back all the
+            // companion knew. Kept without it, the index would leave every
+            // block's times unchecked until a full scan, which a log that
+            // only grows never gets, and every span would read every block.
+            m_file = IndexFileState();
+            clearIndex();
+            m_recordCount = 0;
+            return false;
+        }
+        const QByteArray times = sections.payloads.value(companion::BlockTimes);
         if (loadBlockTimes(times)) {
             m_file.companionStamp = auxStamp;
             m_file.blockTimes = times;
-            m_deferredSummaries = DeferredSummaries{aux, auxStamp, summaries};
+            m_deferredSummaries = DeferredSummaries{aux, auxStamp, sections.deferred};
         } else {
             // Without its companion the index tells only where blocks begin:
             // neither the records of its last block nor whether any block
@@ -531,19 +540,27 @@ void CLog::takeDeferredSummaries() const
         || !openRegular(file, deferred.path) || companion::fileStamp(file) != deferred.stamp
         || !file.seek(deferred.place.at))
         return;
-    loadSummaries(file, deferred.place.length);
+    if (!loadSummaries(file, deferred.place)) {
+        // Damaged: none is used, and the companion is written again without
+        // them when the summaries are next kept.
+        m_summaries.clear();
+        m_summariesDirty = true;
+    }
 }
 
-void CLog::loadSummaries(QFile &file, qint64 length) const
+bool CLog::loadSummaries(QFile &file, const companion::SectionPlace &place) const
 {
     // A count, then the summaries in block order. Anything that does not
-    // add up leaves the log without summaries: they only save reads.
+    // add up leaves the log without summaries: they only save reads. They
+    // are used only once the whole payload has come to its check.
+    companion::IndexHash check = place.check;
     char count[4];
-    if (length < 4 || file.read(count, 4) != 4)
-        return;
+    if (place.length < 4 || file.read(count, 4) != 4)
+        return false;
+    check.add(count, 4);
     const quint32 stored = qFromBigEndian<quint32>(count);
-    if (stored > m_entries.size() || length != 4 + qint64(stored) * BlockSummary::kStoredSize)
-        return;
+    if (stored > m_entries.size() || place.length != 4 + qint64(stored) * BlockSummary::kStoredSize)
+        return false;
     m_summaries.resize(m_entries.size());
     // A summary is taken only for the block of its offset and extent; one
     // that fits no block of this index (or comes out of order) is passed over.
@@ -552,10 +569,9 @@ void CLog::loadSummaries(QFile &file, qint64 length) const
     for (qint64 rest = stored; rest > 0;) {
         const qint64 n = std::min<qint64>(rest, 1024);
         const qint64 bytes = n * BlockSummary::kStoredSize;
-        if (file.read(buffer, bytes) != bytes) {
-            m_summaries.clear();
-            return;
-        }
+        if (file.read(buffer, bytes) != bytes)
+            return false;
+        check.add(buffer, bytes);
         rest -= n;
         for (const char *p = buffer; p < buffer + bytes; p += BlockSummary::kStoredSize) {
             const BlockSummary s = BlockSummary::load(p);
@@ -567,6 +583,7 @@ void CLog::loadSummaries(QFile &file, qint64 length) const
             m_summaries[size_t(it - m_entries.cbegin())] = s;
         }
     }
+    return check.value() == place.expected;
 }
 
 void CLog::keepSummaries() const
