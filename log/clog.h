@@ -322,7 +322,11 @@ private:
         int recordCount = 0;
         QDateTime indexTime;
         QByteArray blockTimes;     // the companion's payload
+        QByteArray logFile;        // the log it was made from (logFileIdentity)
     };
+    // The device and inode of the file at m_logPath, as the companion keeps
+    // them; empty when it cannot be looked at.
+    QByteArray logFileIdentity() const;
     mutable IndexFileState m_file;
     // One summary per block, by block number (invalid where none was made);
     // each checked against its block's extent before it is used.

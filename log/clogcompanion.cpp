@@ -5,6 +5,7 @@
 #include "recordwalk.h"
 
 #include <QRandomGenerator>
+#include <QVarLengthArray>
 #include <QtEndian>
 
 #include <cerrno>
@@ -111,6 +112,7 @@ Sections readSections(const QString &path, const IndexTie &tie, quint32 deferred
     // Every other section is checked, tied or not: they are small, and a
     // damaged tie must not pass for the tie of another index.
     qint64 at = kFileHeader;
+    QVarLengthArray<quint32, 8> seen;
     while (at < size) {
         if (size - at < kHead || file.read(head, kHead) != kHead)
             return unreadable;
@@ -128,8 +130,12 @@ Sections readSections(const QString &path, const IndexTie &tie, quint32 deferred
         check.add(head, 4);
         check.add(head + kSectionHeader, kTieSize);
         const qint64 payload = qint64(length) - kTieSize - kCheckSize;
+        // Each type comes once: a second one is a damaged type.
+        if (seen.contains(type))
+            return unreadable;
+        seen.append(type);
         if (type == deferred && deferred != 0) {
-            if (own == tie && found.deferred.at < 0)
+            if (own == tie)
                 found.deferred = SectionPlace{at + kTieSize + kCheckSize, payload, check, expected};
         } else {
             const QByteArray bytes = file.read(payload);
@@ -138,7 +144,7 @@ Sections readSections(const QString &path, const IndexTie &tie, quint32 deferred
             check.add(bytes.constData(), bytes.size());
             if (check.value() != expected)
                 return unreadable;
-            if (own == tie && !found.payloads.contains(type))
+            if (own == tie)
                 found.payloads.insert(type, bytes);
         }
         at += qint64(length);

@@ -12,7 +12,7 @@
 //       index (as stored) and the payload, in that order,
 //     payload.
 // Sections of unknown types are passed over, so that later kinds can join
-// without a new version. The check catches a section damaged anywhere (a
+// without a new version; each type comes once. The check catches a section damaged anywhere (a
 // wrong length hands it other bytes): a flipped bit in a summary would
 // otherwise be a wrong skip, in the records of the last block a wrong count.
 // Version 1 had no check; such a file is not read.
@@ -34,6 +34,10 @@ enum SectionType : quint32 {
     // What each block's records hold (blocksummary.h), for the blocks read
     // whole so far.
     BlockSummaries = 2,
+    // The device and inode of the log the index was made from: logs of one
+    // name in different folders share an index file, and one's index must
+    // never be taken for the other's.
+    LogFile = 3,
 };
 
 // What ties a section to one index file: a section whose tie differs from

@@ -183,7 +183,9 @@ bool CLog::loadIndex(qint64 logSize)
     // The entries in memory are what the file holds when this object read
     // or wrote it and nobody has touched it since; parsing them again would
     // only fault the same memory in once more.
-    if (!m_file.stamp.isEmpty() && indexPath == m_file.path && fileStamp(indexPath) == m_file.stamp) {
+    const QByteArray logFile = logFileIdentity();
+    if (!m_file.stamp.isEmpty() && indexPath == m_file.path && fileStamp(indexPath) == m_file.stamp
+        && (m_file.logFile.isEmpty() || m_file.logFile == logFile)) {
         const bool inside = std::all_of(m_entries.begin(), m_entries.end(), [logSize](const Entry &e) {
             return e.offset + kHeaderSize <= logSize;
         });
@@ -306,6 +308,7 @@ bool CLog::loadIndex(qint64 logSize)
     m_timeIndexValid = false;
     m_file.path = indexPath;
     m_file.stamp = stamp;
+    m_file.logFile = logFile;
     m_file.rewrite = legacy;
     if (legacy) {
         m_lastBlockRecords = lastBlockRecords;
@@ -314,12 +317,15 @@ bool CLog::loadIndex(qint64 logSize)
         const QString aux = companion::pathFor(indexPath);
         const QByteArray auxStamp = companion::fileStamp(aux);
         const companion::Sections sections = companion::readSections(aux, m_file.tie, companion::BlockSummaries);
-        if (sections.unreadable) {
-            // A companion of ours that is damaged or of another version:
-            // the index was ours too, and one full scan gets back all the
-            // companion knew. Kept without it, the index would leave every
-            // block's times unchecked until a full scan, which a log that
-            // only grows never gets, and every span would read every block.
+        // A companion of ours that is damaged or of another version: the
+        // index was ours too, and one full scan gets back all the companion
+        // knew. Kept without it, the index would leave every block's times
+        // unchecked until a full scan, which a log that only grows never
+        // gets, and every span would read every block. An index made from
+        // another log of this name is foreign, however well its ends fit:
+        // this log, too, is scanned whole.
+        const QByteArray owner = sections.payloads.value(companion::LogFile);
+        if (sections.unreadable || (!owner.isEmpty() && owner != logFile)) {
             m_file = IndexFileState();
             clearIndex();
             m_recordCount = 0;
@@ -344,6 +350,24 @@ bool CLog::loadIndex(qint64 logSize)
     m_file.recordCount = m_recordCount;
     m_file.indexTime = m_indexTime;
     return true;
+}
+
+QByteArray CLog::logFileIdentity() const
+{
+    // The file itself, not its path: the path names the index, so logs of
+    // one name share it. Device and inode follow the file however it is
+    // reached: a log renamed or moved within its file system, or named by a
+    // hard link or through a linked folder, keeps its index; a copy, or a
+    // new log in the place of a rotated one, is another file and is scanned
+    // whole once, which costs time and is sound. A freed inode given to a
+    // new log still has to pass the checks of the index's ends.
+    struct stat st;
+    if (::stat(LogPath::toBytes(m_logPath).constData(), &st) != 0)
+        return QByteArray();
+    QByteArray identity(16, '\0');
+    qToBigEndian<quint64>(quint64(st.st_dev), identity.data());
+    qToBigEndian<quint64>(quint64(st.st_ino), identity.data() + 8);
+    return identity;
 }
 
 QByteArray CLog::fileStamp(const QString &path)
@@ -478,6 +502,7 @@ void CLog::writeIndex()
         return;
     m_file.path = indexPath;
     m_file.stamp = fileStamp(indexPath);
+    m_file.logFile = logFileIdentity();
     m_file.tie = companion::IndexTie{total, m_indexTime.toMSecsSinceEpoch(), hash.value()};
     m_file.rewrite = false;
     m_file.entries = m_entries.size();
@@ -496,6 +521,9 @@ void CLog::writeIndex()
 QMap<quint32, QByteArray> CLog::companionSections(const QByteArray &blockTimes) const
 {
     QMap<quint32, QByteArray> sections{{companion::BlockTimes, blockTimes}};
+    const QByteArray logFile = logFileIdentity();
+    if (!logFile.isEmpty())
+        sections.insert(companion::LogFile, logFile);
     const QByteArray summaries = summariesPayload();
     if (!summaries.isEmpty())
         sections.insert(companion::BlockSummaries, summaries);

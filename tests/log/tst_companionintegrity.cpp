@@ -96,7 +96,8 @@ private slots:
         QTest::addColumn<QString>("place");
         QTest::newRow("undamaged") << 0u << "none";
         const QMap<quint32, const char *> sections{{companion::BlockTimes, "block times"},
-                                                   {companion::BlockSummaries, "summaries"}};
+                                                   {companion::BlockSummaries, "summaries"},
+                                                   {companion::LogFile, "log file"}};
         for (auto it = sections.cbegin(); it != sections.cend(); ++it) {
             for (const char *place : {"type", "length", "tie", "check", "payload's first", "payload's last"})
                 QTest::addRow("%s: %s", it.value(), place) << it.key() << place;
