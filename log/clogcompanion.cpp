@@ -5,7 +5,6 @@
 #include "recordwalk.h"
 
 #include <QRandomGenerator>
-#include <QVarLengthArray>
 #include <QtEndian>
 
 #include <cerrno>
@@ -112,7 +111,7 @@ Sections readSections(const QString &path, const IndexTie &tie, quint32 deferred
     // Every other section is checked, tied or not: they are small, and a
     // damaged tie must not pass for the tie of another index.
     qint64 at = kFileHeader;
-    QVarLengthArray<quint32, 8> seen;
+    quint32 previousType = 0;
     while (at < size) {
         if (size - at < kHead || file.read(head, kHead) != kHead)
             return unreadable;
@@ -130,10 +129,11 @@ Sections readSections(const QString &path, const IndexTie &tie, quint32 deferred
         check.add(head, 4);
         check.add(head + kSectionHeader, kTieSize);
         const qint64 payload = qint64(length) - kTieSize - kCheckSize;
-        // Each type comes once: a second one is a damaged type.
-        if (seen.contains(type))
+        // The types ascend, as they are written: one out of order, or come
+        // twice, is damaged.
+        if (type <= previousType)
             return unreadable;
-        seen.append(type);
+        previousType = type;
         if (type == deferred && deferred != 0) {
             if (own == tie)
                 found.deferred = SectionPlace{at + kTieSize + kCheckSize, payload, check, expected};

@@ -12,9 +12,10 @@
 //       index (as stored) and the payload, in that order,
 //     payload.
 // Sections of unknown types are passed over, so that later kinds can join
-// without a new version; each type comes once. The check catches a section damaged anywhere (a
-// wrong length hands it other bytes): a flipped bit in a summary would
-// otherwise be a wrong skip, in the records of the last block a wrong count.
+// without a new version. The sections come in ascending order of type.
+// The check catches a section damaged anywhere (a wrong length hands it
+// other bytes): a flipped bit in a summary would otherwise be a wrong skip,
+// in the records of the last block a wrong count.
 // Version 1 had no check; such a file is not read.
 #ifndef CLOGCOMPANION_H
 #define CLOGCOMPANION_H
@@ -26,7 +27,7 @@
 
 namespace companion {
 
-// Section types. Numbers are never reused.
+// Section types. Numbers are never reused; 0 is none.
 enum SectionType : quint32 {
     // The blocks holding earlier times than their key, the records counted
     // in the last block, and whether the blocks' times were ever checked.
