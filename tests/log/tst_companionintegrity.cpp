@@ -28,7 +28,7 @@ LogBuilder sampleLog()
 int damagedByte(const QByteArray &aux, quint32 type, const QString &place)
 {
     if (type == 0)
-        return place == QLatin1String("last byte") ? aux.size() - 1 : -1;
+        return place == QLatin1String("last byte") ? aux.size() - 1 : place == QLatin1String("version") ? 5 : -1;
     // Each section: type (4), length (8), the index's tie (24), the check
     // (8), payload; the last byte of a field is flipped.
     for (int at = 8; at + 12 <= aux.size();) {
@@ -103,6 +103,7 @@ private slots:
                 QTest::addRow("%s: %s", it.value(), place) << it.key() << place;
         }
         QTest::newRow("file's last byte") << 0u << "last byte";
+        QTest::newRow("another version") << 0u << "version";
         QTest::newRow("cut by one byte") << 0u << "cut";
     }
 
