@@ -277,7 +277,9 @@ private:
     // Reads the summaries the companion file holds, when they were left
     // unread by the load of the index (see m_deferredSummaries).
     void takeDeferredSummaries() const;
-    void loadSummaries(QFile &file, qint64 length) const;
+    // Reads the summaries section at `place` (file at its start); false
+    // when it fails its check or does not add up.
+    bool loadSummaries(QFile &file, const companion::SectionPlace &place) const;
     // The sections of the companion file as they now stand.
     QMap<quint32, QByteArray> companionSections(const QByteArray &blockTimes) const;
 
@@ -320,7 +322,11 @@ private:
         int recordCount = 0;
         QDateTime indexTime;
         QByteArray blockTimes;     // the companion's payload
+        QByteArray logFile;        // the log it was made from (logFileIdentity)
     };
+    // The device and inode of the file at m_logPath, as the companion keeps
+    // them; empty when it cannot be looked at.
+    QByteArray logFileIdentity() const;
     mutable IndexFileState m_file;
     // One summary per block, by block number (invalid where none was made);
     // each checked against its block's extent before it is used.

@@ -19,10 +19,11 @@ namespace companion {
 namespace {
 
 constexpr quint32 kMagic = 0x56524358u; // "VRCX"
-constexpr quint16 kVersion = 1;
+constexpr quint16 kVersion = 2;
 constexpr qint64 kFileHeader = 8;
 constexpr qint64 kSectionHeader = 4 + 8;
 constexpr qint64 kTieSize = 8 + 8 + 8;
+constexpr qint64 kCheckSize = 8;
 // A companion holds a few small sections; a larger file is not ours.
 constexpr qint64 kMaxFile = qint64(256) << 20;
 
@@ -89,52 +90,68 @@ QString pathFor(const QString &indexPath)
     return indexPath + QLatin1String(".aux");
 }
 
-QMap<quint32, QByteArray> readSections(const QString &path, const IndexTie &tie, quint32 deferred,
-                                       SectionPlace *place)
+Sections readSections(const QString &path, const IndexTie &tie, quint32 deferred)
 {
-    QMap<quint32, QByteArray> sections;
-    SectionPlace found;
+    Sections found;
+    Sections unreadable;
+    unreadable.unreadable = true;
     QFile file;
     if (!recordwalk::openRegular(file, path))
-        return sections;
+        return found;
     const qint64 size = file.size();
     if (size < kFileHeader || size > kMaxFile)
-        return sections;
-    char head[kSectionHeader + kTieSize];
+        return unreadable;
+    constexpr qint64 kHead = kSectionHeader + kTieSize + kCheckSize;
+    char head[kHead];
     if (file.read(head, kFileHeader) != kFileHeader || qFromBigEndian<quint32>(head) != kMagic
         || qFromBigEndian<quint16>(head + 4) != kVersion)
-        return sections;
+        return unreadable;
     // Section by section: a deferred payload (the block summaries of a big
-    // log are megabytes) is passed over unread.
+    // log are megabytes) is passed over unread, and checked when it is read.
+    // Every other section is checked, tied or not: they are small, and a
+    // damaged tie must not pass for the tie of another index.
     qint64 at = kFileHeader;
+    quint32 previousType = 0;
     while (at < size) {
-        if (size - at < kSectionHeader + kTieSize || file.read(head, sizeof head) != qint64(sizeof head))
-            return {};
+        if (size - at < kHead || file.read(head, kHead) != kHead)
+            return unreadable;
         const quint32 type = qFromBigEndian<quint32>(head);
         const quint64 length = qFromBigEndian<quint64>(head + 4);
         at += kSectionHeader;
-        if (length < quint64(kTieSize) || length > quint64(size - at))
-            return {}; // cut short or foreign: nothing of it is used
+        if (length < quint64(kTieSize + kCheckSize) || length > quint64(size - at))
+            return unreadable;
         IndexTie own;
         own.size = qFromBigEndian<qint64>(head + 12);
         own.timeMs = qFromBigEndian<qint64>(head + 20);
         own.hash = qFromBigEndian<quint64>(head + 28);
-        const qint64 payload = qint64(length) - kTieSize;
-        if (own == tie && type == deferred && deferred != 0 && found.at < 0) {
-            found = SectionPlace{at + kTieSize, payload};
-        } else if (own == tie && type != deferred && !sections.contains(type)) {
+        const quint64 expected = qFromBigEndian<quint64>(head + 36);
+        IndexHash check;
+        check.add(head, 4);
+        check.add(head + kSectionHeader, kTieSize);
+        const qint64 payload = qint64(length) - kTieSize - kCheckSize;
+        // The types ascend, as they are written: one out of order, or come
+        // twice, is damaged.
+        if (type <= previousType)
+            return unreadable;
+        previousType = type;
+        if (type == deferred && deferred != 0) {
+            if (own == tie)
+                found.deferred = SectionPlace{at + kTieSize + kCheckSize, payload, check, expected};
+        } else {
             const QByteArray bytes = file.read(payload);
             if (bytes.size() != payload)
-                return {};
-            sections.insert(type, bytes);
+                return unreadable;
+            check.add(bytes.constData(), bytes.size());
+            if (check.value() != expected)
+                return unreadable;
+            if (own == tie)
+                found.payloads.insert(type, bytes);
         }
         at += qint64(length);
         if (!file.seek(at))
-            return {};
+            return unreadable;
     }
-    if (place)
-        *place = found;
-    return sections;
+    return found;
 }
 
 bool writeSections(const QString &path, const IndexTie &tie, const QMap<quint32, QByteArray> &sections)
@@ -148,12 +165,17 @@ bool writeSections(const QString &path, const IndexTie &tie, const QMap<quint32,
     qToBigEndian<quint32>(kMagic, bytes.data());
     qToBigEndian<quint16>(kVersion, bytes.data() + 4);
     for (auto it = sections.cbegin(); it != sections.cend(); ++it) {
-        char head[kSectionHeader + kTieSize];
+        char head[kSectionHeader + kTieSize + kCheckSize];
         qToBigEndian<quint32>(it.key(), head);
-        qToBigEndian<quint64>(quint64(kTieSize + it.value().size()), head + 4);
+        qToBigEndian<quint64>(quint64(kTieSize + kCheckSize + it.value().size()), head + 4);
         qToBigEndian<qint64>(tie.size, head + 12);
         qToBigEndian<qint64>(tie.timeMs, head + 20);
         qToBigEndian<quint64>(tie.hash, head + 28);
+        IndexHash check;
+        check.add(head, 4);
+        check.add(head + kSectionHeader, kTieSize);
+        check.add(it.value().constData(), it.value().size());
+        qToBigEndian<quint64>(check.value(), head + 36);
         bytes.append(head, int(sizeof head));
         bytes.append(it.value());
     }

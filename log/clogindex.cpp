@@ -183,7 +183,9 @@ bool CLog::loadIndex(qint64 logSize)
     // The entries in memory are what the file holds when this object read
     // or wrote it and nobody has touched it since; parsing them again would
     // only fault the same memory in once more.
-    if (!m_file.stamp.isEmpty() && indexPath == m_file.path && fileStamp(indexPath) == m_file.stamp) {
+    const QByteArray logFile = logFileIdentity();
+    if (!m_file.stamp.isEmpty() && indexPath == m_file.path && fileStamp(indexPath) == m_file.stamp
+        && (m_file.logFile.isEmpty() || m_file.logFile == logFile)) {
         const bool inside = std::all_of(m_entries.begin(), m_entries.end(), [logSize](const Entry &e) {
             return e.offset + kHeaderSize <= logSize;
         });
@@ -306,6 +308,7 @@ bool CLog::loadIndex(qint64 logSize)
     m_timeIndexValid = false;
     m_file.path = indexPath;
     m_file.stamp = stamp;
+    m_file.logFile = logFile;
     m_file.rewrite = legacy;
     if (legacy) {
         m_lastBlockRecords = lastBlockRecords;
@@ -313,14 +316,26 @@ bool CLog::loadIndex(qint64 logSize)
         m_file.tie = companion::IndexTie{fileSize, indexTime.toMSecsSinceEpoch(), hash.value()};
         const QString aux = companion::pathFor(indexPath);
         const QByteArray auxStamp = companion::fileStamp(aux);
-        companion::SectionPlace summaries;
-        const QMap<quint32, QByteArray> sections =
-            companion::readSections(aux, m_file.tie, companion::BlockSummaries, &summaries);
-        const QByteArray times = sections.value(companion::BlockTimes);
+        const companion::Sections sections = companion::readSections(aux, m_file.tie, companion::BlockSummaries);
+        // A companion of ours that is damaged or of another version: the
+        // index was ours too, and one full scan gets back all the companion
+        // knew. Kept without it, the index would leave every block's times
+        // unchecked until a full scan, which a log that only grows never
+        // gets, and every span would read every block. An index made from
+        // another log of this name is foreign, however well its ends fit:
+        // this log, too, is scanned whole.
+        const QByteArray owner = sections.payloads.value(companion::LogFile);
+        if (sections.unreadable || (!owner.isEmpty() && owner != logFile)) {
+            m_file = IndexFileState();
+            clearIndex();
+            m_recordCount = 0;
+            return false;
+        }
+        const QByteArray times = sections.payloads.value(companion::BlockTimes);
         if (loadBlockTimes(times)) {
             m_file.companionStamp = auxStamp;
             m_file.blockTimes = times;
-            m_deferredSummaries = DeferredSummaries{aux, auxStamp, summaries};
+            m_deferredSummaries = DeferredSummaries{aux, auxStamp, sections.deferred};
         } else {
             // Without its companion the index tells only where blocks begin:
             // neither the records of its last block nor whether any block
@@ -335,6 +350,24 @@ bool CLog::loadIndex(qint64 logSize)
     m_file.recordCount = m_recordCount;
     m_file.indexTime = m_indexTime;
     return true;
+}
+
+QByteArray CLog::logFileIdentity() const
+{
+    // The file itself, not its path: the path names the index, so logs of
+    // one name share it. Device and inode follow the file however it is
+    // reached: a log renamed or moved within its file system, or named by a
+    // hard link or through a linked folder, keeps its index; a copy, or a
+    // new log in the place of a rotated one, is another file and is scanned
+    // whole once, which costs time and is sound. A freed inode given to a
+    // new log still has to pass the checks of the index's ends.
+    struct stat st;
+    if (::stat(LogPath::toBytes(m_logPath).constData(), &st) != 0)
+        return QByteArray();
+    QByteArray identity(16, '\0');
+    qToBigEndian<quint64>(quint64(st.st_dev), identity.data());
+    qToBigEndian<quint64>(quint64(st.st_ino), identity.data() + 8);
+    return identity;
 }
 
 QByteArray CLog::fileStamp(const QString &path)
@@ -469,6 +502,7 @@ void CLog::writeIndex()
         return;
     m_file.path = indexPath;
     m_file.stamp = fileStamp(indexPath);
+    m_file.logFile = logFileIdentity();
     m_file.tie = companion::IndexTie{total, m_indexTime.toMSecsSinceEpoch(), hash.value()};
     m_file.rewrite = false;
     m_file.entries = m_entries.size();
@@ -487,6 +521,9 @@ void CLog::writeIndex()
 QMap<quint32, QByteArray> CLog::companionSections(const QByteArray &blockTimes) const
 {
     QMap<quint32, QByteArray> sections{{companion::BlockTimes, blockTimes}};
+    const QByteArray logFile = logFileIdentity();
+    if (!logFile.isEmpty())
+        sections.insert(companion::LogFile, logFile);
     const QByteArray summaries = summariesPayload();
     if (!summaries.isEmpty())
         sections.insert(companion::BlockSummaries, summaries);
@@ -531,19 +568,27 @@ void CLog::takeDeferredSummaries() const
         || !openRegular(file, deferred.path) || companion::fileStamp(file) != deferred.stamp
         || !file.seek(deferred.place.at))
         return;
-    loadSummaries(file, deferred.place.length);
+    if (!loadSummaries(file, deferred.place)) {
+        // Damaged: none is used, and the companion is written again without
+        // them when the summaries are next kept.
+        m_summaries.clear();
+        m_summariesDirty = true;
+    }
 }
 
-void CLog::loadSummaries(QFile &file, qint64 length) const
+bool CLog::loadSummaries(QFile &file, const companion::SectionPlace &place) const
 {
     // A count, then the summaries in block order. Anything that does not
-    // add up leaves the log without summaries: they only save reads.
+    // add up leaves the log without summaries: they only save reads. They
+    // are used only once the whole payload has come to its check.
+    companion::IndexHash check = place.check;
     char count[4];
-    if (length < 4 || file.read(count, 4) != 4)
-        return;
+    if (place.length < 4 || file.read(count, 4) != 4)
+        return false;
+    check.add(count, 4);
     const quint32 stored = qFromBigEndian<quint32>(count);
-    if (stored > m_entries.size() || length != 4 + qint64(stored) * BlockSummary::kStoredSize)
-        return;
+    if (stored > m_entries.size() || place.length != 4 + qint64(stored) * BlockSummary::kStoredSize)
+        return false;
     m_summaries.resize(m_entries.size());
     // A summary is taken only for the block of its offset and extent; one
     // that fits no block of this index (or comes out of order) is passed over.
@@ -552,10 +597,9 @@ void CLog::loadSummaries(QFile &file, qint64 length) const
     for (qint64 rest = stored; rest > 0;) {
         const qint64 n = std::min<qint64>(rest, 1024);
         const qint64 bytes = n * BlockSummary::kStoredSize;
-        if (file.read(buffer, bytes) != bytes) {
-            m_summaries.clear();
-            return;
-        }
+        if (file.read(buffer, bytes) != bytes)
+            return false;
+        check.add(buffer, bytes);
         rest -= n;
         for (const char *p = buffer; p < buffer + bytes; p += BlockSummary::kStoredSize) {
             const BlockSummary s = BlockSummary::load(p);
@@ -567,6 +611,7 @@ void CLog::loadSummaries(QFile &file, qint64 length) const
             m_summaries[size_t(it - m_entries.cbegin())] = s;
         }
     }
+    return check.value() == place.expected;
 }
 
 void CLog::keepSummaries() const
