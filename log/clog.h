@@ -123,8 +123,6 @@ public:
         ~Reading();
         Reading(const Reading &) = delete;
         Reading &operator=(const Reading &) = delete;
-        // True while a file is held open.
-        bool isOpen() const;
         // Closes the file and writes the summaries made through it to the
         // companion file; the next call through it opens the file again.
         void close();

@@ -227,11 +227,6 @@ CLog::Reading::~Reading()
     close();
 }
 
-bool CLog::Reading::isOpen() const
-{
-    return m_state && m_state->file.isOpen();
-}
-
 void CLog::Reading::close()
 {
     if (!m_state)

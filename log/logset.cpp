@@ -426,8 +426,8 @@ void LogSet::forEachPieceUtf8(int first, int last, const std::function<bool(cons
         piece.last = true;
         going = visit(piece);
     };
-    // One reading per log for the whole walk: a log whose files overlap
-    // others' in time comes in many runs, and each goes on in the file and
+    // One reading per log for the whole walk: a log whose times overlap
+    // the others' comes in many runs, and each goes on in the file and
     // window its last one left, instead of opening the file again. A log's
     // reading ends after its last run; whatever is left, with the walk.
     std::vector<std::unique_ptr<CLog::Reading>> readings(m_logs.size());
