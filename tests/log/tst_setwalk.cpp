@@ -30,7 +30,8 @@ QByteArray logBytes(const QString &seconds, char letter)
 
 int openFiles()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    return int(fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
 QStringList textsOf(const QByteArray &utf8)
