@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class ChunkReader;
@@ -108,6 +109,33 @@ public:
     void forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &piece)> &visit,
                           const TimeSpan &span = TimeSpan(), qint64 resumeAt = -1,
                           const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
+    // The log's file held open over the calls of one walk that reads the
+    // log's blocks in several calls (a set's runs of blocks), with what was
+    // read of it and the buffer of the pieces: opened at the first call, it
+    // is looked at again before each later one, read afresh when it was
+    // replaced, shrank or was written over, and closed when the object goes.
+    // Summaries made in its calls go to the companion file then, once.
+    class Reading
+    {
+    public:
+        Reading();
+        // Closes it (see close()).
+        ~Reading();
+        Reading(const Reading &) = delete;
+        Reading &operator=(const Reading &) = delete;
+        // Closes the file and writes the summaries made through it to the
+        // companion file; the next call through it opens the file again.
+        void close();
+
+    private:
+        friend class CLog;
+        struct State;
+        std::unique_ptr<State> m_state;
+    };
+    // As forEachPieceUtf8 above, through `reading` (used for this log only).
+    void forEachPieceUtf8(Reading &reading, int first, int last,
+                          const std::function<bool(const TextPiece &piece)> &visit, const TimeSpan &span = TimeSpan(),
+                          qint64 resumeAt = -1, const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
     // Calls `visit(offset, text)` for the texts readBlock(block, span) would
     // give, in file order, each as NUL-ended UTF-8 with its record's offset;
     // stops when `visit` returns false. Nothing for a block found wrong.
@@ -264,8 +292,13 @@ private:
     bool blockOutside(int block, const TimeSpan &span) const;
     // Opens the log once and hands `perBlock` each block's extent and the
     // reader (null when the log cannot be opened); stops when it returns false.
+    // With `reading`, through the file and reader it holds.
     void walkBlocks(int first, int last,
-                    const std::function<bool(int block, ChunkReader *reader, qint64 start, qint64 end)> &perBlock) const;
+                    const std::function<bool(int block, ChunkReader *reader, qint64 start, qint64 end)> &perBlock,
+                    Reading *reading = nullptr) const;
+    void walkPieces(Reading *reading, int first, int last, const std::function<bool(const TextPiece &piece)> &visit,
+                    const TimeSpan &span, qint64 resumeAt,
+                    const std::function<bool(const BlockSummary &)> &mayMatch) const;
     static QByteArray fileStamp(const QString &path);
     // True when block `block` may be skipped: it has a summary and
     // `mayMatch` answers false for it.

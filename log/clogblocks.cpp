@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,16 +169,87 @@ void CLog::markStale() const
     companion::remove(companion::pathFor(index));
 }
 
+// --- A file held open over several calls --------------------------------------
+
+struct CLog::Reading::State
+{
+    const CLog *log = nullptr; // whose summaries are kept when the reading ends
+    QFile file;
+    std::unique_ptr<ChunkReader> reader;
+    // The open file as it was when last looked at.
+    dev_t device = 0;
+    ino_t inode = 0;
+    qint64 size = 0;
+    timespec modified{};
+    TextPiece piece;
+
+    // Makes the reading hold the file at `path` as it now is, as opening it
+    // anew would find it; false when it cannot be read.
+    bool lookAgain(const QString &path);
+};
+
+bool CLog::Reading::State::lookAgain(const QString &path)
+{
+    struct stat st;
+    const QByteArray name = LogPath::toBytes(path);
+    const bool there = !name.isEmpty() && ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode);
+    if (there && file.isOpen() && st.st_dev == device && st.st_ino == inode) {
+        if (st.st_size == size && st.st_mtim.tv_sec == modified.tv_sec && st.st_mtim.tv_nsec == modified.tv_nsec)
+            return true;
+        // Grown, shrunk or written over: what the window holds may no longer
+        // be what the file does, and the file ends elsewhere.
+        size = st.st_size;
+        modified = st.st_mtim;
+        reader = std::make_unique<ChunkReader>(file, kScanChunk, size);
+        return true;
+    }
+    // Another file under the name, or none: opened anew, as a call of its own would.
+    reader.reset();
+    file.close();
+    if (!there || !openRegular(file, path))
+        return false;
+    if (::fstat(file.handle(), &st) != 0) {
+        file.close();
+        return false;
+    }
+    device = st.st_dev;
+    inode = st.st_ino;
+    size = st.st_size;
+    modified = st.st_mtim;
+    reader = std::make_unique<ChunkReader>(file, kScanChunk, size);
+    return true;
+}
+
+CLog::Reading::Reading() = default;
+
+CLog::Reading::~Reading()
+{
+    close();
+}
+
+void CLog::Reading::close()
+{
+    if (!m_state)
+        return;
+    const CLog *log = m_state->log;
+    m_state.reset();
+    if (log)
+        log->keepSummaries();
+}
+
+// --- Walks ----------------------------------------------------------------------
+
 void CLog::walkBlocks(int first, int last,
-                      const std::function<bool(int, ChunkReader *, qint64, qint64)> &perBlock) const
+                      const std::function<bool(int, ChunkReader *, qint64, qint64)> &perBlock,
+                      Reading *reading) const
 {
     first = std::max(first, 0);
     last = std::min(last, blockCount() - 1);
     if (first > last)
         return;
     QFile file;
-    const bool opened = openRegular(file, m_logPath);
-    const qint64 size = opened ? file.size() : 0;
+    const bool opened = reading ? reading->m_state->lookAgain(m_logPath) : openRegular(file, m_logPath);
+    const qint64 size = !opened ? 0 : reading ? reading->m_state->size : file.size();
     const qint64 lastEnd = m_indexEnd >= 0 ? std::min(m_indexEnd, size) : size;
     const auto endOf = [this, lastEnd](int block) {
         return block + 1 < blockCount() ? m_entries[size_t(block) + 1].offset : lastEnd;
@@ -188,9 +260,17 @@ void CLog::walkBlocks(int first, int last,
                              ? qBound(kRangeChunkMin, endOf(first) - m_entries[size_t(first)].offset + kHeaderSize,
                                       kRangeChunkMax)
                              : kScanChunk;
-    ChunkReader reader(file, chunk, size);
+    std::optional<ChunkReader> own;
+    ChunkReader *reader = nullptr;
+    if (reading) {
+        // The walk goes on where the reading's last call left the window.
+        reader = opened ? reading->m_state->reader.get() : nullptr;
+    } else {
+        own.emplace(file, chunk, size);
+        reader = opened ? &*own : nullptr;
+    }
     for (int block = first; block <= last; ++block) {
-        if (!perBlock(block, opened ? &reader : nullptr, m_entries[size_t(block)].offset, endOf(block)))
+        if (!perBlock(block, reader, m_entries[size_t(block)].offset, endOf(block)))
             return;
     }
 }
@@ -242,9 +322,33 @@ void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const 
                             const TimeSpan &span, qint64 resumeAt,
                             const std::function<bool(const BlockSummary &)> &mayMatch) const
 {
-    // One buffer for every piece: its capacity stays once reserved.
-    TextPiece piece;
-    piece.texts.reserve(int(kPieceBytes) + (64 << 10));
+    walkPieces(nullptr, first, last, visit, span, resumeAt, mayMatch);
+    keepSummaries();
+}
+
+void CLog::forEachPieceUtf8(Reading &reading, int first, int last, const std::function<bool(const TextPiece &)> &visit,
+                            const TimeSpan &span, qint64 resumeAt,
+                            const std::function<bool(const BlockSummary &)> &mayMatch) const
+{
+    if (reading.m_state && reading.m_state->log != this)
+        reading.close();
+    if (!reading.m_state) {
+        reading.m_state = std::make_unique<Reading::State>();
+        reading.m_state->log = this;
+    }
+    walkPieces(&reading, first, last, visit, span, resumeAt, mayMatch);
+}
+
+void CLog::walkPieces(Reading *reading, int first, int last, const std::function<bool(const TextPiece &)> &visit,
+                      const TimeSpan &span, qint64 resumeAt,
+                      const std::function<bool(const BlockSummary &)> &mayMatch) const
+{
+    // One buffer for every piece (for every call through a reading): its
+    // capacity stays once reserved.
+    TextPiece own;
+    TextPiece &piece = reading ? reading->m_state->piece : own;
+    if (piece.texts.capacity() < int(kPieceBytes) + (64 << 10))
+        piece.texts.reserve(int(kPieceBytes) + (64 << 10));
     bool going = true;
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         const bool resumed = block == first && resumeAt > start && resumeAt < end;
@@ -283,8 +387,7 @@ void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const 
             piece.firstText = texts;
         piece.last = true;
         return visit(piece);
-    });
-    keepSummaries();
+    }, reading);
 }
 
 // --- Block summaries ----------------------------------------------------------

@@ -426,10 +426,16 @@ void LogSet::forEachPieceUtf8(int first, int last, const std::function<bool(cons
         piece.last = true;
         going = visit(piece);
     };
+    // One reading per log for the whole walk: a log whose times overlap
+    // the others' comes in many runs, and each goes on in the file and
+    // window its last one left, instead of opening the file again. A log's
+    // reading ends after its last run; whatever is left, with the walk.
+    std::vector<std::unique_ptr<CLog::Reading>> readings(m_logs.size());
     size_t run = size_t(&runOf(first) - m_runs.data());
     for (int block = first; going && block <= last; ++run) {
         const Run &r = m_runs[run];
         const CLog *log = m_logs[size_t(r.log)];
+        std::unique_ptr<CLog::Reading> &reading = readings[size_t(r.log)];
         const int segEnd = std::min(last, runEnd(run) - 1);
         const int base = r.start - r.ownFirst; // set's number = own number + base
         const int ownFrom = block - base;
@@ -440,7 +446,9 @@ void LogSet::forEachPieceUtf8(int first, int last, const std::function<bool(cons
             passOver(b + base, log, b);
         if (going && readFrom <= readTo) {
             const qint64 resume = block == first && readFrom == ownFrom ? resumeAt : -1;
-            log->forEachPieceUtf8(readFrom, readTo, [&](const CLog::TextPiece &piece) {
+            if (!reading)
+                reading = std::make_unique<CLog::Reading>();
+            log->forEachPieceUtf8(*reading, readFrom, readTo, [&](const CLog::TextPiece &piece) {
                 CLog::TextPiece renumbered = piece;
                 renumbered.block = piece.block + base;
                 going = visit(renumbered);
@@ -449,6 +457,8 @@ void LogSet::forEachPieceUtf8(int first, int last, const std::function<bool(cons
         }
         for (int b = std::max(readFrom, readTo + 1); going && b <= ownTo; ++b)
             passOver(b + base, log, b);
+        if (m_runsOfLog[size_t(r.log)].back() == run)
+            reading.reset();
         block = segEnd + 1;
     }
 }

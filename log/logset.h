@@ -95,7 +95,8 @@ public:
     // As CLog::forEachPieceUtf8, with the set's block numbers in the
     // pieces (their `start` an offset in the block's own log). A block that
     // its own log says holds no record of `span` comes as one empty last
-    // piece unread.
+    // piece unread. Each log's file is opened once for the walk, however
+    // many runs of its blocks it reads (see CLog::Reading).
     void forEachPieceUtf8(int first, int last, const std::function<bool(const CLog::TextPiece &piece)> &visit,
                           const TimeSpan &span = TimeSpan(), qint64 resumeAt = -1,
                           const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
