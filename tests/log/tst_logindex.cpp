@@ -1,5 +1,6 @@
 // The index file as other readers of its format see it, and the reopen of a
-// log from its index: the bytes read, the files written, the counts kept.
+// log from its index: the bytes read, the files written, the counts kept,
+// and blocks found not to fit the log only when they are read.
 #include "logbuilder.h"
 
 #include <logpath.h>
@@ -373,6 +374,62 @@ private slots:
             const QStringList names{"limited-mlog.index", "limited-mlog.index.aux", "limited-mlog.index.spare"};
             QCOMPARE(QDir(QFileInfo(index).path()).entryList(QDir::Files | QDir::Hidden), names.mid(0, spare ? 3 : 2));
         }
+    }
+
+    // A block whose records do not start, or end, where the index says gives
+    // nothing of its own, however it is read; the index is then stale, its
+    // file gone, and the next read of the log heals it.
+    void blockFoundUnsoundWhenRead_data()
+    {
+        QTest::addColumn<quint32>("key");     // the entry moved
+        QTest::addColumn<int>("record");      // to the start of this record
+        QTest::addColumn<int>("shift");       // and this many bytes further
+        QTest::addColumn<int>("unsound");     // the block first found wrong
+        QTest::addColumn<QString>("reading");
+        for (const char *reading : {"readBlock", "forEachBlock", "forEachBlockUtf8", "countBlockTexts"}) {
+            QTest::addRow("next block starts inside this one, %s", reading) << 1800004010u << 4 << 0 << 0 << reading;
+            QTest::addRow("next block one byte off, %s", reading) << 1800004020u << 5 << 1 << 1 << reading;
+        }
+    }
+
+    void blockFoundUnsoundWhenRead()
+    {
+        QFETCH(quint32, key);
+        QFETCH(int, record);
+        QFETCH(int, shift);
+        QFETCH(int, unsound);
+        QFETCH(QString, reading);
+        // Blocks at t0, +10, +20 and +30 (records 0, 3, 5 and 7).
+        LogBuilder b;
+        for (quint32 dt : {0, 0, 0, 10, 10, 20, 20, 30})
+            b.add(1800004000 + dt, "/r" + QByteArray::number(b.offsets.size()));
+        const NaiveScan naive(b.data);
+        Index index = naive.index;
+        index[key] = b.offsets[record] + shift;
+        const QString p = path("unsound.mlog");
+        QVERIFY(b.save(p) && setModified(p, QDateTime::fromSecsSinceEpoch(1700000060)));
+        QVERIFY(writeBytes(CLog::indexFilePath(p), indexFileBytes(QDateTime::fromSecsSinceEpoch(1700000000), 8, index, {}, 1)));
+        CLog log;
+        log.readLog(p);
+        QCOMPARE(log.timeIndex(), index);
+        QVERIFY(!log.isIndexStale());
+        int shown = -1;
+        if (reading == QLatin1String("readBlock"))
+            shown = log.readBlock(unsound).size();
+        else if (reading == QLatin1String("forEachBlock"))
+            log.forEachBlock(unsound, unsound, [&shown](int, const QStringList &texts) { return (shown = texts.size()) >= 0; });
+        else if (reading == QLatin1String("forEachBlockUtf8"))
+            log.forEachBlockUtf8(unsound, unsound, [&shown](int, const QByteArray &texts) { return (shown = texts.count('\0')) >= 0; });
+        else
+            log.countBlockTexts(unsound, unsound, [&shown](int, int count) { return (shown = count) >= 0; });
+        QCOMPARE(shown, 0);
+        QVERIFY(log.isIndexStale() && log.isChanged(p));
+        QVERIFY(!QFile::exists(CLog::indexFilePath(p)));
+        log.readLog(p);
+        QVERIFY(!log.isIndexStale());
+        QCOMPARE(log.timeIndex(), naive.index);
+        for (int k = 0; k < log.blockCount(); ++k)
+            QCOMPARE(log.readBlock(k), naive.textsByTime.value(naive.index.keys().at(k)));
     }
 };
 
