@@ -1,6 +1,7 @@
 // The index file as other readers of its format see it, and the reopen of a
 // log from its index: the bytes read, the files written, the counts kept,
-// and blocks found not to fit the log only when they are read.
+// the block summaries left in the companion file until asked for, and
+// blocks found not to fit the log only when they are read.
 #include "logbuilder.h"
 
 #include <logpath.h>
@@ -70,6 +71,14 @@ static LogBuilder clockSetBack(quint32 t0)
     for (int i = 0; i < 300; ++i)
         b.add(t0 + quint32(i / 4) - (i >= 120 && i < 200 ? 3600 : 0), "/back" + QByteArray::number(i));
     return b;
+}
+
+static int summaryCount(const CLog &log)
+{
+    int n = 0;
+    for (int b = 0; b < log.blockCount(); ++b)
+        n += log.blockSummary(b) ? 1 : 0;
+    return n;
 }
 
 class TestLogIndex : public QObject
@@ -430,6 +439,93 @@ private slots:
         QCOMPARE(log.timeIndex(), naive.index);
         for (int k = 0; k < log.blockCount(); ++k)
             QCOMPARE(log.readBlock(k), naive.textsByTime.value(naive.index.keys().at(k)));
+    }
+
+    // The block summaries of a reopened log are left unread in the companion
+    // file until a summary is asked for, and never taken from a companion
+    // that has changed since the index was loaded. `kept`: the reopened
+    // reader still has them.
+    void summariesOfAReopenedLog_data()
+    {
+        QTest::addColumn<QString>("change"); // to the companion, after the reopen
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("none") << "none" << true;
+        QTest::newRow("removed") << "removed" << false;
+        QTest::newRow("cut short") << "cut" << false;
+        QTest::newRow("written for a log of the same name elsewhere") << "other log" << false;
+    }
+
+    void summariesOfAReopenedLog()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, kept);
+        QDir().mkpath(path("a"));
+        QDir().mkpath(path("b"));
+        const QString p = path("a/x.mlog");
+        // A few records a second: many blocks, so that the summaries far
+        // outweigh what the reopen reads of the log.
+        MlogGeneratorOptions o = generated(20000, 31);
+        o.recordsPerSecond = 5;
+        QVERIFY(generateLog(p, o));
+        const QString index = CLog::indexFilePath(p);
+        const QString aux = index + ".aux";
+        const auto summarize = [](CLog &log) {
+            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+        };
+        {
+            CLog first;
+            first.readLog(p);
+            summarize(first);
+            QCOMPARE(summaryCount(first), first.blockCount() - 1);
+        }
+        const qint64 indexSize = QFileInfo(index).size();
+        const qint64 auxSize = QFileInfo(aux).size();
+        // The summaries are most of the companion, which is larger than the index.
+        QVERIFY2(auxSize > 4 * indexSize, qPrintable(QStringLiteral("%1 %2").arg(auxSize).arg(indexSize)));
+        CLog log;
+        const qint64 before = bytesRead();
+        log.readLog(p);
+        const qint64 read = bytesRead() - before;
+        QVERIFY2(read < indexSize + auxSize / 4, qPrintable(QStringLiteral("%1 bytes").arg(read)));
+        QVERIFY(!log.isIndexStale() && log.blockCount() > 2);
+        if (change == "removed") {
+            QVERIFY(QFile::remove(aux));
+        } else if (change == "cut") {
+            QVERIFY(QFile::resize(aux, auxSize - 100));
+        } else if (change == "other log") {
+            // The same name in another folder shares the index file. This
+            // log has the same records but for their users: the same blocks
+            // at the same offsets, and other summaries.
+            QByteArray bytes = fileBytes(p);
+            for (int pos = 0; pos + 40 <= bytes.size(); pos += 40 + qFromLittleEndian<quint16>(bytes.constData() + pos + 38))
+                qToLittleEndian<quint32>(qFromLittleEndian<quint32>(bytes.constData() + pos + 16) + 1, bytes.data() + pos + 16);
+            const QString q = path("b/x.mlog");
+            QVERIFY(writeBytes(q, bytes));
+            CLog other;
+            other.readLog(q);
+            QCOMPARE(other.timeIndex(), log.timeIndex());
+            summarize(other);
+            QCOMPARE(summaryCount(other), other.blockCount() - 1);
+        }
+        QCOMPARE(summaryCount(log), kept ? log.blockCount() - 1 : 0);
+        // Every summary taken is the one the block gives when read.
+        CLog scanned;
+        QVERIFY(QFile::remove(index));
+        scanned.readLog(p);
+        summarize(scanned);
+        QCOMPARE(scanned.timeIndex(), log.timeIndex());
+        for (int b = 0; b < log.blockCount(); ++b) {
+            const BlockSummary *s = log.blockSummary(b);
+            if (!s)
+                continue;
+            QVERIFY(scanned.blockSummary(b));
+            char mine[BlockSummary::kStoredSize];
+            char theirs[BlockSummary::kStoredSize];
+            s->store(mine);
+            scanned.blockSummary(b)->store(theirs);
+            QVERIFY2(std::equal(mine, mine + sizeof mine, theirs), qPrintable(QString::number(b)));
+        }
+        QCOMPARE(log.recordCount(), scanned.recordCount());
     }
 };
 
