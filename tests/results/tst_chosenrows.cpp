@@ -27,12 +27,6 @@ bool writeBlocks(const QString &path)
     });
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // The lines of a saved file (the header of CSV apart), each with its "\n".
 QList<QByteArray> lines(const QByteArray &bytes)
 {

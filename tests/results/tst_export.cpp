@@ -54,12 +54,6 @@ QString isoOf(quint32 time)
            + QStringLiteral("%1:%2").arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0')).arg(std::abs(offset) / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The value of `row` at `key` as text: CSV holds text only, JSON numbers
 // must be numbers.
 QString field(const QJsonObject &row, const QString &key, bool json)

@@ -20,20 +20,6 @@ Q_DECLARE_METATYPE(SaveTarget::Way)
 
 namespace {
 
-// By the name's bytes, which QFile would not find for one that is not UTF-8.
-QByteArray readAll(const QString &path)
-{
-    QByteArray content;
-    const int fd = ::open(LogPath::toBytes(path).constData(), O_RDONLY);
-    char buffer[65536];
-    ssize_t n;
-    while (fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0)
-        content.append(buffer, int(n));
-    if (fd >= 0)
-        ::close(fd);
-    return content;
-}
-
 struct stat statOf(const QByteArray &path)
 {
     struct stat st{};
