@@ -4,15 +4,11 @@
 // blocks found not to fit the log only when they are read.
 #include "logbuilder.h"
 
-#include <logpath.h>
-
-#include <QDataStream>
 #include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 using Index = QMap<quint32, qint64>;
@@ -79,6 +75,15 @@ static int summaryCount(const CLog &log)
     for (int b = 0; b < log.blockCount(); ++b)
         n += log.blockSummary(b) ? 1 : 0;
     return n;
+}
+
+// Reads the log at `p` twice, the second time with a newer time, which is
+// written again: the file that second write replaces becomes the spare.
+static void readWithSpare(CLog &log, const QString &p)
+{
+    log.readLog(p);
+    setModified(p, QDateTime::currentDateTime().addSecs(-50));
+    log.readLog(p);
 }
 
 class TestLogIndex : public QObject
@@ -322,11 +327,7 @@ private slots:
         LogBuilder b = twoBlocks(1800011000);
         QVERIFY(b.save(p));
         CLog log;
-        log.readLog(p);
-        // A newer time is written again; the file that second write
-        // replaces becomes the spare.
-        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(-50)));
-        log.readLog(p);
+        readWithSpare(log, p);
         const QString name = index.left(index.size() - 6) + linked;
         const QString backup = path("backup" + linked);
         QVERIFY(QFile::exists(name));
@@ -357,11 +358,7 @@ private slots:
         small.add(1800010000);
         QVERIFY(small.save(p));
         CLog log;
-        log.readLog(p);
-        // A newer time is written again; the file that second write
-        // replaces becomes the spare.
-        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(-50)));
-        log.readLog(p);
+        readWithSpare(log, p);
         const QByteArray before = fileBytes(index);
         QVERIFY(!before.isEmpty() && QFile::exists(index + ".spare"));
 

@@ -4,13 +4,9 @@
 
 #include <logpath.h>
 
-#include <QDataStream>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
