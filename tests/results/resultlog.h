@@ -59,7 +59,7 @@ inline bool generate(const QString &path, qint64 records, bool append, quint64 s
 
 // The bytes of the file at `path`, "<missing>" when it cannot be read. By
 // the name's bytes, which QFile would not find for one that is not UTF-8.
-inline QByteArray readAll(const QString &path)
+inline QByteArray fileContents(const QString &path)
 {
     QFile file;
     return file.open(::open(LogPath::toBytes(path).constData(), O_RDONLY), QIODevice::ReadOnly,

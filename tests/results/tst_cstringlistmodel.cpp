@@ -465,7 +465,7 @@ private slots:
         const bool saved = results.model.saveToFile(target, &error);
         QTextCodec::setCodecForLocale(locale);
         QVERIFY2(saved, qPrintable(error));
-        const QByteArray bytes = readAll(target);
+        const QByteArray bytes = fileContents(target);
         QCOMPARE(bytes, utf8Lines(allRows(results.model)));
         QVERIFY(bytes.contains("Grüße/файл"));
     }
@@ -498,7 +498,7 @@ private slots:
         QString error;
         QVERIFY2(model.saveToFile(target, &error), qPrintable(error));
         QCOMPARE(model.stopBlock(), 1);
-        QCOMPARE(readAll(target), utf8Lines(shown));
+        QCOMPARE(fileContents(target), utf8Lines(shown));
     }
 
     // A shown row whose record the filter can no longer decide (the log changed

@@ -184,11 +184,11 @@ private slots:
             }
             QCOMPARE(expected.size(), results.model.rowCount());
             if (ExportFormat(format) == ExportFormat::Text) {
-                QCOMPARE(readAll(target), text);
+                QCOMPARE(fileContents(target), text);
                 return;
             }
             if (!json)
-                QVERIFY(readAll(target).startsWith(exportHeader(ExportFormat::Csv)) && readAll(target).endsWith("\r\n"));
+                QVERIFY(fileContents(target).startsWith(exportHeader(ExportFormat::Csv)) && fileContents(target).endsWith("\r\n"));
         }
         if (!haveExportReader())
             QSKIP("python3 is not installed");

@@ -271,7 +271,7 @@ private slots:
         QVERIFY(rows > 0);
         const QString saved = m_dir.filePath(QStringLiteral("saved"));
         QVERIFY(results.model.saveToFile(saved, nullptr, ExportFormat(format)));
-        const QByteArray bytes = readAll(saved);
+        const QByteArray bytes = fileContents(saved);
         const QByteArray header = exportHeader(ExportFormat(format));
         QVERIFY(bytes.startsWith(header));
         const QList<QByteArray> savedLines = lines(bytes.mid(header.size()));
