@@ -63,11 +63,12 @@ private slots:
         QTest::addColumn<QString>("logFile");
         QTest::addColumn<QString>("logDir");
         QTest::addColumn<QString>("filter"); // current item of the selector
+        QTest::addColumn<int>("pointSize");  // of the chosen font; -1: the application's default
         const QString file = QStringLiteral("/l/k.mlog");
         const QString dir = QStringLiteral("/var/log/x");
         const auto row = [&](const char *name, const char *key, const QVariant &value, bool log, bool filterOn,
-                             const QString &logFile, const QString &logDir, const QString &filter) {
-            QTest::newRow(name) << QString(key) << value << log << filterOn << logFile << logDir << filter;
+                             const QString &logFile, const QString &logDir, const QString &filter, int pointSize = -1) {
+            QTest::newRow(name) << QString(key) << value << log << filterOn << logFile << logDir << filter << pointSize;
         };
         row("no log file: both off", "logfile", QString(), false, false, "", dir, "Logins");
         row("no filter name: filter off", "filter", QString(), true, false, file, dir, "");
@@ -82,6 +83,11 @@ private slots:
         row("a folder as bytes", "logdir", QByteArray("/raw"), true, true, file, "", "Logins");
         row("a folder as a number", "logdir", 42, true, true, file, "42", "Logins");
         row("a filter as a list", "filter", QVariantList{"Logins"}, true, false, file, dir, "");
+        row("a font", "logfont", QFont(QStringLiteral("Serif"), 17), true, true, file, dir, "Logins", 17);
+        row("a font as text", "logfont", QFont(QStringLiteral("Serif"), 19).toString(), true, true, file, dir, "Logins", 19);
+        row("a font as a number", "logfont", 12, true, true, file, dir, "Logins");
+        row("a font as a list", "logfont", QStringList{QFont(QStringLiteral("Serif"), 21).toString()}, true, true, file,
+            dir, "Logins");
     }
 
     // The dialog reads the settings as the rest of the program does.
@@ -94,6 +100,7 @@ private slots:
         QFETCH(QString, logFile);
         QFETCH(QString, logDir);
         QFETCH(QString, filter);
+        QFETCH(int, pointSize);
         QVariantMap values{{"autoopen", true}, {"autofilter", true}, {"logfile", "/l/k.mlog"},
                            {"filter", "Logins"}, {"logdir", "/var/log/x"}};
         values[key] = value;
@@ -108,26 +115,6 @@ private slots:
         QCOMPARE(child<QLabel>(dialog, "lbLogDirSelected")->text(), logDir);
         QCOMPARE(dialog.filterSelector()->currentText(), filter);
         // Without a stored font, the application's default, not the form's.
-        QCOMPARE(dialog.chosenFont(), QFont());
-    }
-
-    void fonts_data()
-    {
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<int>("pointSize"); // -1: the default font
-        QTest::newRow("a font") << QVariant(QFont(QStringLiteral("Serif"), 17)) << 17;
-        QTest::newRow("a font as text") << QVariant(QFont(QStringLiteral("Serif"), 19).toString()) << 19;
-        QTest::newRow("a number") << QVariant(12) << -1;
-        QTest::newRow("a list") << QVariant(QStringList{QFont(QStringLiteral("Serif"), 21).toString()}) << -1;
-    }
-
-    void fonts()
-    {
-        QFETCH(QVariant, value);
-        QFETCH(int, pointSize);
-        store({{"logfont", value}});
-        CSettingsWindow dialog;
-        prepare(dialog);
         if (pointSize < 0)
             QCOMPARE(dialog.chosenFont(), QFont());
         else

@@ -226,6 +226,25 @@ inline QByteArray tornLog(const QList<int> &tears, int before, int between, int 
     return log;
 }
 
+#if __has_include(<QTest>) // not in the fuzz targets
+#include <QTest>
+
+// Rows of tears for tornLog, "tears" (bytes kept of each torn record) and
+// "between" (whole records between two tears): a header cut after every
+// byte, payloads cut, and tears one after the other.
+inline void addTearRows()
+{
+    QTest::addColumn<QList<int>>("tears");
+    QTest::addColumn<int>("between");
+    for (int kept = 1; kept < 40; ++kept)
+        QTest::addRow("header cut after %d", kept) << QList<int>{kept} << 0;
+    for (int payload : {0, 1, 9, 60, 110, 125})
+        QTest::addRow("payload cut after %d", payload) << QList<int>{40 + payload} << 0;
+    QTest::newRow("two headers cut in a row") << QList<int>{22, 31} << 0;
+    QTest::newRow("header cut, one record, header cut before its magic") << QList<int>{39, 2} << 1;
+}
+#endif
+
 // The bytes of an index file as its format has it: the header, then the
 // entries in ascending key order, nothing else. What a reader of the format
 // alone writes.

@@ -1,16 +1,14 @@
 // The index file as other readers of its format see it, and the reopen of a
-// log from its index: the bytes read, the files written, the counts kept.
+// log from its index: the bytes read, the files written, the counts kept,
+// the block summaries left in the companion file until asked for, and
+// blocks found not to fit the log only when they are read.
 #include "logbuilder.h"
 
-#include <logpath.h>
-
-#include <QDataStream>
 #include <QtTest>
 
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 using Index = QMap<quint32, qint64>;
@@ -69,6 +67,23 @@ static LogBuilder clockSetBack(quint32 t0)
     for (int i = 0; i < 300; ++i)
         b.add(t0 + quint32(i / 4) - (i >= 120 && i < 200 ? 3600 : 0), "/back" + QByteArray::number(i));
     return b;
+}
+
+static int summaryCount(const CLog &log)
+{
+    int n = 0;
+    for (int b = 0; b < log.blockCount(); ++b)
+        n += log.blockSummary(b) ? 1 : 0;
+    return n;
+}
+
+// Reads the log at `p` twice, the second time with a newer time, which is
+// written again: the file that second write replaces becomes the spare.
+static void readWithSpare(CLog &log, const QString &p)
+{
+    log.readLog(p);
+    setModified(p, QDateTime::currentDateTime().addSecs(-50));
+    log.readLog(p);
 }
 
 class TestLogIndex : public QObject
@@ -312,11 +327,7 @@ private slots:
         LogBuilder b = twoBlocks(1800011000);
         QVERIFY(b.save(p));
         CLog log;
-        log.readLog(p);
-        // A newer time is written again; the file that second write
-        // replaces becomes the spare.
-        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(-50)));
-        log.readLog(p);
+        readWithSpare(log, p);
         const QString name = index.left(index.size() - 6) + linked;
         const QString backup = path("backup" + linked);
         QVERIFY(QFile::exists(name));
@@ -347,11 +358,7 @@ private slots:
         small.add(1800010000);
         QVERIFY(small.save(p));
         CLog log;
-        log.readLog(p);
-        // A newer time is written again; the file that second write
-        // replaces becomes the spare.
-        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(-50)));
-        log.readLog(p);
+        readWithSpare(log, p);
         const QByteArray before = fileBytes(index);
         QVERIFY(!before.isEmpty() && QFile::exists(index + ".spare"));
 
@@ -373,6 +380,149 @@ private slots:
             const QStringList names{"limited-mlog.index", "limited-mlog.index.aux", "limited-mlog.index.spare"};
             QCOMPARE(QDir(QFileInfo(index).path()).entryList(QDir::Files | QDir::Hidden), names.mid(0, spare ? 3 : 2));
         }
+    }
+
+    // A block whose records do not start, or end, where the index says gives
+    // nothing of its own, however it is read; the index is then stale, its
+    // file gone, and the next read of the log heals it.
+    void blockFoundUnsoundWhenRead_data()
+    {
+        QTest::addColumn<quint32>("key");     // the entry moved
+        QTest::addColumn<int>("record");      // to the start of this record
+        QTest::addColumn<int>("shift");       // and this many bytes further
+        QTest::addColumn<int>("unsound");     // the block first found wrong
+        QTest::addColumn<QString>("reading");
+        for (const char *reading : {"readBlock", "forEachBlock", "forEachBlockUtf8", "countBlockTexts"}) {
+            QTest::addRow("next block starts inside this one, %s", reading) << 1800004010u << 4 << 0 << 0 << reading;
+            QTest::addRow("next block one byte off, %s", reading) << 1800004020u << 5 << 1 << 1 << reading;
+        }
+    }
+
+    void blockFoundUnsoundWhenRead()
+    {
+        QFETCH(quint32, key);
+        QFETCH(int, record);
+        QFETCH(int, shift);
+        QFETCH(int, unsound);
+        QFETCH(QString, reading);
+        // Blocks at t0, +10, +20 and +30 (records 0, 3, 5 and 7).
+        LogBuilder b;
+        for (quint32 dt : {0, 0, 0, 10, 10, 20, 20, 30})
+            b.add(1800004000 + dt, "/r" + QByteArray::number(b.offsets.size()));
+        const NaiveScan naive(b.data);
+        Index index = naive.index;
+        index[key] = b.offsets[record] + shift;
+        const QString p = path("unsound.mlog");
+        QVERIFY(b.save(p) && setModified(p, QDateTime::fromSecsSinceEpoch(1700000060)));
+        QVERIFY(writeBytes(CLog::indexFilePath(p), indexFileBytes(QDateTime::fromSecsSinceEpoch(1700000000), 8, index, {}, 1)));
+        CLog log;
+        log.readLog(p);
+        QCOMPARE(log.timeIndex(), index);
+        QVERIFY(!log.isIndexStale());
+        int shown = -1;
+        if (reading == QLatin1String("readBlock"))
+            shown = log.readBlock(unsound).size();
+        else if (reading == QLatin1String("forEachBlock"))
+            log.forEachBlock(unsound, unsound, [&shown](int, const QStringList &texts) { return (shown = texts.size()) >= 0; });
+        else if (reading == QLatin1String("forEachBlockUtf8"))
+            log.forEachBlockUtf8(unsound, unsound, [&shown](int, const QByteArray &texts) { return (shown = texts.count('\0')) >= 0; });
+        else
+            log.countBlockTexts(unsound, unsound, [&shown](int, int count) { return (shown = count) >= 0; });
+        QCOMPARE(shown, 0);
+        QVERIFY(log.isIndexStale() && log.isChanged(p));
+        QVERIFY(!QFile::exists(CLog::indexFilePath(p)));
+        log.readLog(p);
+        QVERIFY(!log.isIndexStale());
+        QCOMPARE(log.timeIndex(), naive.index);
+        for (int k = 0; k < log.blockCount(); ++k)
+            QCOMPARE(log.readBlock(k), naive.textsByTime.value(naive.index.keys().at(k)));
+    }
+
+    // The block summaries of a reopened log are left unread in the companion
+    // file until a summary is asked for, and never taken from a companion
+    // that has changed since the index was loaded. `kept`: the reopened
+    // reader still has them.
+    void summariesOfAReopenedLog_data()
+    {
+        QTest::addColumn<QString>("change"); // to the companion, after the reopen
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("none") << "none" << true;
+        QTest::newRow("removed") << "removed" << false;
+        QTest::newRow("cut short") << "cut" << false;
+        QTest::newRow("written for a log of the same name elsewhere") << "other log" << false;
+    }
+
+    void summariesOfAReopenedLog()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, kept);
+        QDir().mkpath(path("a"));
+        QDir().mkpath(path("b"));
+        const QString p = path("a/x.mlog");
+        // A few records a second: many blocks, so that the summaries far
+        // outweigh what the reopen reads of the log.
+        MlogGeneratorOptions o = generated(20000, 31);
+        o.recordsPerSecond = 5;
+        QVERIFY(generateLog(p, o));
+        const QString index = CLog::indexFilePath(p);
+        const QString aux = index + ".aux";
+        const auto summarize = [](CLog &log) {
+            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+        };
+        {
+            CLog first;
+            first.readLog(p);
+            summarize(first);
+            QCOMPARE(summaryCount(first), first.blockCount() - 1);
+        }
+        const qint64 indexSize = QFileInfo(index).size();
+        const qint64 auxSize = QFileInfo(aux).size();
+        // The summaries are most of the companion, which is larger than the index.
+        QVERIFY2(auxSize > 4 * indexSize, qPrintable(QStringLiteral("%1 %2").arg(auxSize).arg(indexSize)));
+        CLog log;
+        const qint64 before = bytesRead();
+        log.readLog(p);
+        const qint64 read = bytesRead() - before;
+        QVERIFY2(read < indexSize + auxSize / 4, qPrintable(QStringLiteral("%1 bytes").arg(read)));
+        QVERIFY(!log.isIndexStale() && log.blockCount() > 2);
+        if (change == "removed") {
+            QVERIFY(QFile::remove(aux));
+        } else if (change == "cut") {
+            QVERIFY(QFile::resize(aux, auxSize - 100));
+        } else if (change == "other log") {
+            // The same name in another folder shares the index file. This
+            // log has the same records but for their users: the same blocks
+            // at the same offsets, and other summaries.
+            QByteArray bytes = fileBytes(p);
+            for (int pos = 0; pos + 40 <= bytes.size(); pos += 40 + qFromLittleEndian<quint16>(bytes.constData() + pos + 38))
+                qToLittleEndian<quint32>(qFromLittleEndian<quint32>(bytes.constData() + pos + 16) + 1, bytes.data() + pos + 16);
+            const QString q = path("b/x.mlog");
+            QVERIFY(writeBytes(q, bytes));
+            CLog other;
+            other.readLog(q);
+            QCOMPARE(other.timeIndex(), log.timeIndex());
+            summarize(other);
+            QCOMPARE(summaryCount(other), other.blockCount() - 1);
+        }
+        QCOMPARE(summaryCount(log), kept ? log.blockCount() - 1 : 0);
+        // Every summary taken is the one the block gives when read.
+        CLog scanned;
+        QVERIFY(QFile::remove(index));
+        scanned.readLog(p);
+        summarize(scanned);
+        QCOMPARE(scanned.timeIndex(), log.timeIndex());
+        for (int b = 0; b < log.blockCount(); ++b) {
+            const BlockSummary *s = log.blockSummary(b);
+            if (!s)
+                continue;
+            QVERIFY(scanned.blockSummary(b));
+            char mine[BlockSummary::kStoredSize];
+            char theirs[BlockSummary::kStoredSize];
+            s->store(mine);
+            scanned.blockSummary(b)->store(theirs);
+            QVERIFY2(std::equal(mine, mine + sizeof mine, theirs), qPrintable(QString::number(b)));
+        }
+        QCOMPARE(log.recordCount(), scanned.recordCount());
     }
 };
 

@@ -9,7 +9,10 @@
 
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "logpath.h"
 #include "mlogwriter.h"
+
+#include <fcntl.h>
 
 const quint32 T0 = 1780000000; // some time in 2026
 
@@ -52,6 +55,17 @@ inline bool generate(const QString &path, qint64 records, bool append, quint64 s
     options.seed = seed;
     options.append = append;
     return generateLog(path, options);
+}
+
+// The bytes of the file at `path`, "<missing>" when it cannot be read. By
+// the name's bytes, which QFile would not find for one that is not UTF-8.
+inline QByteArray fileContents(const QString &path)
+{
+    QFile file;
+    return file.open(::open(LogPath::toBytes(path).constData(), O_RDONLY), QIODevice::ReadOnly,
+                     QFileDevice::AutoCloseHandle)
+               ? file.readAll()
+               : QByteArray("<missing>");
 }
 
 inline CFilterPtr makeFilter(const QString &pattern = {}, qint32 period = 0, const QDateTime &time = {})

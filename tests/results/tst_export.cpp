@@ -54,12 +54,6 @@ QString isoOf(quint32 time)
            + QStringLiteral("%1:%2").arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0')).arg(std::abs(offset) / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The value of `row` at `key` as text: CSV holds text only, JSON numbers
 // must be numbers.
 QString field(const QJsonObject &row, const QString &key, bool json)
@@ -190,11 +184,11 @@ private slots:
             }
             QCOMPARE(expected.size(), results.model.rowCount());
             if (ExportFormat(format) == ExportFormat::Text) {
-                QCOMPARE(readAll(target), text);
+                QCOMPARE(fileContents(target), text);
                 return;
             }
             if (!json)
-                QVERIFY(readAll(target).startsWith(exportHeader(ExportFormat::Csv)) && readAll(target).endsWith("\r\n"));
+                QVERIFY(fileContents(target).startsWith(exportHeader(ExportFormat::Csv)) && fileContents(target).endsWith("\r\n"));
         }
         if (!haveExportReader())
             QSKIP("python3 is not installed");

@@ -207,14 +207,7 @@ private slots:
     // walk of the log without the torn bytes.
     void tornWriteLosesNoRow_data()
     {
-        QTest::addColumn<QList<int>>("tears"); // bytes kept of each torn record
-        QTest::addColumn<int>("between");      // whole records between two tears
-        for (int kept = 1; kept < 40; ++kept)
-            QTest::addRow("header cut after %d", kept) << QList<int>{kept} << 0;
-        for (int payload : {0, 1, 9, 60, 110, 125})
-            QTest::addRow("payload cut after %d", payload) << QList<int>{40 + payload} << 0;
-        QTest::newRow("two headers cut in a row") << QList<int>{22, 31} << 0;
-        QTest::newRow("header cut, one record, header cut before its magic") << QList<int>{39, 2} << 1;
+        addTearRows();
         QTest::newRow("payload cut, records, header cut") << QList<int>{100, 10} << 7;
     }
     void tornWriteLosesNoRow()

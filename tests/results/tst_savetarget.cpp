@@ -20,20 +20,6 @@ Q_DECLARE_METATYPE(SaveTarget::Way)
 
 namespace {
 
-// By the name's bytes, which QFile would not find for one that is not UTF-8.
-QByteArray readAll(const QString &path)
-{
-    QByteArray content;
-    const int fd = ::open(LogPath::toBytes(path).constData(), O_RDONLY);
-    char buffer[65536];
-    ssize_t n;
-    while (fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0)
-        content.append(buffer, int(n));
-    if (fd >= 0)
-        ::close(fd);
-    return content;
-}
-
 struct stat statOf(const QByteArray &path)
 {
     struct stat st{};
@@ -140,7 +126,7 @@ private slots:
 
         QString error;
         QVERIFY2(results.model.saveToFile(name, &error), qPrintable(error));
-        const QByteArray saved = readAll(LogPath::fromBytes(target));
+        const QByteArray saved = fileContents(LogPath::fromBytes(target));
         QCOMPARE(saved.count('\n'), 3000);
         QVERIFY(saved.contains("rec=2999"));
         const struct stat after = statOf(target);
@@ -149,7 +135,7 @@ private slots:
         QCOMPARE(after.st_gid, before.st_gid);
         if (old == QByteArray("linked")) {
             QCOMPARE(after.st_nlink, nlink_t(2));
-            QCOMPARE(readAll(LogPath::fromBytes(link)), saved);
+            QCOMPARE(fileContents(LogPath::fromBytes(link)), saved);
         }
         if (old == QByteArray("symlink")) {
             struct stat st;
@@ -188,7 +174,7 @@ private slots:
             QVERIFY(!results.model.saveToFile(QString::fromLocal8Bit(target), &error));
         }
         QVERIFY2(error.contains(qt_error_string(EFBIG)), qPrintable(error));
-        QCOMPARE(readAll(QString::fromLocal8Bit(target)), QByteArray("old rows\n"));
+        QCOMPARE(fileContents(QString::fromLocal8Bit(target)), QByteArray("old rows\n"));
         QCOMPARE(entriesOf(QFileInfo(QString::fromLocal8Bit(target)).fileName().toUtf8() + '.').size(), 0);
     }
 
@@ -263,7 +249,7 @@ private slots:
             const bool put = file.commit({}, [cancel] { return !cancel; });
             QCOMPARE(put, !cancel);
             QCOMPARE(file.abandoned(), cancel);
-            QCOMPARE(readAll(QString::fromLocal8Bit(target)), cancel ? QByteArray("old rows\n") : QByteArray("new rows\n"));
+            QCOMPARE(fileContents(QString::fromLocal8Bit(target)), cancel ? QByteArray("old rows\n") : QByteArray("new rows\n"));
             QCOMPARE(entriesOf("late.txt.").size(), 0);
         }
     }
