@@ -264,7 +264,7 @@ private slots:
         } else if (command == QLatin1String("delete")) {
             QCOMPARE(filterList().size(), 2);
             currentFilterIndex() = 1;
-            child<QToolBar>(window, "tbFilterEdit")->findChild<QComboBox *>()->setCurrentIndex(1);
+            filterSelector(window)->setCurrentIndex(1);
             const UnwritableSettings unwritable;
             trigger(window, "actionFilterDel");
             expected << QStringLiteral("Delete saved filter?")
@@ -324,7 +324,7 @@ private slots:
             trigger(window, "actionFilterSave");
         } else if (command == QLatin1String("delete")) {
             currentFilterIndex() = 1;
-            child<QToolBar>(window, "tbFilterEdit")->findChild<QComboBox *>()->setCurrentIndex(1);
+            filterSelector(window)->setCurrentIndex(1);
             trigger(window, "actionFilterDel");
         } else {
             CSettingsWindow options(&window);
