@@ -73,6 +73,18 @@ inline void trigger(const QObject &window, const char *action) { child<QAction>(
 // Calls a private slot of the window, as its signal would.
 inline void invoke(mainWindow &window, const char *slot) { QMetaObject::invokeMethod(&window, slot, Qt::DirectConnection); }
 
+// Closes tab `index` as its close button would.
+inline void closeTab(mainWindow &window, int index)
+{
+    QMetaObject::invokeMethod(&window, "tabClose", Qt::DirectConnection, Q_ARG(int, index));
+}
+
+// The tool bar's filter selector.
+inline QComboBox *filterSelector(const mainWindow &window)
+{
+    return child<QToolBar>(window, "tbFilterEdit")->findChild<QComboBox *>();
+}
+
 inline QTabWidget *resultTabs(const mainWindow &window) { return child<QTabWidget>(window, "twLogResult"); }
 
 inline QAbstractItemView *currentView(const mainWindow &window)

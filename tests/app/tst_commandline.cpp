@@ -1,7 +1,14 @@
 // The commands that run without a window, run as a process without a
 // display: exit statuses, one-line messages, the output equal to the
-// window's save of the same filter, standard output and nothing left half
-// written.
+// window's save of the same filter (over one log or a set of them),
+// standard output and nothing left half written.
+#include "clog.h"
+#include "cstringlistmodel.h"
+#include "logpath.h"
+#include "logset.h"
+#include "mlogwriter.h"
+#include "resultsummary.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -11,12 +18,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "clog.h"
-#include "cstringlistmodel.h"
-#include "logpath.h"
-#include "mlogwriter.h"
-#include "resultsummary.h"
 
 namespace {
 
@@ -36,6 +37,23 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// What `model` makes for `command` (--count, --summary, else an export in
+// `format`, written through `scratch`), as the program prints or writes it.
+QByteArray modelOutput(CStringListModel &model, const QString &command, ExportFormat format, const QString &scratch)
+{
+    if (command == QLatin1String("--count")) {
+        model.runFilter();
+        return QByteArray::number(model.rowCount()) + '\n';
+    }
+    if (command == QLatin1String("--summary")) {
+        ResultSummary summary;
+        if (summarizeRows(&model, &summary) != SummaryEnd::Done)
+            return "<no summary>";
+        return format == ExportFormat::Csv ? summary.toCsv() : summary.toText().toUtf8();
+    }
+    return model.saveToFile(scratch, nullptr, format) ? readAll(scratch) : QByteArray("<not saved>");
+}
+
 // `rawLog`: the LOG given by its bytes instead of "audit.mlog".
 struct Output { const char *name; QStringList command; QString filter; QStringList options; ExportFormat format; QByteArray rawLog = {}; };
 struct Failure { const char *name; QStringList arguments; int status; QString message; QByteArray rawLog = {}; };
@@ -51,10 +69,11 @@ class TestCommandLine : public QObject
     QTemporaryDir m_home;
     QTemporaryDir m_dir;
     QString m_log;
+    QStringList m_logs; // a set of rotated files, newest first
 
-    // The program with `arguments`, without a display, in the test's home
-    // (set by initTestCase); then `rawLog`, given by its bytes through the
-    // shell (QProcess passes no name that is not UTF-8).
+    // The program with `arguments` in the test's folder, without a display,
+    // in English; then `rawLog`, given by its bytes through the shell
+    // (QProcess passes no name that is not UTF-8).
     Run run(const QStringList &arguments, const QString &stdoutFile = QString(), const QByteArray &rawLog = {})
     {
         QProcess process;
@@ -73,10 +92,10 @@ class TestCommandLine : public QObject
             QString octal;
             for (const char c : rawLog)
                 octal += QStringLiteral("\\%1").arg(uint(uchar(c)), 3, 8, QLatin1Char('0'));
-            process.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"),
-                                                                 "exec \"$0\" \"$@\" \"$(printf '" + octal + "')\"",
-                                                                 QStringLiteral(VRELVIEW)}
-                                                         + arguments);
+            process.start(QStringLiteral("/bin/sh"),
+                          QStringList{QStringLiteral("-c"), "exec \"$0\" \"$@\" \"$(printf '" + octal + "')\"",
+                                      QStringLiteral(VRELVIEW)}
+                              + arguments);
         }
         Run result;
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -106,18 +125,20 @@ class TestCommandLine : public QObject
             model.useRange(time("--from"), time("--to"));
         else
             model.useFilterRange();
-        if (command == QLatin1String("--count")) {
-            model.runFilter();
-            return QByteArray::number(model.rowCount()) + '\n';
-        }
-        if (command == QLatin1String("--summary")) {
-            ResultSummary summary;
-            if (summarizeRows(&model, &summary) != SummaryEnd::Done)
-                return "<no summary>";
-            return format == ExportFormat::Csv ? summary.toCsv() : summary.toText().toUtf8();
-        }
-        const QString path = m_dir.filePath(QStringLiteral("window.out"));
-        return model.saveToFile(path, nullptr, format) ? readAll(path) : QByteArray("<not saved>");
+        return modelOutput(model, command, format, m_dir.filePath(QStringLiteral("window.out")));
+    }
+
+    // What a model over the set of `logs` gives for `command`.
+    QByteArray setOutput(const QStringList &logs, const QString &command, ExportFormat format)
+    {
+        LogSet set;
+        QStringList paths;
+        for (const QString &log : logs)
+            paths.append(m_dir.filePath(log));
+        set.readLogs(paths);
+        CStringListModel model(&set, CFilterPtr::create(QStringLiteral("default")));
+        model.useFilterRange();
+        return modelOutput(model, command, format, m_dir.filePath(QStringLiteral("model.out")));
     }
 
 private slots:
@@ -151,6 +172,85 @@ private slots:
         CFilter expensive(QStringLiteral("costly"));
         expensive.setLists({{}, {}, {}, {}, {}, {kCostly}});
         QVERIFY(expensive.save(expensive.name));
+        // Three rotated files of a set that overlap at their ends.
+        m_logs = QStringList{"kernel.mlog", "kernel.mlog.1", "kernel.mlog.2"};
+        for (int f = 0; f < 3; ++f) {
+            QFile file(m_dir.filePath(m_logs[f]));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const quint32 first = kStart + quint32(200 * (2 - f));
+            for (int i = 0; i < 500; ++i) {
+                QVERIFY(file.write(encodeRecord({first + quint32(i / 2), {100 + quint32(i), 1, 0, 0, 0}, 2, 0,
+                                                 i % 5 == 0 ? 1u : 0u, 0,
+                                                 "/srv/" + m_logs[f].toUtf8() + "-" + QByteArray::number(i)})) > 0);
+            }
+        }
+    }
+
+    // Over a set of logs: the output of a results model over the same set;
+    // an unreadable file is named and the others used.
+    void setSameAsModel_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("format");
+        QTest::newRow("count") << QStringList{"--count"} << int(ExportFormat::Text);
+        QTest::newRow("summary") << QStringList{"--summary"} << int(ExportFormat::Text);
+        QTest::newRow("export text") << QStringList{"--export", "-"} << int(ExportFormat::Text);
+        QTest::newRow("export csv") << QStringList{"--export", "-", "--format", "csv"} << int(ExportFormat::Csv);
+        QTest::newRow("export jsonl") << QStringList{"--export", "-", "--format", "jsonl"}
+                                      << int(ExportFormat::JsonLines);
+    }
+
+    void setSameAsModel()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, format);
+        const Run result = run(arguments + m_logs);
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.err, QByteArray());
+        const QByteArray expected = setOutput(m_logs, arguments.first(), ExportFormat(format));
+        QCOMPARE(result.out, expected);
+        if (arguments.first() == QLatin1String("--count"))
+            QCOMPARE(result.out, QByteArray("1500\n"));
+        if (format == int(ExportFormat::Csv)) {
+            QVERIFY(result.out.startsWith("user,time,kind,pid,ppid,uid,gid,session,status,event,parameters,text,log\r\n"));
+            // The oldest file's first row first.
+            QVERIFY(result.out.split('\n').value(1).endsWith(",kernel.mlog.2\r"));
+        }
+        if (format == int(ExportFormat::JsonLines))
+            QVERIFY(result.out.split('\n').last().isEmpty() && result.out.contains(",\"log\":\"kernel.mlog.1\"}\n"));
+    }
+
+    void setUnreadable_data()
+    {
+        QTest::addColumn<QStringList>("logs");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("one of three missing")
+            << QStringList{"kernel.mlog", "gone.mlog", "kernel.mlog.1"} << 0 << QByteArray("1000\n")
+            << QStringLiteral("vrelview: Cannot read the log gone.mlog: No such file or directory.\n");
+        QTest::newRow("a folder among them")
+            << QStringList{".", "kernel.mlog.2"} << 0 << QByteArray("500\n")
+            << QStringLiteral("vrelview: Cannot read the log .: not a regular file.\n");
+        QTest::newRow("a file named twice")
+            << QStringList{"kernel.mlog", "./kernel.mlog"} << 0 << QByteArray("500\n") << QString();
+        QTest::newRow("none readable")
+            << QStringList{"gone.mlog", "."} << 1 << QByteArray()
+            << QStringLiteral("vrelview: Cannot read the log gone.mlog: No such file or directory.\n"
+                              "vrelview: Cannot read the log .: not a regular file.\n"
+                              "vrelview: None of the logs can be read.\n");
+    }
+
+    void setUnreadable()
+    {
+        QFETCH(QStringList, logs);
+        QFETCH(int, status);
+        QFETCH(QByteArray, out);
+        QFETCH(QString, message);
+        const Run result = run(QStringList{"--count"} + logs);
+        QCOMPARE(result.status, status);
+        QCOMPARE(result.out, out);
+        QCOMPARE(QString::fromUtf8(result.err), message);
     }
 
     // QTemporaryDir cannot remove names that are not UTF-8.
@@ -299,6 +399,12 @@ private slots:
         QTest::newRow("the log's day") << date(day) << date(day) << 0 << QByteArray("3000\n");
         QTest::newRow("to the day before") << QString() << date(day.addDays(-1)) << 0 << QByteArray("0\n");
         QTest::newRow("from the day after") << date(day.addDays(1)) << QString() << 0 << QByteArray("0\n");
+        // A time to the minute in --to stands for its whole minute; with
+        // seconds, for that second. The log starts at 20:26:40 UTC.
+        QTest::newRow("to the minute: its whole minute") << QString() << "2026-05-28 20:27Z" << 0 << QByteArray("560\n");
+        QTest::newRow("to the minute's last second") << QString() << "2026-05-28 20:27:59Z" << 0 << QByteArray("560\n");
+        QTest::newRow("to the minute's first second") << QString() << "2026-05-28T20:27:00Z" << 0 << QByteArray("147\n");
+        QTest::newRow("to the minute before") << QString() << "2026-05-28 20:26Z" << 0 << QByteArray("140\n");
     }
 
     void countsOfRangesAtTheirLimits()
@@ -316,28 +422,6 @@ private slots:
         QCOMPARE(r.status, status);
         QCOMPARE(r.out, out);
         QCOMPARE(r.err.isEmpty(), status == 0);
-    }
-
-    // A time to the minute in --to stands for its whole minute, as a date
-    // does for its day; with seconds, for that second. 7 records a second
-    // from 20:26:40 UTC.
-    void toTheMinute_data()
-    {
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<int>("count");
-        QTest::newRow("to the minute: its whole minute") << "2026-05-28 20:27Z" << 7 * 80;
-        QTest::newRow("its last second") << "2026-05-28 20:27:59Z" << 7 * 80;
-        QTest::newRow("its first second") << "2026-05-28T20:27:00Z" << 7 * 21;
-        QTest::newRow("the minute before") << "2026-05-28 20:26Z" << 7 * 20;
-    }
-
-    void toTheMinute()
-    {
-        QFETCH(QString, to);
-        QFETCH(int, count);
-        const Run r = run({QStringLiteral("--count"), QStringLiteral("--to"), to, QStringLiteral("audit.mlog")});
-        QVERIFY2(r.status == 0, r.err.constData());
-        QCOMPARE(r.out, QByteArray::number(count) + '\n');
     }
 
     // An export name is taken by its bytes: one that is not UTF-8 writes

@@ -1,6 +1,11 @@
 // The window's commands driven offscreen as a user would: find, save a tab's
-// results, the log files panel and Refresh, and recent files.
+// results in the formats of its file dialog, the log files panel and
+// Refresh, recent files, and Results > Summary... (one pass with progress,
+// the dialog of sortable tables, copy, Save as CSV, and cancel).
 #include "apptest.h"
+#include "csummarydialog.h"
+
+#include <QClipboard>
 
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -53,6 +58,23 @@ bool showItems(mainWindow &window, const QString &path)
     trigger(window, "actionFindShow");
     window.openLogPath(writeItems(path, 40));
     return QTest::qWaitForWindowActive(&window);
+}
+
+// 25 users (root and 24 ids without a name), 20 records each; every third
+// record refused; ten records a second.
+QString writeUsers(const QString &path, int count)
+{
+    return writeRecords(path, count, [](int i, MlogRecord &record) {
+        record.time = 1780000000 + quint32(i / 10);
+        record.subject[2] = i % 25 == 0 ? 0 : 54300 + quint32(i % 25);
+        record.status = i % 3 == 0 ? 1 : 0;
+        record.payload = "item-" + QByteArray::number(i);
+    });
+}
+
+CSummaryDialog *summaryDialog(const mainWindow &window)
+{
+    return window.findChild<CSummaryDialog *>(QStringLiteral("summaryDialog"));
 }
 
 // The rows selected before and after are -1 for none; `message` is what a box says.
@@ -253,6 +275,73 @@ private slots:
         QVERIFY(!window.statusBar()->currentMessage().startsWith(QStringLiteral("Results saved")));
     }
 
+    void saveFormats_data()
+    {
+        QTest::addColumn<QString>("nameFilter"); // "" leaves the dialog's first
+        QTest::addColumn<QString>("name");       // typed
+        QTest::addColumn<QString>("written");    // the file's name
+        QTest::addColumn<QString>("format");     // as the message names it
+        QTest::newRow("all files: text, bare name kept") << QString() << "a" << "a" << "text";
+        QTest::newRow("all files: text whatever the name") << QString() << "g.csv" << "g.csv" << "text";
+        QTest::newRow("all files chosen, jsonl named") << "All files (*)" << "f.jsonl" << "f.jsonl" << "text";
+        QTest::newRow("text chosen, bare name") << "Text (*.txt)" << "h" << "h.txt" << "text";
+        QTest::newRow("csv chosen, bare name") << "CSV (*.csv)" << "b" << "b.csv" << "CSV";
+        QTest::newRow("json lines chosen, bare name") << "JSON Lines (*.jsonl)" << "c" << "c.jsonl" << "JSON Lines";
+        QTest::newRow("csv chosen, a name ending in a dot") << "CSV (*.csv)" << "k." << "k.csv" << "CSV";
+        QTest::newRow("json lines chosen, its extension") << "JSON Lines (*.jsonl)" << "i.jsonl" << "i.jsonl"
+                                                          << "JSON Lines";
+        QTest::newRow("text chosen wins over a typed csv") << "Text (*.txt)" << "d.csv" << "d.csv" << "text";
+        QTest::newRow("csv chosen wins over a typed txt") << "CSV (*.csv)" << "e.TXT" << "e.TXT" << "CSV";
+        QTest::newRow("csv chosen, another extension kept") << "CSV (*.csv)" << "j.2026" << "j.2026" << "CSV";
+    }
+
+    // "All files" comes first and writes the text of the rows under any
+    // name; a format chosen is the one written, its extension added to a
+    // bare name; the status bar names the format.
+    void saveFormats()
+    {
+        QFETCH(QString, nameFilter);
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        QFETCH(QString, format);
+        const QString path = m_dir.filePath(name);
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeItems(m_dir.filePath(QStringLiteral("export.mlog")), 500));
+        QStringList filters;
+        QString chosen;
+        DialogDriver driver({[&](QWidget *modal) {
+            auto *files = qobject_cast<QFileDialog *>(modal);
+            filters = files ? files->nameFilters() : QStringList();
+            if (!files)
+                return;
+            if (!nameFilter.isEmpty())
+                files->selectNameFilter(nameFilter);
+            chosen = files->selectedNameFilter();
+            if (QWidget *focus = files->focusWidget())
+                focus->clearFocus();
+            files->selectFile(path);
+            QTRY_COMPARE(files->selectedFiles().value(0), path);
+            static_cast<QDialog *>(files)->accept();
+        }});
+        trigger(window, "actionResultsSave");
+        QCOMPARE(filters, QStringList({"All files (*)", "Text (*.txt)", "CSV (*.csv)", "JSON Lines (*.jsonl)"}));
+        QCOMPARE(chosen, nameFilter.isEmpty() ? filters.value(0) : nameFilter);
+        QCOMPARE(driver.texts, QStringList());
+        const QString target = m_dir.filePath(written);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Results saved as %1: %2").arg(format, target));
+        QVERIFY(written == name || !QFile::exists(path));
+        const QByteArray saved = readAll(target);
+        const QByteArray rows = savedRows(window);
+        if (format == QLatin1String("text")) {
+            QCOMPARE(saved, rows);
+        } else {
+            QVERIFY2(saved.startsWith(format == QLatin1String("CSV") ? "user,time,kind," : "{\"user\":\"root\","),
+                     saved.left(80).constData());
+            QCOMPARE(saved.count('\n'), rows.count('\n') + (format == QLatin1String("CSV") ? 1 : 0));
+        }
+        QFile::remove(target);
+    }
     // A run cancelled early: saving still writes its whole range; a save
     // cancelled writes whole blocks only, and Apply is refused meanwhile.
     void saveCancelled()
@@ -432,6 +521,79 @@ private slots:
         QCOMPARE(third->shortcut(), QKeySequence(QStringLiteral("Alt+3")));
         third->trigger();
         QCOMPARE(window.logReader()->logPath(), paths.at(3));
+    }
+
+    void summaryShowsCopiesAndSaves()
+    {
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeUsers(m_dir.filePath(QStringLiteral("summary.mlog")), 500));
+        QSignalSpy progress(currentModel(window), &CStringListModel::valueMaximum);
+        trigger(window, "actionSummary");
+        QCOMPARE(progress.count(), 1);
+        QVERIFY(!window.isBusy());
+        CSummaryDialog *dialog = summaryDialog(window);
+        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+        for (int t = 0; t < ResultSummary::tableCount; ++t) {
+            testModel(dialog->table(ResultSummary::Table(t))->model());
+            QCOMPARE(dialog->table(ResultSummary::Table(t))->accessibleName(), ResultSummary::title(ResultSummary::Table(t)));
+        }
+
+        auto *tabs = child<QTabWidget>(*dialog, "twSummary");
+        tabs->setCurrentIndex(ResultSummary::Statuses);
+        QCOMPARE(dialog->selectedText(), QStringLiteral("Status\tRecords\nsuccess\t333\nrefusal\t167\n"));
+
+        // Sorted by any column either way, "other" (five users) stays last.
+        tabs->setCurrentIndex(ResultSummary::Users);
+        QTableView *users = dialog->table(ResultSummary::Users);
+        QCOMPARE(users->model()->rowCount(), 21);
+        for (const Qt::SortOrder order : {Qt::DescendingOrder, Qt::AscendingOrder}) {
+            for (int column = 0; column < 3; ++column) {
+                users->sortByColumn(column, order);
+                QCOMPARE(users->model()->index(20, 0).data().toString(), QStringLiteral("other"));
+                QCOMPARE(users->model()->index(20, 1).data().toInt(), 100);
+            }
+        }
+        users->sortByColumn(0, Qt::AscendingOrder);
+        QCOMPARE(users->model()->index(0, 0).data().toString(), QStringLiteral("54301"));
+
+        // Ctrl+C: the selected cells as tab-separated lines.
+        users->selectionModel()->select(users->model()->index(0, 0), QItemSelectionModel::Select);
+        users->selectionModel()->select(users->model()->index(1, 2), QItemSelectionModel::Select);
+        users->setFocus();
+        QTest::keyClick(users, Qt::Key_C, Qt::ControlModifier);
+        const QString refusals = users->model()->index(1, 2).data().toString();
+        QCOMPARE(QApplication::clipboard()->text(), "54301\t\t\n\t\t" + refusals + "\n");
+
+        // Save as CSV: every table, whole; a folder that is not there gets a
+        // warning and no file.
+        ResultSummary summary;
+        QCOMPARE(summarizeRows(currentModel(window), &summary), SummaryEnd::Done);
+        for (const QString &name : {QStringLiteral("summary.csv"), QStringLiteral("missing/summary.csv")}) {
+            const QString path = m_dir.filePath(name);
+            DialogDriver driver;
+            driver.fileName = path;
+            child<QPushButton>(*dialog, "btnSummarySave")->click();
+            QCOMPARE(driver.fileDialogs, 1);
+            QCOMPARE(readAll(path), name.contains('/') ? QByteArray() : summary.toCsv());
+            QCOMPARE(driver.texts.size(), name.contains('/') ? 1 : 0);
+        }
+        dialog->close();
+        QTRY_VERIFY(!summaryDialog(window));
+    }
+
+    // Cancel (Esc) during the summary's pass: no dialog, and the status bar says so.
+    void summaryCancelSaysSo()
+    {
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeUsers(m_dir.filePath(QStringLiteral("cancel.mlog")), 20000));
+        connect(currentModel(window), &CStringListModel::valueChanged, &window,
+                [&window] { child<QAction>(window, "actionCancel")->trigger(); });
+        trigger(window, "actionSummary");
+        QVERIFY(!window.isBusy());
+        QVERIFY(!summaryDialog(window));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Summary cancelled."));
     }
 };
 

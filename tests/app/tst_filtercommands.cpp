@@ -25,7 +25,7 @@ QMap<int, QString> presets()
 // The main window seen through its filter selector.
 struct Window : mainWindow
 {
-    QComboBox *selector() { return child<QToolBar>(*this, "tbFilterEdit")->findChild<QComboBox *>(); }
+    QComboBox *selector() { return filterSelector(*this); }
     QStringList entries()
     {
         QStringList texts;

@@ -29,6 +29,15 @@ QList<QStringList> parameters(const QStringList &patterns)
     return {{}, {}, {}, {}, {}, patterns};
 }
 
+// Two blocks of 150 costly records, " needle" at the end of the last.
+QString writeSlow(const QString &path)
+{
+    const QVector<QByteArray> block(150, QByteArray(100, 'a'));
+    QVector<QByteArray> last = block;
+    last.last() += " needle";
+    return writeBlocks(path, {block, last});
+}
+
 // A back-reference costs each record of a's some milliseconds before the
 // next pattern matches it: a block of 150 takes a second or more.
 void useSlowFilter()
@@ -79,14 +88,11 @@ private slots:
     void cancelWithinHalfASecond()
     {
         QFETCH(QString, operation);
-        const QVector<QByteArray> block(150, QByteArray(100, 'a'));
-        QVector<QByteArray> last = block;
-        last.last() += " needle";
         mainWindow window;
         window.show();
         DialogDriver driver;
         driver.fileName = m_dir.filePath(QStringLiteral("slow.txt"));
-        window.openLogPath(writeBlocks(m_dir.filePath(QStringLiteral("slow.mlog")), {block, last}));
+        window.openLogPath(writeSlow(m_dir.filePath(QStringLiteral("slow.mlog"))));
         useSlowFilter();
         if (operation != QLatin1String("run")) // the rows to search and save, counted without a cancel
             trigger(window, "actionResults");
@@ -359,11 +365,8 @@ private slots:
     {
         QFETCH(QString, operation);
         QFETCH(QString, way);
-        const QVector<QByteArray> block(150, QByteArray(100, 'a'));
         const QString small = writeBlocks(m_dir.filePath(QStringLiteral("small.mlog")), {{"first tab"}});
-        QVector<QByteArray> last = block;
-        last.last() += " needle";
-        const QString slow = writeBlocks(m_dir.filePath(QStringLiteral("slow.mlog")), {block, last});
+        const QString slow = writeSlow(m_dir.filePath(QStringLiteral("slow.mlog")));
         const QString large = writeRecords(m_dir.filePath(QStringLiteral("large.mlog")), 300000, [](int i, MlogRecord &r) {
             r.time = 1780000000 + quint32(i);
             r.payload = "large";
@@ -413,7 +416,7 @@ private slots:
             else if (way == QLatin1String("close button of the other tab"))
                 closeButton(0);
             else if (way == QLatin1String("close by code"))
-                QMetaObject::invokeMethod(&window, "tabClose", Qt::DirectConnection, Q_ARG(int, 1));
+                closeTab(window, 1);
             else
                 tabs->setCurrentIndex(0);
             // The openers are off, and Apply is refused with the busy warning.

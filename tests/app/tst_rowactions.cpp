@@ -69,11 +69,6 @@ RecordFields fieldsOf(const mainWindow &window, int row, QByteArray *text)
     return fields;
 }
 
-QComboBox *selector(const mainWindow &window)
-{
-    return child<QToolBar>(window, "tbFilterEdit")->findChild<QComboBox *>();
-}
-
 void makeCurrent(mainWindow &window, int row)
 {
     currentView(window)->setCurrentIndex(currentModel(window)->index(row, 0));
@@ -330,7 +325,7 @@ private slots:
         QVERIFY(!hide || !narrowed.contains(text));
         QVERIFY(hide || narrowed.contains(currentModel(window)->index(0, 0).data().toString().toUtf8() + '\n'));
 
-        QVERIFY(selector(window)->itemText(0).endsWith(QStringLiteral("(modified)")));
+        QVERIFY(filterSelector(window)->itemText(0).endsWith(QStringLiteral("(modified)")));
         const QString info = child<QLabel>(window, "lbFilter")->text();
         const char *const headings[] = {"", "Hidden sources", "Hidden events", "Hidden groups", "Hidden users"};
         QCOMPARE(info.contains(QLatin1String(headings[list])), hide);
@@ -424,7 +419,7 @@ private slots:
         mainWindow again;
         QVERIFY(activate(again));
         again.openLogPath(mixed());
-        auto *combo = selector(again);
+        auto *combo = filterSelector(again);
         const int entry = combo->findText(QStringLiteral("no lp"));
         QVERIFY(entry > 0);
         QMetaObject::invokeMethod(&again, "activateFilter", Qt::DirectConnection, Q_ARG(int, entry));

@@ -154,14 +154,14 @@ private slots:
         QSignalSpy readsOne(one, &CLog::valueMaximum);
 
         // One of the two tabs of "two" goes: its reader stays for the other.
-        QMetaObject::invokeMethod(&window, "tabClose", Qt::DirectConnection, Q_ARG(int, 2));
+        closeTab(window, 2);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(two);
         QCOMPARE(tabs->count(), 2);
         // The other goes: with it the last holder of "two".
         tabs->setCurrentIndex(1);
         if (how == QLatin1String("close")) {
-            QMetaObject::invokeMethod(&window, "tabClose", Qt::DirectConnection, Q_ARG(int, 1));
+            closeTab(window, 1);
             QCOMPARE(window.logReader(), one.data());
         } else {
             window.openLogPath(a);
