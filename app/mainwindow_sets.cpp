@@ -5,6 +5,8 @@
 #include "clog.h"
 #include "logpath.h"
 #include "logset.h"
+#include "openlogs.h"
+#include "rowcountcontrol.h"
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
 
@@ -17,24 +19,24 @@
 #include <QStatusBar>
 #include <QTableWidget>
 
-namespace {
-
-// Holds a set for its owner: freed with it, after the owner's destructor.
-class SetHold : public QObject
-{
-public:
-    SetHold(std::shared_ptr<LogSet> set, QObject *owner) : QObject(owner), m_set(std::move(set)) {}
-
-private:
-    std::shared_ptr<LogSet> m_set;
-};
-
-} // namespace
-
 void mainWindow::holdSetWith(QObject *holder, const std::shared_ptr<LogSet> &set)
 {
-    if (holder && set)
-        new SetHold(set, holder); // owned by the holder
+    OpenLogs::holdWith(holder, set);
+}
+
+void mainWindow::nameSetTab(int index)
+{
+    if (index < 0 || index >= tabInfos.size() || !tabInfos.at(index).set)
+        return;
+    TabInfo &info = tabInfos[index];
+    info.fileName = setName(info.set->paths());
+    if (info.filter)
+        ui->twLogResult->setTabText(index, info.fileName + QStringLiteral(" - ") + info.filter->name);
+    if (index == ui->twLogResult->currentIndex()) {
+        setWindowTitle(info.fileName + QStringLiteral(" - ") + appTitle);
+        // The tool tip lists the files as they are named now.
+        rowCounts->showRowCount();
+    }
 }
 
 QString mainWindow::setName(const QStringList &paths)
