@@ -161,6 +161,9 @@ private:
     // Names tab `index` over a set by its files as they are named now (its
     // text, tool tip and, when current, the window's title).
     void nameSetTab(int index);
+    // Reads again the files of tab `index`'s set that changed since they
+    // were read; false for a tab of one log.
+    bool readSetAgain(int index);
     // The log files panel's command that opens its selected rows together.
     void setUpLogSets();
     void openSelectedLogs();

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "clog.h"
+#include "cstringlistmodel.h"
 #include "logpath.h"
 #include "logset.h"
 #include "openlogs.h"
@@ -10,6 +11,7 @@
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -37,6 +39,34 @@ void mainWindow::nameSetTab(int index)
         // The tool tip lists the files as they are named now.
         rowCounts->showRowCount();
     }
+}
+
+bool mainWindow::readSetAgain(int index)
+{
+    const std::shared_ptr<LogSet> set = index >= 0 && index < tabInfos.size() ? tabInfos.at(index).set : nullptr;
+    if (!set)
+        return false;
+    // The tab's rows stay on screen while its files are read, but nothing
+    // is loaded from them under block numbers that may change meanwhile;
+    // the run after the read gives the rows anew.
+    if (auto *view = qobject_cast<QAbstractItemView *>(ui->twLogResult->widget(index))) {
+        if (auto *model = qobject_cast<CStringListModel *>(view->model()))
+            model->detachLog();
+    }
+    StatusProgress progress(statusBar(), tr("Processing read file"), QString());
+    // A read cut short would leave a part of a file in the set: this one
+    // reads only what the files gained, and is not cancelled.
+    progress.cancelButton()->hide();
+    const LogSet::Prepare prepare = [&](CLog &reader, const QString &) {
+        connect(&reader, &CLog::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
+        connect(&reader, &CLog::valueChanged, progress.bar(), &QProgressBar::setValue);
+    };
+    ready = false;
+    updateBusyState();
+    set->readAgain(false, prepare);
+    ready = true;
+    updateBusyState();
+    return true;
 }
 
 QString mainWindow::setName(const QStringList &paths)

@@ -2,8 +2,13 @@
 // set's newest file come as rows; a rotation (files renamed on in their
 // folder and a new file under the newest's name) keeps every row read and
 // the new file's records follow; a file that is gone leaves the tab. Rows
-// are compared with a fresh run over the files as they are then.
+// are compared with a fresh run over the files as they are then. The
+// commands of a set tab (Refresh, Go to time, Save results, Summary) work
+// over all its files.
 #include "apptest.h"
+
+#include "csummarydialog.h"
+#include "resultview.h"
 
 #include "logset.h"
 #include "logwatcher.h"
@@ -222,6 +227,70 @@ private slots:
         QTRY_VERIFY(idle(window));
         QCOMPARE(rowsOf(modelOf(setPage), scrollBar(setPage)), freshRows({a, b}));
         QVERIFY(driver.texts.isEmpty());
+    }
+
+    void commandsOverTheSet_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Refresh reads the set's files again") << "actionRefresh";
+        QTest::newRow("Go to time reaches any file") << "actionGoToTime";
+        QTest::newRow("Save results writes every file's rows") << "actionResultsSave";
+        QTest::newRow("Summary counts every file's records") << "actionSummary";
+    }
+
+    void commandsOverTheSet()
+    {
+        QFETCH(QString, command);
+        QTemporaryDir dir;
+        clearSettings(dir.path());
+        const QString older = dir.filePath(QStringLiteral("kernel.mlog.1"));
+        const QString newest = dir.filePath(QStringLiteral("kernel.mlog"));
+        QVERIFY(appendTagged(older, "old", 120, 0));
+        QVERIFY(appendTagged(newest, "new", 80, 20));
+        const QString saved = dir.filePath(QStringLiteral("saved.txt"));
+        const QString newestStart =
+            QDateTime::fromSecsSinceEpoch(kStart + 20).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        // Go to time is given the newest file's first second; a file
+        // dialog, the file to save.
+        const QList<DialogDriver::Step> steps{[&](QWidget *modal) {
+            if (auto *field = modal->findChild<QLineEdit *>(QStringLiteral("leGoToTime"))) {
+                field->setText(newestStart);
+                QTest::keyClick(field, Qt::Key_Return);
+            }
+        }};
+        DialogDriver driver(command == QLatin1String("actionGoToTime") ? steps : QList<DialogDriver::Step>());
+        driver.fileName = saved;
+        mainWindow window;
+        window.resize(900, 600);
+        window.show();
+        window.openLogSet({older, newest});
+        QWidget *page = resultTabs(window)->currentWidget();
+        if (command == QLatin1String("actionRefresh")) {
+            QVERIFY(appendTagged(older, "old+", 15, 12));
+            QVERIFY(appendTagged(newest, "new+", 5, 30));
+        }
+        trigger(window, command.toLatin1().constData());
+        QTRY_VERIFY(idle(window));
+        if (command == QLatin1String("actionRefresh")) {
+            page = resultTabs(window)->currentWidget();
+            QCOMPARE(modelOf(page)->rowCount(), 220);
+            QCOMPARE(rowsOf(modelOf(page), scrollBar(page)), freshRows({older, newest}));
+        } else if (command == QLatin1String("actionGoToTime")) {
+            QCOMPARE(driver.done(), 1);
+            const int top = dynamic_cast<ResultView *>(page)->topRow();
+            QVERIFY2(modelOf(page)->index(top, 0).data().toString().endsWith(QStringLiteral("/srv/new/0")),
+                     qPrintable(modelOf(page)->index(top, 0).data().toString()));
+        } else if (command == QLatin1String("actionResultsSave")) {
+            QTRY_VERIFY(QFile::exists(saved));
+            const QStringList rows = rowsOf(modelOf(page), scrollBar(page));
+            QCOMPARE(QString::fromUtf8(readAll(saved)), rows.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        } else {
+            CSummaryDialog *dialog = window.findChild<CSummaryDialog *>(QStringLiteral("summaryDialog"));
+            QVERIFY(dialog);
+            child<QTabWidget>(*dialog, "twSummary")->setCurrentIndex(ResultSummary::Statuses);
+            QCOMPARE(dialog->selectedText(), QStringLiteral("Status\tRecords\nrefusal\t200\n"));
+        }
+        QVERIFY2(driver.texts.isEmpty(), qPrintable(driver.texts.join(QLatin1Char('\n'))));
     }
 };
 
