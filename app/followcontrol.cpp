@@ -2,6 +2,7 @@
 
 #include "clog.h"
 #include "cstringlistmodel.h"
+#include "logset.h"
 #include "logwatcher.h"
 #include "openlogs.h"
 #include "resultview.h"
@@ -55,6 +56,8 @@ FollowControl::FollowControl(WindowContext &window, QObject *parent)
     status->addPermanentWidget(m_newRows);
     connect(m_newRows, &QPushButton::clicked, this, &FollowControl::goToNewRows);
     connect(window.resultTabs(), &QTabWidget::currentChanged, this, &FollowControl::updateNewRowsButton);
+    // A tab over a set that becomes current has its set followed.
+    connect(window.resultTabs(), &QTabWidget::currentChanged, this, &FollowControl::windowFree);
 
     // Following is off at every start until turned on: a log opened at
     // start is not read again behind the user's back because of a choice
@@ -71,9 +74,17 @@ void FollowControl::toggled(bool on)
         m_window.showTabFilter(*info);
 }
 
+std::shared_ptr<LogSet> FollowControl::currentSet() const
+{
+    const TabInfo *info = m_window.tabInfo(m_window.resultTabs()->currentIndex());
+    return info ? info->set : nullptr;
+}
+
 QString FollowControl::note(const TabInfo &info) const
 {
-    if (!m_action->isChecked() || info.filePath.isEmpty() || info.filePath != m_window.logReader()->logPath())
+    // The note is that of the current tab, whose set is the one followed.
+    if (!m_action->isChecked()
+        || (!info.set && (info.filePath.isEmpty() || info.filePath != m_window.logReader()->logPath())))
         return QString();
     return QStringLiteral("<br><br><i>") + tr("Following the log: new records are added as they are written.")
            + QStringLiteral("</i>");
@@ -81,9 +92,11 @@ QString FollowControl::note(const TabInfo &info) const
 
 void FollowControl::watchOpenLog()
 {
-    const QString path = m_action->isChecked() ? m_window.logReader()->logPath() : QString();
-    if (m_watcher->path() == path)
+    const std::shared_ptr<LogSet> set = m_action->isChecked() ? currentSet() : nullptr;
+    const QString path = !m_action->isChecked() ? QString() : set ? set->logPath() : m_window.logReader()->logPath();
+    if (m_watcher->path() == path && m_set.lock() == set)
         return;
+    m_set = set;
     m_watcher->watch(path);
     // What the log gained before it was watched, and tabs of it that were
     // counted while another log was open, are brought up to date too.
@@ -130,8 +143,9 @@ void FollowControl::takeIn()
 {
     const bool replaced = std::exchange(m_replacementPending, false);
     m_growthPending = false;
+    const std::shared_ptr<LogSet> set = m_set.lock();
     CLog *const log = m_window.logReader();
-    const QString path = log->logPath();
+    const QString path = set ? set->logPath() : log->logPath();
     if (!m_action->isChecked() || path.isEmpty())
         return;
     struct Followed
@@ -150,15 +164,17 @@ void FollowControl::takeIn()
             break;
         auto *view = dynamic_cast<ResultView *>(tabs->widget(i));
         auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
-        if (info->filePath != path || !model || !model->log() || !info->filter)
+        const bool ofIt = set ? info->set == set : !info->set && info->filePath == path;
+        if (!ofIt || !model || !model->log() || !info->filter)
             continue;
         const QScrollBar *bar = view->verticalScrollBar();
-        followed.append({view, model, bar->value() >= bar->maximum(), model->rowCount(), replaced});
+        followed.append({view, model, bar->value() >= bar->maximum(), model->rowCount(), replaced && !set});
         // The tabs of a file that another one replaced let go of the reader
         // before it reads the new one: scrolling meanwhile must not load rows
         // of the new file under the old file's block numbers. Their rows are
-        // made again once it is read.
-        if (replaced)
+        // made again once it is read. A set keeps the readers of its files
+        // across a rotation.
+        if (replaced && !set)
             letGoOfLog(view, model);
     }
 
@@ -169,7 +185,13 @@ void FollowControl::takeIn()
     bool renumbered = false;
     // What changes from here on is told again.
     m_watcher->rebase();
-    if (replaced || log->isChanged(path)) {
+    const QStringList setPaths = set ? set->paths() : QStringList();
+    if (set) {
+        QList<ResultView *> views;
+        for (const Followed &tab : qAsConst(followed))
+            views.append(tab.view);
+        renumbered = takeInSet(*set, views);
+    } else if (replaced || log->isChanged(path)) {
         m_window.setReadingLog(log);
         log->readLog(path);
         m_window.setReadingLog(nullptr);
@@ -228,13 +250,62 @@ void FollowControl::takeIn()
     }
     m_takingIn = false;
     m_window.setBusy(false);
-    m_window.updateLogFileRow(path);
     updateNewRowsButton();
+    if (set) {
+        const QStringList now = set->paths();
+        for (const QString &file : now)
+            m_window.updateLogFileRow(file);
+        if (now != setPaths || renumbered) {
+            for (const Followed &tab : qAsConst(followed)) {
+                if (tab.view)
+                    m_window.nameSetTab(tabs->indexOf(tab.view));
+            }
+            QStringList names;
+            for (const QString &file : now)
+                names.append(QDir::toNativeSeparators(file));
+            m_window.statusBar()->showMessage(
+                (renumbered ? tr("Logs no longer found in their folders left the tab; it shows: %1")
+                            : tr("The tab's logs were rotated; it shows: %1"))
+                    .arg(names.join(QStringLiteral(", "))),
+                5000);
+        }
+        return;
+    }
+    m_window.updateLogFileRow(path);
     if (replaced || renumbered) {
         m_window.statusBar()->showMessage(tr("The log %1 is another file now and was read anew.")
                                               .arg(QDir::toNativeSeparators(path)),
                                           5000);
     }
+}
+
+bool FollowControl::takeInSet(LogSet &set, const QList<ResultView *> &views)
+{
+    // Nothing loads rows from the set's readers while they read again (a
+    // reader moved with its file takes its new name meanwhile); the rows
+    // are loaded afterwards where the views stand.
+    QList<QPair<QPointer<ResultView>, QPointer<CStringListModel>>> held;
+    for (ResultView *view : views) {
+        auto *model = qobject_cast<CStringListModel *>(view->model());
+        if (!model)
+            continue;
+        held.append({view, model});
+        disconnect(view->verticalScrollBar(), &QScrollBar::valueChanged, model, &CStringListModel::scrollMoved);
+    }
+    QStringList gone;
+    set.takeRotation({}, &gone);
+    set.readAgain();
+    // With a file gone the blocks are numbered anew: the tabs are run again
+    // and their models go.
+    if (!gone.isEmpty())
+        return true;
+    for (const auto &[view, model] : qAsConst(held)) {
+        if (!view || !model || view->model() != model)
+            continue;
+        connect(view->verticalScrollBar(), &QScrollBar::valueChanged, model.data(), &CStringListModel::scrollMoved);
+        model->scrollMoved(view->verticalScrollBar()->value());
+    }
+    return false;
 }
 
 void FollowControl::letGoOfLog(ResultView *view, CStringListModel *model)
@@ -258,8 +329,13 @@ bool FollowControl::rerunTab(int index)
     // The tab's own reader, which is the open log's: only the tabs of the
     // open log are followed.
     const OpenLogs::Reader reader = tab->log;
-    auto *model = new CStringListModel(reader ? reader.get() : m_window.logReader(), filter, view);
-    OpenLogs::holdWith(model, reader);
+    const std::shared_ptr<LogSet> set = tab->set;
+    auto *model = set ? new CStringListModel(set.get(), filter, view)
+                      : new CStringListModel(reader ? reader.get() : m_window.logReader(), filter, view);
+    if (set)
+        OpenLogs::holdWith(model, set);
+    else
+        OpenLogs::holdWith(model, reader);
     connect(model, &CStringListModel::valueChanged, progress.bar(), &QProgressBar::setValue);
     connect(model, &CStringListModel::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
     connect(progress.cancelButton(), &QPushButton::clicked, model, &CStringListModel::cancel);
@@ -279,8 +355,7 @@ bool FollowControl::rerunTab(int index)
     info.counting = true;
     info.stopped = false;
     view->setEmptyText(QString());
-    const QString title = info.fileName + QStringLiteral(" - ") + filter->name;
-    tabs->setTabText(index, title);
+    tabs->setTabText(index, info.fileName + QStringLiteral(" - ") + filter->name);
     connect(model, &QAbstractItemModel::rowsInserted, this, [this] { m_window.showRowCount(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { m_window.showRowCount(); });
     m_window.showRowCount();

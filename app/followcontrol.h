@@ -1,5 +1,7 @@
 // Following the open log as it grows: the Follow log command, the watcher
-// of the log file, and what it tells taken into the tabs of the log.
+// of the log file, and what it tells taken into the tabs of the log. While
+// the current tab is one over logs opened together, its set is followed
+// instead: the set's newest file, and its rotation.
 #ifndef FOLLOWCONTROL_H
 #define FOLLOWCONTROL_H
 
@@ -7,7 +9,10 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class CStringListModel;
+class LogSet;
 class LogWatcher;
 class QAction;
 class QPushButton;
@@ -39,15 +44,24 @@ public:
 
 private:
     void toggled(bool on);
-    // Watches the log the reader holds while following is on, nothing else.
+    // While following is on, watches the newest file of the current tab's
+    // set, or else the log the reader holds; nothing otherwise.
     void watchOpenLog();
+    // The set of the current tab; null for a tab of one log.
+    std::shared_ptr<LogSet> currentSet() const;
     void logGrown();
     void logReplaced();
     // Reads the grown log incrementally and adds the new rows to every tab
     // of it; a tab at its last row stays there, another counts the rows
     // that wait below it. A log that another file (or a shrunk one) replaced
     // is read anew and every tab of it shows what the file holds now.
+    // Of a followed set, files rotated away stay in it under their new
+    // names and the new file joins (takeInSet); a file gone from its
+    // folder leaves it, and its tabs are run again.
     void takeIn();
+    // Takes the set's rotation and growth in; true when its blocks were
+    // numbered anew (a file left), so that its tabs are run again.
+    bool takeInSet(LogSet &set, const QList<ResultView *> &views);
     // The model stops reading the log (its block numbers no longer fit it).
     void letGoOfLog(ResultView *view, CStringListModel *model);
     // Runs tab `index`'s own filter again over the log; false when the tab
@@ -64,6 +78,7 @@ private:
     bool m_replacementPending = false;   // replaced while the window was busy
     bool m_scheduled = false;            // a take-in waits for the event loop
     bool m_takingIn = false;             // a take-in is under way
+    std::weak_ptr<LogSet> m_set;         // the set watched; none for the open log
 };
 
 #endif

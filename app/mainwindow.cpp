@@ -77,6 +77,7 @@ public:
     void applyEditedFilter(const CFilterPtr &filter) override { w.applyEditedFilter(filter); }
     void updateLogFileRow(const QString &path) override { w.updateLogFileRow(path); }
     void showRowCount() override { w.rowCounts->showRowCount(); }
+    void nameSetTab(int index) override { w.nameSetTab(index); }
     void noteRunEnd(int index, const CStringListModel *model) override { w.rowCounts->noteRunEnd(index, model); }
     void saveResults(const std::vector<qint64> *onlyRecords) override { w.saveResults(onlyRecords); }
 

@@ -158,6 +158,12 @@ private:
     // Keeps `set` for as long as `holder` lives, so that a model may use it
     // until its own destructor ran.
     static void holdSetWith(QObject *holder, const std::shared_ptr<LogSet> &set);
+    // Names tab `index` over a set by its files as they are named now (its
+    // text, tool tip and, when current, the window's title).
+    void nameSetTab(int index);
+    // Reads again the files of tab `index`'s set that changed since they
+    // were read; false for a tab of one log.
+    bool readSetAgain(int index);
     // The log files panel's command that opens its selected rows together.
     void setUpLogSets();
     void openSelectedLogs();

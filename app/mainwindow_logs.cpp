@@ -369,6 +369,12 @@ void mainWindow::actionResreshPress()
         return;
     setCursor(Qt::WaitCursor);
     fillLogFiles(QDir(logDir));
+    // A tab over logs opened together reads its own files again.
+    if (readSetAgain(ui->twLogResult->currentIndex())) {
+        actionResultsPress();
+        setCursor(Qt::ArrowCursor);
+        return;
+    }
     // The log the reader holds is read again by its own path: it need not
     // lie in the log folder.
     const QString path = log->logPath();

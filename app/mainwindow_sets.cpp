@@ -3,11 +3,15 @@
 #include "mainwindow.h"
 
 #include "clog.h"
+#include "cstringlistmodel.h"
 #include "logpath.h"
 #include "logset.h"
+#include "openlogs.h"
+#include "rowcountcontrol.h"
 #include "statusprogress.h"
 #include "ui_mainwindow.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -17,24 +21,52 @@
 #include <QStatusBar>
 #include <QTableWidget>
 
-namespace {
-
-// Holds a set for its owner: freed with it, after the owner's destructor.
-class SetHold : public QObject
-{
-public:
-    SetHold(std::shared_ptr<LogSet> set, QObject *owner) : QObject(owner), m_set(std::move(set)) {}
-
-private:
-    std::shared_ptr<LogSet> m_set;
-};
-
-} // namespace
-
 void mainWindow::holdSetWith(QObject *holder, const std::shared_ptr<LogSet> &set)
 {
-    if (holder && set)
-        new SetHold(set, holder); // owned by the holder
+    OpenLogs::holdWith(holder, set);
+}
+
+void mainWindow::nameSetTab(int index)
+{
+    if (index < 0 || index >= tabInfos.size() || !tabInfos.at(index).set)
+        return;
+    TabInfo &info = tabInfos[index];
+    info.fileName = setName(info.set->paths());
+    if (info.filter)
+        ui->twLogResult->setTabText(index, info.fileName + QStringLiteral(" - ") + info.filter->name);
+    if (index == ui->twLogResult->currentIndex()) {
+        setWindowTitle(info.fileName + QStringLiteral(" - ") + appTitle);
+        // The tool tip lists the files as they are named now.
+        rowCounts->showRowCount();
+    }
+}
+
+bool mainWindow::readSetAgain(int index)
+{
+    const std::shared_ptr<LogSet> set = index >= 0 && index < tabInfos.size() ? tabInfos.at(index).set : nullptr;
+    if (!set)
+        return false;
+    // The tab's rows stay on screen while its files are read, but nothing
+    // is loaded from them under block numbers that may change meanwhile;
+    // the run after the read gives the rows anew.
+    if (auto *view = qobject_cast<QAbstractItemView *>(ui->twLogResult->widget(index))) {
+        if (auto *model = qobject_cast<CStringListModel *>(view->model()))
+            model->detachLog();
+    }
+    StatusProgress progress(statusBar(), tr("Processing read file"), QString());
+    // A read cut short would leave a part of a file in the set: this one
+    // reads only what the files gained, and is not cancelled.
+    progress.cancelButton()->hide();
+    const LogSet::Prepare prepare = [&](CLog &reader, const QString &) {
+        connect(&reader, &CLog::valueMaximum, progress.bar(), &QProgressBar::setMaximum);
+        connect(&reader, &CLog::valueChanged, progress.bar(), &QProgressBar::setValue);
+    };
+    ready = false;
+    updateBusyState();
+    set->readAgain(false, prepare);
+    ready = true;
+    updateBusyState();
+    return true;
 }
 
 QString mainWindow::setName(const QStringList &paths)

@@ -74,10 +74,11 @@ CStringListModel *resultsOf(const ResultView *view)
     return view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
 }
 
-// The key of the marks of the log `model` reads; empty for none.
+// The key of the marks of the log `model` reads; empty for none (and for
+// a set of logs, whose rows marks do not reach).
 QString logKeyOf(const CStringListModel *model)
 {
-    return model && model->log() ? RowMarks::logKey(model->log()->logPath()) : QString();
+    return model && model->markedLog() ? RowMarks::logKey(model->markedLog()->logPath()) : QString();
 }
 
 QString timeText(qint64 secs)

@@ -1,6 +1,7 @@
 #include "openlogs.h"
 
 #include "clog.h"
+#include "logset.h"
 
 #include <QObject>
 
@@ -10,17 +11,18 @@ namespace {
 
 // A child of the holder that keeps a reader: QObject deletes children only
 // after the parent's own destructor has run.
-class ReaderHold final : public QObject
+template <typename Held>
+class Hold final : public QObject
 {
 public:
-    ReaderHold(OpenLogs::Reader reader, QObject *holder)
+    Hold(std::shared_ptr<Held> held, QObject *holder)
         : QObject(holder)
-        , m_reader(std::move(reader))
+        , m_held(std::move(held))
     {
     }
 
 private:
-    const OpenLogs::Reader m_reader;
+    const std::shared_ptr<Held> m_held;
 };
 
 } // namespace
@@ -65,7 +67,13 @@ QList<const CLog *> OpenLogs::readers() const
 void OpenLogs::holdWith(QObject *holder, const Reader &reader)
 {
     if (holder && reader)
-        new ReaderHold(reader, holder); // owned by the holder
+        new Hold<CLog>(reader, holder); // owned by the holder
+}
+
+void OpenLogs::holdWith(QObject *holder, const std::shared_ptr<LogSet> &set)
+{
+    if (holder && set)
+        new Hold<LogSet>(set, holder); // owned by the holder
 }
 
 void OpenLogs::prune() const

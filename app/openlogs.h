@@ -14,6 +14,7 @@
 #include <memory>
 
 class CLog;
+class LogSet;
 class QObject;
 
 class OpenLogs final
@@ -34,6 +35,8 @@ public:
     // Keeps `reader` for as long as `holder` lives: it is let go only after
     // the holder's own destructor ran, so a model may use its log until the end.
     static void holdWith(QObject *holder, const Reader &reader);
+    // The same for a set of logs opened together.
+    static void holdWith(QObject *holder, const std::shared_ptr<LogSet> &set);
 
 private:
     // Only weak references: the registry keeps no log open by itself.

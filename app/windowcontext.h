@@ -94,6 +94,10 @@ public:
     virtual void updateLogFileRow(const QString &path) = 0;
     // The count of the current tab's rows in the status bar and its tab.
     virtual void showRowCount() = 0;
+    // Names tab `index` over logs opened together by its files as they are
+    // named now: its text and tool tip, and the window's title when it is
+    // current. Nothing for a tab of one log.
+    virtual void nameSetTab(int index) = 0;
     // Save results of the current tab, with `onlyRecords` (offsets,
     // ascending) limited to the rows of those records.
     virtual void saveResults(const std::vector<qint64> *onlyRecords) = 0;

@@ -44,6 +44,7 @@ void LogSet::take(std::unique_ptr<CLog> log, const QString &path, const Prepare 
 bool LogSet::readLogs(const QStringList &paths, QStringList *unreadable, const Prepare &prepare)
 {
     m_single = nullptr;
+    m_grower = nullptr;
     m_owned.clear();
     m_ids.clear();
     for (const QString &path : paths) {
@@ -72,45 +73,91 @@ bool LogSet::addLog(const QString &path, const Prepare &prepare)
     return true;
 }
 
-bool LogSet::takeRotation(const Prepare &prepare)
+bool LogSet::takeRotation(const Prepare &prepare, QStringList *gone)
 {
-    CLog *newest = newestLog();
+    CLog *const newest = newestLog();
     if (m_single || !newest)
         return false;
-    const QString path = newest->logPath();
-    size_t at = 0;
-    while (m_owned[at].get() != newest)
-        ++at;
-    const FileId id = m_ids[at];
-    if (fileIdOf(path) == id || !CLog::canOpenLog(path))
-        return false;
-    // The moved file is looked for where rotation leaves it: beside the
-    // new one, under another name.
-    QString moved;
-    const QDir folder = QFileInfo(path).dir();
-    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden)) {
-        const QString candidate = folder.filePath(name);
-        if (candidate != path && fileIdOf(candidate) == id) {
-            moved = candidate;
-            break;
+    const QString newestPath = newest->logPath();
+    // Where each file is now: its own name, another name in its folder
+    // (found by its identity), or nowhere (empty).
+    std::vector<QString> now(m_owned.size());
+    bool moved = false;
+    for (size_t i = 0; i < m_owned.size(); ++i) {
+        const QString path = m_owned[i]->logPath();
+        if (fileIdOf(path) == m_ids[i]) {
+            now[i] = path;
+            continue;
+        }
+        moved = true;
+        const QDir folder = QFileInfo(path).dir();
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden)) {
+            const QString candidate = folder.filePath(name);
+            if (fileIdOf(candidate) == m_ids[i]) {
+                now[i] = candidate;
+                break;
+            }
         }
     }
-    if (moved.isEmpty())
+    const FileId newId = fileIdOf(newestPath);
+    const bool joins = !(newId == FileId()) && std::find(m_ids.begin(), m_ids.end(), newId) == m_ids.end()
+                       && CLog::canOpenLog(newestPath);
+    if (!moved && !joins)
         return false;
-    // Its index files go with it, so that reading it under its new name
-    // loads them instead of scanning it again; the name's new file gets
-    // index files of its own.
-    const QString index = CLog::indexFilePath(path);
-    const QString movedIndex = CLog::indexFilePath(moved);
-    for (const auto &[from, to] : {std::pair(index, movedIndex),
-                                   std::pair(companion::pathFor(index), companion::pathFor(movedIndex))}) {
-        if (::rename(LogPath::toBytes(from).constData(), LogPath::toBytes(to).constData()) != 0)
-            ::unlink(LogPath::toBytes(to).constData());
+
+    // The index files go with their logs, so that reading a log under its
+    // new name loads them instead of scanning it again. A rotation renames
+    // along a chain (.1 to .2, then the newest to .1): a move whose target
+    // another move still has to leave waits for it; moves in a cycle drop
+    // their index files, and those logs are scanned again.
+    std::vector<std::pair<QString, QString>> moves;
+    for (size_t i = 0; i < m_owned.size(); ++i) {
+        if (now[i].isEmpty() || now[i] == m_owned[i]->logPath())
+            continue;
+        const QString from = CLog::indexFilePath(m_owned[i]->logPath());
+        const QString to = CLog::indexFilePath(now[i]);
+        moves.emplace_back(from, to);
+        moves.emplace_back(companion::pathFor(from), companion::pathFor(to));
     }
-    m_owned.erase(m_owned.begin() + std::ptrdiff_t(at));
-    m_ids.erase(m_ids.begin() + std::ptrdiff_t(at));
-    take(std::make_unique<CLog>(), moved, prepare);
-    take(std::make_unique<CLog>(), path, prepare);
+    while (!moves.empty()) {
+        const auto free = std::find_if(moves.begin(), moves.end(), [&moves](const auto &move) {
+            return std::none_of(moves.begin(), moves.end(),
+                                [&move](const auto &other) { return other.first == move.second; });
+        });
+        if (free == moves.end()) {
+            for (const auto &move : moves)
+                ::unlink(LogPath::toBytes(move.first).constData());
+            break;
+        }
+        if (::rename(LogPath::toBytes(free->first).constData(), LogPath::toBytes(free->second).constData()) != 0)
+            ::unlink(LogPath::toBytes(free->second).constData());
+        moves.erase(free);
+    }
+    // A moved log is read again by the reader that held it, so whatever
+    // holds that reader keeps it; its blocks stay as they were.
+    for (size_t i = 0; i < m_owned.size(); ++i) {
+        if (now[i].isEmpty() || now[i] == m_owned[i]->logPath())
+            continue;
+        if (prepare)
+            prepare(*m_owned[i], now[i]);
+        m_owned[i]->readLog(now[i]);
+    }
+    if (joins) {
+        take(std::make_unique<CLog>(), newestPath, prepare);
+        m_grower = m_owned.back().get();
+    }
+    // What is gone leaves last, right before the new numbering, so that
+    // nothing in between reaches a reader no longer there.
+    for (size_t i = now.size(); i-- > 0;) {
+        if (!now[i].isEmpty())
+            continue;
+        if (gone)
+            gone->append(m_owned[i]->logPath());
+        if (m_grower == m_owned[i].get())
+            m_grower = nullptr;
+        m_owned.erase(m_owned.begin() + std::ptrdiff_t(i));
+        m_ids.erase(m_ids.begin() + std::ptrdiff_t(i));
+    }
     renumber();
     return true;
 }
@@ -275,6 +322,8 @@ CLog *LogSet::newestLog() const
 {
     if (m_single)
         return m_single;
+    if (m_grower)
+        return m_grower;
     CLog *newest = nullptr;
     for (CLog *log : m_logs) {
         if (log->blockCount() == 0)

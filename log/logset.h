@@ -45,12 +45,15 @@ public:
     // Numbers the blocks anew after a log of the set was read again by
     // another hand.
     void renumber();
-    // After the newest log's file was moved away within its folder and a
-    // new file took its name (rotation): the moved file stays in the set
-    // under its new name (read again there) and the new file joins it.
-    // False, with the set unchanged, when the name still holds the file the
-    // set read, or the moved file is not found in the folder.
-    bool takeRotation(const Prepare &prepare = {});
+    // After files of the set were moved within their folders (rotation: the
+    // newest file renamed and a new one made under its name, older ones
+    // renamed on): each moved file stays in the set under its new name (read
+    // again there, its index files moved along), and a new file under the
+    // newest's name joins the set as its newest from then on. A file of the
+    // set found nowhere in its folder leaves the set, its path added to
+    // `gone`. False, with the set unchanged, when every file of the set is
+    // where it was read and the newest's name holds no new file.
+    bool takeRotation(const Prepare &prepare = {}, QStringList *gone = nullptr);
 
     // True when the set was made of files (readLogs), even if one was read.
     bool isSet() const { return m_single == nullptr; }
@@ -66,8 +69,9 @@ public:
     int ownBlock(int block) const;
     // The set's block that is block `ownBlock` of log `log`; -1 for none.
     int blockOf(int log, int ownBlock) const;
-    // The log that grows: the one whose last record is the latest (for a
-    // set made in time order, its newest file); null when there is none.
+    // The log that grows: the file a rotation last made under the newest's
+    // name (takeRotation), else the one whose last record is the latest;
+    // null when there is none.
     CLog *newestLog() const;
 
     // --- As CLog does, over the blocks of all the logs -------------------
@@ -136,6 +140,7 @@ private:
     std::vector<FileId> m_ids; // of m_owned's files when they were read
     std::vector<CLog *> m_logs; // merge order
     std::vector<Run> m_runs;    // ascending starts
+    CLog *m_grower = nullptr;   // the file the last rotation made, while in the set
     // For each log, the indexes of its runs in m_runs, ascending.
     std::vector<std::vector<size_t>> m_runsOfLog;
     int m_blockCount = 0;

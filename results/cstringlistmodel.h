@@ -312,8 +312,10 @@ private:
     QString m_knownPath;
     int m_knownBlocks = 0;
     qint64 m_knownLastOffset = -1;
-    QString m_knownLastFile; // of a set: the file of the last block
-    QString lastBlockFile() const;
+    // Of a set: the reader of the last block's file (a rotation renames a
+    // file but keeps its reader, so its blocks stay those counted).
+    const CLog *m_knownLastLog = nullptr;
+    const CLog *lastBlockLog() const;
     bool m_complete = false;
 
     // Criteria compiled once per run, so rows and counts always agree even

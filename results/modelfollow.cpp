@@ -25,17 +25,16 @@ void CStringListModel::rememberLog()
     m_knownPath = m_logs ? m_logs->logPath() : QString();
     m_knownBlocks = m_logs ? m_logs->blockCount() : 0;
     m_knownLastOffset = m_logs ? m_logs->blockOffset(m_knownBlocks - 1) : -1;
-    m_knownLastFile = lastBlockFile();
+    m_knownLastLog = lastBlockLog();
 }
 
-QString CStringListModel::lastBlockFile() const
+const CLog *CStringListModel::lastBlockLog() const
 {
     // Of a set: the block's offset is one in its own file, so the file
     // tells the block apart too.
     if (!m_logs || !m_logs->isSet())
-        return QString();
-    const CLog *log = m_logs->logAt(m_logs->logOf(m_logs->blockCount() - 1));
-    return log ? log->logPath() : QString();
+        return nullptr;
+    return m_logs->logAt(m_logs->logOf(m_logs->blockCount() - 1));
 }
 
 bool CStringListModel::isComplete() const
@@ -51,14 +50,17 @@ void CStringListModel::detachLog()
 
 CStringListModel::Growth CStringListModel::followGrowth()
 {
-    if (!m_logs || m_running || !m_complete || m_logs->logPath() != m_knownPath)
+    // One log under its name; a set is followed whatever its newest file is
+    // named now (a rotation keeps its blocks, and the checks below see any
+    // other change).
+    if (!m_logs || m_running || !m_complete || (!m_logs->isSet() && m_logs->logPath() != m_knownPath))
         return Growth::None;
     const int blocks = m_logs->blockCount();
     // Growth keeps every block but the last as it was; anything else means
     // other blocks under the same numbers.
     if (m_knownBlocks == 0 || blocks < m_knownBlocks
         || m_logs->blockOffset(m_knownBlocks - 1) != m_knownLastOffset
-        || (m_logs->isSet() && m_logs->logAt(m_logs->logOf(m_knownBlocks - 1))->logPath() != m_knownLastFile))
+        || (m_logs->isSet() && m_logs->logAt(m_logs->logOf(m_knownBlocks - 1)) != m_knownLastLog))
         return Growth::NeedsRun;
     // The run's span keeps its start; a range with an end of its own grows
     // only as far as blocks can hold records up to that end.

@@ -859,7 +859,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+214"/>
+        <location filename="../app/mainwindow.cpp" line="+215"/>
         <source>Filter</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1090,7 +1090,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../app/markcontrol.cpp" line="+139"/>
+        <location filename="../app/markcontrol.cpp" line="+140"/>
         <source>Time</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1223,7 +1223,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+128"/>
-        <location filename="../app/rowactions.cpp" line="+237"/>
+        <location filename="../app/rowactions.cpp" line="+238"/>
         <location filename="../app/timelinecontrol.cpp" line="+111"/>
         <source>modified</source>
         <translation type="unfinished"></translation>
@@ -1285,7 +1285,7 @@ Any text may place here, anything that may be in log file</source>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_sets.cpp" line="+80"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+112"/>
         <source>mlog files</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1319,12 +1319,13 @@ Do you want to continue?</source>
     </message>
     <message>
         <location line="+36"/>
-        <location filename="../app/mainwindow_sets.cpp" line="+13"/>
+        <location filename="../app/mainwindow_sets.cpp" line="-56"/>
+        <location line="+69"/>
         <source>Processing read file</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/followcontrol.cpp" line="+254"/>
+        <location filename="../app/followcontrol.cpp" line="+325"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+81"/>
         <location filename="../app/mainwindow_sets.cpp" line="+0"/>
@@ -1577,7 +1578,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../app/followcontrol.cpp" line="-216"/>
+        <location filename="../app/followcontrol.cpp" line="-286"/>
         <source>Follow log</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1592,17 +1593,27 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+35"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+156"/>
+        <location line="+178"/>
+        <source>Logs no longer found in their folders left the tab; it shows: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The tab&apos;s logs were rotated; it shows: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation type="unfinished"></translation>
     </message>
     <message numerus="yes">
-        <location line="+74"/>
+        <location line="+107"/>
         <source>%n new rows below</source>
         <translation type="unfinished">
             <numerusform></numerusform>
@@ -1745,17 +1756,17 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+48"/>
         <source>No row to mark</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="-4"/>
         <source>Marks are not available for logs opened together</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+11"/>
         <source>This row cannot be marked</source>
         <translation type="unfinished"></translation>
     </message>
@@ -1905,7 +1916,7 @@ Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location line="+94"/>
+        <location line="+100"/>
         <source>No rows chosen to copy.</source>
         <translation type="unfinished"></translation>
     </message>

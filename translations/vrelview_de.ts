@@ -872,7 +872,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../app/mainwindow.cpp" line="+214"/>
+        <location filename="../app/mainwindow.cpp" line="+215"/>
         <source>Filter</source>
         <translation>Filter</translation>
     </message>
@@ -1103,7 +1103,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../app/markcontrol.cpp" line="+139"/>
+        <location filename="../app/markcontrol.cpp" line="+140"/>
         <source>Time</source>
         <translation>Zeitraum</translation>
     </message>
@@ -1236,7 +1236,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location filename="../app/mainwindow_filters.cpp" line="+128"/>
-        <location filename="../app/rowactions.cpp" line="+237"/>
+        <location filename="../app/rowactions.cpp" line="+238"/>
         <location filename="../app/timelinecontrol.cpp" line="+111"/>
         <source>modified</source>
         <translation>geändert</translation>
@@ -1298,7 +1298,7 @@ Hier darf jeder Text stehen, der in einer Protokolldatei vorkommen kann</transla
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../app/mainwindow_sets.cpp" line="+80"/>
+        <location filename="../app/mainwindow_sets.cpp" line="+112"/>
         <source>mlog files</source>
         <translation>mlog-Dateien</translation>
     </message>
@@ -1335,12 +1335,13 @@ Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <location line="+36"/>
-        <location filename="../app/mainwindow_sets.cpp" line="+13"/>
+        <location filename="../app/mainwindow_sets.cpp" line="-56"/>
+        <location line="+69"/>
         <source>Processing read file</source>
         <translation>Datei wird gelesen</translation>
     </message>
     <message>
-        <location filename="../app/followcontrol.cpp" line="+254"/>
+        <location filename="../app/followcontrol.cpp" line="+325"/>
         <location filename="../app/mainwindow_logs.cpp" line="+0"/>
         <location filename="../app/mainwindow_results.cpp" line="+81"/>
         <location filename="../app/mainwindow_sets.cpp" line="+0"/>
@@ -1594,7 +1595,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Keine Einträge passen zum Filter</translation>
     </message>
     <message>
-        <location filename="../app/followcontrol.cpp" line="-216"/>
+        <location filename="../app/followcontrol.cpp" line="-286"/>
         <source>Follow log</source>
         <translation>Protokoll verfolgen</translation>
     </message>
@@ -1609,17 +1610,27 @@ Möchten Sie fortfahren?</translation>
         <translation>Zur letzten Zeile gehen</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+35"/>
         <source>Following the log: new records are added as they are written.</source>
         <translation>Das Protokoll wird verfolgt: neue Einträge kommen hinzu, sobald sie geschrieben werden.</translation>
     </message>
     <message>
-        <location line="+156"/>
+        <location line="+178"/>
+        <source>Logs no longer found in their folders left the tab; it shows: %1</source>
+        <translation>Protokolle, die in ihren Ordnern nicht mehr zu finden sind, sind nicht mehr im Tab; er zeigt: %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The tab&apos;s logs were rotated; it shows: %1</source>
+        <translation>Die Protokolle des Tabs wurden rotiert; er zeigt: %1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>The log %1 is another file now and was read anew.</source>
         <translation>Das Protokoll %1 ist jetzt eine andere Datei und wurde neu eingelesen.</translation>
     </message>
     <message numerus="yes">
-        <location line="+74"/>
+        <location line="+107"/>
         <source>%n new rows below</source>
         <translation>
             <numerusform>%n neue Zeile darunter</numerusform>
@@ -1763,17 +1774,17 @@ Möchten Sie fortfahren?</translation>
         <translation>Die markierten Zeilen des aktuellen Reiters in eine Datei speichern</translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+48"/>
         <source>No row to mark</source>
         <translation>Keine Zeile zum Markieren</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="-4"/>
         <source>Marks are not available for logs opened together</source>
         <translation>Markierungen sind für zusammen geöffnete Protokolle nicht verfügbar</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+11"/>
         <source>This row cannot be marked</source>
         <translation>Diese Zeile kann nicht markiert werden</translation>
     </message>
@@ -1923,7 +1934,7 @@ Möchten Sie fortfahren?</translation>
         <translation>Nur Quelle %1 zeigen</translation>
     </message>
     <message>
-        <location line="+94"/>
+        <location line="+100"/>
         <source>No rows chosen to copy.</source>
         <translation>Keine Zeilen zum Kopieren gewählt.</translation>
     </message>

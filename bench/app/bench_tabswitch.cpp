@@ -1,7 +1,7 @@
 // Switching between the tabs of two large logs in the main window
 // (offscreen), against a switch that reads the other log again.
 //
-//   bench_tabswitch [--records N] [--switches S] [FOLDER]
+//   bench_tabswitch [--records N] [--switches S] [--sets] [FOLDER]
 //       Generates two logs of N records each (default 1 000 000, seeds 5 and
 //       6) in FOLDER (default: a temporary folder; logs of that size left
 //       there are reused) and opens each in a tab of its own; their index
@@ -15,9 +15,14 @@
 //       of each (wall clock with the repaint, processor time, and the
 //       window's own work without the repaint), their ratios, the reads
 //       during the switches (0 expected) and the memory each open log adds.
+//       With --sets: four logs (seeds 5 to 8, a day apart), the first two
+//       opened together in one tab and the last two in another, and the
+//       switches go between those two tabs; the baseline reads the other
+//       tab's two logs again as a set, from their index files.
 //       Exits with 2 when the median switch takes more than 20 ms.
 #include <clog.h>
 #include <cstringlistmodel.h>
+#include <logset.h>
 #include <mainwindow.h>
 #include <mlogwriter.h>
 
@@ -102,11 +107,87 @@ double anonMiB()
     return double(statusKiB("RssAnon")) / 1024.0;
 }
 
+// The --sets mode: switches between two tabs over sets of two logs each.
+int switchSets(qint64 records, int switches, const QStringList &paths)
+{
+    mainWindow window;
+    window.memAvailableSource = [] { return qint64(0); };
+    window.resize(1000, 700);
+    window.show();
+    QCoreApplication::processEvents();
+    auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("twLogResult"));
+    const QStringList members[] = {paths.mid(0, 2), paths.mid(2, 2)};
+    const double anonBefore = anonMiB();
+    window.openLogSet(members[0]);
+    const double anonOne = anonMiB();
+    window.openLogSet(members[1]);
+    const double anonTwo = anonMiB();
+    std::vector<int> setTabs;
+    for (int i = 0; i < window.tabs().size(); ++i) {
+        if (window.tabs().at(i).set)
+            setTabs.push_back(i);
+    }
+    if (setTabs.size() != 2) {
+        out() << "the two tabs over sets did not open\n";
+        return 1;
+    }
+    int reads = 0;
+    for (const int tab : setTabs) {
+        const LogSet &set = *window.tabs().at(tab).set;
+        for (int i = 0; i < set.logCount(); ++i)
+            QObject::connect(set.logAt(i), &CLog::valueMaximum, &window, [&reads] { ++reads; });
+    }
+    out() << "memory (RssAnon): " << anonBefore << " MiB before, +" << anonOne - anonBefore
+          << " MiB with the first set tab, +" << anonTwo - anonOne << " MiB with the second; "
+          << window.tabs().at(setTabs[0]).set->blockCount() << " and " << window.tabs().at(setTabs[1]).set->blockCount()
+          << " blocks, " << 2 * records << " records in each set\n";
+
+    std::vector<Cost> switched;
+    bool rowsRight = true;
+    for (int i = 0; i < switches; ++i) {
+        const int to = tabs->currentIndex() == setTabs[0] ? setTabs[1] : setTabs[0];
+        switched.push_back(timed([&] { clickTab(tabs->tabBar(), to); }));
+        auto *view = qobject_cast<QAbstractItemView *>(tabs->currentWidget());
+        auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+        rowsRight = rowsRight && tabs->currentIndex() == to && model
+                    && model->logs() == window.tabs().at(to).set.get() && model->rowCount() > 0;
+    }
+
+    // The baseline: the other tab's logs read again as a set, from their
+    // index files, as a switch would if the tab did not keep its set.
+    std::vector<Cost> reread;
+    for (int i = 0; i < switches; ++i) {
+        LogSet again;
+        reread.push_back(timed([&] { again.readLogs(members[(i + 1) % 2]); }));
+        rowsRight = rowsRight && again.logCount() == 2;
+    }
+
+    const double switchMedian = median(switched, &Cost::wallMs);
+    out() << "switch between set tabs through the tab bar (" << switches << " switches, goal <= 20 ms): median "
+          << switchMedian << " ms, slowest " << slowest(switched, &Cost::wallMs) << " ms with the repaint, processor "
+          << median(switched, &Cost::cpuMs) << " ms; the window's own work median " << median(switched, &Cost::stepMs)
+          << " ms; reads during the switches: " << reads << "\n";
+    out() << "baseline, the other set read again: median " << median(reread, &Cost::wallMs) << " ms, slowest "
+          << slowest(reread, &Cost::wallMs) << " ms, processor " << median(reread, &Cost::cpuMs) << " ms\n";
+    const auto ratio = [&](double Cost::*figure) {
+        const double base = median(reread, figure);
+        return base > 0 ? median(switched, figure) / base : 0.0;
+    };
+    out() << "ratio switch / baseline: " << ratio(&Cost::wallMs) << " wall, " << ratio(&Cost::cpuMs)
+          << " processor\n";
+    if (!rowsRight)
+        out() << "a switch left the wrong set current\n";
+    out().flush();
+    if (!rowsRight || reads != 0)
+        return 1;
+    return switchMedian <= 20.0 ? 0 : 2;
+}
+
 } // namespace
 
 // The usage, as the head of this file gives it, for --help.
 const char kUsage[] =
-    "usage: bench_tabswitch [--records N] [--switches S] [FOLDER]\n"
+    "usage: bench_tabswitch [--records N] [--switches S] [--sets] [FOLDER]\n"
     "    Generates two logs of N records each (default 1 000 000, seeds 5 and\n"
     "    6) in FOLDER (default: a temporary folder; logs of that size left\n"
     "    there are reused) and opens each in a tab of its own; their index\n"
@@ -120,6 +201,10 @@ const char kUsage[] =
     "    of each (wall clock with the repaint, processor time, and the\n"
     "    window's own work without the repaint), their ratios, the reads\n"
     "    during the switches (0 expected) and the memory each open log adds.\n"
+    "    With --sets: four logs (seeds 5 to 8, a day apart), the first two\n"
+    "    opened together in one tab and the last two in another, and the\n"
+    "    switches go between those two tabs; the baseline reads the other\n"
+    "    tab's two logs again as a set, from their index files.\n"
     "    Exits with 2 when the median switch takes more than 20 ms.\n";
 
 int main(int argc, char **argv)
@@ -129,6 +214,7 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qint64 records = 1000000;
     int switches = 40;
+    bool sets = false;
     QString folder;
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
@@ -136,6 +222,8 @@ int main(int argc, char **argv)
             records = QString::fromLocal8Bit(argv[++i]).toLongLong();
         } else if (arg == QLatin1String("--switches") && i + 1 < argc) {
             switches = std::max(2, QString::fromLocal8Bit(argv[++i]).toInt());
+        } else if (arg == QLatin1String("--sets")) {
+            sets = true;
         } else if (arg.startsWith(QLatin1Char('-'))) {
             std::fprintf(stderr, "%s: unknown option %s (--help gives the usage)\n", argv[0], argv[i]);
             return 2;
@@ -156,8 +244,11 @@ int main(int argc, char **argv)
     // No log folder to list, no log opened at start.
     QSettings().setValue(QStringLiteral("config/logdir"), folder + QStringLiteral("/none"));
 
-    const QString paths[] = {folder + QStringLiteral("/first.mlog"), folder + QStringLiteral("/second.mlog")};
-    for (int i = 0; i < 2; ++i) {
+    QStringList paths;
+    for (const char *name : {"first", "second", "third", "fourth"})
+        paths.append(folder + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".mlog"));
+    paths = paths.mid(0, sets ? 4 : 2);
+    for (int i = 0; i < paths.size(); ++i) {
         if (bench::countRecords(paths[i]) == records)
             continue;
         MlogGeneratorOptions options;
@@ -173,6 +264,8 @@ int main(int argc, char **argv)
         QFile::remove(CLog::indexFilePath(path));
     out() << "logs: " << records << " records each, " << QFileInfo(paths[0]).size() << " and "
           << QFileInfo(paths[1]).size() << " bytes (machine shared and loaded)\n";
+    if (sets)
+        return switchSets(records, switches, paths);
 
     mainWindow window;
     window.memAvailableSource = [] { return qint64(0); };
