@@ -87,6 +87,9 @@ public:
     // Opens the logs at `paths` together in a new tab, as one set merged in
     // time order; a log that cannot be read is named in one message.
     void openLogSet(const QStringList &paths);
+    // Makes tab `tab` over a set a tab of the current log (the window's
+    // title named after it); its next run is over that log.
+    void leaveSet(int tab);
     // How a tab and the title name a set: "first + N more" in merge order.
     static QString setName(const QStringList &paths);
     // Adds the log to the stored recent-files list.

@@ -49,10 +49,19 @@ void mainWindow::openFile(QAction *act)
 
 void mainWindow::openLogPath(const QString &path)
 {
-    if (path.isEmpty() || isBusy())
+    if (path.isEmpty() || isBusy() || !isFileReadable(path))
         return;
-    if (isFileReadable(path) && loadLog(path))
-        actionResultsPress();
+    // In a tab over logs opened together, the log opened takes the set's
+    // place, also when it is the window's current log already, which
+    // loadLog then does not read again.
+    const int tab = ui->twLogResult->currentIndex();
+    const bool overSet = tab >= 0 && tab < tabInfos.size() && tabInfos.at(tab).set;
+    const bool current = log->logPath() == path && !log->isChanged(path);
+    if (!loadLog(path) && !(overSet && current))
+        return;
+    if (overSet)
+        leaveSet(tab);
+    actionResultsPress();
 }
 
 bool mainWindow::isFileReadable(QString fName)
@@ -358,9 +367,7 @@ void mainWindow::logItemPressed(int row, int column)
     const QTableWidgetItem *item = ui->twFiles->item(row, 0);
     if (!item)
         return;
-    const QString path = item->data(Qt::UserRole).toString();
-    if (isFileReadable(path) && loadLog(path))
-        actionResultsPress();
+    openLogPath(item->data(Qt::UserRole).toString());
 }
 
 void mainWindow::actionResreshPress()

@@ -108,8 +108,9 @@ void mainWindow::actionOpenTogetherPress()
 {
     if (isBusy())
         return;
-    QFileDialog dialog(this, tr("Select files to open together..."), LogPath::nearestFolder(logDir),
-                       tr("mlog files") + QStringLiteral(" (*.mlog)"));
+    QFileDialog dialog(this, tr("Select files to open together..."), LogPath::nearestFolder(logDir));
+    // A rotated log keeps its name with a number after it (kernel.mlog.1).
+    dialog.setNameFilters({tr("mlog files") + QStringLiteral(" (*.mlog *.mlog.*)"), tr("All files (*)")});
     dialog.setFileMode(QFileDialog::ExistingFiles);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         openLogSet(dialog.selectedFiles());
@@ -168,4 +169,12 @@ void mainWindow::openLogSet(const QStringList &paths)
     tabInfos[index].fileName = setName(order);
     actionResultsPress();
     setWindowTitle(setName(order) + QStringLiteral(" - ") + appTitle);
+}
+
+void mainWindow::leaveSet(int tab)
+{
+    if (tab < 0 || tab >= tabInfos.size())
+        return;
+    tabInfos[tab].set.reset();
+    setWindowTitle(LogPath::readable(log->logPath()) + QStringLiteral(" - ") + appTitle);
 }

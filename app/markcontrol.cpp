@@ -78,6 +78,7 @@ CStringListModel *resultsOf(const ResultView *view)
 // a set of logs, whose rows marks do not reach).
 QString logKeyOf(const CStringListModel *model)
 {
+    // None for a set: its rows are of several logs.
     return model && model->markedLog() ? RowMarks::logKey(model->markedLog()->logPath()) : QString();
 }
 
@@ -197,15 +198,26 @@ void MarkControl::say(const QString &text)
     m_window.statusBar()->showMessage(text, 3000);
 }
 
+bool MarkControl::refusedForSet(const CStringListModel *model)
+{
+    if (!isSet(model))
+        return false;
+    say(tr("Marks are not available for logs opened together"));
+    return true;
+}
+
+bool MarkControl::isSet(const CStringListModel *model)
+{
+    return model && model->logs() && model->logs()->isSet();
+}
+
 void MarkControl::toggleMark()
 {
     ResultView *view = m_window.currentResultView();
     CStringListModel *model = resultsOf(view);
     const QModelIndex current = view ? view->currentIndex() : QModelIndex();
-    if (model && model->logs() && model->logs()->isSet()) {
-        say(tr("Marks are not available for logs opened together"));
+    if (refusedForSet(model))
         return;
-    }
     if (!model || !current.isValid()) {
         say(tr("No row to mark"));
         return;
@@ -239,6 +251,8 @@ void MarkControl::step(bool forward)
 {
     ResultView *view = m_window.currentResultView();
     CStringListModel *model = resultsOf(view);
+    if (refusedForSet(model))
+        return;
     const MarkedRows &marked = markedRows(view);
     if (!model || marked.rows().empty()) {
         say(tr("No marks in this result"));
@@ -291,6 +305,8 @@ void MarkControl::marksChanged()
 
 void MarkControl::showList()
 {
+    if (refusedForSet(resultsOf(m_window.currentResultView())))
+        return;
     if (!m_dialog) {
         m_dialog = new QDialog(m_window.window());
         m_dialog->setObjectName(QStringLiteral("dlgMarks"));
@@ -328,7 +344,8 @@ void MarkControl::refreshList()
     ResultView *view = m_window.currentResultView();
     CStringListModel *model = resultsOf(view);
     QString key = logKeyOf(model);
-    if (key.isEmpty()) {
+    // A tab over a set has none, not those of the log current before it.
+    if (key.isEmpty() && !isSet(model)) {
         const TabInfo *info = m_window.tabInfo(m_window.resultTabs()->currentIndex());
         key = info ? RowMarks::logKey(info->filePath) : QString();
     }
@@ -345,6 +362,8 @@ void MarkControl::saveMarked()
 {
     ResultView *view = m_window.currentResultView();
     CStringListModel *model = resultsOf(view);
+    if (refusedForSet(model))
+        return;
     if (!model || markedRows(view).rows().empty()) {
         QMessageBox::warning(m_window.window(), QCoreApplication::applicationName(), tr("No marked rows to save!"),
                              QMessageBox::Ok);

@@ -87,6 +87,9 @@ private:
     void marksChanged();
     void refreshList();
     void say(const QString &text);
+    // A tab over logs opened together has no marks: every way in says so.
+    bool refusedForSet(const CStringListModel *model);
+    static bool isSet(const CStringListModel *model);
 
     WindowContext &m_window;
     RowMarks m_marks;

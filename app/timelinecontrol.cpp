@@ -62,6 +62,12 @@ void TimelineControl::attach(ResultView *view)
 
 void TimelineControl::goToTime()
 {
+    // Its dialog would hold up the operation under way for as long as it
+    // is open, and the jump would move the rows that operation works on.
+    if (m_window.isBusy()) {
+        m_window.warnBusy();
+        return;
+    }
     QWidget *const window = m_window.window();
     ResultView *view = m_window.currentResultView();
     const auto *model = view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
