@@ -28,7 +28,8 @@ private slots:
     }
 
     // The parameters `before` bytes, the special byte, `after` bytes: the
-    // byte lies at every kind of place in the record's text.
+    // byte lies at every kind of place in the record's text (parameters
+    // that begin with a line break are guarded as a formula start instead).
     void specialByteAnywhere_data()
     {
         QTest::addColumn<QByteArray>("special");
@@ -36,7 +37,7 @@ private slots:
         QTest::addColumn<int>("after");
         const QList<QPair<const char *, QByteArray>> specials{
             {"CR", "\r"}, {"LF", "\n"}, {"CR LF", "\r\n"}, {"quote", "\""}, {"comma", ","}};
-        const QList<QPair<int, int>> places{{0, 0}, {0, 40}, {3, 0}, {10, 5}, {18, 30}, {30, 1}, {50, 60}, {70, 0}};
+        const QList<QPair<int, int>> places{{1, 0}, {1, 40}, {3, 0}, {10, 5}, {18, 30}, {30, 1}, {50, 60}, {70, 0}};
         for (const auto &[name, bytes] : specials) {
             for (const auto &[before, after] : places)
                 QTest::addRow("%s after %d, %d after it", name, before, after) << bytes << before << after;
