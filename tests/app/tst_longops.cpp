@@ -1,7 +1,7 @@
 // Runs, finds and saves against patterns that cost milliseconds per record:
 // Cancel (button or Esc) ends each within half a second while the window
 // answers, and tabs stay put while one goes on. A record the matcher cannot
-// decide: tst_findsave.
+// decide: tst_cstringlistmodel.
 #include "apptest.h"
 #include "resultview.h"
 
