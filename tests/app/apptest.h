@@ -51,6 +51,31 @@ QString writeRecords(const QString &path, int count, Make make)
     return file.error() == QFile::NoError ? path : QString();
 }
 
+// The first second of the tagged logs.
+constexpr quint32 kTaggedStart = 1780000000;
+
+// Writes `count` records to `path` (after what it holds when `append`),
+// `perSecond` a second from second `second` on, each payload "/srv/TAG/N"
+// naming its log and its number; returns `path`, or an empty string when
+// it could not be written.
+inline QString writeTagged(const QString &path, const QByteArray &tag, int count, int second, int perSecond = 20,
+                           bool append = false)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | (append ? QIODevice::Append : QIODevice::Truncate)))
+        return QString();
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i) {
+        MlogRecord record;
+        record.kind = 2;
+        record.status = 1;
+        record.time = kTaggedStart + quint32(second + i / perSecond);
+        record.payload = "/srv/" + tag + "/" + QByteArray::number(i);
+        bytes += encodeRecord(record);
+    }
+    return file.write(bytes) == bytes.size() && file.flush() ? path : QString();
+}
+
 // Writes `bytes` to `path` whole, making its folder; false when it could not.
 inline bool writeFile(const QString &path, const QByteArray &bytes)
 {

@@ -9,30 +9,6 @@
 #include <QMimeData>
 #include <QUrl>
 
-namespace {
-
-const quint32 kStart = 1780000000;
-
-// `count` records, 20 a second from second `second` on, each payload
-// naming the log by `tag`.
-QString writeTagged(const QString &path, const QByteArray &tag, int count, int second)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QString();
-    for (int i = 0; i < count; ++i) {
-        MlogRecord record;
-        record.kind = 2;
-        record.status = 1;
-        record.time = kStart + quint32(second + i / 20);
-        record.payload = "/srv/" + tag + "/" + QByteArray::number(i);
-        file.write(encodeRecord(record));
-    }
-    return file.error() == QFile::NoError ? path : QString();
-}
-
-} // namespace
-
 class TestLogSetWindow : public QObject
 {
     Q_OBJECT

@@ -16,25 +16,13 @@
 
 namespace {
 
-const quint32 kStart = 1780000000;
+const quint32 kStart = kTaggedStart;
 
 // Appends `count` records to `path` (made when missing), 10 a second from
-// second `second` on, each payload naming `tag` and the record's number.
+// second `second` on.
 bool appendTagged(const QString &path, const QByteArray &tag, int count, int second)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    QByteArray bytes;
-    for (int i = 0; i < count; ++i) {
-        MlogRecord record;
-        record.kind = 2;
-        record.status = 1;
-        record.time = kStart + quint32(second + i / 10);
-        record.payload = "/srv/" + tag + "/" + QByteArray::number(i);
-        bytes += encodeRecord(record);
-    }
-    return file.write(bytes) == bytes.size() && file.flush();
+    return !writeTagged(path, tag, count, second, 10, true).isEmpty();
 }
 
 // Every row of `model`, loaded by moving `bar` (null: the model's own

@@ -7,16 +7,6 @@
 
 namespace {
 
-// `count` records, 10 a second from second `second` on, each payload
-// naming its log by `tag`.
-QString writeTagged(const QString &path, const QByteArray &tag, int count, int second)
-{
-    return writeRecords(path, count, [&](int i, MlogRecord &record) {
-        record.time = 1780000000 + quint32(second + i / 10);
-        record.payload = "/srv/" + tag + "/" + QByteArray::number(i);
-    });
-}
-
 const TabInfo currentTab(const mainWindow &window)
 {
     return window.tabs().value(resultTabs(window)->currentIndex());

@@ -9,8 +9,9 @@ namespace {
 
 const quint32 kStart = 1780000000;
 
-// `count` records, 20 a second, each payload naming the log by `tag`.
-QString writeTagged(const QString &path, const QByteArray &tag, int count, int from = 0)
+// `count` records, 20 a second, numbered on from `from` (appended after
+// them when `from` > 0), each payload naming the log by `tag`.
+QString writeNumbered(const QString &path, const QByteArray &tag, int count, int from = 0)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | (from > 0 ? QIODevice::Append : QIODevice::Truncate)))
@@ -69,8 +70,8 @@ private slots:
     void switchReadsNothing()
     {
         QFETCH(QString, way);
-        const QString a = writeTagged(logPath("alpha.mlog"), "alpha", 3000);
-        const QString b = writeTagged(logPath("beta.mlog"), "beta", 2000);
+        const QString a = writeNumbered(logPath("alpha.mlog"), "alpha", 3000);
+        const QString b = writeNumbered(logPath("beta.mlog"), "beta", 2000);
         QVERIFY(!a.isEmpty() && !b.isEmpty());
         mainWindow window;
         window.resize(900, 600);
@@ -134,8 +135,8 @@ private slots:
     void tabsLetGoOfTheirLog()
     {
         QFETCH(QString, how);
-        const QString a = writeTagged(logPath("one.mlog"), "one", 500);
-        const QString b = writeTagged(logPath("two.mlog"), "two", 700);
+        const QString a = writeNumbered(logPath("one.mlog"), "one", 500);
+        const QString b = writeNumbered(logPath("two.mlog"), "two", 700);
         QVERIFY(!a.isEmpty() && !b.isEmpty());
         mainWindow window;
         window.show();
@@ -192,8 +193,8 @@ private slots:
         QFETCH(QString, how);
         const bool following = how == QLatin1String("follow");
         const bool cancel = how == QLatin1String("cancel");
-        const QString grown = writeTagged(m_dir.filePath(how + QStringLiteral(".mlog")), "grown", 1000);
-        const QString other = writeTagged(logPath("other.mlog"), "other", 300);
+        const QString grown = writeNumbered(m_dir.filePath(how + QStringLiteral(".mlog")), "grown", 1000);
+        const QString other = writeNumbered(logPath("other.mlog"), "other", 300);
         QVERIFY(!grown.isEmpty() && !other.isEmpty());
         mainWindow window;
         window.show();
@@ -209,7 +210,7 @@ private slots:
         const int blocks = reader->blockCount();
         // Enough records that reading them lets the event loop turn.
         const int added = cancel ? 400000 : 600;
-        QVERIFY(!writeTagged(grown, "grown", added, 1000).isEmpty());
+        QVERIFY(!writeNumbered(grown, "grown", added, 1000).isEmpty());
         QVERIFY(setFileTime(grown, QDateTime::currentDateTime().addSecs(5)));
         // Not current, the grown log is not read.
         QTest::qWait(50);
