@@ -4,7 +4,15 @@
 #include "filtermatch.h"
 #include "matcher/literalset.h"
 
+#include <algorithm>
+
 namespace {
+
+// What QRegExp reads as a character of its own when escaped.
+bool escapedPunctuation(ushort c)
+{
+    return c < 128 && c > 32 && !((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
+}
 
 bool allDigits(const QString &s)
 {
@@ -82,6 +90,97 @@ bool termOf(const QString &pattern, Term *term)
     return false;
 }
 
+// The runs of plain characters that every text `pattern` matches holds,
+// read the way QRegExp reads the pattern; none for a pattern of
+// alternatives or groups (which may take any of their parts away). A
+// character a quantifier may drop is no part of a run, and "." or a class
+// ends one.
+QStringList requiredRuns(const QString &pattern)
+{
+    QStringList runs;
+    QString run;
+    const auto endRun = [&] {
+        if (!run.isEmpty())
+            runs.append(run);
+        run.clear();
+    };
+    const int n = int(pattern.size());
+    for (int i = 0; i < n; ++i) {
+        const ushort c = pattern.at(i).unicode();
+        switch (c) {
+        case '|': case '(': case ')':
+            return {};
+        case '\\':
+            if (i + 1 < n && escapedPunctuation(pattern.at(i + 1).unicode())) {
+                run.append(pattern.at(++i));
+            } else if (i + 1 < n && QByteArrayLiteral("dDsSwWbB").contains(char(pattern.at(i + 1).unicode()))) {
+                // A class of one character, or a word boundary.
+                endRun();
+                ++i;
+            } else {
+                // A code (\x41, \0101, \n) or a back-reference: of more
+                // characters than one, or of another one than it shows.
+                return {};
+            }
+            break;
+        case '*': case '?': case '{':
+            if (!run.isEmpty())
+                run.chop(1);
+            endRun();
+            if (c == '{') {
+                while (i < n && pattern.at(i) != QLatin1Char('}'))
+                    ++i;
+            }
+            break;
+        case '+':
+            endRun();
+            break;
+        case '[': {
+            endRun();
+            // "]" right after "[" or "[^" is one of the class's characters.
+            int j = i + 1;
+            if (j < n && pattern.at(j) == QLatin1Char('^'))
+                ++j;
+            if (j < n && pattern.at(j) == QLatin1Char(']'))
+                ++j;
+            while (j < n && pattern.at(j) != QLatin1Char(']')) {
+                if (pattern.at(j) == QLatin1Char('\\'))
+                    ++j;
+                ++j;
+            }
+            if (j >= n)
+                return {};
+            i = j;
+            break;
+        }
+        case '.': case '^': case '$': case ']': case '}':
+            endRun();
+            break;
+        default:
+            run.append(QChar(c));
+            break;
+        }
+    }
+    endRun();
+    return runs;
+}
+
+// The keys of the path words that every text `pattern` matches holds (a
+// run found in a text brings along the words inside it, whatever stands
+// around it), up to BlockQuestion::kMostWords; empty when there are none.
+std::vector<quint64> pathKeysOf(const QString &pattern)
+{
+    std::vector<quint64> keys;
+    for (const QString &run : requiredRuns(pattern)) {
+        const QByteArray utf8 = run.toUtf8();
+        for (int i = 0; i + 4 < utf8.size() && int(keys.size()) < BlockQuestion::kMostWords; ++i) {
+            if (utf8.at(i) == '/' && PathWords::isWord(utf8.constData() + i + 1))
+                keys.push_back(PathWords::key(utf8.constData() + i + 1));
+        }
+    }
+    return keys;
+}
+
 } // namespace
 
 BlockQuestion::BlockQuestion(const QList<QStringList> &lists)
@@ -99,17 +198,37 @@ BlockQuestion::BlockQuestion(const QList<QStringList> &lists)
             }
             terms.push_back(term);
         }
-        if (answered)
+        if (answered) {
             m_lists.push_back(std::move(terms));
+            continue;
+        }
+        if (list.size() > kMostLiterals)
+            continue;
+        std::vector<std::vector<quint64>> literals;
+        for (const QString &pattern : list) {
+            std::vector<quint64> keys = pathKeysOf(pattern);
+            if (keys.empty()) {
+                literals.clear();
+                break;
+            }
+            literals.push_back(std::move(keys));
+        }
+        if (!literals.empty())
+            m_pathLists.push_back(std::move(literals));
     }
 }
 
 bool BlockQuestion::asksAnything() const
 {
-    return !m_lists.empty();
+    return !m_lists.empty() || !m_pathLists.empty();
 }
 
-bool BlockQuestion::mayMatch(const BlockSummary &summary) const
+bool BlockQuestion::asksPaths() const
+{
+    return !m_pathLists.empty();
+}
+
+bool BlockQuestion::mayMatch(const BlockSummary &summary, const PathWords *paths) const
 {
     // The lists combine with AND: one that no record can satisfy rules the
     // block out, whatever the others would say.
@@ -125,6 +244,15 @@ bool BlockQuestion::mayMatch(const BlockSummary &summary) const
             if (may)
                 break;
         }
+        if (!may)
+            return false;
+    }
+    if (!paths)
+        return true;
+    for (const std::vector<std::vector<quint64>> &literals : m_pathLists) {
+        const bool may = std::any_of(literals.begin(), literals.end(), [paths](const std::vector<quint64> &keys) {
+            return std::all_of(keys.begin(), keys.end(), [paths](quint64 key) { return paths->mayHold(key); });
+        });
         if (!may)
             return false;
     }

@@ -4,25 +4,36 @@
 #ifndef BLOCKQUESTION_H
 #define BLOCKQUESTION_H
 
+#include "blocksummary.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QStringList>
 
 #include <vector>
 
-struct BlockSummary;
-
-class BlockQuestion
+class BlockQuestion : public BlockTest
 {
 public:
     // Reads from `lists` (pattern form) the lists whose every pattern is one
     // a summary answers: a status, a source kind, an event, a user or a
-    // group; other lists (free patterns, paths) rule nothing out.
+    // group; or, asked of the path words, a plain literal holding a path
+    // word (a "/" and four ASCII letters), in lists of up to kMostLiterals.
+    // Other lists (other free patterns, longer lists) rule nothing out.
     explicit BlockQuestion(const QList<QStringList> &lists = {});
     // True when some list can rule a block out.
     bool asksAnything() const;
-    // False only when no record of a block with `summary` can match.
-    bool mayMatch(const BlockSummary &summary) const;
+    // False only when no record of a block with `summary` (and `paths`, its
+    // group's path words, where known) can match.
+    bool mayMatch(const BlockSummary &summary, const PathWords *paths = nullptr) const override;
+    // True when some list is asked of the path words.
+    bool asksPaths() const override;
+
+    // Literals a list asked of the path words may hold: each costs a few
+    // tests per group of blocks.
+    static constexpr int kMostLiterals = 64;
+    // Path words asked of one literal: all must be there.
+    static constexpr int kMostWords = 4;
 
 private:
     struct Term
@@ -34,6 +45,8 @@ private:
     };
     // Each: the patterns of one list, any of which may match.
     std::vector<std::vector<Term>> m_lists;
+    // Each: the literals of one list, by the keys of their path words.
+    std::vector<std::vector<std::vector<quint64>>> m_pathLists;
 };
 
 #endif

@@ -337,9 +337,14 @@ void BlockSummary::store(char *out) const
     qToBigEndian<quint64>(users[0], out + 34);
     qToBigEndian<quint64>(users[1], out + 42);
     qToBigEndian<quint64>(groups, out + 50);
+    // The share of path words counts only with the mark that says it is
+    // the group's: without it the bytes are written as nothing.
+    const bool paths = open & PathsKnown;
+    for (int i = 0; i < kPathShare; ++i)
+        out[kStoredSizeWithoutPaths + i] = paths ? char(pathShare[i]) : '\0';
 }
 
-BlockSummary BlockSummary::load(const char *in)
+BlockSummary BlockSummary::load(const char *in, bool withPaths)
 {
     BlockSummary s;
     s.offset = qFromBigEndian<qint64>(in);
@@ -352,5 +357,47 @@ BlockSummary BlockSummary::load(const char *in)
     s.users[0] = qFromBigEndian<quint64>(in + 34);
     s.users[1] = qFromBigEndian<quint64>(in + 42);
     s.groups = qFromBigEndian<quint64>(in + 50);
+    if (withPaths) {
+        for (int i = 0; i < kPathShare; ++i)
+            s.pathShare[i] = quint8(in[kStoredSizeWithoutPaths + i]);
+    } else {
+        s.open &= quint8(~PathsKnown);
+    }
     return s;
+}
+
+void PathWords::addText(const char *text, qsizetype size)
+{
+    constexpr quint64 bits = quint64(BlockSummary::kPathBits);
+    const uchar *p = reinterpret_cast<const uchar *>(text);
+    // A "/" before `last` has its four bytes inside the text.
+    const qsizetype last = size - 4;
+    const auto add = [this](const uchar *word) {
+        if (!isWord(reinterpret_cast<const char *>(word)))
+            return;
+        const quint64 k = key(reinterpret_cast<const char *>(word));
+        const quint64 a = ((k & 0xFFFFFFFFu) * bits) >> 32;
+        const quint64 b = ((k >> 32) * bits) >> 32;
+        bytes[a >> 3] |= quint8(1u << (a & 7));
+        bytes[b >> 3] |= quint8(1u << (b & 7));
+    };
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: most hold no "/".
+    const __m128i slash = _mm_set1_epi8('/');
+    for (; i + 16 <= size; i += 16) {
+        unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i)), slash)));
+        while (mask) {
+            const qsizetype at = i + __builtin_ctz(mask);
+            mask &= mask - 1;
+            if (at < last)
+                add(p + at + 1);
+        }
+    }
+#endif
+    for (; i < last; ++i) {
+        if (p[i] == '/')
+            add(p + i + 1);
+    }
 }

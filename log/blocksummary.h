@@ -27,11 +27,22 @@
 // features its header gives, and addRecord() takes them from there: the
 // first run, which sums up every block it reads, pays a few nanoseconds a
 // record for it instead of a second pass over the text.
+//
+// Paths are asked of groups of kPathGroup blocks, not of one: a block holds
+// too many path words for a filter of a few bytes. Each summary keeps its
+// share (kPathShare bytes) of its group's Bloom filter of path words, so
+// the group's filter costs no memory beyond the summaries. A path word is a
+// "/" followed by four ASCII letters, taken as those four bytes: a literal
+// found in a text brings along every such word it holds. The words are made
+// only by a walk that asks a path question (they cost a pass over each
+// text), and only for a group read whole, in order, in that one walk.
 #ifndef BLOCKSUMMARY_H
 #define BLOCKSUMMARY_H
 
 #include <QByteArray>
 #include <QtGlobal>
+
+#include <cstring>
 
 struct BlockSummary
 {
@@ -47,14 +58,24 @@ struct BlockSummary
         OpenEvents = 1 << 0,
         OpenUsers = 1 << 1,
         OpenGroups = 1 << 2,
+        // The block's share of path words is its group's, made in one walk
+        // with all of the group's blocks: a group whose every block has it
+        // (and a summary tied to it) has a sound filter.
+        PathsKnown = 1 << 3,
     };
     // Bytes of an event name recorded; a shorter name asks nothing.
     static constexpr int kEventPrefix = 4;
     // Lengths of an id's leading digits recorded: an id is asked by its
     // digits up to the longest of these not beyond its own length.
     static constexpr int kIdPrefixes[] = {1, 2, 4, 6, 8, 10};
-    // Bytes one summary takes in the companion file.
-    static constexpr int kStoredSize = 8 + 4 + 4 + 1 + 1 + 16 + 16 + 8;
+    // Blocks that share one filter of path words, and each one's bytes of it.
+    static constexpr int kPathGroup = 16;
+    static constexpr int kPathShare = 5;
+    static constexpr int kPathBits = kPathGroup * kPathShare * 8;
+    // Bytes one summary takes in the companion file; kStoredSizeWithoutPaths
+    // in the files written before the path words.
+    static constexpr int kStoredSizeWithoutPaths = 8 + 4 + 4 + 1 + 1 + 16 + 16 + 8;
+    static constexpr int kStoredSize = kStoredSizeWithoutPaths + kPathShare;
 
     // What ties the summary to its block: a block of another extent (the
     // log rescanned, the block grown) is never judged by it.
@@ -63,6 +84,8 @@ struct BlockSummary
     quint32 records = 0;  // texts the block gave
     quint8 marks = 0;
     quint8 open = 0;
+    // Where the alignment of the filters below leaves room anyway.
+    quint8 pathShare[kPathShare] = {};
     quint64 events[2] = {};
     quint64 users[2] = {};
     quint64 groups = 0;
@@ -90,7 +113,39 @@ struct BlockSummary
     static int idPrefixFor(int length);
 
     void store(char *out) const;                // kStoredSize bytes, big-endian
-    static BlockSummary load(const char *in);   // as store() wrote it
+    // As store() wrote it; `withPaths` false: kStoredSizeWithoutPaths bytes.
+    static BlockSummary load(const char *in, bool withPaths = true);
+};
+
+// The filter of path words of one group of blocks, put together from its
+// blocks' shares.
+struct PathWords
+{
+    quint8 bytes[BlockSummary::kPathGroup * BlockSummary::kPathShare] = {};
+
+    // Records the path words of the text of `size` bytes at `text`.
+    void addText(const char *text, qsizetype size);
+    // The key of the path word of the four bytes at `word`, made once per
+    // question; whether this filter may hold it.
+    static quint64 key(const char *word);
+    bool mayHold(quint64 key) const;
+    // Whether the four bytes at `p` make a path word after a "/".
+    static bool isWord(const char *p);
+};
+
+static_assert(sizeof(BlockSummary) <= 64, "a summary stays within 64 bytes in memory");
+
+// What a walk asks of a block's summary before it reads the block.
+class BlockTest
+{
+public:
+    virtual ~BlockTest() = default;
+    // False only when no record of the block can match; `paths` is the
+    // path words of the block's group, or null where they are not known.
+    virtual bool mayMatch(const BlockSummary &summary, const PathWords *paths) const = 0;
+    // True when path words would help: a walk then makes them for the
+    // groups it reads whole.
+    virtual bool asksPaths() const = 0;
 };
 
 namespace blocksummary {
@@ -151,6 +206,34 @@ inline int BlockSummary::idPrefixFor(int length)
             best = prefix;
     }
     return best;
+}
+
+inline bool PathWords::isWord(const char *p)
+{
+    // ASCII letters only: "| 0x20" folds the capitals onto the small ones.
+    for (int i = 0; i < 4; ++i) {
+        const uchar c = uchar(p[i]) | 0x20;
+        if (c < 'a' || c > 'z')
+            return false;
+    }
+    return true;
+}
+
+inline quint64 PathWords::key(const char *word)
+{
+    quint32 v;
+    std::memcpy(&v, word, 4);
+    quint64 h = (quint64(v) | quint64(1) << 40) * 0x9E3779B97F4A7C15ull;
+    h ^= h >> 29;
+    return h * 0xBF58476D1CE4E5B9ull;
+}
+
+inline bool PathWords::mayHold(quint64 key) const
+{
+    constexpr quint64 bits = quint64(BlockSummary::kPathBits);
+    const quint64 a = ((key & 0xFFFFFFFFu) * bits) >> 32;
+    const quint64 b = ((key >> 32) * bits) >> 32;
+    return (bytes[a >> 3] >> (a & 7) & 1) && (bytes[b >> 3] >> (b & 7) & 1);
 }
 
 namespace blocksummary {

@@ -79,12 +79,12 @@ public:
     // where `texts` holds the UTF-8 bytes of the texts readBlock would give,
     // each followed by a NUL byte (for looking through many texts without
     // decoding them); stops when `visit` returns false.
-    // With `mayMatch`, a block whose summary it answers false for is not
-    // read: `visit` gets it with no texts.
+    // With `test`, a block whose summary it answers false for is not read:
+    // `visit` gets it with no texts.
     void forEachBlockUtf8(int first, int last,
                           const std::function<bool(int block, const QByteArray &texts)> &visit,
                           const TimeSpan &span = TimeSpan(),
-                          const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
+                          const BlockTest *test = nullptr) const;
     // A run of texts of one block as forEachPieceUtf8 hands them out.
     struct TextPiece
     {
@@ -104,11 +104,11 @@ public:
     // `resumeAt` (a piece's start in block `first`) the walk begins there.
     // A block found not to fit the index ends with an empty last piece after
     // the pieces it gave before that was found (isIndexStale() tells); stops
-    // when `visit` returns false. With `mayMatch`, a block whose summary it
+    // when `visit` returns false. With `test`, a block whose summary it
     // answers false for is not read: it comes as one empty last piece.
     void forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &piece)> &visit,
                           const TimeSpan &span = TimeSpan(), qint64 resumeAt = -1,
-                          const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
+                          const BlockTest *test = nullptr) const;
     // The log's file held open over the calls of one walk that reads the
     // log's blocks in several calls (a set's runs of blocks), with what was
     // read of it and the buffer of the pieces: opened at the first call, it
@@ -135,7 +135,7 @@ public:
     // As forEachPieceUtf8 above, through `reading` (used for this log only).
     void forEachPieceUtf8(Reading &reading, int first, int last,
                           const std::function<bool(const TextPiece &piece)> &visit, const TimeSpan &span = TimeSpan(),
-                          qint64 resumeAt = -1, const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
+                          qint64 resumeAt = -1, const BlockTest *test = nullptr) const;
     // Calls `visit(offset, text)` for the texts readBlock(block, span) would
     // give, in file order, each as NUL-ended UTF-8 with its record's offset;
     // stops when `visit` returns false. Nothing for a block found wrong.
@@ -145,6 +145,8 @@ public:
     // block as it now lies in the log (while it was read whole, or from the
     // index's companion file); null otherwise, for the last block always.
     const BlockSummary *blockSummary(int block) const;
+    // True when a walk asking `test` passes over block `block` unread.
+    bool passesOver(int block, const BlockTest &test) const;
     // Whether summaries are made, kept and asked (by default they are);
     // turned off, every block is read as if none had been made.
     void setSummariesUsed(bool used);
@@ -269,6 +271,17 @@ private:
         quint32 low;
     };
 
+    // What one walk (or one reading's calls) keeps of the path words
+    // between its blocks: the group it makes, and the group it last asked.
+    struct PathWalk
+    {
+        int making = -1; // the group whose words are being made
+        int next = -1;   // the block of it to come next
+        PathWords made;
+        int asked = -1;
+        bool known = false;
+        PathWords words;
+    };
     void clearIndex();
     void addEntry(quint32 key, qint64 offset, qint64 seen);
     void noteEarly(quint32 time);
@@ -279,9 +292,11 @@ private:
     // Hands `perText` each non-empty text of the block whose record time
     // lies in `span`, with its record's offset, until it returns false;
     // false (and the index marked stale) when the block is not what the
-    // index says. `resumed`: `start` is a record inside the block.
+    // index says. `resumed`: `start` is a record inside the block. With
+    // `paths`, the block's path words go to the group it makes.
     bool walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
-                        const std::function<bool(const char *, qint64)> &perText, bool resumed = false) const;
+                        const std::function<bool(const char *, qint64)> &perText, bool resumed = false,
+                        PathWalk *paths = nullptr) const;
     // Reads block `block` from `start` to `end`, checking on the way that
     // its index entries fit the log; the texts go to `texts`, or only their
     // number to `count`. Nothing is handed over for a block found wrong.
@@ -298,11 +313,16 @@ private:
                     Reading *reading = nullptr) const;
     void walkPieces(Reading *reading, int first, int last, const std::function<bool(const TextPiece &piece)> &visit,
                     const TimeSpan &span, qint64 resumeAt,
-                    const std::function<bool(const BlockSummary &)> &mayMatch) const;
+                    const BlockTest *test) const;
     static QByteArray fileStamp(const QString &path);
-    // True when block `block` may be skipped: it has a summary and
-    // `mayMatch` answers false for it.
-    bool skipsBlock(int block, const std::function<bool(const BlockSummary &)> &mayMatch) const;
+    // True when block `block` may be skipped: it has a summary and `test`
+    // answers false for it (with its group's path words where known).
+    bool skipsBlock(int block, const BlockTest *test, PathWalk *paths) const;
+    // Puts together the path words of the group of `block` from its
+    // blocks' summaries; false when one of them has none.
+    bool groupPathWords(int block, PathWords *words) const;
+    // Gives each block of a group made whole by `paths` its share.
+    void notePathWords(const PathWalk &paths) const;
     void noteSummary(int block, const BlockSummary &summary) const;
     // Writes the summaries made since the companion was last written to it.
     void keepSummaries() const;

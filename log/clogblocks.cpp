@@ -75,7 +75,8 @@ QStringList CLog::readBlock(int block, const TimeSpan &span) const
 }
 
 bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
-                          const std::function<bool(const char *, qint64)> &perText, bool resumed) const
+                          const std::function<bool(const char *, qint64)> &perText, bool resumed,
+                          PathWalk *paths) const
 {
     if (blockOutside(block, span))
         return true;
@@ -95,10 +96,27 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
                          && end - start <= qint64(UINT_MAX) && !blockSummary(block);
     BlockSummary made;
     bool whole = true;
+    // The path words of a group are made by one walk reading each of its
+    // blocks whole, in order; any other way the group is left without.
+    const int group = block / BlockSummary::kPathGroup;
+    bool wording = false;
+    if (paths && m_summariesUsed && wholeBlock && !resumed
+        && (group + 1) * BlockSummary::kPathGroup < blockCount()) {
+        if (block % BlockSummary::kPathGroup == 0 && !groupPathWords(block, nullptr)) {
+            paths->making = group;
+            paths->next = block;
+            paths->made = PathWords();
+        }
+        wording = paths->making == group && paths->next == block;
+    }
+    if (paths && !wording)
+        paths->making = -1;
     const bool sound = walkRange(reader, start, end, &check, wholeBlock ? nullptr : &span,
                                  [&](const char *text, qint64 pos) {
                                      if (!text || !*text)
                                          return true;
+                                     if (wording)
+                                         paths->made.addText(text, qsizetype(std::strlen(text)));
                                      if (summing) {
                                          // The record the text was made of is still in the window.
                                          qint64 available = 0;
@@ -121,6 +139,15 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
         made.offset = start;
         made.length = quint32(end - start);
         noteSummary(block, made);
+    }
+    if (wording) {
+        if (sound && whole && blockSummary(block)) {
+            paths->next = block + 1;
+            if (paths->next % BlockSummary::kPathGroup == 0)
+                notePathWords(*paths);
+        } else {
+            paths->making = -1;
+        }
     }
     return sound;
 }
@@ -182,6 +209,7 @@ struct CLog::Reading::State
     qint64 size = 0;
     timespec modified{};
     TextPiece piece;
+    PathWalk paths;
 
     // Makes the reading hold the file at `path` as it now is, as opening it
     // anew would find it; false when it cannot be read.
@@ -299,19 +327,21 @@ void CLog::countBlockTexts(int first, int last, const std::function<bool(int, in
 
 void CLog::forEachBlockUtf8(int first, int last,
                             const std::function<bool(int, const QByteArray &)> &visit, const TimeSpan &span,
-                            const std::function<bool(const BlockSummary &)> &mayMatch) const
+                            const BlockTest *test) const
 {
     // One buffer for every block: its capacity stays once reserved.
     QByteArray texts;
     texts.reserve(64 << 10);
+    PathWalk paths;
+    PathWalk *const wording = test && test->asksPaths() ? &paths : nullptr;
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         texts.resize(0);
-        if (skipsBlock(block, mayMatch))
+        if (skipsBlock(block, test, &paths))
             return visit(block, texts);
         if (reader && !walkBlockTexts(*reader, block, start, end, span, [&texts](const char *text, qint64) {
                 texts.append(text, int(std::strlen(text)) + 1);
                 return true;
-            }))
+            }, false, wording))
             texts.resize(0);
         return visit(block, texts);
     });
@@ -320,15 +350,15 @@ void CLog::forEachBlockUtf8(int first, int last,
 
 void CLog::forEachPieceUtf8(int first, int last, const std::function<bool(const TextPiece &)> &visit,
                             const TimeSpan &span, qint64 resumeAt,
-                            const std::function<bool(const BlockSummary &)> &mayMatch) const
+                            const BlockTest *test) const
 {
-    walkPieces(nullptr, first, last, visit, span, resumeAt, mayMatch);
+    walkPieces(nullptr, first, last, visit, span, resumeAt, test);
     keepSummaries();
 }
 
 void CLog::forEachPieceUtf8(Reading &reading, int first, int last, const std::function<bool(const TextPiece &)> &visit,
                             const TimeSpan &span, qint64 resumeAt,
-                            const std::function<bool(const BlockSummary &)> &mayMatch) const
+                            const BlockTest *test) const
 {
     if (reading.m_state && reading.m_state->log != this)
         reading.close();
@@ -336,12 +366,12 @@ void CLog::forEachPieceUtf8(Reading &reading, int first, int last, const std::fu
         reading.m_state = std::make_unique<Reading::State>();
         reading.m_state->log = this;
     }
-    walkPieces(&reading, first, last, visit, span, resumeAt, mayMatch);
+    walkPieces(&reading, first, last, visit, span, resumeAt, test);
 }
 
 void CLog::walkPieces(Reading *reading, int first, int last, const std::function<bool(const TextPiece &)> &visit,
                       const TimeSpan &span, qint64 resumeAt,
-                      const std::function<bool(const BlockSummary &)> &mayMatch) const
+                      const BlockTest *test) const
 {
     // One buffer for every piece (for every call through a reading): its
     // capacity stays once reserved.
@@ -350,6 +380,11 @@ void CLog::walkPieces(Reading *reading, int first, int last, const std::function
     if (piece.texts.capacity() < int(kPieceBytes) + (64 << 10))
         piece.texts.reserve(int(kPieceBytes) + (64 << 10));
     bool going = true;
+    // A reading's calls make one walk of the path words too.
+    PathWalk ownPaths;
+    PathWalk &paths = reading ? reading->m_state->paths : ownPaths;
+    paths.asked = -1;
+    PathWalk *const wording = test && test->asksPaths() ? &paths : nullptr;
     walkBlocks(first, last, [&](int block, ChunkReader *reader, qint64 start, qint64 end) {
         const bool resumed = block == first && resumeAt > start && resumeAt < end;
         piece.block = block;
@@ -357,7 +392,7 @@ void CLog::walkPieces(Reading *reading, int first, int last, const std::function
         piece.firstText = 0;
         piece.last = false;
         piece.texts.resize(0);
-        if (skipsBlock(block, mayMatch)) {
+        if (skipsBlock(block, test, &paths)) {
             piece.last = true;
             return visit(piece);
         }
@@ -378,7 +413,8 @@ void CLog::walkPieces(Reading *reading, int first, int last, const std::function
             piece.texts.resize(0);
             return going;
         };
-        const bool sound = !reader || walkBlockTexts(*reader, block, piece.start, end, span, perText, resumed);
+        const bool sound =
+            !reader || walkBlockTexts(*reader, block, piece.start, end, span, perText, resumed, wording);
         if (!going)
             return false;
         if (!sound || !reader)
@@ -404,12 +440,58 @@ const BlockSummary *CLog::blockSummary(int block) const
     return s.offset == start && qint64(s.length) == end - start ? &s : nullptr;
 }
 
-bool CLog::skipsBlock(int block, const std::function<bool(const BlockSummary &)> &mayMatch) const
+bool CLog::skipsBlock(int block, const BlockTest *test, PathWalk *paths) const
 {
-    if (!mayMatch)
+    if (!test)
         return false;
     const BlockSummary *s = blockSummary(block);
-    return s && !mayMatch(*s);
+    if (!s)
+        return false;
+    if (!test->asksPaths())
+        return !test->mayMatch(*s, nullptr);
+    // The words of a group are put together once for its blocks.
+    const int group = block / BlockSummary::kPathGroup;
+    if (paths->asked != group) {
+        paths->asked = group;
+        paths->known = groupPathWords(block, &paths->words);
+    }
+    return !test->mayMatch(*s, paths->known ? &paths->words : nullptr);
+}
+
+bool CLog::passesOver(int block, const BlockTest &test) const
+{
+    PathWalk paths;
+    return skipsBlock(block, &test, &paths);
+}
+
+bool CLog::groupPathWords(int block, PathWords *words) const
+{
+    const int first = block - block % BlockSummary::kPathGroup;
+    for (int i = 0; i < BlockSummary::kPathGroup; ++i) {
+        const BlockSummary *s = blockSummary(first + i);
+        if (!s || !(s->open & BlockSummary::PathsKnown))
+            return false;
+        if (words)
+            std::memcpy(words->bytes + i * BlockSummary::kPathShare, s->pathShare, BlockSummary::kPathShare);
+    }
+    return true;
+}
+
+void CLog::notePathWords(const PathWalk &paths) const
+{
+    const int first = paths.making * BlockSummary::kPathGroup;
+    // Every block of the group was summed up on the way, or already had
+    // a summary of its extent.
+    for (int i = 0; i < BlockSummary::kPathGroup; ++i) {
+        if (!blockSummary(first + i))
+            return;
+    }
+    for (int i = 0; i < BlockSummary::kPathGroup; ++i) {
+        BlockSummary &s = m_summaries[size_t(first + i)];
+        std::memcpy(s.pathShare, paths.made.bytes + i * BlockSummary::kPathShare, BlockSummary::kPathShare);
+        s.open |= BlockSummary::PathsKnown;
+    }
+    m_summariesDirty = true;
 }
 
 void CLog::noteSummary(int block, const BlockSummary &summary) const

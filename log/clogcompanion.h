@@ -33,7 +33,8 @@ enum SectionType : quint32 {
     // in the last block, and whether the blocks' times were ever checked.
     BlockTimes = 1,
     // What each block's records hold (blocksummary.h), for the blocks read
-    // whole so far.
+    // whole so far, each with its share of its group's path words (files
+    // written before those hold summaries without: told by their length).
     BlockSummaries = 2,
     // The device and inode of the log the index was made from: logs of one
     // name in different folders share an index file, and one's index must

@@ -587,7 +587,10 @@ bool CLog::loadSummaries(QFile &file, const companion::SectionPlace &place) cons
         return false;
     check.add(count, 4);
     const quint32 stored = qFromBigEndian<quint32>(count);
-    if (stored > m_entries.size() || place.length != 4 + qint64(stored) * BlockSummary::kStoredSize)
+    // Files written before the path words hold shorter summaries.
+    const bool withPaths = place.length == 4 + qint64(stored) * BlockSummary::kStoredSize;
+    const qint64 size = withPaths ? BlockSummary::kStoredSize : BlockSummary::kStoredSizeWithoutPaths;
+    if (stored > m_entries.size() || place.length != 4 + qint64(stored) * size)
         return false;
     m_summaries.resize(m_entries.size());
     // A summary is taken only for the block of its offset and extent; one
@@ -596,13 +599,13 @@ bool CLog::loadSummaries(QFile &file, const companion::SectionPlace &place) cons
     char buffer[BlockSummary::kStoredSize * 1024];
     for (qint64 rest = stored; rest > 0;) {
         const qint64 n = std::min<qint64>(rest, 1024);
-        const qint64 bytes = n * BlockSummary::kStoredSize;
+        const qint64 bytes = n * size;
         if (file.read(buffer, bytes) != bytes)
             return false;
         check.add(buffer, bytes);
         rest -= n;
-        for (const char *p = buffer; p < buffer + bytes; p += BlockSummary::kStoredSize) {
-            const BlockSummary s = BlockSummary::load(p);
+        for (const char *p = buffer; p < buffer + bytes; p += size) {
+            const BlockSummary s = BlockSummary::load(p, withPaths);
             while (it != m_entries.cend() && it->offset < s.offset)
                 ++it;
             if (it == m_entries.cend() || it->offset != s.offset || it + 1 == m_entries.cend()

@@ -452,10 +452,10 @@ const BlockSummary *LogSet::blockSummary(int block) const
 
 void LogSet::forEachPieceUtf8(int first, int last, const std::function<bool(const CLog::TextPiece &)> &visit,
                               const TimeSpan &span, qint64 resumeAt,
-                              const std::function<bool(const BlockSummary &)> &mayMatch) const
+                              const BlockTest *test) const
 {
     if (m_single) {
-        m_single->forEachPieceUtf8(first, last, visit, span, resumeAt, mayMatch);
+        m_single->forEachPieceUtf8(first, last, visit, span, resumeAt, test);
         return;
     }
     first = std::max(first, 0);
@@ -502,7 +502,7 @@ void LogSet::forEachPieceUtf8(int first, int last, const std::function<bool(cons
                 renumbered.block = piece.block + base;
                 going = visit(renumbered);
                 return going;
-            }, span, resume, mayMatch);
+            }, span, resume, test);
         }
         for (int b = std::max(readFrom, readTo + 1); going && b <= ownTo; ++b)
             passOver(b + base, log, b);

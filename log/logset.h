@@ -103,7 +103,7 @@ public:
     // many runs of its blocks it reads (see CLog::Reading).
     void forEachPieceUtf8(int first, int last, const std::function<bool(const CLog::TextPiece &piece)> &visit,
                           const TimeSpan &span = TimeSpan(), qint64 resumeAt = -1,
-                          const std::function<bool(const BlockSummary &)> &mayMatch = {}) const;
+                          const BlockTest *test = nullptr) const;
     // True when any log's index was found stale / its last read cancelled.
     bool isIndexStale() const;
     bool isCancelled() const;

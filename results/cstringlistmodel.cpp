@@ -97,18 +97,17 @@ const CMatcher &CStringListModel::matcher()
     return *m_matcher;
 }
 
-std::function<bool(const BlockSummary &)> CStringListModel::blockMayMatch()
+std::shared_ptr<const BlockTest> CStringListModel::blockTest()
 {
     matcher();
     if (!m_question->asksAnything())
         return {};
-    std::shared_ptr<const BlockQuestion> question = m_question;
-    return [question](const BlockSummary &summary) { return question->mayMatch(summary); };
+    return m_question;
 }
 
 ResultWalk CStringListModel::walk()
 {
-    return ResultWalk(m_logs, matcher(), m_span, blockMayMatch());
+    return ResultWalk(m_logs, matcher(), m_span, blockTest());
 }
 
 bool CStringListModel::publishCountedRows()

@@ -237,7 +237,7 @@ private:
     ResultWalk walk();
     // What a walk asks each block's summary before reading the block: null
     // when the filter rules no block out by its summary.
-    std::function<bool(const BlockSummary &)> blockMayMatch();
+    std::shared_ptr<const BlockTest> blockTest();
     // The event loop's turn of a counting walk once `ms` of work are done,
     // with the counted rows published before it; false to stop (cancelled,
     // or the model is gone).

@@ -5,6 +5,7 @@
 #define RESULTWALK_H
 
 #include <functional>
+#include <memory>
 
 #include "clog.h"
 #include "logset.h"
@@ -16,13 +17,12 @@ class ResultWalk
 public:
     using Visit = std::function<bool(const CLog::TextPiece &piece)>;
 
-    using MayMatch = std::function<bool(const BlockSummary &summary)>;
-
     // `logs` (none: nothing is read) and `criteria` are not owned and must
     // outlive the walk; only records of `span` give texts. A block whose
-    // summary `mayMatch` answers false for is not read (see
+    // summary `test` answers false for is not read (see
     // CLog::forEachPieceUtf8); without it every block is.
-    ResultWalk(const LogSet *logs, const CMatcher &criteria, const TimeSpan &span, MayMatch mayMatch = {});
+    ResultWalk(const LogSet *logs, const CMatcher &criteria, const TimeSpan &span,
+               std::shared_ptr<const BlockTest> test = {});
 
     // Calls `visit(piece)` for the texts of the blocks `first` to `last` as
     // LogSet::forEachPieceUtf8 hands them out, from the piece at `resumeAt`
@@ -36,7 +36,7 @@ private:
     const LogSet *m_logs;
     const CMatcher &m_criteria;
     TimeSpan m_span;
-    MayMatch m_mayMatch;
+    std::shared_ptr<const BlockTest> m_test;
 };
 
 #endif

@@ -30,6 +30,8 @@ struct LogShape
     double refusals = 0.15;
     double garbage = 0;
     bool backwards = false; // a second part whose times lie before the first's
+    double rarePath = 0.02;
+    int session = 0;
 };
 
 bool writeShape(const QString &path, const LogShape &shape)
@@ -43,6 +45,8 @@ bool writeShape(const QString &path, const LogShape &shape)
     options.refusals = shape.refusals;
     options.garbageRate = shape.garbage;
     options.garbageMagic = shape.garbage > 0;
+    options.rarePath = shape.rarePath;
+    options.rareSession = shape.session;
     if (!generateLog(path, options))
         return false;
     if (!shape.backwards)
@@ -79,7 +83,13 @@ QList<QStringList> randomLists(QRandomGenerator &rng)
                           QStringLiteral("100"), QStringLiteral("1000"), QStringLiteral("65534"),
                           QStringLiteral("424"), QStringLiteral("42424242424"), QString::number(::getuid())};
     const QStringList free{QStringLiteral("passwd"), QStringLiteral("shadow|sudoers"), QStringLiteral("^\\[p\\]"),
-                           QStringLiteral("<\\d+,\\d+,42"), QStringLiteral("\\[f\\]\\sptr")};
+                           QStringLiteral("<\\d+,\\d+,42"), QStringLiteral("\\[f\\]\\sptr"),
+                           // Paths, asked of the path words.
+                           QStringLiteral("/etc/shadow"), QStringLiteral("/srv/payroll/salaries.db"),
+                           QStringLiteral("/srv/payroll/salaries\\.db"), QStringLiteral("/Dokumente/"),
+                           QStringLiteral("/\\.ssh/authorized_keys"), QStringLiteral("cwd=/root"),
+                           QStringLiteral("/proc/\\d+/status"), QStringLiteral("/etc/sha+dow"),
+                           QStringLiteral("/usr/bin/passwd"), QStringLiteral("/srv/payrolls")};
     const auto pick = [&rng](const QStringList &from) { return from.at(int(rng.bounded(from.size()))); };
     QList<QStringList> lists{{}, {}, {}, {}, {}, {}};
     const auto entries = [&rng] { return rng.bounded(4) == 0 ? int(1 + rng.bounded(2)) : 0; };
@@ -96,8 +106,10 @@ QList<QStringList> randomLists(QRandomGenerator &rng)
         lists[3] << f.at(6) + pick(ids);
     for (int i = entries(); i > 0; --i)
         lists[4] << f.at(7) + pick(ids);
-    if (rng.bounded(6) == 0)
-        lists[5] << pick(free);
+    if (rng.bounded(4) == 0) {
+        for (int i = 1 + int(rng.bounded(3)); i > 0; --i)
+            lists[5] << pick(free);
+    }
     return lists;
 }
 
@@ -121,14 +133,12 @@ QVector<int> skippingCounts(const CLog &log, const CMatcher &matcher, const Bloc
 {
     QVector<int> counts(log.blockCount(), 0);
     *skipped = 0;
+    for (int b = 0; b < log.blockCount(); ++b)
+        *skipped += log.passesOver(b, question) ? 1 : 0;
     log.forEachBlockUtf8(0, log.blockCount() - 1, [&](int block, const QByteArray &texts) {
         counts[block] = countMatchesUtf8(matcher, texts);
         return true;
-    }, TimeSpan(), [&](const BlockSummary &s) {
-        const bool may = question.mayMatch(s);
-        *skipped += may ? 0 : 1;
-        return may;
-    });
+    }, TimeSpan(), &question);
     return counts;
 }
 
@@ -377,6 +387,144 @@ private slots:
         QVERIFY(compareFilters(path(), log, 13, 30) >= 0);
     }
 
+    // The path words of a text never rule out a pattern that matches it;
+    // a pattern whose words cannot be told asks nothing of them.
+    void pathWordsNeverRuleOutAMatch_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<bool>("asks");
+        const QString text = QStringLiteral("[f] <12,1,1000,100,3> [s] openat /srv/payroll/salaries.db dev=fd:0");
+        QTest::newRow("the path") << text << QStringLiteral("/srv/payroll/salaries.db") << true;
+        QTest::newRow("the path, its dot escaped") << text << QStringLiteral("/srv/payroll/salaries\\.db") << true;
+        QTest::newRow("a word cut by a dot") << text << QStringLiteral("/sal.ries") << false;
+        QTest::newRow("a letter a quantifier may drop") << text << QStringLiteral("/salx?aries") << false;
+        QTest::newRow("a letter a star may drop") << QStringLiteral("x /sala") << QStringLiteral("/salab*") << true;
+        QTest::newRow("a word before a star") << QStringLiteral("x /sal") << QStringLiteral("/sala*") << false;
+        QTest::newRow("a letter repeated") << QStringLiteral("x /salla") << QStringLiteral("/sal+a") << false;
+        QTest::newRow("a counted letter") << QStringLiteral("x /saaa") << QStringLiteral("/sab{0}aa") << false;
+        QTest::newRow("inside a longer word") << text << QStringLiteral("/payr") << true;
+        QTest::newRow("the text's last bytes") << QStringLiteral("x /abcd") << QStringLiteral("/abcd") << true;
+        QTest::newRow("the last bytes of a long text") << QString(27, QLatin1Char('x')) + QStringLiteral("/abcd")
+                                                       << QStringLiteral("/abcd") << true;
+        QTest::newRow("a word one byte short") << QString(28, QLatin1Char('x')) + QStringLiteral("/abc")
+                                               << QStringLiteral("/abc") << false;
+        QTest::newRow("a word of capitals") << QStringLiteral("x /ABCD/") << QStringLiteral("/ABCD") << true;
+        QTest::newRow("a class after the slash") << text << QStringLiteral("/[s]rv/payroll") << true;
+        QTest::newRow("a class holding a bracket") << QStringLiteral("x ]/abcd") << QStringLiteral("[]x]/abcd") << true;
+        QTest::newRow("a digit class") << QStringLiteral("/proc/12/status") << QStringLiteral("/proc/\\d+/status") << true;
+        QTest::newRow("alternatives") << text << QStringLiteral("/nope|/srv/payroll") << false;
+        QTest::newRow("a group") << text << QStringLiteral("(/srv)/payroll") << false;
+        QTest::newRow("a code for the slash") << text << QStringLiteral("\\x002fsrv/payroll") << false;
+        QTest::newRow("a code inside the word") << QStringLiteral("x /abcd") << QStringLiteral("/ab\\x0063d") << false;
+        QTest::newRow("no slash") << text << QStringLiteral("payroll") << false;
+        QTest::newRow("letters of another script")
+            << QString::fromUtf8("x /\u00e9t\u00e9s") << QString::fromUtf8("/\u00e9t\u00e9s") << false;
+    }
+    void pathWordsNeverRuleOutAMatch()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, pattern);
+        QFETCH(bool, asks);
+        const QList<QStringList> lists{{}, {}, {}, {}, {}, {pattern}};
+        QVERIFY(CMatcher(lists).matches(text)); // the row asks what it should
+        const BlockQuestion question(lists);
+        QCOMPARE(question.asksPaths(), asks);
+        const QByteArray utf8 = text.toUtf8();
+        BlockSummary summary;
+        summary.addText(utf8.constData(), utf8.size());
+        PathWords words;
+        words.addText(utf8.constData(), utf8.size());
+        QVERIFY(question.mayMatch(summary, &words));
+        // Without the text's words, a pattern that asks them is ruled out.
+        const PathWords none;
+        QCOMPARE(question.mayMatch(summary, &none), !asks);
+    }
+
+    // Path words are made by a walk that asks for them, for the groups of
+    // blocks it reads whole; a later walk and a reader opened again skip by
+    // them, and the counts stay exact.
+    void pathWordsSkipExactly()
+    {
+        LogShape shape;
+        shape.records = 8000;
+        shape.rarePath = 0.05;
+        shape.session = 30;
+        shape.refusals = 0.02;
+        QVERIFY(writeShape(path(), shape));
+        const QList<QStringList> lists{{}, {}, {}, {}, {}, {QStringLiteral("/srv/payroll/salaries\\.db")}};
+        const CMatcher matcher(lists);
+        const BlockQuestion question(lists);
+        QVERIFY(question.asksPaths());
+        const QVector<int> full = fullCounts(path(), matcher);
+        QVERIFY(std::count(full.begin(), full.end(), 0) > full.size() / 2);
+        const int group = BlockSummary::kPathGroup;
+        QVERIFY(full.size() > 4 * group);
+        const auto passedOver = [](const CLog &log, const BlockQuestion &q) {
+            int n = 0;
+            for (int b = 0; b < log.blockCount(); ++b)
+                n += log.passesOver(b, q) ? 1 : 0;
+            return n;
+        };
+        {
+            CLog log;
+            log.readLog(path());
+            // A walk over part of the groups: from the second block of the
+            // first group to the middle of the third.
+            log.forEachBlockUtf8(1, 2 * group + group / 2, [](int, const QByteArray &) { return true; }, TimeSpan(),
+                                 &question);
+            QCOMPARE(passedOver(log, question), 0 + [&] {
+                int n = 0;
+                for (int b = group; b < 2 * group; ++b)
+                    n += full[b] == 0 ? 1 : 0;
+                return n;
+            }());
+            int skipped = 0;
+            QCOMPARE(skippingCounts(log, matcher, question, &skipped), full);
+            QVERIFY(passedOver(log, question) > full.size() / 2);
+        }
+        {
+            // One reading's calls with a gap between them: the group with
+            // the gap gets no words, the one after it does.
+            removeIndex(path());
+            CLog log;
+            log.readLog(path());
+            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+            CLog::Reading reading;
+            const auto visit = [](const CLog::TextPiece &) { return true; };
+            log.forEachPieceUtf8(reading, 0, 5, visit, TimeSpan(), -1, &question);
+            log.forEachPieceUtf8(reading, 8, 2 * group - 1, visit, TimeSpan(), -1, &question);
+            for (int b = 0; b < 2 * group; ++b)
+                QCOMPARE(log.passesOver(b, question), b >= group && full[b] == 0);
+        }
+        {
+            // Blocks passed over by their summaries (no refusal in them)
+            // leave their groups without words: a later question of the
+            // path alone must still find every record.
+            removeIndex(path());
+            CLog log;
+            log.readLog(path());
+            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+            QList<QStringList> refused = lists;
+            refused[0] << fragments().at(1);
+            const BlockQuestion both(refused);
+            int skipped = 0;
+            QCOMPARE(skippingCounts(log, CMatcher(refused), both, &skipped), fullCounts(path(), CMatcher(refused)));
+            QVERIFY(skipped > 0);
+            QCOMPARE(skippingCounts(log, matcher, question, &skipped), full);
+        }
+        CLog again;
+        again.readLog(path());
+        const int skips = passedOver(again, question);
+        QVERIFY(skips > full.size() / 2);
+        int skipped = 0;
+        QCOMPARE(skippingCounts(again, matcher, question, &skipped), full);
+        QCOMPARE(skipped, skips);
+        // Turned off, nothing is passed over.
+        again.setSummariesUsed(false);
+        QCOMPARE(passedOver(again, question), 0);
+    }
+
     // The results model counts and shows the same rows with summaries as
     // without, on the first run and on the later ones.
     void modelRuns_data()
@@ -390,6 +538,7 @@ private slots:
         QTest::newRow("refusals") << QList<QStringList>{{f.at(1)}, {}, {}, {}, {}, {}};
         QTest::newRow("custom kind, group 4242")
             << QList<QStringList>{{}, {f.at(5)}, {}, {f.at(6) + "4242"}, {}, {}};
+        QTest::newRow("a rare path") << QList<QStringList>{{}, {}, {}, {}, {}, {QStringLiteral("/srv/payroll/salaries.db")}};
     }
     void modelRuns()
     {

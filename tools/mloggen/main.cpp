@@ -99,6 +99,10 @@ int main(int argc, char *argv[])
         QStringLiteral("Give the rare user's records in sessions of this many in a row, as one person at work\n"
                        "leaves them (default 1: one by one)."),
         QStringLiteral("records"), QStringLiteral("1"));
+    const QCommandLineOption rarePathOption(QStringLiteral("rare-path"),
+        QStringLiteral("Share (0 to 1) of the paths of file records that name one rare file,\n"
+                       "/srv/payroll/salaries.db, in sessions of --rare-session (default 0: none)."),
+        QStringLiteral("share"), QStringLiteral("0"));
     const QCommandLineOption uidsOption(QStringLiteral("distinct-uids"),
         QStringLiteral("Give the records this many different user ids, one after the other, none of them known\n"
                        "to the user database (3000000000 and up)."),
@@ -108,7 +112,7 @@ int main(int argc, char *argv[])
                        "(3600: each record in another hour)."),
         QStringLiteral("seconds"));
     parser.addOptions({recordsOption, sizeOption, startOption, rateOption, seedOption, garbageOption,
-                       garbageMagicOption, truncateOption, appendOption, refusalsOption, rareOption, rareSessionOption, uidsOption,
+                       garbageMagicOption, truncateOption, appendOption, refusalsOption, rareOption, rareSessionOption, rarePathOption, uidsOption,
                        apartOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The log to write."));
     parser.process(app);
@@ -152,6 +156,9 @@ int main(int argc, char *argv[])
     options.rareSession = parser.value(rareSessionOption).toInt(&ok);
     if (!ok || options.rareSession < 1 || options.rareSession > 1000000)
         return failWith(QStringLiteral("bad rare session length: %1").arg(parser.value(rareSessionOption)));
+    options.rarePath = parser.value(rarePathOption).toDouble(&ok);
+    if (!ok || options.rarePath < 0 || options.rarePath > 1)
+        return failWith(QStringLiteral("bad rare path share: %1").arg(parser.value(rarePathOption)));
     options.garbageMagic = parser.isSet(garbageMagicOption);
     options.truncateLast = parser.isSet(truncateOption);
     options.append = parser.isSet(appendOption);

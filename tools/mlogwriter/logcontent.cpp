@@ -333,6 +333,18 @@ char *Content::putUserName(char *p)
 
 char *Content::putPath(char *p, const Subject &s)
 {
+    if (rarePathShare > 0) {
+        const int session = qMax(rareSession, 1);
+        bool rare = rarePathLeft > 0;
+        if (rare)
+            --rarePathLeft;
+        else if (rng.chance(rarePathShare / session)) {
+            rarePathLeft = session - 1;
+            rare = true;
+        }
+        if (rare)
+            return put(p, "/srv/payroll/salaries.db");
+    }
     const double r = rng.unit();
     if (r < 0.004)
         return put(put(p, "/tmp/"), pick(rng, oddNames, countOf(oddNames)));
@@ -569,12 +581,14 @@ int Content::next(Header *header, char *out)
     return int(payload(out, e->style, s, refused) - out);
 }
 
-void Content::setShares(double refusals, double rare, int session)
+void Content::setShares(double refusals, double rare, int session, double rarePath)
 {
     refusalShare = refusals;
     rareShare = rare;
     rareSession = session;
     rareLeft = 0;
+    rarePathShare = rarePath;
+    rarePathLeft = 0;
 }
 
 int Content::garbage(char *out, bool withMagic)

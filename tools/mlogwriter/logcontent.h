@@ -80,7 +80,7 @@ public:
     // Share of refused records (default 0.15) and the rarity of the rare
     // user and events (see MlogGeneratorOptions::rare; default 0: none),
     // and the length of the rare user's sessions (rareSession).
-    void setShares(double refusals, double rare, int rareSession = 0);
+    void setShares(double refusals, double rare, int rareSession = 0, double rarePath = 0.0);
     static constexpr quint32 rareUid = 4242;
 
     // Garbage bytes: never one of the magic's bytes unless `withMagic`, in
@@ -123,6 +123,8 @@ private:
     double rareShare = 0.0;
     int rareSession = 0;
     int rareLeft = 0; // records left of the rare user's session
+    double rarePathShare = 0.0;
+    int rarePathLeft = 0; // paths left of the rare file's session
 };
 
 } // namespace mlogwriter

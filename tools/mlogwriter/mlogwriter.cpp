@@ -161,7 +161,7 @@ public:
     RecordStream(quint64 seed, const MlogGeneratorOptions &options)
         : noise(seed ^ 0xBB67AE8584CAA73Bull), content(seed), options(options)
     {
-        content.setShares(options.refusals, options.rare, options.rareSession);
+        content.setShares(options.refusals, options.rare, options.rareSession, options.rarePath);
     }
 
     // Writes the garbage before the next record and the record with time 0

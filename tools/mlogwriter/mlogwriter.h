@@ -43,6 +43,10 @@ struct MlogGeneratorOptions
     // row, as one person at work leaves them, instead of one by one; 0 and 1
     // leave the log as it was.
     int rareSession = 0;
+    // Above 0: this share of the paths of file records names one rare file
+    // ("/srv/payroll/salaries.db"), in sessions of rareSession paths in a
+    // row as well; 0 leaves the log as it was.
+    double rarePath = 0.0;
     // Users and times of the worst cases for caches; 0 leaves the log as it
     // is without them.
     qint64 distinctUids = 0;      // record i gets uid unknownUidBase + i % distinctUids
