@@ -154,6 +154,51 @@ private slots:
         readWhole(log);
         QCOMPARE(fileBytes(aux), original);
     }
+
+    // A companion written before the summaries held path words: its
+    // summaries are read as they were, and stay as they are.
+    void olderSummariesAreRead()
+    {
+        const QString p = m_dir.filePath(QStringLiteral("x.mlog"));
+        const QString aux = CLog::indexFilePath(p) + QStringLiteral(".aux");
+        QVERIFY(sampleLog().save(p));
+        QVERIFY(setModified(p, QDateTime::currentDateTime().addSecs(-600)));
+        Told truth;
+        {
+            CLog summarised;
+            summarised.readLog(p);
+            readWhole(summarised);
+            truth = tell(summarised);
+        }
+        // The summaries section again, each summary without its share of
+        // path words, under a check made anew.
+        QByteArray older = fileBytes(aux);
+        const int at = damagedByte(older, companion::BlockSummaries, QStringLiteral("type")) - 3;
+        QVERIFY(at > 0);
+        const qint64 length = qFromBigEndian<qint64>(older.constData() + at + 4);
+        const QByteArray payload = older.mid(at + 44, int(length) - 32);
+        const quint32 count = qFromBigEndian<quint32>(payload.constData());
+        QCOMPARE(payload.size(), 4 + int(count) * BlockSummary::kStoredSize);
+        QByteArray shorter = payload.left(4);
+        for (quint32 i = 0; i < count; ++i)
+            shorter += payload.mid(4 + int(i) * BlockSummary::kStoredSize, BlockSummary::kStoredSizeWithoutPaths);
+        companion::IndexHash check;
+        check.add(older.constData() + at, 4);
+        check.add(older.constData() + at + 12, 24);
+        check.add(shorter.constData(), shorter.size());
+        older.replace(at + 44, payload.size(), shorter);
+        qToBigEndian<qint64>(32 + shorter.size(), older.data() + at + 4);
+        qToBigEndian<quint64>(check.value(), older.data() + at + 36);
+        QVERIFY(writeBytes(aux, older));
+
+        CLog log;
+        log.readLog(p);
+        const Told told = tell(log);
+        QCOMPARE(told.records, truth.records);
+        QCOMPARE(told.summaries, truth.summaries);
+        readWhole(log);
+        QCOMPARE(fileBytes(aux), older);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCompanionIntegrity)
