@@ -97,7 +97,9 @@ inline qsizetype nextMark(const uchar *p, qsizetype i, qsizetype n)
 struct EventBits
 {
     quint64 bits[2] = {};
-    bool fromHeader = false;
+    // Every name set some bits: none stands for a name read from the text,
+    // and the table stays at sixteen bytes an event.
+    bool fromHeader() const { return (bits[0] | bits[1]) != 0; }
 };
 
 // Events past the first kEventsFromHeader of a kind are read from the text.
@@ -118,12 +120,12 @@ __attribute__((noinline)) EventTable makeEventTable()
             for (int event = 0; event < names.size() && event < int(kEventsFromHeader); ++event) {
                 const QByteArray utf8 = names.at(event).toUtf8();
                 EventBits e;
-                e.fromHeader = utf8.size() >= BlockSummary::kEventPrefix;
+                bool fromHeader = utf8.size() >= BlockSummary::kEventPrefix;
                 for (const char c : utf8) {
                     if (uchar(c) <= 0x20 || uchar(c) >= 0x7F || c == '<' || c == '>' || c == '[')
-                        e.fromHeader = false;
+                        fromHeader = false;
                 }
-                if (e.fromHeader)
+                if (fromHeader)
                     set128(e.bits, hashOf(EventTag, utf8.constData(), BlockSummary::kEventPrefix));
                 t.kinds[kind][event] = e;
             }
@@ -230,7 +232,7 @@ void BlockSummary::addRecord(const char *record, qsizetype length, const char *t
         const EventTable &table = eventTable();
         // The text is checked to begin as the header says, so that a
         // library of another text layout is read from its texts.
-        if (kind < 4 && event < kEventsFromHeader && table.kinds[kind][event].fromHeader
+        if (kind < 4 && event < kEventsFromHeader && table.kinds[kind][event].fromHeader()
             && length == kHeader + qsizetype(le16At(h + MLOG_OFF_PAYLOAD_LENGTH)) && text[0] == '['
             && text[1] == kindLetters[kind] && text[2] == ']' && text[3] == ' ' && text[4] == '<'
             && !holdsFeatureStart(h + kHeader, length - kHeader)) {

@@ -210,13 +210,15 @@ inline int BlockSummary::idPrefixFor(int length)
 
 inline bool PathWords::isWord(const char *p)
 {
-    // ASCII letters only: "| 0x20" folds the capitals onto the small ones.
-    for (int i = 0; i < 4; ++i) {
-        const uchar c = uchar(p[i]) | 0x20;
-        if (c < 'a' || c > 'z')
-            return false;
-    }
-    return true;
+    // ASCII letters only, the four bytes at once: "| 0x20" folds the
+    // capitals onto the small ones, and a byte of 0x61 to 0x7A ("a" to
+    // "z") is the one whose sum with 0x1F has its high bit set and whose
+    // sum with 0x05 has not (no sum carries into the next byte).
+    quint32 v;
+    std::memcpy(&v, p, 4);
+    const quint32 folded = v | 0x20202020u;
+    const quint32 high = 0x80808080u;
+    return (v & high) == 0 && ((folded + 0x1F1F1F1Fu) & high) == high && ((folded + 0x05050505u) & high) == 0;
 }
 
 inline quint64 PathWords::key(const char *word)

@@ -441,6 +441,20 @@ private slots:
         QCOMPARE(question.mayMatch(summary, &none), !asks);
     }
 
+    // A path word is four ASCII letters: every byte value at each of the
+    // four places, between letters.
+    void pathWordIsFourLetters()
+    {
+        for (int place = 0; place < 4; ++place) {
+            for (int c = 0; c < 256; ++c) {
+                char word[4] = {'a', 'Z', 'm', 'z'};
+                word[place] = char(c);
+                const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+                QVERIFY2(PathWords::isWord(word) == letter, qPrintable(QStringLiteral("byte %1 at %2").arg(c).arg(place)));
+            }
+        }
+    }
+
     // Path words are made by a walk that asks for them, for the groups of
     // blocks it reads whole; a later walk and a reader opened again skip by
     // them, and the counts stay exact.
