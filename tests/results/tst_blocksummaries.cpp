@@ -441,6 +441,31 @@ private slots:
         QCOMPARE(question.mayMatch(summary, &none), !asks);
     }
 
+    // A list of paths is asked of the path words up to its longest length,
+    // and only when every entry holds a word.
+    void pathListsAskedUpToTheLongest_data()
+    {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<bool>("withoutWord");
+        QTest::addColumn<bool>("asks");
+        QTest::newRow("one") << 1 << false << true;
+        QTest::newRow("the longest") << BlockQuestion::kMostLiterals << false << true;
+        QTest::newRow("one more") << BlockQuestion::kMostLiterals + 1 << false << false;
+        QTest::newRow("one entry without a word") << 3 << true << false;
+    }
+    void pathListsAskedUpToTheLongest()
+    {
+        QFETCH(int, entries);
+        QFETCH(bool, withoutWord);
+        QFETCH(bool, asks);
+        QStringList paths;
+        for (int i = 0; i < entries; ++i)
+            paths << QStringLiteral("/srv/data%1/file").arg(i);
+        if (withoutWord)
+            paths.last() = QStringLiteral("/tmp/x");
+        QCOMPARE(BlockQuestion({{}, {}, {}, {}, {}, paths}).asksPaths(), asks);
+    }
+
     // A path word is four ASCII letters: every byte value at each of the
     // four places, between letters.
     void pathWordIsFourLetters()
