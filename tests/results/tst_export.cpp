@@ -1,5 +1,6 @@
 // Results saved as CSV and JSON Lines, read back by an independent reader
-// and compared with the rows and the records they were made of.
+// and compared with the rows and the records they were made of; CSV quoting
+// of every byte that needs it, wherever it lies.
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -66,12 +67,50 @@ QString field(const QJsonObject &row, const QString &key, bool json)
     return v.isString() ? v.toString() : QStringLiteral("<%1>").arg(int(v.type()));
 }
 
+const QByteArray kHead = "[f] <1,2,3,4,5> [s] open 2026-01-02 03:04:05 ";
+
+// A CSV field quoted for every byte that needs it, wherever in the field it
+// lies: in the first bytes, within the bytes looked at sixteen at a time,
+// and within the last few. The parameters `before` bytes, the special byte,
+// `after` bytes: the byte lies at every kind of place in the record's text (parameters that begin
+// with a line break are guarded as a formula start instead).
+struct Case
+{
+    const char *name;
+    QByteArray special;
+    int before;
+    int after;
+    QByteArray parameters() const { return QByteArray(before, 'p') + special + QByteArray(after, 'q'); }
+    QByteArray text() const { return kHead + parameters(); }
+    // The same byte in the user's name, as the name's last byte too.
+    QByteArray name2() const { return "n" + special; }
+};
+
+QVector<Case> cases()
+{
+    QVector<Case> all;
+    const QList<QPair<const char *, QByteArray>> specials{
+        {"CR", "\r"}, {"LF", "\n"}, {"CR LF", "\r\n"}, {"quote", "\""}, {"comma", ","}};
+    const QList<QPair<int, int>> places{{1, 0}, {1, 40}, {3, 0}, {10, 5}, {18, 30}, {30, 1}, {50, 60}, {70, 0}};
+    for (const auto &[name, bytes] : specials) {
+        for (const auto &[before, after] : places)
+            all.append({name, bytes, before, after});
+    }
+    return all;
+}
+
+std::string_view view(const QByteArray &bytes)
+{
+    return std::string_view(bytes.constData(), size_t(bytes.size()));
+}
+
 } // namespace
 
 class TestExport : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
+    QJsonArray m_edges; // every edge case's two rows, written to one file and read back at once
 
 private slots:
     void initTestCase()
@@ -277,14 +316,50 @@ private slots:
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, csv);
-        QByteArray bytes;
-        ExportRows(ExportFormat::Csv).appendRow(std::string_view(name.constData(), size_t(name.size())),
-                                                std::string_view(text.constData(), size_t(text.size())), -1, &bytes);
+        QByteArray bytes, raw;
+        ExportRows(ExportFormat::Csv).appendRow(view(name), view(text), -1, &bytes);
         QCOMPARE(bytes, csv);
-        QByteArray raw;
-        ExportRows(ExportFormat::CsvRaw).appendRow(std::string_view(name.constData(), size_t(name.size())),
-                                                   std::string_view(text.constData(), size_t(text.size())), -1, &raw);
+        ExportRows(ExportFormat::CsvRaw).appendRow(view(name), view(text), -1, &raw);
         QCOMPARE(raw, QByteArray(csv).replace("'", ""));
+    }
+
+    void specialByteAnywhere_data()
+    {
+        QTest::addColumn<int>("index");
+        const QVector<Case> all = cases();
+        for (int i = 0; i < all.size(); ++i)
+            QTest::addRow("%s after %d, %d after it", all.at(i).name, all.at(i).before, all.at(i).after) << i;
+    }
+
+    void specialByteAnywhere()
+    {
+        QFETCH(int, index);
+        if (!haveExportReader())
+            QSKIP("python3 is not installed");
+        if (m_edges.isEmpty()) {
+            QByteArray csv = exportHeader(ExportFormat::Csv);
+            ExportRows rows(ExportFormat::Csv);
+            for (const Case &c : cases()) {
+                rows.appendRow("u", view(c.text()), 1767319445, &csv);
+                rows.appendRow(view(c.name2()), view(c.text()), 1767319445, &csv);
+            }
+            const QString path = m_dir.filePath(QStringLiteral("edge.csv"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(csv) == csv.size());
+            file.close();
+            QString error;
+            m_edges = readExport(path, QStringLiteral("csv"), &error);
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QCOMPARE(m_edges.size(), 2 * cases().size());
+        }
+        const Case c = cases().at(index);
+        for (int i = 0; i < 2; ++i) {
+            const QJsonObject row = m_edges.at(2 * index + i).toObject();
+            QCOMPARE(row.value(QStringLiteral("user")).toString(), QString::fromUtf8(i == 0 ? QByteArray("u") : c.name2()));
+            QCOMPARE(row.value(QStringLiteral("event")).toString(), QStringLiteral("open"));
+            QCOMPARE(row.value(QStringLiteral("parameters")).toString(), QString::fromUtf8(c.parameters()));
+            QCOMPARE(row.value(QStringLiteral("text")).toString(), QString::fromUtf8(c.text()));
+        }
     }
 };
 
