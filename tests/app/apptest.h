@@ -117,6 +117,15 @@ inline QAbstractItemView *currentView(const mainWindow &window)
     return qobject_cast<QAbstractItemView *>(resultTabs(window)->currentWidget());
 }
 
+inline TabInfo currentTab(const mainWindow &window) { return window.tabs().value(resultTabs(window)->currentIndex()); }
+
+// Shows `window` and waits until it is exposed.
+inline bool showExposed(QWidget &window)
+{
+    window.show();
+    return QTest::qWaitForWindowExposed(&window);
+}
+
 inline CStringListModel *currentModel(const mainWindow &window)
 {
     QAbstractItemView *view = currentView(window);

@@ -327,8 +327,7 @@ private slots:
         QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
         Window window;
         window.resize(900, 500);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showExposed(window));
         auto *label = child<QLabel>(window, "lbFilter");
         QWidget *panel = child<QWidget>(window, "gbFilter");
         const int width = panel->width();

@@ -126,8 +126,7 @@ bool showWith(ResultView &view, QAbstractItemModel *model, QSize size = QSize(30
 {
     view.resize(size);
     view.setModel(model);
-    view.show();
-    return QTest::qWaitForWindowExposed(&view);
+    return showExposed(view);
 }
 
 } // namespace
@@ -331,7 +330,7 @@ private slots:
         QVERIFY(showOnlyRange(line));
 
         // The current filter now holds exactly that range, and the tab shows it.
-        const TabInfo info = window.tabs().value(resultTabs(window)->currentIndex());
+        const TabInfo info = currentTab(window);
         QVERIFY(info.filter);
         QCOMPARE(info.filter->time, QDateTime::fromSecsSinceEpoch(end - 1));
         QCOMPARE(qint64(info.filter->period), start - (end - 1));
@@ -426,7 +425,7 @@ private slots:
         const QDateTime start = QDateTime::fromSecsSinceEpoch(kStart + first);
         const QDateTime end = QDateTime::fromSecsSinceEpoch(kStart + last);
         emit strip(window)->rangeChosen(start, end);
-        const TabInfo info = window.tabs().value(resultTabs(window)->currentIndex());
+        const TabInfo info = currentTab(window);
         QVERIFY(info.filter);
         QCOMPARE(info.filter->time, end);
         QCOMPARE(info.filter->period, period);

@@ -75,8 +75,7 @@ private slots:
         QVERIFY(!a.isEmpty() && !b.isEmpty());
         mainWindow window;
         window.resize(900, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showExposed(window));
         DialogDriver driver;
         auto *table = child<QTableWidget>(window, "twFiles");
         // The start step has filled the log files panel.
