@@ -1,12 +1,10 @@
 // Rows at the edges of what their formats promise: CSV fields holding a
-// byte that must be quoted at every place, and summary names at the
-// longest length kept whole.
+// byte that must be quoted at every place; the user names of the rows.
 #include <QtTest>
 
 #include "exportformat.h"
 #include "filtermatch.h"
 #include "resultbytes.h"
-#include "resultsummary.h"
 
 #include <unistd.h>
 
@@ -104,36 +102,6 @@ private slots:
                 }
             }
         }
-    }
-
-    // A name of the longest length kept stays whole, one byte longer is cut
-    // there (at a character) and marked; the same for a name that ends in a
-    // character of two bytes.
-    void summaryNamesAtTheLongestLength_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<QString>("shown");
-        const int most = ResultSummary::keyBytes;
-        const QString ellipsis = QStringLiteral("\u2026");
-        QTest::addRow("one byte short") << QByteArray(most - 1, 'n') << QString(most - 1, 'n');
-        QTest::addRow("longest") << QByteArray(most, 'n') << QString(most, 'n');
-        QTest::addRow("one byte longer") << QByteArray(most + 1, 'n') << QString(most, 'n') + ellipsis;
-        QTest::addRow("longest, two bytes at its end")
-            << QByteArray(most - 2, 'n') + "\xc3\xa4" << QString(most - 2, 'n') + QStringLiteral("\u00e4");
-        QTest::addRow("two bytes across the end")
-            << QByteArray(most - 1, 'n') + "\xc3\xa4" << QString(most - 1, 'n') + ellipsis;
-    }
-
-    void summaryNamesAtTheLongestLength()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(QString, shown);
-        ResultSummary summary;
-        summary.addRow(std::string_view(name.constData(), size_t(name.size())),
-                       std::string_view(kText.constData(), size_t(kText.size())));
-        const QVector<ResultSummary::Row> rows = summary.rowsOf(ResultSummary::Users);
-        QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows.first().keys, QStringList{shown});
     }
 
     // The user database is listed in place of lookups only where each of its
