@@ -93,4 +93,13 @@ struct Results
     QString text(int row) const { return model.index(row, 0).data().toString(); }
 };
 
+// Results with the filter run once.
+struct RunResults : Results
+{
+    explicit RunResults(const QString &path, const CFilterPtr &filter = makeFilter()) : Results(path, filter)
+    {
+        model.runFilter();
+    }
+};
+
 #endif

@@ -80,8 +80,7 @@ private slots:
     {
         const QString path = m_dir.filePath("numbered.mlog");
         QVERIFY(writeLog(path, 12000, [](int i) { return numbered(i, 40); }));
-        Results tab(path), other(path);
-        tab.model.runFilter();
+        RunResults tab(path), other(path);
         other.model.runFilter();
         CStringListModel &model = tab.model;
         QCOMPARE(model.rowCount(), 12000);
@@ -175,8 +174,7 @@ private slots:
             records.append(fileRecord(0, payload.first));
         const QString path = m_dir.filePath("shading.mlog");
         QVERIFY(writeLog(path, records));
-        Results tab(path);
-        tab.model.runFilter();
+        RunResults tab(path);
         QCOMPARE(tab.model.rowCount(), records.size());
         for (int row = 0; row < records.size(); ++row) {
             const QVariant background = tab.model.index(row, 0).data(Qt::BackgroundRole);
@@ -226,8 +224,7 @@ private slots:
             if (s <= last && (period == 0 || s >= last + period))
                 expected << QStringLiteral(" rec=%1;").arg(i);
         }
-        Results tab(path, makeFilter({}, period, time));
-        tab.model.runFilter();
+        RunResults tab(path, makeFilter({}, period, time));
         QVERIFY(firstBlock == -2 || (tab.model.firstBlock() == firstBlock && tab.model.lastBlock() == lastBlock));
         QStringList shown;
         for (int row = 0; row < tab.model.rowCount(); ++row)
@@ -455,8 +452,7 @@ private slots:
     {
         const QString path = m_dir.filePath(QStringLiteral("save.mlog"));
         QVERIFY(writeMixedLog(path, 50, 7));
-        Results results(path);
-        results.model.runFilter();
+        RunResults results(path);
         const QString target = m_dir.filePath(QStringLiteral("saved.txt"));
         QTextCodec *const locale = QTextCodec::codecForLocale();
         std::setlocale(LC_ALL, "C");

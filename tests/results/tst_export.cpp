@@ -200,8 +200,7 @@ private slots:
             const int count = 3 * made().size() + 1;
             const QString path = m_dir.filePath(QStringLiteral("export.mlog"));
             QVERIFY(writeLog(path, count, recordOf));
-            Results results(path, makeFilter(pattern));
-            results.model.runFilter();
+            RunResults results(path, makeFilter(pattern));
             QString error;
             QVERIFY2(ExportFormat(format) == ExportFormat::Text ? results.model.saveToFile(target, &error)
                                                                   : results.model.saveToFile(target, &error, ExportFormat(format)),
@@ -279,8 +278,7 @@ private slots:
         const bool json = ExportFormat(format) == ExportFormat::JsonLines;
         const QString path = m_dir.filePath(QStringLiteral("formula.mlog"));
         QVERIFY(writeLog(path, 1, [&payload](int) { return MlogRecord{T0, {1, 1, 0, 0, 0}, 2, 0, 0, 0, payload}; }));
-        Results results(path);
-        results.model.runFilter();
+        RunResults results(path);
         const QString target = m_dir.filePath(json ? QStringLiteral("formula.jsonl") : QStringLiteral("formula.csv"));
         QString error;
         QVERIFY2(results.model.saveToFile(target, &error, ExportFormat(format)), qPrintable(error));

@@ -228,8 +228,7 @@ private slots:
         writeSet({"0 1 1 2 5 3 6", "1 2 J 2 3 4 C", "", "0 6 7 8"}, &paths);
         int sum = 0;
         for (const QString &path : paths) {
-            Results one(path, makeFilter(pattern));
-            one.model.runFilter();
+            RunResults one(path, makeFilter(pattern));
             sum += one.model.rowCount();
         }
         LogSet set;
