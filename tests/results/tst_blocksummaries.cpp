@@ -60,6 +60,18 @@ bool writeShape(const QString &path, const LogShape &shape)
     return ok;
 }
 
+// The log of `shape` written and walked once, which leaves the summaries
+// of its blocks in the companion file.
+bool writeSummarised(const QString &path, const LogShape &shape)
+{
+    if (!writeShape(path, shape))
+        return false;
+    CLog log;
+    log.readLog(path);
+    log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
+    return true;
+}
+
 void removeIndex(const QString &logPath)
 {
     const QString index = CLog::indexFilePath(logPath);
@@ -307,12 +319,7 @@ private slots:
     void grownLog()
     {
         LogShape shape;
-        QVERIFY(writeShape(path(), shape));
-        {
-            CLog log;
-            log.readLog(path());
-            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
-        }
+        QVERIFY(writeSummarised(path(), shape));
         MlogGeneratorOptions more;
         more.records = 1500;
         more.recordsPerSecond = 30;
@@ -335,12 +342,7 @@ private slots:
     {
         LogShape shape;
         shape.seed = 21;
-        QVERIFY(writeShape(path(), shape));
-        {
-            CLog log;
-            log.readLog(path());
-            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
-        }
+        QVERIFY(writeSummarised(path(), shape));
         shape.seed = 22;
         QVERIFY(writeShape(path(), shape));
         CLog log;
@@ -354,12 +356,7 @@ private slots:
     void damagedCompanion()
     {
         LogShape shape;
-        QVERIFY(writeShape(path(), shape));
-        {
-            CLog log;
-            log.readLog(path());
-            log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; });
-        }
+        QVERIFY(writeSummarised(path(), shape));
         const QString aux = CLog::indexFilePath(path()) + QStringLiteral(".aux");
         QFile file(aux);
         QVERIFY(file.open(QIODevice::ReadWrite));
