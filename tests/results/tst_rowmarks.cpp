@@ -72,15 +72,6 @@ bool writeBlocks(const QString &path)
     });
 }
 
-// The lines of a saved file (the header of CSV apart), each with its "\n".
-QList<QByteArray> lines(const QByteArray &bytes)
-{
-    QList<QByteArray> all;
-    for (int from = 0, at = 0; (at = bytes.indexOf('\n', from)) >= 0; from = at + 1)
-        all.append(bytes.mid(from, at + 1 - from));
-    return all;
-}
-
 } // namespace
 
 class TestRowMarks : public QObject
