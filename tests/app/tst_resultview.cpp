@@ -1,8 +1,9 @@
 // The result view offscreen: its time line driven as a user would (a click
 // on the strip, a dragged range, Esc, one second shown alone, the filter of
 // the shortest ranges and the two scales; the View toggle kept in the
-// settings: tst_mainwindow); rows stay while a run counts, scrolling, selection and copy, keys, row counts up to
-// the largest int, the horizontal range, shading.
+// settings: tst_mainwindow); rows stay while a run counts, scrolling,
+// selection and copy, keys, row counts up to the largest int, the
+// horizontal range, shading.
 #include "apptest.h"
 #include "resultview.h"
 #include "timebuckets.h"
