@@ -1,6 +1,7 @@
 // Results saved as CSV and JSON Lines, read back by an independent reader
 // and compared with the rows and the records they were made of; CSV quoting
-// of every byte that needs it, wherever it lies.
+// of every byte that needs it, wherever it lies, read back by the reader and
+// by the rules of RFC 4180.
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -102,6 +103,43 @@ QVector<Case> cases()
 std::string_view view(const QByteArray &bytes)
 {
     return std::string_view(bytes.constData(), size_t(bytes.size()));
+}
+
+// The fields of one CSV row as RFC 4180 reads them, or an empty list when
+// the row is not sound: a field holding a comma, a quote or a line break
+// unquoted, a lone quote, or no CR LF at its end.
+QList<QByteArray> csvFields(const QByteArray &row)
+{
+    if (!row.endsWith("\r\n"))
+        return {};
+    QList<QByteArray> fields{QByteArray()};
+    int i = 0;
+    const int end = row.size() - 2;
+    while (i < end) {
+        if (row.at(i) == '"' && fields.last().isEmpty()) {
+            for (++i;; ++i) {
+                if (i >= end)
+                    return {};
+                if (row.at(i) == '"' && (i + 1 >= end || row.at(i + 1) != '"'))
+                    break;
+                i += row.at(i) == '"';
+                fields.last() += row.at(i);
+            }
+            ++i;
+            if (i < end && row.at(i) != ',')
+                return {};
+        }
+        if (i >= end)
+            break;
+        const char c = row.at(i++);
+        if (c == ',')
+            fields << QByteArray();
+        else if (c == '"' || c == '\r' || c == '\n')
+            return {};
+        else
+            fields.last() += c;
+    }
+    return fields;
 }
 
 } // namespace
@@ -357,6 +395,51 @@ private slots:
             QCOMPARE(row.value(QStringLiteral("event")).toString(), QStringLiteral("open"));
             QCOMPARE(row.value(QStringLiteral("parameters")).toString(), QString::fromUtf8(c.parameters()));
             QCOMPARE(row.value(QStringLiteral("text")).toString(), QString::fromUtf8(c.text()));
+        }
+    }
+
+    // Each byte that CSV quotes for, at the first place, the middle and the
+    // last two of fields around the sixteen-byte steps that look for them;
+    // a field without one is written as it is.
+    void csvQuotesEveryPlace_data()
+    {
+        QTest::addColumn<char>("special");
+        QTest::addRow("lone carriage return") << '\r';
+        QTest::addRow("line feed") << '\n';
+        QTest::addRow("comma") << ',';
+        QTest::addRow("quote") << '"';
+        QTest::addRow("none") << '\0';
+    }
+
+    void csvQuotesEveryPlace()
+    {
+        QFETCH(char, special);
+        // Quoting alone: the guard against formulas, which a leading
+        // carriage return calls for too, is tested with the exports.
+        ExportRows rows(ExportFormat::CsvRaw);
+        for (const int length : {1, 2, 15, 16, 17, 31, 32, 33, 47, 48, 49}) {
+            for (const int at : {0, length / 2, length - 2, length - 1}) {
+                if (at < 0)
+                    continue;
+                QByteArray field(length, 'x');
+                if (special)
+                    field[at] = special;
+                const QString place = QStringLiteral("length %1, at %2").arg(length).arg(at);
+                // As the user name, as the parameters of a record's text,
+                // and as a text of another shape.
+                for (const bool record : {false, true}) {
+                    QByteArray out;
+                    const QByteArray text = record ? kHead + field : "odd " + field;
+                    rows.appendRow(view(field), view(text), -1, &out);
+                    const QList<QByteArray> fields = csvFields(out);
+                    QVERIFY2(fields.size() == 12, qPrintable(place + ": " + QString::fromLatin1(out.toHex())));
+                    QCOMPARE(fields.first(), field);
+                    QCOMPARE(fields.last(), text);
+                    if (record)
+                        QCOMPARE(fields.at(10), field);
+                    QCOMPARE(out.startsWith('"'), special != 0);
+                }
+            }
         }
     }
 };
