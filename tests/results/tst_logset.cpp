@@ -1,7 +1,8 @@
 // Several logs read as one result: every intact record of every file once,
 // in the order of an independent walk over the written records (blocks by
 // the log's rule, merged by second, the older file first); counts of a set
-// equal to the sum of its files; the rows of a set's export name their log.
+// equal to the sum of its files; the rows of a set's export name their log;
+// walks that keep each file open between its runs of blocks.
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
