@@ -117,6 +117,34 @@ inline QAbstractItemView *currentView(const mainWindow &window)
     return qobject_cast<QAbstractItemView *>(resultTabs(window)->currentWidget());
 }
 
+inline TabInfo currentTab(const mainWindow &window) { return window.tabs().value(resultTabs(window)->currentIndex()); }
+
+// Shows `window` and waits until it is exposed.
+inline bool showExposed(QWidget &window)
+{
+    window.show();
+    return QTest::qWaitForWindowExposed(&window);
+}
+
+// The results model of the tab page `page`.
+inline CStringListModel *modelOf(QWidget *page)
+{
+    auto *view = qobject_cast<QAbstractItemView *>(page);
+    return view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
+}
+
+inline QScrollBar *scrollBar(QWidget *page) { return static_cast<QAbstractItemView *>(page)->verticalScrollBar(); }
+
+// Rows of a fresh run of the default filter over the log at `path`.
+inline int freshRows(const QString &path)
+{
+    CLog log;
+    log.readLog(path);
+    CStringListModel model(&log, CFilterPtr::create(QStringLiteral("fresh")));
+    model.runFilter();
+    return model.rowCount();
+}
+
 inline CStringListModel *currentModel(const mainWindow &window)
 {
     QAbstractItemView *view = currentView(window);

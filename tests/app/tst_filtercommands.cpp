@@ -281,14 +281,11 @@ private slots:
         invoke(window, "tabNew");
         window.choose(2);
         QCOMPARE(currentModel(window)->rowCount(), 7);
-        const auto modelOf = [&window](int tab) {
-            return qobject_cast<QAbstractItemView *>(resultTabs(window)->widget(tab))->model();
-        };
-        QAbstractItemModel *first = modelOf(0);
+        CStringListModel *first = modelOf(resultTabs(window)->widget(0));
         testModel(first);
-        testModel(modelOf(1));
+        testModel(modelOf(resultTabs(window)->widget(1)));
         resultTabs(window)->setCurrentIndex(0);
-        QCOMPARE(modelOf(0), first); // nothing ran
+        QCOMPARE(modelOf(resultTabs(window)->widget(0)), first); // nothing ran
         QCOMPARE(window.selector()->currentIndex(), 1);
         QCOMPARE(currentFilterIndex(), 1);
         QCOMPARE(window.panel(), refusals);
@@ -327,8 +324,7 @@ private slots:
         QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
         Window window;
         window.resize(900, 500);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showExposed(window));
         auto *label = child<QLabel>(window, "lbFilter");
         QWidget *panel = child<QWidget>(window, "gbFilter");
         const int width = panel->width();

@@ -16,26 +16,6 @@
 
 namespace {
 
-// Rows of a fresh run of the default filter over the log at `path`.
-int freshRows(const QString &path)
-{
-    CLog log;
-    log.readLog(path);
-    CStringListModel model(&log, makeFilter());
-    model.runFilter();
-    return model.rowCount();
-}
-
-QScrollBar *scrollBar(QWidget *page)
-{
-    return static_cast<QAbstractItemView *>(page)->verticalScrollBar();
-}
-
-CStringListModel *modelOf(QWidget *page)
-{
-    return qobject_cast<CStringListModel *>(static_cast<QAbstractItemView *>(page)->model());
-}
-
 ResultView *resultView(const mainWindow &window)
 {
     return dynamic_cast<ResultView *>(currentView(window));

@@ -372,8 +372,7 @@ private slots:
             r.payload = "large";
         });
         mainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showExposed(window));
         DialogDriver driver;
         driver.fileName = m_dir.filePath(QStringLiteral("saved.txt"));
         QTabWidget *tabs = resultTabs(window);

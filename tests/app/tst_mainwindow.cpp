@@ -120,8 +120,7 @@ private slots:
         QRect stored;
         {
             mainWindow window;
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY(showExposed(window));
             window.setGeometry(40, 50, 700, 500);
             stored = window.geometry();
             for (const char *toggled : {"actionFindShow", "actionFileShow", "actionTimelineShow", "actionFollow"})
@@ -133,8 +132,7 @@ private slots:
         // Older versions kept Follow log in the settings.
         QSettings().setValue(QStringLiteral("VrelGeometry/follow"), true);
         mainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showExposed(window));
         QCOMPARE(window.geometry().size(), stored.size());
         QVERIFY(child<QWidget>(window, "gbFind")->isVisible() && !child<QWidget>(window, "gbFile")->isVisible());
         QVERIFY(child<QWidget>(*window.centralWidget(), "gbFilter")->isVisible());
@@ -151,8 +149,7 @@ private slots:
         const QString empty = m_dir.filePath(QStringLiteral("empty.mlog"));
         QVERIFY(writeFile(empty, QByteArray(256, 'x')));
         mainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showExposed(window));
         DialogDriver driver;
         window.openLogPath(path);
         CStringListModel *model = currentModel(window);
@@ -306,8 +303,7 @@ private slots:
         QSettings().setValue(QStringLiteral("VrelGeometry/findshow"), true);
         mainWindow window;
         DialogDriver driver;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showExposed(window));
         auto *field = child<QLineEdit>(window, "leFind");
         auto *note = child<QLabel>(window, "lbFindStatus");
         auto *box = child<QCheckBox>(window, "chbMatchCase");

@@ -1,8 +1,9 @@
 // The result view offscreen: its time line driven as a user would (a click
-// on the strip, a dragged range, Esc, one second shown alone and the two
-// scales; the View toggle kept in the settings: tst_mainwindow); rows stay
-// while a run counts, scrolling, selection and copy, keys, row counts up to
-// the largest int, the horizontal range, shading.
+// on the strip, a dragged range, Esc, one second shown alone, the filter of
+// the shortest ranges and the two scales; the View toggle kept in the
+// settings: tst_mainwindow); rows stay while a run counts, scrolling,
+// selection and copy, keys, row counts up to the largest int, the
+// horizontal range, shading.
 #include "apptest.h"
 #include "resultview.h"
 #include "timebuckets.h"
@@ -36,6 +37,15 @@ int rowsBefore(qint64 secs)
     for (int i = 0; i < kCount; ++i)
         rows += kStart + qint64(i / kPerBlock) * kSpacing < secs;
     return rows;
+}
+
+// Five records a second for `seconds` seconds, "rec-NNN".
+QString writeSeconds(const QString &path, int seconds)
+{
+    return writeRecords(path, 5 * seconds, [](int i, MlogRecord &r) {
+        r.time = kStart + quint32(i / 5);
+        r.payload = QStringLiteral("rec-%1").arg(i, 3, 10, QLatin1Char('0')).toUtf8();
+    });
 }
 
 TimelineStrip *strip(const mainWindow &window)
@@ -117,8 +127,7 @@ bool showWith(ResultView &view, QAbstractItemModel *model, QSize size = QSize(30
 {
     view.resize(size);
     view.setModel(model);
-    view.show();
-    return QTest::qWaitForWindowExposed(&view);
+    return showExposed(view);
 }
 
 } // namespace
@@ -322,7 +331,7 @@ private slots:
         QVERIFY(showOnlyRange(line));
 
         // The current filter now holds exactly that range, and the tab shows it.
-        const TabInfo info = window.tabs().value(resultTabs(window)->currentIndex());
+        const TabInfo info = currentTab(window);
         QVERIFY(info.filter);
         QCOMPARE(info.filter->time, QDateTime::fromSecsSinceEpoch(end - 1));
         QCOMPARE(qint64(info.filter->period), start - (end - 1));
@@ -363,14 +372,10 @@ private slots:
     void oneSecondShownAlone()
     {
         QFETCH(int, second);
-        // Five records a second for thirty seconds: a bucket a second.
-        const QString path = writeRecords(m_dir.filePath(QStringLiteral("seconds.mlog")), 150, [](int i, MlogRecord &r) {
-            r.time = kStart + quint32(i / 5);
-            r.payload = QStringLiteral("rec-%1").arg(i, 3, 10, QLatin1Char('0')).toUtf8();
-        });
+        // Thirty seconds: a bucket a second.
         mainWindow window;
         window.show();
-        window.openLogPath(path);
+        window.openLogPath(writeSeconds(m_dir.filePath(QStringLiteral("seconds.mlog")), 30));
         TimelineStrip *line = strip(window);
         QVERIFY(line);
         const qint64 at = kStart + second;
@@ -389,6 +394,48 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 5, 1000);
         for (int row = 0; row < 5; ++row)
             QVERIFY(model->index(row, 0).data().toString().endsWith(QStringLiteral("rec-%1").arg(second * 5 + row, 3, 10, QLatin1Char('0'))));
+    }
+
+    // The range "Show only this time range" gives the current filter at its
+    // shortest: one second keeps a period of -1 for readers of the period
+    // alone and names its start itself; two seconds and more need no start.
+    // `first` and `last` are the seconds (from the log's start) it holds.
+    void shortestRanges_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<bool>("ownStart");
+        QTest::newRow("one second") << 4 << 4 << -1 << true;
+        QTest::newRow("the first second") << 0 << 0 << -1 << true;
+        QTest::newRow("the last second") << 9 << 9 << -1 << true;
+        QTest::newRow("two seconds") << 4 << 5 << -1 << false;
+        QTest::newRow("three seconds") << 4 << 6 << -2 << false;
+    }
+
+    void shortestRanges()
+    {
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(int, period);
+        QFETCH(bool, ownStart);
+        mainWindow window;
+        window.show();
+        window.openLogPath(writeSeconds(m_dir.filePath(QStringLiteral("ten.mlog")), 10));
+        QVERIFY(strip(window));
+        const QDateTime start = QDateTime::fromSecsSinceEpoch(kStart + first);
+        const QDateTime end = QDateTime::fromSecsSinceEpoch(kStart + last);
+        emit strip(window)->rangeChosen(start, end);
+        const TabInfo info = currentTab(window);
+        QVERIFY(info.filter);
+        QCOMPARE(info.filter->time, end);
+        QCOMPARE(info.filter->period, period);
+        QCOMPARE(info.filter->start, ownStart ? start : QDateTime());
+        CStringListModel *model = currentModel(window);
+        testModel(model);
+        QTRY_COMPARE(model->rowCount(), 5 * (last - first + 1));
+        const QString firstRow = QStringLiteral("rec-%1").arg(5 * first, 3, 10, QLatin1Char('0'));
+        QVERIFY2(model->index(0, 0).data().toString().endsWith(firstRow), qPrintable(model->index(0, 0).data().toString()));
     }
 
     // Hidden from the View menu, the strip leaves its room to the rows.

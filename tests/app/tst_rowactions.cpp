@@ -3,6 +3,7 @@
 // progress, cancel and busy window, and the current filter narrowed from a
 // row, against the same filter written by hand, kept through a save.
 #include "apptest.h"
+#include "../results/resultlog.h"
 #include "cfilter.h"
 #include "recordfields.h"
 #include "resultview.h"
@@ -49,14 +50,6 @@ QList<QByteArray> rowsOf(const mainWindow &window, const CFilter &filter)
         return true;
     });
     return rows;
-}
-
-QList<QByteArray> lines(const QByteArray &bytes)
-{
-    QList<QByteArray> all;
-    for (int from = 0, at = 0; (at = bytes.indexOf('\n', from)) >= 0; from = at + 1)
-        all.append(bytes.mid(from, at + 1 - from));
-    return all;
 }
 
 // The record of `row` of the current tab, parsed from the row it shows.

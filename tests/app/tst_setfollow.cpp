@@ -54,16 +54,6 @@ QStringList freshRows(const QStringList &paths)
     return rowsOf(&model, nullptr);
 }
 
-CStringListModel *modelOf(QWidget *page)
-{
-    return qobject_cast<CStringListModel *>(static_cast<QAbstractItemView *>(page)->model());
-}
-
-QScrollBar *scrollBar(QWidget *page)
-{
-    return static_cast<QAbstractItemView *>(page)->verticalScrollBar();
-}
-
 } // namespace
 
 class TestSetFollow : public QObject

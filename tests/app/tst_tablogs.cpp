@@ -7,36 +7,6 @@
 
 namespace {
 
-const quint32 kStart = 1780000000;
-
-// `count` records, 20 a second, numbered on from `from` (appended after
-// them when `from` > 0), each payload naming the log by `tag`.
-QString writeNumbered(const QString &path, const QByteArray &tag, int count, int from = 0)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | (from > 0 ? QIODevice::Append : QIODevice::Truncate)))
-        return QString();
-    for (int i = from; i < from + count; ++i) {
-        MlogRecord record;
-        record.kind = 2;
-        record.status = 1;
-        record.time = kStart + quint32(i / 20);
-        record.payload = "/srv/" + tag + "/" + QByteArray::number(i);
-        file.write(encodeRecord(record));
-    }
-    return file.error() == QFile::NoError ? path : QString();
-}
-
-// Rows of a fresh run of the default filter over the log at `path`.
-int freshRows(const QString &path)
-{
-    CLog log;
-    log.readLog(path);
-    CStringListModel model(&log, CFilterPtr::create(QStringLiteral("fresh")));
-    model.runFilter();
-    return model.rowCount();
-}
-
 CLog *readerOf(const mainWindow &window, int tab)
 {
     return window.tabs().value(tab).log.get();
@@ -70,13 +40,12 @@ private slots:
     void switchReadsNothing()
     {
         QFETCH(QString, way);
-        const QString a = writeNumbered(logPath("alpha.mlog"), "alpha", 3000);
-        const QString b = writeNumbered(logPath("beta.mlog"), "beta", 2000);
+        const QString a = writeTagged(logPath("alpha.mlog"), "alpha", 3000, 0);
+        const QString b = writeTagged(logPath("beta.mlog"), "beta", 2000, 0);
         QVERIFY(!a.isEmpty() && !b.isEmpty());
         mainWindow window;
         window.resize(900, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(showExposed(window));
         DialogDriver driver;
         auto *table = child<QTableWidget>(window, "twFiles");
         // The start step has filled the log files panel.
@@ -135,8 +104,8 @@ private slots:
     void tabsLetGoOfTheirLog()
     {
         QFETCH(QString, how);
-        const QString a = writeNumbered(logPath("one.mlog"), "one", 500);
-        const QString b = writeNumbered(logPath("two.mlog"), "two", 700);
+        const QString a = writeTagged(logPath("one.mlog"), "one", 500, 0);
+        const QString b = writeTagged(logPath("two.mlog"), "two", 700, 0);
         QVERIFY(!a.isEmpty() && !b.isEmpty());
         mainWindow window;
         window.show();
@@ -193,8 +162,8 @@ private slots:
         QFETCH(QString, how);
         const bool following = how == QLatin1String("follow");
         const bool cancel = how == QLatin1String("cancel");
-        const QString grown = writeNumbered(m_dir.filePath(how + QStringLiteral(".mlog")), "grown", 1000);
-        const QString other = writeNumbered(logPath("other.mlog"), "other", 300);
+        const QString grown = writeTagged(m_dir.filePath(how + QStringLiteral(".mlog")), "grown", 1000, 0);
+        const QString other = writeTagged(logPath("other.mlog"), "other", 300, 0);
         QVERIFY(!grown.isEmpty() && !other.isEmpty());
         mainWindow window;
         window.show();
@@ -210,12 +179,12 @@ private slots:
         const int blocks = reader->blockCount();
         // Enough records that reading them lets the event loop turn.
         const int added = cancel ? 400000 : 600;
-        QVERIFY(!writeNumbered(grown, "grown", added, 1000).isEmpty());
+        QVERIFY(!writeTagged(grown, "grown", added, 50, 20, true).isEmpty());
         QVERIFY(setFileTime(grown, QDateTime::currentDateTime().addSecs(5)));
         // Not current, the grown log is not read.
         QTest::qWait(50);
         QCOMPARE(reader->blockCount(), blocks);
-        QCOMPARE(modelOf(tabs, 0)->rowCount(), 1000);
+        QCOMPARE(modelOf(tabs->widget(0))->rowCount(), 1000);
 
         if (cancel)
             QTimer::singleShot(0, &window, [&] { QTest::keyClick(&window, Qt::Key_Escape); });
@@ -243,15 +212,8 @@ private slots:
         }
         QTRY_VERIFY(!window.isBusy());
         // The other log's tab is untouched.
-        QCOMPARE(modelOf(tabs, 1)->rowCount(), 300);
+        QCOMPARE(modelOf(tabs->widget(1))->rowCount(), 300);
         QCOMPARE(driver.texts, QStringList());
-    }
-
-private:
-    static CStringListModel *modelOf(QTabWidget *tabs, int index)
-    {
-        auto *view = qobject_cast<QAbstractItemView *>(tabs->widget(index));
-        return view ? qobject_cast<CStringListModel *>(view->model()) : nullptr;
     }
 };
 

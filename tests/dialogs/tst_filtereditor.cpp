@@ -1,4 +1,5 @@
-// The filter editor, its event list and the date-range dialog.
+// The filter editor, its event list and the catalogue it comes from, and the
+// date-range dialog.
 #include "ceventmodel.h"
 #include "cfilter.h"
 #include "cfiltereditwindow.h"
@@ -288,6 +289,43 @@ private slots:
         for (int row = 1; row < model->rowCount(); ++row)
             rows << model->item(row)->text();
         QCOMPARE(rows, names);
+    }
+
+    // The event catalogue the editor's list is made of: name blocks as the
+    // library hands them, and the descriptions the list shows.
+    void namesFromBlock_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("single NUL") << QByteArray("\0", 1) << QStringList();
+        QTest::newRow("last name without NUL is lost") << QByteArray("a\0b", 3) << QStringList{"a"};
+        QTest::newRow("empty name in the middle") << QByteArray("a\0\0b\0", 5) << QStringList{"a", "", "b"};
+        QTest::newRow("empty first piece") << QByteArray("\0a\0", 3) << QStringList();
+        QTest::newRow("UTF-8") << QByteArray("\xc3\xbc\x62\0", 4) << QStringList{QStringLiteral("\u00fcb")};
+    }
+
+    void namesFromBlock()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(QStringList, names);
+        QCOMPARE(eventNamesFromBlock(block), names);
+    }
+
+    void eventDescriptions()
+    {
+        QCOMPARE(eventDescription("chmod"), QStringLiteral("Event chmod for audit: user [u], file [f]"));
+        QCOMPARE(eventDescription("kill"), QStringLiteral("Event kill for audit: user process [p], custom [c]"));
+        QCOMPARE(eventDescription("open"), QStringLiteral("Event open for audit: file [f]")); // not openat
+        QCOMPARE(eventDescription("nosuch"), QStringLiteral("Event nosuch for audit: "));
+        QVERIFY(eventNames(4).isEmpty());
+        // The editor describes all events from one catalogue: the same texts.
+        const EventCatalogue catalogue;
+        QStringList all;
+        for (int category = 0; category < 4; ++category)
+            all += catalogue.names(category) == eventNames(category) ? eventNames(category) : QStringList{"differs"};
+        QCOMPARE(catalogue.allNames(), all);
+        for (const QString &name : all + QStringList{"nosuch"})
+            QCOMPARE(catalogue.description(name), eventDescription(name));
     }
 };
 

@@ -68,6 +68,15 @@ inline QByteArray fileContents(const QString &path)
                : QByteArray("<missing>");
 }
 
+// The lines of `bytes`, each with its "\n"; none after the last "\n".
+inline QList<QByteArray> lines(const QByteArray &bytes)
+{
+    QList<QByteArray> all;
+    for (int from = 0, at = 0; (at = bytes.indexOf('\n', from)) >= 0; from = at + 1)
+        all.append(bytes.mid(from, at + 1 - from));
+    return all;
+}
+
 inline CFilterPtr makeFilter(const QString &pattern = {}, qint32 period = 0, const QDateTime &time = {})
 {
     CFilterPtr filter(new CFilter(QStringLiteral("test")));
@@ -91,6 +100,15 @@ struct Results
         model.scrollMoved(0);
     }
     QString text(int row) const { return model.index(row, 0).data().toString(); }
+};
+
+// Results with the filter run once.
+struct RunResults : Results
+{
+    explicit RunResults(const QString &path, const CFilterPtr &filter = makeFilter()) : Results(path, filter)
+    {
+        model.runFilter();
+    }
 };
 
 #endif

@@ -1,6 +1,7 @@
 // The results model: the window of rows following the scroll position, the
 // time range of a run, cancel and progress; find and save against the rows
-// it shows, and records the filter cannot decide.
+// it shows, and records the filter cannot decide; the counts of a run and
+// the user names of the rows.
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -22,6 +23,7 @@
 #include "filtermatch.h"
 #include "resultbytes.h"
 #include "resultlog.h"
+#include "runcounts.h"
 
 namespace {
 
@@ -54,6 +56,30 @@ bool writeMixedLog(const QString &path, int blocks, int perBlock)
     });
 }
 
+// Ids no user database knows, as the log generator gives them.
+constexpr uint MlogGeneratorOptionsBase = 3000000000u;
+
+// Blocks 5, 6 and 7 with 3, 0 and 2 rows, 1, 0 and 2 of them refused.
+RunCounts threeBlocks()
+{
+    RunCounts counts;
+    counts.setFirstBlock(5);
+    counts.add(3, 1);
+    counts.add(0, 0);
+    counts.add(2, 2);
+    return counts;
+}
+
+// Block 5 read on from rows 1 and 2, block 7 from row 1.
+RunCounts withCheckpoints()
+{
+    RunCounts counts = threeBlocks();
+    counts.addCheckpoint({5, 1, 0, 100});
+    counts.addCheckpoint({5, 2, 1, 200});
+    counts.addCheckpoint({7, 1, 1, 300});
+    return counts;
+}
+
 const QString costly = QStringLiteral("(a|a|a|a|a|a|a|a)*\\1b");
 
 } // namespace
@@ -80,8 +106,7 @@ private slots:
     {
         const QString path = m_dir.filePath("numbered.mlog");
         QVERIFY(writeLog(path, 12000, [](int i) { return numbered(i, 40); }));
-        Results tab(path), other(path);
-        tab.model.runFilter();
+        RunResults tab(path), other(path);
         other.model.runFilter();
         CStringListModel &model = tab.model;
         QCOMPARE(model.rowCount(), 12000);
@@ -175,8 +200,7 @@ private slots:
             records.append(fileRecord(0, payload.first));
         const QString path = m_dir.filePath("shading.mlog");
         QVERIFY(writeLog(path, records));
-        Results tab(path);
-        tab.model.runFilter();
+        RunResults tab(path);
         QCOMPARE(tab.model.rowCount(), records.size());
         for (int row = 0; row < records.size(); ++row) {
             const QVariant background = tab.model.index(row, 0).data(Qt::BackgroundRole);
@@ -226,8 +250,7 @@ private slots:
             if (s <= last && (period == 0 || s >= last + period))
                 expected << QStringLiteral(" rec=%1;").arg(i);
         }
-        Results tab(path, makeFilter({}, period, time));
-        tab.model.runFilter();
+        RunResults tab(path, makeFilter({}, period, time));
         QVERIFY(firstBlock == -2 || (tab.model.firstBlock() == firstBlock && tab.model.lastBlock() == lastBlock));
         QStringList shown;
         for (int row = 0; row < tab.model.rowCount(); ++row)
@@ -455,8 +478,7 @@ private slots:
     {
         const QString path = m_dir.filePath(QStringLiteral("save.mlog"));
         QVERIFY(writeMixedLog(path, 50, 7));
-        Results results(path);
-        results.model.runFilter();
+        RunResults results(path);
         const QString target = m_dir.filePath(QStringLiteral("saved.txt"));
         QTextCodec *const locale = QTextCodec::codecForLocale();
         std::setlocale(LC_ALL, "C");
@@ -518,6 +540,185 @@ private slots:
         QCOMPARE(model.stopBlock(), 0);
         QCOMPARE(model.searchBackward(QStringLiteral("aaaa"), 2), -1);
         QVERIFY(model.stop().stopped());
+    }
+
+    // The user database is listed in place of lookups only where each of its
+    // sources lists every user a lookup finds.
+    void usersListedWhole_data()
+    {
+        QTest::addColumn<QByteArray>("conf");
+        QTest::addColumn<QStringList>("services");
+        QTest::addColumn<bool>("whole");
+        const QStringList none;
+        QTest::newRow("files") << QByteArray("passwd: files\n") << none << true;
+        QTest::newRow("files and systemd") << QByteArray("group: ldap\npasswd:         files systemd\n") << none << true;
+        QTest::newRow("systemd's listing services")
+            << QByteArray("passwd: files systemd") << QStringList{"io.systemd.DynamicUser", "io.systemd.Multiplexer"}
+            << true;
+        QTest::newRow("systemd's containers") << QByteArray("passwd: files systemd")
+                                              << QStringList{"io.systemd.DynamicUser", "io.systemd.Machine"} << false;
+        QTest::newRow("a service unknown") << QByteArray("passwd: systemd") << QStringList{"org.example.Users"}
+                                           << false;
+        QTest::newRow("actions between") << QByteArray("passwd: files [NOTFOUND=return] systemd") << none << true;
+        QTest::newRow("actions with blanks") << QByteArray("passwd: files [ NOTFOUND=return ] sss") << none << false;
+        QTest::newRow("sss") << QByteArray("passwd: files sss\n") << none << false;
+        QTest::newRow("compat") << QByteArray("passwd: compat\n") << none << false;
+        QTest::newRow("commented out") << QByteArray("#passwd: files\npasswd: files ldap # files\n") << none << false;
+        QTest::newRow("first line counts") << QByteArray("passwd: files\npasswd: ldap\n") << none << true;
+        QTest::newRow("no sources") << QByteArray("passwd:\n") << none << false;
+        QTest::newRow("no line") << QByteArray("group: files\n") << none << false;
+    }
+
+    void usersListedWhole()
+    {
+        QFETCH(QByteArray, conf);
+        QFETCH(QStringList, services);
+        QFETCH(bool, whole);
+        QCOMPARE(::usersListedWhole(conf, services), whole);
+    }
+
+    // systemd's range of foreign ids is looked up always, at both ends.
+    void madeUpOnLookup_data()
+    {
+        QTest::addColumn<uint>("uid");
+        QTest::addColumn<bool>("madeUp");
+        QTest::newRow("below") << 0x7FFDFFFFu << false;
+        QTest::newRow("first") << 0x7FFE0000u << true;
+        QTest::newRow("last") << 0x7FFEFFFFu << true;
+        QTest::newRow("above") << 0x7FFF0000u << false;
+    }
+
+    void madeUpOnLookup()
+    {
+        QFETCH(uint, uid);
+        QFETCH(bool, madeUp);
+        QCOMPARE(::madeUpOnLookup(uid), madeUp);
+    }
+
+    // Before and after the unknown ids pile up, each id gets the name a
+    // lookup of its own gives.
+    void directoryAgreesWithLookups()
+    {
+        UserDirectory directory;
+        const uint known[] = {0, uint(getuid()), 65534};
+        const auto lookedUp = [](uint uid) {
+            return userNameOf(QStringLiteral("[u] <1,2,%1,4,5> [s] login 2026-01-02 03:04:05").arg(uid)).toUtf8();
+        };
+        for (int round = 0; round < 2; ++round) {
+            for (const uint uid : known)
+                QCOMPARE(QString::fromUtf8(directory.nameOf(uid)), QString::fromUtf8(lookedUp(uid)));
+            for (int i = 0; i < 2 * UserDirectory::kMissesBeforeListing; ++i) {
+                const uint uid = MlogGeneratorOptionsBase + uint(i);
+                QVERIFY2(directory.nameOf(uid).isEmpty() == lookedUp(uid).isEmpty(), qPrintable(QString::number(uid)));
+            }
+        }
+    }
+
+    // The counts of a run: rows turned into blocks and back at the edges of
+    // blocks, empty blocks among them, and the checkpoints a large block's
+    // reading resumes from.
+    void rowsFallInTheirBlocks_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("block");
+        QTest::newRow("before the first row") << -1 << 5;
+        QTest::newRow("first row") << 0 << 5;
+        QTest::newRow("last row of a block") << 2 << 5;
+        QTest::newRow("first row after an empty block") << 3 << 7;
+        QTest::newRow("last counted row") << 4 << 7;
+        QTest::newRow("past the counted rows") << 5 << 8;
+    }
+    void rowsFallInTheirBlocks()
+    {
+        QFETCH(int, row);
+        QFETCH(int, block);
+        QCOMPARE(threeBlocks().blockForRow(row), block);
+    }
+
+    void blocksStartAfterTheRowsBefore_data()
+    {
+        QTest::addColumn<int>("block");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("refused");
+        QTest::newRow("before the range") << 4 << 0 << 0;
+        QTest::newRow("first block") << 5 << 0 << 0;
+        QTest::newRow("empty block") << 6 << 3 << 1;
+        QTest::newRow("after the empty block") << 7 << 3 << 1;
+        QTest::newRow("after the last counted") << 8 << 5 << 3;
+        QTest::newRow("far past the counted") << 100 << 5 << 3;
+    }
+    void blocksStartAfterTheRowsBefore()
+    {
+        QFETCH(int, block);
+        QFETCH(int, rows);
+        QFETCH(int, refused);
+        const RunCounts counts = threeBlocks();
+        QCOMPARE(counts.rowsBefore(block), rows);
+        QCOMPARE(counts.refusalsBefore(block), refused);
+    }
+
+    void lastBlockTakenBackLeavesTheOthers()
+    {
+        RunCounts counts = threeBlocks();
+        qint32 count = -1;
+        qint32 refused = -1;
+        counts.takeLast(&count, &refused);
+        QCOMPARE(count, 2);
+        QCOMPARE(refused, 2);
+        QCOMPARE(counts.endBlock(), 7);
+        QCOMPARE(counts.rows(), 3);
+        QCOMPARE(counts.blockForRow(3), 7);
+        QCOMPARE(counts.countOf(7), 0);
+    }
+
+    void readingResumesAtTheNearestCheckpoint_data()
+    {
+        QTest::addColumn<int>("block");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<qint64>("offset"); // -1: from the block's start
+        QTest::newRow("before the first checkpoint") << 5 << 0 << qint64(-1);
+        QTest::newRow("at the first checkpoint") << 5 << 1 << qint64(100);
+        QTest::newRow("at the second checkpoint") << 5 << 2 << qint64(200);
+        QTest::newRow("past the block's last") << 5 << 9 << qint64(200);
+        QTest::newRow("block without any") << 6 << 0 << qint64(-1);
+        QTest::newRow("before a later block's") << 7 << 0 << qint64(-1);
+        QTest::newRow("at a later block's") << 7 << 1 << qint64(300);
+    }
+    void readingResumesAtTheNearestCheckpoint()
+    {
+        QFETCH(int, block);
+        QFETCH(int, row);
+        QFETCH(qint64, offset);
+        const RunCounts counts = withCheckpoints();
+        const RunCounts::Checkpoint *from = counts.checkpointBefore(block, row);
+        QCOMPARE(from ? from->offset : qint64(-1), offset);
+        if (from)
+            QCOMPARE(counts.checkpointRow(block, offset), from->row);
+        QCOMPARE(counts.hasCheckpoints(block), block != 6);
+    }
+
+    void checkpointsPastABlockEndGo_data()
+    {
+        QTest::addColumn<int>("block");
+        QTest::addColumn<qint64>("end");
+        QTest::addColumn<qint64>("kept"); // offset of the last one of `block` kept, -1: none
+        QTest::addColumn<int>("blocksWithCheckpoints");
+        QTest::newRow("block ends after its last") << 7 << qint64(301) << qint64(300) << 2;
+        QTest::newRow("block ends at its last") << 7 << qint64(300) << qint64(-1) << 1;
+        QTest::newRow("earlier block cut between") << 5 << qint64(200) << qint64(100) << 1;
+        QTest::newRow("block without any") << 6 << qint64(1000) << qint64(-1) << 1;
+    }
+    void checkpointsPastABlockEndGo()
+    {
+        QFETCH(int, block);
+        QFETCH(qint64, end);
+        QFETCH(qint64, kept);
+        QFETCH(int, blocksWithCheckpoints);
+        RunCounts counts = withCheckpoints();
+        const RunCounts::Checkpoint *last = counts.keepCheckpointsBefore(block, end);
+        QCOMPARE(last ? last->offset : qint64(-1), kept);
+        QCOMPARE(int(counts.hasCheckpoints(5)) + int(counts.hasCheckpoints(7)), blocksWithCheckpoints);
+        QCOMPARE(counts.checkpointRow(5, 100), 1);
     }
 };
 

@@ -1,5 +1,7 @@
 // Results saved as CSV and JSON Lines, read back by an independent reader
-// and compared with the rows and the records they were made of.
+// and compared with the rows and the records they were made of; CSV quoting
+// of every byte that needs it, wherever it lies, read back by the reader and
+// by the rules of RFC 4180.
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -66,12 +68,87 @@ QString field(const QJsonObject &row, const QString &key, bool json)
     return v.isString() ? v.toString() : QStringLiteral("<%1>").arg(int(v.type()));
 }
 
+const QByteArray kHead = "[f] <1,2,3,4,5> [s] open 2026-01-02 03:04:05 ";
+
+// A CSV field quoted for every byte that needs it, wherever in the field it
+// lies: in the first bytes, within the bytes looked at sixteen at a time,
+// and within the last few. The parameters `before` bytes, the special byte,
+// `after` bytes: the byte lies at every kind of place in the record's text (parameters that begin
+// with a line break are guarded as a formula start instead).
+struct Case
+{
+    const char *name;
+    QByteArray special;
+    int before;
+    int after;
+    QByteArray parameters() const { return QByteArray(before, 'p') + special + QByteArray(after, 'q'); }
+    QByteArray text() const { return kHead + parameters(); }
+    // The same byte in the user's name, as the name's last byte too.
+    QByteArray name2() const { return "n" + special; }
+};
+
+QVector<Case> cases()
+{
+    QVector<Case> all;
+    const QList<QPair<const char *, QByteArray>> specials{
+        {"CR", "\r"}, {"LF", "\n"}, {"CR LF", "\r\n"}, {"quote", "\""}, {"comma", ","}};
+    const QList<QPair<int, int>> places{{1, 0}, {1, 40}, {3, 0}, {10, 5}, {18, 30}, {30, 1}, {50, 60}, {70, 0}};
+    for (const auto &[name, bytes] : specials) {
+        for (const auto &[before, after] : places)
+            all.append({name, bytes, before, after});
+    }
+    return all;
+}
+
+std::string_view view(const QByteArray &bytes)
+{
+    return std::string_view(bytes.constData(), size_t(bytes.size()));
+}
+
+// The fields of one CSV row as RFC 4180 reads them, or an empty list when
+// the row is not sound: a field holding a comma, a quote or a line break
+// unquoted, a lone quote, or no CR LF at its end.
+QList<QByteArray> csvFields(const QByteArray &row)
+{
+    if (!row.endsWith("\r\n"))
+        return {};
+    QList<QByteArray> fields{QByteArray()};
+    int i = 0;
+    const int end = row.size() - 2;
+    while (i < end) {
+        if (row.at(i) == '"' && fields.last().isEmpty()) {
+            for (++i;; ++i) {
+                if (i >= end)
+                    return {};
+                if (row.at(i) == '"' && (i + 1 >= end || row.at(i + 1) != '"'))
+                    break;
+                i += row.at(i) == '"';
+                fields.last() += row.at(i);
+            }
+            ++i;
+            if (i < end && row.at(i) != ',')
+                return {};
+        }
+        if (i >= end)
+            break;
+        const char c = row.at(i++);
+        if (c == ',')
+            fields << QByteArray();
+        else if (c == '"' || c == '\r' || c == '\n')
+            return {};
+        else
+            fields.last() += c;
+    }
+    return fields;
+}
+
 } // namespace
 
 class TestExport : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
+    QJsonArray m_edges; // every edge case's two rows, written to one file and read back at once
 
 private slots:
     void initTestCase()
@@ -161,8 +238,7 @@ private slots:
             const int count = 3 * made().size() + 1;
             const QString path = m_dir.filePath(QStringLiteral("export.mlog"));
             QVERIFY(writeLog(path, count, recordOf));
-            Results results(path, makeFilter(pattern));
-            results.model.runFilter();
+            RunResults results(path, makeFilter(pattern));
             QString error;
             QVERIFY2(ExportFormat(format) == ExportFormat::Text ? results.model.saveToFile(target, &error)
                                                                   : results.model.saveToFile(target, &error, ExportFormat(format)),
@@ -240,8 +316,7 @@ private slots:
         const bool json = ExportFormat(format) == ExportFormat::JsonLines;
         const QString path = m_dir.filePath(QStringLiteral("formula.mlog"));
         QVERIFY(writeLog(path, 1, [&payload](int) { return MlogRecord{T0, {1, 1, 0, 0, 0}, 2, 0, 0, 0, payload}; }));
-        Results results(path);
-        results.model.runFilter();
+        RunResults results(path);
         const QString target = m_dir.filePath(json ? QStringLiteral("formula.jsonl") : QStringLiteral("formula.csv"));
         QString error;
         QVERIFY2(results.model.saveToFile(target, &error, ExportFormat(format)), qPrintable(error));
@@ -277,14 +352,95 @@ private slots:
         QFETCH(QByteArray, name);
         QFETCH(QByteArray, text);
         QFETCH(QByteArray, csv);
-        QByteArray bytes;
-        ExportRows(ExportFormat::Csv).appendRow(std::string_view(name.constData(), size_t(name.size())),
-                                                std::string_view(text.constData(), size_t(text.size())), -1, &bytes);
+        QByteArray bytes, raw;
+        ExportRows(ExportFormat::Csv).appendRow(view(name), view(text), -1, &bytes);
         QCOMPARE(bytes, csv);
-        QByteArray raw;
-        ExportRows(ExportFormat::CsvRaw).appendRow(std::string_view(name.constData(), size_t(name.size())),
-                                                   std::string_view(text.constData(), size_t(text.size())), -1, &raw);
+        ExportRows(ExportFormat::CsvRaw).appendRow(view(name), view(text), -1, &raw);
         QCOMPARE(raw, QByteArray(csv).replace("'", ""));
+    }
+
+    void specialByteAnywhere_data()
+    {
+        QTest::addColumn<int>("index");
+        const QVector<Case> all = cases();
+        for (int i = 0; i < all.size(); ++i)
+            QTest::addRow("%s after %d, %d after it", all.at(i).name, all.at(i).before, all.at(i).after) << i;
+    }
+
+    void specialByteAnywhere()
+    {
+        QFETCH(int, index);
+        if (!haveExportReader())
+            QSKIP("python3 is not installed");
+        if (m_edges.isEmpty()) {
+            QByteArray csv = exportHeader(ExportFormat::Csv);
+            ExportRows rows(ExportFormat::Csv);
+            for (const Case &c : cases()) {
+                rows.appendRow("u", view(c.text()), 1767319445, &csv);
+                rows.appendRow(view(c.name2()), view(c.text()), 1767319445, &csv);
+            }
+            const QString path = m_dir.filePath(QStringLiteral("edge.csv"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(csv) == csv.size());
+            file.close();
+            QString error;
+            m_edges = readExport(path, QStringLiteral("csv"), &error);
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            QCOMPARE(m_edges.size(), 2 * cases().size());
+        }
+        const Case c = cases().at(index);
+        for (int i = 0; i < 2; ++i) {
+            const QJsonObject row = m_edges.at(2 * index + i).toObject();
+            QCOMPARE(row.value(QStringLiteral("user")).toString(), QString::fromUtf8(i == 0 ? QByteArray("u") : c.name2()));
+            QCOMPARE(row.value(QStringLiteral("event")).toString(), QStringLiteral("open"));
+            QCOMPARE(row.value(QStringLiteral("parameters")).toString(), QString::fromUtf8(c.parameters()));
+            QCOMPARE(row.value(QStringLiteral("text")).toString(), QString::fromUtf8(c.text()));
+        }
+    }
+
+    // Each byte that CSV quotes for, at the first place, the middle and the
+    // last two of fields around the sixteen-byte steps that look for them;
+    // a field without one is written as it is.
+    void csvQuotesEveryPlace_data()
+    {
+        QTest::addColumn<char>("special");
+        QTest::addRow("lone carriage return") << '\r';
+        QTest::addRow("line feed") << '\n';
+        QTest::addRow("comma") << ',';
+        QTest::addRow("quote") << '"';
+        QTest::addRow("none") << '\0';
+    }
+
+    void csvQuotesEveryPlace()
+    {
+        QFETCH(char, special);
+        // Quoting alone: the guard against formulas, which a leading
+        // carriage return calls for too, is tested with the exports.
+        ExportRows rows(ExportFormat::CsvRaw);
+        for (const int length : {1, 2, 15, 16, 17, 31, 32, 33, 47, 48, 49}) {
+            for (const int at : {0, length / 2, length - 2, length - 1}) {
+                if (at < 0)
+                    continue;
+                QByteArray field(length, 'x');
+                if (special)
+                    field[at] = special;
+                const QString place = QStringLiteral("length %1, at %2").arg(length).arg(at);
+                // As the user name, as the parameters of a record's text,
+                // and as a text of another shape.
+                for (const bool record : {false, true}) {
+                    QByteArray out;
+                    const QByteArray text = record ? kHead + field : "odd " + field;
+                    rows.appendRow(view(field), view(text), -1, &out);
+                    const QList<QByteArray> fields = csvFields(out);
+                    QVERIFY2(fields.size() == 12, qPrintable(place + ": " + QString::fromLatin1(out.toHex())));
+                    QCOMPARE(fields.first(), field);
+                    QCOMPARE(fields.last(), text);
+                    if (record)
+                        QCOMPARE(fields.at(10), field);
+                    QCOMPARE(out.startsWith('"'), special != 0);
+                }
+            }
+        }
     }
 };
 

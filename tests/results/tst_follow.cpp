@@ -55,8 +55,7 @@ private slots:
         QFETCH(QList<int>, steps);
         const QString path = m_dir.filePath(QStringLiteral("grow-%1.mlog").arg(QTest::currentDataTag()));
         QVERIFY(generate(path, 3000, false));
-        Results tab(path, makeFilter(pattern, period));
-        tab.model.runFilter();
+        RunResults tab(path, makeFilter(pattern, period));
         const int firstBlock = tab.model.firstBlock();
         int before = tab.model.rowCount();
         QSignalSpy inserted(&tab.model, &QAbstractItemModel::rowsInserted);
@@ -64,8 +63,7 @@ private slots:
             QVERIFY(generate(path, records, true));
             tab.log.readLog(path);
             const CStringListModel::Growth growth = tab.model.followGrowth();
-            Results fresh(path, makeFilter(pattern));
-            fresh.model.runFilter();
+            RunResults fresh(path, makeFilter(pattern));
             const int skipped = firstBlock - fresh.model.firstBlock();
             QCOMPARE(tab.model.firstBlock(), firstBlock);
             QCOMPARE(tab.model.lastBlock(), fresh.model.lastBlock());
@@ -90,8 +88,7 @@ private slots:
     {
         const QString path = m_dir.filePath(QStringLiteral("window.mlog"));
         QVERIFY(writeLog(path, 100, [](int i) { return numbered(i, 10); }));
-        Results small(path);
-        small.model.runFilter();
+        RunResults small(path);
         QVERIFY(writeLog(path, 160, [](int i) { return numbered(i, 10); }));
         small.log.readLog(path);
         QCOMPARE(small.model.followGrowth(), CStringListModel::Growth::Added);
@@ -100,8 +97,7 @@ private slots:
         QVERIFY(small.text(95).endsWith(QLatin1String(" rec=95")));
 
         QVERIFY(writeLog(path, 12000, [](int i) { return numbered(i, 40); }));
-        Results large(path);
-        large.model.runFilter();
+        RunResults large(path);
         large.model.scrollMoved(0);
         const int windowEnd = large.model.windowEndBlock();
         QVERIFY(writeLog(path, 12100, [](int i) { return numbered(i, 40); }));
@@ -190,8 +186,7 @@ private slots:
             QVERIFY(append(records, 3000));
             tab.log.readLog(path);
             QVERIFY(tab.model.followGrowth() != CStringListModel::Growth::NeedsRun);
-            Results fresh(path, makeFilter(pattern));
-            fresh.model.runFilter();
+            RunResults fresh(path, makeFilter(pattern));
             QCOMPARE(tab.model.blockCounts(), fresh.model.blockCounts());
             QCOMPARE(tab.model.refusalsBefore(tab.model.lastBlock() + 1),
                      fresh.model.refusalsBefore(fresh.model.lastBlock() + 1));
@@ -220,8 +215,7 @@ private slots:
         const NaiveScan truth(whole);
         const QString path = m_dir.filePath(QStringLiteral("torn-%1.mlog").arg(QTest::currentDataTag()));
         QVERIFY(writeBytes(path, pieces.first()));
-        Results tab(path);
-        tab.model.runFilter();
+        RunResults tab(path);
         QCOMPARE(tab.model.rowCount(), 100);
         QByteArray grown = pieces.first();
         for (int i = 1; i < pieces.size(); ++i) {
@@ -240,8 +234,7 @@ private slots:
         const QStringList rows = rowsAt(tab, tab.model.rowCount(), 0);
         for (int row = 0; row < rows.size(); ++row)
             QVERIFY2(rows.at(row).endsWith(QLatin1Char('\t') + truth.texts.at(row)), qPrintable(rows.at(row)));
-        Results fresh(path);
-        fresh.model.runFilter();
+        RunResults fresh(path);
         QCOMPARE(tab.model.blockCounts(), fresh.model.blockCounts());
         QCOMPARE(rowsAt(fresh, fresh.model.rowCount(), 0), rows);
     }

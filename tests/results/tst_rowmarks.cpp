@@ -34,8 +34,7 @@ const QString kSevens = QStringLiteral("rec=\\d*7(?!\\d)");
 // rows in a result of every record.
 void markRecords(const QString &path, std::initializer_list<int> records, RowMarks *marks)
 {
-    Results all(path);
-    all.model.runFilter();
+    RunResults all(path);
     for (const int record : records) {
         RowMarks::Mark mark;
         mark.offset = all.model.recordOfRow(record, &mark.text);
@@ -73,15 +72,6 @@ bool writeBlocks(const QString &path)
     });
 }
 
-// The lines of a saved file (the header of CSV apart), each with its "\n".
-QList<QByteArray> lines(const QByteArray &bytes)
-{
-    QList<QByteArray> all;
-    for (int from = 0, at = 0; (at = bytes.indexOf('\n', from)) >= 0; from = at + 1)
-        all.append(bytes.mid(from, at + 1 - from));
-    return all;
-}
-
 } // namespace
 
 class TestRowMarks : public QObject
@@ -116,8 +106,7 @@ private slots:
         markRecords(path, {5, 7, 12007, 19998, 19999}, &marks);
         QCOMPARE(marks.count(RowMarks::logKey(path)), 5);
         for (const QString &pattern : {QString(), kEvens, kSevens, QString()}) {
-            Results tab(path, makeFilter(pattern));
-            tab.model.runFilter();
+            RunResults tab(path, makeFilter(pattern));
             std::vector<int> expected;
             for (const int record : kMarked) {
                 if (shows(pattern, record))
@@ -160,8 +149,7 @@ private slots:
         RowMarks marks;
         markRecords(path, {10, 250}, &marks);
         QVERIFY(writeLog(path, 300, [](int i) { return fileRecord(quint32(i / 10), "rek=" + QByteArray::number(i)); }));
-        Results tab(path);
-        tab.model.runFilter();
+        RunResults tab(path);
         MarkedRows rows;
         rows.update(&tab.model, marks);
         QVERIFY(rows.rows().empty());
@@ -182,8 +170,7 @@ private slots:
         RowMarks marks;
         markRecords(path, {1002, 1007, 1300}, &marks);
         QVERIFY(writeLog(path, 1005, [](int i) { return numbered(i, 10); }));
-        Results tab(path);
-        tab.model.runFilter();
+        RunResults tab(path);
         MarkedRows rows;
         rows.update(&tab.model, marks);
         QCOMPARE(rows.rows(), std::vector<int>({1002}));
@@ -218,8 +205,7 @@ private slots:
             QVERIFY(writeLog(path, kRecords, [](int i) { return numbered(i, 10); }));
         RowMarks marks;
         markRecords(path, {5, 7, 12007, 19998, 19999}, &marks);
-        Results tab(path, makeFilter(kEvens));
-        tab.model.runFilter();
+        RunResults tab(path, makeFilter(kEvens));
         const QString all = m_dir.filePath(QStringLiteral("all.out"));
         const QString marked = m_dir.filePath(QStringLiteral("marked.out"));
         QVERIFY(tab.model.saveToFile(all, nullptr, ExportFormat(format)));
@@ -265,8 +251,7 @@ private slots:
         QFETCH(QString, pattern);
         QFETCH(Ranges, ranges);
         QFETCH(int, format);
-        Results results(blocksPath(), makeFilter(pattern));
-        results.model.runFilter();
+        RunResults results(blocksPath(), makeFilter(pattern));
         const int rows = results.model.rowCount();
         QVERIFY(rows > 0);
         const QString saved = m_dir.filePath(QStringLiteral("saved"));
@@ -297,8 +282,7 @@ private slots:
     // A cancel ends the copy with false; the next copy is whole again.
     void cancel()
     {
-        Results results(blocksPath(), makeFilter(QStringLiteral("file")));
-        results.model.runFilter();
+        RunResults results(blocksPath(), makeFilter(QStringLiteral("file")));
         RowRanges all;
         all.add(0, results.model.rowCount() - 1);
         QByteArray copied;
@@ -324,8 +308,7 @@ private slots:
     void recordOfRow()
     {
         QFETCH(int, row);
-        Results results(blocksPath());
-        results.model.runFilter();
+        RunResults results(blocksPath());
         QByteArray text;
         qint64 time = -1;
         QVERIFY(results.model.recordOfRow(row, &text, &time));

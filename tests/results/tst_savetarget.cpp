@@ -101,8 +101,7 @@ private slots:
         QFETCH(SaveTarget::Way, way);
         if (old == QByteArray("owner") && ::geteuid() != 0)
             QSKIP("giving a file to another owner needs root");
-        Results results(m_log);
-        results.model.runFilter();
+        RunResults results(m_log);
         QCOMPARE(results.model.rowCount(), 3000);
 
         // A name given by bytes that are not UTF-8 comes as LogPath makes it.
@@ -159,8 +158,7 @@ private slots:
     void failedSaveKeepsTheOldFile()
     {
         QFETCH(QString, old);
-        Results results(m_log);
-        results.model.runFilter();
+        RunResults results(m_log);
         const QByteArray target = QFile::encodeName(m_dir.filePath(old + QStringLiteral("-full.txt")));
         const QByteArray link = target + "-link";
         ::unlink(target.constData());

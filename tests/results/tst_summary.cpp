@@ -59,6 +59,18 @@ QStringList firstCells(const QVector<ResultSummary::Row> &rows)
     return cells;
 }
 
+// The keys, joined by "|", of the one row of `table` after counting a row
+// of user `name` and event `event`.
+QString onlyKey(ResultSummary::Table table, const QByteArray &name, const QByteArray &event)
+{
+    ResultSummary summary;
+    const QByteArray text = "[f] <1,2,3,4,5> [s] " + event + " 2026-01-02 03:04:05 /x";
+    summary.addRow(std::string_view(name.constData(), size_t(name.size())),
+                   std::string_view(text.constData(), size_t(text.size())));
+    const QVector<ResultSummary::Row> rows = summary.rowsOf(table);
+    return rows.size() == 1 ? rows.first().keys.join(QLatin1Char('|')) : QStringLiteral("<%1 rows>").arg(rows.size());
+}
+
 } // namespace
 
 class TestSummary : public QObject
@@ -350,6 +362,33 @@ private slots:
                               "Status", "Status|Records", "refusal|1", "success|1", "",
                               "Refusals by user", "User|Refusals", "c|1", "",
                               "Hours", "Hour|Records|Refusals", "2026-01-02 03:00|2|1", ""}));
+    }
+    // A name of exactly the length the summary keeps stays whole; one byte
+    // more is cut (at a character) and marked; the same for users and events.
+    void nameAtTheKeptLength_data()
+    {
+        const int keep = ResultSummary::keyBytes;
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("shown");
+        const QString ellipsis = QStringLiteral("…");
+        QTest::newRow("one byte short") << QByteArray(keep - 1, 'n') << QString(keep - 1, 'n');
+        QTest::newRow("exactly kept") << QByteArray(keep, 'n') << QString(keep, 'n');
+        QTest::newRow("one byte over") << QByteArray(keep + 1, 'n') << QString(keep, 'n') + ellipsis;
+        // "ä" is two bytes: ending at the limit it stays, across it it goes.
+        QTest::newRow("character ends at the limit")
+            << QByteArray(keep - 2, 'n') + "\xc3\xa4" << QString(keep - 2, 'n') + QStringLiteral("ä");
+        QTest::newRow("character across the limit")
+            << QByteArray(keep - 1, 'n') + "\xc3\xa4" << QString(keep - 1, 'n') + ellipsis;
+        QTest::newRow("character after the limit")
+            << QByteArray(keep, 'n') + "\xc3\xa4" << QString(keep, 'n') + ellipsis;
+    }
+
+    void nameAtTheKeptLength()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, shown);
+        QCOMPARE(onlyKey(ResultSummary::Users, name, "open"), shown);
+        QCOMPARE(onlyKey(ResultSummary::Events, "root", name), shown + QStringLiteral("|file"));
     }
 };
 

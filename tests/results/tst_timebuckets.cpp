@@ -73,8 +73,7 @@ private slots:
         QVERIFY(writeLog(path, layout.count, [&](int i) {
             return fileRecord(layout.second(i), "rec=" + QByteArray::number(i) + ' ', layout.refused(i));
         }));
-        Results tab(path, pattern.isEmpty() ? makeFilter() : makeFilter(pattern));
-        tab.model.runFilter();
+        RunResults tab(path, pattern.isEmpty() ? makeFilter() : makeFilter(pattern));
 
         qint64 first = 0;
         qint64 last = 0;
@@ -127,8 +126,7 @@ private slots:
     {
         const QString path = m_dir.filePath(QStringLiteral("empty.mlog"));
         QVERIFY(writeLog(path, 50, [](int i) { return numbered(i, 5); }));
-        Results tab(path, makeFilter(QString(), -60, QDateTime::fromSecsSinceEpoch(T0 - 3600)));
-        tab.model.runFilter();
+        RunResults tab(path, makeFilter(QString(), -60, QDateTime::fromSecsSinceEpoch(T0 - 3600)));
         qint64 first = 0;
         qint64 last = 0;
         QVERIFY(!TimeBuckets::range(tab.model, &first, &last));
