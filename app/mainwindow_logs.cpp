@@ -111,12 +111,14 @@ bool mainWindow::loadLog(const QString &path)
         }
     }
 
-    // Any log but the current one is read into a reader of its own: the
+    // Every read goes into a reader of its own, the current log's too: the
     // tabs keep showing the log they are titled with while it is read, and
-    // still do when it turns out to hold no records. The current log grows
-    // in place; the reader a tab keeps takes over what was read only once
-    // it holds records.
-    OpenLogs::Reader scratch = held == log ? log : OpenLogs::makeReader();
+    // still do when it turns out to hold no records, or when a read of a
+    // file replaced under its name (scanned from its start) is cancelled.
+    // The reader a tab keeps takes over what was read only once it holds
+    // records; a grown log costs its new blocks all the same, as the index
+    // file goes on from where the last read left it.
+    OpenLogs::Reader scratch = OpenLogs::makeReader();
     readingLog = scratch.get();
     ui->twFiles->setEnabled(false);
     showReadLogResults(path);
