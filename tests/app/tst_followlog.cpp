@@ -140,6 +140,15 @@ private slots:
         QCOMPARE(names.size(), 1);
         QCOMPARE(child<QTableWidget>(window, "twFiles")->item(names.first()->row(), 3)->text(),
                  mainWindow::sizeToString(QFileInfo(path).size()));
+        // Scrolling down to the last row takes the waiting rows away too.
+        scrollBar(scrolled)->setValue(100);
+        QSignalSpy more(modelOf(scrolled), &QAbstractItemModel::rowsInserted);
+        QVERIFY(generate(path, 300, true));
+        QVERIFY(more.wait(10000));
+        QTRY_VERIFY(!window.isBusy());
+        QVERIFY(newRows->isVisible());
+        scrollBar(scrolled)->setValue(scrollBar(scrolled)->maximum());
+        QVERIFY(!newRows->isVisible());
         QVERIFY(driver.texts.isEmpty());
     }
 

@@ -133,11 +133,34 @@ private slots:
         QCOMPARE(driver.texts, QStringList());
     }
 
+    // File > Open together... offers rotated files (kernel.mlog.1) too.
+    void openTogetherOffersRotated()
+    {
+        mainWindow window;
+        window.show();
+        QStringList filters;
+        DialogDriver driver({[&filters](QWidget *modal) {
+            auto *files = qobject_cast<QFileDialog *>(modal);
+            filters = files ? files->nameFilters() : QStringList();
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+        }});
+        trigger(window, "actionOpenTogether");
+        QCOMPARE(driver.done(), 1);
+        QCOMPARE(filters, (QStringList{"mlog files (*.mlog *.mlog.*)", "All files (*)"}));
+    }
+
     void panelOpensSelected_data()
     {
         QTest::addColumn<bool>("byClicks");
-        QTest::newRow("rows selected by Ctrl-click") << true;
-        QTest::newRow("rows selected by code") << false;
+        QTest::addColumn<QStringList>("names"); // the rows selected
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("title");
+        const QStringList both{"p.mlog", "q.mlog"};
+        QTest::newRow("rows selected by Ctrl-click") << true << both << 70 << "p.mlog + 1 more";
+        QTest::newRow("rows selected by code") << false << both << 70 << "p.mlog + 1 more";
+        // One row is one log, opened as File > Open opens it.
+        QTest::newRow("one row") << false << QStringList{"q.mlog"} << 40 << logPath("q.mlog");
     }
 
     // Rows selected in the log files panel open together; a Ctrl-click
@@ -145,6 +168,9 @@ private slots:
     void panelOpensSelected()
     {
         QFETCH(bool, byClicks);
+        QFETCH(QStringList, names);
+        QFETCH(int, rows);
+        QFETCH(QString, title);
         writeTagged(logPath("p.mlog"), "p", 30, 0);
         writeTagged(logPath("q.mlog"), "q", 40, 2);
         mainWindow window;
@@ -156,7 +182,7 @@ private slots:
         const int tabsBefore = resultTabs(window)->count();
         for (int row = 0; row < table->rowCount(); ++row) {
             const QString name = table->item(row, 0)->text();
-            if (name != QLatin1String("p.mlog") && name != QLatin1String("q.mlog"))
+            if (!names.contains(name))
                 continue;
             const QRect cell = table->visualItemRect(table->item(row, 0));
             if (byClicks)
@@ -166,11 +192,11 @@ private slots:
                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
         QCOMPARE(resultTabs(window)->count(), tabsBefore);
-        QCOMPARE(table->selectionModel()->selectedRows().size(), 2);
+        QCOMPARE(table->selectionModel()->selectedRows().size(), names.size());
         trigger(window, "actionOpenSelectedTogether");
-        QCOMPARE(currentModel(window)->rowCount(), 70);
-        QVERIFY(currentTab(window).set);
-        QCOMPARE(window.windowTitle(), QStringLiteral("p.mlog + 1 more - Vrel View Audit"));
+        QCOMPARE(currentModel(window)->rowCount(), rows);
+        QCOMPARE(bool(currentTab(window).set), names.size() > 1);
+        QCOMPARE(window.windowTitle(), title + QStringLiteral(" - Vrel View Audit"));
         QCOMPARE(driver.texts, QStringList());
     }
 

@@ -102,6 +102,9 @@ private slots:
         row("source click drops events", {full, {"chbSourceFile"}, six({refuse}, {}, {}, {"3999998"}, {"3999999"}, full[5])});
         row("fewer than six lists", {Lists(), {}, six()});
         row("events in row order", {Lists(), {"event=unlink", "event=chmod"}, six({}, {}, {"chmod", "unlink"})});
+        QStringList events = eventNames(0) + eventNames(1) + eventNames(2) + eventNames(3);
+        events.sort();
+        row("the last row's event loaded", {six({}, {}, {events.last()}), {}, six({}, {}, {events.last()})});
         row("two commas", {six(), {"leUser=root,,4711"}, six({}, {}, {}, {}, {"root", "4711"})});
         row("parameters then paths", {six(), {"leParams=x=1, /etc/passwd", "lbFiles=/srv\n\n/tmp"},
             six({}, {}, {}, {}, {}, {"x=1", "/etc/passwd", "/srv", "/tmp"})});

@@ -129,6 +129,8 @@ private slots:
                                                  << QList<QStringList>{{}, {}, {}, {}, {"x"}, {"y"}, {"a", "b"}} << false;
         QTest::newRow("reset record") << QVariant(QStringLiteral("0::::")) << 0 << QList<QStringList>{{}} << true;
         QTest::newRow("six empty lists") << QVariant(QStringLiteral("0::::;;;;;;;;;;")) << 0 << six() << false;
+        QTest::newRow("five empty lists") << QVariant(QStringLiteral("0::::;;;;;;;;")) << 0
+                                          << QList<QStringList>{{}, {}, {}, {}, {}} << true;
     }
 
     // A missing or malformed value leaves the record as it was.
@@ -242,6 +244,29 @@ private slots:
         QVERIFY(plain.save(QStringLiteral("plain")));
         const QStringList parts = value.split(QStringLiteral("::"));
         QCOMPARE(parts.mid(0, 3), stored(QStringLiteral("plain")).toString().split(QStringLiteral("::")).mid(0, 3));
+    }
+
+    // The start stored for a one-second range is taken only at its time.
+    void storedStart_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("kept");
+        const QString lists = QStringLiteral("::;;;;;;;;;;::start=2026-01-02 03:04:05");
+        QTest::newRow("at the time") << "-1::2026-01-02 03:04:05" + lists << true;
+        QTest::newRow("a second before the time") << "-1::2026-01-02 03:04:06" + lists << false;
+        QTest::newRow("without a time") << "-1::" + lists << false;
+    }
+    void storedStart()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, kept);
+        store(QStringLiteral("f"), value);
+        CFilter f(QStringLiteral("f"));
+        f.load();
+        QVERIFY(!f.unreadable);
+        QCOMPARE(f.start.isValid(), kept);
+        if (kept)
+            QCOMPARE(f.start, f.time);
     }
 
     // Hand-written parts: names and numbers become the patterns the editor

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -145,6 +146,31 @@ static int damagedByte(const QByteArray &aux, quint32 type, const QString &place
         at = end;
     }
     return -1;
+}
+
+// `aux` with a second section of `type` (that of the block times) right
+// after the first, whole and checked, saying no block holds earlier times.
+static QByteArray withTimesAgain(const QByteArray &aux, quint32 type)
+{
+    for (int at = 8; at + 12 <= aux.size();) {
+        const int end = at + 12 + int(qFromBigEndian<quint64>(aux.constData() + at + 4));
+        if (qFromBigEndian<quint32>(aux.constData() + at) == type) {
+            // Head (44 bytes) and payload: flags, the last block's records
+            // and a count of no blocks.
+            char section[44 + 16];
+            std::memcpy(section, aux.constData() + at, sizeof section);
+            qToBigEndian<quint32>(0, section + 44 + 12);
+            qToBigEndian<quint64>(quint64(24 + 8 + 16), section + 4);
+            companion::IndexHash check;
+            check.add(section, 4);
+            check.add(section + 12, 24);
+            check.add(section + 44, 16);
+            qToBigEndian<quint64>(check.value(), section + 36);
+            return aux.left(end) + QByteArray(section, int(sizeof section)) + aux.mid(end);
+        }
+        at = end;
+    }
+    return QByteArray();
 }
 
 // What a reader tells of the log: its count, each block's summary (empty
@@ -713,6 +739,8 @@ private slots:
         QTest::newRow("file's last byte") << 0u << "last byte";
         QTest::newRow("another version") << 0u << "version";
         QTest::newRow("cut by one byte") << 0u << "cut";
+        // A type come twice: each section checks out, the file does not.
+        QTest::newRow("block times twice") << quint32(companion::BlockTimes) << "twice";
     }
 
     void damagedCompanion()
@@ -727,6 +755,9 @@ private slots:
         QByteArray damaged = original;
         if (place == QLatin1String("cut")) {
             damaged.chop(1);
+        } else if (place == QLatin1String("twice")) {
+            damaged = withTimesAgain(original, section);
+            QVERIFY(!damaged.isEmpty());
         } else if (place != QLatin1String("none")) {
             const int at = damagedByte(original, section, place);
             QVERIFY(at >= 0);

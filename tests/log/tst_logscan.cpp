@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cstring>
+
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -66,6 +68,17 @@ private slots:
         // The last record is found by a backwards search across much garbage.
         QTest::newRow("garbage at the end") << epoch.data + QByteArray(300000, 'g') + kMagic + QByteArray(20, 'z');
         QTest::newRow("under 40 bytes") << kMagic + QByteArray(35, '\0');
+        // A record followed by the first byte of a header cut short ends
+        // well, though a start inside it would lead exactly to the end.
+        char inner[40] = {};
+        std::memcpy(inner, kMagic.constData(), 4);
+        qToLittleEndian<quint32>(t0 + 5, inner + 4);
+        qToLittleEndian<quint16>(9, inner + 38);
+        LogBuilder last;
+        last.add(t0, "/one");
+        last.add(t0 + 1, "x" + QByteArray(inner, 40) + QByteArray(8, 'r'));
+        last.data += QByteArray(1, '\x80');
+        QTest::newRow("a header's first byte at the end") << last.data;
     }
 
     void scanAndBlocksMatchAByteByByteSearch()

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <functional>
 
+#include <unistd.h>
+
 #include "../log/logbuilder.h"
 #include "exportreader.h"
 #include "logset.h"
@@ -390,6 +392,87 @@ private slots:
         for (int row = 0; row < model.rowCount(); ++row)
             shown.append(idOf(model.index(row, 0).data().toString()));
         QCOMPARE(shown, (QStringList{"a0", "a1", "a2", "b0", "b1", "b2", "c0", "c1"}));
+    }
+
+    void newest_data()
+    {
+        QTest::addColumn<QStringList>("layouts");
+        QTest::addColumn<int>("newest"); // the file that grows, by its place in `layouts`
+        QTest::newRow("the later last record") << QStringList{"0 3", "1 2"} << 0;
+        // A rotated file and the new one under its name, both ending in one
+        // second: the new one, later in the merge order, grows.
+        QTest::newRow("last records of one second") << QStringList{"0 5", "5"} << 1;
+        QTest::newRow("an empty file") << QStringList{"0 1", ""} << 0;
+    }
+
+    void newest()
+    {
+        QFETCH(QStringList, layouts);
+        QFETCH(int, newest);
+        QStringList paths;
+        writeSet(layouts, &paths);
+        LogSet set;
+        QVERIFY(set.readLogs(paths));
+        QCOMPARE(set.newestLog()->logPath(), paths[newest]);
+    }
+
+    void emptySpan_data()
+    {
+        QTest::addColumn<QStringList>("layouts");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("between the files") << QStringList{"0 1", "5 6"} << 2 << 4;
+        QTest::newRow("between, the older file named last") << QStringList{"5 6", "0 1"} << 2 << 4;
+        QTest::newRow("between blocks of overlapping files") << QStringList{"0 1 7", "2 3 8"} << 4 << 6;
+        QTest::newRow("after every file") << QStringList{"0 1", "2 3"} << 5 << 6;
+    }
+
+    // A span no file has records of begins where the set's blocks after it
+    // begin, as the span of a single log does.
+    void emptySpan()
+    {
+        QFETCH(QStringList, layouts);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QStringList paths;
+        writeSet(layouts, &paths);
+        LogSet set;
+        QVERIFY(set.readLogs(paths));
+        int first = -2;
+        int last = -2;
+        set.blocksFor(TimeSpan{T0 + quint32(from), T0 + quint32(to)}, &first, &last);
+        QCOMPARE(first, set.blockForDate(QDateTime::fromSecsSinceEpoch(T0 + from)));
+        QCOMPARE(last, first - 1);
+    }
+
+    void namedTwice_data()
+    {
+        QTest::addColumn<QString>("way"); // how the second name reaches the first file
+        QTest::newRow("the same path") << QStringLiteral("path");
+        QTest::newRow("a symbolic link") << QStringLiteral("link");
+        QTest::newRow("a hard link") << QStringLiteral("hard link");
+    }
+
+    // A file named twice is one log of the set: its rows come once.
+    void namedTwice()
+    {
+        QFETCH(QString, way);
+        QStringList paths;
+        writeSet({"0 1 2", "1 3"}, &paths);
+        QString again = paths[0];
+        if (way != QLatin1String("path")) {
+            again = paths[0] + QStringLiteral(".again");
+            QVERIFY(way == QLatin1String("link") ? QFile::link(paths[0], again)
+                                                 : ::link(QFile::encodeName(paths[0]).constData(),
+                                                          QFile::encodeName(again).constData()) == 0);
+        }
+        LogSet set;
+        QVERIFY(set.readLogs({paths[0], paths[1], again}));
+        QCOMPARE(set.logCount(), 2);
+        CStringListModel model(&set, makeFilter());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.runFilter();
+        QCOMPARE(model.rowCount(), 5);
     }
 
     void exportNamesLogs_data()

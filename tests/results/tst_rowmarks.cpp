@@ -242,6 +242,7 @@ private slots:
         }
         QTest::newRow("past the last row") << QString() << Ranges{{12040, 20000}} << int(ExportFormat::Text);
         QTest::newRow("the last row") << QString() << Ranges{{12049, 12049}} << int(ExportFormat::Text);
+        QTest::newRow("a range within another") << QString() << Ranges{{10, 60}, {20, 30}, {55, 70}} << int(ExportFormat::Text);
         QTest::newRow("every row") << QStringLiteral("file") << Ranges{{0, 12049}} << int(ExportFormat::Csv);
     }
     // A copy of chosen rows is, row for row, what a save of the whole result

@@ -62,6 +62,10 @@ private slots:
         QTest::newRow("beyond the first window")
             << Layout{12000, [](int i) { return quint32(i / 7); }, [](int i) { return i % 7 == 3; }}
             << QString() << 64;
+        // The index's seconds are 32 bits: its last second is still a time.
+        QTest::newRow("the last second there is")
+            << Layout{6, [](int i) { return 0xFFFFFFFFu - T0 - 5 + quint32(i); }, [](int i) { return i == 5; }}
+            << QString() << 10;
     }
 
     void bucketsCountEveryRow()
@@ -142,6 +146,7 @@ private slots:
         QTest::addColumn<qint64>("width");
         QTest::addColumn<QString>("text");
         QTest::newRow("one second") << qint64(0) << 100 << qint64(1) << "1 s";
+        QTest::newRow("as many seconds as buckets") << qint64(99) << 100 << qint64(1) << "1 s";
         QTest::newRow("ten minutes") << qint64(599) << 100 << qint64(10) << "10 s";
         QTest::newRow("a day") << qint64(86399) << 100 << qint64(15 * 60) << "15 min";
         QTest::newRow("a week") << qint64(7 * 86400 - 1) << 100 << qint64(2 * 3600) << "2 h";
