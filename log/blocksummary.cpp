@@ -140,25 +140,6 @@ const EventTable &eventTable()
     return table;
 }
 
-// By source kind, the events whose summary the header gives.
-const quint64 *fromHeaderMask()
-{
-    static const struct Masks {
-        quint64 kinds[4] = {};
-        Masks()
-        {
-            const EventTable &table = eventTable();
-            for (int kind = 0; kind < 4; ++kind) {
-                for (quint32 event = 0; event < kEventsFromHeader; ++event) {
-                    if (table.kinds[kind][event].fromHeader())
-                        kinds[kind] |= quint64(1) << event;
-                }
-            }
-        }
-    } masks;
-    return masks.kinds;
-}
-
 // The bits an id sets at its decimal prefixes, kept for the ids met last:
 // a block holds few users, and the same ones as the blocks around it.
 struct IdBits
@@ -241,79 +222,33 @@ constexpr int BlockSummary::kIdPrefixes[];
 
 void BlockSummary::addRecord(const char *record, qsizetype length, const char *text)
 {
-    BlockSummaryMaker maker(this);
-    maker.addRecord(record, length, text);
-    maker.finish();
-}
-
-BlockSummaryMaker::BlockSummaryMaker(BlockSummary *summary) : m_summary(summary) {}
-
-void BlockSummaryMaker::addRecord(const char *record, qsizetype length, const char *text)
-{
     constexpr qsizetype kHeader = MLOG_HEADER_SIZE;
     static const char kindLetters[] = "upfc";
-    static const quint8 kindMarks[] = {BlockSummary::KindUser, BlockSummary::KindProcess, BlockSummary::KindFile,
-                                       BlockSummary::KindCustom};
+    static const quint8 kindMarks[] = {KindUser, KindProcess, KindFile, KindCustom};
     const uchar *h = reinterpret_cast<const uchar *>(record);
     if (length >= kHeader) {
         const quint32 kind = le16At(h + MLOG_OFF_KIND);
         const quint32 event = le16At(h + MLOG_OFF_EVENT);
+        const EventTable &table = eventTable();
         // The text is checked to begin as the header says, so that a
         // library of another text layout is read from its texts.
-        if (kind < 4 && event < kEventsFromHeader && (fromHeaderMask()[kind] >> event & 1)
+        if (kind < 4 && event < kEventsFromHeader && table.kinds[kind][event].fromHeader()
             && length == kHeader + qsizetype(le16At(h + MLOG_OFF_PAYLOAD_LENGTH)) && text[0] == '['
             && text[1] == kindLetters[kind] && text[2] == ']' && text[3] == ' ' && text[4] == '<'
             && !holdsFeatureStart(h + kHeader, length - kHeader)) {
-            ++m_summary->records;
-            m_summary->marks |= kindMarks[kind]
-                                | (le32At(h + MLOG_OFF_STATUS) ? BlockSummary::Refusal : BlockSummary::Success);
-            m_events[kind] |= quint64(1) << event;
-            // The subject's ids, in a table of open addressing: a block
-            // holds few subjects, and most records find theirs at once.
-            const quint64 ids = quint64(le32At(h + MLOG_OFF_SUBJECT + 8)) << 32 | le32At(h + MLOG_OFF_SUBJECT + 12);
-            for (unsigned slot = unsigned((ids * 0x9E3779B97F4A7C15ull) >> 59);; slot = (slot + 1) % kIdSlots) {
-                if (!(m_used >> slot & 1)) {
-                    m_used |= 1u << slot;
-                    m_slots[slot] = ids;
-                    if (++m_ids == kIdSlots * 3 / 4)
-                        addIds();
-                    break;
-                }
-                if (m_slots[slot] == ids)
-                    break;
-            }
+            ++records;
+            marks |= kindMarks[kind] | (le32At(h + MLOG_OFF_STATUS) ? Refusal : Success);
+            const EventBits &e = table.kinds[kind][event];
+            events[0] |= e.bits[0];
+            events[1] |= e.bits[1];
+            const quint64 *u = idBits(userBitsCache, le32At(h + MLOG_OFF_SUBJECT + 8), UserTag, true);
+            users[0] |= u[0];
+            users[1] |= u[1];
+            groups |= idBits(groupBitsCache, le32At(h + MLOG_OFF_SUBJECT + 12), GroupTag, false)[0];
             return;
         }
     }
-    m_summary->addText(text, qsizetype(std::strlen(text)));
-}
-
-void BlockSummaryMaker::addIds()
-{
-    for (int slot = 0; slot < kIdSlots; ++slot) {
-        if (!(m_used >> slot & 1))
-            continue;
-        const quint64 *u = idBits(userBitsCache, quint32(m_slots[slot] >> 32), UserTag, true);
-        m_summary->users[0] |= u[0];
-        m_summary->users[1] |= u[1];
-        m_summary->groups |= idBits(groupBitsCache, quint32(m_slots[slot]), GroupTag, false)[0];
-    }
-    m_used = 0;
-    m_ids = 0;
-}
-
-void BlockSummaryMaker::finish()
-{
-    const EventTable &table = eventTable();
-    for (int kind = 0; kind < 4; ++kind) {
-        for (quint64 seen = m_events[kind]; seen; seen &= seen - 1) {
-            const EventBits &e = table.kinds[kind][__builtin_ctzll(seen)];
-            m_summary->events[0] |= e.bits[0];
-            m_summary->events[1] |= e.bits[1];
-        }
-        m_events[kind] = 0;
-    }
-    addIds();
+    addText(text, qsizetype(std::strlen(text)));
 }
 
 void BlockSummary::addText(const char *text, qsizetype size)

@@ -117,32 +117,6 @@ struct BlockSummary
     static BlockSummary load(const char *in, bool withPaths = true);
 };
 
-// Sums a block up record by record, as addRecord() does, but gathers what
-// repeats from record to record (the events, the subjects' ids) in small
-// sets at hand and puts them into the filters once, in finish(): the
-// first run makes a summary of every block it reads, and the filters'
-// tables would cost it a trip to memory for every record.
-class BlockSummaryMaker
-{
-public:
-    explicit BlockSummaryMaker(BlockSummary *summary);
-    // As BlockSummary::addRecord() and addText().
-    void addRecord(const char *record, qsizetype length, const char *text);
-    void addText(const char *text, qsizetype size) { m_summary->addText(text, size); }
-    // Puts what was gathered into the summary; due before it is used.
-    void finish();
-
-private:
-    void addIds();
-
-    static constexpr int kIdSlots = 32;
-    BlockSummary *m_summary;
-    quint64 m_events[4] = {}; // by source kind, the events seen
-    quint32 m_used = 0;       // which slots hold a subject's ids
-    int m_ids = 0;
-    quint64 m_slots[kIdSlots]; // user id in the high half, group id in the low
-};
-
 // The filter of path words of one group of blocks, put together from its
 // blocks' shares.
 struct PathWords

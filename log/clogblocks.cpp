@@ -95,7 +95,6 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     const bool summing = m_summariesUsed && wholeBlock && !resumed && block + 1 < blockCount()
                          && end - start <= qint64(UINT_MAX) && !blockSummary(block);
     BlockSummary made;
-    BlockSummaryMaker maker(&made);
     bool whole = true;
     // The path words of a group are made by one walk reading each of its
     // blocks whole, in order; any other way the group is left without.
@@ -125,9 +124,9 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
                                          const qint64 length =
                                              record ? kHeaderSize + le16(record + MLOG_OFF_PAYLOAD_LENGTH) : 0;
                                          if (record && length <= available)
-                                             maker.addRecord(record, length, text);
+                                             made.addRecord(record, length, text);
                                          else
-                                             maker.addText(text, qsizetype(std::strlen(text)));
+                                             made.addText(text, qsizetype(std::strlen(text)));
                                      }
                                      if (perText(text, pos))
                                          return true;
@@ -137,7 +136,6 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     if (!sound) {
         markStale();
     } else if (summing && whole) {
-        maker.finish();
         made.offset = start;
         made.length = quint32(end - start);
         noteSummary(block, made);
