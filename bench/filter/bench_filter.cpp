@@ -24,8 +24,9 @@
 //       Then a second log of as many records, generated with rare users,
 //       events and refusals (mloggen --rare 0.005 --rare-session 100
 //       --rare-path 0.01 --refusals 0.05: the rare user's records and the
-//       rare file's paths come in sessions of 100 in a row), answers rare questions (at most 1 % of the records) and common
-//       ones through the block summaries, in processor seconds of this thread
+//       rare file's paths come in sessions of 100 in a row), answers rare
+//       questions (at most 1 % of the records) and common ones through the
+//       block summaries, in processor seconds of this thread
 //       (grep: of its process), median of three each, every kind of run in
 //       turn in each round:
 //         today   every block read (summaries turned off);
@@ -366,8 +367,9 @@ const char kUsage[] =
     "    Then a second log of as many records, generated with rare users,\n"
     "    events and refusals (mloggen --rare 0.005 --rare-session 100\n"
     "    --rare-path 0.01 --refusals 0.05: the rare user's records and the\n"
-    "    rare file's paths come in sessions of 100 in a row), answers rare questions (at most 1 % of the records) and common\n"
-    "    ones through the block summaries, in processor seconds of this thread\n"
+    "    rare file's paths come in sessions of 100 in a row), answers rare\n"
+    "    questions (at most 1 % of the records) and common ones through the\n"
+    "    block summaries, in processor seconds of this thread\n"
     "    (grep: of its process), median of three each, every kind of run in\n"
     "    turn in each round:\n"
     "      today   every block read (summaries turned off);\n"
