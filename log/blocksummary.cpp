@@ -185,17 +185,18 @@ inline bool holdsFeatureStart(const uchar *p, qsizetype n)
     const __m128i br = _mm_set1_epi8('[');
     const auto hits = [&](const uchar *at) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-        return unsigned(_mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, bit), gt), _mm_cmpeq_epi8(v, br))));
+        return _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(v, bit), gt), _mm_cmpeq_epi8(v, br));
     };
-    unsigned found = 0;
+    // The hits of every whole sixteen bytes gathered, looked at once.
+    __m128i all = _mm_setzero_si128();
     qsizetype i = 0;
     for (; i + 16 <= n; i += 16)
-        found |= hits(p + i);
+        all = _mm_or_si128(all, hits(p + i));
+    unsigned found = unsigned(_mm_movemask_epi8(all));
     // The rest: the sixteen bytes ending with the last, those before it
     // shifted out.
     if (i < n)
-        found |= hits(p + n - 16) >> (16 - (n - i));
+        found |= unsigned(_mm_movemask_epi8(hits(p + n - 16))) >> (16 - (n - i));
     return found != 0;
 #else
     for (qsizetype i = 0; i < n; ++i) {
@@ -208,47 +209,58 @@ inline bool holdsFeatureStart(const uchar *p, qsizetype n)
 
 inline quint32 le32At(const uchar *p)
 {
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+    return qFromLittleEndian<quint32>(p);
 }
 
 inline quint32 le16At(const uchar *p)
 {
-    return quint32(p[0]) | quint32(p[1]) << 8;
+    return qFromLittleEndian<quint16>(p);
+}
+
+// The first four bytes of a text of each source kind, "[u] " to "[c] ", as
+// one word read from the text.
+inline quint32 headOfKind(quint32 kind)
+{
+    static const char heads[] = "[u] [p] [f] [c] ";
+    quint32 v;
+    std::memcpy(&v, heads + 4 * kind, 4);
+    return v;
 }
 
 } // namespace
 
 constexpr int BlockSummary::kIdPrefixes[];
 
-void BlockSummary::addRecord(const char *record, qsizetype length, const char *text)
+void BlockSummary::addRecord(const char *record, qsizetype length, const char *text, qsizetype size)
 {
     constexpr qsizetype kHeader = MLOG_HEADER_SIZE;
-    static const char kindLetters[] = "upfc";
     static const quint8 kindMarks[] = {KindUser, KindProcess, KindFile, KindCustom};
     const uchar *h = reinterpret_cast<const uchar *>(record);
-    if (length >= kHeader) {
+    if (length >= kHeader && size >= 5) {
         const quint32 kind = le16At(h + MLOG_OFF_KIND);
         const quint32 event = le16At(h + MLOG_OFF_EVENT);
-        const EventTable &table = eventTable();
-        // The text is checked to begin as the header says, so that a
-        // library of another text layout is read from its texts.
-        if (kind < 4 && event < kEventsFromHeader && table.kinds[kind][event].fromHeader()
-            && length == kHeader + qsizetype(le16At(h + MLOG_OFF_PAYLOAD_LENGTH)) && text[0] == '['
-            && text[1] == kindLetters[kind] && text[2] == ']' && text[3] == ' ' && text[4] == '<'
-            && !holdsFeatureStart(h + kHeader, length - kHeader)) {
-            ++records;
-            marks |= kindMarks[kind] | (le32At(h + MLOG_OFF_STATUS) ? Refusal : Success);
-            const EventBits &e = table.kinds[kind][event];
-            events[0] |= e.bits[0];
-            events[1] |= e.bits[1];
-            const quint64 *u = idBits(userBitsCache, le32At(h + MLOG_OFF_SUBJECT + 8), UserTag, true);
-            users[0] |= u[0];
-            users[1] |= u[1];
-            groups |= idBits(groupBitsCache, le32At(h + MLOG_OFF_SUBJECT + 12), GroupTag, false)[0];
-            return;
+        if (kind < 4 && event < kEventsFromHeader) {
+            const EventBits &e = eventTable().kinds[kind][event];
+            quint32 head;
+            std::memcpy(&head, text, 4);
+            // The text is checked to begin as the header says, so that a
+            // library of another text layout is read from its texts.
+            if (e.fromHeader() && head == headOfKind(kind) && text[4] == '<'
+                && length == kHeader + qsizetype(le16At(h + MLOG_OFF_PAYLOAD_LENGTH))
+                && !holdsFeatureStart(h + kHeader, length - kHeader)) {
+                ++records;
+                marks |= kindMarks[kind] | (le32At(h + MLOG_OFF_STATUS) ? Refusal : Success);
+                events[0] |= e.bits[0];
+                events[1] |= e.bits[1];
+                const quint64 *u = idBits(userBitsCache, le32At(h + MLOG_OFF_SUBJECT + 8), UserTag, true);
+                users[0] |= u[0];
+                users[1] |= u[1];
+                groups |= idBits(groupBitsCache, le32At(h + MLOG_OFF_SUBJECT + 12), GroupTag, false)[0];
+                return;
+            }
         }
     }
-    addText(text, qsizetype(std::strlen(text)));
+    addText(text, size);
 }
 
 void BlockSummary::addText(const char *text, qsizetype size)

@@ -93,10 +93,11 @@ struct BlockSummary
     bool isValid() const { return offset >= 0; }
     // Records what the text of `size` bytes at `text` holds.
     void addText(const char *text, qsizetype size);
-    // Records what `text` (NUL-ended, not empty), the library's text of the
-    // whole record of `length` bytes at `record`, holds: the same as
-    // addText(), from the header where that is sound (see above).
-    void addRecord(const char *record, qsizetype length, const char *text);
+    // Records what `text` (`size` bytes, NUL-ended, not empty), the
+    // library's text of the whole record of `length` bytes at `record`,
+    // holds: the same as addText(), from the header where that is sound
+    // (see above).
+    void addRecord(const char *record, qsizetype length, const char *text, qsizetype size);
 
     // The keys a question asks the Bloom filters for, made once per
     // question: of an event's first kEventPrefix bytes, of an id's leading

@@ -290,12 +290,12 @@ private:
     bool indexFitsLog(QFile &file) const;
     void markStale() const;
     // Hands `perText` each non-empty text of the block whose record time
-    // lies in `span`, with its record's offset, until it returns false;
+    // lies in `span`, with its size and its record's offset, until it returns false;
     // false (and the index marked stale) when the block is not what the
     // index says. `resumed`: `start` is a record inside the block. With
     // `paths`, the block's path words go to the group it makes.
     bool walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
-                        const std::function<bool(const char *, qint64)> &perText, bool resumed = false,
+                        const std::function<bool(const char *, qsizetype, qint64)> &perText, bool resumed = false,
                         PathWalk *paths = nullptr) const;
     // Reads block `block` from `start` to `end`, checking on the way that
     // its index entries fit the log; the texts go to `texts`, or only their

@@ -75,7 +75,7 @@ QStringList CLog::readBlock(int block, const TimeSpan &span) const
 }
 
 bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 end, const TimeSpan &span,
-                          const std::function<bool(const char *, qint64)> &perText, bool resumed,
+                          const std::function<bool(const char *, qsizetype, qint64)> &perText, bool resumed,
                           PathWalk *paths) const
 {
     if (blockOutside(block, span))
@@ -112,23 +112,15 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     if (paths && !wording)
         paths->making = -1;
     const bool sound = walkRange(reader, start, end, &check, wholeBlock ? nullptr : &span,
-                                 [&](const char *text, qint64 pos) {
+                                 [&](const char *text, qint64 pos, const char *record, qint64 length) {
                                      if (!text || !*text)
                                          return true;
+                                     const qsizetype size = qsizetype(std::strlen(text));
                                      if (wording)
-                                         paths->made.addText(text, qsizetype(std::strlen(text)));
-                                     if (summing) {
-                                         // The record the text was made of is still in the window.
-                                         qint64 available = 0;
-                                         const char *record = reader.span(pos, kHeaderSize, &available);
-                                         const qint64 length =
-                                             record ? kHeaderSize + le16(record + MLOG_OFF_PAYLOAD_LENGTH) : 0;
-                                         if (record && length <= available)
-                                             made.addRecord(record, length, text);
-                                         else
-                                             made.addText(text, qsizetype(std::strlen(text)));
-                                     }
-                                     if (perText(text, pos))
+                                         paths->made.addText(text, size);
+                                     if (summing)
+                                         made.addRecord(record, length, text, size);
+                                     if (perText(text, size, pos))
                                          return true;
                                      whole = false;
                                      return false;
@@ -157,9 +149,9 @@ void CLog::readBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
 {
     QStringList found;
     int n = 0;
-    const bool sound = walkBlockTexts(reader, block, start, end, span, [&found, &n, texts](const char *text, qint64) {
+    const bool sound = walkBlockTexts(reader, block, start, end, span, [&found, &n, texts](const char *text, qsizetype size, qint64) {
         if (texts)
-            found.append(QString::fromUtf8(text));
+            found.append(QString::fromUtf8(text, int(size)));
         ++n;
         return true;
     });
@@ -338,8 +330,8 @@ void CLog::forEachBlockUtf8(int first, int last,
         texts.resize(0);
         if (skipsBlock(block, test, &paths))
             return visit(block, texts);
-        if (reader && !walkBlockTexts(*reader, block, start, end, span, [&texts](const char *text, qint64) {
-                texts.append(text, int(std::strlen(text)) + 1);
+        if (reader && !walkBlockTexts(*reader, block, start, end, span, [&texts](const char *text, qsizetype size, qint64) {
+                texts.append(text, int(size) + 1);
                 return true;
             }, false, wording))
             texts.resize(0);
@@ -398,13 +390,13 @@ void CLog::walkPieces(Reading *reading, int first, int last, const std::function
         }
         int texts = 0;
         bool firstPiece = true;
-        const auto perText = [&](const char *text, qint64 pos) {
+        const auto perText = [&](const char *text, qsizetype size, qint64 pos) {
             if (piece.texts.isEmpty()) {
                 if (!firstPiece)
                     piece.start = pos;
                 piece.firstText = texts;
             }
-            piece.texts.append(text, int(std::strlen(text)) + 1);
+            piece.texts.append(text, int(size) + 1);
             ++texts;
             if (piece.texts.size() < kPieceBytes)
                 return true;
@@ -603,7 +595,7 @@ void CLog::forEachRecordText(int block, const std::function<bool(qint64, const c
         // Handed out as they are read: a block found wrong further on has
         // given its first texts already, as a piece walk would.
         walkBlockTexts(*reader, b, start, end, span,
-                       [&visit](const char *text, qint64 pos) { return visit(pos, text); });
+                       [&visit](const char *text, qsizetype, qint64 pos) { return visit(pos, text); });
         return false;
     });
 }

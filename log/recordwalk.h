@@ -13,6 +13,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <type_traits>
 #include <cstdlib>
 #include <cstring>
 
@@ -127,7 +128,8 @@ struct BlockCheck
 // ends at or beyond `end` or the data ends: a record that cannot be compiled
 // is stepped over by its length, bytes between records are searched for the
 // next record start before `end`. The text of each record whose time lies in
-// `span` (all of them without one) goes to `take` with the record's offset;
+// `span` (all of them without one) goes to `take` with the record's offset
+// (and the record's bytes and length, to a `take` that has room for them);
 // `take` returning false ends the walk there. With `check`, returns false as
 // soon as the index is found not to fit the log.
 template <typename TakeText>
@@ -198,7 +200,12 @@ bool walkRange(ChunkReader &reader, qint64 start, qint64 end, const BlockCheck *
             }
             // A record the library refuses is stepped over, as the scan counts it.
             bool more = true;
-            compileRecord(record, length, [&](const char *text) { more = take(text, pos); });
+            compileRecord(record, length, [&](const char *text) {
+                if constexpr (std::is_invocable_v<TakeText, const char *, qint64, const char *, qint64>)
+                    more = take(text, pos, record, length);
+                else
+                    more = take(text, pos);
+            });
             if (!more)
                 return true;
         }

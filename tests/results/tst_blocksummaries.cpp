@@ -235,7 +235,7 @@ BlockSummary summaryOf(const QList<Compiled> &records)
 {
     BlockSummary s;
     for (const Compiled &c : records)
-        s.addRecord(c.record.constData(), c.record.size(), c.text.constData());
+        s.addRecord(c.record.constData(), c.record.size(), c.text.constData(), c.text.size());
     return s;
 }
 
