@@ -322,6 +322,12 @@ private slots:
         QVERIFY(!line->span(&start, &end));
         const int from = line->width() / 4;
         const int to = line->width() / 2;
+        // Four pixels across the strip are a drag already.
+        mouse(line, QEvent::MouseButtonPress, from, Qt::LeftButton);
+        mouse(line, QEvent::MouseMove, from + 4, Qt::LeftButton);
+        QVERIFY(line->span(&start, &end));
+        QTest::keyClick(line, Qt::Key_Escape);
+        QVERIFY(!line->span(&start, &end));
         mouse(line, QEvent::MouseButtonPress, from, Qt::LeftButton);
         mouse(line, QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
         mouse(line, QEvent::MouseMove, to, Qt::LeftButton);

@@ -105,6 +105,7 @@ private slots:
         QStringList events = eventNames(0) + eventNames(1) + eventNames(2) + eventNames(3);
         events.sort();
         row("the last row's event loaded", {six({}, {}, {events.last()}), {}, six({}, {}, {events.last()})});
+        row("the first row's event ticked", {Lists(), {"event=" + events.first()}, six({}, {}, {events.first()})});
         row("two commas", {six(), {"leUser=root,,4711"}, six({}, {}, {}, {}, {"root", "4711"})});
         row("parameters then paths", {six(), {"leParams=x=1, /etc/passwd", "lbFiles=/srv\n\n/tmp"},
             six({}, {}, {}, {}, {}, {"x=1", "/etc/passwd", "/srv", "/tmp"})});

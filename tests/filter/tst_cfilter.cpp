@@ -78,6 +78,7 @@ private slots:
         row("start before the end", "f", six(), false, "-1::2026-12-06 09:20:27::;;;;;;;;;;", -1, second,
             second.addSecs(-1));
         row("separator characters at the edges", "a:b;c#d", six({}, {}, {}, {}, {";x"}, {":a", "#b"}), false, "0::::;;;;;;;;;x;;:a###b");
+        row("hash at a list's end", "f", six({}, {}, {}, {}, {"x#"}), false, "0::::;;;;;;;;x#;;");
         // What would read back as something else is refused.
         row("slash, backslash", R"(a/b\c)", six(), true, "\"/\", \"\\\"");
         row("entry separators", "f", six({}, {}, {}, {}, {"u::v"}, {"a##b", "x;;y"}), true, "\"::\", \"##\", \";;\"");
