@@ -357,6 +357,33 @@ private slots:
         QVERIFY(selector->width() <= selector->fontMetrics().averageCharWidth() * 50);
     }
 
+    // The filter chosen to apply at start up is found by its name among
+    // the saved ones, the first as well as the last; one deleted since
+    // falls back to the default filter.
+    void startFilter_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("index");
+        QTest::newRow("the first saved filter") << QStringLiteral("a") << 1;
+        QTest::newRow("the last saved filter") << QStringLiteral("b") << 2;
+        QTest::newRow("a filter deleted since") << QStringLiteral("gone") << 0;
+    }
+
+    void startFilter()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, index);
+        const QString path = writeRecords(m_dir.filePath(QStringLiteral("start.mlog")), 5, [](int i, MlogRecord &record) {
+            record.time = 1700000000 + quint32(i);
+        });
+        QSettings().setValue(QStringLiteral("filter/a"), QStringLiteral("0::::;;;;;;;;;;"));
+        QSettings().setValue(QStringLiteral("filter/b"), QStringLiteral("0::::;;;;;;;;;;"));
+        setConfig({{"logfile", path}, {"autoopen", true}, {"autofilter", true}, {"filter", name}});
+        Window window;
+        QTRY_COMPARE(window.selector()->currentIndex(), index);
+        QCOMPARE(currentFilterIndex(), index);
+    }
+
     // Options looks the filter to apply at start up by its name, whatever
     // mark the selector shows. A settings file that cannot be written: the
     // filter stays marked as modified, and the user is told.
