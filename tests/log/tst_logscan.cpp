@@ -181,6 +181,36 @@ private slots:
         QVERIFY(holds(loaded, naive));
     }
 
+    // The whole records after a tear reach the log's last byte: the last
+    // of them ends the data, which is as good as a record start after it.
+    void tornRecordThenRecordsToTheEnd_data()
+    {
+        QTest::addColumn<int>("tear");
+        QTest::addColumn<int>("after");
+        for (int after : {1, 2, 3}) {
+            QTest::addRow("header cut, %d after", after) << 20 << after;
+            QTest::addRow("payload cut, %d after", after) << 100 << after;
+        }
+    }
+
+    void tornRecordThenRecordsToTheEnd()
+    {
+        QFETCH(int, tear);
+        QFETCH(int, after);
+        QByteArray whole;
+        const QByteArray bytes = tornLog({tear}, 10, 0, after, 1800020000, nullptr, &whole);
+        const NaiveScan truth(whole);
+        QCOMPARE(truth.records.size(), 10 + after);
+        const QString p = path("torn-end.mlog");
+        QVERIFY(writeBytes(p, bytes));
+        CLog log;
+        log.readLog(p);
+        QStringList all;
+        log.forEachBlock(0, log.blockCount() - 1, [&all](int, const QStringList &texts) { return (all += texts), true; });
+        QCOMPARE(all, truth.texts);
+        QCOMPARE(log.recordCount(), truth.records.size());
+    }
+
     void timesOutOfOrderShowEveryIntactRecordOnce_data()
     {
         QTest::addColumn<QByteArray>("bytes");
