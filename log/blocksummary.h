@@ -35,7 +35,8 @@
 // "/" followed by four ASCII letters, taken as those four bytes: a literal
 // found in a text brings along every such word it holds. The words are made
 // only by a walk that asks a path question (they cost a pass over each
-// text), and only for a group read whole, in order, in that one walk.
+// text, which a thread beside the walk makes: see PathWordsWorker), and
+// only for a group read whole, in order, in that one walk.
 #ifndef BLOCKSUMMARY_H
 #define BLOCKSUMMARY_H
 

@@ -7,6 +7,7 @@
 #include "blocksummary.h"
 #include "clogcompanion.h"
 #include "hugepages.h"
+#include "pathwordsworker.h"
 
 #include <QDateTime>
 #include <QMap>
@@ -277,7 +278,12 @@ private:
     {
         int making = -1; // the group whose words are being made
         int next = -1;   // the block of it to come next
-        PathWords made;
+        // Makes them, once the walk has begun a group.
+        std::unique_ptr<PathWordsWorker> maker;
+        // The block being walked gives its texts to the maker, and the
+        // group to finish once its last texts are handed over.
+        bool handing = false;
+        PathWordsWorker::Group finishing;
         int asked = -1;
         bool known = false;
         PathWords words;
@@ -321,8 +327,16 @@ private:
     // Puts together the path words of the group of `block` from its
     // blocks' summaries; false when one of them has none.
     bool groupPathWords(int block, PathWords *words) const;
-    // Gives each block of a group made whole by `paths` its share.
-    void notePathWords(const PathWalk &paths) const;
+    // Empties the buffer of texts `texts` of the block being walked; when
+    // `paths` makes the block's words, by handing it to the maker and
+    // taking an empty one of `capacity` bytes in its place.
+    static void handTexts(PathWalk *paths, QByteArray &texts, int capacity);
+    // What a walk does after its block's last texts are handed over: the
+    // group its block ends is made.
+    static void endBlockWords(PathWalk *paths);
+    // Gives each block of the groups `paths` made so far its share; with
+    // `wait`, of every group it finished.
+    void notePathWords(PathWalk &paths, bool wait) const;
     void noteSummary(int block, const BlockSummary &summary) const;
     // Writes the summaries made since the companion was last written to it.
     void keepSummaries() const;

@@ -103,21 +103,24 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     if (paths && m_summariesUsed && wholeBlock && !resumed
         && (group + 1) * BlockSummary::kPathGroup < blockCount()) {
         if (block % BlockSummary::kPathGroup == 0 && !groupPathWords(block, nullptr)) {
+            notePathWords(*paths, false);
+            if (!paths->maker)
+                paths->maker = std::make_unique<PathWordsWorker>();
+            paths->maker->restart();
             paths->making = group;
             paths->next = block;
-            paths->made = PathWords();
         }
         wording = paths->making == group && paths->next == block;
     }
     if (paths && !wording)
         paths->making = -1;
+    if (paths)
+        paths->handing = wording;
     const bool sound = walkRange(reader, start, end, &check, wholeBlock ? nullptr : &span,
                                  [&](const char *text, qint64 pos, const char *record, qint64 length) {
                                      if (!text || !*text)
                                          return true;
                                      const qsizetype size = qsizetype(std::strlen(text));
-                                     if (wording)
-                                         paths->made.addText(text, size);
                                      if (summing)
                                          made.addRecord(record, length, text, size);
                                      if (perText(text, size, pos))
@@ -135,10 +138,15 @@ bool CLog::walkBlockTexts(ChunkReader &reader, int block, qint64 start, qint64 e
     if (wording) {
         if (sound && whole && blockSummary(block)) {
             paths->next = block + 1;
-            if (paths->next % BlockSummary::kPathGroup == 0)
-                notePathWords(*paths);
+            if (paths->next % BlockSummary::kPathGroup == 0) {
+                paths->finishing.group = group;
+                paths->finishing.start = m_entries[size_t(group) * BlockSummary::kPathGroup].offset;
+                paths->finishing.end = end;
+                paths->making = -1;
+            }
         } else {
             paths->making = -1;
+            paths->handing = false;
         }
     }
     return sound;
@@ -335,8 +343,12 @@ void CLog::forEachBlockUtf8(int first, int last,
                 return true;
             }, false, wording))
             texts.resize(0);
-        return visit(block, texts);
+        const bool more = visit(block, texts);
+        handTexts(wording, texts, 64 << 10);
+        endBlockWords(wording);
+        return more;
     });
+    notePathWords(paths, true);
     keepSummaries();
 }
 
@@ -402,7 +414,7 @@ void CLog::walkPieces(Reading *reading, int first, int last, const std::function
                 return true;
             going = visit(piece);
             firstPiece = false;
-            piece.texts.resize(0);
+            handTexts(wording, piece.texts, kPieceBytes + (64 << 10));
             return going;
         };
         const bool sound =
@@ -414,8 +426,14 @@ void CLog::walkPieces(Reading *reading, int first, int last, const std::function
         if (piece.texts.isEmpty())
             piece.firstText = texts;
         piece.last = true;
-        return visit(piece);
+        const bool more = visit(piece);
+        handTexts(wording, piece.texts, kPieceBytes + (64 << 10));
+        endBlockWords(wording);
+        return more;
     }, reading);
+    // A call ends with the words of the groups it finished given to their
+    // blocks, as though it had made them itself.
+    notePathWords(paths, true);
 }
 
 // --- Block summaries ----------------------------------------------------------
@@ -469,21 +487,52 @@ bool CLog::groupPathWords(int block, PathWords *words) const
     return true;
 }
 
-void CLog::notePathWords(const PathWalk &paths) const
+void CLog::handTexts(PathWalk *paths, QByteArray &texts, int capacity)
 {
-    const int first = paths.making * BlockSummary::kPathGroup;
-    // Every block of the group was summed up on the way, or already had
-    // a summary of its extent.
-    for (int i = 0; i < BlockSummary::kPathGroup; ++i) {
-        if (!blockSummary(first + i))
-            return;
+    // The next buffer need hold about as much as this one did: the walk
+    // may hand over a few hundred of them before the thread takes them.
+    if (paths && paths->handing && !texts.isEmpty())
+        texts = paths->maker->add(texts, std::min(capacity, std::max(16 << 10, 2 * texts.size())));
+    else
+        texts.resize(0);
+}
+
+void CLog::endBlockWords(PathWalk *paths)
+{
+    if (!paths)
+        return;
+    paths->handing = false;
+    if (paths->finishing.group >= 0) {
+        paths->maker->finish(paths->finishing.group, paths->finishing.start, paths->finishing.end);
+        paths->finishing = PathWordsWorker::Group();
     }
-    for (int i = 0; i < BlockSummary::kPathGroup; ++i) {
-        BlockSummary &s = m_summaries[size_t(first + i)];
-        std::memcpy(s.pathShare, paths.made.bytes + i * BlockSummary::kPathShare, BlockSummary::kPathShare);
-        s.open |= BlockSummary::PathsKnown;
+}
+
+void CLog::notePathWords(PathWalk &paths, bool wait) const
+{
+    if (!paths.maker)
+        return;
+    for (const PathWordsWorker::Group &made : paths.maker->take(wait)) {
+        const int first = made.group * BlockSummary::kPathGroup;
+        const int last = first + BlockSummary::kPathGroup - 1;
+        // The group's blocks are still where they were when their texts
+        // were handed over, and each was summed up on the way or already
+        // had a summary of its extent.
+        if (last + 1 >= blockCount() || m_entries[size_t(first)].offset != made.start
+            || m_entries[size_t(last) + 1].offset != made.end)
+            continue;
+        bool summed = true;
+        for (int b = first; b <= last && summed; ++b)
+            summed = blockSummary(b) != nullptr;
+        if (!summed)
+            continue;
+        for (int i = 0; i < BlockSummary::kPathGroup; ++i) {
+            BlockSummary &s = m_summaries[size_t(first + i)];
+            std::memcpy(s.pathShare, made.words.bytes + i * BlockSummary::kPathShare, BlockSummary::kPathShare);
+            s.open |= BlockSummary::PathsKnown;
+        }
+        m_summariesDirty = true;
     }
-    m_summariesDirty = true;
 }
 
 void CLog::noteSummary(int block, const BlockSummary &summary) const
