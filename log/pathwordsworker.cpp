@@ -1,8 +1,16 @@
 #include "pathwordsworker.h"
 
-PathWordsWorker::PathWordsWorker()
-    : m_thread([this] { run(); })
+#include <system_error>
+
+PathWordsWorker::PathWordsWorker(bool threaded)
 {
+    // Without a thread (the process may make no more), the words are
+    // made as they are handed over, on the walk's own.
+    try {
+        if (threaded)
+            m_thread = std::thread([this] { run(); });
+    } catch (const std::system_error &) {
+    }
 }
 
 PathWordsWorker::~PathWordsWorker()
@@ -12,7 +20,8 @@ PathWordsWorker::~PathWordsWorker()
         m_stop = true;
     }
     m_changed.notify_all();
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void PathWordsWorker::restart()
@@ -39,6 +48,8 @@ QByteArray PathWordsWorker::add(const QByteArray &texts, int capacity)
         Job job;
         job.texts = texts;
         m_jobs.push_back(std::move(job));
+        if (!m_thread.joinable())
+            work(lock);
         if (!m_spare.empty()) {
             next = std::move(m_spare.back());
             m_spare.pop_back();
@@ -84,22 +95,28 @@ std::vector<PathWordsWorker::Group> PathWordsWorker::take(bool wait)
 
 void PathWordsWorker::send(Job job)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_jobs.push_back(std::move(job));
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_jobs.push_back(std::move(job));
+    if (!m_thread.joinable())
+        work(lock);
     // The thread is woken by the texts that follow, or when the words
     // are asked for.
 }
 
 void PathWordsWorker::run()
 {
-    PathWords words;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
         if (m_stop)
             return;
+        work(lock);
+    }
+}
+
+void PathWordsWorker::work(std::unique_lock<std::mutex> &lock)
+{
+    while (!m_jobs.empty() && !m_stop) {
         Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
         m_busy = true;
@@ -107,14 +124,14 @@ void PathWordsWorker::run()
         switch (job.kind) {
         case Job::Texts:
             // A NUL is no letter: no word reaches from one text into the next.
-            words.addText(job.texts.constData(), job.texts.size());
+            m_words.addText(job.texts.constData(), job.texts.size());
             break;
         case Job::Restart:
-            words = PathWords();
+            m_words = PathWords();
             break;
         case Job::Finish:
-            job.finished.words = words;
-            words = PathWords();
+            job.finished.words = m_words;
+            m_words = PathWords();
             break;
         }
         lock.lock();

@@ -29,7 +29,9 @@ public:
         PathWords words;
     };
 
-    PathWordsWorker();
+    // `threaded` false, or no thread to be had: every call does its work
+    // before it returns.
+    explicit PathWordsWorker(bool threaded = true);
     // Forgets what is waiting and what was made, and ends the thread.
     ~PathWordsWorker();
     PathWordsWorker(const PathWordsWorker &) = delete;
@@ -70,6 +72,8 @@ private:
 
     void send(Job job);
     void run();
+    // Does the jobs waiting, `lock` held on m_mutex between them.
+    void work(std::unique_lock<std::mutex> &lock);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -79,6 +83,7 @@ private:
     qint64 m_bytesWaiting = 0;         // guarded
     size_t m_buffersWaiting = 0;       // guarded
     qint64 m_sinceWake = 0;            // the walk's alone
+    PathWords m_words;                 // the thread's alone: the group being made
     bool m_busy = false;               // guarded: a job is being done
     bool m_stop = false;               // guarded
     std::thread m_thread;              // last: starts once the rest is made

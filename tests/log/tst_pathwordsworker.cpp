@@ -38,18 +38,23 @@ private slots:
         QTest::addColumn<int>("texts");
         QTest::addColumn<int>("length");
         QTest::addColumn<int>("perBuffer");
-        QTest::newRow("one text") << 1 << 60 << 1;
-        QTest::newRow("one text a buffer") << 300 << 120 << 1;
-        // More buffers than may wait for the thread, and more bytes.
-        QTest::newRow("many small buffers") << 2000 << 30 << 1;
-        QTest::newRow("large buffers") << 20000 << 200 << 2000;
+        QTest::addColumn<bool>("threaded");
+        for (const bool threaded : {true, false}) {
+            const char *const how = threaded ? "" : ", without a thread";
+            QTest::addRow("one text%s", how) << 1 << 60 << 1 << threaded;
+            QTest::addRow("one text a buffer%s", how) << 300 << 120 << 1 << threaded;
+            // More buffers than may wait for the thread, and more bytes.
+            QTest::addRow("many small buffers%s", how) << 2000 << 30 << 1 << threaded;
+            QTest::addRow("large buffers%s", how) << 20000 << 200 << 2000 << threaded;
+        }
     }
     void wordsAsMadeInline()
     {
         QFETCH(int, texts);
         QFETCH(int, length);
         QFETCH(int, perBuffer);
-        PathWordsWorker worker;
+        QFETCH(bool, threaded);
+        PathWordsWorker worker(threaded);
         std::vector<PathWords> inline_(3);
         for (int group = 0; group < 3; ++group) {
             worker.restart();
