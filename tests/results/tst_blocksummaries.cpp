@@ -670,25 +670,32 @@ private slots:
     void modelRuns_data()
     {
         QTest::addColumn<QList<QStringList>>("lists");
+        QTest::addColumn<QList<QStringList>>("hidden");
         const QStringList &f = fragments();
-        QTest::newRow("refused ptrace") << QList<QStringList>{{f.at(1)}, {}, {f.at(8) + "ptrace"}, {}, {}, {}};
+        const QList<QStringList> none{{}, {}, {}, {}, {}, {}};
+        QTest::newRow("refused ptrace") << QList<QStringList>{{f.at(1)}, {}, {f.at(8) + "ptrace"}, {}, {}, {}} << none;
         QTest::newRow("refused ptrace as the editor stores it")
-            << toPatternForm(QList<QStringList>{{f.at(1)}, {}, {QStringLiteral("ptrace")}, {}, {}, {}});
-        QTest::newRow("rare user") << QList<QStringList>{{}, {}, {}, {}, {f.at(7) + "4242"}, {}};
-        QTest::newRow("refusals") << QList<QStringList>{{f.at(1)}, {}, {}, {}, {}, {}};
+            << toPatternForm(QList<QStringList>{{f.at(1)}, {}, {QStringLiteral("ptrace")}, {}, {}, {}}) << none;
+        QTest::newRow("rare user") << QList<QStringList>{{}, {}, {}, {}, {f.at(7) + "4242"}, {}} << none;
+        QTest::newRow("refusals") << QList<QStringList>{{f.at(1)}, {}, {}, {}, {}, {}} << none;
         QTest::newRow("custom kind, group 4242")
-            << QList<QStringList>{{}, {f.at(5)}, {}, {f.at(6) + "4242"}, {}, {}};
-        QTest::newRow("a rare path") << QList<QStringList>{{}, {}, {}, {}, {}, {QStringLiteral("/srv/payroll/salaries.db")}};
+            << QList<QStringList>{{}, {f.at(5)}, {}, {f.at(6) + "4242"}, {}, {}} << none;
+        QTest::newRow("a rare path")
+            << QList<QStringList>{{}, {}, {}, {}, {}, {QStringLiteral("/srv/payroll/salaries.db")}} << none;
+        // Hidden values take records away; they never tell which blocks to read.
+        QTest::newRow("refusals hidden") << none << QList<QStringList>{{f.at(1)}, {}, {}, {}, {}, {}};
     }
     void modelRuns()
     {
         QFETCH(QList<QStringList>, lists);
+        QFETCH(QList<QStringList>, hidden);
         LogShape shape;
         shape.records = 5000;
         shape.refusals = 0.02;
         QVERIFY(writeShape(path(), shape));
         CFilterPtr filter(new CFilter(QStringLiteral("test")));
         filter->setLists(lists);
+        filter->setHidden(hidden);
         CLog plain;
         plain.setSummariesUsed(false);
         plain.readLog(path());
