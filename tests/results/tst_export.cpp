@@ -334,7 +334,8 @@ private slots:
     }
 
     // A leading tab or carriage return, which a record's text never keeps,
-    // may still begin a user name or a text of another shape.
+    // may still begin a user name, a text of another shape or the name of
+    // a set's log.
     void formulaAfterBlank_data()
     {
         QTest::addColumn<QByteArray>("name");
@@ -357,6 +358,16 @@ private slots:
         QCOMPARE(bytes, csv);
         ExportRows(ExportFormat::CsvRaw).appendRow(view(name), view(text), -1, &raw);
         QCOMPARE(raw, QByteArray(csv).replace("'", ""));
+        // A set's rows end with the file name of their log, guarded as the
+        // user name is (here the name of the log).
+        const QByteArray withLog = csv.chopped(2) + ',' + csv.left(csv.indexOf(',')) + "\r\n";
+        for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::CsvRaw}) {
+            ExportRows rows(format);
+            rows.setLogNames({name});
+            QByteArray out;
+            rows.appendRow(view(name), view(text), -1, &out, 0);
+            QCOMPARE(out, format == ExportFormat::Csv ? withLog : QByteArray(withLog).replace("'", ""));
+        }
     }
 
     void specialByteAnywhere_data()
