@@ -453,6 +453,41 @@ private slots:
             }
         }
     }
+
+    // Each byte that JSON escapes, and the first bytes it does not (space and
+    // delete), at the places around the sixteen-byte steps that look for
+    // them: the string holds the escape, or the byte as it is.
+    void jsonEscapesEveryPlace_data()
+    {
+        QTest::addColumn<char>("special");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addRow("quote") << '"' << QByteArray("\\\"");
+        QTest::addRow("backslash") << '\\' << QByteArray("\\\\");
+        QTest::addRow("line feed") << '\n' << QByteArray("\\n");
+        QTest::addRow("unit separator") << '\x1f' << QByteArray("\\u001f");
+        QTest::addRow("space") << ' ' << QByteArray(" ");
+        QTest::addRow("delete") << '\x7f' << QByteArray("\x7f");
+    }
+
+    void jsonEscapesEveryPlace()
+    {
+        QFETCH(char, special);
+        QFETCH(QByteArray, written);
+        ExportRows rows(ExportFormat::JsonLines);
+        for (const int length : {1, 2, 15, 16, 17, 31, 32, 33}) {
+            for (const int at : {0, length / 2, length - 2, length - 1}) {
+                if (at < 0)
+                    continue;
+                QByteArray field(length, 'x');
+                field[at] = special;
+                QByteArray out;
+                rows.appendRow(view(field), view("odd"), -1, &out);
+                const QByteArray user = "{\"user\":\"" + field.left(at) + written + field.mid(at + 1) + "\",";
+                QVERIFY2(out.startsWith(user), qPrintable(QStringLiteral("length %1, at %2: ").arg(length).arg(at)
+                                                          + QString::fromLatin1(out)));
+            }
+        }
+    }
 };
 
 QTEST_MAIN(TestExport)
