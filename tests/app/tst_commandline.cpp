@@ -342,6 +342,7 @@ private slots:
              "Unknown format \"jsonl\" (see --help)."},
             {"export and count", {"--export", "kept.txt", "--count", "audit.mlog"}, 2, oneCommand},
             {"format without a command", {"--format", "csv", "audit.mlog"}, 2, oneCommand},
+            {"format given with \"=\", without a command", {"--format=csv", "audit.mlog"}, 2, oneCommand},
             {"no log", {"--count"}, 2, oneLog},
             {"not a time", {"--count", "--from", "yesterday", "audit.mlog"}, 2, "Not a time: \"yesterday\" (see --help)."},
             {"no such day", {"--count", "--to", "2026-02-30", "audit.mlog"}, 2, "Not a time: \"2026-02-30\" (see --help)."},

@@ -280,7 +280,8 @@ private slots:
     }
 
     // Marks made by keys: F2 and Shift+F2 step through them and stop at
-    // either end, the far one in a block not loaded shows its row; a rerun
+    // either end, F2 without a current row to the first mark (on the first
+    // row too), the far one in a block not loaded shows its row; a rerun
     // keeps them; they are painted in the margin and on the time line;
     // without marks, the keys move nothing.
     void stepThroughMarks_data()
@@ -298,6 +299,9 @@ private slots:
                                              << QStringLiteral("Mark 2 of 2");
         QTest::newRow("previous before the first") << int(Qt::Key_F2) << int(Qt::ShiftModifier) << 3 << 3
                                                    << QStringLiteral("No mark above this row");
+        // From -1: the first row marked too, and no row current.
+        QTest::newRow("next without a current row, the first row marked")
+            << int(Qt::Key_F2) << 0 << -1 << 0 << QStringLiteral("Mark 1 of 3");
     }
     void stepThroughMarks()
     {
@@ -338,6 +342,10 @@ private slots:
             currentView(window)->setCurrentIndex(model->index(from, 0));
         else
             press(window, Qt::Key_Home);
+        if (from < 0) {
+            press(window, Qt::Key_F2, Qt::ControlModifier);
+            currentView(window)->setCurrentIndex(QModelIndex());
+        }
         press(window, key, Qt::KeyboardModifiers(modifiers));
         QCOMPARE(currentRow(window), to);
         QCOMPARE(status(window), message);
@@ -355,10 +363,10 @@ private slots:
             QCOMPARE(shot.pixelColor(1, y), view->palette().color(QPalette::Link));
             QVERIFY(shot.pixelColor(1, below) != view->palette().color(QPalette::Link));
         }
-        // Two ticks on the time line.
+        // A tick on the time line for each mark.
         trigger(window, "actionTimelineShow");
         view->timeline()->grab();
-        QCOMPARE(view->timeline()->markTicks().size(), 2);
+        QCOMPARE(view->timeline()->markTicks().size(), from < 0 ? 3 : 2);
         QVERIFY(driver.texts.isEmpty());
     }
 

@@ -79,10 +79,13 @@ private slots:
             second.addSecs(-1));
         row("separator characters at the edges", "a:b;c#d", six({}, {}, {}, {}, {";x"}, {":a", "#b"}), false, "0::::;;;;;;;;;x;;:a###b");
         row("hash at a list's end", "f", six({}, {}, {}, {}, {"x#"}), false, "0::::;;;;;;;;x#;;");
+        // Only the last list has no list separator after it.
+        row("semicolon at the last list's end", "f", six({}, {}, {}, {}, {}, {"x;"}), false, "0::::;;;;;;;;;;x;");
         // What would read back as something else is refused.
         row("slash, backslash", R"(a/b\c)", six(), true, "\"/\", \"\\\"");
         row("entry separators", "f", six({}, {}, {}, {}, {"u::v"}, {"a##b", "x;;y"}), true, "\"::\", \"##\", \";;\"");
         row("hash before the next entry, empty entry", "f", six({}, {}, {}, {}, {}, {"a#", ""}), true, "\"#\", \"\"");
+        row("semicolon at an earlier list's end", "f", six({}, {}, {}, {}, {"x;"}), true, "\";\"");
     }
 
     void save()

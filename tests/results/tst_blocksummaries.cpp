@@ -611,30 +611,91 @@ private slots:
         QCOMPARE(passedOver(again, question), 0);
     }
 
+    // The path words of a group are those of all of its blocks, in the
+    // shares of all of them: a path that only one block holds, wherever it
+    // stands in its group, keeps that block from being passed over, in the
+    // walk that made the words and in a reader opened again.
+    void pathWordOfOneBlock_data()
+    {
+        QTest::addColumn<int>("block");
+        QTest::newRow("the first block of the first group") << 0;
+        QTest::newRow("the first block of a later group") << BlockSummary::kPathGroup;
+        QTest::newRow("the last block of a group") << 2 * BlockSummary::kPathGroup - 1;
+    }
+    void pathWordOfOneBlock()
+    {
+        QFETCH(int, block);
+        // Three whole groups and the last block, which is never summed up.
+        const int seconds = 3 * BlockSummary::kPathGroup + 1;
+        // A path one of whose words is kept in the group's last share.
+        const QByteArray rare = "/var/spool/cron/crontabs";
+        PathWords words;
+        words.addText(rare.constData(), rare.size());
+        const quint8 *last = words.bytes + (BlockSummary::kPathGroup - 1) * BlockSummary::kPathShare;
+        QVERIFY(std::any_of(last, last + BlockSummary::kPathShare, [](quint8 b) { return b != 0; }));
+        QByteArray bytes;
+        for (int s = 0; s < seconds; ++s) {
+            for (int i = 0; i < 2; ++i) {
+                const QByteArray payload = s == block && i == 1 ? rare : "/usr/lib/libc.so.6";
+                MlogRecord r = headerRecord(2, 1, 0, 1000, 1000, payload);
+                r.time = T0 + quint32(s);
+                bytes += encodeRecord(r);
+            }
+        }
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+        file.close();
+        const QList<QStringList> lists{{}, {}, {}, {}, {}, {QString::fromLatin1(rare)}};
+        const CMatcher matcher(lists);
+        const BlockQuestion question(lists);
+        const QVector<int> full = fullCounts(path(), matcher);
+        QCOMPARE(full.size(), seconds);
+        QCOMPARE(full.at(block), 1);
+        CLog log;
+        log.readLog(path());
+        log.forEachBlockUtf8(0, log.blockCount() - 1, [](int, const QByteArray &) { return true; }, TimeSpan(),
+                             &question);
+        CLog again;
+        again.readLog(path());
+        for (const CLog *reader : {&log, &again}) {
+            int skipped = 0;
+            QCOMPARE(skippingCounts(*reader, matcher, question, &skipped), full);
+            // The other groups' blocks are passed over by their words.
+            QCOMPARE(skipped, 2 * BlockSummary::kPathGroup);
+        }
+    }
+
     // The results model counts and shows the same rows with summaries as
     // without, on the first run and on the later ones.
     void modelRuns_data()
     {
         QTest::addColumn<QList<QStringList>>("lists");
+        QTest::addColumn<QList<QStringList>>("hidden");
         const QStringList &f = fragments();
-        QTest::newRow("refused ptrace") << QList<QStringList>{{f.at(1)}, {}, {f.at(8) + "ptrace"}, {}, {}, {}};
+        const QList<QStringList> none{{}, {}, {}, {}, {}, {}};
+        QTest::newRow("refused ptrace") << QList<QStringList>{{f.at(1)}, {}, {f.at(8) + "ptrace"}, {}, {}, {}} << none;
         QTest::newRow("refused ptrace as the editor stores it")
-            << toPatternForm(QList<QStringList>{{f.at(1)}, {}, {QStringLiteral("ptrace")}, {}, {}, {}});
-        QTest::newRow("rare user") << QList<QStringList>{{}, {}, {}, {}, {f.at(7) + "4242"}, {}};
-        QTest::newRow("refusals") << QList<QStringList>{{f.at(1)}, {}, {}, {}, {}, {}};
+            << toPatternForm(QList<QStringList>{{f.at(1)}, {}, {QStringLiteral("ptrace")}, {}, {}, {}}) << none;
+        QTest::newRow("rare user") << QList<QStringList>{{}, {}, {}, {}, {f.at(7) + "4242"}, {}} << none;
+        QTest::newRow("refusals") << QList<QStringList>{{f.at(1)}, {}, {}, {}, {}, {}} << none;
         QTest::newRow("custom kind, group 4242")
-            << QList<QStringList>{{}, {f.at(5)}, {}, {f.at(6) + "4242"}, {}, {}};
-        QTest::newRow("a rare path") << QList<QStringList>{{}, {}, {}, {}, {}, {QStringLiteral("/srv/payroll/salaries.db")}};
+            << QList<QStringList>{{}, {f.at(5)}, {}, {f.at(6) + "4242"}, {}, {}} << none;
+        QTest::newRow("a rare path")
+            << QList<QStringList>{{}, {}, {}, {}, {}, {QStringLiteral("/srv/payroll/salaries.db")}} << none;
+        // Hidden values take records away; they never tell which blocks to read.
+        QTest::newRow("refusals hidden") << none << QList<QStringList>{{f.at(1)}, {}, {}, {}, {}, {}};
     }
     void modelRuns()
     {
         QFETCH(QList<QStringList>, lists);
+        QFETCH(QList<QStringList>, hidden);
         LogShape shape;
         shape.records = 5000;
         shape.refusals = 0.02;
         QVERIFY(writeShape(path(), shape));
         CFilterPtr filter(new CFilter(QStringLiteral("test")));
         filter->setLists(lists);
+        filter->setHidden(hidden);
         CLog plain;
         plain.setSummariesUsed(false);
         plain.readLog(path());

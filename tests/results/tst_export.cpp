@@ -334,7 +334,8 @@ private slots:
     }
 
     // A leading tab or carriage return, which a record's text never keeps,
-    // may still begin a user name or a text of another shape.
+    // may still begin a user name, a text of another shape or the name of
+    // a set's log.
     void formulaAfterBlank_data()
     {
         QTest::addColumn<QByteArray>("name");
@@ -357,6 +358,16 @@ private slots:
         QCOMPARE(bytes, csv);
         ExportRows(ExportFormat::CsvRaw).appendRow(view(name), view(text), -1, &raw);
         QCOMPARE(raw, QByteArray(csv).replace("'", ""));
+        // A set's rows end with the file name of their log, guarded as the
+        // user name is (here the name of the log).
+        const QByteArray withLog = csv.chopped(2) + ',' + csv.left(csv.indexOf(',')) + "\r\n";
+        for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::CsvRaw}) {
+            ExportRows rows(format);
+            rows.setLogNames({name});
+            QByteArray out;
+            rows.appendRow(view(name), view(text), -1, &out, 0);
+            QCOMPARE(out, format == ExportFormat::Csv ? withLog : QByteArray(withLog).replace("'", ""));
+        }
     }
 
     void specialByteAnywhere_data()
@@ -439,6 +450,41 @@ private slots:
                         QCOMPARE(fields.at(10), field);
                     QCOMPARE(out.startsWith('"'), special != 0);
                 }
+            }
+        }
+    }
+
+    // Each byte that JSON escapes, and the first bytes it does not (space and
+    // delete), at the places around the sixteen-byte steps that look for
+    // them: the string holds the escape, or the byte as it is.
+    void jsonEscapesEveryPlace_data()
+    {
+        QTest::addColumn<char>("special");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addRow("quote") << '"' << QByteArray("\\\"");
+        QTest::addRow("backslash") << '\\' << QByteArray("\\\\");
+        QTest::addRow("line feed") << '\n' << QByteArray("\\n");
+        QTest::addRow("unit separator") << '\x1f' << QByteArray("\\u001f");
+        QTest::addRow("space") << ' ' << QByteArray(" ");
+        QTest::addRow("delete") << '\x7f' << QByteArray("\x7f");
+    }
+
+    void jsonEscapesEveryPlace()
+    {
+        QFETCH(char, special);
+        QFETCH(QByteArray, written);
+        ExportRows rows(ExportFormat::JsonLines);
+        for (const int length : {1, 2, 15, 16, 17, 31, 32, 33}) {
+            for (const int at : {0, length / 2, length - 2, length - 1}) {
+                if (at < 0)
+                    continue;
+                QByteArray field(length, 'x');
+                field[at] = special;
+                QByteArray out;
+                rows.appendRow(view(field), view("odd"), -1, &out);
+                const QByteArray user = "{\"user\":\"" + field.left(at) + written + field.mid(at + 1) + "\",";
+                QVERIFY2(out.startsWith(user), qPrintable(QStringLiteral("length %1, at %2: ").arg(length).arg(at)
+                                                          + QString::fromLatin1(out)));
             }
         }
     }

@@ -112,6 +112,8 @@ private slots:
         ::unlink(target.constData());
         ::unlink(link.constData());
         QVERIFY(writeFile(target, "old rows\n"));
+        // A mode that no new file is given: the replacement takes it over.
+        QCOMPARE(::chmod(target.constData(), 0640), 0);
         if (old == QByteArray("linked"))
             QCOMPARE(::link(target.constData(), link.constData()), 0);
         if (old == QByteArray("owner"))
@@ -132,6 +134,7 @@ private slots:
         QCOMPARE(after.st_ino == before.st_ino, way == SaveTarget::Way::CopyIn);
         QCOMPARE(after.st_uid, before.st_uid);
         QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode, before.st_mode);
         if (old == QByteArray("linked")) {
             QCOMPARE(after.st_nlink, nlink_t(2));
             QCOMPARE(fileContents(LogPath::fromBytes(link)), saved);
